@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Install what is missing, build, and run the whole test suite headless.
+source "$(dirname "$0")/scripts/setup.sh"
+install_missing_packages
+configure_and_build
+export QT_QPA_PLATFORM=offscreen
+export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-/tmp/chat-test-runtime}"
+mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+cd "$BUILD"
+ctest --output-on-failure -j "$(nproc)" "$@"
