@@ -1,0 +1,103 @@
+#include "markup/http/gzip_unpack.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryFile>
+
+#include <zlib.h>
+
+#include <memory>
+
+namespace http {
+namespace {
+
+constexpr qint64 kBlock = 10000;
+
+QString TempTemplate() { return QDir::tempPath() + QStringLiteral("/ZLBXXXXXX"); }
+
+struct GzCloser {
+  void operator()(gzFile_s* f) const {
+    if (f) gzclose_r(f);
+  }
+};
+
+// Streams the packed file into `out`; false on a zlib error, a truncated
+// stream, a write failure, the size limit or cancellation.
+bool Unpack(const QString& packedName, qint64 packedSize, QFile& out, const GunzipJob& job) {
+  std::unique_ptr<gzFile_s, GzCloser> gz(gzopen(QFile::encodeName(packedName).constData(), "rb"));
+  if (!gz) return false;
+  std::string chunk(64 * 1024, '\0');
+  int64_t total = 0;
+  int reported = 0;
+  for (;;) {
+    if (job.cancelled && job.cancelled()) return false;
+    int n = gzread(gz.get(), chunk.data(), unsigned(chunk.size()));
+    if (n < 0) return false;
+    if (n == 0) break;
+    total += n;
+    if (total > job.limit) return false;
+    if (out.write(chunk.data(), n) != n) return false;
+    if (job.progress && packedSize > 0) {
+      int percent = int(std::min<int64_t>(100, int64_t(gzoffset(gz.get())) * 100 / packedSize));
+      while (reported + 5 <= percent) {
+        reported += 5;
+        job.progress(reported);
+      }
+    }
+  }
+  int err = Z_OK;
+  gzerror(gz.get(), &err);
+  if (err != Z_OK) return false;  // Z_BUF_ERROR: the stream ended early
+  if (gzclose_r(gz.release()) != Z_OK) return false;
+  if (job.progress)
+    while (reported < 100) job.progress(reported += 5);
+  return out.flush();
+}
+
+bool ReadBack(QFile& file, std::string& into) {
+  if (!file.seek(0)) return false;
+  std::string result;
+  char block[kBlock];
+  for (;;) {
+    qint64 n = file.read(block, kBlock);
+    if (n < 0) return false;
+    if (n == 0) break;
+    result.append(block, size_t(n));
+  }
+  into.swap(result);
+  return true;
+}
+
+}  // namespace
+
+bool GunzipThroughFiles(std::string& body, const GunzipJob& job) {
+  QTemporaryFile packed(TempTemplate());
+  if (!packed.open()) return false;
+  if (packed.write(body.data(), qint64(body.size())) != qint64(body.size()) || !packed.flush())
+    return false;
+  packed.close();
+
+  std::unique_ptr<QFile> dest;
+  if (job.targetFile.empty()) {
+    auto temp = std::make_unique<QTemporaryFile>(TempTemplate());
+    if (!temp->open()) return false;
+    dest = std::move(temp);
+  } else {
+    dest = std::make_unique<QFile>(QString::fromLocal8Bit(job.targetFile.c_str()));
+    if (!dest->open(QIODevice::ReadWrite | QIODevice::Truncate)) {
+      dest->remove();
+      return false;
+    }
+  }
+
+  bool ok = Unpack(packed.fileName(), qint64(body.size()), *dest, job);
+  packed.remove();
+  if (ok) ok = ReadBack(*dest, body);
+  if (!ok || job.targetFile.empty()) {
+    dest->close();
+    dest->remove();
+  }
+  return ok;
+}
+
+}  // namespace http

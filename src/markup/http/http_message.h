@@ -1,0 +1,37 @@
+#pragma once
+// The byte-level pieces of one HTTP exchange: splitting a URL, the request
+// line, and reading the response header.  No sockets here.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace http {
+
+struct UrlParts {
+  std::string host;   // the host text as written, port included ("h:8081")
+  std::string path;   // starts with "/"
+  std::string connectHost;  // host without the port, brackets removed
+  uint16_t port = 80;
+};
+
+// A leading "xxxx://" (the 5th to 7th characters are "://") is dropped; the
+// host runs up to the first "/", the path is the rest.  No "/" after the
+// host, an empty host or a port that is not 1..65535 gives nothing.
+std::optional<UrlParts> SplitUrl(std::string_view url);
+
+// The request exactly as sent: LF line ends; HTTP/1.1 with
+// "Accept-Encoding: gzip" when gzip is wanted, otherwise HTTP/1.0.
+std::string BuildRequest(const UrlParts& url, bool gzip);
+
+struct ResponseHeader {
+  size_t headerBytes = 0;      // header length including the blank line
+  int64_t contentLength = -1;  // -1 when absent or not a number
+  bool gzip = false;           // "Content-Encoding: gzip"
+};
+
+// Looks for the end of the header ("\r\n\r\n") in what has arrived so far.
+// Field names are matched exactly as servers of this service write them.
+std::optional<ResponseHeader> ParseResponseHeader(std::string_view received);
+
+}  // namespace http
