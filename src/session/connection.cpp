@@ -1,0 +1,252 @@
+#include "session/connection.h"
+
+#include <QCoreApplication>
+#include <QTcpSocket>
+#include <random>
+
+#include "session/pane.h"
+#include "text/bytes.h"
+#include "text/cp1251.h"
+
+namespace session {
+
+namespace {
+
+size_t CountOccurrences(const std::string& s, const std::string& part) {
+  size_t n = 0;
+  for (size_t at = s.find(part); at != std::string::npos; at = s.find(part, at + part.size())) ++n;
+  return n;
+}
+
+}  // namespace
+
+std::string WithFailureMark(const std::string& lastLine) {
+  if (CountOccurrences(lastLine, kAttemptFailedMark) > 9) {
+    std::string text = text::ReplaceAll(lastLine, kAttemptFailedMark, "");
+    text = text::ReplaceAll(text, kRestartMark, "");
+    return text + kAttemptFailedMark;
+  }
+  return lastLine + kAttemptFailedMark;
+}
+
+ServerConnection::ServerConnection(ConnectionHost& host, QObject* parent) : QObject(parent), host_(host) {
+  timer_.setInterval(100);
+  timer_.setSingleShot(false);
+  connect(&timer_, &QTimer::timeout, this, &ServerConnection::OnTimer);
+  for (QTimer* lamp : {&sendLampTimer_, &receiveLampTimer_}) lamp->setInterval(300);
+  connect(&sendLampTimer_, &QTimer::timeout, this, [this] {
+    sendLampTimer_.stop();
+    sendLamp_ = false;
+    host_.LampsChanged();
+  });
+  connect(&receiveLampTimer_, &QTimer::timeout, this, [this] {
+    receiveLampTimer_.stop();
+    receiveLamp_ = false;
+    host_.LampsChanged();
+  });
+  random_ = [] {
+    static std::minstd_rand rng(std::random_device{}());
+    return static_cast<int>(rng() % 10);
+  };
+}
+
+ServerConnection::~ServerConnection() {
+  timer_.stop();
+  if (socket_) {
+    socket_->disconnect(this);
+    socket_->abort();
+    delete socket_.data();
+  }
+}
+
+void ServerConnection::Connect(Initiator initiator) {
+  if (initiator != Initiator::None) {
+    userStopped_ = false;
+    host_.TakeFriendsSnapshot();
+  } else if (userStopped_) {
+    return;
+  }
+  if (!host_.IdentityComplete()) {
+    if (!host_.AskForIdentity(initiator == Initiator::Registration)) {
+      userStopped_ = true;
+      timer_.stop();
+      return;
+    }
+    // The user may have disconnected, or another attempt may have started,
+    // while the dialog was open.
+    if (userStopped_) return;
+  }
+  DropSocket();
+  auto* socket = new QTcpSocket(this);
+  socket_ = socket;
+  connect(socket, &QTcpSocket::connected, this, &ServerConnection::OnConnected);
+  connect(socket, &QTcpSocket::readyRead, this, &ServerConnection::OnReadyRead);
+  connect(socket, &QTcpSocket::bytesWritten, this, &ServerConnection::OnBytesWritten);
+  connect(socket, &QTcpSocket::errorOccurred, this, &ServerConnection::OnError);
+  connect(socket, &QTcpSocket::disconnected, this, &ServerConnection::OnDisconnected);
+  host_.MenuStateChanged(false);
+  if (initiator != Initiator::None)
+    host_.CommPane().NewString(text::W("Подключаемся как ") + host_.UserName() + " ", 0x000000, 0xFFFFFF);
+  // Connecting: both lamps, and no bytes of an earlier connection.
+  LightLamps(true, true);
+  receive_.Clear();
+  socket->connectToHost(QString::fromStdString(host_.ServerHost()), host_.ServerPort());
+}
+
+void ServerConnection::OnConnected() {
+  discoveryCountdown_ = 0;
+  host_.CancelRestartRequest();
+  host_.ClearAddressRequests();
+  host_.CommPane().AddString("<fcol=ff0000><bcol=ffffff>" + text::W(" успешно..."));
+  outgoing_.clear();
+  SendLine(host_.LoginLine());
+  LightLamps(false, true);
+  connected_ = true;
+  host_.OnlineChanged(true);
+  tag_ = 0;
+}
+
+void ServerConnection::OnReadyRead() {
+  QPointer<QTcpSocket> socket = socket_;
+  if (!socket) return;
+  const QByteArray data = socket->readAll();
+  receivedBytes_ += static_cast<uint32_t>(data.size());
+  LightLamps(false, true);
+  const bool ok = receive_.Feed(std::string_view(data.constData(), data.size()),
+                                [this](const std::string& line) { host_.DispatchLine(line); });
+  if (!ok && socket == socket_) OnError();  // a line without end past the bound
+}
+
+void ServerConnection::SendLine(const std::string& line) {
+  host_.TraceSent(line);
+  outgoing_ += line;
+  FlushOutgoing();
+}
+
+void ServerConnection::FlushOutgoing() {
+  if (!socket_ || socket_->state() != QAbstractSocket::ConnectedState) {
+    outgoing_.clear();
+    return;
+  }
+  if (outgoing_.empty()) return;
+  // The socket queues whatever it is given; offer only what fits in its window.
+  const qint64 room = kSocketWindow - socket_->bytesToWrite();
+  if (room <= 0) return;
+  const qint64 offer = std::min<qint64>(room, static_cast<qint64>(outgoing_.size()));
+  const qint64 accepted = socket_->write(outgoing_.data(), offer);
+  if (accepted > 0) {
+    outgoing_.erase(0, static_cast<size_t>(accepted));
+    sentBytes_ += static_cast<uint32_t>(accepted);
+    LightLamps(true, false);
+  }
+}
+
+void ServerConnection::OnBytesWritten() { FlushOutgoing(); }
+
+void ServerConnection::OnError() {
+  AppendFailureMarks();
+  // One loss per socket: the socket still reports its disconnection after
+  // the error, which must not count a second time.
+  if (socket_) socket_->disconnect(this);
+  QPointer<QTcpSocket> failed = socket_;
+  QMetaObject::invokeMethod(
+      this,
+      [this, failed] {
+        if (failed && failed == socket_) CloseConnection();
+      },
+      Qt::QueuedConnection);
+}
+
+void ServerConnection::OnDisconnected() {
+  EnterOffline();
+  if (!userStopped_) AppendFailureMarks();
+  DropSocket();
+  if (!userStopped_) ScheduleReconnect();
+}
+
+void ServerConnection::EnterOffline() {
+  outgoing_.clear();
+  const bool wasOnline = connected_;
+  connected_ = false;
+  if (wasOnline) host_.OnlineChanged(false);
+  host_.ShowEmptyOnlineList();
+}
+
+void ServerConnection::DropSocket() {
+  if (!socket_) return;
+  QTcpSocket* socket = socket_;
+  socket_ = nullptr;
+  socket->disconnect(this);
+  socket->abort();
+  socket->deleteLater();
+}
+
+void ServerConnection::CloseConnection() {
+  outgoing_.clear();
+  if (!socket_) return;
+  EnterOffline();
+  DropSocket();
+  if (!userStopped_) ScheduleReconnect();
+}
+
+void ServerConnection::Disconnect() {
+  userStopped_ = true;
+  timer_.stop();
+  if (socket_) host_.CommPane().NewString(text::W("Соединение разорвано "), 255, 0xFFFFFF);
+  host_.MenuStateChanged(true);
+  CloseConnection();
+  tag_ = 1;
+}
+
+void ServerConnection::ScheduleReconnect() {
+  timer_.stop();
+  timer_.setInterval(tag_ > 9 ? 2000 : 100);
+  timer_.start();
+  ++tag_;
+}
+
+void ServerConnection::OnTimer() {
+  timer_.stop();
+  QPointer<ServerConnection> self(this);
+  QCoreApplication::processEvents();
+  if (!self || host_.ShuttingDown()) return;
+  Connect(tag_ == 1 ? Initiator::User : Initiator::None);
+}
+
+void ServerConnection::AppendFailureMarks() {
+  ChatPane& comm = host_.CommPane();
+  comm.ReplaceLastStr(WithFailureMark(comm.GetLastStr()));
+  if (random_() < 2 && !host_.RestartPending()) {
+    comm.AddString(kRestartMark);
+    host_.StartRestartRequest();
+  }
+  if (discoveryCountdown_ == 0) {
+    if (host_.DiscoveryRunning()) {
+      discoveryCountdown_ = -1;
+    } else {
+      comm.AddString(kDiscoveryMark);
+      host_.StartDiscovery();
+    }
+  }
+  discoveryCountdown_ = (discoveryCountdown_ + 1) % 20;
+}
+
+void ServerConnection::LightLamps(bool send, bool receive) {
+  if (send) {
+    sendLamp_ = true;
+    sendLampTimer_.start();
+  }
+  if (receive) {
+    receiveLamp_ = true;
+    receiveLampTimer_.start();
+  }
+  host_.LampsChanged();
+}
+
+void ServerConnection::AddTraffic(uint32_t in, uint32_t out, bool send, bool receive) {
+  receivedBytes_ += in;
+  sentBytes_ += out;
+  LightLamps(send, receive);
+}
+
+}  // namespace session

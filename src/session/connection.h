@@ -1,0 +1,125 @@
+#pragma once
+// The one TCP connection to the chat server: opening it, its events, the
+// outgoing queue, reconnection after every loss, traffic counters and lamps,
+// and the progress marks written into the common pane.
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "session/wire.h"
+
+#include <QTcpSocket>
+
+namespace session {
+
+class ChatPane;
+
+// Everything the connection needs from the window that owns it.
+class ConnectionHost {
+ public:
+  virtual ~ConnectionHost() = default;
+  virtual ChatPane& CommPane() = 0;
+  virtual std::string ServerHost() = 0;
+  virtual uint16_t ServerPort() = 0;
+  virtual std::string UserName() = 0;
+  virtual bool IdentityComplete() = 0;
+  // Shows the login dialog modally; true when it ended with OK.
+  virtual bool AskForIdentity(bool registration) = 0;
+  virtual std::string LoginLine() = 0;
+  virtual void DispatchLine(const std::string& line) = 0;
+  // Online state changed: game kinds, the Say button.
+  virtual void OnlineChanged(bool online) = 0;
+  virtual void MenuStateChanged(bool connectEnabled) = 0;
+  virtual void LampsChanged() {}
+  virtual void TakeFriendsSnapshot() {}
+  virtual void ClearAddressRequests() {}
+  virtual void ShowEmptyOnlineList() {}
+  virtual void TraceSent(const std::string& /*line*/) {}
+  virtual bool ShuttingDown() { return false; }
+  // Restart request and server discovery, paced by the failure marks.
+  virtual bool RestartPending() { return false; }
+  virtual void StartRestartRequest() {}
+  virtual void CancelRestartRequest() {}
+  virtual bool DiscoveryRunning() { return false; }
+  virtual void StartDiscovery() {}
+};
+
+// Marks written into the last line of the common pane.
+inline const std::string kAttemptFailedMark = "<fcol=0000ff><bcol=ffffff><b>x </b>";
+inline const std::string kRestartMark = "<fcol=ff0000><bcol=ffffff><b>rs </b>";
+inline const std::string kDiscoveryMark = "<fcol=ff0000><bcol=ffffff><b>cs </b>";
+
+// Applies the failure-mark rule to the text of the last line: more than nine
+// attempt marks collapse (with every restart mark) into one, else one more
+// is appended.
+std::string WithFailureMark(const std::string& lastLine);
+
+class ServerConnection : public QObject {
+  Q_OBJECT
+ public:
+  enum class Initiator { None, User, Registration };
+
+  explicit ServerConnection(ConnectionHost& host, QObject* parent = nullptr);
+  ~ServerConnection() override;
+
+  void Connect(Initiator initiator);
+  void Disconnect();
+  void SendLine(const std::string& line);
+  void FlushOutgoing();
+  void CloseConnection();
+  void ScheduleReconnect();
+  void LightLamps(bool send, bool receive);
+  // Bytes counted elsewhere (picture downloads), moved into the totals.
+  void AddTraffic(uint32_t in, uint32_t out, bool send, bool receive);
+
+  bool Connected() const { return connected_; }
+  bool UserStopped() const { return userStopped_; }
+  void SetUserStopped(bool stopped) { userStopped_ = stopped; }
+  bool HasSocket() const { return socket_ != nullptr; }
+  int Tag() const { return tag_; }
+  int ReconnectInterval() const { return timer_.interval(); }
+  bool ReconnectPending() const { return timer_.isActive(); }
+  int DiscoveryCountdown() const { return discoveryCountdown_; }
+  uint32_t SentBytes() const { return sentBytes_; }
+  uint32_t ReceivedBytes() const { return receivedBytes_; }
+  bool SendLamp() const { return sendLamp_; }
+  bool ReceiveLamp() const { return receiveLamp_; }
+  size_t OutgoingSize() const { return outgoing_.size(); }
+  // Source of the 2-in-10 chance of a restart request; returns 0..9.
+  void SetRandom(std::function<int()> random) { random_ = std::move(random); }
+  // Most bytes handed to the socket per write (the rest stays queued).
+  static constexpr qint64 kSocketWindow = 64 * 1024;
+
+ private:
+  void OnConnected();
+  void OnReadyRead();
+  void OnBytesWritten();
+  void OnError();
+  void OnDisconnected();
+  void OnTimer();
+  void AppendFailureMarks();
+  void EnterOffline();
+  void DropSocket();
+
+  ConnectionHost& host_;
+  QPointer<QTcpSocket> socket_;
+  std::string outgoing_;
+  wire::ReceiveBuffer receive_;
+  QTimer timer_;
+  QTimer sendLampTimer_;
+  QTimer receiveLampTimer_;
+  int tag_ = 0;
+  int discoveryCountdown_ = 0;
+  bool connected_ = false;
+  bool userStopped_ = false;
+  bool sendLamp_ = false;
+  bool receiveLamp_ = false;
+  uint32_t sentBytes_ = 0;
+  uint32_t receivedBytes_ = 0;
+  std::function<int()> random_;
+};
+
+}  // namespace session

@@ -1,0 +1,226 @@
+#include <gtest/gtest.h>
+
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <memory>
+#include <vector>
+
+#include "qt_app.h"
+#include "session/connection.h"
+#include "session/pane.h"
+#include "text/bytes.h"
+#include "text/cp1251.h"
+
+using namespace session;
+
+namespace {
+
+// Keeps pane lines as plain markup strings.
+class LinePane : public ChatPane {
+ public:
+  void NewString(const std::string& m, uint32_t, uint32_t) override { lines.push_back(m); }
+  void AddString(const std::string& m) override {
+    if (lines.empty()) lines.emplace_back();
+    lines.back() += m;
+  }
+  void ReplaceLastStr(const std::string& m) override {
+    if (lines.empty()) lines.emplace_back();
+    lines.back() = m;
+  }
+  std::string GetLastStr() const override { return lines.empty() ? std::string() : lines.back(); }
+  std::vector<std::string> lines;
+};
+
+class Host : public ConnectionHost {
+ public:
+  ChatPane& CommPane() override { return pane; }
+  std::string ServerHost() override { return "127.0.0.1"; }
+  uint16_t ServerPort() override { return port; }
+  std::string UserName() override { return "bob"; }
+  bool IdentityComplete() override { return complete; }
+  bool AskForIdentity(bool registration) override {
+    ++dialogs;
+    lastDialogRegistration = registration;
+    if (dialogAnswer) complete = true;
+    return dialogAnswer;
+  }
+  std::string LoginLine() override { return "l\xA6Num=1;Name=bob;\xA6\n"; }
+  void DispatchLine(const std::string& line) override { lines.push_back(line); }
+  void OnlineChanged(bool on) override { onlineChanges.push_back(on); }
+  void MenuStateChanged(bool connectEnabled) override { this->connectEnabled = connectEnabled; }
+  void StartDiscovery() override { ++discoveries; }
+  void StartRestartRequest() override { ++restarts; }
+
+  LinePane pane;
+  uint16_t port = 0;
+  bool complete = true;
+  bool dialogAnswer = true;
+  bool lastDialogRegistration = false;
+  bool connectEnabled = true;
+  int dialogs = 0;
+  int discoveries = 0;
+  int restarts = 0;
+  std::vector<std::string> lines;
+  std::vector<bool> onlineChanges;
+};
+
+size_t Count(const std::string& s, const std::string& part) {
+  size_t n = 0;
+  for (size_t at = s.find(part); at != std::string::npos; at = s.find(part, at + part.size())) ++n;
+  return n;
+}
+
+class ConnectionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    EnsureApp();
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
+    host.port = server.serverPort();
+    conn = std::make_unique<ServerConnection>(host);
+    conn->SetRandom([] { return 5; });  // never request a restart unless a test asks
+  }
+
+  QTcpSocket* AcceptPeer() {
+    if (!WaitFor([&] { return server.hasPendingConnections(); })) return nullptr;
+    return server.nextPendingConnection();
+  }
+
+  QTcpServer server;
+  Host host;
+  std::unique_ptr<ServerConnection> conn;
+};
+
+TEST_F(ConnectionTest, ConnectSendsLoginAndDispatchesLines) {
+  conn->Connect(ServerConnection::Initiator::User);
+  QTcpSocket* peer = AcceptPeer();
+  ASSERT_TRUE(peer);
+  ASSERT_TRUE(WaitFor([&] { return conn->Connected(); }));
+  ASSERT_TRUE(WaitFor([&] { return peer->bytesAvailable() > 0; }));
+  EXPECT_EQ(peer->readAll().toStdString(), host.LoginLine());
+  ASSERT_EQ(host.pane.lines.size(), 1u);
+  EXPECT_EQ(host.pane.lines[0], text::W("Подключаемся как bob ") + "<fcol=ff0000><bcol=ffffff>" + text::W(" успешно..."));
+  EXPECT_EQ(conn->Tag(), 0);
+  EXPECT_FALSE(host.connectEnabled);
+
+  peer->write("x\xA6Mess=a;\xA6\n?5\npart");
+  ASSERT_TRUE(WaitFor([&] { return host.lines.size() == 2; }));
+  EXPECT_EQ(host.lines[1], "?5");
+  EXPECT_EQ(conn->ReceivedBytes(), 18u);
+  EXPECT_GT(conn->SentBytes(), 0u);
+  EXPECT_TRUE(conn->ReceiveLamp());
+}
+
+TEST_F(ConnectionTest, EachLossCountsOnceAndTheFirstRetryStartsANewLine) {
+  conn->Connect(ServerConnection::Initiator::User);
+  QTcpSocket* peer = AcceptPeer();
+  ASSERT_TRUE(peer && WaitFor([&] { return conn->Connected(); }));
+  peer->close();  // the server drops us
+  ASSERT_TRUE(WaitFor([&] { return !conn->Connected(); }));
+  EXPECT_EQ(Count(host.pane.GetLastStr(), kAttemptFailedMark), 1u);
+  EXPECT_EQ(conn->Tag(), 1);
+  EXPECT_TRUE(conn->ReconnectPending());
+  EXPECT_EQ(conn->ReconnectInterval(), 100);
+  EXPECT_EQ(host.discoveries, 1);  // the first failure after a success looks for the server
+  EXPECT_EQ(host.onlineChanges, (std::vector<bool>{true, false}));
+
+  // The server goes away: the first retry is announced on a new line, later
+  // ones only add marks to it.
+  server.close();
+  ASSERT_TRUE(WaitFor([&] { return conn->Tag() >= 4; }));
+  ASSERT_GE(host.pane.lines.size(), 2u);
+  EXPECT_TRUE(text::StartsWith(host.pane.lines[1], text::W("Подключаемся как bob ")));
+  EXPECT_EQ(host.pane.lines.size(), 2u);
+  EXPECT_EQ(Count(host.pane.lines[1], kAttemptFailedMark), static_cast<size_t>(conn->Tag() - 1));
+}
+
+TEST_F(ConnectionTest, RetriesSlowDownAfterTenAttemptsAndDisconnectStopsThem) {
+  server.close();
+  conn->Connect(ServerConnection::Initiator::User);
+  ASSERT_TRUE(WaitFor([&] { return conn->Tag() == 11; }, 10000));
+  EXPECT_EQ(conn->ReconnectInterval(), 2000);
+  // The second attempt opened the retry line; attempts 2..11 marked it.
+  EXPECT_EQ(host.pane.lines.size(), 2u);
+  EXPECT_EQ(Count(host.pane.GetLastStr(), kAttemptFailedMark), 10u);
+
+  conn->Disconnect();
+  EXPECT_TRUE(conn->UserStopped());
+  EXPECT_FALSE(conn->ReconnectPending());
+  EXPECT_EQ(conn->Tag(), 1);
+  EXPECT_TRUE(host.connectEnabled);
+  ASSERT_TRUE(server.listen(QHostAddress::LocalHost, host.port));
+  WaitFor([] { return false; }, 300);
+  EXPECT_FALSE(server.hasPendingConnections());
+  EXPECT_FALSE(conn->HasSocket());
+}
+
+TEST_F(ConnectionTest, PartialWritesStayQueuedUntilTheSocketTakesThem) {
+  conn->Connect(ServerConnection::Initiator::User);
+  QTcpSocket* peer = AcceptPeer();
+  ASSERT_TRUE(peer && WaitFor([&] { return conn->Connected(); }));
+  const std::string big(1 << 20, 'a');
+  conn->SendLine(big + "\n");
+  EXPECT_GT(conn->OutgoingSize(), 0u);  // more than the socket window
+  std::string got;
+  ASSERT_TRUE(WaitFor([&] {
+    got += peer->readAll().toStdString();
+    return got.size() >= host.LoginLine().size() + big.size() + 1;
+  }, 20000));
+  EXPECT_EQ(got, host.LoginLine() + big + "\n");
+  EXPECT_EQ(conn->OutgoingSize(), 0u);
+}
+
+TEST_F(ConnectionTest, OfflineSendIsDroppedAndCancelledDialogStops) {
+  conn->SendLine("x\xA6Mess=lost;\xA6\n");
+  EXPECT_EQ(conn->OutgoingSize(), 0u);
+  EXPECT_TRUE(host.pane.lines.empty());
+
+  host.complete = false;
+  host.dialogAnswer = false;
+  conn->Connect(ServerConnection::Initiator::Registration);
+  EXPECT_EQ(host.dialogs, 1);
+  EXPECT_TRUE(host.lastDialogRegistration);
+  EXPECT_TRUE(conn->UserStopped());
+  EXPECT_FALSE(conn->HasSocket());
+  // A timer attempt without initiator does nothing once stopped.
+  conn->Connect(ServerConnection::Initiator::None);
+  EXPECT_EQ(host.dialogs, 1);
+}
+
+TEST_F(ConnectionTest, EndlessLineFromServerDropsTheConnection) {
+  conn->Connect(ServerConnection::Initiator::User);
+  QTcpSocket* peer = AcceptPeer();
+  ASSERT_TRUE(peer && WaitFor([&] { return conn->Connected(); }));
+  const QByteArray chunk(1 << 20, 'z');
+  for (int i = 0; i < 17; ++i) peer->write(chunk);
+  ASSERT_TRUE(WaitFor([&] { return !conn->Connected(); }, 20000));
+  EXPECT_TRUE(host.lines.empty());
+  EXPECT_EQ(Count(host.pane.GetLastStr(), kAttemptFailedMark), 1u);
+}
+
+TEST(FailureMarks, MoreThanNineCollapseWithRestartMarks) {
+  std::string line = "start ";
+  for (int i = 0; i < 10; ++i) line += kAttemptFailedMark;
+  line += kRestartMark;
+  EXPECT_EQ(WithFailureMark(line), "start " + kAttemptFailedMark);
+  std::string nine = "s";
+  for (int i = 0; i < 9; ++i) nine += kAttemptFailedMark;
+  EXPECT_EQ(WithFailureMark(nine), nine + kAttemptFailedMark);
+  EXPECT_EQ(kAttemptFailedMark.size(), 35u);
+  EXPECT_EQ(kRestartMark.size(), 36u);
+  EXPECT_EQ(kDiscoveryMark.size(), 36u);
+}
+
+TEST_F(ConnectionTest, RestartRequestAndDiscoveryPacing) {
+  int draws = 0;
+  conn->SetRandom([&] { return (draws++ % 2 == 0) ? 1 : 7; });
+  server.close();
+  conn->Connect(ServerConnection::Initiator::User);
+  ASSERT_TRUE(WaitFor([&] { return conn->Tag() >= 4; }));
+  conn->Disconnect();
+  // Every other failure drew a number below 2.
+  EXPECT_GE(host.restarts, 2);
+  EXPECT_EQ(host.discoveries, 1);  // once, then every twentieth failure
+  EXPECT_NE(host.pane.lines[0].find(kRestartMark), std::string::npos);
+}
+
+}  // namespace
