@@ -1,0 +1,20 @@
+#pragma once
+// The program's built-in pictures, compiled in as Qt resources.
+#include <QImage>
+#include <vector>
+
+namespace resources {
+
+constexpr int kImageCount = 23;  // pictures -1 .. -23 of the markup
+
+// Picture -n of the markup is Image(n - 1): 0..9 smileys, 10 the archive
+// shortcut, 11..22 state and online-list icons.  15 x 15 pixels.
+const QImage& Image(int index);
+
+// The service logo, picture -100, at its own size.
+const QImage& Logo();
+
+// Traffic lamps: 0 send off, 1 send on, 2 receive off, 3 receive on.
+const QImage& Led(int index);
+
+}  // namespace resources
