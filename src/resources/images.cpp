@@ -8,17 +8,18 @@ namespace resources {
 
 namespace {
 
-const std::vector<QImage>& Load(const char* prefix, int count) {
+// Files are named prefix + number, numbers counting up from `first`.
+std::vector<QImage> Load(const char* prefix, int first, int count) {
   InitImagesResource();
-  auto* images = new std::vector<QImage>;
-  for (int i = 0; i < count; ++i) images->emplace_back(QString(":/images/%1%2.png").arg(prefix).arg(i + (prefix[0] == 'i' ? 1 : 0)));
-  return *images;
+  std::vector<QImage> images;
+  for (int i = 0; i < count; ++i) images.emplace_back(QString(":/images/%1%2.png").arg(prefix).arg(first + i));
+  return images;
 }
 
 }  // namespace
 
 const QImage& Image(int index) {
-  static const std::vector<QImage>& images = Load("image", kImageCount);
+  static const std::vector<QImage> images = Load("image", 1, kImageCount);
   static const QImage empty;
   return index >= 0 && index < kImageCount ? images[index] : empty;
 }
@@ -30,7 +31,7 @@ const QImage& Logo() {
 }
 
 const QImage& Led(int index) {
-  static const std::vector<QImage>& leds = Load("led", 4);
+  static const std::vector<QImage> leds = Load("led", 0, 4);
   static const QImage empty;
   return index >= 0 && index < 4 ? leds[index] : empty;
 }
