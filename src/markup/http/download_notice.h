@@ -24,6 +24,9 @@ struct DownloadNotice {
 
 using NoticeHandler = std::function<void(const DownloadNotice&)>;
 
+// A download without any socket event for this long fails.
+inline constexpr int kInactivityTimeoutMs = 30000;
+
 // Bodies, raw or unpacked, above this size fail the download.
 inline constexpr int64_t kMaxBodyBytes = int64_t(64) * 1024 * 1024;
 

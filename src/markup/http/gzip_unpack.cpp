@@ -6,6 +6,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace http {
@@ -54,6 +55,35 @@ bool Unpack(const QString& packedName, qint64 packedSize, QFile& out, const Gunz
   return out.flush();
 }
 
+// zlib's gzip file reader stops quietly when the input ends inside a
+// stream, so a cut-off body would pass as a shorter one.  This pass also
+// refuses a body that unpacks beyond the limit before any file is written.  Every member must
+// reach its end; bytes after the last member that are no gzip header are
+// ignored, as the file reader does.
+bool StreamIsComplete(const std::string& packed, int64_t limit) {
+  if (packed.empty()) return true;
+  size_t at = 0;
+  int64_t unpacked = 0;
+  char scratch[16384];
+  do {
+    z_stream z{};
+    if (inflateInit2(&z, 15 + 16) != Z_OK) return false;
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(packed.data() + at));
+    z.avail_in = uInt(packed.size() - at);
+    int ret;
+    do {
+      z.next_out = reinterpret_cast<Bytef*>(scratch);
+      z.avail_out = sizeof scratch;
+      ret = inflate(&z, Z_NO_FLUSH);
+      unpacked += int64_t(sizeof scratch - z.avail_out);
+    } while (ret == Z_OK && unpacked <= limit);
+    at += z.total_in;
+    inflateEnd(&z);
+    if (ret != Z_STREAM_END || unpacked > limit) return false;
+  } while (packed.size() - at >= 2 && uint8_t(packed[at]) == 0x1f && uint8_t(packed[at + 1]) == 0x8b);
+  return true;
+}
+
 bool ReadBack(QFile& file, std::string& into) {
   if (!file.seek(0)) return false;
   std::string result;
@@ -71,6 +101,10 @@ bool ReadBack(QFile& file, std::string& into) {
 }  // namespace
 
 bool GunzipThroughFiles(std::string& body, const GunzipJob& job) {
+  if (!StreamIsComplete(body, job.limit)) {
+    if (!job.targetFile.empty()) QFile::remove(QString::fromLocal8Bit(job.targetFile.c_str()));
+    return false;
+  }
   QTemporaryFile packed(TempTemplate());
   if (!packed.open()) return false;
   if (packed.write(body.data(), qint64(body.size())) != qint64(body.size()) || !packed.flush())

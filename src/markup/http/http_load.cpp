@@ -12,13 +12,14 @@ std::atomic<uint64_t> g_nextId{1};
 }
 
 TZevoHTTPLoad::TZevoHTTPLoad(std::string url, bool gzip, QObject* notifyContext,
-                             NoticeHandler handler, std::string targetFile)
+                             NoticeHandler handler, std::string targetFile, int inactivityTimeoutMs)
     : id_(g_nextId++),
       url_(std::move(url)),
       gzip_(gzip),
       notifyContext_(notifyContext),
       handler_(std::make_shared<const NoticeHandler>(std::move(handler))),
-      targetFile_(std::move(targetFile)) {
+      targetFile_(std::move(targetFile)),
+      timeoutMs_(inactivityTimeoutMs) {
   thread_.reset(QThread::create([this] { Run(); }));
   thread_->start();
 }

@@ -24,7 +24,7 @@ class TZevoHTTPLoad {
   // Starts the download.  Notices are queued to `notifyContext` (which must
   // outlive this object, or be null for no notices) and run `handler` there.
   TZevoHTTPLoad(std::string url, bool gzip, QObject* notifyContext, NoticeHandler handler,
-                std::string targetFile);
+                std::string targetFile, int inactivityTimeoutMs = kInactivityTimeoutMs);
   ~TZevoHTTPLoad();
   TZevoHTTPLoad(const TZevoHTTPLoad&) = delete;
   TZevoHTTPLoad& operator=(const TZevoHTTPLoad&) = delete;
@@ -38,9 +38,6 @@ class TZevoHTTPLoad {
   // Length of the body (or of what arrived); set before the final notice.
   int64_t Bytes() const;
 
-  // For tests: shorter inactivity time-out; call right after construction.
-  void SetInactivityTimeout(int ms) { timeoutMs_ = ms; }
-
  private:
   void Run();
   void Post(int kind, int64_t w, int64_t l);
@@ -51,7 +48,7 @@ class TZevoHTTPLoad {
   QObject* const notifyContext_;
   const std::shared_ptr<const NoticeHandler> handler_;
   const std::string targetFile_;
-  std::atomic<int> timeoutMs_{30000};
+  const int timeoutMs_;
 
   std::atomic<bool> terminate_{false};
   mutable std::mutex lock_;  // guards request_, result_ and bytes_; taken before the request's

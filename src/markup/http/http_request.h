@@ -2,6 +2,8 @@
 // TZevoAHTTP: one HTTP GET driven by a socket on the calling thread.  Get
 // runs a local event loop until the request ends, so it belongs on a thread
 // of its own (TZevoHTTPLoad gives it one).
+#include "markup/http/download_notice.h"
+
 #include <QObject>
 #include <QHostAddress>
 
@@ -59,7 +61,7 @@ class TZevoAHTTP : public QObject {
 
   Notify notify_;
   int state_ = 0;
-  int timeoutMs_ = 30000;
+  int timeoutMs_ = kInactivityTimeoutMs;
   std::atomic<bool> abortRequested_{false};
 
   mutable std::mutex lock_;  // guards buffer_ once bodyVisible_ is set

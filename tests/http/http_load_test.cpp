@@ -1,0 +1,329 @@
+#include "markup/http/http_load.h"
+
+#include "scripted_server.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTcpServer>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+
+using namespace http;
+using namespace testing_http;
+
+namespace {
+
+// Each test gets a private temporary directory, so "ZLB" files left behind
+// by a download are visible.
+class Download : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    EnsureApp();
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    tmp_ = QString(CHAT_BINARY_DIR "/http-test-tmp/") + info->name();
+    QDir(tmp_).removeRecursively();
+    QDir().mkpath(tmp_);
+    setenv("TMPDIR", tmp_.toLocal8Bit().constData(), 1);
+  }
+  void TearDown() override {
+    unsetenv("TMPDIR");
+    QDir(tmp_).removeRecursively();
+  }
+  QStringList ZlbFiles() const { return QDir(tmp_).entryList({"ZLB*"}, QDir::Files); }
+  std::string TmpPath(const char* name) const { return (tmp_ + "/" + name).toStdString(); }
+  std::unique_ptr<TZevoHTTPLoad> Start(const std::string& url, bool gzip, NoticeLog& log,
+                                       const std::string& target = {}) {
+    return std::make_unique<TZevoHTTPLoad>(url, gzip, &log, log.Handler(), target);
+  }
+  static std::string ReadFile(const std::string& path) {
+    QFile f(QString::fromStdString(path));
+    if (!f.open(QIODevice::ReadOnly)) return "<missing>";
+    return f.readAll().toStdString();
+  }
+  QString tmp_;
+};
+
+std::string Ok(const std::string& extraHeaders, const std::string& body) {
+  return "HTTP/1.0 200 OK\r\n" + extraHeaders + "\r\n" + body;
+}
+
+}  // namespace
+
+TEST_F(Download, SendsExactRequestBytesAndDeliversBody) {
+  ScriptedServer server;
+  server.response = Ok("Content-Length: 5\r\n", "hello");
+  NoticeLog log;
+  auto load = Start(server.Url("/a.gif"), false, log);
+  ASSERT_TRUE(log.WaitFinal());
+  EXPECT_EQ(log.FinalKind(), kNoticeDone);
+  EXPECT_EQ(server.Request(), "GET /a.gif HTTP/1.0\nHost: 127.0.0.1:" + std::to_string(server.Port()) + "\n\n");
+  EXPECT_EQ(load->GetData(), "hello");
+  EXPECT_EQ(load->Bytes(), 5);
+  // Starting, then data with progress against the declared length.
+  ASSERT_FALSE(log.notices.empty());
+  EXPECT_EQ(log.notices.front().kind, kNoticeActivity);
+  EXPECT_EQ(log.notices.front().w, 1);
+  EXPECT_TRUE(log.Has(kNoticeProgress, 5, 5));
+  EXPECT_TRUE(log.Has(kNoticeActivity, 0, 1));
+  for (const auto& n : log.notices) EXPECT_EQ(n.id, load->Id());
+}
+
+TEST_F(Download, GzipRequestAndUnpackedBodyInMemory) {
+  ScriptedServer server;
+  std::string plain;
+  for (int i = 0; i < 5000; ++i) plain += "line " + std::to_string(i) + "\n";
+  std::string packed = Gzip(plain);
+  server.response = Ok("Content-Length: " + std::to_string(packed.size()) +
+                           "\r\nContent-Encoding: gzip\r\n", packed);
+  NoticeLog log;
+  auto load = Start(server.Url("/arx.cgi?arx=1"), true, log);
+  ASSERT_TRUE(log.WaitFinal());
+  EXPECT_EQ(log.FinalKind(), kNoticeDone);
+  EXPECT_EQ(server.Request(), "GET /arx.cgi?arx=1 HTTP/1.1\nAccept-Encoding: gzip\nHost: 127.0.0.1:" +
+                                  std::to_string(server.Port()) + "\n\n");
+  EXPECT_EQ(load->GetData(), plain);
+  EXPECT_EQ(load->Bytes(), int64_t(plain.size()));
+  EXPECT_TRUE(log.Has(kNoticeGzipProgress, 100, 0));
+  int last = 0;
+  for (const auto& n : log.notices)
+    if (n.kind == kNoticeGzipProgress) {
+      EXPECT_EQ(n.w % 5, 0);
+      EXPECT_GT(n.w, last);
+      last = int(n.w);
+    }
+  EXPECT_TRUE(ZlbFiles().isEmpty());
+}
+
+TEST_F(Download, GzipIntoTargetFileLeavesDataInFileAndBody) {
+  ScriptedServer server;
+  std::string plain(30000, 'z');
+  std::string packed = Gzip(plain);
+  server.response = Ok("Content-Encoding: gzip\r\n", packed);  // ends with the close
+  NoticeLog log;
+  std::string target = TmpPath("p1.gif");
+  auto load = Start(server.Url("/p.gif"), true, log, target);
+  ASSERT_TRUE(log.WaitFinal());
+  EXPECT_EQ(log.FinalKind(), kNoticeDone);
+  EXPECT_EQ(ReadFile(target), plain);
+  EXPECT_EQ(load->GetData(), plain);
+  EXPECT_TRUE(ZlbFiles().isEmpty());
+}
+
+TEST_F(Download, PlainBodyIntoTargetFile) {
+  ScriptedServer server;
+  std::string body(25000, '\x01');
+  server.response = Ok("Content-Length: 25000\r\n", body);
+  NoticeLog log;
+  std::string target = TmpPath("p2.jpg");
+  auto load = Start(server.Url("/x.jpg"), false, log, target);
+  ASSERT_TRUE(log.WaitFinal());
+  EXPECT_EQ(log.FinalKind(), kNoticeDone);
+  EXPECT_EQ(ReadFile(target), body);
+}
+
+TEST_F(Download, BrokenGzipFailsAndRemovesFiles) {
+  ScriptedServer server;
+  std::string packed = Gzip(std::string(50000, 'q'));
+  packed.resize(packed.size() / 2);  // stream cut in the middle
+  server.response = Ok("Content-Encoding: gzip\r\n", packed);
+  NoticeLog log;
+  std::string target = TmpPath("cut.gif");
+  auto load = Start(server.Url("/cut.gif"), true, log, target);
+  ASSERT_TRUE(log.WaitFinal());
+  EXPECT_EQ(log.FinalKind(), kNoticeFailed);
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(target)));
+  EXPECT_TRUE(ZlbFiles().isEmpty());
+}
+
+TEST_F(Download, ZeroContentLengthFinishesWithoutClose) {
+  ScriptedServer server;
+  server.response = Ok("Content-Length: 0\r\n", "");
+  server.closeAfterResponse = false;  // only the length can end it
+  NoticeLog log;
+  auto load = Start(server.Url("/empty"), false, log);
+  ASSERT_TRUE(log.WaitFinal());
+  EXPECT_EQ(log.FinalKind(), kNoticeDone);
+  EXPECT_EQ(load->GetData(), "");
+  EXPECT_TRUE(log.Has(kNoticeProgress, 0, 0));
+}
+
+TEST_F(Download, EarlyCloseDeliversWhatArrived) {
+  ScriptedServer server;
+  server.response = Ok("Server: t\r\n", "partial body");  // no length: the close ends it
+  NoticeLog log;
+  auto load = Start(server.Url("/x"), false, log);
+  ASSERT_TRUE(log.WaitFinal());
+  EXPECT_EQ(log.FinalKind(), kNoticeDone);
+  EXPECT_EQ(load->GetData(), "partial body");
+  EXPECT_TRUE(log.Has(kNoticeProgress, 12, -1));
+
+  ScriptedServer shortServer;  // declared longer than what is sent
+  shortServer.response = Ok("Content-Length: 100\r\n", "only this");
+  NoticeLog log2;
+  auto load2 = Start(shortServer.Url("/y"), false, log2);
+  ASSERT_TRUE(log2.WaitFinal());
+  EXPECT_EQ(log2.FinalKind(), kNoticeDone);
+  EXPECT_EQ(load2->GetData(), "only this");
+}
+
+TEST_F(Download, ErrorStatusBodyIsDeliveredAndExtraBytesAreCut) {
+  ScriptedServer server;
+  server.response = "HTTP/1.0 404 Not Found\r\nContent-Length: 4\r\n\r\ngoneGARBAGE";
+  server.closeAfterResponse = false;
+  NoticeLog log;
+  auto load = Start(server.Url("/missing"), false, log);
+  ASSERT_TRUE(log.WaitFinal());
+  EXPECT_EQ(log.FinalKind(), kNoticeDone);
+  EXPECT_EQ(load->GetData(), "gone");
+}
+
+TEST_F(Download, CloseBeforeHeaderFails) {
+  ScriptedServer server;
+  server.response = "HTTP/1.0 200 OK\r\nContent-Le";
+  NoticeLog log;
+  auto load = Start(server.Url("/x"), false, log);
+  ASSERT_TRUE(log.WaitFinal());
+  EXPECT_EQ(log.FinalKind(), kNoticeFailed);
+}
+
+TEST_F(Download, GetDataWhileRunningShowsBodySoFar) {
+  ScriptedServer server;
+  server.response = Ok("Content-Length: 10\r\n", "first");
+  server.closeAfterResponse = false;
+  NoticeLog log;
+  auto load = Start(server.Url("/arx"), false, log);
+  ASSERT_TRUE(log.WaitFor(kNoticeProgress));
+  EXPECT_FALSE(log.HasFinal());
+  EXPECT_EQ(load->GetData(), "first");
+  server.SendMore("+rest", false);
+  ASSERT_TRUE(log.WaitFinal());
+  EXPECT_EQ(log.FinalKind(), kNoticeDone);
+  EXPECT_EQ(load->GetData(), "first+rest");
+}
+
+TEST_F(Download, DestroyedWhileServerIsSilentPostsNothing) {
+  ScriptedServer server;
+  server.neverAnswer = true;
+  NoticeLog log;
+  auto load = Start(server.Url("/slow.gif"), false, log, TmpPath("never.gif"));
+  ASSERT_TRUE(SpinUntil([&] { return server.Connections() == 1 && !server.Request().empty(); }));
+  load.reset();  // must return although the server never answers
+  QCoreApplication::processEvents();
+  QCoreApplication::sendPostedEvents();
+  EXPECT_FALSE(log.HasFinal());
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(TmpPath("never.gif"))));
+}
+
+TEST_F(Download, SilentServerTimesOut) {
+  ScriptedServer server;
+  server.neverAnswer = true;
+  NoticeLog log;
+  auto load = std::make_unique<TZevoHTTPLoad>(server.Url("/x"), false, &log, log.Handler(), "", 200);
+  ASSERT_TRUE(log.WaitFinal());
+  EXPECT_EQ(log.FinalKind(), kNoticeFailed);
+}
+
+TEST_F(Download, UrlWithoutPathFailsWithoutTraffic) {
+  ScriptedServer server;
+  NoticeLog log;
+  auto load = Start("http://127.0.0.1:" + std::to_string(server.Port()), false, log);
+  ASSERT_TRUE(log.WaitFinal());
+  EXPECT_EQ(log.FinalKind(), kNoticeFailed);
+  ASSERT_EQ(log.notices.size(), 1u);  // not even the "starting" notice
+  QCoreApplication::processEvents();
+  EXPECT_EQ(server.Connections(), 0);
+}
+
+TEST_F(Download, RefusedConnectionAndBadTargetFail) {
+  quint16 freePort;
+  {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    freePort = probe.serverPort();
+  }
+  NoticeLog log;
+  auto load = Start("http://127.0.0.1:" + std::to_string(freePort) + "/a.gif", false, log);
+  ASSERT_TRUE(log.WaitFinal());
+  EXPECT_EQ(log.FinalKind(), kNoticeFailed);
+
+  ScriptedServer server;
+  server.response = Ok("Content-Length: 2\r\n", "ok");
+  NoticeLog log2;
+  auto load2 = Start(server.Url("/a.gif"), false, log2, TmpPath("no/such/dir/a.gif"));
+  ASSERT_TRUE(log2.WaitFinal());
+  EXPECT_EQ(log2.FinalKind(), kNoticeFailed);
+}
+
+TEST_F(Download, HostNameIsLookedUp) {
+  ScriptedServer server;
+  server.response = Ok("Content-Length: 2\r\n", "hi");
+  NoticeLog log;
+  auto load = Start("http://localhost:" + std::to_string(server.Port()) + "/n", false, log);
+  ASSERT_TRUE(log.WaitFinal());
+  EXPECT_EQ(log.FinalKind(), kNoticeDone);
+  EXPECT_EQ(load->GetData(), "hi");
+  EXPECT_EQ(server.Request(), "GET /n HTTP/1.0\nHost: localhost:" + std::to_string(server.Port()) + "\n\n");
+}
+
+TEST_F(Download, BodiesAboveTheBoundFail) {
+  // Declared too long: refused as soon as the header is read.
+  ScriptedServer declared;
+  declared.response = Ok("Content-Length: " + std::to_string(kMaxBodyBytes + 1) + "\r\n", "abc");
+  declared.closeAfterResponse = false;
+  NoticeLog log1;
+  auto load1 = Start(declared.Url("/big"), false, log1, TmpPath("big1.gif"));
+  ASSERT_TRUE(log1.WaitFinal());
+  EXPECT_EQ(log1.FinalKind(), kNoticeFailed);
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(TmpPath("big1.gif"))));
+
+  // Streamed without a length past the bound.
+  ScriptedServer streamed;
+  streamed.response = Ok("", std::string(size_t(kMaxBodyBytes) + 1, 'x'));
+  NoticeLog log2;
+  auto load2 = Start(streamed.Url("/big"), false, log2, TmpPath("big2.gif"));
+  ASSERT_TRUE(log2.WaitFinal());
+  EXPECT_EQ(log2.FinalKind(), kNoticeFailed);
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(TmpPath("big2.gif"))));
+  EXPECT_LE(load2->Bytes(), kMaxBodyBytes);
+
+  // Small on the wire, too big unpacked.
+  ScriptedServer bomb;
+  bomb.response = Ok("Content-Encoding: gzip\r\n", Gzip(std::string(size_t(kMaxBodyBytes) + 10, '\0')));
+  NoticeLog log3;
+  std::string target = TmpPath("bomb.gif");
+  auto load3 = Start(bomb.Url("/bomb.gif"), true, log3, target);
+  ASSERT_TRUE(log3.WaitFinal());
+  EXPECT_EQ(log3.FinalKind(), kNoticeFailed);
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(target)));
+  EXPECT_TRUE(ZlbFiles().isEmpty());
+
+  NoticeLog log4;  // and the same without a target file
+  ScriptedServer bomb2;
+  bomb2.response = bomb.response;
+  auto load4 = Start(bomb2.Url("/bomb"), true, log4);
+  ASSERT_TRUE(log4.WaitFinal());
+  EXPECT_EQ(log4.FinalKind(), kNoticeFailed);
+  EXPECT_TRUE(ZlbFiles().isEmpty());
+}
+
+TEST_F(Download, ManyParallelDownloadsEachGetTheirOwnBody) {
+  std::vector<std::unique_ptr<ScriptedServer>> servers;
+  std::vector<std::unique_ptr<NoticeLog>> logs;
+  std::vector<std::unique_ptr<TZevoHTTPLoad>> loads;
+  for (int i = 0; i < 6; ++i) {
+    servers.push_back(std::make_unique<ScriptedServer>());
+    std::string body = "body" + std::to_string(i);
+    servers.back()->response = Ok("Content-Length: " + std::to_string(body.size()) + "\r\n", body);
+    logs.push_back(std::make_unique<NoticeLog>());
+    loads.push_back(Start(servers.back()->Url("/" + std::to_string(i)), false, *logs.back()));
+  }
+  for (int i = 0; i < 6; ++i) {
+    ASSERT_TRUE(logs[i]->WaitFinal());
+    EXPECT_EQ(logs[i]->FinalKind(), kNoticeDone);
+    EXPECT_EQ(loads[i]->GetData(), "body" + std::to_string(i));
+  }
+}

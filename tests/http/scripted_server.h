@@ -1,0 +1,64 @@
+#pragma once
+// A loopback HTTP peer that plays a fixed script, and helpers that wait for
+// a download's notices.
+#include <QObject>
+#include <QTcpServer>
+
+#include "markup/http/download_notice.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+class QTcpSocket;
+
+namespace testing_http {
+
+// The QCoreApplication every test here needs, created once.
+void EnsureApp();
+
+// gzip-encoded form of `data` (a complete gzip member).
+std::string Gzip(const std::string& data);
+
+class ScriptedServer : public QObject {
+  Q_OBJECT
+ public:
+  // Sent once the request's blank line has arrived.
+  std::string response;
+  bool closeAfterResponse = true;
+  bool neverAnswer = false;
+
+  ScriptedServer();
+  uint16_t Port() const { return server_.serverPort(); }
+  std::string Url(const std::string& path) const;
+  int Connections() const { return connections_; }
+  const std::string& Request() const { return request_; }
+  // Writes more bytes on the open connection (and optionally closes it).
+  void SendMore(const std::string& bytes, bool close);
+
+ private:
+  void OnConnection();
+  QTcpServer server_;
+  QTcpSocket* peer_ = nullptr;
+  std::string request_;
+  int connections_ = 0;
+};
+
+// Gathers notices on the test's thread.
+class NoticeLog : public QObject {
+ public:
+  std::vector<http::DownloadNotice> notices;
+  http::NoticeHandler Handler();
+  bool HasFinal() const;
+  int FinalKind() const;
+  bool Has(int kind, int64_t w, int64_t l) const;
+  // Runs the event loop until the final notice (false after a generous guard).
+  bool WaitFinal();
+  // Runs the event loop until some notice of `kind` has arrived.
+  bool WaitFor(int kind);
+};
+
+// Runs the event loop until `done` holds, for at most a generous guard.
+bool SpinUntil(const std::function<bool()>& done);
+
+}  // namespace testing_http
