@@ -78,7 +78,7 @@ std::vector<std::string> ReadLineFile(const std::string& path) {
 bool WriteLineFile(const std::string& path, const std::vector<std::string>& entries) {
   std::string out;
   for (const std::string& e : entries) {
-    for (char c : e) out.push_back(c == '\r' || c == '\n' ? ' ' : c);
+    for (char c : e) out.push_back(c == '\n' ? ' ' : c);
     out += "\r\n";
   }
   return ReplaceFileAtomically(path, out);

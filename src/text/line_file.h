@@ -20,8 +20,8 @@ std::vector<std::string> ReadLineFile(const std::string& path);
 std::vector<std::string> SplitLineFileText(std::string_view bytes);
 
 // Writes every entry followed by CR LF and replaces the file atomically.
-// A carriage return or line feed inside an entry becomes a blank, so one
-// entry always reads back as one entry.  Returns false when the file could
+// A line feed inside an entry becomes a blank, so one entry always reads
+// back as one entry; an entry without a line feed reads back unchanged.  Returns false when the file could
 // not be written; the old file is then left as it was.
 bool WriteLineFile(const std::string& path, const std::vector<std::string>& entries);
 
