@@ -102,7 +102,7 @@ bool ReadBack(QFile& file, std::string& into) {
 
 bool GunzipThroughFiles(std::string& body, const GunzipJob& job) {
   if (!StreamIsComplete(body, job.limit)) {
-    if (!job.targetFile.empty()) QFile::remove(QString::fromLocal8Bit(job.targetFile.c_str()));
+    if (!job.targetFile.empty()) QFile::remove(QFile::decodeName(job.targetFile.c_str()));
     return false;
   }
   QTemporaryFile packed(TempTemplate());
@@ -117,7 +117,7 @@ bool GunzipThroughFiles(std::string& body, const GunzipJob& job) {
     if (!temp->open()) return false;
     dest = std::move(temp);
   } else {
-    dest = std::make_unique<QFile>(QString::fromLocal8Bit(job.targetFile.c_str()));
+    dest = std::make_unique<QFile>(QFile::decodeName(job.targetFile.c_str()));
     if (!dest->open(QIODevice::ReadWrite | QIODevice::Truncate)) {
       dest->remove();
       return false;

@@ -237,7 +237,7 @@ void TZevoAHTTP::Finish() {
     std::lock_guard<std::mutex> guard(lock_);
     buffer_.swap(body);
   } else if (!targetFile_.empty()) {
-    QFile out(QString::fromLocal8Bit(targetFile_.c_str()));
+    QFile out(QFile::decodeName(targetFile_.c_str()));
     bool ok = out.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
               out.write(buffer_.data(), qint64(buffer_.size())) == qint64(buffer_.size()) &&
               out.flush();

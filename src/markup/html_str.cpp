@@ -1,0 +1,72 @@
+#include "markup/html_str.h"
+
+#include <algorithm>
+
+#include "markup/markup_document.h"
+#include "markup/markup_parser.h"
+#include "markup/picture_registry.h"
+
+namespace markup {
+
+HTMLStr::HTMLStr(MarkupDocument* owner_, int32_t top_) : owner(owner_), top(top_) {}
+
+HTMLStr::~HTMLStr() {
+  anims.clear();
+  if (owner) owner->LineDestroyed(*this);
+  if (namesUrlPictures_) ReleasePictures({});
+}
+
+void HTMLStr::Append(const std::string& markup) {
+  source += markup;
+  UpdateHidden();
+  if (owner) owner->RememberPieces(*this, Parse());
+  else Parse();
+}
+
+void HTMLStr::Replace(const std::string& markup) {
+  anims.clear();
+  std::vector<std::string> oldUrls;
+  if (namesUrlPictures_) ParseMarkup(source, nullptr, nullptr, &oldUrls);
+  source = markup;
+  namesUrlPictures_ = false;
+  std::vector<std::string> newUrls;
+  PictureRegistry& registry = owner ? owner->PictureSource() : Pictures();
+  auto pieces = ParseMarkup(source, &registry, this, &newUrls);
+  namesUrlPictures_ = !newUrls.empty();
+  if (!oldUrls.empty()) {
+    std::sort(oldUrls.begin(), oldUrls.end());
+    oldUrls.erase(std::unique(oldUrls.begin(), oldUrls.end()), oldUrls.end());
+    for (const auto& url : oldUrls)
+      if (std::find(newUrls.begin(), newUrls.end(), url) == newUrls.end()) registry.Release(url, this);
+  }
+  if (owner) owner->RememberPieces(*this, std::move(pieces));
+}
+
+std::vector<HTMLStr::Piece> HTMLStr::Parse() {
+  std::vector<std::string> urls;
+  PictureRegistry& registry = owner ? owner->PictureSource() : Pictures();
+  auto pieces = ParseMarkup(source, &registry, this, &urls);
+  if (!urls.empty()) namesUrlPictures_ = true;
+  return pieces;
+}
+
+void HTMLStr::UpdateHidden() {
+  const bool now = owner && owner->FilterActive() && source.find(owner->Filter()) == std::string::npos;
+  if (now == hidden) return;
+  hidden = now;
+  for (auto& anim : anims) anim->StartOrStop(hidden);
+}
+
+void HTMLStr::PictureReady() {
+  if (owner) owner->ReSetCoordinates(this);
+}
+
+void HTMLStr::ReleasePictures(const std::vector<std::string>& keep) {
+  std::vector<std::string> urls;
+  ParseMarkup(source, nullptr, nullptr, &urls);
+  PictureRegistry& registry = owner ? owner->PictureSource() : Pictures();
+  for (const auto& url : urls)
+    if (std::find(keep.begin(), keep.end(), url) == keep.end()) registry.Release(url, this);
+}
+
+}  // namespace markup

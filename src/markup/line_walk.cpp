@@ -1,0 +1,247 @@
+#include "markup/line_walk.h"
+
+#include <algorithm>
+#include <string_view>
+
+#include "markup/markup_canvas.h"
+#include "markup/picture_registry.h"
+#include "markup/view_globals.h"
+
+namespace markup {
+
+namespace {
+
+bool IsBreakingPoint(char c) {
+  return c == ' ' || c == ',' || c == '.' || c == '-' || c == ':' || c == ';';
+}
+
+class Walker {
+ public:
+  Walker(HTMLStr& line, WalkMode mode, int y, int mx, int my, const WalkSettings& s,
+         WalkColours& colours)
+      : line_(line), mode_(mode), y_(y), mx_(mx), my_(my), s_(s), colours_(colours) {
+    x_ = s.leftIndent;
+    font_.size = s.fontSize;
+  }
+
+  WalkResult Run(const std::vector<HTMLStr::Piece>& pieces) {
+    result_.bottom = y_;
+    if (line_.hidden) return result_;
+    if (mode_ == WalkMode::Layout) {
+      const FontMetrics fm = s_.measurer->Metrics(font_);
+      line_.ascents.assign(1, fm.ascent);
+      line_.descents.assign(1, fm.descent);
+    }
+    for (const auto& piece : pieces) Piece(piece);
+    y_ += A() + D();
+    result_.bottom = y_;
+    return result_;
+  }
+
+ private:
+  enum class Place { Paint, Layout, HitTest };
+
+  // Metrics of the current visual line; a line that was never laid out
+  // (or not at this width) falls back to its last entry.
+  int& A() { return vi_ < line_.ascents.size() ? line_.ascents[vi_] : Fallback().first; }
+  int& D() { return vi_ < line_.descents.size() ? line_.descents[vi_] : Fallback().second; }
+  std::pair<int, int>& Fallback() {
+    if (!line_.ascents.empty()) {
+      fallback_ = {line_.ascents.back(), line_.descents.back()};
+    } else {
+      const FontMetrics fm = s_.measurer->Metrics(font_);
+      fallback_ = {fm.ascent, fm.descent};
+    }
+    return fallback_;
+  }
+
+  void NewVisualLine() {
+    x_ = s_.leftIndent;
+    y_ += A() + D();
+    if (mode_ == WalkMode::Layout) {
+      const FontMetrics fm = s_.measurer->Metrics(font_);
+      line_.ascents.push_back(fm.ascent);
+      line_.descents.push_back(fm.descent);
+    }
+    ++vi_;
+  }
+
+  Place ModePlace() const {
+    if (mode_ == WalkMode::Paint) return Place::Paint;
+    if (mode_ == WalkMode::Layout) return Place::Layout;
+    return Place::HitTest;
+  }
+
+  void Piece(const HTMLStr::Piece& p) {
+    switch (p.kind) {
+      case pkText:
+        if (p.link.empty() || mode_ == WalkMode::Paint || mode_ == WalkMode::Layout)
+          PlaceText(p.text, ModePlace());
+        else
+          LinkText(p);
+        break;
+      case pkPicture:
+        PlacePicture(p);
+        break;
+      case pkFontColor: colours_.font = p.value; break;
+      case pkBackColor: colours_.back = p.value; break;
+      case pkBoldOn: font_.bold = true; break;
+      case pkBoldOff: font_.bold = false; break;
+      case pkItalicOn: font_.italic = true; break;
+      case pkItalicOff: font_.italic = false; break;
+      case pkFontSize: font_.size = p.value; break;
+      case pkXPos: x_ = p.value; break;
+      case pkNoBreakOn: noBreak_ = true; break;
+      case pkNoBreakOff: noBreak_ = false; break;
+      case pkBreak:
+        if (!noBreak_) NewVisualLine();
+        break;
+      case pkPushColor: colourStack_.push_back(colours_.font); break;
+      case pkPopColor:
+        if (!colourStack_.empty()) {
+          colours_.font = colourStack_.back();
+          colourStack_.pop_back();
+        }
+        break;
+      case pkId: break;
+    }
+  }
+
+  // Hover redraws every link of the line, underlined when it is the one
+  // under the mouse; Unhover redraws them plain; Click collects hits.
+  void LinkText(const HTMLStr::Piece& p) {
+    if (mode_ == WalkMode::Click) {
+      if (PlaceText(p.text, Place::HitTest)) result_.links.push_back(p.link);
+      return;
+    }
+    const int sx = x_, sy = y_;
+    const size_t svi = vi_;
+    bool hit = false;
+    if (mode_ == WalkMode::Hover) {
+      hit = PlaceText(p.text, Place::HitTest);
+      x_ = sx, y_ = sy, vi_ = svi;
+    }
+    const bool underline = font_.underline;
+    font_.underline = hit;
+    PlaceText(p.text, Place::Paint);
+    font_.underline = underline;
+    result_.bands.emplace_back(sy, y_ + A() + D());
+    if (hit) {
+      result_.hit = true;
+      result_.cursor = CursorRequest::Hand;
+    } else if (mode_ == WalkMode::Unhover) {
+      result_.cursor = CursorRequest::Arrow;
+    }
+  }
+
+  // Returns whether a fragment lies under the mouse (HitTest).
+  bool PlaceText(std::string_view r, Place place) {
+    const FontMetrics fm = s_.measurer->Metrics(font_);
+    if (place == Place::Layout) {
+      A() = std::max(A(), fm.ascent);
+      D() = std::max(D(), fm.descent);
+    }
+    bool hit = false;
+    size_t pos = 0;
+    while (pos < r.size()) {
+      const int avail = s_.layoutWidth - x_;
+      size_t end;
+      int width;
+      if (noBreak_) {
+        end = r.size();
+        width = s_.measurer->Width(font_, r.substr(pos));
+      } else {
+        end = FragmentEnd(r, pos);
+        width = s_.measurer->Width(font_, r.substr(pos, end - pos));
+        while (end < r.size() && width <= avail) {
+          const size_t next = FragmentEnd(r, end);
+          const int w = s_.measurer->Width(font_, r.substr(end, next - end));
+          if (width + w > avail) break;
+          width += w;
+          end = next;
+        }
+      }
+      if (width <= avail || x_ == s_.leftIndent || noBreak_) {
+        const std::string_view fragment = r.substr(pos, end - pos);
+        if (place == Place::Paint && s_.canvas) {
+          const int top = y_ - s_.position;
+          s_.canvas->FillRect(x_, top, width, A() + D(), colours_.back);
+          s_.canvas->DrawText(x_, top + A() - fm.ascent, fragment, font_, colours_.font);
+        } else if (place == Place::HitTest) {
+          if (mx_ >= x_ && mx_ < x_ + width && my_ >= y_ + A() - fm.ascent &&
+              my_ < y_ + A() + fm.descent)
+            hit = true;
+        }
+        x_ += width;
+        pos = end;
+        if (pos == r.size()) break;
+      }
+      NewVisualLine();
+    }
+    return hit;
+  }
+
+  static size_t FragmentEnd(std::string_view r, size_t from) {
+    for (size_t i = from; i < r.size(); ++i)
+      if (IsBreakingPoint(r[i])) return i + 1;
+    return r.size();
+  }
+
+  void PlacePicture(const HTMLStr::Piece& p) {
+    const int n = p.value;
+    const int key = pictureCounter_++;
+    const int w = n < 0 ? StaticImageWidth(n) : s_.pictures->Width(n);
+    const int h = n < 0 ? StaticImageHeight(n) : s_.pictures->Height(n);
+    if (w + 2 > s_.layoutWidth - x_ && x_ != s_.leftIndent && !noBreak_) NewVisualLine();
+    const bool animated = n > 0 && s_.pictures->IsAnimated(n);
+    if (mode_ == WalkMode::Layout) {
+      A() = std::max(A(), h);
+      if (animated) s_.pictures->PlaceOccurrence(line_, n, key, x_ + 1, y_ + A() - h, colours_.back);
+    } else if (mode_ == WalkMode::Paint && s_.canvas) {
+      const int top = y_ - s_.position;
+      s_.canvas->FillRect(x_, top, w + 2, A() + D(), colours_.back);
+      const int py = y_ + A() - h - s_.position;
+      if (n < 0)
+        DrawStaticImage(n, *s_.canvas, x_ + 1, py);
+      else if (animated)
+        s_.pictures->PaintOccurrence(line_, key, x_ + 1, py, *s_.canvas);
+      else
+        s_.pictures->Draw(n, *s_.canvas, x_ + 1, py);
+    } else if (!p.link.empty()) {
+      const bool hit = mx_ >= x_ + 1 && mx_ < x_ + w + 1 && my_ >= y_ + A() - h && my_ < y_ + A();
+      if (mode_ == WalkMode::Hover && hit) {
+        result_.hit = true;
+        result_.cursor = CursorRequest::Hand;
+      } else if (mode_ == WalkMode::Click && hit) {
+        result_.links.push_back(p.link);
+      } else if (mode_ == WalkMode::Unhover) {
+        result_.cursor = CursorRequest::Arrow;
+      }
+    }
+    x_ += w + 2;
+  }
+
+  HTMLStr& line_;
+  WalkMode mode_;
+  int x_ = 0;
+  int y_;
+  int mx_, my_;
+  const WalkSettings& s_;
+  WalkColours& colours_;
+  FontSpec font_;
+  bool noBreak_ = false;
+  size_t vi_ = 0;
+  int pictureCounter_ = 0;
+  std::vector<int32_t> colourStack_;
+  std::pair<int, int> fallback_;
+  WalkResult result_;
+};
+
+}  // namespace
+
+WalkResult WalkLine(HTMLStr& line, const std::vector<HTMLStr::Piece>& pieces, WalkMode mode, int y,
+                    int mouseX, int mouseY, const WalkSettings& settings, WalkColours& colours) {
+  return Walker(line, mode, y, mouseX, mouseY, settings, colours).Run(pieces);
+}
+
+}  // namespace markup

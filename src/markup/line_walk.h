@@ -1,0 +1,53 @@
+#pragma once
+// The one walk over a line's pieces that lays it out, paints it and
+// hit-tests it.  Layout rebuilds the line's per-visual-line ascents and
+// descents; every other mode only reads them, so painting and clicking find
+// exactly the positions layout computed.
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "markup/html_str.h"
+
+namespace markup {
+
+class MarkupCanvas;
+class PictureRegistry;
+class TextMeasurer;
+
+enum class WalkMode : int { Paint = 0, Layout = 1, Hover = 2, Click = 3, Unhover = 4 };
+
+enum class CursorRequest { Unchanged, Hand, Arrow };
+
+struct WalkSettings {
+  TextMeasurer* measurer = nullptr;
+  PictureRegistry* pictures = nullptr;
+  MarkupCanvas* canvas = nullptr;  // Paint, Hover and Unhover draw here when set
+  int layoutWidth = 1;
+  int leftIndent = 2;
+  int fontSize = 10;
+  int position = 0;  // scroll position: content y shown at the canvas's top
+};
+
+// Font and background colour are not reset per line: every walk starts with
+// what the previous walk of the same view left.
+struct WalkColours {
+  int32_t font = 0x000000;
+  int32_t back = 0xFFFFFF;
+};
+
+struct WalkResult {
+  int bottom = 0;                          // y after the line
+  bool hit = false;                        // Hover, Click: a link is under the mouse
+  std::vector<std::string> links;          // Click: targets of every link hit
+  std::vector<std::pair<int, int>> bands;  // Hover, Unhover: content rows redrawn
+  CursorRequest cursor = CursorRequest::Unchanged;
+};
+
+// `pieces` must be the line's current pieces.  (mouseX, mouseY) are content
+// coordinates, used by Hover, Click and Unhover.
+WalkResult WalkLine(HTMLStr& line, const std::vector<HTMLStr::Piece>& pieces, WalkMode mode, int y,
+                    int mouseX, int mouseY, const WalkSettings& settings, WalkColours& colours);
+
+}  // namespace markup

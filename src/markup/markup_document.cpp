@@ -1,0 +1,424 @@
+#include "markup/markup_document.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "markup/markup_canvas.h"
+#include "markup/markup_parser.h"
+#include "markup/picture_registry.h"
+#include "markup/view_globals.h"
+
+namespace markup {
+
+MarkupDocument::MarkupDocument(TextMeasurer& measurer, PictureRegistry* pictures)
+    : measurer_(measurer), pictures_(pictures) {}
+
+MarkupDocument::~MarkupDocument() {
+  // Oldest first, each line telling OnStrDestroy.
+  for (auto& line : lines_) line.reset();
+  lines_.clear();
+}
+
+PictureRegistry& MarkupDocument::PictureSource() const {
+  return pictures_ ? *pictures_ : Pictures();
+}
+
+std::string MarkupDocument::ColourTags(int32_t fontColour, int32_t backColour) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "<fcol=%06X><bcol=%06X>", static_cast<uint32_t>(fontColour),
+                static_cast<uint32_t>(backColour));
+  return buffer;
+}
+
+// ---- Lines ----
+
+HTMLStr& MarkupDocument::AppendLine() {
+  if (lines_.empty()) contentHeight_ = 0;
+  lines_.push_back(std::make_unique<HTMLStr>(this, contentHeight_));
+  return *lines_.back();
+}
+
+// Appends without the intermediate layouts; the caller lays out once.
+void MarkupDocument::AppendQuietly(const std::string& text) {
+  ++updateCount_;
+  AddString(text);
+  --updateCount_;
+}
+
+void MarkupDocument::NewString(const std::string& text, int32_t fontColour, int32_t backColour) {
+  AppendLine();
+  AppendQuietly(ColourTags(fontColour, backColour) + text);
+  RefreshLastStr();
+}
+
+void MarkupDocument::NewStringFront(const std::string& text, int32_t fontColour,
+                                    int32_t backColour) {
+  lines_.insert(lines_.begin(), std::make_unique<HTMLStr>(this, contentHeight_));
+  lines_.front()->Append(ColourTags(fontColour, backColour) + text);
+}
+
+void MarkupDocument::AddString(const std::string& text) {
+  if (lines_.empty()) {
+    NewString(text, 0xFFFFFF, 0);
+    return;
+  }
+  lines_.back()->Append(text);
+  RefreshLastStr();
+}
+
+void MarkupDocument::SetColor(int32_t fontColour, int32_t backColour) {
+  AddString(ColourTags(fontColour, backColour));
+}
+
+void MarkupDocument::AddLink(const std::string& text, const std::string& target) {
+  AddString("<link=\"" + text + "\"" + target + ">");
+}
+
+void MarkupDocument::ReplaceLastStr(const std::string& text) {
+  if (lines_.empty()) {
+    NewString(text, 0xFFFFFF, 0);
+    return;
+  }
+  const int oldHeight = contentHeight_;
+  lines_.back()->Replace(text);
+  RefreshLastStr();
+  if (contentHeight_ < oldHeight && view_ && attached_ && !Updating())
+    view_->RepaintBand(contentHeight_, oldHeight);
+}
+
+void MarkupDocument::AddOrReplaceIfExists(const std::string& prefix, const std::string& text,
+                                          bool keepRest) {
+  for (size_t i = lines_.size(); i-- > 0;) {
+    HTMLStr& line = *lines_[i];
+    if (!BeginsWith(line.source, prefix)) continue;
+    std::string markup = text;
+    if (keepRest) markup += line.source.substr(std::min(prefix.size(), line.source.size()));
+    line.Replace(markup);
+    RecalculateFrom(i);
+    return;
+  }
+  if (keepRest) return;
+  if (BeginsWith(text, "<fcol=")) {
+    // Already coloured (a restored echo line): keep its markup exactly so
+    // the line can be found by its prefix later.
+    AppendLine();
+    AppendQuietly(text);
+    RefreshLastStr();
+  } else {
+    NewString(text, 0, 0xFFFFFF);
+  }
+}
+
+bool MarkupDocument::StringExists(const std::string& prefix) const {
+  for (size_t i = lines_.size(); i-- > 0;)
+    if (BeginsWith(lines_[i]->source, prefix)) return true;
+  return false;
+}
+
+std::string MarkupDocument::GetLastStr() const {
+  return lines_.empty() ? std::string() : lines_.back()->source;
+}
+
+void MarkupDocument::DeleteStr(const std::string& text) {
+  hovered_ = nullptr;
+  for (size_t i = 0; i < lines_.size(); ++i) {
+    if (lines_[i]->source.find(text) == std::string::npos) continue;
+    lines_.erase(lines_.begin() + static_cast<long>(i));
+    break;
+  }
+  RecalculateFrom(0);
+}
+
+void MarkupDocument::DeleteArc(const std::string& text) {
+  hovered_ = nullptr;
+  for (auto& line : lines_) {
+    const size_t at = line->source.find(text);
+    if (at == std::string::npos) continue;
+    line->Replace(line->source.substr(0, at));
+    break;
+  }
+  RecalculateFrom(0);
+}
+
+void MarkupDocument::Clear() {
+  hovered_ = nullptr;
+  for (auto& line : lines_) line.reset();
+  lines_.clear();
+  lines_.shrink_to_fit();
+  contentHeight_ = 0;
+  if (!Updating()) Redraw();
+}
+
+void MarkupDocument::BeginUpdate() { ++updateCount_; }
+
+void MarkupDocument::EndUpdate(bool full) {
+  if (updateCount_ == 0) return;
+  if (--updateCount_ > 0) return;
+  if (full)
+    RecalculateFrom(0);
+  else
+    RefreshLastStr();
+}
+
+void MarkupDocument::SetFilter(const std::string& text) {
+  filter_ = text;
+  for (auto& line : lines_) line->UpdateHidden();
+  RecalculateFrom(0);
+}
+
+// ---- Layout ----
+
+void MarkupDocument::RememberPieces(const HTMLStr& line, std::vector<HTMLStr::Piece> pieces) {
+  cachedLine_ = &line;
+  cachedSource_ = line.source;
+  cachedPieces_ = std::move(pieces);
+}
+
+const std::vector<HTMLStr::Piece>& MarkupDocument::PiecesOf(HTMLStr& line) {
+  if (cachedLine_ != &line || cachedSource_ != line.source) RememberPieces(line, line.Parse());
+  return cachedPieces_;
+}
+
+void MarkupDocument::LineDestroyed(HTMLStr& line) {
+  if (cachedLine_ == &line) cachedLine_ = nullptr;
+  if (hovered_ == &line) hovered_ = nullptr;
+  if (OnStrDestroy) OnStrDestroy(*this, line.source);
+}
+
+WalkResult MarkupDocument::Walk(HTMLStr& line, WalkMode mode, int mouseX, int mouseY,
+                                MarkupCanvas* canvas) {
+  WalkSettings s;
+  s.measurer = &measurer_;
+  s.pictures = &PictureSource();
+  s.canvas = canvas;
+  s.layoutWidth = layoutWidth_;
+  s.leftIndent = leftIndent_;
+  s.fontSize = fontSize_;
+  s.position = position_;
+  return WalkLine(line, PiecesOf(line), mode, line.top, mouseX, mouseY, s, colours_);
+}
+
+size_t MarkupDocument::IndexOf(const HTMLStr* line) const {
+  for (size_t i = lines_.size(); i-- > 0;)
+    if (lines_[i].get() == line) return i;
+  return lines_.size();
+}
+
+void MarkupDocument::RecalculateText(const HTMLStr* from) {
+  if (!from) {
+    RecalculateFrom(0);
+    return;
+  }
+  const size_t index = IndexOf(from);
+  if (index < lines_.size()) RecalculateFrom(index);
+}
+
+void MarkupDocument::RecalculateFrom(size_t index) {
+  int height = index < lines_.size() && index > 0 ? lines_[index]->top : 0;
+  for (size_t i = index; i < lines_.size(); ++i) {
+    lines_[i]->top = height;
+    height = Walk(*lines_[i], WalkMode::Layout, 0, 0, nullptr).bottom;
+  }
+  contentHeight_ = height;
+  AnticipateScrollBar(false);
+  SetVertScrollPosRange(atBottom_ ? contentHeight_ - clientHeight_ : position_, contentHeight_);
+}
+
+void MarkupDocument::RefreshLastStr() {
+  if (Updating() || lines_.empty()) return;
+  HTMLStr& last = *lines_.back();
+  contentHeight_ = Walk(last, WalkMode::Layout, 0, 0, nullptr).bottom;
+  AnticipateScrollBar(true);
+  SetVertScrollPosRange(atBottom_ ? contentHeight_ - clientHeight_ : position_, contentHeight_);
+}
+
+void MarkupDocument::RecalculateTextW(int width) {
+  layoutWidth_ = std::max(width, 1);
+  int height = 0;
+  for (auto& line : lines_) {
+    line->top = height;
+    height = Walk(*line, WalkMode::Layout, 0, 0, nullptr).bottom;
+  }
+  contentHeight_ = height;
+}
+
+// Lays out at the width the client area will have once the scroll bar
+// appears or disappears, so the resize that follows changes nothing.  Only
+// a change of visibility costs a full layout; appending to a pane whose bar
+// is already shown never does.
+void MarkupDocument::AnticipateScrollBar(bool lastLineOnly) {
+  if (!attached_) return;
+  const int w = ViewGlobals::scrollBarWidth;
+  if (contentHeight_ > clientHeight_ && !scrollVisible_) {
+    RecalculateTextW(clientWidth_ - w);
+    if (lastLineOnly && contentHeight_ <= clientHeight_) RecalculateTextW(clientWidth_);
+  } else if (contentHeight_ <= clientHeight_ && scrollVisible_) {
+    RecalculateTextW(clientWidth_ + w);
+    if (contentHeight_ > clientHeight_) RecalculateTextW(clientWidth_);
+  }
+}
+
+void MarkupDocument::Redraw() {
+  if (!attached_) return;
+  layoutWidth_ = std::max(clientWidth_, 1);
+  if (view_) view_->ResetBitmap();
+  RecalculateFrom(0);
+}
+
+void MarkupDocument::SetViewSize(int width, int height) {
+  attached_ = true;
+  viewWidth_ = std::max(width, 0);
+  clientHeight_ = std::max(height, 0);
+  clientWidth_ = viewWidth_ - (scrollVisible_ ? ViewGlobals::scrollBarWidth : 0);
+  range_ = -1;
+  Redraw();
+}
+
+void MarkupDocument::SetFontSize(int points) {
+  fontSize_ = points;
+  Redraw();
+}
+
+void MarkupDocument::SetLeftIndent(int indent) {
+  leftIndent_ = std::max(indent, 0);
+  RecalculateFrom(0);
+}
+
+void MarkupDocument::SetViewColor(int32_t colour) {
+  colour_ = colour;
+  PaintAll();
+}
+
+// ---- Scrolling ----
+
+void MarkupDocument::SetVertScrollPosRange(int position, int range) {
+  range = std::max(range, clientHeight_);
+  position = std::max(std::min(position, range - clientHeight_), 0);
+  if (position != position_ || range != range_) {
+    position_ = position;
+    range_ = range;
+    SetVertScroll();
+  }
+  PaintAll();
+}
+
+void MarkupDocument::SetVertScroll() {
+  const bool visible = clientHeight_ < range_;
+  atBottom_ = range_ - clientHeight_ == position_;
+  if (visible != scrollVisible_) {
+    scrollVisible_ = visible;
+    clientWidth_ = viewWidth_ - (visible ? ViewGlobals::scrollBarWidth : 0);
+    if (view_) view_->ScrollBarChanged();
+    // The client area changed width: lay out again at the new width, unless
+    // the anticipation already did.
+    if (attached_ && layoutWidth_ != std::max(clientWidth_, 1) && redrawDepth_ < 2) {
+      ++redrawDepth_;
+      Redraw();
+      --redrawDepth_;
+    } else if (view_ && attached_) {
+      view_->ResetBitmap();
+    }
+    return;
+  }
+  if (view_) view_->ScrollBarChanged();
+}
+
+void MarkupDocument::Scroll(ScrollCode code, int thumbPosition) {
+  switch (code) {
+    case ScrollCode::LineUp: SetVertScrollPos(position_ - increment_); break;
+    case ScrollCode::LineDown: SetVertScrollPos(position_ + increment_); break;
+    case ScrollCode::PageUp: SetVertScrollPos(position_ - (clientHeight_ - increment_)); break;
+    case ScrollCode::PageDown: SetVertScrollPos(position_ + (clientHeight_ - increment_)); break;
+    case ScrollCode::Thumb: SetVertScrollPos(thumbPosition); break;
+    case ScrollCode::Top: SetVertScrollPos(0); break;
+    case ScrollCode::Bottom: SetVertScrollPos(range_); break;
+  }
+}
+
+bool MarkupDocument::MouseWheel(int delta) {
+  if (!scrollVisible_) return false;
+  const long moved = static_cast<long>(increment_) * delta / 30;
+  const long target = std::clamp<long>(position_ - moved, 0, std::max(range_ - clientHeight_, 0));
+  SetVertScrollPos(static_cast<int>(target));
+  return true;
+}
+
+// ---- Painting and the mouse ----
+
+void MarkupDocument::PaintAll() {
+  if (view_ && attached_ && !Updating()) view_->PaintAll();
+}
+
+long MarkupDocument::LineIndexAt(int contentY) const {
+  auto it = std::upper_bound(lines_.begin(), lines_.end(), contentY,
+                             [](int y, const std::unique_ptr<HTMLStr>& line) { return y < line->top; });
+  return static_cast<long>(it - lines_.begin()) - 1;
+}
+
+void MarkupDocument::DrawRange(MarkupCanvas& canvas, int from, int to) {
+  canvas.FillRect(0, from - position_, std::max(clientWidth_, 0), to - from, colour_);
+  for (size_t i = static_cast<size_t>(std::max(LineIndexAt(from), 0L));
+       i < lines_.size() && lines_[i]->top < to; ++i)
+    Walk(*lines_[i], WalkMode::Paint, 0, 0, &canvas);
+}
+
+MarkupDocument::MouseUpdate MarkupDocument::MouseMove(int x, int y, MarkupCanvas* canvas) {
+  MouseUpdate update;
+  auto take = [&update](WalkResult&& r) {
+    update.bands.insert(update.bands.end(), r.bands.begin(), r.bands.end());
+    if (r.cursor != CursorRequest::Unchanged) update.cursor = r.cursor;
+    return r.hit;
+  };
+  y += position_;
+  const long index = LineIndexAt(y);
+  if (index < 0 || y >= contentHeight_) {
+    if (hovered_) take(Walk(*hovered_, WalkMode::Unhover, x, y, canvas));
+    hovered_ = nullptr;
+    return update;
+  }
+  HTMLStr* line = lines_[static_cast<size_t>(index)].get();
+  if (hovered_ && hovered_ != line) take(Walk(*hovered_, WalkMode::Unhover, x, y, canvas));
+  if (!take(Walk(*line, WalkMode::Hover, x, y, canvas)))
+    take(Walk(*line, WalkMode::Unhover, x, y, canvas));
+  hovered_ = line;
+  return update;
+}
+
+MarkupDocument::MouseUpdate MarkupDocument::MouseLeave(MarkupCanvas* canvas) {
+  MouseUpdate update;
+  if (hovered_) {
+    WalkResult r = Walk(*hovered_, WalkMode::Unhover, -1, -1, canvas);
+    update.bands = std::move(r.bands);
+    update.cursor = r.cursor;
+  }
+  hovered_ = nullptr;
+  return update;
+}
+
+std::vector<std::string> MarkupDocument::Click(int x, int y) {
+  if (lines_.empty()) return {};
+  y += position_;
+  const long index = LineIndexAt(y);
+  if (index < 0) return {};
+  return Walk(*lines_[static_cast<size_t>(index)], WalkMode::Click, x, y, nullptr).links;
+}
+
+bool MarkupDocument::PopupTarget(int y, std::string* markup, std::string* plain) const {
+  if (lines_.empty()) return false;
+  const long index = std::max(LineIndexAt(y + position_), 0L);
+  const std::string& source = lines_[static_cast<size_t>(index)]->source;
+  if (markup) *markup = source;
+  if (plain) *plain = DelTags(source);
+  return true;
+}
+
+void MarkupDocument::DoLink(const std::string& target) {
+  if (OnLink) OnLink(*this, target);
+}
+
+void MarkupDocument::UpdateAnimations() {
+  for (auto& line : lines_)
+    for (auto& anim : line->anims) anim->StartOrStop(line->hidden || !ViewGlobals::animation);
+}
+
+}  // namespace markup

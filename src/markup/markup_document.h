@@ -1,0 +1,204 @@
+#pragma once
+// The lines of one markup pane and everything done with them that needs no
+// widget: adding, replacing, finding and deleting lines, filtering, layout,
+// scrolling state, painting onto a canvas and hit-testing.  Chat logic drives
+// panes through this class; the TZevoHTML widget owns one and only shows it.
+//
+// Coordinates: content y counts from the top of the whole content; window y
+// counts from the top of the client area (content y - VertScrollPos()).
+// Colours are Windows colour values 0x00BBGGRR.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "markup/html_str.h"
+#include "markup/line_walk.h"
+
+namespace markup {
+
+class MarkupCanvas;
+class PictureRegistry;
+class TextMeasurer;
+
+// What the document asks of the widget showing it.  Content coordinates.
+class DocumentView {
+ public:
+  virtual ~DocumentView() = default;
+  // The client size changed or everything is redrawn: resize the off-screen
+  // bitmap to ClientWidth() x ClientHeight() and fill it with Color().
+  virtual void ResetBitmap() = 0;
+  // DrawRange over the visible band, then copy the whole bitmap to the screen.
+  virtual void PaintAll() = 0;
+  // DrawRange over rows from .. to, then copy that band to the screen.
+  virtual void RepaintBand(int from, int to) = 0;
+  // Scroll-bar visibility, range or position changed.
+  virtual void ScrollBarChanged() = 0;
+};
+
+class MarkupDocument {
+ public:
+  using Event = std::function<void(MarkupDocument& sender, const std::string& text)>;
+  using Lines = std::vector<std::unique_ptr<HTMLStr>>;
+
+  // `pictures` defaults to the process-wide registry.
+  explicit MarkupDocument(TextMeasurer& measurer, PictureRegistry* pictures = nullptr);
+  ~MarkupDocument();
+  MarkupDocument(const MarkupDocument&) = delete;
+  MarkupDocument& operator=(const MarkupDocument&) = delete;
+
+  // ---- Adding and changing lines (text arguments are markup) ----
+  // A new last line starting "<fcol=..><bcol=..>" followed by text.
+  void NewString(const std::string& text, int32_t fontColour, int32_t backColour);
+  // A new first line; no layout: call between BeginUpdate and EndUpdate(true).
+  void NewStringFront(const std::string& text, int32_t fontColour, int32_t backColour);
+  // Appends to the last line (with no lines: NewString white on black).
+  void AddString(const std::string& text);
+  // Appends "<fcol=BBGGRR><bcol=BBGGRR>" to the last line.
+  void SetColor(int32_t fontColour, int32_t backColour);
+  // Appends a link showing text that reports target when clicked.
+  void AddLink(const std::string& text, const std::string& target);
+  // Replaces the last line's markup.
+  void ReplaceLastStr(const std::string& text);
+  // Replaces the newest line beginning with prefix by text (plus, with
+  // keepRest, the old markup after the prefix).  Without a match and without
+  // keepRest a new black-on-white line is made.
+  void AddOrReplaceIfExists(const std::string& prefix, const std::string& text, bool keepRest);
+  bool StringExists(const std::string& prefix) const;
+  std::string GetLastStr() const;
+  // Removes the oldest line containing text.
+  void DeleteStr(const std::string& text);
+  // Cuts the oldest line containing text just before it.
+  void DeleteArc(const std::string& text);
+  void Clear();
+  void BeginUpdate();
+  // The outermost call lays out everything (full) or the last line.
+  void EndUpdate(bool full);
+  // Shows only lines whose markup contains text; empty shows every line.
+  void SetFilter(const std::string& text);
+  const std::string& Filter() const { return filter_; }
+  bool FilterActive() const { return !filter_.empty(); }
+
+  // ---- Layout ----
+  void RefreshLastStr();
+  // From `from` (the first line when null) to the end.
+  void RecalculateText(const HTMLStr* from = nullptr);
+  void ReSetCoordinates(const HTMLStr* line) { RecalculateText(line); }
+  // Lays out every line at `width` without touching the scroll state.
+  void RecalculateTextW(int width);
+  void Redraw();
+  // The size message: the widget's client area is width x height including
+  // the scroll bar's column.  Until the first call nothing is drawn.
+  void SetViewSize(int width, int height);
+  // The view's font size in points (the base of every line).
+  void SetFontSize(int points);
+  int FontSize() const { return fontSize_; }
+
+  // ---- Scrolling ----
+  void SetVertScrollPosRange(int position, int range);
+  void SetVertScrollPos(int position) { SetVertScrollPosRange(position, range_); }
+  void SetVertScrollRange(int range) { SetVertScrollPosRange(position_, range); }
+  enum class ScrollCode { LineUp, LineDown, PageUp, PageDown, Thumb, Top, Bottom };
+  void Scroll(ScrollCode code, int thumbPosition = 0);
+  // Wheel delta in units of 120 per notch; ignored while the bar is hidden.
+  bool MouseWheel(int delta);
+
+  // ---- Painting and the mouse (window coordinates) ----
+  // Fills content rows from .. to with Color() and paints the lines there.
+  void DrawRange(MarkupCanvas& canvas, int from, int to);
+  struct MouseUpdate {
+    std::vector<std::pair<int, int>> bands;  // content rows redrawn on the canvas
+    CursorRequest cursor = CursorRequest::Unchanged;
+  };
+  // Hover underlining is drawn on `canvas` (the off-screen bitmap) when given.
+  MouseUpdate MouseMove(int x, int y, MarkupCanvas* canvas);
+  MouseUpdate MouseLeave(MarkupCanvas* canvas);
+  // Targets of the links under the point; the caller reports them (DoLink)
+  // once the walk is over.
+  std::vector<std::string> Click(int x, int y);
+  // Markup and DelTags text of the line a right click at window row y
+  // targets; false without lines.
+  bool PopupTarget(int y, std::string* markup, std::string* plain) const;
+  void DoLink(const std::string& target);
+  void UpdateAnimations();
+
+  // ---- Properties ----
+  Event OnLink;
+  Event OnCopy;
+  Event OnStrDestroy;
+  int LeftIndent() const { return leftIndent_; }
+  void SetLeftIndent(int indent);
+  int VertScrollIncrement() const { return increment_; }
+  void SetVertScrollIncrement(int increment) { increment_ = increment < 1 ? 0 : increment; }
+  int VertScrollPos() const { return position_; }
+  int VertScrollRange() const { return range_; }
+  bool VertScrollVisible() const { return scrollVisible_; }
+  bool AtBottom() const { return atBottom_; }
+  int32_t Color() const { return colour_; }
+  void SetViewColor(int32_t colour);
+
+  // ---- State ----
+  const Lines& lines() const { return lines_; }
+  size_t LineCount() const { return lines_.size(); }
+  int ContentHeight() const { return contentHeight_; }
+  int LayoutWidth() const { return layoutWidth_; }
+  int ClientWidth() const { return clientWidth_; }
+  int ClientHeight() const { return clientHeight_; }
+  bool Updating() const { return updateCount_ > 0; }
+  const HTMLStr* HoveredLine() const { return hovered_; }
+  // Index of the last line whose top <= contentY, or -1.
+  long LineIndexAt(int contentY) const;
+  void AttachView(DocumentView* view) { view_ = view; }
+
+  // ---- Used by HTMLStr ----
+  PictureRegistry& PictureSource() const;
+  void LineDestroyed(HTMLStr& line);
+  // Pieces just parsed for `line`, kept for the layout that follows.
+  void RememberPieces(const HTMLStr& line, std::vector<HTMLStr::Piece> pieces);
+
+ private:
+  const std::vector<HTMLStr::Piece>& PiecesOf(HTMLStr& line);
+  WalkResult Walk(HTMLStr& line, WalkMode mode, int mouseX, int mouseY, MarkupCanvas* canvas);
+  void RecalculateFrom(size_t index);
+  void AnticipateScrollBar(bool lastLineOnly);
+  void SetVertScroll();
+  void PaintAll();
+  size_t IndexOf(const HTMLStr* line) const;
+  HTMLStr& AppendLine();
+  void AppendQuietly(const std::string& text);
+  static std::string ColourTags(int32_t fontColour, int32_t backColour);
+
+  TextMeasurer& measurer_;
+  PictureRegistry* pictures_;
+  DocumentView* view_ = nullptr;
+  Lines lines_;
+  WalkColours colours_;
+
+  int leftIndent_ = 2;
+  int increment_ = 10;
+  int32_t colour_ = 0xFFFFFF;
+  int fontSize_ = 10;
+
+  bool attached_ = false;  // has had a size
+  int viewWidth_ = 150;
+  int clientWidth_ = 150;
+  int clientHeight_ = 100;
+  int layoutWidth_ = 1;
+  int contentHeight_ = 0;
+  int position_ = 0;
+  int range_ = 0;
+  bool scrollVisible_ = false;
+  bool atBottom_ = true;
+  int updateCount_ = 0;
+  int redrawDepth_ = 0;
+  std::string filter_;
+  HTMLStr* hovered_ = nullptr;
+
+  const HTMLStr* cachedLine_ = nullptr;
+  std::string cachedSource_;
+  std::vector<HTMLStr::Piece> cachedPieces_;
+};
+
+}  // namespace markup

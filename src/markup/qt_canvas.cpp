@@ -1,0 +1,91 @@
+#include "markup/qt_canvas.h"
+
+#include <QColor>
+#include <QPainter>
+#include <QPen>
+#include <QString>
+#include <array>
+
+#include "text/cp1251.h"
+
+namespace markup {
+
+QString ToQString(std::string_view bytes) {
+  static const std::array<char16_t, 256> table = [] {
+    std::array<char16_t, 256> t{};
+    for (int b = 0; b < 256; ++b)
+      t[b] = static_cast<char16_t>(text::Cp1251ToCodePoint(static_cast<unsigned char>(b)));
+    return t;
+  }();
+  QString out(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
+  QChar* data = out.data();
+  for (size_t i = 0; i < bytes.size(); ++i)
+    data[i] = QChar(table[static_cast<unsigned char>(bytes[i])]);
+  return out;
+}
+
+QColor ToQColor(int32_t colour) {
+  const auto c = static_cast<uint32_t>(colour);
+  return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+}
+
+QtTextMeasurer::QtTextMeasurer(const QFont& base) : base_(base) {}
+
+void QtTextMeasurer::SetBaseFont(const QFont& base) {
+  base_ = base;
+  entries_.clear();
+}
+
+QtTextMeasurer::Entry& QtTextMeasurer::Find(const FontSpec& spec) {
+  for (auto& e : entries_)
+    if (e.spec == spec) return e;
+  QFont font = base_;
+  font.setPointSize(std::max(spec.size, 1));
+  font.setBold(spec.bold);
+  font.setItalic(spec.italic);
+  font.setUnderline(spec.underline);
+  if (entries_.size() >= 32) entries_.erase(entries_.begin());
+  entries_.push_back(Entry{spec, font, QFontMetrics(font)});
+  return entries_.back();
+}
+
+FontMetrics QtTextMeasurer::Metrics(const FontSpec& font) {
+  const QFontMetrics& m = Find(font).metrics;
+  return {m.ascent(), m.descent()};
+}
+
+int QtTextMeasurer::Width(const FontSpec& font, std::string_view text) {
+  return Find(font).metrics.horizontalAdvance(ToQString(text));
+}
+
+const QFont& QtTextMeasurer::FontFor(const FontSpec& font) { return Find(font).font; }
+
+QtCanvas::QtCanvas(QPainter& painter, QtTextMeasurer& measurer)
+    : painter_(painter), measurer_(measurer) {}
+
+void QtCanvas::FillRect(int x, int y, int w, int h, int32_t colour) {
+  if (w > 0 && h > 0) painter_.fillRect(x, y, w, h, ToQColor(colour));
+}
+
+void QtCanvas::DrawText(int x, int top, std::string_view text, const FontSpec& font,
+                        int32_t colour) {
+  painter_.setFont(measurer_.FontFor(font));
+  painter_.setPen(ToQColor(colour));
+  painter_.drawText(x, top + measurer_.Metrics(font).ascent, ToQString(text));
+}
+
+void QtCanvas::DrawDottedRect(int x, int y, int w, int h, int32_t colour) {
+  QPen pen(ToQColor(colour));
+  pen.setStyle(Qt::DotLine);
+  pen.setWidth(0);
+  painter_.setPen(pen);
+  painter_.setBrush(Qt::NoBrush);
+  painter_.drawRect(x, y, w - 1, h - 1);
+}
+
+void QtCanvas::DrawLine(int x1, int y1, int x2, int y2, int32_t colour) {
+  painter_.setPen(QPen(ToQColor(colour), 0));
+  painter_.drawLine(x1, y1, x2, y2);
+}
+
+}  // namespace markup

@@ -1,0 +1,55 @@
+#pragma once
+// Text metrics and drawing of the markup engine on Qt: QFontMetrics for
+// measuring, QPainter for drawing, Windows-1251 bytes shown as QString.
+#include <QFont>
+#include <QFontMetrics>
+#include <string_view>
+#include <vector>
+
+#include "markup/markup_canvas.h"
+
+class QColor;
+class QPainter;
+class QString;
+
+namespace markup {
+
+QString ToQString(std::string_view cp1251);
+// Windows colour value 0x00BBGGRR to QColor.
+QColor ToQColor(int32_t colour);
+
+class QtTextMeasurer : public TextMeasurer {
+ public:
+  explicit QtTextMeasurer(const QFont& base);
+  void SetBaseFont(const QFont& base);
+  FontMetrics Metrics(const FontSpec& font) override;
+  int Width(const FontSpec& font, std::string_view text) override;
+  const QFont& FontFor(const FontSpec& font);
+
+ private:
+  struct Entry {
+    FontSpec spec;
+    QFont font;
+    QFontMetrics metrics;
+  };
+  Entry& Find(const FontSpec& font);
+  QFont base_;
+  std::vector<Entry> entries_;  // a handful of styles per view
+};
+
+class QtCanvas : public MarkupCanvas {
+ public:
+  QtCanvas(QPainter& painter, QtTextMeasurer& measurer);
+  void FillRect(int x, int y, int w, int h, int32_t colour) override;
+  void DrawText(int x, int top, std::string_view text, const FontSpec& font,
+                int32_t colour) override;
+  void DrawDottedRect(int x, int y, int w, int h, int32_t colour) override;
+  void DrawLine(int x1, int y1, int x2, int y2, int32_t colour) override;
+  QPainter* Painter() override { return &painter_; }
+
+ private:
+  QPainter& painter_;
+  QtTextMeasurer& measurer_;
+};
+
+}  // namespace markup

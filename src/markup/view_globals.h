@@ -1,0 +1,41 @@
+#pragma once
+// State shared by every markup view of the process.  The main window fills
+// the hooks at start-up; producers switch `russian` and `animation`.
+#include <cstdint>
+#include <functional>
+#include <string>
+
+class QObject;
+
+namespace markup {
+
+class MarkupCanvas;
+
+struct ViewGlobals {
+  // Animated pictures run.
+  static inline bool animation = true;
+  // Popup captions in Russian (else English).
+  static inline bool russian = true;
+  // Pictures with negative numbers: mode 0 draws picture `number` with its
+  // top-left corner at (x, y) on `canvas`, mode 1 returns its width, mode 2
+  // its height.  Unassigned: every such picture is 1 x 1 and draws nothing.
+  static inline std::function<int(int number, MarkupCanvas* canvas, int x, int y, int mode)>
+      OnStaticImage;
+  // Days a cached copy of a picture URL stays valid.
+  static inline std::function<int(const std::string& url)> OnLifeTime;
+  // The main window, told about picture failures and download traffic.
+  static inline QObject* Controller = nullptr;
+  // Bytes received by picture downloads and bytes sent; the main window adds
+  // them to its totals and resets them.
+  static inline int64_t Traffic_In = 0;
+  static inline int64_t Traffic_Out = 0;
+  // Width of a vertical scroll bar, read once when the first view is made.
+  static inline int scrollBarWidth = 16;
+};
+
+// Size and drawing of a negative (program-supplied) picture.
+int StaticImageWidth(int number);
+int StaticImageHeight(int number);
+void DrawStaticImage(int number, MarkupCanvas& canvas, int x, int y);
+
+}  // namespace markup
