@@ -133,6 +133,7 @@ void Settings::Load(const std::string& programDir) {
   bool audio = AudioOutput;
   *this = Settings();
   ProgramDir = programDir;
+  if (!ProgramDir.empty() && ProgramDir.back() != '/') ProgramDir += '/';
   AudioOutput = audio;
 
   IniFile ini = File();

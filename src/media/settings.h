@@ -78,7 +78,7 @@ class Settings {
   std::string Divider = "_";
 
   // ---- start-up facts, not stored ----
-  std::string ProgramDir;    // ends with "/"
+  std::string ProgramDir;    // file-system path (not Windows-1251), ends with "/"
   bool AudioOutput = false;  // an audio output device exists
 
   Settings();

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QStringList>
 #include <filesystem>
+#include <memory>
 
 #include "media/priv_info.h"
 #include "temp_dir.h"
@@ -57,7 +58,9 @@ TEST(ProgramDir, ForThisProcessHonoursTheOption) {
   int argc = 1;
   char name[] = "chat_media_tests";
   char* argv[] = {name, nullptr};
-  QCoreApplication app(argc, argv);
+  // Another test of this program may already have made the application.
+  std::unique_ptr<QCoreApplication> app;
+  if (!QCoreApplication::instance()) app = std::make_unique<QCoreApplication>(argc, argv);
   std::string want = root.File("data/");
   QStringList args{"chat_media_tests", "--data-dir", QString::fromStdString(want)};
   EXPECT_EQ(media::ProgramDirForThisProcess(args), want);
