@@ -1,0 +1,141 @@
+#pragma once
+// The chat room: every connected client's session, the login rules, the
+// online list, relaying of public and private messages with their
+// acknowledgements, offline delivery, the service requests (information,
+// settings, addresses, WHOIS, fines) and the positional "p", "m" and "f"
+// lines.  It knows nothing of sockets: connections are numbers, and whatever
+// it sends goes through RoomOutput.
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "server/store.h"
+#include "session/wire.h"
+
+namespace chatd {
+
+using ClientId = uint64_t;
+
+class RoomOutput {
+ public:
+  virtual ~RoomOutput() = default;
+  // Queues one whole line (with its line feed) for the client.
+  virtual void Send(ClientId id, const std::string& line) = 0;
+  // Closes the client after what was queued has been written.  The room has
+  // already forgotten the client when it calls this.
+  virtual void Close(ClientId id) = 0;
+};
+
+struct RoomOptions {
+  std::vector<std::string> moderators;  // names given with --moderator
+  std::string botName;                  // empty: no bot
+  std::function<int64_t()> now;         // seconds since 1970; the system clock when empty
+  size_t maxMessageBytes = 64 * 1024;   // longer message texts are cut
+  int archiveLines = 1000;              // public lines kept for the archive pages
+};
+
+class Bot;
+
+class Room {
+ public:
+  Room(Store& store, RoomOptions options, RoomOutput& output);
+  ~Room();
+
+  void Connect(ClientId id, const std::string& address);
+  void Receive(ClientId id, const std::string& line);
+  void Disconnect(ClientId id);  // the connection is gone
+  // Called about once a minute: lets the bot talk now and then.
+  void Tick();
+
+  // For the web side.
+  struct OnlineUser {
+    std::string name;
+    std::string address;
+    std::string version;
+  };
+  std::vector<OnlineUser> Online() const;
+  bool IsModerator(const std::string& name) const;
+  // Applies a fine as a moderator's Fine request would; false when the
+  // target has no account.
+  bool ApplyFine(const std::string& moderator, const std::string& target, int periodCode, int type, bool checkIp);
+  std::string WhoisText(const std::string& query);
+  int64_t Now() const;
+  Store& store() { return store_; }
+
+ private:
+  struct Session {
+    ClientId id = 0;
+    std::string address;
+    bool loggedIn = false;
+    bool bot = false;
+    int64_t accountId = 0;
+    std::string name, key;
+    std::string version;
+    char sex = 0;
+    bool sound = false;
+    bool hasInfo = false;
+    std::string backColor = "#ffffff", textColor = "#000000";
+    bool moderator = false;
+  };
+  friend class Bot;
+
+  Session* Find(ClientId id);
+  Session* FindOnline(const std::string& key);
+  void Send(const Session& s, const std::string& line);
+  void Refuse(ClientId id, const std::string& why);
+  void Drop(ClientId id);  // forget and close
+
+  void HandleLogin(Session& s, const std::string& line);
+  void HandleRecord(Session& s, const wire::Record& r, const std::string& line);
+  void HandleMessage(Session& s, const wire::Record& r);
+  void HandleConfirmation(Session& s, const wire::Record& r);
+  void HandleGetInfo(Session& s, const wire::Record& r);
+  void HandleSettings(Session& s, const wire::Record& r);
+  void HandleGetIp(Session& s, const wire::Record& r);
+  void HandleWhois(Session& s, const wire::Record& r);
+  void HandleFine(Session& s, const wire::Record& r);
+  void HandleAddressRequest(Session& s, const std::string& line);
+  void HandleNotice(Session& s, const std::string& line);
+  void HandleRelay(Session& s, const std::string& line);
+
+  void SendPublic(Session& from, const std::string& text, const std::string& mid);
+  // Delivers to every addressee; returns true when every one was online.
+  bool SendPrivate(Session& from, const std::vector<std::string>& to, const std::string& text,
+                   const std::string& mid);
+  std::string MessValue(const std::string& name, const std::string& escapedText) const;
+  void BroadcastOnlineList();
+  std::string OnlineListLine() const;
+  std::vector<int> ActiveFineTypes(const std::string& key);
+  std::string ModeratorEcho(const Session& s) const;
+  void RunDeferred();
+
+  Store& store_;
+  RoomOptions options_;
+  RoomOutput& output_;
+  std::map<ClientId, Session> sessions_;
+  std::vector<ClientId> onlineOrder_;  // logged-in sessions in login order
+  std::map<std::string, ClientId> onlineByKey_;
+  std::set<std::string> moderatorKeys_;
+  int64_t lineNo_ = 0;
+  std::unique_ptr<Bot> bot_;
+  std::deque<std::function<void()>> deferred_;  // work queued while a line is handled
+  bool running_ = false;
+};
+
+// Cuts an escaped message text to at most `limit` bytes without splitting a
+// "%xx" escape, turns raw separators into their escapes and carriage
+// returns and line feeds into blanks.
+std::string CleanEscapedText(const std::string& text, size_t limit);
+
+// "#" + six hex digits, or `fallback`.
+std::string CleanWireColor(const std::string& color, const std::string& fallback);
+
+// Only "safe" characters of a client version survive (no separators).
+std::string CleanVersion(const std::string& version);
+
+}  // namespace chatd
