@@ -1,0 +1,112 @@
+#include "window/login_dialog.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "media/settings.h"
+#include "session/login.h"
+#include "window/qt_text.h"
+
+TReg::TReg(media::Settings& settings, QWidget* parent) : QDialog(parent), settings_(settings) {
+  setModal(true);
+  Name = new QLineEdit(this);
+  Password = new QLineEdit(this);
+  Password->setEchoMode(QLineEdit::Password);
+  Mail = new QLineEdit(this);
+  NamLab = new QLabel(this);
+  PassLab = new QLabel(this);
+  MailLab = new QLabel(this);
+  Problem = new QLabel(this);
+  Problem->setStyleSheet("color: #c00000");
+  Problem->setWordWrap(true);
+  Problem->hide();
+  ButOk = new QPushButton(this);
+  ButOk->setDefault(true);
+  ButOk->setEnabled(false);
+  ButCancel = new QPushButton(this);
+  SendPass = new QPushButton(this);
+  SendPass->hide();
+
+  auto* grid = new QGridLayout(this);
+  grid->addWidget(NamLab, 0, 0);
+  grid->addWidget(Name, 0, 1);
+  grid->addWidget(PassLab, 1, 0);
+  grid->addWidget(Password, 1, 1);
+  grid->addWidget(MailLab, 2, 0);
+  grid->addWidget(Mail, 2, 1);
+  grid->addWidget(Problem, 3, 0, 1, 2);
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch();
+  buttons->addWidget(SendPass);
+  buttons->addWidget(ButOk);
+  buttons->addWidget(ButCancel);
+  grid->addLayout(buttons, 4, 0, 1, 2);
+
+  for (QLineEdit* edit : {Name, Password, Mail}) connect(edit, &QLineEdit::textChanged, this, &TReg::FieldsChanged);
+  connect(ButOk, &QPushButton::clicked, this, &TReg::OkClick);
+  connect(SendPass, &QPushButton::clicked, this, &TReg::OkClick);
+  connect(ButCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void TReg::Prepare() {
+  const bool ru = settings_.RussianInterface;
+  Name->setEnabled(true);
+  Password->setEnabled(true);
+  Mail->setEnabled(registration_);
+  if (!registration_) Mail->clear();
+  Mail->setStyleSheet(registration_ ? "background: white" : "background: palette(button)");
+  if (registration_)
+    setWindowTitle(ru ? "Регистрация" : "Registration");
+  else
+    setWindowTitle(ru ? "Вход в Чат" : "Logging in");
+  NamLab->setText(ru ? "Имя:" : "Name:");
+  PassLab->setText(ru ? "Пароль:" : "Password:");
+  MailLab->setText(ru ? "Е-мейл:" : "E-mail");
+  ButOk->setText(ru ? "Ок" : "Ok");
+  ButCancel->setText(ru ? "Отмена" : "Cancel");
+  SendPass->setText(ru ? "Выслать пароль" : "Send password");
+  SendPass->setToolTip(ru ? "Пароль будет выслан на адрес, указанный при регистрации"
+                          : "Password will be send to address, mentioned at registration");
+  Name->setText(ToQ(settings_.UserName));
+  Problem->hide();
+  FieldsChanged();
+  (Name->text().isEmpty() ? Name : Password)->setFocus();
+}
+
+int TReg::exec() {
+  Prepare();
+  return QDialog::exec();
+}
+
+void TReg::FieldsChanged() {
+  ButOk->setEnabled(session::LoginOkEnabled(FromQ(Name->text()), FromQ(Password->text()), FromQ(Mail->text()),
+                                            registration_));
+  SendPass->setEnabled(!Name->text().isEmpty());
+}
+
+void TReg::OkClick() {
+  const bool ru = settings_.RussianInterface;
+  // These fields go into the login line unescaped, so bytes that frame the
+  // line would break it.
+  const std::pair<QLineEdit*, QLabel*> fields[] = {{Name, NamLab}, {Password, PassLab}, {Mail, MailLab}};
+  for (const auto& [edit, label] : fields) {
+    const std::string bad = session::ForbiddenLoginChar(FromQ(edit->text()));
+    if (bad.empty()) continue;
+    Problem->setText((ru ? QString("Поле «%1» не может содержать символ «%2».")
+                         : QString("The field \"%1\" may not contain the character \"%2\"."))
+                         .arg(label->text().remove(':'), ToQ(bad)));
+    Problem->show();
+    edit->setFocus();
+    return;
+  }
+  settings_.UserNum.clear();
+  settings_.UserName = FromQ(Name->text());
+  settings_.Password = FromQ(Password->text());
+  settings_.UserMail = FromQ(Mail->text());
+  settings_.UserSmileNum.clear();
+  settings_.SaveIdentity();
+  accept();
+}

@@ -1,0 +1,43 @@
+#pragma once
+// TReg: asks for the chat name and password, and in registration mode for
+// the e-mail address too.
+#include <QDialog>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace media {
+class Settings;
+}
+
+class TReg : public QDialog {
+  Q_OBJECT
+ public:
+  explicit TReg(media::Settings& settings, QWidget* parent = nullptr);
+
+  void SetRegistration(bool registration) { registration_ = registration; }
+  bool Registration() const { return registration_; }
+  // Fills the dialog for showing: captions by mode and language, the stored
+  // name, focus.  Called by exec().
+  void Prepare();
+  int exec() override;
+
+  QLineEdit* Name;
+  QLineEdit* Password;
+  QLineEdit* Mail;
+  QLabel* NamLab;
+  QLabel* PassLab;
+  QLabel* MailLab;
+  QLabel* Problem;  // why OK refused the input
+  QPushButton* ButOk;
+  QPushButton* ButCancel;
+  QPushButton* SendPass;
+
+ private:
+  void FieldsChanged();
+  void OkClick();
+
+  media::Settings& settings_;
+  bool registration_ = false;
+};

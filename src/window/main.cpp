@@ -1,0 +1,28 @@
+// chat-browser [--data-dir DIR]
+#include <QMessageBox>
+#include <QScreen>
+#include <exception>
+
+#include "media/program_dir.h"
+#include "media/settings.h"
+#include "window/chat_application.h"
+#include "window/login_dialog.h"
+#include "window/main_window.h"
+
+int main(int argc, char** argv) {
+  ChatApplication app(argc, argv);
+  try {
+    media::Settings& settings = media::AppSettings();
+    settings.Load(media::ProgramDirForThisProcess(app.arguments()));
+    TMainForm form(settings);
+    TReg reg(settings, &form);
+    form.SetLoginDialog(&reg);
+    // Without a window manager showMaximized() alone keeps the design size.
+    if (const QScreen* screen = form.screen()) form.setGeometry(screen->availableGeometry());
+    form.showMaximized();
+    return app.exec();
+  } catch (const std::exception& e) {
+    QMessageBox::critical(nullptr, "Chat browser", QString::fromLocal8Bit(e.what()));
+    return 1;
+  }
+}
