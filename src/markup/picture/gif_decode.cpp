@@ -78,7 +78,6 @@ bool ReadFrame(GifFileType* gif, const GraphicsControlBlock& control, GifData& o
   const QRect declaredRect(desc.Left, desc.Top, desc.Width, desc.Height);
   const QRect screen(0, 0, out.width, out.height);
   frame.rect = declaredRect.intersected(screen);
-  frame.coversScreen = declared > 0 && declaredRect.contains(screen);
   frame.indices.assign(size_t(frame.rect.width()) * size_t(frame.rect.height()), 0);
 
   if (declared == 0) {
@@ -195,34 +194,21 @@ DecodedImage ComposeGif(const GifData& gif) {
     return result;
   }
 
+  // One work image carries the screen from frame to frame; disposal 2
+  // clears the frame's rectangle to the key colour, disposal 3 puts back
+  // the screen as it was before the frame.
   QImage work(gif.width, gif.height, QImage::Format_RGB32);
-  QRgb* pixels = reinterpret_cast<QRgb*>(work.bits());
-  const auto& frames = gif.frames;
-  for (size_t i = 0; i < frames.size(); ++i) {
-    if (i > 0 && frames[i - 1].disposal != 3) {
-      // The work image still holds frame i - 1 as it was shown.
-      if (frames[i - 1].disposal == 2) Fill(frames[i - 1].rect, w, pixels, kKeyColour);
-    } else {
-      // Rebuild from the latest opaque full-screen frame (or the start).
-      work.fill(kKeyColour);
-      size_t base = 0;
-      for (size_t j = i; j >= 1; --j)
-        if (frames[j].coversScreen && frames[j].transparent < 0) {
-          base = j;
-          break;
-        }
-      for (size_t k = base; k < i; ++k) {
-        if (frames[k].disposal == 3) continue;
-        if (frames[k].disposal == 2) {
-          if (k > base) Fill(frames[k].rect, w, pixels, kKeyColour);
-          continue;
-        }
-        Draw(frames[k], w, pixels);
-      }
-    }
-    Draw(frames[i], w, pixels);
+  work.fill(kKeyColour);
+  QImage beforeFrame;
+  for (const GifFrame& frame : gif.frames) {
+    if (frame.disposal == 3) beforeFrame = work.copy();
+    Draw(frame, w, reinterpret_cast<QRgb*>(work.bits()));
     result.frames.push_back(Masked(work));
-    result.delays.push_back(frames[i].delayMs);
+    result.delays.push_back(frame.delayMs);
+    if (frame.disposal == 2)
+      Fill(frame.rect, w, reinterpret_cast<QRgb*>(work.bits()), kKeyColour);
+    else if (frame.disposal == 3)
+      work = beforeFrame;
   }
   return result;
 }

@@ -14,7 +14,6 @@ namespace picture {
 
 struct GifFrame {
   QRect rect;                      // clipped to the screen; may be empty
-  bool coversScreen = false;       // the declared rectangle covers the screen
   int disposal = 0;                // 0 or 1 leave, 2 background, 3 previous
   int delayMs = 0;
   int transparent = -1;            // colour index, -1 when none
