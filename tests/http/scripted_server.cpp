@@ -59,10 +59,13 @@ void ScriptedServer::OnConnection() {
   while (QTcpSocket* s = server_.nextPendingConnection()) {
     ++connections_;
     peer_ = s;
-    connect(s, &QTcpSocket::readyRead, this, [this, s] {
-      bool complete = request_.find("\n\n") != std::string::npos;
-      request_ += s->readAll().toStdString();
-      if (complete || neverAnswer || request_.find("\n\n") == std::string::npos) return;
+    size_t slot = requests_.size();
+    requests_.emplace_back();
+    connect(s, &QTcpSocket::readyRead, this, [this, s, slot] {
+      std::string& request = requests_[slot];
+      bool complete = request.find("\n\n") != std::string::npos;
+      request += s->readAll().toStdString();
+      if (complete || neverAnswer || request.find("\n\n") == std::string::npos) return;
       s->write(response.data(), qint64(response.size()));
       if (closeAfterResponse) s->disconnectFromHost();
     });

@@ -32,7 +32,9 @@ class ScriptedServer : public QObject {
   uint16_t Port() const { return server_.serverPort(); }
   std::string Url(const std::string& path) const;
   int Connections() const { return connections_; }
-  const std::string& Request() const { return request_; }
+  // The first request, and every request in arrival order.
+  std::string Request() const { return requests_.empty() ? std::string() : requests_.front(); }
+  const std::vector<std::string>& Requests() const { return requests_; }
   // Writes more bytes on the open connection (and optionally closes it).
   void SendMore(const std::string& bytes, bool close);
 
@@ -40,7 +42,7 @@ class ScriptedServer : public QObject {
   void OnConnection();
   QTcpServer server_;
   QTcpSocket* peer_ = nullptr;
-  std::string request_;
+  std::vector<std::string> requests_;
   int connections_ = 0;
 };
 

@@ -1,0 +1,99 @@
+// The download queue with real downloads from a loopback server, followed
+// by decoding and the cache index, as the picture registry will use them.
+#include "markup/picture/http_loader.h"
+
+#include "markup/picture/cache_index.h"
+#include "markup/picture/gr_loader.h"
+#include "scripted_server.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+using namespace picture;
+
+namespace {
+
+std::string ReadData(const char* name) {
+  QFile f(QString(CHAT_TESTDATA_DIR "/pictures/") + name);
+  return f.open(QIODevice::ReadOnly) ? f.readAll().toStdString() : std::string();
+}
+
+}  // namespace
+
+TEST(HttpPictureLoader, DownloadsDecodesAndEntersTheCache) {
+  testing_http::EnsureApp();
+  const std::string root = CHAT_BINARY_DIR "/picture-http-loader-test";
+  QDir(QString::fromStdString(root)).removeRecursively();
+  CacheIndex cache;
+  cache.LoadCacheIndex(root + "/Cache/index.dat", root + "/Cache", 100);
+
+  const std::string gif = ReadData("anim-dispose-mixed.gif");
+  ASSERT_FALSE(gif.empty());
+  testing_http::ScriptedServer good;
+  good.response = "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(gif.size()) + "\r\n\r\n" + gif;
+  testing_http::ScriptedServer bad;
+  bad.response = "HTTP/1.0 200 OK\r\n\r\nthis is no picture";
+
+  std::map<int, std::string> urls;
+  std::map<int, bool> downloaded, decoded;
+  int activity = 0;
+  std::vector<std::string> duplicates;
+
+  QObject gui;
+  GrLoader decoder(DeliverQueued(&gui, [&](GrLoaderInf& job) {
+    decoded[job.picture] = job.image.Loaded();
+    cache.OnDecoded(urls[job.picture], job.fileName, job.fromCache, job.image.Loaded(), 100);
+  }));
+  HttpPictureLoader::Hooks hooks;
+  hooks.finished = [&](int picture, const std::string&, const std::string& target, bool ok) {
+    downloaded[picture] = ok;
+    decoder.Add(target, picture, false);
+  };
+  hooks.activity = [&](int64_t, int64_t) { ++activity; };
+  hooks.duplicate = [&](const std::string& url) { duplicates.push_back(url); };
+  HttpPictureLoader loader(std::move(hooks));
+
+  for (int i = 1; i <= 7; ++i) {
+    urls[i] = i == 7 ? bad.Url("/broken.gif") : good.Url("/a" + std::to_string(i) + ".gif");
+    loader.queue().Queue(i, urls[i], cache.NewLocalFile(urls[i]));
+  }
+  EXPECT_EQ(loader.queue().Running(), Loader::kMaxRunning);
+  ASSERT_TRUE(testing_http::SpinUntil([&] { return decoded.size() == 7; }));
+
+  EXPECT_TRUE(duplicates.empty());
+  EXPECT_EQ(good.Connections(), 6);
+  for (int i = 1; i <= 6; ++i) {
+    EXPECT_TRUE(downloaded[i]) << i;
+    EXPECT_TRUE(decoded[i]) << i;
+    ASSERT_TRUE(cache.CachedFile(urls[i])) << i;
+  }
+  EXPECT_TRUE(downloaded[7]);  // the transfer itself worked
+  EXPECT_FALSE(decoded[7]);
+  EXPECT_FALSE(cache.CachedFile(urls[7]));
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(root + "/Cache/p7.gif")));
+  EXPECT_EQ(loader.queue().TrafficIn(), int64_t(6 * gif.size() + 18));
+  EXPECT_GE(activity, 14);  // starting and data for every download
+  EXPECT_EQ(loader.queue().Size(), 0u);
+  QDir(QString::fromStdString(root)).removeRecursively();
+}
+
+TEST(HttpPictureLoader, DestroyedWhileDownloadsHang) {
+  testing_http::EnsureApp();
+  testing_http::ScriptedServer silent;
+  silent.neverAnswer = true;
+  int finished = 0;
+  {
+    HttpPictureLoader::Hooks hooks;
+    hooks.finished = [&](int, const std::string&, const std::string&, bool) { ++finished; };
+    HttpPictureLoader loader(std::move(hooks));
+    for (int i = 1; i <= 3; ++i) loader.queue().Queue(i, silent.Url("/s.gif"), "");
+    ASSERT_TRUE(testing_http::SpinUntil([&] { return silent.Connections() == 3; }));
+  }
+  QCoreApplication::processEvents();
+  EXPECT_EQ(finished, 0);
+}
