@@ -1,0 +1,74 @@
+#include "chatd_process.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <regex>
+
+namespace chatd_test {
+
+ChatdProcess::ChatdProcess(const std::string& binary, const std::vector<std::string>& extra, bool quiet) {
+  char pattern[] = "/tmp/chatd-test-XXXXXX";
+  if (!mkdtemp(pattern)) return;
+  dataDir_ = pattern;
+  int out[2];
+  if (pipe(out) != 0) return;
+  std::vector<std::string> args = {binary, "--port", "0", "--http-port", "0", "--data", dataDir_};
+  args.insert(args.end(), extra.begin(), extra.end());
+  if (quiet) args.push_back("--quiet");
+  pid_ = fork();
+  if (pid_ == 0) {
+    dup2(out[1], 1);
+    close(out[0]);
+    close(out[1]);
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    execv(binary.c_str(), argv.data());
+    _exit(127);
+  }
+  close(out[1]);
+  // Wait for the one line that says both sides accept connections.
+  std::string text;
+  pollfd p{out[0], POLLIN, 0};
+  while (text.find('\n') == std::string::npos && poll(&p, 1, 20000) > 0) {
+    char buf[256];
+    ssize_t n = read(out[0], buf, sizeof buf);
+    if (n <= 0) break;
+    text.append(buf, static_cast<size_t>(n));
+  }
+  close(out[0]);
+  banner_ = text.substr(0, text.find('\n'));
+  std::smatch m;
+  static const std::regex re(R"(^chatd listening on 127\.0\.0\.1:(\d+) http 127\.0\.0\.1:(\d+)$)");
+  if (std::regex_match(banner_, m, re)) {
+    chatPort_ = std::atoi(m[1].str().c_str());
+    httpPort_ = std::atoi(m[2].str().c_str());
+  }
+}
+
+bool ChatdProcess::Running() {
+  if (pid_ <= 0) return false;
+  int status = 0;
+  return waitpid(pid_, &status, WNOHANG) == 0;
+}
+
+ChatdProcess::~ChatdProcess() {
+  if (pid_ > 0) {
+    kill(pid_, SIGTERM);
+    int status = 0;
+    waitpid(pid_, &status, 0);
+  }
+  if (!dataDir_.empty()) {
+    std::error_code ec;
+    std::filesystem::remove_all(dataDir_, ec);
+  }
+}
+
+}  // namespace chatd_test
