@@ -1,19 +1,240 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QClipboard>
+#include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 
+#include "chatd_process.h"
 #include "text/bytes.h"
 #include "text/cp1251.h"
+#include "window/info_window.h"
 #include "window_fixture.h"
 
-TEST(MainWindowDebug, ReconnectLines) {
-  WindowFixture w("[Global]\r\nUserName=alice\r\nPassword=pw\r\nUserNum=5\r\nPort1=1\r\n");
-  w.form->show();
-  WaitFor([] { return false; }, 1500);
-  for (const auto& l : Lines(w.form->comm)) printf("LINE %s\n", text::Cp1251ToUtf8(l).c_str());
+using text::W;
+
+namespace {
+
+const char* kIdentity = "[Global]\r\nUserName=alice\r\nPassword=pw\r\nUserNum=5\r\n";
+
+TEST(MainWindow, StartsWithItsFirstLinesAndMenuStates) {
+  WindowFixture w(kIdentity);
+  TMainForm& f = *w.form;
+  const auto comm = Lines(f.comm);
+  ASSERT_EQ(comm.size(), 1u);
+  EXPECT_EQ(comm[0], "<fcol=000000><bcol=FFFFFF>" + W("Если у Вас проблемы с запуском, добро пожаловать в <b>") +
+                         "<link=\"HTML\"http://127.0.0.1:8081/cgi-bin/chat/index1.html>" + W("</b> или <b>") +
+                         "<link=\"Java\"http://127.0.0.1:8081/cgi-bin/chat/index2.html>" + W("</b> версию."));
+  EXPECT_TRUE(text::EndsWith(Lines(f.topleft)[0], "<link='-100'http://127.0.0.1:8081>"));
+  EXPECT_FALSE(f.Menu("MenAdmin")->menuAction()->isVisible());
+  EXPECT_FALSE(f.Menu("MenPrivate")->menuAction()->isVisible());
+  EXPECT_FALSE(f.Menu("MenFiles")->menuAction()->isVisible());
+  EXPECT_FALSE(f.Menu("MenGames")->menuAction()->isEnabled());
+  EXPECT_FALSE(f.Action("MenuDisconnect")->isEnabled());
+  EXPECT_FALSE(f.Action("MenRefresh")->isEnabled());
+  EXPECT_EQ(f.Action("MenuConnect")->shortcut(), QKeySequence(Qt::Key_F5));
+  EXPECT_EQ(f.Action("MenuNoSound")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
+  EXPECT_FALSE(f.Say->isEnabled());
+  EXPECT_FALSE(f.UserInfo->isEnabled());
+  EXPECT_FALSE(f.SendWav->isEnabled());
+  EXPECT_FALSE(f.Panel2->isVisibleTo(&f));
+  EXPECT_EQ(f.minimumHeight(), 464);
+  // The start-up write-backs left the hosts in the file.
+  EXPECT_NE(w.ReadIni().find("Port1=8080"), std::string::npos);
 }
+
+TEST(MainWindow, LanguageSwitchRewritesEveryCaption) {
+  WindowFixture w(kIdentity);  // RussianInterface off by default
+  TMainForm& f = *w.form;
+  EXPECT_EQ(f.windowTitle(), "Chat on localhost");
+  EXPECT_EQ(f.Say->text(), "Say");
+  EXPECT_EQ(f.Menu("MenConn")->title(), "Connection");
+  EXPECT_TRUE(f.Action("MenEngl")->isChecked());
+  EXPECT_NE(Lines(f.topright)[0].find("<link=\"QEL\"http://127.0.0.1:8081/members.html> <pict=-3>"), std::string::npos);
+
+  f.Action("MenRuss")->trigger();
+  EXPECT_TRUE(f.Russian());
+  EXPECT_EQ(f.windowTitle(), "Чат на localhost");
+  EXPECT_EQ(f.Say->text(), "Сказать");
+  EXPECT_EQ(f.PrivLab->text(), "Приват для:");
+  EXPECT_EQ(f.SendWav->toolTip(), "Нажмите и удерживайте пока идет запись");
+  EXPECT_EQ(f.Action("MenuChangeName")->text(), "Войти под другим именем ...");
+  EXPECT_EQ(f.Menu("MenFineS")->title(), "Штрафовать");
+  EXPECT_EQ(f.Action("WhoIsLoc")->text(), "WhoIs");  // keeps its design caption
+  EXPECT_EQ(f.Action("MenRuss")->text(), "Русский");
+  EXPECT_NE(Lines(f.topright)[0].find(W("<link=\"КЕЛ\"")), std::string::npos);
+  EXPECT_EQ(Lines(f.topright).size(), 1u);
+  EXPECT_TRUE(TZevoHTML::russian);
+
+  // The checked item again: same mode, captions written again.
+  f.Say->setText("x");
+  f.Action("MenRuss")->trigger();
+  EXPECT_TRUE(f.Russian());
+  EXPECT_EQ(f.Say->text(), "Сказать");
+  f.Action("MenEngl")->trigger();
+  EXPECT_EQ(f.MessLab->text(), "Message text:");
+  EXPECT_FALSE(TZevoHTML::russian);
+}
+
+TEST(MainWindow, OutOfRangeFineTypeChecksTheFirstItemAndCloseWritesSettings) {
+  WindowFixture w(std::string(kIdentity) + "FineType=7\r\nPreview=1\r\n");
+  TMainForm& f = *w.form;
+  EXPECT_TRUE(f.Action("MenNS1")->isChecked());
+  EXPECT_EQ(w.settings->FineType, 0);
+  EXPECT_TRUE(f.Action("MenPreview")->isChecked());
+  EXPECT_TRUE(f.PrevPanelBig->isVisibleTo(&f));
+  f.Action("MenPreview")->trigger();
+  EXPECT_FALSE(f.PrevPanelBig->isVisibleTo(&f));
+  f.close();
+  const std::string ini = w.ReadIni();
+  EXPECT_NE(ini.find("Preview=0"), std::string::npos);
+  EXPECT_NE(ini.find("FineType=0"), std::string::npos);
+  EXPECT_NE(ini.find("LastWav="), std::string::npos);
+  EXPECT_TRUE(w.form->Connection().UserStopped());
+}
+
+TEST(MainWindow, ClipboardPictureEnablesSendBuf) {
+  WindowFixture w(kIdentity);
+  QImage image(4, 4, QImage::Format_RGB32);
+  image.fill(Qt::red);
+  QGuiApplication::clipboard()->setImage(image);
+  ASSERT_TRUE(WaitFor([&] { return w.form->Action("SendBuf")->isEnabled(); }));
+  QGuiApplication::clipboard()->setText("words");
+  EXPECT_TRUE(WaitFor([&] { return !w.form->Action("SendBuf")->isEnabled(); }));
+}
+
+TEST(InfoWindows, KeyedWindowsAreReusedAndTheTraceLogGrows) {
+  WindowFixture w(kIdentity);
+  window::TraceLog("one");
+  window::TraceLog("two");
+  ASSERT_EQ(window::InfoWindows().size(), 1u);
+  TInfo* log = window::InfoWindows()[0];
+  EXPECT_EQ(log->windowTitle(), "Info: Trace log");
+  EXPECT_EQ(log->width(), 500);
+  ASSERT_EQ(Lines(log->ht).size(), 2u);
+  EXPECT_TRUE(text::EndsWith(Lines(log->ht)[1], "two"));
+
+  w.form->Action("MenuAbout")->trigger();
+  ASSERT_EQ(window::InfoWindows().size(), 2u);
+  TInfo* about = window::InfoWindows()[1];
+  EXPECT_EQ(about->Key(), "Information about program");
+  EXPECT_EQ(about->windowTitle(), "Info: About...");
+  EXPECT_NE(Lines(about->ht)[0].find(W("версия 2.8, сборка ")), std::string::npos);
+  about->resize(333, 222);
+  window::ShowInfoWindow("Information about program", "other", "replaced", 900, 900, false);
+  EXPECT_EQ(window::InfoWindows().size(), 2u);
+  EXPECT_EQ(Lines(about->ht).size(), 1u);
+  EXPECT_TRUE(text::EndsWith(Lines(about->ht)[0], "replaced"));
+  EXPECT_EQ(about->size(), QSize(333, 222));  // a reused window keeps its size
+
+  // Closing frees it; the next call opens a new window with the new title.
+  QPointer<TInfo> closed(about);
+  about->close();
+  EXPECT_TRUE(WaitFor([&] { return closed.isNull(); }));
+  window::ShowInfoWindow("Information about program", "again", "new", -1, -1, false);
+  EXPECT_EQ(window::InfoWindows().back()->windowTitle(), "Info: again");
+  window::CloseAllInfoWindows();
+  EXPECT_TRUE(window::InfoWindows().empty());
+}
+
+// Answers the next modal dialog or box by running `answer` on it.
+void AnswerNextModal(std::function<void(QWidget*)> answer) {
+  auto* timer = new QTimer;
+  QObject::connect(timer, &QTimer::timeout, [timer, answer] {
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+      timer->stop();
+      timer->deleteLater();
+      answer(modal);
+    }
+  });
+  timer->start(20);
+}
+
+TEST(MainWindowWithChatd, RegistersThroughTheDialogAndKeepsTheNumber) {
+  chatd_test::ChatdProcess chatd(CHAT_BINARY_DIR "/bin/chatd", {}, true);
+  ASSERT_TRUE(chatd.ok());
+  WindowFixture w("[Global]\r\nPort1=" + std::to_string(chatd.chatPort()) + "\r\n");
+  bool dialogSeen = false;
+  AnswerNextModal([&](QWidget* modal) {
+    auto* reg = qobject_cast<TReg*>(modal);
+    ASSERT_TRUE(reg);
+    dialogSeen = true;
+    EXPECT_FALSE(reg->ButOk->isEnabled());
+    reg->Name->setText("carol");
+    reg->Password->setText("secret");
+    EXPECT_TRUE(reg->ButOk->isEnabled());  // login mode needs no e-mail
+    EXPECT_FALSE(reg->Mail->isEnabled());
+    reg->ButOk->click();
+  });
+  w.form->show();
+  ASSERT_TRUE(WaitFor([&] { return w.form->Connection().Connected() && !w.settings->UserNum.empty(); }, 10000));
+  EXPECT_TRUE(dialogSeen);
+  EXPECT_NE(w.ReadIni().find("UserNum=" + w.settings->UserNum), std::string::npos);
+  EXPECT_NE(w.ReadIni().find("UserName=carol"), std::string::npos);
+  EXPECT_TRUE(w.form->Action("MenuDisconnect")->isEnabled());
+  EXPECT_NE(Lines(w.form->comm).back().find(W(" успешно...")), std::string::npos);
+
+  // Typing enables Say only while online.
+  w.form->Enter->setText("hi");
+  EXPECT_TRUE(w.form->Say->isEnabled());
+  w.form->Action("MenuDisconnect")->trigger();
+  EXPECT_FALSE(w.form->Say->isEnabled());
+  EXPECT_TRUE(text::StartsWith(Lines(w.form->comm).back(), "<fcol=0000FF><bcol=FFFFFF>" + W("Соединение разорвано ")));
+}
+
+TEST(MainWindowWithPeer, RefusedLoginStopsReconnectingAndWarns) {
+  QTcpServer server;
+  TestApp();
+  ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
+  WindowFixture w(std::string(kIdentity) + "Port1=" + std::to_string(server.serverPort()) + "\r\n");
+  QObject::connect(&server, &QTcpServer::newConnection, [&] {
+    QTcpSocket* peer = server.nextPendingConnection();
+    peer->write("x\xA6NewUserNum=77;\xA6\n?5\n");
+  });
+  QString boxText;
+  AnswerNextModal([&](QWidget* modal) {
+    if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+      boxText = box->text();
+      box->accept();
+    }
+  });
+  w.form->show();
+  ASSERT_TRUE(WaitFor([&] { return !boxText.isEmpty(); }, 10000));
+  EXPECT_TRUE(boxText.startsWith("Server does not accept your name/password."));
+  EXPECT_EQ(w.settings->UserNum, "77");  // stored before the refusal was handled
+  EXPECT_TRUE(w.form->Connection().UserStopped());
+  EXPECT_FALSE(w.form->Connection().ReconnectPending());
+  EXPECT_TRUE(w.form->Action("MenuConnect")->isEnabled());
+}
+
+TEST(LoginDialog, RegistrationNeedsMailAndRefusesLineBreakingCharacters) {
+  WindowFixture w;
+  TReg& reg = *w.reg;
+  reg.SetRegistration(true);
+  reg.Prepare();
+  EXPECT_EQ(reg.windowTitle(), "Registration");
+  EXPECT_TRUE(reg.Mail->isEnabled());
+  reg.Name->setText("dave");
+  reg.Password->setText("pw");
+  EXPECT_FALSE(reg.ButOk->isEnabled());
+  reg.Mail->setText("d@x");
+  EXPECT_TRUE(reg.ButOk->isEnabled());
+  reg.Name->setText("da;ve");
+  reg.ButOk->click();
+  EXPECT_FALSE(reg.Problem->isHidden());
+  EXPECT_TRUE(reg.Problem->text().contains(";"));
+  EXPECT_TRUE(w.settings->UserName.empty());  // nothing stored
+  reg.Name->setText(QString::fromUtf8("Дейв"));
+  reg.ButOk->click();
+  EXPECT_EQ(w.settings->UserName, W("Дейв"));
+  EXPECT_EQ(reg.result(), QDialog::Accepted);
+}
+
+}  // namespace
