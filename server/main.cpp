@@ -101,7 +101,7 @@ int main(int argc, char** argv) {
   web.chatPort = listener.Port();
   chatd::WebPages pages(room, web);
   chatd::WebServer webServer(pages);
-  const quint16 actualHttpPort = webServer.listen(address, static_cast<quint16>(httpPort));
+  const quint16 actualHttpPort = webServer.Start(address, static_cast<quint16>(httpPort));
   if (actualHttpPort == 0) {
     std::fprintf(stderr, "chatd: cannot listen on %s:%d\n", qPrintable(host), httpPort);
     return 1;

@@ -3,11 +3,40 @@
 #include <QHttpServerRequest>
 #include <QTcpSocket>
 
+#include <memory>
+
 #include "server/log.h"
 
 namespace chatd {
 
+void BoundedTcpServer::incomingConnection(qintptr handle) {
+  auto* socket = new QTcpSocket(this);
+  if (!socket->setSocketDescriptor(handle)) {
+    delete socket;
+    return;
+  }
+  // Connected before the HTTP server's own handler, so it sees the bytes
+  // before they are taken.
+  auto received = std::make_shared<qint64>(0);
+  connect(socket, &QTcpSocket::readyRead, socket, [socket, received] {
+    if (*received > kMaxBytes) return;  // already being dropped
+    *received += socket->bytesAvailable();
+    if (*received > kMaxBytes) {
+      Log("web client sent more than 16 MiB: dropped");
+      QMetaObject::invokeMethod(socket, [socket] { socket->abort(); }, Qt::QueuedConnection);
+    }
+  });
+  addPendingConnection(socket);
+}
+
 WebServer::WebServer(WebPages& pages, QObject* parent) : QAbstractHttpServer(parent), pages_(pages) {}
+
+quint16 WebServer::Start(const QHostAddress& address, quint16 port) {
+  tcp_ = new BoundedTcpServer(this);
+  if (!tcp_->listen(address, port)) return 0;
+  bind(tcp_);
+  return tcp_->serverPort();
+}
 
 bool WebServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) {
   // Path and query in their encoded form: Qt's own decoding assumes UTF-8,

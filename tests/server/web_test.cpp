@@ -133,5 +133,24 @@ TEST_F(WebTest, WhoisAndMembersPagesKnowTheUsers) {
   EXPECT_FALSE(text::Contains(nobody, "<script>"));
 }
 
+TEST_F(WebTest, GarbageAndFloodsOnTheWebPortDropOnlyThatConnection) {
+  {
+    LineClient junk(chatd_->httpPort());
+    junk.Send("\x01\x02 not http at all\n\n");
+    EXPECT_TRUE(junk.WaitClosed());
+  }
+  {
+    // One endless header line: the connection goes, the server stays.
+    LineClient flood(chatd_->httpPort());
+    flood.Send("GET /members.html HTTP/1.1\nX-Long: ");
+    const std::string chunk(1 << 20, 'a');
+    for (int i = 0; i < 20 && flood.Send(chunk); ++i) {
+    }
+    EXPECT_TRUE(flood.WaitClosed());
+  }
+  EXPECT_TRUE(text::Contains(Fetch("/members.html", false), "Robot"));
+  EXPECT_TRUE(chatd_->Running());
+}
+
 }  // namespace
 }  // namespace chatd_test
