@@ -6,8 +6,11 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QHostAddress>
+#include <QSocketNotifier>
 #include <QTimer>
+#include <csignal>
 #include <cstdio>
+#include <unistd.h>
 
 #include "server/artwork.h"
 #include "server/chat_listener.h"
@@ -24,6 +27,14 @@ void Usage() {
   std::fprintf(stderr,
                "usage: chatd [--port 8080] [--http-port 8081] [--data DIR] [--moderator NAME]... [--bot NAME]\n"
                "             [--host 127.0.0.1] [--quiet]\n");
+}
+
+// SIGTERM and SIGINT end the event loop through a pipe, so the room can
+// write what it still holds before chatd exits.
+int g_quitPipe[2] = {-1, -1};
+void OnQuitSignal(int) {
+  const char byte = 1;
+  [[maybe_unused]] ssize_t n = write(g_quitPipe[1], &byte, 1);
 }
 
 bool ParsePort(const QString& text, int* port) {
@@ -112,7 +123,18 @@ int main(int argc, char** argv) {
   QTimer botClock;
   QObject::connect(&botClock, &QTimer::timeout, &botClock, [&room] { room.Tick(); });
   botClock.start(60 * 1000);
+  // Public lines reach the database in batches; a killed chatd loses at
+  // most the last second of the archive.
+  QTimer archiveClock;
+  QObject::connect(&archiveClock, &QTimer::timeout, &archiveClock, [&room] { room.FlushArchive(); });
+  archiveClock.start(1000);
 
+  if (pipe(g_quitPipe) == 0) {
+    auto* notifier = new QSocketNotifier(g_quitPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+    std::signal(SIGTERM, OnQuitSignal);
+    std::signal(SIGINT, OnQuitSignal);
+  }
   std::printf("chatd listening on %s:%u http %s:%u\n", qPrintable(host), listener.Port(), qPrintable(host),
               actualHttpPort);
   std::fflush(stdout);

@@ -42,7 +42,7 @@ std::string Date(int64_t seconds) {
   std::time_t t = static_cast<std::time_t>(seconds);
   std::tm tm{};
   localtime_r(&t, &tm);
-  char buf[32];
+  char buf[64];
   std::snprintf(buf, sizeof buf, "%02d.%02d.%04d %02d:%02d", tm.tm_mday, tm.tm_mon + 1, tm.tm_year + 1900,
                 tm.tm_hour, tm.tm_min);
   return buf;
@@ -124,7 +124,14 @@ Room::Room(Store& store, RoomOptions options, RoomOutput& output)
   }
 }
 
-Room::~Room() = default;
+Room::~Room() { FlushArchive(); }
+
+void Room::FlushArchive() {
+  if (unsavedArchive_.empty()) return;
+  store_.AppendPublic(unsavedArchive_);
+  unsavedArchive_.clear();
+  if (++flushes_ % 10 == 0) store_.TrimPublic(options_.archiveLines);
+}
 
 int64_t Room::Now() const {
   if (options_.now) return options_.now();
@@ -292,6 +299,7 @@ void Room::HandleLogin(Session& s, const std::string& line) {
   s.textColor = fore;
   s.moderator = moderatorKeys_.count(key) > 0;
   s.hasInfo = !account->info.empty() || !account->photos.empty();
+  s.fines = store_.FinesOf(key);
   store_.UpdateLook(account->id, sex, back, fore);
   store_.UpdateAddress(account->id, s.address);
   onlineOrder_.push_back(id);
@@ -307,6 +315,15 @@ void Room::HandleLogin(Session& s, const std::string& line) {
     std::string newcomer = s.name;
     deferred_.push_back([this, newcomer] { bot_->Greet(newcomer); });
   }
+}
+
+std::vector<int> Room::ActiveFineTypes(const Session& s) const {
+  std::vector<int> types;
+  const int64_t now = Now();
+  for (const Fine& f : s.fines) {
+    if (f.ActiveAt(now)) types.push_back(f.type);
+  }
+  return types;
 }
 
 std::vector<int> Room::ActiveFineTypes(const std::string& key) {
@@ -379,7 +396,7 @@ void Room::HandleMessage(Session& s, const wire::Record& r) {
   const std::string text = CleanEscapedText(Field(r, "Mess"), options_.maxMessageBytes);
   const std::string cln = CleanEscapedText(Field(r, "Cln"), 4096);
   bool refused = false;
-  for (int type : ActiveFineTypes(s.key)) {
+  for (int type : ActiveFineTypes(s)) {
     if (type == kReadArchives || type == kReadAll || (type == kPrivateOnly && cln.empty())) refused = true;
   }
   if (refused) {
@@ -423,8 +440,8 @@ void Room::SendPublic(Session& from, const std::string& text, const std::string&
   for (ClientId id : onlineOrder_) {
     if (Session* s = Find(id)) Send(*s, line);
   }
-  store_.AppendPublic(entry);
-  if (lineNo_ % 500 == 0) store_.TrimPublic(options_.archiveLines);
+  unsavedArchive_.push_back(std::move(entry));
+  if (unsavedArchive_.size() >= 200) FlushArchive();
 }
 
 bool Room::SendPrivate(Session& from, const std::vector<std::string>& to, const std::string& text,
@@ -556,6 +573,7 @@ bool Room::ApplyFine(const std::string& moderator, const std::string& target, in
   if (!account) return false;
   if (periodCode == 0) {
     store_.RemoveFines(account->key);
+    if (Session* online = FindOnline(account->key)) online->fines.clear();
     Log("fines of " + Printable(account->name) + " removed by " + Printable(moderator));
     return true;
   }
@@ -571,6 +589,7 @@ bool Room::ApplyFine(const std::string& moderator, const std::string& target, in
   f.address = online ? online->address : account->lastAddress;
   f.moderator = moderator;
   store_.AddFine(f);
+  if (online) online->fines = store_.FinesOf(account->key);
   Log("fine type " + std::to_string(type) + " for " + Printable(account->name) + " by " + Printable(moderator));
   if (type == kNoAccess && f.ActiveAt(Now()) && online && !online->bot) {
     Send(*online, "?5\n");

@@ -66,6 +66,9 @@ class Room {
   std::string WhoisText(const std::string& query);
   int64_t Now() const;
   Store& store() { return store_; }
+  // Writes the public lines not yet in the store (they are written in
+  // batches, one transaction each).
+  void FlushArchive();
 
  private:
   struct Session {
@@ -81,6 +84,7 @@ class Room {
     bool hasInfo = false;
     std::string backColor = "#ffffff", textColor = "#000000";
     bool moderator = false;
+    std::vector<Fine> fines;  // this user's fines, read at login and after every fine
   };
   friend class Bot;
 
@@ -111,6 +115,7 @@ class Room {
   void BroadcastOnlineList();
   std::string OnlineListLine() const;
   std::vector<int> ActiveFineTypes(const std::string& key);
+  std::vector<int> ActiveFineTypes(const Session& s) const;
   std::string ModeratorEcho(const Session& s) const;
   void RunDeferred();
 
@@ -122,6 +127,8 @@ class Room {
   std::map<std::string, ClientId> onlineByKey_;
   std::set<std::string> moderatorKeys_;
   int64_t lineNo_ = 0;
+  std::vector<ArchiveLine> unsavedArchive_;
+  int flushes_ = 0;
   std::unique_ptr<Bot> bot_;
   std::deque<std::function<void()>> deferred_;  // work queued while a line is handled
   bool running_ = false;

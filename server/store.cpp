@@ -269,12 +269,16 @@ std::vector<std::string> Store::TakeOffline(const std::string& recipientKey) {
   return out;
 }
 
-void Store::AppendPublic(const ArchiveLine& line) {
-  Stmt s(db_,
-         "INSERT OR REPLACE INTO public_lines (line_no, time, back_color, text_color, mess)"
-         " VALUES (?1, ?2, ?3, ?4, ?5)");
-  s.Bind(1, line.lineNo).Bind(2, line.time).Bind(3, line.backColor).Bind(4, line.textColor);
-  s.Bind(5, line.mess).Run();
+void Store::AppendPublic(const std::vector<ArchiveLine>& lines) {
+  Exec("BEGIN");
+  for (const ArchiveLine& line : lines) {
+    Stmt s(db_,
+           "INSERT OR REPLACE INTO public_lines (line_no, time, back_color, text_color, mess)"
+           " VALUES (?1, ?2, ?3, ?4, ?5)");
+    s.Bind(1, line.lineNo).Bind(2, line.time).Bind(3, line.backColor).Bind(4, line.textColor);
+    s.Bind(5, line.mess).Run();
+  }
+  Exec("COMMIT");
 }
 
 std::vector<ArchiveLine> Store::PublicLines(int count, int skip) {

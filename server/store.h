@@ -75,7 +75,7 @@ class Store {
   void KeepOffline(const std::string& recipientKey, const std::string& line, int64_t now);
   std::vector<std::string> TakeOffline(const std::string& recipientKey);  // oldest first, removed
 
-  void AppendPublic(const ArchiveLine& line);
+  void AppendPublic(const std::vector<ArchiveLine>& lines);  // in one transaction
   // Up to `count` public lines, skipping the `skip` newest ones; oldest first.
   std::vector<ArchiveLine> PublicLines(int count, int skip);
   int64_t LastLineNo();

@@ -191,6 +191,7 @@ WebResponse WebPages::Archive(const std::string& number) {
   if (!n || *n < 1 || *n > 10) return NotFound();
   WebResponse r;
   r.contentType = "text/plain; charset=windows-1251";
+  room_.FlushArchive();
   for (const ArchiveLine& line : room_.store().PublicLines(100, (*n - 1) * 100)) {
     r.body += std::to_string(line.lineNo);
     r.body += kBar;
