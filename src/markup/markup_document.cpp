@@ -215,6 +215,7 @@ void MarkupDocument::RecalculateText(const HTMLStr* from) {
 
 void MarkupDocument::RecalculateFrom(size_t index) {
   int height = index < lines_.size() && index > 0 ? lines_[index]->top : 0;
+  MarkDirty(height);
   for (size_t i = index; i < lines_.size(); ++i) {
     lines_[i]->top = height;
     height = Walk(*lines_[i], WalkMode::Layout, 0, 0, nullptr).bottom;
@@ -227,6 +228,7 @@ void MarkupDocument::RecalculateFrom(size_t index) {
 void MarkupDocument::RefreshLastStr() {
   if (Updating() || lines_.empty()) return;
   HTMLStr& last = *lines_.back();
+  MarkDirty(last.top);
   contentHeight_ = Walk(last, WalkMode::Layout, 0, 0, nullptr).bottom;
   AnticipateScrollBar(true);
   SetVertScrollPosRange(atBottom_ ? contentHeight_ - clientHeight_ : position_, contentHeight_);
@@ -234,6 +236,7 @@ void MarkupDocument::RefreshLastStr() {
 
 void MarkupDocument::RecalculateTextW(int width) {
   layoutWidth_ = std::max(width, 1);
+  MarkDirty(0);
   int height = 0;
   for (auto& line : lines_) {
     line->top = height;
@@ -261,7 +264,7 @@ void MarkupDocument::AnticipateScrollBar(bool lastLineOnly) {
 void MarkupDocument::Redraw() {
   if (!attached_) return;
   layoutWidth_ = std::max(clientWidth_, 1);
-  if (view_) view_->ResetBitmap();
+  ResetBitmap();
   RecalculateFrom(0);
 }
 
@@ -286,6 +289,7 @@ void MarkupDocument::SetLeftIndent(int indent) {
 
 void MarkupDocument::SetViewColor(int32_t colour) {
   colour_ = colour;
+  InvalidateBitmap();
   PaintAll();
 }
 
@@ -315,8 +319,8 @@ void MarkupDocument::SetVertScroll() {
       ++redrawDepth_;
       Redraw();
       --redrawDepth_;
-    } else if (view_ && attached_) {
-      view_->ResetBitmap();
+    } else if (attached_) {
+      ResetBitmap();
     }
     return;
   }
@@ -345,8 +349,27 @@ bool MarkupDocument::MouseWheel(int delta) {
 
 // ---- Painting and the mouse ----
 
+void MarkupDocument::ResetBitmap() {
+  InvalidateBitmap();
+  if (view_) view_->ResetBitmap();
+}
+
 void MarkupDocument::PaintAll() {
-  if (view_ && attached_ && !Updating()) view_->PaintAll();
+  if (!view_ || !attached_ || Updating()) return;
+  const int top = position_;
+  const int bottom = position_ + clientHeight_;
+  if (paintedPosition_ < 0 || std::abs(position_ - paintedPosition_) >= clientHeight_) {
+    view_->RepaintBand(top, bottom);
+  } else {
+    if (position_ != paintedPosition_) view_->ScrollBitmap(paintedPosition_ - position_);
+    if (position_ > paintedPosition_)
+      MarkDirty(paintedPosition_ + clientHeight_);
+    else if (position_ < paintedPosition_)
+      view_->RepaintBand(top, paintedPosition_);
+    if (dirtyFrom_ < bottom) view_->RepaintBand(std::max(dirtyFrom_, top), bottom);
+  }
+  paintedPosition_ = position_;
+  dirtyFrom_ = INT_MAX;
 }
 
 long MarkupDocument::LineIndexAt(int contentY) const {

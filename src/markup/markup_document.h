@@ -7,6 +7,8 @@
 // Coordinates: content y counts from the top of the whole content; window y
 // counts from the top of the client area (content y - VertScrollPos()).
 // Colours are Windows colour values 0x00BBGGRR.
+#include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -30,8 +32,9 @@ class DocumentView {
   // The client size changed or everything is redrawn: resize the off-screen
   // bitmap to ClientWidth() x ClientHeight() and fill it with Color().
   virtual void ResetBitmap() = 0;
-  // DrawRange over the visible band, then copy the whole bitmap to the screen.
-  virtual void PaintAll() = 0;
+  // Move the bitmap's pixels dy rows down (up when negative) and copy it to
+  // the screen; the rows uncovered are repainted by RepaintBand after.
+  virtual void ScrollBitmap(int dy) = 0;
   // DrawRange over rows from .. to, then copy that band to the screen.
   virtual void RepaintBand(int from, int to) = 0;
   // Scroll-bar visibility, range or position changed.
@@ -108,6 +111,12 @@ class MarkupDocument {
   // ---- Painting and the mouse (window coordinates) ----
   // Fills content rows from .. to with Color() and paints the lines there.
   void DrawRange(MarkupCanvas& canvas, int from, int to);
+  // Brings the view's bitmap up to date with the visible band.  Only rows
+  // whose lines changed since the last call, and rows uncovered by
+  // scrolling, are painted again; the rest of the bitmap is moved.
+  void PaintAll();
+  // The next PaintAll paints the whole visible band.
+  void InvalidateBitmap() { paintedPosition_ = -1; }
   struct MouseUpdate {
     std::vector<std::pair<int, int>> bands;  // content rows redrawn on the canvas
     CursorRequest cursor = CursorRequest::Unchanged;
@@ -164,7 +173,8 @@ class MarkupDocument {
   void RecalculateFrom(size_t index);
   void AnticipateScrollBar(bool lastLineOnly);
   void SetVertScroll();
-  void PaintAll();
+  void MarkDirty(int fromY) { dirtyFrom_ = std::min(dirtyFrom_, fromY); }
+  void ResetBitmap();
   size_t IndexOf(const HTMLStr* line) const;
   HTMLStr& AppendLine();
   void AppendQuietly(const std::string& text);
@@ -195,6 +205,8 @@ class MarkupDocument {
   int redrawDepth_ = 0;
   std::string filter_;
   HTMLStr* hovered_ = nullptr;
+  int paintedPosition_ = -1;  // scroll position the bitmap shows; -1: nothing valid
+  int dirtyFrom_ = INT_MAX;   // content rows from here down changed since painted
 
   const HTMLStr* cachedLine_ = nullptr;
   std::string cachedSource_;

@@ -45,7 +45,7 @@ QtTextMeasurer::Entry& QtTextMeasurer::Find(const FontSpec& spec) {
   font.setItalic(spec.italic);
   font.setUnderline(spec.underline);
   if (entries_.size() >= 32) entries_.erase(entries_.begin());
-  entries_.push_back(Entry{spec, font, QFontMetrics(font)});
+  entries_.push_back(Entry{spec, font, QFontMetrics(font), {}});
   return entries_.back();
 }
 
@@ -55,7 +55,16 @@ FontMetrics QtTextMeasurer::Metrics(const FontSpec& font) {
 }
 
 int QtTextMeasurer::Width(const FontSpec& font, std::string_view text) {
-  return Find(font).metrics.horizontalAdvance(ToQString(text));
+  Entry& e = Find(font);
+  constexpr size_t kCachedLength = 32;
+  if (text.size() > kCachedLength) return e.metrics.horizontalAdvance(ToQString(text));
+  std::string key(text);
+  auto it = e.widths.find(key);
+  if (it != e.widths.end()) return it->second;
+  if (e.widths.size() >= 16384) e.widths.clear();
+  const int width = e.metrics.horizontalAdvance(ToQString(text));
+  e.widths.emplace(std::move(key), width);
+  return width;
 }
 
 const QFont& QtTextMeasurer::FontFor(const FontSpec& font) { return Find(font).font; }

@@ -3,7 +3,9 @@
 // measuring, QPainter for drawing, Windows-1251 bytes shown as QString.
 #include <QFont>
 #include <QFontMetrics>
+#include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "markup/markup_canvas.h"
@@ -31,6 +33,9 @@ class QtTextMeasurer : public TextMeasurer {
     FontSpec spec;
     QFont font;
     QFontMetrics metrics;
+    // Chat text repeats its words; measuring through the font engine is
+    // the costly part of layout and painting.
+    std::unordered_map<std::string, int> widths;
   };
   Entry& Find(const FontSpec& font);
   QFont base_;

@@ -158,9 +158,13 @@ void TZevoHTML::InvalidateRange(int top, int bottom) {
 }
 
 void TZevoHTML::PaintAll() {
-  if (doc_.Updating()) return;
-  const int pos = doc_.VertScrollPos();
-  DrawRange(pos, pos + doc_.ClientHeight());
+  doc_.InvalidateBitmap();
+  doc_.PaintAll();
+}
+
+void TZevoHTML::ScrollBitmap(int dy) {
+  if (bitmap_.isNull()) return;
+  bitmap_.scroll(0, dy, bitmap_.rect());
   InvalidateRange(0, doc_.ClientHeight());
 }
 

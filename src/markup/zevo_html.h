@@ -54,7 +54,7 @@ class TZevoHTML : public QFrame, private markup::DocumentView {
   void ReSetCoordinates(const markup::HTMLStr* line) { doc_.ReSetCoordinates(line); }
   void RecalculateTextW(int width) { doc_.RecalculateTextW(width); }
   void Redraw() { doc_.Redraw(); }
-  void PaintAll() override;
+  void PaintAll();
   void DrawRange(int from, int to);
   void InvalidateRange(int top, int bottom);
   void SetVertScrollPosRange(int position, int range) { doc_.SetVertScrollPosRange(position, range); }
@@ -119,6 +119,7 @@ class TZevoHTML : public QFrame, private markup::DocumentView {
  private:
   // markup::DocumentView
   void ResetBitmap() override;
+  void ScrollBitmap(int dy) override;
   void RepaintBand(int from, int to) override;
   void ScrollBarChanged() override;
 
