@@ -5,6 +5,9 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QDesktopServices>
+#include <QSoundEffect>
+#include <QUrl>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -26,6 +29,7 @@
 #include "resources/images.h"
 #include "session/login.h"
 #include "session/wire.h"
+#include "text/bytes.h"
 #include "text/cp1251.h"
 #include "window/captions.h"
 #include "window/info_window.h"
@@ -68,9 +72,15 @@ TMainForm::TMainForm(media::Settings& settings, QWidget* parent) : QMainWindow(p
   BuildMenus();
   commPane_ = std::make_unique<window::DocumentPane>(comm->Document());
   connection_ = std::make_unique<session::ServerConnection>(static_cast<session::ConnectionHost&>(*this), this);
+  chat_ = std::make_unique<window::ChatController>(
+      settings_,
+      window::ChatPanes{comm->Document(), priv->Document(), users->Document(), towhom->Document(), prev->Document()},
+      static_cast<window::ChatEnvironment&>(*this));
+  WireChat();
 
   ApplySettings();
   TZevoHTML::LoadCacheIndex(settings_.ProgramDir + "Cache/index.dat", settings_.ProgramDir + "Cache");
+  chat_->LoadFiles();
   WriteFirstLines();
   audioCapable_ = !QMediaDevices::audioOutputs().isEmpty();
   window::SetInfoLinkHandler([](const std::string&) {});
@@ -221,8 +231,6 @@ void TMainForm::BuildPanes() {
   for (TZevoHTML* pane : {comm, priv, users}) pane->SetStdPopup(true);
   connect(ClearCommon, &QPushButton::clicked, this, [this] { comm->Clear(); });
   connect(ClearPrivate, &QPushButton::clicked, this, [this] { priv->Clear(); });
-  connect(Enter, &QLineEdit::textChanged, this,
-          [this] { Say->setEnabled(connection_ && connection_->Connected() && !Enter->text().isEmpty()); });
   connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, &TMainForm::ClipboardChanged);
 }
 
@@ -380,7 +388,7 @@ void TMainForm::WriteFirstLines() {
   for (TZevoHTML* pane : {comm, priv, prev}) pane->Document().SetFontSize(settings_.FontSize);
   topleft->NewString(window::TopLeftMarkup(window::WebHost(settings_.Server, settings_.ChatDir)), kBlack, kWhite);
   transl->NewString("<b> ", kBlack, kWhite);
-  users->Clear();
+  chat_->ShowOnlineList("");
 }
 
 void TMainForm::SwitchLanguage(bool russian) {
@@ -437,6 +445,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
   connection_->SetUserStopped(true);
   connection_->CloseConnection();
   settings_.SaveOnClose();
+  chat_->SaveFiles();
   QMainWindow::closeEvent(event);
   event->accept();
 }
@@ -514,21 +523,7 @@ void TMainForm::MenuStateChanged(bool connectEnabled) {
   Action("MenuDisconnect")->setEnabled(!connectEnabled);
 }
 
-void TMainForm::DispatchLine(const std::string& line) {
-  switch (wire::ClassifyLine(line)) {
-    case wire::LineClass::Record: {
-      const wire::Record record = wire::ParseRecord(wire::RecordBody(line));
-      // A new account number is stored before anything else on the line.
-      if (wire::Has(record, "NewUserNum")) settings_.Set(settings_.UserNum, wire::Field(record, "NewUserNum"));
-      break;
-    }
-    case wire::LineClass::Refusal:
-      RefuseLogin();
-      break;
-    default:
-      break;
-  }
-}
+void TMainForm::DispatchLine(const std::string& line) { chat_->Dispatch(line); }
 
 void TMainForm::RefuseLogin() {
   connection_->Disconnect();
@@ -550,4 +545,125 @@ void TMainForm::ShowAbout() {
   window::ShowInfoWindow("Information about program", Russian() ? text::W("О программе...") : "About...",
                          window::AboutText(window::WebHost(settings_.Server, settings_.ChatDir), CHAT_FILE_VERSION),
                          -1, -1, false);
+}
+
+void TMainForm::WireChat() {
+  using Doc = markup::MarkupDocument;
+  auto linkAction = [this](Doc&, const std::string& target) {
+    ApplyEnterState(chat_->LinkAction(target, EnterState(), QGuiApplication::keyboardModifiers() & Qt::ShiftModifier));
+  };
+  comm->OnLink = linkAction;
+  topleft->OnLink = linkAction;
+  window::SetInfoLinkHandler([this](const std::string& target) {
+    ApplyEnterState(chat_->LinkAction(target, EnterState(), QGuiApplication::keyboardModifiers() & Qt::ShiftModifier));
+  });
+  priv->OnLink = [this](Doc&, const std::string& target) {
+    ApplyEnterState(chat_->PrivLink(target, EnterState(), QGuiApplication::keyboardModifiers() & Qt::ShiftModifier));
+  };
+  auto usersLink = [this](Doc&, const std::string& target) {
+    if (text::StartsWith(target, "DL::")) return;
+    window::LineEdit edit = EnterState();
+    chat_->UsersLink(target, &edit);
+    ApplyEnterState(edit);
+  };
+  users->OnLink = usersLink;
+  dirconn->OnLink = usersLink;
+  towhom->OnLink = [this](Doc&, const std::string& name) {
+    chat_->TowhomLink(name);
+    ApplyEnterState(EnterState());
+  };
+  topright->OnLink = [this](Doc&, const std::string& target) {
+    if (text::StartsWith(target, "http://"))
+      ApplyEnterState(chat_->LinkAction(target, EnterState(), false));
+  };
+  auto copyToEnter = [this](Doc&, const std::string& textValue) {
+    ApplyEnterState(window::InsertText(EnterState(), textValue));
+  };
+  comm->OnCopy = copyToEnter;
+  priv->OnCopy = copyToEnter;
+
+  connect(Enter, &QLineEdit::textChanged, this, [this] {
+    Say->setEnabled(connection_->Connected() && !Enter->text().isEmpty());
+    chat_->RefreshPreview(FromQ(Enter->text()));
+  });
+  connect(Say, &QPushButton::clicked, this, &TMainForm::SayClick);
+  connect(Enter, &QLineEdit::returnPressed, this, [this] {
+    if (Say->isEnabled()) SayClick();
+  });
+  auto* ctrlEnter = new QAction(this);
+  ctrlEnter->setObjectName("CtrlEnter");
+  ctrlEnter->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)});
+  ctrlEnter->setShortcutContext(Qt::WindowShortcut);
+  addAction(ctrlEnter);
+  actions_["CtrlEnter"] = ctrlEnter;
+  connect(ctrlEnter, &QAction::triggered, this, [this] {
+    if (Say->isEnabled()) SayClick();
+  });
+  connect(UserInfo, &QPushButton::clicked, this, [this] { chat_->UserInfoClick(); });
+  for (QPushButton* clear : {ClearCommon, ClearPrivate})
+    connect(clear, &QPushButton::clicked, this, [this] { ApplyEnterState(EnterState()); });
+}
+
+window::LineEdit TMainForm::EnterState() const {
+  window::LineEdit edit;
+  edit.text = FromQ(Enter->text());
+  edit.selStart = Enter->hasSelectedText() ? Enter->selectionStart() : Enter->cursorPosition();
+  edit.selLength = Enter->hasSelectedText() ? static_cast<int>(Enter->selectedText().size()) : 0;
+  edit.caret = edit.selStart + edit.selLength;
+  return edit;
+}
+
+void TMainForm::ApplyEnterState(const window::LineEdit& edit) {
+  const QString textValue = ToQ(edit.text);
+  if (textValue != Enter->text()) Enter->setText(textValue);
+  Enter->setFocus();
+  Enter->setCursorPosition(edit.caret);
+}
+
+void TMainForm::SayClick() {
+  if (!connection_->Connected() || Enter->text().isEmpty()) return;
+  chat_->Say(FromQ(Enter->text()));
+  Enter->clear();
+  Enter->setFocus();
+}
+
+void TMainForm::TraceSent(const std::string& line) {
+  if (chat_->moderator && settings_.DebugMode) Trace(text::W("Отправили: ") + wire::UnescapeField(line));
+}
+
+void TMainForm::Trace(const std::string& textValue) { window::TraceLog(textValue); }
+
+void TMainForm::Beep() { QApplication::beep(); }
+
+void TMainForm::PlayWave(const std::string& file) {
+  // Without an output device there is nothing to play, and the effect
+  // would claim to play for ever.
+  if (file.empty() || QMediaDevices::audioOutputs().isEmpty()) return;
+  auto* effect = new QSoundEffect(this);
+  effect->setSource(QUrl::fromLocalFile(ToQ(file)));
+  connect(effect, &QSoundEffect::playingChanged, effect, [effect] {
+    if (!effect->isPlaying()) effect->deleteLater();
+  });
+  effect->play();
+}
+
+void TMainForm::BringToFront() {
+  if (isMinimized()) showNormal();
+  raise();
+  activateWindow();
+}
+
+bool TMainForm::NoSound() { return Action("MenuNoSound")->isChecked(); }
+
+void TMainForm::ControlsChanged() {
+  const auto& names = chat_->Addressees().Names();
+  UserInfo->setEnabled(names.size() == 1);
+  SendWav->setEnabled(names.size() == 1 && !chat_->Online().ClientInfo(names.front()).empty());
+}
+
+void TMainForm::OpenUrl(const std::string& url) { QDesktopServices::openUrl(QUrl::fromEncoded(QByteArray::fromStdString(url))); }
+
+void TMainForm::ServiceRecord(const wire::Record& record, const std::string& kind) {
+  if (kind == "Nastr") Menu("MenAdmin")->menuAction()->setVisible(chat_->moderator);
+  (void)record;
 }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "session/connection.h"
+#include "window/chat_controller.h"
 #include "window/document_pane.h"
 
 class QAction;
@@ -24,14 +25,15 @@ namespace media {
 class Settings;
 }
 
-class TMainForm : public QMainWindow, private session::ConnectionHost {
+class TMainForm : public QMainWindow, private session::ConnectionHost, private window::ChatEnvironment {
   Q_OBJECT
  public:
   explicit TMainForm(media::Settings& settings, QWidget* parent = nullptr);
   ~TMainForm() override;
 
   // Operations other windows use.
-  void SendLine(const std::string& line) { connection_->SendLine(line); }
+  void SendLine(const std::string& line) override { connection_->SendLine(line); }
+  window::ChatController& Chat() { return *chat_; }
   session::ServerConnection& Connection() { return *connection_; }
   media::Settings& Settings() { return settings_; }
   bool Russian() const;
@@ -97,7 +99,26 @@ class TMainForm : public QMainWindow, private session::ConnectionHost {
   void MenuStateChanged(bool connectEnabled) override;
   void LampsChanged() override;
   bool ShuttingDown() override { return closing_; }
+  void TakeFriendsSnapshot() override { chat_->ConnectionStarting(); }
+  void ShowEmptyOnlineList() override { chat_->ConnectionLost(); }
+  void TraceSent(const std::string& line) override;
 
+  // window::ChatEnvironment
+  bool SocketOpen() override { return connection_->Connected(); }
+  void Trace(const std::string& text) override;
+  void Beep() override;
+  void PlayWave(const std::string& file) override;
+  void BringToFront() override;
+  bool NoSound() override;
+  void Refused() override { RefuseLogin(); }
+  void ControlsChanged() override;
+  void OpenUrl(const std::string& url) override;
+  void ServiceRecord(const wire::Record& record, const std::string& kind) override;
+
+  void WireChat();
+  window::LineEdit EnterState() const;
+  void ApplyEnterState(const window::LineEdit& edit);
+  void SayClick();
   void BuildPanes();
   void BuildMenus();
   void ApplySettings();
@@ -116,6 +137,7 @@ class TMainForm : public QMainWindow, private session::ConnectionHost {
   media::Settings& settings_;
   std::unique_ptr<session::ServerConnection> connection_;
   std::unique_ptr<window::DocumentPane> commPane_;
+  std::unique_ptr<window::ChatController> chat_;
   TReg* reg_ = nullptr;
   std::map<std::string, QAction*> actions_;
   std::map<std::string, QMenu*> menus_;

@@ -1,0 +1,189 @@
+#include "session/dispatcher.h"
+
+#include "markup/markup_document.h"
+#include "media/settings.h"
+#include "text/bytes.h"
+#include "text/cp1251.h"
+
+namespace session {
+
+namespace {
+
+constexpr const char* kBlackOnWhite = "<fcol=000000><bcol=FFFFFF>";
+
+// Removes a leading "<b>" + name without "<" + "</b> " from text.
+void DropBoldName(std::string& text) {
+  if (!text::StartsWith(text, "<b>")) return;
+  size_t close = text.find('<', 3);
+  if (close == std::string::npos || text.compare(close, 5, "</b> ") != 0) return;
+  text.erase(0, close + 5);
+}
+
+// The comm key of a line's markup: what follows the colour prefix, up to
+// the first " <b>" of the line.
+std::string KeyOfCommLine(const std::string& markup) {
+  const std::string prefix = kBlackOnWhite;
+  if (!text::StartsWith(markup, prefix)) return {};
+  size_t bold = markup.find(" <b>", prefix.size());
+  if (bold == std::string::npos) return {};
+  return markup.substr(prefix.size(), bold - prefix.size());
+}
+
+}  // namespace
+
+Dispatcher::Dispatcher(media::Settings& settings, DispatcherHost& host, markup::MarkupDocument& comm,
+                       markup::MarkupDocument& priv)
+    : settings_(settings), host_(host), comm_(comm), priv_(priv) {}
+
+std::string Dispatcher::CommLinePrefix(const std::string& lineTag, const std::string& lead) {
+  return std::string(kBlackOnWhite) + lineTag + " - " + lead + " <b>";
+}
+
+void Dispatcher::CommLineDestroyed(const std::string& markup) {
+  auto it = commKeys_.find(KeyOfCommLine(markup));
+  if (it == commKeys_.end()) return;
+  if (--it->second <= 0) commKeys_.erase(it);
+}
+
+bool Dispatcher::SeenInComm(const std::string& key) const { return commKeys_.count(key) > 0; }
+
+void Dispatcher::Dispatch(const std::string& line) {
+  if (host_.TraceEnabled()) host_.Trace(text::W("Приняли: ") + wire::UnescapeField(line));
+  switch (wire::ClassifyLine(line)) {
+    case wire::LineClass::Record:
+      RecordLine(line);
+      break;
+    case wire::LineClass::Refusal:
+      host_.Refused();
+      break;
+    case wire::LineClass::Ignored:
+      break;
+    case wire::LineClass::AddressReply:
+    case wire::LineClass::FineList:
+      host_.ServiceLine(line);
+      break;
+    case wire::LineClass::Unknown:
+      TraceUnknown(line);
+      break;
+  }
+}
+
+void Dispatcher::TraceUnknown(const std::string& line) {
+  if (host_.TraceEnabled()) host_.Trace(text::W("Неизвестная команда: ") + wire::UnescapeField(line));
+}
+
+void Dispatcher::RecordLine(const std::string& line) {
+  const std::string body(wire::RecordBody(line));
+  const wire::Record record = wire::ParseRecord(body);
+  // A new account number is stored before anything else on the line.
+  if (wire::Has(record, "NewUserNum")) settings_.Set(settings_.UserNum, wire::Field(record, "NewUserNum"));
+  if (wire::Has(record, "Status") || wire::Has(record, "Podtv"))
+    host_.Acknowledgement(record, line);
+  else if (wire::Has(record, "Mess"))
+    ChatMessage(record);
+  else if (wire::Has(record, "User"))
+    host_.OnlineListRecord(body);
+  else if (wire::Has(record, "GetInfo"))
+    host_.OwnInformation(record);
+  else if (wire::Has(record, "Nastr"))
+    host_.Rights(record);
+  else if (wire::Has(record, "GetIP"))
+    host_.AddressReply(record);
+  else if (wire::Has(record, "Whois"))
+    host_.WhoisReply(record);
+  else
+    TraceUnknown(line);
+}
+
+void Dispatcher::ChatMessage(const wire::Record& record) {
+  using wire::Field;
+  const bool isPublic = Field(record, "Public") == "1";
+  markup::MarkupDocument& pane = isPublic ? comm_ : priv_;
+  const std::string& sender = Field(record, "FrName");
+  const std::string& lineField = Field(record, "Line");
+  const std::string tag = lineField.size() > 2 ? lineField.substr(lineField.size() - 2) : lineField;
+  const std::string& mid = Field(record, "Mid");
+  const uint32_t textColour = wire::WireToColor(Field(record, "CText"), 0);
+  const uint32_t backColour = wire::WireToColor(Field(record, "CBacg"), 0xFFFFFF);
+  const std::string& userName = settings_.UserName;
+
+  std::string text = Field(record, "Mess");
+  const std::string lead = wire::SplitFirstWord(text);
+  DropBoldName(text);
+
+  if (!isPublic && !mid.empty())
+    host_.SendLine(wire::RecordWriter().Escaped("Cln", sender).Raw("Podtv", "1").Raw("Mid", mid).Raw("Time", "0").Line());
+
+  bool blackListed = false;
+  if (sender != userName && (settings_.FilterAll || !isPublic) && host_.BlackListed(sender)) {
+    if (!isPublic) {
+      // Only a real message (one with a number) gets the automatic answer,
+      // so two clients that black-list each other cannot answer for ever.
+      if (!settings_.GoAwayText.empty() && !mid.empty()) {
+        const std::string answer = text::ReplaceAll(text::ReplaceAll(settings_.GoAwayText, "\r", " "), "\n", " ");
+        host_.SendLine(wire::RecordWriter().Escaped("Cln", sender).Escaped("Mess", answer).Line());
+      }
+      return;
+    }
+    blackListed = true;
+  }
+
+  if (!blackListed && !isPublic) {
+    if (text::StartsWith(text, kChessPrefix)) {
+      host_.GameMessage(GameKind::Chess, text, sender, lead, textColour, backColour);
+      return;
+    }
+    if (text::StartsWith(text, kCheckersPrefix)) {
+      host_.GameMessage(GameKind::Checkers, text, sender, lead, textColour, backColour);
+      return;
+    }
+    if (text::StartsWith(text, kReversiPrefix)) {
+      host_.GameMessage(GameKind::Reversi, text, sender, lead, textColour, backColour);
+      return;
+    }
+    if (text::StartsWith(text, kDirectLinkNotice)) {
+      host_.DirectLinkNotice(sender);
+      return;
+    }
+  }
+
+  const std::string commKey = tag + " - " + lead;
+  if (!(isPublic && SeenInComm(commKey))) {
+    pane.BeginUpdate();
+    if (isPublic) {
+      pane.NewString(commKey + " <b>", 0x000000, 0xFFFFFF);
+      ++commKeys_[commKey];
+    } else {
+      pane.NewString(lead + " <b>", 0x000000, 0xFFFFFF);
+    }
+    if (blackListed) {
+      pane.AddString(text::W("</b> --------------- черный список ---------------"));
+      pane.EndUpdate(false);
+      return;
+    }
+    std::string shown = wire::UnescapeField(text);
+    // A hostile message size must not freeze the panes.
+    if (shown.size() > kMaxShownText) shown = shown.substr(0, kMaxShownText) + "\x85";
+    if (!isPublic && settings_.CreateArchive)
+      host_.ArchiveLine(wire::CheckWireColor(Field(record, "CBacg"), "#ffffff") + "|" +
+                        wire::CheckWireColor(Field(record, "CText"), "#000000") + "|" + lead + " <b>" + sender +
+                        ":</b> " + shown);
+    const bool mentionsMe = !userName.empty() && text::Contains(text, userName);
+    if (isPublic && mentionsMe) {
+      pane.AddString("<a href=\"" + text::W("Для ") + sender + "(" + tag + "):\"><fcol=0000ff>" + sender + ":</a>");
+    } else if (isPublic && sender == userName) {
+      pane.AddString("<a href=\"" + text::W("Для ") + sender + "(" + tag + "):\"><fcol=008000>" + sender + ":</a>");
+    } else {
+      pane.AddLink(sender + ":", text::W("Для ") + sender + (isPublic ? "(" + tag + "):" : std::string(":")));
+    }
+    pane.AddString("</b> ");
+    pane.SetColor(static_cast<int32_t>(textColour), static_cast<int32_t>(backColour));
+    pane.AddString(host_.CodesToMarkup(shown));
+    pane.EndUpdate(false);
+  }
+
+  const bool personal = !isPublic || (!userName.empty() && text::Contains(text, userName) && sender != userName);
+  host_.React(personal ? kReactPersonal : kReactPublic);
+}
+
+}  // namespace session

@@ -1,0 +1,144 @@
+#include "window/chat_controller.h"
+
+#include <chrono>
+
+#include "markup/markup_document.h"
+#include "media/settings.h"
+#include "session/wire.h"
+#include "text/bytes.h"
+#include "text/cp1251.h"
+#include "text/fold.h"
+
+namespace window {
+
+ChatController::ChatController(media::Settings& settings, ChatPanes panes, ChatEnvironment& env)
+    : settings_(settings),
+      panes_(panes),
+      env_(env),
+      online_(settings, contacts_, panes.users),
+      acks_(settings, static_cast<session::AcknowledgementHost&>(*this), panes.priv),
+      dispatcher_(settings, static_cast<session::DispatcherHost&>(*this), panes.comm, panes.priv),
+      sender_(settings, acks_, panes.priv, [this](const std::string& line) { env_.SendLine(line); },
+              [this](const std::string& text) { return CodesToMarkup(text); }) {
+  online_.ownVersion = CHAT_LOGIN_VERSION;
+  panes_.comm.OnStrDestroy = [this](markup::MarkupDocument&, const std::string& markup) {
+    dispatcher_.CommLineDestroyed(markup);
+  };
+}
+
+ChatController::~ChatController() { panes_.comm.OnStrDestroy = nullptr; }
+
+void ChatController::LoadFiles() {
+  acks_.LoadWaiting(settings_.ProgramDir + "waitacq.dat");
+  contacts_.Load(settings_.ProgramDir);
+}
+
+void ChatController::SaveFiles() {
+  contacts_.Save(settings_.ProgramDir);
+  acks_.SaveWaiting(settings_.ProgramDir + "waitacq.dat");
+}
+
+bool ChatController::TraceEnabled() { return moderator && settings_.DebugMode; }
+
+std::string ChatController::CodesToMarkup(const std::string& text) {
+  return codesToMarkup ? codesToMarkup(text, false) : text;
+}
+
+void ChatController::Rights(const wire::Record& r) {
+  moderator = wire::Field(r, "Mod") == "1";
+  env_.ServiceRecord(r, "Nastr");
+}
+
+void ChatController::DirectLinkNotice(const std::string& sender) {
+  lastDirectLinkSender = text::FoldLookAlikes(sender);
+  lastDirectLinkTime = std::chrono::duration_cast<std::chrono::seconds>(
+                           std::chrono::steady_clock::now().time_since_epoch())
+                           .count();
+}
+
+void ChatController::React(session::ReactionSet set) {
+  const int n = static_cast<int>(set);
+  if (!env_.SettingsDialogVisible() && settings_.StealFocus[n]) env_.BringToFront();
+  if (env_.NoSound()) return;
+  if (settings_.AnswerType[n] == 1)
+    env_.Beep();
+  else if (settings_.AnswerType[n] == 2)
+    env_.PlayWave(settings_.Wave[n]);
+}
+
+void ChatController::ShowOnlineList(const std::string& body) {
+  if (online_.ShowOnlineList(body)) React(session::kReactFriend);
+  env_.ControlsChanged();
+}
+
+void ChatController::RefreshAddressees() {
+  addressees_.Show(panes_.towhom);
+  env_.ControlsChanged();
+}
+
+bool ChatController::Say(const std::string& enterText) {
+  std::string text = TypedText(enterText);
+  if (transliterate) text = transliterate(text, true);
+  const std::string addressees = addressees_.Joined();
+  if (settings_.AutoOffLine)
+    for (const std::string& name : addressees_.Names())
+      if (!contacts_.IsFriend(name) && !contacts_.IsBlackListed(name)) contacts_.friends.push_back(name);
+  sender_.SendChatMessage(addressees, text, true);
+  return true;
+}
+
+void ChatController::UserInfoClick() {
+  if (!env_.SocketOpen() || addressees_.Names().empty()) return;
+  env_.SendLine(wire::RecordWriter().Raw("GetInfo", "1").Escaped("Cln", addressees_.Names().front()).Line());
+}
+
+void ChatController::UsersLink(const std::string& target, LineEdit* edit) {
+  if (text::StartsWith(target, "http://")) {
+    if (edit) *edit = LinkAction(target, *edit, false);
+    return;
+  }
+  if (text::StartsWith(target, "--INFO--")) {
+    if (env_.SocketOpen())
+      env_.SendLine(wire::RecordWriter().Raw("GetInfo", "1").Escaped("Cln", text::ReplaceAll(target, "--INFO--", "")).Line());
+    return;
+  }
+  if (addressees_.Add(target)) RefreshAddressees();
+}
+
+void ChatController::TowhomLink(const std::string& name) {
+  addressees_.RemoveAll(name);
+  RefreshAddressees();
+}
+
+LineEdit ChatController::LinkAction(const std::string& target, const LineEdit& edit, bool shift) {
+  if (IsWebAddress(target)) {
+    env_.OpenUrl(OpenableUrl(target));
+    return edit;
+  }
+  if (text::Contains(target, "::PlAr")) return edit;  // archived audio: played by the audio messages
+  addressees_.Clear();
+  RefreshAddressees();
+  return InsertAddress(edit, target, shift, settings_.Translit);
+}
+
+LineEdit ChatController::PrivLink(const std::string& target, const LineEdit& edit, bool shift) {
+  const std::string forWord = text::W("Для ");
+  if (text::StartsWith(target, forWord)) {
+    UsersLink(NameOfAddress(target), nullptr);
+    return edit;
+  }
+  if (text::StartsWith(target, "::PlAr")) return LinkAction(target, edit, shift);
+  for (const char* audio : {"::Play", "::Stop", "::Delt", "::Save", "::Arch"})
+    if (text::StartsWith(target, audio)) return edit;  // audio commands belong to the audio messages
+  UsersLink(target, nullptr);
+  return edit;
+}
+
+void ChatController::RefreshPreview(const std::string& enterText) {
+  if (!settings_.Preview) return;
+  std::string text = wire::UnescapeField(wire::EscapeField(enterText));
+  text = codesToMarkup ? codesToMarkup(text, true) : text;
+  panes_.prev.ReplaceLastStr(PreviewLine(settings_, text));
+}
+
+}  // namespace window

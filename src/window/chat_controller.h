@@ -1,0 +1,151 @@
+#pragma once
+// The chat logic of the main window without its widgets: it owns the
+// dispatcher, the waiting acknowledgements, the online and contact lists,
+// the addressees and the send operation, and talks to the panes through
+// their documents and to everything else through ChatEnvironment.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "session/acknowledgements.h"
+#include "session/dispatcher.h"
+#include "window/link_actions.h"
+#include "window/online_list.h"
+#include "window/sending.h"
+
+namespace markup {
+class MarkupDocument;
+}
+namespace media {
+class Settings;
+}
+
+namespace window {
+
+struct ChatPanes {
+  markup::MarkupDocument& comm;
+  markup::MarkupDocument& priv;
+  markup::MarkupDocument& users;
+  markup::MarkupDocument& towhom;
+  markup::MarkupDocument& prev;
+};
+
+// Effects outside the chat logic: the connection, sounds, the window.
+class ChatEnvironment {
+ public:
+  virtual ~ChatEnvironment() = default;
+  virtual void SendLine(const std::string& line) = 0;
+  virtual bool SocketOpen() = 0;
+  virtual void Trace(const std::string& text) = 0;
+  virtual void Beep() = 0;
+  virtual void PlayWave(const std::string& file) = 0;
+  virtual void BringToFront() = 0;
+  virtual bool NoSound() = 0;
+  virtual bool SettingsDialogVisible() { return false; }
+  virtual void Refused() = 0;
+  // The addressee list or the online list changed: SendWav, UserInfo, games.
+  virtual void ControlsChanged() {}
+  virtual void OpenUrl(const std::string& /*url*/) {}
+  virtual void ArchiveLine(const std::string& /*line*/) {}
+  virtual void PatchArchive(const std::string& /*number*/, int /*oldPicture*/, int /*newPicture*/) {}
+  virtual void ServiceRecord(const wire::Record& /*record*/, const std::string& /*kind*/) {}
+  virtual void ServiceLine(const std::string& /*line*/) {}
+  virtual void GameMessage(session::GameKind, const std::string&, const std::string&, const std::string&, uint32_t,
+                           uint32_t) {}
+  virtual void OwnGameEcho(session::GameKind, const std::string&, const std::string&, uint32_t, uint32_t) {}
+};
+
+class ChatController : private session::DispatcherHost, private session::AcknowledgementHost {
+ public:
+  ChatController(media::Settings& settings, ChatPanes panes, ChatEnvironment& env);
+  ~ChatController() override;
+
+  // Text transformations supplied by the main window (smiley codes,
+  // transliteration); identity until set.
+  std::function<std::string(const std::string& text, bool own)> codesToMarkup;
+  std::function<std::string(const std::string& text, bool own)> transliterate;
+
+  // Start-up and close.
+  void LoadFiles();
+  void SaveFiles();
+
+  // Connection events.
+  void Dispatch(const std::string& line) { dispatcher_.Dispatch(line); }
+  void ConnectionStarting() { online_.TakeFriendsSnapshot(); }
+  void ConnectionLost() { ShowOnlineList(""); }
+  bool moderator = false;
+
+  // The user's actions.  Say returns false when nothing was sent.
+  bool Say(const std::string& enterText);
+  void SendChatMessage(const std::string& addressees, const std::string& text, bool show) {
+    sender_.SendChatMessage(addressees, text, show);
+  }
+  void UserInfoClick();
+  // Clicks on links, per pane.  The edit in/out is the message line.
+  void UsersLink(const std::string& target, LineEdit* edit);
+  void TowhomLink(const std::string& name);
+  LineEdit LinkAction(const std::string& target, const LineEdit& edit, bool shift);
+  LineEdit PrivLink(const std::string& target, const LineEdit& edit, bool shift);
+  // The preview of the typed text.
+  void RefreshPreview(const std::string& enterText);
+
+  void ShowOnlineList(const std::string& body);
+  void RefreshAddressees();
+  void React(session::ReactionSet set) override;
+
+  ContactLists& Contacts() { return contacts_; }
+  AddresseeList& Addressees() { return addressees_; }
+  OnlineList& Online() { return online_; }
+  session::Acknowledgements& Acks() { return acks_; }
+  session::Dispatcher& Dispatcher() { return dispatcher_; }
+
+ private:
+  // session::DispatcherHost
+  void SendLine(const std::string& line) override { env_.SendLine(line); }
+  bool TraceEnabled() override;
+  void Trace(const std::string& text) override { env_.Trace(text); }
+  void Refused() override { env_.Refused(); }
+  void Acknowledgement(const wire::Record& record, const std::string& line) override {
+    acks_.HandleAcknowledgement(record, line);
+  }
+  void OnlineListRecord(const std::string& body) override { ShowOnlineList(body); }
+  bool BlackListed(const std::string& name) override { return contacts_.IsBlackListed(name); }
+  std::string CodesToMarkup(const std::string& text) override;
+  void ArchiveLine(const std::string& line) override { env_.ArchiveLine(line); }
+  void GameMessage(session::GameKind kind, const std::string& text, const std::string& sender,
+                   const std::string& lead, uint32_t fg, uint32_t bg) override {
+    env_.GameMessage(kind, text, sender, lead, fg, bg);
+  }
+  void DirectLinkNotice(const std::string& sender) override;
+  void OwnInformation(const wire::Record& r) override { env_.ServiceRecord(r, "GetInfo"); }
+  void Rights(const wire::Record& r) override;
+  void AddressReply(const wire::Record& r) override { env_.ServiceRecord(r, "GetIP"); }
+  void WhoisReply(const wire::Record& r) override { env_.ServiceRecord(r, "Whois"); }
+  void ServiceLine(const std::string& line) override { env_.ServiceLine(line); }
+  // session::AcknowledgementHost
+  void PatchArchive(const std::string& number, int oldPicture, int newPicture) override {
+    env_.PatchArchive(number, oldPicture, newPicture);
+  }
+  void OwnGameEcho(session::GameKind kind, const std::string& text, const std::string& addressee, uint32_t fg,
+                   uint32_t bg) override {
+    env_.OwnGameEcho(kind, text, addressee, fg, bg);
+  }
+
+  media::Settings& settings_;
+  ChatPanes panes_;
+  ChatEnvironment& env_;
+  ContactLists contacts_;
+  AddresseeList addressees_;
+  window::OnlineList online_;
+  session::Acknowledgements acks_;
+  session::Dispatcher dispatcher_;
+  MessageSender sender_;
+
+ public:
+  // Folded sender name and time of the last direct-link notice.
+  std::string lastDirectLinkSender;
+  int64_t lastDirectLinkTime = 0;
+};
+
+}  // namespace window

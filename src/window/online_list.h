@@ -1,0 +1,57 @@
+#pragma once
+// The online list pane and the two contact lists (friends, black list).
+#include <string>
+#include <vector>
+
+namespace markup {
+class MarkupDocument;
+}
+namespace media {
+class Settings;
+}
+
+namespace window {
+
+struct ContactLists {
+  std::vector<std::string> friends;    // offline.lst
+  std::vector<std::string> blackList;  // boffline.lst
+  bool IsFriend(const std::string& name) const;
+  bool IsBlackListed(const std::string& name) const;
+  void Load(const std::string& programDir);
+  bool Save(const std::string& programDir) const;
+};
+
+class OnlineList {
+ public:
+  OnlineList(media::Settings& settings, ContactLists& contacts, markup::MarkupDocument& users);
+
+  // Rebuilds the pane from a list body; true when a friend came online.
+  bool ShowOnlineList(const std::string& body);
+  // Friends already online now do not count as newcomers later.
+  void TakeFriendsSnapshot() { previouslyOnline_ = contacts_.friends; }
+  const std::string& LastListText() const { return lastListText_; }
+  const std::vector<std::string>& NamesOnline() const { return previouslyOnline_; }
+
+  // Audio client version of an online user, empty when none.
+  std::string ClientInfo(const std::string& name) const;
+  // The user runs a client of this program's kind (games possible).
+  bool PeerHasGameClient(const std::string& name) const;
+
+  // The version this client sends at login, compared with the others'.
+  std::string ownVersion = "2.8";
+
+ private:
+  struct Entry {
+    std::string name, ver, sex, sound, inf;
+  };
+  std::vector<Entry> FieldEntries() const;
+  std::string CompactClientInfo(const std::string& name) const;
+
+  media::Settings& settings_;
+  ContactLists& contacts_;
+  markup::MarkupDocument& users_;
+  std::string lastListText_;
+  std::vector<std::string> previouslyOnline_;
+};
+
+}  // namespace window
