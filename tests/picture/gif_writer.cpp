@@ -42,6 +42,10 @@ std::string MakeGif(int width, int height, const std::vector<QRgb>& palette,
     size_t len = EGifGCBToExtension(&gcb, ext);
     EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, int(len), ext);
     ColorMapObject* local = Map(f.palette);
+    if (!local && gif->Image.ColorMap) {  // giflib would drop the last local map unfreed
+      GifFreeMapObject(gif->Image.ColorMap);
+      gif->Image.ColorMap = nullptr;
+    }
     EGifPutImageDesc(gif, f.x, f.y, f.w, f.h, f.interlaced, local);
     std::vector<int> rows;
     if (f.interlaced) {

@@ -6,6 +6,7 @@
 
 #include <QEventLoop>
 #include <QFile>
+#include <QHostAddress>
 #include <QHostInfo>
 #include <QTcpSocket>
 #include <QTimer>

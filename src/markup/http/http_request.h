@@ -5,7 +5,6 @@
 #include "markup/http/download_notice.h"
 
 #include <QObject>
-#include <QHostAddress>
 
 #include <atomic>
 #include <cstdint>
@@ -14,6 +13,7 @@
 #include <string>
 
 class QEventLoop;
+class QHostAddress;
 class QHostInfo;
 class QTcpSocket;
 class QTimer;

@@ -53,7 +53,8 @@ class GrLoader {
 };
 
 // A delivery function that runs `apply` on the thread of `context` through a
-// queued call; results for a context that is gone are dropped with it.
+// queued call.  The context must outlive the GrLoader; results still queued
+// when the context goes are dropped with it.
 GrLoader::Deliver DeliverQueued(QObject* context, std::function<void(GrLoaderInf&)> apply);
 
 }  // namespace picture
