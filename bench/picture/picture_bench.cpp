@@ -1,0 +1,114 @@
+// Decoding speed, and twenty pictures fetched over loopback HTTP and
+// decoded (cold cache) against the same twenty decoded from cache files.
+#include "gif_writer.h"
+#include "markup/picture/cache_index.h"
+#include "markup/picture/gr_loader.h"
+#include "markup/picture/http_loader.h"
+#include "markup/picture/picture_decode.h"
+#include "scripted_server.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+
+#include <benchmark/benchmark.h>
+
+#include <map>
+
+using namespace picture;
+
+namespace {
+
+// A 120 x 90 animation of 12 frames, each a moving square with disposal 2.
+std::string MovingSquare() {
+  std::vector<QRgb> palette;
+  for (int i = 0; i < 256; ++i) palette.push_back(qRgb(i, 255 - i, (i * 7) & 255));
+  std::vector<testing_picture::TestFrame> frames;
+  frames.push_back(testing_picture::Solid(0, 0, 120, 90, 3));
+  for (int i = 1; i < 12; ++i) {
+    auto f = testing_picture::Solid(i * 8, i * 5, 30, 30, uint8_t(i * 20), 2);
+    for (size_t p = 0; p < f.pixels.size(); p += 3) f.pixels[p] = uint8_t(p);
+    frames.push_back(f);
+  }
+  return testing_picture::MakeGif(120, 90, palette, frames);
+}
+
+std::string Read(const char* name) {
+  QFile f(QString(CHAT_TESTDATA_DIR "/pictures/") + name);
+  return f.open(QIODevice::ReadOnly) ? f.readAll().toStdString() : std::string();
+}
+
+void BM_DecodeAnimatedGif(benchmark::State& state) {
+  const std::string gif = MovingSquare();
+  for (auto _ : state) benchmark::DoNotOptimize(DecodeBytes(".gif", gif).frames.size());
+  state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(gif.size()));
+}
+BENCHMARK(BM_DecodeAnimatedGif);
+
+void BM_DecodeJpeg(benchmark::State& state) {
+  const std::string jpeg = Read("progressive.jpg");
+  for (auto _ : state) benchmark::DoNotOptimize(DecodeBytes(".jpg", jpeg).width);
+}
+BENCHMARK(BM_DecodeJpeg);
+
+// Runs `count` pictures through queue, download and decoding; with `warm`
+// the cache already holds them and only decoding runs.
+void TwentyPictures(benchmark::State& state, bool warm) {
+  testing_http::EnsureApp();
+  const std::string gif = MovingSquare();
+  testing_http::ScriptedServer server;
+  server.response = "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(gif.size()) + "\r\n\r\n" + gif;
+  const std::string root = CHAT_BINARY_DIR "/picture-bench";
+  constexpr int kCount = 20;
+  int round = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    QDir(QString::fromStdString(root)).removeRecursively();
+    CacheIndex cache;
+    cache.LoadCacheIndex(root + "/Cache/index.dat", root + "/Cache", 100);
+    std::map<int, std::string> urls;
+    for (int i = 1; i <= kCount; ++i) urls[i] = server.Url("/r" + std::to_string(round) + "/" + std::to_string(i) + ".gif");
+    ++round;
+    if (warm)
+      for (auto& [n, url] : urls) {
+        std::string file = cache.NewLocalFile(url);
+        QFile f(QString::fromStdString(file));
+        f.open(QIODevice::WriteOnly);
+        f.write(gif.data(), qint64(gif.size()));
+        f.close();
+        cache.OnDecoded(url, file, false, true, 100);
+      }
+    state.ResumeTiming();
+
+    int shown = 0;
+    QObject gui;
+    {
+      GrLoader decoder(DeliverQueued(&gui, [&](GrLoaderInf& job) {
+        cache.OnDecoded(urls[job.picture], job.fileName, job.fromCache, job.image.Loaded(), 100);
+        ++shown;
+      }));
+      HttpPictureLoader::Hooks hooks;
+      hooks.finished = [&](int n, const std::string&, const std::string& target, bool) {
+        decoder.Add(target, n, false);
+      };
+      HttpPictureLoader loader(std::move(hooks));
+      for (auto& [n, url] : urls) {
+        if (auto cached = cache.CachedFile(url))
+          decoder.Add(*cached, n, true);
+        else
+          loader.queue().Queue(n, url, cache.NewLocalFile(url));
+      }
+      testing_http::SpinUntil([&] { return shown == kCount; });
+    }
+  }
+  QDir(QString::fromStdString(root)).removeRecursively();
+}
+
+void BM_TwentyPicturesColdCache(benchmark::State& state) { TwentyPictures(state, false); }
+void BM_TwentyPicturesWarmCache(benchmark::State& state) { TwentyPictures(state, true); }
+BENCHMARK(BM_TwentyPicturesColdCache)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TwentyPicturesWarmCache)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
