@@ -413,7 +413,7 @@ void Room::HandleMessage(Session& s, const wire::Record& r) {
       Log("private message without addressees from " + Printable(s.name) + " dropped");
       return;
     }
-    if (!SendPrivate(s, names, text, mid)) status = "OkNr";
+    status = SendPrivate(s, names, text, mid);
   }
   if (!mid.empty()) {
     RecordWriter w;
@@ -444,14 +444,15 @@ void Room::SendPublic(Session& from, const std::string& text, const std::string&
   if (unsavedArchive_.size() >= 200) FlushArchive();
 }
 
-bool Room::SendPrivate(Session& from, const std::vector<std::string>& to, const std::string& text,
-                       const std::string& mid) {
+std::string Room::SendPrivate(Session& from, const std::vector<std::string>& to, const std::string& text,
+                              const std::string& mid) {
   RecordWriter w;
   w.Raw("Mess", MessValue(from.name, text)).Raw("Public", "0").Escaped("FrName", from.name);
   if (!mid.empty()) w.Raw("Mid", mid);
   w.Raw("CBacg", from.backColor).Raw("CText", from.textColor);
   const std::string line = w.Line();
   bool allOnline = true;
+  int reached = 0;
   for (const auto& name : to) {
     const std::string key = AccountKey(name);
     if (Session* r = FindOnline(key)) {
@@ -461,16 +462,21 @@ bool Room::SendPrivate(Session& from, const std::vector<std::string>& to, const 
       } else {
         Send(*r, line);
       }
+      ++reached;
       continue;
     }
     allOnline = false;
-    if (store_.FindAccount(key)) {
-      store_.KeepOffline(key, line, Now());
-    } else {
+    if (!store_.FindAccount(key)) {
       Log("private message to unknown " + Printable(name) + " dropped");
+    } else if (store_.OfflineCount(key) >= options_.maxKeptPerUser) {
+      // One sender must not be able to fill the disk for an absent user.
+      Log("too many kept messages for " + Printable(name) + ": message dropped");
+    } else {
+      store_.KeepOffline(key, line, Now());
+      ++reached;
     }
   }
-  return allOnline;
+  return reached == 0 ? "NoUser" : allOnline ? "Ok" : "OkNr";
 }
 
 void Room::HandleConfirmation(Session& s, const wire::Record& r) {

@@ -37,6 +37,7 @@ struct RoomOptions {
   std::function<int64_t()> now;         // seconds since 1970; the system clock when empty
   size_t maxMessageBytes = 64 * 1024;   // longer message texts are cut
   int archiveLines = 1000;              // public lines kept for the archive pages
+  int maxKeptPerUser = 1000;            // private messages kept for one offline user
 };
 
 class Bot;
@@ -108,9 +109,11 @@ class Room {
   void HandleRelay(Session& s, const std::string& line);
 
   void SendPublic(Session& from, const std::string& text, const std::string& mid);
-  // Delivers to every addressee; returns true when every one was online.
-  bool SendPrivate(Session& from, const std::vector<std::string>& to, const std::string& text,
-                   const std::string& mid);
+  // Delivers to every addressee online and keeps it for the others; the
+  // status for the sender: "Ok" (all online), "OkNr" (some kept for later)
+  // or "NoUser" (nobody got or kept it).
+  std::string SendPrivate(Session& from, const std::vector<std::string>& to, const std::string& text,
+                          const std::string& mid);
   std::string MessValue(const std::string& name, const std::string& escapedText) const;
   void BroadcastOnlineList();
   std::string OnlineListLine() const;

@@ -255,6 +255,12 @@ void Store::KeepOffline(const std::string& recipientKey, const std::string& line
   s.Bind(1, recipientKey).Bind(2, line).Bind(3, now).Run();
 }
 
+int64_t Store::OfflineCount(const std::string& recipientKey) {
+  Stmt s(db_, "SELECT COUNT(*) FROM offline WHERE recipient = ?1");
+  s.Bind(1, recipientKey);
+  return s.Step() ? s.Int(0) : 0;
+}
+
 std::vector<std::string> Store::TakeOffline(const std::string& recipientKey) {
   std::vector<std::string> out;
   {

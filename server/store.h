@@ -74,6 +74,7 @@ class Store {
 
   void KeepOffline(const std::string& recipientKey, const std::string& line, int64_t now);
   std::vector<std::string> TakeOffline(const std::string& recipientKey);  // oldest first, removed
+  int64_t OfflineCount(const std::string& recipientKey);
 
   void AppendPublic(const std::vector<ArchiveLine>& lines);  // in one transaction
   // Up to `count` public lines, skipping the `skip` newest ones; oldest first.

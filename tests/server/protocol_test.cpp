@@ -130,6 +130,11 @@ TEST_F(ProtocolTest, MessageForAnOfflineUserIsKeptAnsweredOkNrAndDeliveredAtLogi
   ASSERT_TRUE(status);
   EXPECT_EQ(Field(*status, "Status"), "OkNr");
   EXPECT_EQ(Field(*status, "Mid"), "9");
+  // A message nobody can get is not reported as accepted.
+  a->Send("x\xA6" "Cln=Nobody;Mess=into the void;Mid=8;\xA6\n");
+  status = NextRecordWith(*a, "Status");
+  ASSERT_TRUE(status);
+  EXPECT_EQ(Field(*status, "Status"), "NoUser");
 
   auto b = std::make_unique<LineClient>(chatd_->chatPort());
   ASSERT_FALSE(b->Login("Bob", "pw").empty());
