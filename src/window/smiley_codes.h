@@ -36,9 +36,9 @@ SmileyTable& AppSmileyTable();
 //    that entry of `table` (empty when there is none; a number beyond 32
 //    bits leaves the code as text);
 //  - received text (own false): ":" digits "p" digits ":" becomes
-//    <img src=QelDir + digits1 + "_" + digits2 + ".gif">;
+//    "<img src=" + QelDir + digits1 + "_" + digits2 + ".gif>";
 //  - the user's own text (own true): ":p" / ":п" / ":р" + digits + ":" becomes
-//    <img src=QelDir + UserSmileNum + "_" + digits + ".gif">.
+//    "<img src=" + QelDir + UserSmileNum + "_" + digits + ".gif>".
 // The last byte never starts a code; everything else passes unchanged.
 void CodesToMarkup(std::string& text, bool own, const media::Settings& settings,
                    const SmileyTable& table);

@@ -107,13 +107,6 @@ TEST(RewriteOwnPictureCodes, ReceiversSeeWhatThePreviewShowed) {
   EXPECT_EQ(t, ":p5:");
 }
 
-TEST(SmileyButtons, TagGivesTheBuiltinCode) {
-  EXPECT_EQ(window::SmileyButtonCode(0), ":)");
-  EXPECT_EQ(window::SmileyButtonCode(9), ":h:");
-  EXPECT_EQ(window::SmileyButtonCode(10), "");
-  EXPECT_EQ(window::SmileyButtonCode(-1), "");
-}
-
 TEST(ImgMarkers, RewrittenOnePairAtATimeWithTheCaretAfterTheTag) {
   std::string t = "a[img]x.gif[/img]b";
   size_t caret = 0;
