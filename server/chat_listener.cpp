@@ -25,6 +25,12 @@ bool ChatListener::Listen(const QHostAddress& address, quint16 port) { return se
 
 void ChatListener::Accept() {
   while (QTcpSocket* socket = server_.nextPendingConnection()) {
+    if (connections_.size() >= kMaxConnections) {
+      Log("too many connections: one refused");
+      socket->abort();
+      socket->deleteLater();
+      continue;
+    }
     const ClientId id = nextId_++;
     auto c = std::make_unique<Connection>();
     c->socket = socket;
@@ -35,6 +41,14 @@ void ChatListener::Accept() {
     QString address = socket->peerAddress().toString();
     if (address.startsWith("::ffff:")) address = address.mid(7);
     if (room_) room_->Connect(id, address.toStdString());
+    // A connection that never logs in would hold its place for ever.
+    QTimer::singleShot(kLoginWithinMs, this, [this, id] {
+      if (room_ && !room_->IsLoggedIn(id) && connections_.count(id) && !connections_[id]->closing) {
+        Log("client " + std::to_string(id) + " did not log in: dropped");
+        room_->Disconnect(id);
+        Retire(id, false);
+      }
+    });
   }
 }
 

@@ -21,6 +21,8 @@ class ChatListener : public QObject, public RoomOutput {
   Q_OBJECT
  public:
   static constexpr qint64 kMaxQueuedBytes = 32 << 20;
+  static constexpr size_t kMaxConnections = 2000;
+  static constexpr int kLoginWithinMs = 60 * 1000;
 
   explicit ChatListener(QObject* parent = nullptr);
   ~ChatListener() override;

@@ -153,6 +153,11 @@ void Room::Send(const Session& s, const std::string& line) {
   if (!s.bot) output_.Send(s.id, line);
 }
 
+bool Room::IsLoggedIn(ClientId id) const {
+  auto it = sessions_.find(id);
+  return it != sessions_.end() && it->second.loggedIn;
+}
+
 void Room::Connect(ClientId id, const std::string& address) {
   Session s;
   s.id = id;

@@ -50,6 +50,7 @@ class Room {
   void Connect(ClientId id, const std::string& address);
   void Receive(ClientId id, const std::string& line);
   void Disconnect(ClientId id);  // the connection is gone
+  bool IsLoggedIn(ClientId id) const;
   // Called about once a minute: lets the bot talk now and then.
   void Tick();
 

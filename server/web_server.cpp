@@ -15,6 +15,14 @@ void BoundedTcpServer::incomingConnection(qintptr handle) {
     delete socket;
     return;
   }
+  if (open_ >= kMaxConnections) {
+    Log("too many web connections: one refused");
+    socket->abort();
+    socket->deleteLater();
+    return;
+  }
+  ++open_;
+  connect(socket, &QObject::destroyed, this, [this] { --open_; });
   // Connected before the HTTP server's own handler, so it sees the bytes
   // before they are taken.
   auto received = std::make_shared<qint64>(0);

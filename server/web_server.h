@@ -15,10 +15,14 @@ class BoundedTcpServer : public QTcpServer {
   Q_OBJECT
  public:
   static constexpr qint64 kMaxBytes = 16 << 20;
+  static constexpr int kMaxConnections = 1000;
   using QTcpServer::QTcpServer;
 
  protected:
   void incomingConnection(qintptr handle) override;
+
+ private:
+  int open_ = 0;
 };
 
 class WebServer : public QAbstractHttpServer {

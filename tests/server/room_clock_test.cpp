@@ -6,6 +6,8 @@
 #include <map>
 #include <set>
 
+#include <unistd.h>
+
 #include "line_client.h"
 #include "server/room.h"
 #include "server/store.h"
