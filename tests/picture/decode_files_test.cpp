@@ -66,23 +66,6 @@ INSTANTIATE_TEST_SUITE_P(Testdata, AnimatedFile,
                                            std::make_pair("anim-dispose-mixed", 100),
                                            std::make_pair("anim-zero-delay", 0)));
 
-TEST(DecodeFile, StillGifsKeepTheirTransparency) {
-  DecodedImage still = DecodeFile(Data("static-transparent.gif"));
-  ASSERT_TRUE(still.Loaded());
-  EXPECT_FALSE(still.Animated());
-  const QImage& img = still.frames[0];
-  int clear = 0, shown = 0;
-  for (int y = 0; y < img.height(); ++y)
-    for (int x = 0; x < img.width(); ++x) (qAlpha(img.pixel(x, y)) ? shown : clear)++;
-  EXPECT_GT(clear, 0);
-  EXPECT_GT(shown, 0);
-
-  DecodedImage interlaced = DecodeFile(Data("interlaced.gif"));
-  ASSERT_TRUE(interlaced.Loaded());
-  EXPECT_FALSE(interlaced.Animated());
-  EXPECT_GT(interlaced.width, 0);
-}
-
 // Qt's own readers serve only as an independent opinion here; the program
 // decodes these formats itself.
 QImage QtReads(const std::string& path, const char* format) {
@@ -158,11 +141,4 @@ TEST(DecodeFile, HostileGifsFailCleanly) {
     EXPECT_FALSE(image.Loaded()) << name;
     EXPECT_TRUE(image.frames.empty()) << name;
   }
-}
-
-TEST(DecodeFile, ExtensionDecidesTheDecoder) {
-  // ".png" is never decoded, nor a file without an extension; a missing
-  // file decodes to nothing.
-  EXPECT_FALSE(DecodeFile(Data("baseline.jpg").append(".png")).Loaded());
-  EXPECT_FALSE(DecodeFile("/nonexistent/dir/p1.gif").Loaded());
 }

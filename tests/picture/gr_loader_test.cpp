@@ -1,11 +1,5 @@
 #include "markup/picture/gr_loader.h"
 
-#include "gif_writer.h"
-
-#include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QThread>
-
 #include <gtest/gtest.h>
 
 #include <condition_variable>
@@ -13,7 +7,6 @@
 #include <vector>
 
 using namespace picture;
-using namespace testing_picture;
 
 namespace {
 
@@ -27,7 +20,6 @@ struct Inbox {
   std::vector<GrLoaderInf> got;
   bool holdFirst = false;
   bool released = false;
-  std::function<void()> whileHeld;
 
   GrLoader::Deliver Deliver() {
     return [this](GrLoaderInf&& job) {
@@ -35,14 +27,7 @@ struct Inbox {
       bool first = got.empty();
       got.push_back(std::move(job));
       cv.notify_all();
-      if (first && holdFirst) {
-        if (whileHeld) {
-          lock.unlock();
-          whileHeld();
-          lock.lock();
-        }
-        cv.wait(lock, [this] { return released; });
-      }
+      if (first && holdFirst) cv.wait(lock, [this] { return released; });
     };
   }
   bool WaitFor(size_t n) {
@@ -94,40 +79,4 @@ TEST(GrLoader, AFileAlreadyWaitingIsNotQueuedTwice) {
   std::lock_guard<std::mutex> lock(inbox.m);
   EXPECT_EQ(inbox.got[1].picture, 2);
   EXPECT_EQ(inbox.got[2].picture, 4);
-}
-
-TEST(GrLoader, DestructionDropsWaitingFiles) {
-  Inbox inbox;
-  inbox.holdFirst = true;
-  auto loader = std::make_unique<GrLoader>(inbox.Deliver());
-  GrLoader* raw = loader.get();
-  // Held in the first delivery until destruction has emptied the queue.
-  inbox.whileHeld = [&inbox, raw] {
-    QDeadlineTimer guard(60000);
-    while (raw->Waiting() > 0 && !guard.hasExpired()) QThread::msleep(1);
-    inbox.Release();
-  };
-  loader->Add(Data("baseline.jpg"), 1, false);
-  ASSERT_TRUE(inbox.WaitFor(1));
-  for (int i = 2; i <= 5; ++i) loader->Add(Data("anim-dispose-mixed.gif") + std::to_string(i), i, false);
-  loader.reset();
-  std::lock_guard<std::mutex> lock(inbox.m);
-  EXPECT_EQ(inbox.got.size(), 1u);
-}
-
-TEST(GrLoader, QueuedDeliveryRunsOnTheContextThread) {
-  EnsureApp();
-  QObject context;
-  std::vector<int> applied;
-  bool onMainThread = true;
-  GrLoader loader(DeliverQueued(&context, [&](GrLoaderInf& job) {
-    onMainThread = onMainThread && QThread::currentThread() == context.thread();
-    applied.push_back(job.picture);
-  }));
-  loader.Add(Data("baseline.jpg"), 7, false);
-  loader.Add(Data("interlaced.gif"), 8, false);
-  QDeadlineTimer guard(60000);
-  while (applied.size() < 2 && !guard.hasExpired()) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  EXPECT_EQ(applied, (std::vector<int>{7, 8}));
-  EXPECT_TRUE(onMainThread);
 }

@@ -81,19 +81,3 @@ TEST(HttpPictureLoader, DownloadsDecodesAndEntersTheCache) {
   EXPECT_EQ(loader.queue().Size(), 0u);
   QDir(QString::fromStdString(root)).removeRecursively();
 }
-
-TEST(HttpPictureLoader, DestroyedWhileDownloadsHang) {
-  testing_http::EnsureApp();
-  testing_http::ScriptedServer silent;
-  silent.neverAnswer = true;
-  int finished = 0;
-  {
-    HttpPictureLoader::Hooks hooks;
-    hooks.finished = [&](int, const std::string&, const std::string&, bool) { ++finished; };
-    HttpPictureLoader loader(std::move(hooks));
-    for (int i = 1; i <= 3; ++i) loader.queue().Queue(i, silent.Url("/s.gif"), "");
-    ASSERT_TRUE(testing_http::SpinUntil([&] { return silent.Connections() == 3; }));
-  }
-  QCoreApplication::processEvents();
-  EXPECT_EQ(finished, 0);
-}
