@@ -48,6 +48,9 @@ class Stmt {
     return p ? std::string(static_cast<const char*>(p), static_cast<size_t>(n)) : std::string();
   }
   int64_t Int(int col) { return sqlite3_column_int64(stmt_, col); }
+  void Reset() {
+    if (stmt_) sqlite3_reset(stmt_);
+  }
 
  private:
   sqlite3_stmt* stmt_ = nullptr;
@@ -277,12 +280,15 @@ std::vector<std::string> Store::TakeOffline(const std::string& recipientKey) {
 
 void Store::AppendPublic(const std::vector<ArchiveLine>& lines) {
   Exec("BEGIN");
-  for (const ArchiveLine& line : lines) {
+  {
     Stmt s(db_,
            "INSERT OR REPLACE INTO public_lines (line_no, time, back_color, text_color, mess)"
            " VALUES (?1, ?2, ?3, ?4, ?5)");
-    s.Bind(1, line.lineNo).Bind(2, line.time).Bind(3, line.backColor).Bind(4, line.textColor);
-    s.Bind(5, line.mess).Run();
+    for (const ArchiveLine& line : lines) {
+      s.Bind(1, line.lineNo).Bind(2, line.time).Bind(3, line.backColor).Bind(4, line.textColor);
+      s.Bind(5, line.mess).Run();
+      s.Reset();
+    }
   }
   Exec("COMMIT");
 }
