@@ -14,6 +14,9 @@
 namespace http {
 namespace {
 constexpr int64_t kReadBlock = 10000;
+// A response header longer than this is no header this client can use; the
+// bound also keeps the search for its end from rescanning a flood.
+constexpr int64_t kMaxHeaderBytes = 64 * 1024;
 }
 
 TZevoAHTTP::TZevoAHTTP(Notify notify) : notify_(std::move(notify)) {}
@@ -186,7 +189,8 @@ void TZevoAHTTP::OnClosed() {
 void TZevoAHTTP::HandleBlock(const char* data, int64_t n) {
   {
     std::lock_guard<std::mutex> guard(lock_);
-    if (int64_t(buffer_.size()) + n > kMaxBodyBytes + (headerDone_ ? 0 : 64 * 1024)) {
+    const int64_t allowed = headerDone_ ? kMaxBodyBytes : kMaxHeaderBytes + kMaxBodyBytes;
+    if (int64_t(buffer_.size()) + n > allowed) {
       buffer_.clear();
       bodyVisible_ = false;
       SetState(-1);
@@ -196,7 +200,14 @@ void TZevoAHTTP::HandleBlock(const char* data, int64_t n) {
   }
   if (!headerDone_) {
     auto header = ParseResponseHeader(buffer_);
-    if (!header) return;
+    if (!header) {
+      if (int64_t(buffer_.size()) > kMaxHeaderBytes) SetState(-1);
+      return;
+    }
+    if (int64_t(header->headerBytes) > kMaxHeaderBytes) {
+      SetState(-1);
+      return;
+    }
     if (header->contentLength > kMaxBodyBytes) {
       SetState(-1);
       return;

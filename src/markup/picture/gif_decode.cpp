@@ -142,7 +142,9 @@ std::optional<GifData> ReadGif(std::string_view bytes) {
   const int64_t screenPixels = int64_t(out.width) * out.height;
   if (screenPixels > kMaxPicturePixels) return std::nullopt;
   if (screenPixels == 0) return out;  // nothing to show; callers try JPEG
-  const int64_t bytesPerFrame = screenPixels * 4 + 256;
+  // Each frame also costs its image object and bookkeeping; counting that
+  // keeps a tiny screen from carrying an endless number of frames.
+  const int64_t bytesPerFrame = screenPixels * 4 + 4096;
   int64_t decodedPixels = 0;
 
   GraphicsControlBlock control{};
