@@ -1,0 +1,301 @@
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+#include <memory>
+
+#include "fixed_metrics.h"
+#include "markup/markup_document.h"
+#include "media/settings.h"
+#include "text/bytes.h"
+#include "text/cp1251.h"
+#include "text/line_file.h"
+#include "window/chat_controller.h"
+
+using text::W;
+using namespace window;
+
+namespace {
+
+const std::string BB = "\xA6";
+
+// Records the effects the chat logic asks for.
+class Effects : public ChatEnvironment {
+ public:
+  void SendLine(const std::string& line) override { sent.push_back(line); }
+  bool SocketOpen() override { return true; }
+  void Trace(const std::string& t) override { traces.push_back(t); }
+  void Beep() override { ++beeps; }
+  void PlayWave(const std::string& f) override { waves.push_back(f); }
+  void BringToFront() override { ++fronts; }
+  bool NoSound() override { return noSound; }
+  void Refused() override { ++refusals; }
+  void ArchiveLine(const std::string& line) override { archive.push_back(line); }
+  void PatchArchive(const std::string& n, int o, int w) override { patches.push_back(n + ":" + std::to_string(o) + ">" + std::to_string(w)); }
+  void GameMessage(session::GameKind kind, const std::string& text, const std::string& sender, const std::string&,
+                   uint32_t, uint32_t) override {
+    games.push_back(std::to_string(static_cast<int>(kind)) + "|" + sender + "|" + text);
+  }
+  std::vector<std::string> sent, traces, waves, archive, patches, games;
+  int beeps = 0, fronts = 0, refusals = 0;
+  bool noSound = false;
+};
+
+class ChatTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = std::make_unique<QTemporaryDir>();
+    programDir = dir->path().toStdString() + "/";
+    settings.Load(programDir);
+    settings.UserName = "me";
+    settings.AnswerType = {1, 1, 1, 1};
+    settings.StealFocus = {false, true, true, false};
+    for (auto* d : {&comm, &priv, &users, &towhom, &prev}) d->SetViewSize(400, 300);
+    chat = std::make_unique<ChatController>(settings, ChatPanes{comm, priv, users, towhom, prev}, fx);
+  }
+
+  static std::string Msg(const std::string& fields) { return "x" + BB + fields + BB; }
+  static std::vector<std::string> Lines(const markup::MarkupDocument& d) {
+    std::vector<std::string> out;
+    for (const auto& l : d.lines()) out.push_back(l->source);
+    return out;
+  }
+
+  std::unique_ptr<QTemporaryDir> dir;
+  std::string programDir;
+  media::Settings settings;
+  markup_test::FixedMeasurer measurer;
+  markup::MarkupDocument comm{measurer}, priv{measurer}, users{measurer}, towhom{measurer}, prev{measurer};
+  Effects fx;
+  std::unique_ptr<ChatController> chat;
+};
+
+TEST_F(ChatTest, PublicMessageMarkupAndDuplicateTest) {
+  const std::string line = Msg("Mess=12:00:01 <b>bob:</b> hi %3b there;Public=1;FrName=bob;Line=1234;Mid=3;CText=#ff0000;CBacg=#ffffff;");
+  chat->Dispatch(line);
+  ASSERT_EQ(Lines(comm).size(), 1u);
+  EXPECT_EQ(Lines(comm)[0], "<fcol=000000><bcol=FFFFFF>34 - 12:00:01 <b><link=\"bob:\"" + W("Для bob(34):") +
+                                "></b> <fcol=0000FF><bcol=FFFFFF>hi ; there");
+  EXPECT_TRUE(fx.sent.empty());  // public messages are not confirmed
+  EXPECT_EQ(fx.beeps, 1);
+  EXPECT_EQ(fx.fronts, 0);
+
+  // The same tag and lead again: not shown, but it still sounds.
+  chat->Dispatch(line);
+  EXPECT_EQ(Lines(comm).size(), 1u);
+  EXPECT_EQ(fx.beeps, 2);
+  // Once the pane is cleared, the line may be shown again.
+  comm.Clear();
+  chat->Dispatch(line);
+  EXPECT_EQ(Lines(comm).size(), 1u);
+}
+
+TEST_F(ChatTest, FieldPrecedenceAndNewUserNumber) {
+  chat->Dispatch(Msg("Status=Ok;Mid=99;Mess=12:00 <b>x:</b> t;Public=1;"));
+  EXPECT_TRUE(comm.lines().empty());  // an acknowledgement only
+  chat->Dispatch(Msg("NewUserNum=41;Mess=12:00 <b>x:</b> t;Public=1;FrName=x;Line=7;User=y;"));
+  EXPECT_EQ(settings.UserNum, "41");
+  ASSERT_EQ(Lines(comm).size(), 1u);
+  EXPECT_TRUE(text::StartsWith(Lines(comm)[0], "<fcol=000000><bcol=FFFFFF>7 - 12:00 <b>"));  // whole one-byte tag
+  EXPECT_TRUE(users.lines().empty());  // the online list was not rebuilt from it
+  chat->Dispatch("?5");
+  EXPECT_EQ(fx.refusals, 1);
+}
+
+TEST_F(ChatTest, NamesMentioningMeAndMyOwnMessages) {
+  chat->Dispatch(Msg("Mess=1 <b>bob:</b> hello me;Public=1;FrName=bob;Line=10;"));
+  EXPECT_NE(Lines(comm)[0].find("<a href=\"" + W("Для bob(10):") + "\"><fcol=0000ff>bob:</a></b> "), std::string::npos);
+  EXPECT_EQ(fx.fronts, 1);  // personal: reaction set 1
+  chat->Dispatch(Msg("Mess=2 <b>me:</b> mine;Public=1;FrName=me;Line=11;"));
+  EXPECT_NE(Lines(comm)[1].find("<fcol=008000>me:</a>"), std::string::npos);
+  EXPECT_EQ(fx.fronts, 1);  // own message: reaction set 0
+  EXPECT_EQ(fx.beeps, 2);
+  fx.noSound = true;
+  chat->Dispatch(Msg("Mess=3 <b>bob:</b> x;Public=1;FrName=bob;Line=12;"));
+  EXPECT_EQ(fx.beeps, 2);
+}
+
+TEST_F(ChatTest, PrivateMessagesAreConfirmedArchivedAndFiltered) {
+  chat->Dispatch(Msg("Mess=1 <b>bob:</b> psst|x;Public=0;FrName=bob;Mid=8;"));
+  ASSERT_EQ(fx.sent.size(), 1u);
+  EXPECT_EQ(fx.sent[0], "x" + BB + "Cln=bob;Podtv=1;Mid=8;Time=0;" + BB + "\n");
+  ASSERT_EQ(Lines(priv).size(), 1u);
+  EXPECT_EQ(Lines(priv)[0], "<fcol=000000><bcol=FFFFFF>1 <b><link=\"bob:\"" + W("Для bob:") +
+                                "></b> <fcol=000000><bcol=FFFFFF>psst|x");
+  ASSERT_EQ(fx.archive.size(), 1u);
+  EXPECT_EQ(fx.archive[0], "#ffffff|#000000|1 <b>bob:</b> psst|x");
+
+  // Black-listed: confirmed all the same, then dropped without reaction.
+  chat->Contacts().blackList = {"eve"};
+  const int fronts = fx.fronts;
+  chat->Dispatch(Msg("Mess=2 <b>eve:</b> spam;Public=0;FrName=eve;Mid=9;"));
+  EXPECT_EQ(fx.sent.back(), "x" + BB + "Cln=eve;Podtv=1;Mid=9;Time=0;" + BB + "\n");
+  EXPECT_EQ(Lines(priv).size(), 1u);
+  EXPECT_EQ(fx.fronts, fronts);
+  // With an answer text she gets it, but an answer carrying no number does not.
+  settings.GoAwayText = "go\naway;";
+  chat->Dispatch(Msg("Mess=3 <b>eve:</b> spam;Public=0;FrName=eve;Mid=10;"));
+  EXPECT_EQ(fx.sent.back(), "x" + BB + "Cln=eve;Mess=go away%3b;" + BB + "\n");
+  const size_t count = fx.sent.size();
+  chat->Dispatch(Msg("Mess=4 <b>eve:</b> auto;Public=0;FrName=eve;"));
+  EXPECT_EQ(fx.sent.size(), count);
+}
+
+TEST_F(ChatTest, BlackListInTheCommonPaneOnlyWithFilterAll) {
+  chat->Contacts().blackList = {"eve"};
+  chat->Dispatch(Msg("Mess=1 <b>eve:</b> a;Public=1;FrName=eve;Line=21;"));
+  EXPECT_NE(Lines(comm)[0].find("eve:"), std::string::npos);
+  settings.FilterAll = true;
+  const int beeps = fx.beeps;
+  chat->Dispatch(Msg("Mess=2 <b>eve:</b> a;Public=1;FrName=eve;Line=22;"));
+  EXPECT_EQ(Lines(comm)[1], "<fcol=000000><bcol=FFFFFF>22 - 2 <b>" + W("</b> --------------- черный список ---------------"));
+  EXPECT_EQ(fx.beeps, beeps);
+}
+
+TEST_F(ChatTest, GameTrafficGoesToTheGameKinds) {
+  chat->Dispatch(Msg("Mess=1 <b>bob:</b> Gm:Chk:Move:1;Public=0;FrName=bob;Mid=5;"));
+  EXPECT_TRUE(priv.lines().empty());
+  ASSERT_EQ(fx.games.size(), 1u);
+  EXPECT_EQ(fx.games[0], "1|bob|Gm:Chk:Move:1");
+  EXPECT_EQ(fx.sent.size(), 1u);  // the arrival was still confirmed
+  EXPECT_EQ(fx.beeps, 0);
+  chat->Dispatch(Msg("Mess=1 <b>bob:</b> DirectLink::TryToConnect;Public=0;FrName=" + W("Вова") + ";"));
+  EXPECT_TRUE(priv.lines().empty());
+  EXPECT_EQ(chat->lastDirectLinkSender, "Bo" + W("в") + "a");
+}
+
+TEST_F(ChatTest, HostileMessageSizeIsShownCut) {
+  chat->Dispatch(Msg("Mess=1 <b>bob:</b> " + std::string(100000, 'a') + ";Public=0;FrName=bob;"));
+  const std::string line = Lines(priv)[0];
+  EXPECT_TRUE(text::EndsWith(line, std::string(10, 'a') + "\x85"));
+  EXPECT_LT(line.size(), 70000u);
+}
+
+TEST_F(ChatTest, SendingNumbersEscapesAndEchoes) {
+  settings.CurrentAckID = 7;
+  chat->Say("a|b");
+  EXPECT_EQ(fx.sent.back(), "x" + BB + "Mess=a%7cb;Mid=7;" + BB + "\n");
+  chat->Addressees().Add("A");
+  chat->Addressees().Add("B");
+  chat->Say("x" + BB + "y|z");
+  EXPECT_EQ(fx.sent.back(), "x" + BB + "Cln=A,B;Mess=x!y!z;Mid=8;" + BB + "\n");
+  ASSERT_EQ(Lines(priv).size(), 1u);
+  EXPECT_EQ(Lines(priv)[0], "<fcol=000000><bcol=FFFFFF><id=8><pict=-15>" + W("(Послано для <link=\"A,B\"Для A,B:>) ") +
+                                "<fcol=000000><bcol=FFFFFF>x!y!z");
+  EXPECT_EQ(settings.CurrentAckID, 9);
+  // Both addressees became friends; a black-listed one would not.
+  EXPECT_EQ(chat->Contacts().friends, (std::vector<std::string>{"A", "B"}));
+  EXPECT_EQ(chat->Acks().Waiting().size(), 2u);
+}
+
+TEST_F(ChatTest, DeliveryStatesChangeTheEchoAndTheArchive) {
+  settings.CurrentAckID = 20;
+  chat->Addressees().Add("bob");
+  chat->Say("one");
+  chat->Say("two");
+  // A confirmation before the server's Ok changes nothing in the pane.
+  chat->Dispatch(Msg("Podtv=1;Mid=20;Cln=bob;"));
+  EXPECT_TRUE(text::Contains(Lines(priv)[0], "<pict=-15>"));
+  chat->Dispatch(Msg("Status=Ok;Mid=20;Cln=bob;Mess=one;"));
+  EXPECT_TRUE(text::StartsWith(Lines(priv)[0], "<fcol=000000><bcol=FFFFFF><id=20><pict=-16>"));
+  EXPECT_EQ(fx.archive.back(), "#ffffff|#000000|<id=20><pict=-16>" + W("(Послано-->bob): ") + "one");
+  chat->Dispatch(Msg("Podtv=1;Mid=20;Cln=bob;"));
+  EXPECT_TRUE(text::StartsWith(Lines(priv)[0], "<fcol=000000><bcol=FFFFFF><id=20><pict=-17>"));
+  // Kept for an offline addressee, later delivered.
+  chat->Dispatch(Msg("Status=OkNr;Mid=21;Cln=bob;Mess=two;"));
+  EXPECT_TRUE(text::Contains(Lines(priv)[1], "<id=21><pict=-18>"));
+  chat->Dispatch(Msg("Podtv=1;Mid=21;Cln=bob;"));
+  EXPECT_TRUE(text::Contains(Lines(priv)[1], "<id=21><pict=-17>"));
+  EXPECT_TRUE(chat->Acks().Waiting().empty());
+  // An Ok nobody waits for changes nothing.
+  chat->Dispatch(Msg("Status=Ok;Mid=555;"));
+  EXPECT_EQ(Lines(priv).size(), 2u);
+}
+
+TEST_F(ChatTest, WaitingMessagesSurviveARestart) {
+  settings.CurrentAckID = 30;
+  chat->Say("public");
+  chat->Addressees().Add("bob");
+  chat->Say("private");
+  chat->SaveFiles();
+  EXPECT_EQ(text::ReadLineFile(programDir + "waitacq.dat"), (std::vector<std::string>{"private", "31", "bob"}));
+
+  priv.Clear();
+  ChatController later(settings, ChatPanes{comm, priv, users, towhom, prev}, fx);
+  later.LoadFiles();
+  ASSERT_EQ(later.Acks().Waiting().size(), 1u);
+  later.Dispatch(Msg("Status=Ok;Mid=31;Cln=bob;Mess=private;"));
+  ASSERT_EQ(Lines(priv).size(), 1u);  // a new echo line at the end
+  EXPECT_TRUE(text::StartsWith(Lines(priv)[0], "<fcol=000000><bcol=FFFFFF><id=31><pict=-16>"));
+  later.Dispatch(Msg("Podtv=1;Mid=31;"));
+  EXPECT_TRUE(text::StartsWith(Lines(priv)[0], "<fcol=000000><bcol=FFFFFF><id=31><pict=-17>"));
+}
+
+TEST_F(ChatTest, OnlineListRowsSectionsAndFriendReaction) {
+  chat->Contacts().friends = {"ann", "zed"};
+  chat->ConnectionStarting();  // friends online now are no newcomers
+  chat->ShowOnlineList("User=ann,Ver=2.8,Sex=w,Sound=1,Inf=T;User=bob,Ver=html5,Sex=m;User=cy,Ver=2.10,Sound=1;User=,Ver=x;");
+  auto rows = Lines(users);
+  ASSERT_EQ(rows.size(), 7u);
+  EXPECT_EQ(rows[0], "<fcol=808000><bcol=FFFFFF><nobr> <b>-- OnLine --</b></nobr>");
+  EXPECT_EQ(rows[1], "<fcol=000000><bcol=FFFFFF><nobr><b><link=\"PR\"ann></b><fcol=FF00FF><bcol=FFFFFF> ann <pict=-20> <pict=-12>"
+                     "<a href=\"--INFO--ann\"><pict=-22></a></nobr>");
+  EXPECT_NE(rows[2].find("<fcol=000000><bcol=FFFFFF> bob <pict=-19></nobr>"), std::string::npos);  // lower-case html: black
+  EXPECT_NE(rows[3].find(" cy <pict=-21>"), std::string::npos);  // "2.10" sorts before "2.8"
+  EXPECT_EQ(rows[4], "<fcol=000000><bcol=FFFFFF>");
+  EXPECT_EQ(rows[5], "<fcol=808000><bcol=FFFFFF><nobr> <b>-- OffLine --</b></nobr>");
+  EXPECT_EQ(rows[6], "<fcol=000000><bcol=FFFFFF><nobr><b><link=\"PR\"zed></b><fcol=000000><bcol=FFFFFF> zed</nobr>");
+  EXPECT_EQ(fx.fronts, 0);
+  // zed logs in later: reaction set 2, once.
+  chat->ShowOnlineList("User=ann,Ver=2.8;User=zed,Ver=2.8;");
+  EXPECT_EQ(fx.fronts, 1);
+  chat->ShowOnlineList("User=ann,Ver=2.8;User=zed,Ver=2.8;");
+  EXPECT_EQ(fx.fronts, 1);
+  // Audio and game clients come from the field form.
+  EXPECT_EQ(chat->Online().ClientInfo("ann"), "");
+  chat->ShowOnlineList("User=ann,Ver=2.8,Sound=1;User=web,Ver=HTML,Sound=1;");
+  EXPECT_EQ(chat->Online().ClientInfo("ann"), "2.8");
+  EXPECT_EQ(chat->Online().ClientInfo("web"), "");
+  EXPECT_TRUE(chat->Online().PeerHasGameClient("ann"));
+  EXPECT_FALSE(chat->Online().PeerHasGameClient("web"));
+  // Black-listed users are left out only with FilterAll.
+  chat->Contacts().blackList = {"web"};
+  settings.FilterAll = true;
+  chat->ShowOnlineList("User=ann,Ver=2.8;User=web,Ver=HTML;");
+  EXPECT_EQ(Lines(users).size(), 2u + 3u);  // heading, ann, blank, heading, zed
+}
+
+TEST_F(ChatTest, LinkClicksChooseAddresseesAndWriteAddresses) {
+  LineEdit edit;
+  edit = chat->LinkAction(W("Для A(12):"), edit, false);
+  edit = chat->LinkAction(W("Для B(34):"), edit, false);
+  EXPECT_EQ(edit.text, W("Для A(12), B(34): "));
+  EXPECT_EQ(edit.caret, static_cast<int>(edit.text.size()));
+  EXPECT_EQ(chat->LinkAction(W("Для A(12):"), LineEdit{}, true).text, W("Для A: "));
+  settings.Translit = true;
+  EXPECT_EQ(chat->LinkAction(W("Для A(12):"), LineEdit{}, false).text, W("[Для A(12):] "));
+  LineEdit t = chat->LinkAction(W("Для A(12):"), LineEdit{}, false);
+  t = chat->LinkAction(W("Для B(34):"), t, false);
+  EXPECT_EQ(t.text, W("[Для A(12), B(34):] "));
+  settings.Translit = false;
+  // Web addresses open; the same letters in capitals are text.
+  EXPECT_EQ(chat->LinkAction("www.example.org", LineEdit{}, false).text, "");
+  EXPECT_EQ(chat->LinkAction("WWW.example.org", LineEdit{}, false).text, "WWW.example.org ");
+  EXPECT_EQ(OpenableUrl("www.x.ru/" + W("я")), "http://www.x.ru/%FF");
+
+  // A name in priv becomes an addressee; towhom removes every copy.
+  chat->PrivLink(W("Для bob:"), LineEdit{}, false);
+  chat->UsersLink("ann", nullptr);
+  chat->UsersLink("bob", nullptr);  // no duplicates from clicks
+  EXPECT_EQ(chat->Addressees().Joined(), "bob,ann");
+  EXPECT_EQ(Lines(towhom)[0], "<fcol=000000><bcol=FFFFFF><link=\"bob\"bob> <link=\"ann\"ann> ");
+  chat->TowhomLink("bob");
+  EXPECT_EQ(chat->Addressees().Joined(), "ann");
+  // A written address empties the addressee list.
+  chat->LinkAction(W("Для A(12):"), LineEdit{}, false);
+  EXPECT_TRUE(chat->Addressees().Names().empty());
+  // The information link asks the server.
+  chat->UsersLink("--INFO--b;b", nullptr);
+  EXPECT_EQ(fx.sent.back(), "x" + BB + "GetInfo=1;Cln=b%3bb;" + BB + "\n");
+}
+
+}  // namespace
