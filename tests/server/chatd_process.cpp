@@ -13,10 +13,16 @@
 
 namespace chatd_test {
 
-ChatdProcess::ChatdProcess(const std::string& binary, const std::vector<std::string>& extra, bool quiet) {
-  char pattern[] = "/tmp/chatd-test-XXXXXX";
-  if (!mkdtemp(pattern)) return;
-  dataDir_ = pattern;
+ChatdProcess::ChatdProcess(const std::string& binary, const std::vector<std::string>& extra, bool quiet,
+                           const std::string& dataDir) {
+  if (dataDir.empty()) {
+    char pattern[] = "/tmp/chatd-test-XXXXXX";
+    if (!mkdtemp(pattern)) return;
+    dataDir_ = pattern;
+    ownsDataDir_ = true;
+  } else {
+    dataDir_ = dataDir;
+  }
   int out[2];
   if (pipe(out) != 0) return;
   std::vector<std::string> args = {binary, "--port", "0", "--http-port", "0", "--data", dataDir_};
@@ -59,13 +65,18 @@ bool ChatdProcess::Running() {
   return waitpid(pid_, &status, WNOHANG) == 0;
 }
 
-ChatdProcess::~ChatdProcess() {
+void ChatdProcess::Stop() {
   if (pid_ > 0) {
     kill(pid_, SIGTERM);
     int status = 0;
     waitpid(pid_, &status, 0);
+    pid_ = -1;
   }
-  if (!dataDir_.empty()) {
+}
+
+ChatdProcess::~ChatdProcess() {
+  Stop();
+  if (ownsDataDir_) {
     std::error_code ec;
     std::filesystem::remove_all(dataDir_, ec);
   }

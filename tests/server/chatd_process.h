@@ -10,8 +10,10 @@ namespace chatd_test {
 
 class ChatdProcess {
  public:
-  // `binary` is the chatd program; `extra` are further options.
-  ChatdProcess(const std::string& binary, const std::vector<std::string>& extra, bool quiet = false);
+  // `binary` is the chatd program; `extra` are further options.  Without
+  // `dataDir` a fresh folder is made and removed again at the end.
+  ChatdProcess(const std::string& binary, const std::vector<std::string>& extra, bool quiet = false,
+               const std::string& dataDir = "");
   ~ChatdProcess();
   ChatdProcess(const ChatdProcess&) = delete;
   ChatdProcess& operator=(const ChatdProcess&) = delete;
@@ -22,11 +24,13 @@ class ChatdProcess {
   const std::string& dataDir() const { return dataDir_; }
   const std::string& banner() const { return banner_; }
   bool Running();  // the process has not exited
+  void Stop();     // SIGTERM, then waits; the data folder stays
 
  private:
   pid_t pid_ = -1;
   int chatPort_ = 0, httpPort_ = 0;
   std::string dataDir_, banner_;
+  bool ownsDataDir_ = false;
 };
 
 }  // namespace chatd_test

@@ -125,6 +125,8 @@ TEST_F(ProtocolTest, PrivateMessageGoesOnlyToTheAddresseeAndTheConfirmationBack)
 TEST_F(ProtocolTest, MessageForAnOfflineUserIsKeptAnsweredOkNrAndDeliveredAtLogin) {
   { auto bob = Join("Bob"); }
   auto a = Join("Alice");
+  // Bob's leaving may still be on its way: wait for a list with Alice alone.
+  ASSERT_TRUE(a->ReadUntil([](const std::string& l) { return IsRecordWith(l, "User") && OnlineEntries(l).size() == 1; }));
   a->Send("x\xA6" "Cln=Bob,Nobody;Mess=while you were out;Mid=9;\xA6\n");
   auto status = NextRecordWith(*a, "Status");
   ASSERT_TRUE(status);
@@ -281,6 +283,46 @@ TEST(ProtocolBotTest, TheBotIsOnlineGreetsAndAnswersWithAConfirmation) {
   auto info = NextRecordWith(a, "GetInfo");
   ASSERT_TRUE(info);
   EXPECT_TRUE(text::EndsWith(wire::UnescapeField(Field(*info, "GetInfo")), "<InfF1,2>"));
+}
+
+TEST(ProtocolRestartTest, AccountsKeptMessagesAndTheArchiveSurviveARestart) {
+  ChatdProcess keeper(CHAT_BINARY_DIR "/bin/chatd", {});  // owns the data folder
+  ASSERT_TRUE(keeper.ok());
+  std::string number, lastLine;
+  {
+    LineClient a(keeper.chatPort());
+    number = a.Login("Alice", "pw");
+    { LineClient b(keeper.chatPort()); ASSERT_FALSE(b.Login("Bob", "pw").empty()); }
+    // Alice's lists: herself, with Bob, and alone again once Bob is gone.
+    ASSERT_TRUE(a.ReadUntil([](const std::string& l) { return IsRecordWith(l, "User") && OnlineEntries(l).size() == 2; }));
+    ASSERT_TRUE(a.ReadUntil([](const std::string& l) { return IsRecordWith(l, "User") && OnlineEntries(l).size() == 1; }));
+    a.Send("x\xA6" "Cln=Bob;Mess=kept over a restart;Mid=1;\xA6\n");
+    a.Send("x\xA6Mess=public before the restart;Mid=2;\xA6\n");
+    auto copy = NextRecordWith(a, "Line");
+    ASSERT_TRUE(copy);
+    lastLine = Field(*copy, "Line");
+  }
+  keeper.Stop();
+  {
+    // The same data folder, a new process on new ports.
+    ChatdProcess restarted(CHAT_BINARY_DIR "/bin/chatd", {}, false, keeper.dataDir());
+    ASSERT_TRUE(restarted.ok());
+    LineClient a(restarted.chatPort());
+    EXPECT_EQ(a.Login("Alice", "pw", number), number);
+    LineClient b(restarted.chatPort());
+    ASSERT_FALSE(b.Login("Bob", "pw").empty());
+    auto kept = NextRecordWith(b, "Mess");
+    ASSERT_TRUE(kept);
+    EXPECT_TRUE(text::EndsWith(wire::UnescapeField(Field(*kept, "Mess")), "kept over a restart"));
+    // Public lines go on counting where they stopped.
+    a.Send("x\xA6Mess=after;Mid=3;\xA6\n");
+    auto next = NextRecordWith(a, "Line");
+    ASSERT_TRUE(next);
+    EXPECT_EQ(text::ParseIntOr(Field(*next, "Line"), 0), text::ParseIntOr(lastLine, 0) + 1);
+    auto archive = HttpGet(restarted.httpPort(), "/cgi-bin/chat/arx.cgi?arx=1", false);
+    ASSERT_TRUE(archive);
+    EXPECT_TRUE(text::Contains(archive->body, "public before the restart"));
+  }
 }
 
 }  // namespace
