@@ -78,7 +78,7 @@ void ChatController::RefreshAddressees() {
 
 bool ChatController::Say(const std::string& enterText) {
   std::string text = TypedText(enterText);
-  if (transliterate) text = transliterate(text, true);
+  if (prepareOwnText) text = prepareOwnText(text);
   const std::string addressees = addressees_.Joined();
   if (settings_.AutoOffLine)
     for (const std::string& name : addressees_.Names())

@@ -61,10 +61,12 @@ class ChatController : private session::DispatcherHost, private session::Acknowl
   ChatController(media::Settings& settings, ChatPanes panes, ChatEnvironment& env);
   ~ChatController() override;
 
-  // Text transformations supplied by the main window (smiley codes,
-  // transliteration); identity until set.
+  // Text transformations supplied by the main window; identity until set.
+  // codesToMarkup: smiley and picture codes to markup (own: the user's own
+  // typed text).  prepareOwnText: what a typed text becomes before it is
+  // sent (transliteration, the own picture codes).
   std::function<std::string(const std::string& text, bool own)> codesToMarkup;
-  std::function<std::string(const std::string& text, bool own)> transliterate;
+  std::function<std::string(const std::string& text)> prepareOwnText;
 
   // Start-up and close.
   void LoadFiles();

@@ -36,7 +36,10 @@
 #include "window/login_dialog.h"
 #include "window/main_texts.h"
 #include "window/qt_text.h"
+#include "window/smiley_codes.h"
 #include "window/static_images.h"
+#include "window/translit.h"
+#include "media/private_archive.h"
 
 namespace {
 
@@ -81,6 +84,7 @@ TMainForm::TMainForm(media::Settings& settings, QWidget* parent) : QMainWindow(p
   ApplySettings();
   TZevoHTML::LoadCacheIndex(settings_.ProgramDir + "Cache/index.dat", settings_.ProgramDir + "Cache");
   chat_->LoadFiles();
+  window::LoadSmileyTable(window::SmileyFilePath(settings_.ProgramDir), window::AppSmileyTable());
   WriteFirstLines();
   audioCapable_ = !QMediaDevices::audioOutputs().isEmpty();
   window::SetInfoLinkHandler([](const std::string&) {});
@@ -387,7 +391,7 @@ void TMainForm::WriteFirstLines() {
   comm->AddString(W("</b> версию."));
   for (TZevoHTML* pane : {comm, priv, prev}) pane->Document().SetFontSize(settings_.FontSize);
   topleft->NewString(window::TopLeftMarkup(window::WebHost(settings_.Server, settings_.ChatDir)), kBlack, kWhite);
-  transl->NewString("<b> ", kBlack, kWhite);
+  transl->NewString(window::TranslitPanelLine(), kBlack, kWhite);
   chat_->ShowOnlineList("");
 }
 
@@ -549,6 +553,24 @@ void TMainForm::ShowAbout() {
 
 void TMainForm::WireChat() {
   using Doc = markup::MarkupDocument;
+  chat_->codesToMarkup = [this](const std::string& textValue, bool own) {
+    std::string out = textValue;
+    window::CodesToMarkup(out, own, settings_, window::AppSmileyTable());
+    return out;
+  };
+  chat_->prepareOwnText = [this](const std::string& textValue) {
+    std::string out = textValue;
+    window::Transliterate(out, true, settings_);
+    window::RewriteOwnPictureCodes(out, settings_.UserSmileNum);
+    return out;
+  };
+  transl->OnLink = [this](Doc&, const std::string& target) {
+    const bool shift = QGuiApplication::keyboardModifiers() & Qt::ShiftModifier;
+    ApplyEnterState(window::InsertText(EnterState(), window::TranslitPanelInsertion(target, shift)));
+  };
+  for (int i = 0; i < 10; ++i)
+    connect(Sm[i], &QToolButton::clicked, this,
+            [this, i] { ApplyEnterState(window::InsertText(EnterState(), window::SmileyButtonCode(i))); });
   auto linkAction = [this](Doc&, const std::string& target) {
     ApplyEnterState(chat_->LinkAction(target, EnterState(), QGuiApplication::keyboardModifiers() & Qt::ShiftModifier));
   };
@@ -584,7 +606,15 @@ void TMainForm::WireChat() {
 
   connect(Enter, &QLineEdit::textChanged, this, [this] {
     Say->setEnabled(connection_->Connected() && !Enter->text().isEmpty());
-    chat_->RefreshPreview(FromQ(Enter->text()));
+    std::string typed = FromQ(Enter->text());
+    size_t caret = 0;
+    // One [img]...[/img] pair per change; setting the text brings the next.
+    if (window::RewriteImgMarkers(typed, &caret)) {
+      Enter->setText(ToQ(typed));
+      Enter->setCursorPosition(static_cast<int>(caret));
+      return;
+    }
+    chat_->RefreshPreview(typed);
   });
   connect(Say, &QPushButton::clicked, this, &TMainForm::SayClick);
   connect(Enter, &QLineEdit::returnPressed, this, [this] {
@@ -666,4 +696,13 @@ void TMainForm::OpenUrl(const std::string& url) { QDesktopServices::openUrl(QUrl
 void TMainForm::ServiceRecord(const wire::Record& record, const std::string& kind) {
   if (kind == "Nastr") Menu("MenAdmin")->menuAction()->setVisible(chat_->moderator);
   (void)record;
+}
+
+void TMainForm::ArchiveLine(const std::string& line) {
+  media::AppendArchiveLine(settings_.ProgramDir, settings_.ArcLimit, line,
+                           [this](const std::string& message) { Trace(message); });
+}
+
+void TMainForm::PatchArchive(const std::string& number, int oldPicture, int newPicture) {
+  media::PatchArchiveStatus(media::ArchiveFilePath(settings_.ProgramDir), number, oldPicture, newPicture);
 }

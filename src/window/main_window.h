@@ -114,6 +114,8 @@ class TMainForm : public QMainWindow, private session::ConnectionHost, private w
   void ControlsChanged() override;
   void OpenUrl(const std::string& url) override;
   void ServiceRecord(const wire::Record& record, const std::string& kind) override;
+  void ArchiveLine(const std::string& line) override;
+  void PatchArchive(const std::string& number, int oldPicture, int newPicture) override;
 
   void WireChat();
   window::LineEdit EnterState() const;

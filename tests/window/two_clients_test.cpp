@@ -1,0 +1,78 @@
+#include <gtest/gtest.h>
+
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "chatd_process.h"
+#include "line_client.h"
+#include "media/private_archive.h"
+#include "text/bytes.h"
+#include "text/cp1251.h"
+#include "text/line_file.h"
+#include "window_fixture.h"
+
+using text::W;
+
+namespace {
+
+bool PaneHas(TZevoHTML* pane, const std::string& part) {
+  for (const auto& l : Lines(pane))
+    if (text::Contains(l, part)) return true;
+  return false;
+}
+
+std::string IniFor(const std::string& name, const std::string& number, int port) {
+  return "[Global]\r\nUserName=" + name + "\r\nPassword=pw\r\nUserNum=" + number + "\r\nPort1=" +
+         std::to_string(port) + "\r\n";
+}
+
+// Two clients on their own program directories talk through a real chatd.
+TEST(TwoClients, ChatPubliclyAndPrivatelyWithDeliveryStates) {
+  chatd_test::ChatdProcess chatd(CHAT_BINARY_DIR "/bin/chatd", {}, true);
+  ASSERT_TRUE(chatd.ok());
+  std::string aliceNum, bobNum;
+  {
+    chatd_test::LineClient a(chatd.chatPort());
+    aliceNum = a.Login("alice", "pw");
+    chatd_test::LineClient b(chatd.chatPort());
+    bobNum = b.Login("bob", "pw");
+  }
+  ASSERT_FALSE(aliceNum.empty());
+  ASSERT_FALSE(bobNum.empty());
+
+  WindowFixture alice(IniFor("alice", aliceNum, chatd.chatPort()));
+  WindowFixture bob(IniFor("bob", bobNum, chatd.chatPort()));
+  alice.form->show();
+  bob.form->show();
+  ASSERT_TRUE(WaitFor([&] { return PaneHas(alice.form->users, "<link=\"PR\"bob>") &&
+                                   PaneHas(bob.form->users, "<link=\"PR\"alice>"); }, 10000));
+
+  // Public: both see it, once each.
+  alice.form->Enter->setText(QString::fromUtf8("привет всем :)"));
+  ASSERT_TRUE(alice.form->Say->isEnabled());
+  alice.form->Say->click();
+  EXPECT_TRUE(alice.form->Enter->text().isEmpty());
+  const std::string shown = W("привет всем ") + "<pict=-1>";
+  ASSERT_TRUE(WaitFor([&] { return PaneHas(bob.form->comm, shown) && PaneHas(alice.form->comm, shown); }));
+  EXPECT_TRUE(PaneHas(alice.form->comm, "<fcol=008000>alice:</a>"));  // own name in green
+
+  // Private: alice picks bob in her online list and writes to him.
+  alice.form->users->DoLink("bob");
+  EXPECT_TRUE(alice.form->UserInfo->isEnabled());
+  alice.form->Enter->setText("secret");
+  alice.form->Say->click();
+  ASSERT_TRUE(WaitFor([&] { return PaneHas(bob.form->priv, "secret"); }));
+  // Bob's client confirmed the arrival, so alice's echo ends as delivered.
+  ASSERT_TRUE(WaitFor([&] { return PaneHas(alice.form->priv, "><pict=-17>"); }));
+  EXPECT_TRUE(PaneHas(alice.form->priv, W("(Послано для <link=\"bob\"Для bob:>) ")));
+  // Both archives hold the conversation; alice's entry carries the final state.
+  const std::string aliceArchive = text::ReadWholeFile(media::ArchiveFilePath(alice.programDir)).value_or("");
+  EXPECT_TRUE(text::Contains(aliceArchive, "><pict=-17>" + W("(Послано-->bob): ") + "secret"));
+  const std::string bobArchive = text::ReadWholeFile(media::ArchiveFilePath(bob.programDir)).value_or("");
+  EXPECT_TRUE(text::Contains(bobArchive, " <b>alice:</b> secret"));
+  // Writing to bob made him alice's friend, kept at close.
+  alice.form->close();
+  EXPECT_EQ(text::ReadLineFile(alice.programDir + "offline.lst"), std::vector<std::string>{"bob"});
+}
+
+}  // namespace
