@@ -2,6 +2,8 @@
 // by decoding and the cache index, as the picture registry will use them.
 #include "markup/picture/http_loader.h"
 
+#include "chatd_process.h"
+#include "markup/http/http_load.h"
 #include "markup/picture/cache_index.h"
 #include "markup/picture/gr_loader.h"
 #include "scripted_server.h"
@@ -80,4 +82,38 @@ TEST(HttpPictureLoader, DownloadsDecodesAndEntersTheCache) {
   EXPECT_GE(activity, 14);  // starting and data for every download
   EXPECT_EQ(loader.queue().Size(), 0u);
   QDir(QString::fromStdString(root)).removeRecursively();
+}
+
+TEST(HttpPictureLoader, EverySmileyOfTheChatServerDecodes) {
+  testing_http::EnsureApp();
+  chatd_test::ChatdProcess chatd(CHAT_BINARY_DIR "/bin/chatd", {}, true);
+  ASSERT_TRUE(chatd.ok()) << chatd.banner();
+  const std::string base = "http://127.0.0.1:" + std::to_string(chatd.httpPort());
+
+  testing_http::NoticeLog log;
+  http::TZevoHTTPLoad list(base + "/cgi-bin/chat/straf.cgi?gol=1", false, &log, log.Handler(), "");
+  ASSERT_TRUE(log.WaitFinal());
+  std::vector<std::string> urls;
+  const std::string body = list.GetData();
+  for (size_t at = body.find("http://"); at != std::string::npos; at = body.find("http://", at + 1))
+    urls.push_back(body.substr(at, body.find('\n', at) - at));
+  ASSERT_GE(urls.size(), 2u);
+
+  CacheIndex cache;
+  cache.LoadCacheIndex(chatd.dataDir() + "/client/Cache/index.dat", chatd.dataDir() + "/client/Cache", 100);
+  std::map<int, DecodedImage> decoded;
+  QObject gui;
+  GrLoader decoder(DeliverQueued(&gui, [&](GrLoaderInf& job) { decoded[job.picture] = std::move(job.image); }));
+  HttpPictureLoader::Hooks hooks;
+  hooks.finished = [&](int n, const std::string&, const std::string& target, bool) { decoder.Add(target, n, false); };
+  HttpPictureLoader loader(std::move(hooks));
+  for (size_t i = 0; i < urls.size(); ++i) loader.queue().Queue(int(i), urls[i], cache.NewLocalFile(urls[i]));
+  ASSERT_TRUE(testing_http::SpinUntil([&] { return decoded.size() == urls.size(); }));
+
+  int animated = 0;
+  for (const auto& [n, image] : decoded) {
+    EXPECT_TRUE(image.Loaded()) << urls[size_t(n)];
+    animated += image.Animated();
+  }
+  EXPECT_GT(animated, 0);
 }
