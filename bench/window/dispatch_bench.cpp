@@ -1,0 +1,72 @@
+// Public messages dispatched into the common pane, from an empty pane and
+// from a pane that already holds 100 000 lines: the per-message cost must
+// not grow with the pane (the duplicate test does not scan it).
+#include <benchmark/benchmark.h>
+
+#include <QFont>
+#include <QGuiApplication>
+#include <QTemporaryDir>
+#include <memory>
+
+#include "markup/markup_document.h"
+#include "markup/qt_canvas.h"
+#include "media/settings.h"
+#include "window/chat_controller.h"
+
+namespace {
+
+class NoEffects : public window::ChatEnvironment {
+ public:
+  void SendLine(const std::string&) override {}
+  bool SocketOpen() override { return true; }
+  void Trace(const std::string&) override {}
+  void Beep() override {}
+  void PlayWave(const std::string&) override {}
+  void BringToFront() override {}
+  bool NoSound() override { return true; }
+  void Refused() override {}
+};
+
+std::string PublicLine(long n) {
+  return "x\xA6Mess=" + std::to_string(n) + " <b>bob:</b> hello there, a typical line of chat number " +
+         std::to_string(n) + " :);Public=1;FrName=bob;Line=" + std::to_string(n) + ";Mid=" + std::to_string(n) +
+         ";CText=#000080;CBacg=#ffffff;\xA6";
+}
+
+struct Pane {
+  Pane() : measurer(QFont("DejaVu Sans", 11)) {
+    dir = std::make_unique<QTemporaryDir>();
+    settings.Load(dir->path().toStdString() + "/");
+    settings.UserName = "me";
+    for (auto* d : {&comm, &priv, &users, &towhom, &prev}) d->SetViewSize(800, 600);
+    chat = std::make_unique<window::ChatController>(settings, window::ChatPanes{comm, priv, users, towhom, prev},
+                                                    effects);
+  }
+  std::unique_ptr<QTemporaryDir> dir;
+  media::Settings settings;
+  markup::QtTextMeasurer measurer;
+  markup::MarkupDocument comm{measurer}, priv{measurer}, users{measurer}, towhom{measurer}, prev{measurer};
+  NoEffects effects;
+  std::unique_ptr<window::ChatController> chat;
+};
+
+void BM_DispatchPublic(benchmark::State& state) {
+  Pane pane;
+  long n = 0;
+  for (; n < state.range(0); ++n) pane.chat->Dispatch(PublicLine(n));
+  for (auto _ : state) pane.chat->Dispatch(PublicLine(n++));
+  state.SetItemsProcessed(state.iterations());
+  state.counters["lines_before"] = static_cast<double>(state.range(0));
+}
+BENCHMARK(BM_DispatchPublic)->Arg(0)->Arg(100000)->Unit(benchmark::kMicrosecond)->Iterations(20000);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QGuiApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
