@@ -195,6 +195,7 @@ void Room::Disconnect(ClientId id) {
     auto it = onlineByKey_.find(s->key);
     if (it != onlineByKey_.end() && it->second == id) onlineByKey_.erase(it);
   }
+  if (wasOnline) Log(Printable(s->name) + " left");
   sessions_.erase(id);
   if (wasOnline) BroadcastOnlineList();
 }
@@ -309,6 +310,7 @@ void Room::HandleLogin(Session& s, const std::string& line) {
   store_.UpdateAddress(account->id, s.address);
   onlineOrder_.push_back(id);
   onlineByKey_[key] = id;
+  Log(Printable(s.name) + " logged in from " + s.address);
 
   std::string welcome = "x\xA6NewUserNum=" + std::to_string(account->id) + ";Nastr=1;";
   if (s.moderator) welcome += "Mod=1;";
