@@ -706,3 +706,5 @@ void TMainForm::ArchiveLine(const std::string& line) {
 void TMainForm::PatchArchive(const std::string& number, int oldPicture, int newPicture) {
   media::PatchArchiveStatus(media::ArchiveFilePath(settings_.ProgramDir), number, oldPicture, newPicture);
 }
+
+void TMainForm::PictureLoadFailed() { Action("MenRefresh")->setEnabled(true); }

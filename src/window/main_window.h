@@ -45,6 +45,12 @@ class TMainForm : public QMainWindow, private session::ConnectionHost, private w
   // Handles one line from the server.
   void DispatchLine(const std::string& line) override;
 
+  // Reached from other threads' owners by queued invocation: a picture
+  // failed to load (enables "refresh pictures"), and download traffic for
+  // the lamps (the views' traffic counters are moved into the totals).
+  Q_INVOKABLE void PictureLoadFailed();
+  Q_INVOKABLE void TrafficReport(bool send, bool receive) { ApplyTrafficReport(send, receive); }
+
   QAction* Action(const std::string& name) const;
   QMenu* Menu(const std::string& name) const;
 
