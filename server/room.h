@@ -138,15 +138,4 @@ class Room {
   bool running_ = false;
 };
 
-// Cuts an escaped message text to at most `limit` bytes without splitting a
-// "%xx" escape, turns raw separators into their escapes and carriage
-// returns and line feeds into blanks.
-std::string CleanEscapedText(const std::string& text, size_t limit);
-
-// "#" + six hex digits, or `fallback`.
-std::string CleanWireColor(const std::string& color, const std::string& fallback);
-
-// Only "safe" characters of a client version survive (no separators).
-std::string CleanVersion(const std::string& version);
-
 }  // namespace chatd

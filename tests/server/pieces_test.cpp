@@ -13,6 +13,7 @@
 #include "server/fines.h"
 #include "server/name_rules.h"
 #include "server/room.h"
+#include "server/room_text.h"
 #include "text/bytes.h"
 #include "text/cp1251.h"
 

@@ -1,0 +1,167 @@
+// Public and private messages, arrival confirmations, and the positional
+// "p", "m" and "f" lines.
+#include "server/room.h"
+
+#include "server/bot.h"
+#include "server/fines.h"
+#include "server/log.h"
+#include "server/name_rules.h"
+#include "server/room_text.h"
+#include "text/bytes.h"
+#include "text/cp1251.h"
+
+namespace chatd {
+
+using wire::Field;
+using wire::Has;
+using wire::RecordWriter;
+
+// ---- messages ---------------------------------------------------------------
+
+std::string Room::MessValue(const std::string& name, const std::string& escapedText) const {
+  return wire::EscapeField(TimeOfDay(Now()) + " <b>" + name + ":</b> ") + escapedText;
+}
+
+void Room::HandleMessage(Session& s, const wire::Record& r) {
+  const std::string mid = CleanMid(Field(r, "Mid"));
+  const std::string text = CleanEscapedText(Field(r, "Mess"), options_.maxMessageBytes);
+  const std::string cln = CleanEscapedText(Field(r, "Cln"), 4096);
+  bool refused = false;
+  for (int type : ActiveFineTypes(s)) {
+    if (type == kReadArchives || type == kReadAll || (type == kPrivateOnly && cln.empty())) refused = true;
+  }
+  if (refused) {
+    Log("message of fined user " + Printable(s.name) + " refused");
+    if (!mid.empty()) Send(s, RecordWriter().Raw("Status", "Fined").Raw("Mid", mid).Line());
+    return;
+  }
+  std::string status = "Ok";
+  if (cln.empty()) {
+    SendPublic(s, text, mid);
+  } else {
+    const auto names = Addressees(cln);
+    if (names.empty()) {
+      Log("private message without addressees from " + Printable(s.name) + " dropped");
+      return;
+    }
+    status = SendPrivate(s, names, text, mid);
+  }
+  if (!mid.empty()) {
+    RecordWriter w;
+    w.Raw("Status", status).Raw("Mid", mid);
+    if (!cln.empty()) w.Raw("Cln", cln);
+    w.Raw("Mess", text);
+    Send(s, w.Line());
+  }
+}
+
+void Room::SendPublic(Session& from, const std::string& text, const std::string& mid) {
+  ++lineNo_;
+  ArchiveLine entry;
+  entry.lineNo = lineNo_;
+  entry.time = Now();
+  entry.backColor = from.backColor;
+  entry.textColor = from.textColor;
+  entry.mess = MessValue(from.name, text);
+  RecordWriter w;
+  w.Raw("Mess", entry.mess).Raw("Public", "1").Escaped("FrName", from.name).Raw("Line", std::to_string(lineNo_));
+  if (!mid.empty()) w.Raw("Mid", mid);
+  w.Raw("CBacg", from.backColor).Raw("CText", from.textColor);
+  const std::string line = w.Line();
+  for (ClientId id : onlineOrder_) {
+    if (Session* s = Find(id)) Send(*s, line);
+  }
+  unsavedArchive_.push_back(std::move(entry));
+  if (unsavedArchive_.size() >= 200) FlushArchive();
+}
+
+std::string Room::SendPrivate(Session& from, const std::vector<std::string>& to, const std::string& text,
+                              const std::string& mid) {
+  RecordWriter w;
+  w.Raw("Mess", MessValue(from.name, text)).Raw("Public", "0").Escaped("FrName", from.name);
+  if (!mid.empty()) w.Raw("Mid", mid);
+  w.Raw("CBacg", from.backColor).Raw("CText", from.textColor);
+  const std::string line = w.Line();
+  bool allOnline = true;
+  int reached = 0;
+  for (const auto& name : to) {
+    const std::string key = AccountKey(name);
+    if (Session* r = FindOnline(key)) {
+      if (r->bot) {
+        std::string sender = from.name, said = wire::UnescapeField(text), number = mid;
+        deferred_.push_back([this, sender, said, number] { bot_->Answer(sender, said, number); });
+      } else {
+        Send(*r, line);
+      }
+      ++reached;
+      continue;
+    }
+    allOnline = false;
+    if (!store_.FindAccount(key)) {
+      Log("private message to unknown " + Printable(name) + " dropped");
+    } else if (store_.OfflineCount(key) >= options_.maxKeptPerUser) {
+      // One sender must not be able to fill the disk for an absent user.
+      Log("too many kept messages for " + Printable(name) + ": message dropped");
+    } else {
+      store_.KeepOffline(key, line, Now());
+      ++reached;
+    }
+  }
+  return reached == 0 ? "NoUser" : allOnline ? "Ok" : "OkNr";
+}
+
+void Room::HandleConfirmation(Session& s, const wire::Record& r) {
+  const std::string mid = CleanMid(Field(r, "Mid"));
+  Session* sender = FindOnline(AccountKey(wire::UnescapeField(Field(r, "Cln"))));
+  if (!sender || mid.empty()) return;
+  Send(*sender, RecordWriter().Raw("Podtv", "1").Raw("Mid", mid).Escaped("Cln", s.name).Line());
+}
+
+// ---- positional lines ---------------------------------------------------------
+
+void Room::HandleAddressRequest(Session& s, const std::string& line) {
+  std::string body = PositionalBody(line);
+  const std::string name = wire::UnescapeField(wire::TakeField(body));
+  std::string address;
+  // A bot accepts no direct links, so it gets no address.
+  if (Session* t = FindOnline(AccountKey(name)); t && !t->bot) address = t->address;
+  Send(s, "p|" + wire::EscapeField(name) + "|" + address + "|\n");
+}
+
+void Room::HandleNotice(Session& s, const std::string& line) {
+  std::string body = PositionalBody(line);
+  const std::string name = wire::UnescapeField(wire::TakeField(body));
+  const std::string text = CleanEscapedText(wire::TakeField(body), options_.maxMessageBytes);
+  Session* t = FindOnline(AccountKey(name));
+  if (!t || t->bot || text.empty()) {
+    Log("notice for " + Printable(name) + " not delivered");
+    return;
+  }
+  Send(*t, RecordWriter()
+               .Raw("Mess", MessValue(s.name, text))
+               .Raw("Public", "0")
+               .Escaped("FrName", s.name)
+               .Raw("CBacg", s.backColor)
+               .Raw("CText", s.textColor)
+               .Line());
+}
+
+void Room::HandleRelay(Session& s, const std::string& line) {
+  if (line.size() < 4 || line.back() != wire::kBrokenBar) {
+    Log("unterminated f line from " + Printable(s.name) + " dropped", line);
+    return;
+  }
+  std::string payload = line.substr(2, line.size() - 3);
+  const std::string to = wire::TakeField(payload);
+  const std::string out = "f|" + wire::EscapeField(s.name) + "|" + payload + "\n";
+  for (const auto& name : Addressees(to)) {
+    Session* t = FindOnline(AccountKey(name));
+    if (t && !t->bot) {
+      Send(*t, out);
+    } else {
+      Log("f line for " + Printable(name) + " not delivered (offline)");
+    }
+  }
+}
+
+}  // namespace chatd
