@@ -71,6 +71,9 @@ int main(int argc, char** argv) {
       options.botName = text::Utf8ToCp1251(value().toStdString());
     } else if (a == "--host" && hasValue) {
       host = value();
+    } else if (a == "--help" || a == "-h") {
+      Usage();
+      return 0;
     } else if (a == "--quiet") {
       chatd::SetLogEnabled(false);
     } else {

@@ -16,6 +16,10 @@ using wire::Field;
 using wire::Has;
 using wire::RecordWriter;
 
+namespace {
+constexpr size_t kMaxRelayBytes = 8u << 20;
+}  // namespace
+
 // ---- messages ---------------------------------------------------------------
 
 std::string Room::MessValue(const std::string& name, const std::string& escapedText) const {
@@ -149,6 +153,12 @@ void Room::HandleNotice(Session& s, const std::string& line) {
 void Room::HandleRelay(Session& s, const std::string& line) {
   if (line.size() < 4 || line.back() != wire::kBrokenBar) {
     Log("unterminated f line from " + Printable(s.name) + " dropped", line);
+    return;
+  }
+  if (line.size() > kMaxRelayBytes) {
+    // Audio blocks and pictures are far smaller; a line this long would only
+    // push its recipient past his output bound.
+    Log("f line of " + std::to_string(line.size()) + " bytes from " + Printable(s.name) + " dropped");
     return;
   }
   std::string payload = line.substr(2, line.size() - 3);
