@@ -1,6 +1,6 @@
 #include "window/chat_application.h"
 
-#include <QMessageBox>
+#include "window/modal_boxes.h"
 #include <exception>
 
 ChatApplication::ChatApplication(int& argc, char** argv) : QApplication(argc, argv) {
@@ -12,9 +12,9 @@ bool ChatApplication::notify(QObject* receiver, QEvent* event) {
   try {
     return QApplication::notify(receiver, event);
   } catch (const std::exception& e) {
-    QMessageBox::critical(nullptr, applicationName(), QString::fromLocal8Bit(e.what()));
+    window::ShowModal(nullptr, {window::ModalBox::Error, applicationName(), QString::fromLocal8Bit(e.what())});
   } catch (...) {
-    QMessageBox::critical(nullptr, applicationName(), "Unknown error");
+    window::ShowModal(nullptr, {window::ModalBox::Error, applicationName(), "Unknown error"});
   }
   return false;
 }

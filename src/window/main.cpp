@@ -8,6 +8,7 @@
 #include "window/chat_application.h"
 #include "window/login_dialog.h"
 #include "window/main_window.h"
+#include "window/shutdown_signals.h"
 
 int main(int argc, char** argv) {
   ChatApplication app(argc, argv);
@@ -20,6 +21,7 @@ int main(int argc, char** argv) {
     // Without a window manager showMaximized() alone keeps the design size.
     if (const QScreen* screen = form.screen()) form.setGeometry(screen->availableGeometry());
     form.showMaximized();
+    window::CloseOnShutdownSignals(&form);
     return app.exec();
   } catch (const std::exception& e) {
     QMessageBox::critical(nullptr, "Chat browser", QString::fromLocal8Bit(e.what()));

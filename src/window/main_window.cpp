@@ -35,6 +35,7 @@
 #include "window/info_window.h"
 #include "window/login_dialog.h"
 #include "window/main_texts.h"
+#include "window/modal_boxes.h"
 #include "window/qt_text.h"
 #include "window/smiley_codes.h"
 #include "window/static_images.h"
@@ -535,9 +536,7 @@ void TMainForm::RefuseLogin() {
        "Server does not accept your name/password. Select in menu 'Connection->Connect as another user ...'");
 }
 
-void TMainForm::Warn(const QString& russian, const QString& english) {
-  QMessageBox::warning(this, Russian() ? "Внимание" : "Attention", Russian() ? russian : english);
-}
+void TMainForm::Warn(const QString& russian, const QString& english) { window::Warn(this, Russian(), russian, english); }
 
 void TMainForm::ChangeIdentity(session::ServerConnection::Initiator initiator) {
   connection_->Disconnect();

@@ -2,6 +2,8 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QFile>
+#include <QProcess>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,6 +18,7 @@
 #include "text/bytes.h"
 #include "text/cp1251.h"
 #include "window/info_window.h"
+#include "window/modal_boxes.h"
 #include "window_fixture.h"
 
 using text::W;
@@ -199,11 +202,10 @@ TEST(MainWindowWithPeer, RefusedLoginStopsReconnectingAndWarns) {
     peer->write("x\xA6NewUserNum=77;\xA6\n?5\n");
   });
   QString boxText;
-  AnswerNextModal([&](QWidget* modal) {
-    if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-      boxText = box->text();
-      box->accept();
-    }
+  window::SetModalHandler([&](const window::ModalBox& box) {
+    boxText = box.text;
+    EXPECT_EQ(box.caption, "Attention");
+    return true;
   });
   w.form->show();
   ASSERT_TRUE(WaitFor([&] { return !boxText.isEmpty(); }, 10000));
@@ -212,6 +214,7 @@ TEST(MainWindowWithPeer, RefusedLoginStopsReconnectingAndWarns) {
   EXPECT_TRUE(w.form->Connection().UserStopped());
   EXPECT_FALSE(w.form->Connection().ReconnectPending());
   EXPECT_TRUE(w.form->Action("MenuConnect")->isEnabled());
+  window::SetModalHandler(nullptr);
 }
 
 TEST(LoginDialog, RegistrationNeedsMailAndRefusesLineBreakingCharacters) {
@@ -235,6 +238,38 @@ TEST(LoginDialog, RegistrationNeedsMailAndRefusesLineBreakingCharacters) {
   reg.ButOk->click();
   EXPECT_EQ(w.settings->UserName, W("Дейв"));
   EXPECT_EQ(reg.result(), QDialog::Accepted);
+}
+
+TEST(Program, TerminationSignalClosesTheWindowNormally) {
+  TestApp();
+  QTemporaryDir dir;
+  QProcess client;
+  client.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  client.setProcessEnvironment(env);
+  // Port 1 refuses at once, so the client keeps retrying while we wait.
+  {
+    QFile ini(dir.filePath("molvat.ini"));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write("[Global]\r\nUserName=a\r\nPassword=b\r\nUserNum=1\r\nPort1=1\r\n");
+  }
+  client.start(CHAT_BINARY_DIR "/bin/chat-browser", {"--data-dir", dir.path()});
+  ASSERT_TRUE(client.waitForStarted());
+  // Wait until start-up has written its hosts back, then ask it to stop.
+  ASSERT_TRUE(WaitFor([&] {
+    QFile ini(dir.filePath("molvat.ini"));
+    return ini.open(QIODevice::ReadOnly) && ini.readAll().contains("ChatDir=");
+  }, 10000));
+  WaitFor([] { return false; }, 300);
+  client.terminate();  // SIGTERM
+  ASSERT_TRUE(client.waitForFinished(10000));
+  EXPECT_EQ(client.exitStatus(), QProcess::NormalExit);
+  QFile ini(dir.filePath("molvat.ini"));
+  ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+  const QByteArray written = ini.readAll();
+  EXPECT_TRUE(written.contains("CurrentAckID=")) << written.toStdString();
+  EXPECT_TRUE(written.contains("LastWav="));
 }
 
 }  // namespace

@@ -1,0 +1,49 @@
+#include "window/modal_boxes.h"
+
+#include <QMessageBox>
+
+namespace window {
+namespace {
+
+ModalHandler& Handler() {
+  static ModalHandler handler;
+  return handler;
+}
+
+}  // namespace
+
+ModalHandler SetModalHandler(ModalHandler handler) {
+  ModalHandler old = std::move(Handler());
+  Handler() = std::move(handler);
+  return old;
+}
+
+bool ShowModal(QWidget* parent, const ModalBox& box) {
+  if (Handler()) return Handler()(box);
+  switch (box.kind) {
+    case ModalBox::Question:
+      return QMessageBox::question(parent, box.caption, box.text, QMessageBox::Yes | QMessageBox::No) ==
+             QMessageBox::Yes;
+    case ModalBox::Information:
+      QMessageBox::information(parent, box.caption, box.text);
+      return true;
+    case ModalBox::Error:
+      QMessageBox::critical(parent, box.caption, box.text);
+      return true;
+    case ModalBox::Warning:
+      QMessageBox::warning(parent, box.caption, box.text);
+      return true;
+  }
+  return false;
+}
+
+void Warn(QWidget* parent, bool russian, const QString& russianText, const QString& englishText) {
+  ShowModal(parent, {ModalBox::Warning, russian ? "Внимание" : "Attention", russian ? russianText : englishText});
+}
+
+bool Ask(QWidget* parent, bool russian, const QString& russianText, const QString& englishText) {
+  return ShowModal(parent,
+                   {ModalBox::Question, russian ? "Внимание" : "Attention", russian ? russianText : englishText});
+}
+
+}  // namespace window

@@ -1,0 +1,30 @@
+#pragma once
+// Every modal question and message box of the program goes through here,
+// so that tests can answer them without a human.
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+namespace window {
+
+struct ModalBox {
+  enum Kind { Warning, Question, Information, Error };
+  Kind kind = Warning;
+  QString caption;
+  QString text;
+};
+
+// Answers: for a question true means "Yes"; boxes without a choice ignore it.
+using ModalHandler = std::function<bool(const ModalBox&)>;
+
+// Replaces the handler (an empty one restores the real boxes); returns the old one.
+ModalHandler SetModalHandler(ModalHandler handler);
+
+bool ShowModal(QWidget* parent, const ModalBox& box);
+
+// "Внимание" / "Attention" boxes.
+void Warn(QWidget* parent, bool russian, const QString& russianText, const QString& englishText);
+bool Ask(QWidget* parent, bool russian, const QString& russianText, const QString& englishText);
+
+}  // namespace window
