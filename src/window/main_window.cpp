@@ -110,7 +110,7 @@ void TMainForm::BuildPanes() {
   TopPanel->setFixedHeight(40);
   topleft = Pane(TopPanel, "topleft");
   topleft->SetBorderStyle(bsNone);
-  topleft->setFixedWidth(150);
+  topleft->setFixedWidth(160);
   topright = Pane(TopPanel, "topright");
   topright->SetBorderStyle(bsNone);
   TopPanel->layout()->addWidget(topleft);

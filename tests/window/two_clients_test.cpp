@@ -9,6 +9,7 @@
 #include "text/bytes.h"
 #include "text/cp1251.h"
 #include "text/line_file.h"
+#include "window/qt_text.h"
 #include "window_fixture.h"
 
 using text::W;
@@ -70,6 +71,17 @@ TEST(TwoClients, ChatPubliclyAndPrivatelyWithDeliveryStates) {
   EXPECT_TRUE(text::Contains(aliceArchive, "><pict=-17>" + W("(Послано-->bob): ") + "secret"));
   const std::string bobArchive = text::ReadWholeFile(media::ArchiveFilePath(bob.programDir)).value_or("");
   EXPECT_TRUE(text::Contains(bobArchive, " <b>alice:</b> secret"));
+  // CHAT_SCREENSHOT_DIR=dir keeps a picture of both windows for a look.
+  if (const char* shots = getenv("CHAT_SCREENSHOT_DIR")) {
+    bob.form->Enter->setText(QString::fromUtf8("ответ :d: с улыбкой"));
+    bob.form->priv->DoLink(W("Для alice:"));
+    bob.form->Say->click();
+    WaitFor([&] { return PaneHas(bob.form->priv, "><pict=-17>"); });
+    for (auto* w : {&alice, &bob}) {
+      w->form->resize(900, 600);
+      w->form->grab().save(QString("%1/%2.png").arg(shots, ToQ(w->settings->UserName)));
+    }
+  }
   // Writing to bob made him alice's friend, kept at close.
   alice.form->close();
   EXPECT_EQ(text::ReadLineFile(alice.programDir + "offline.lst"), std::vector<std::string>{"bob"});
