@@ -13,7 +13,7 @@ HTMLStr::HTMLStr(MarkupDocument* owner_, int32_t top_) : owner(owner_), top(top_
 HTMLStr::~HTMLStr() {
   anims.clear();
   if (owner) owner->LineDestroyed(*this);
-  if (namesUrlPictures_) ReleasePictures({});
+  if (namesUrlPictures_) ReleasePictures();
 }
 
 void HTMLStr::Append(const std::string& markup) {
@@ -61,12 +61,11 @@ void HTMLStr::PictureReady() {
   if (owner) owner->ReSetCoordinates(this);
 }
 
-void HTMLStr::ReleasePictures(const std::vector<std::string>& keep) {
+void HTMLStr::ReleasePictures() {
   std::vector<std::string> urls;
   ParseMarkup(source, nullptr, nullptr, &urls);
   PictureRegistry& registry = owner ? owner->PictureSource() : Pictures();
-  for (const auto& url : urls)
-    if (std::find(keep.begin(), keep.end(), url) == keep.end()) registry.Release(url, this);
+  for (const auto& url : urls) registry.Release(url, this);
 }
 
 }  // namespace markup

@@ -87,7 +87,7 @@ class HTMLStr {
   std::vector<std::unique_ptr<AnimData>> anims;
 
  private:
-  void ReleasePictures(const std::vector<std::string>& keep);
+  void ReleasePictures();
   bool namesUrlPictures_ = false;
 };
 

@@ -307,14 +307,15 @@ std::string DelTags(std::string_view s) {
   static constexpr std::string_view kLinkOpen = "link=\"";
   std::string out;
   int depth = 0;
+  size_t nextQuote = 0;  // remembered so that many unclosed links stay linear
   for (size_t i = 0; i < s.size(); ++i) {
     const char c = s[i];
     if (c == '<') {
       ++depth;
       if (s.substr(i + 1).starts_with(kLinkOpen)) {
         const size_t from = i + 1 + kLinkOpen.size();
-        const size_t close = s.find('"', from);
-        if (close != std::string_view::npos) out.append(s.substr(from, close - from));
+        if (nextQuote != std::string_view::npos && nextQuote < from) nextQuote = s.find('"', from);
+        if (nextQuote != std::string_view::npos) out.append(s.substr(from, nextQuote - from));
       }
     } else if (c == '>' && depth > 0) {
       --depth;

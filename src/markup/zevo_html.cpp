@@ -80,6 +80,11 @@ void TZevoHTML::ApplyFrame() {
   else
     setFrameStyle(QFrame::Box | QFrame::Plain);
   setLineWidth(1);
+  // The border changes the client area without a resize event.
+  if (bar_ && testAttribute(Qt::WA_WState_Created)) {
+    PlaceScrollBar();
+    doc_.SetViewSize(contentsRect().width(), contentsRect().height());
+  }
 }
 
 void TZevoHTML::SetBorderStyle(TNHBorderStyle style) {

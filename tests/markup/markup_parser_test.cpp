@@ -233,12 +233,4 @@ TEST(DelTags, KeepsVisibleTextAndDoubleQuoteLinkText) {
   EXPECT_EQ(markup::DelTags("<link=\"open"), "");
 }
 
-TEST(BeginsWith, ComparesBytes) {
-  EXPECT_TRUE(markup::BeginsWith("<id=1>x", "<id=1>"));
-  EXPECT_TRUE(markup::BeginsWith("", ""));
-  EXPECT_TRUE(markup::BeginsWith("abc", ""));
-  EXPECT_FALSE(markup::BeginsWith("<id=1", "<id=1>"));
-  EXPECT_FALSE(markup::BeginsWith("<ID=1>", "<id=1>"));
-}
-
 }  // namespace

@@ -186,13 +186,15 @@ TEST_F(ViewTest, PopupOffersFiveItemsInTheChosenLanguage) {
   view->PopupMenu()->hide();
 }
 
-TEST_F(ViewTest, ViewsJoinAndLeaveTheClassWideList) {
-  const size_t before = TZevoHTML::alltexts.size();
-  auto other = std::make_unique<TZevoHTML>();
-  EXPECT_EQ(TZevoHTML::alltexts.size(), before + 1);
-  EXPECT_EQ(TZevoHTML::ViewOf(other->Document()), other.get());
-  other.reset();
-  EXPECT_EQ(TZevoHTML::alltexts.size(), before);
+TEST_F(ViewTest, BorderStyleChangesTheClientAreaAndViewsAreListed) {
+  const int framed = view->Document().ClientWidth();
+  view->SetBorderStyle(bsNone);
+  EXPECT_EQ(view->Document().ClientWidth(), view->width());
+  EXPECT_GT(view->Document().ClientWidth(), framed);
+  EXPECT_EQ(TZevoHTML::ViewOf(view->Document()), view.get());
+  const auto* document = &view->Document();
+  view.reset();
+  for (auto* v : TZevoHTML::alltexts) EXPECT_NE(&v->Document(), document);
 }
 
 TEST_F(ViewTest, AppendingAtTheBottomPaintsWhatAFullRepaintPaints) {

@@ -189,7 +189,7 @@ void TZevoAHTTP::OnClosed() {
 void TZevoAHTTP::HandleBlock(const char* data, int64_t n) {
   {
     std::lock_guard<std::mutex> guard(lock_);
-    const int64_t allowed = headerDone_ ? kMaxBodyBytes : kMaxHeaderBytes + kMaxBodyBytes;
+    const int64_t allowed = headerDone_ ? kMaxBodyBytes : kMaxHeaderBytes + kReadBlock;
     if (int64_t(buffer_.size()) + n > allowed) {
       buffer_.clear();
       bodyVisible_ = false;
