@@ -17,7 +17,10 @@ HTMLStr::~HTMLStr() {
 }
 
 void HTMLStr::Append(const std::string& markup) {
+  // Appending never changes an identifier prefix that is already complete.
+  const bool hadIdPrefix = !MarkupDocument::IdPrefix(source).empty();
   source += markup;
+  if (owner && !hadIdPrefix) owner->IdPrefixChanged({}, MarkupDocument::IdPrefix(source));
   UpdateHidden();
   if (owner) owner->RememberPieces(*this, Parse());
   else Parse();
@@ -27,6 +30,10 @@ void HTMLStr::Replace(const std::string& markup) {
   anims.clear();
   std::vector<std::string> oldUrls;
   if (namesUrlPictures_) ParseMarkup(source, nullptr, nullptr, &oldUrls);
+  if (owner) {
+    const std::string before(MarkupDocument::IdPrefix(source));
+    owner->IdPrefixChanged(before, MarkupDocument::IdPrefix(markup));
+  }
   source = markup;
   namesUrlPictures_ = false;
   std::vector<std::string> newUrls;

@@ -88,7 +88,7 @@ void MarkupDocument::ReplaceLastStr(const std::string& text) {
 
 void MarkupDocument::AddOrReplaceIfExists(const std::string& prefix, const std::string& text,
                                           bool keepRest) {
-  for (size_t i = lines_.size(); i-- > 0;) {
+  for (size_t i = MayBeginWith(prefix) ? lines_.size() : 0; i-- > 0;) {
     HTMLStr& line = *lines_[i];
     if (!BeginsWith(line.source, prefix)) continue;
     std::string markup = text;
@@ -109,7 +109,32 @@ void MarkupDocument::AddOrReplaceIfExists(const std::string& prefix, const std::
   }
 }
 
+std::string_view MarkupDocument::IdPrefix(std::string_view markup) {
+  const size_t id = markup.find("<id=");
+  if (id == std::string_view::npos) return {};
+  const size_t close = markup.find('>', id + 4);
+  if (close == std::string_view::npos) return {};
+  return markup.substr(0, close + 1);
+}
+
+void MarkupDocument::IdPrefixChanged(std::string_view before, std::string_view after) {
+  if (before == after) return;
+  if (!before.empty()) {
+    auto it = idPrefixes_.find(std::string(before));
+    if (it != idPrefixes_.end() && --it->second == 0) idPrefixes_.erase(it);
+  }
+  if (!after.empty()) ++idPrefixes_[std::string(after)];
+}
+
+// A prefix that is a whole identifier prefix matches exactly the lines with
+// that identifier prefix, so the count decides.
+bool MarkupDocument::MayBeginWith(const std::string& prefix) const {
+  if (prefix.empty() || IdPrefix(prefix).size() != prefix.size()) return true;
+  return idPrefixes_.count(prefix) > 0;
+}
+
 bool MarkupDocument::StringExists(const std::string& prefix) const {
+  if (!MayBeginWith(prefix)) return false;
   for (size_t i = lines_.size(); i-- > 0;)
     if (BeginsWith(lines_[i]->source, prefix)) return true;
   return false;
@@ -145,6 +170,7 @@ void MarkupDocument::Clear() {
   for (auto& line : lines_) line.reset();
   lines_.clear();
   lines_.shrink_to_fit();
+  idPrefixes_.clear();
   contentHeight_ = 0;
   if (!Updating()) Redraw();
 }
@@ -182,6 +208,7 @@ const std::vector<HTMLStr::Piece>& MarkupDocument::PiecesOf(HTMLStr& line) {
 void MarkupDocument::LineDestroyed(HTMLStr& line) {
   if (cachedLine_ == &line) cachedLine_ = nullptr;
   if (hovered_ == &line) hovered_ = nullptr;
+  IdPrefixChanged(IdPrefix(line.source), {});
   if (OnStrDestroy) OnStrDestroy(*this, line.source);
 }
 

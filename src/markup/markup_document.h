@@ -13,6 +13,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -164,6 +166,13 @@ class MarkupDocument {
   // ---- Used by HTMLStr ----
   PictureRegistry& PictureSource() const;
   void LineDestroyed(HTMLStr& line);
+  // A line's identifier prefix (IdPrefix) changed from `before` to `after`.
+  void IdPrefixChanged(std::string_view before, std::string_view after);
+  // The markup up to and including the ">" that closes its first "<id=",
+  // or empty.  Lines are counted by it, so a search for such a prefix
+  // ("<fcol=000000><bcol=FFFFFF><id=" + identifier + ">") that matches no
+  // line costs no scan of the pane.
+  static std::string_view IdPrefix(std::string_view markup);
   // Pieces just parsed for `line`, kept for the layout that follows.
   void RememberPieces(const HTMLStr& line, std::vector<HTMLStr::Piece> pieces);
 
@@ -207,6 +216,11 @@ class MarkupDocument {
   HTMLStr* hovered_ = nullptr;
   int paintedPosition_ = -1;  // scroll position the bitmap shows; -1: nothing valid
   int dirtyFrom_ = INT_MAX;   // content rows from here down changed since painted
+
+  // Lines per identifier prefix.
+  std::unordered_map<std::string, uint32_t> idPrefixes_;
+  // False when `prefix` is an identifier prefix that no line has.
+  bool MayBeginWith(const std::string& prefix) const;
 
   const HTMLStr* cachedLine_ = nullptr;
   std::string cachedSource_;

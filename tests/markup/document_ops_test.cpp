@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <memory>
+#include <random>
 
 #include "fixed_metrics.h"
+#include "markup/markup_parser.h"
 #include "markup/picture_registry.h"
 #include "markup/view_globals.h"
 #include "text/cp1251.h"
@@ -208,6 +210,40 @@ TEST_F(DocumentTest, LinkReportsGoToOnLink) {
   for (const auto& target : doc.Click(4, 4)) doc.DoLink(target);
   doc.DoLink("direct");
   EXPECT_EQ(links, (std::vector<std::string>{"one", "direct"}));
+}
+
+
+TEST_F(DocumentTest, IdentifierSearchAgreesWithAScanOfEveryLine) {
+  std::mt19937 rng(3);
+  auto id = [&rng] { return "<id=" + std::to_string(rng() % 6) + ">"; };
+  auto scan = [this](const std::string& prefix) {
+    for (const auto& line : doc.lines())
+      if (markup::BeginsWith(line->source, prefix)) return true;
+    return false;
+  };
+  static const char* kSplit[] = {"<i", "d=", "3>", "<id=4", ">", "x"};
+  for (int round = 0; round < 3000; ++round) {
+    switch (rng() % 7) {
+      case 0: doc.NewString(id() + "x", 0, 0xFFFFFF); break;
+      case 1: doc.AddString(rng() % 2 ? id() : kSplit[rng() % 6]); break;
+      case 2: doc.ReplaceLastStr(kBlackOnWhite + id() + "y"); break;
+      case 3: doc.AddOrReplaceIfExists(kBlackOnWhite + id(), kBlackOnWhite + id() + "z", rng() % 2); break;
+      case 4: doc.DeleteStr(id()); break;
+      case 5: doc.DeleteArc("<id=" + std::to_string(rng() % 6)); break;
+      default:
+        if (rng() % 30 == 0) {
+          doc.Clear();
+        } else {
+          doc.BeginUpdate();
+          doc.NewStringFront(id(), 0, 0xFFFFFF);
+          doc.EndUpdate(true);
+        }
+    }
+    for (int k = 0; k < 6; ++k) {
+      const std::string prefix = kBlackOnWhite + "<id=" + std::to_string(k) + ">";
+      ASSERT_EQ(doc.StringExists(prefix), scan(prefix)) << "round " << round << " id " << k;
+    }
+  }
 }
 
 }  // namespace
