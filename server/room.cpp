@@ -202,8 +202,10 @@ void Room::HandleLogin(Session& s, const std::string& line) {
   } else if (!store_.CheckPassword(*account, password)) {
     return Refuse(id, "wrong password for " + Printable(name));
   }
-  for (int type : ActiveFineTypes(key)) {
-    if (type == kNoAccess) return Refuse(id, "banned: " + Printable(name));
+  const bool moderator = moderatorKeys_.count(key) > 0;
+  std::vector<Fine> fines = FinesFor(key, s.address, moderator);
+  for (const Fine& f : fines) {
+    if (f.type == kNoAccess && f.ActiveAt(Now())) return Refuse(id, "banned: " + Printable(name));
   }
 
   if (Session* old = FindOnline(key); old && old->id != id) {
@@ -224,9 +226,9 @@ void Room::HandleLogin(Session& s, const std::string& line) {
   s.sound = Field(r, "Sound") == "1";
   s.backColor = back;
   s.textColor = fore;
-  s.moderator = moderatorKeys_.count(key) > 0;
+  s.moderator = moderator;
   s.hasInfo = !account->info.empty() || !account->photos.empty();
-  s.fines = store_.FinesOf(key);
+  s.fines = std::move(fines);
   store_.UpdateLook(account->id, sex, back, fore);
   store_.UpdateAddress(account->id, s.address);
   onlineOrder_.push_back(id);
@@ -254,13 +256,38 @@ std::vector<int> Room::ActiveFineTypes(const Session& s) const {
   return types;
 }
 
-std::vector<int> Room::ActiveFineTypes(const std::string& key) {
-  std::vector<int> types;
-  const int64_t now = Now();
-  for (const Fine& f : store_.FinesOf(key)) {
-    if (f.ActiveAt(now)) types.push_back(f.type);
+std::vector<Fine> Room::FinesFor(const std::string& key, const std::string& address, bool moderator) {
+  std::vector<Fine> fines = store_.FinesOf(key);
+  if (!moderator && !address.empty()) {
+    for (Fine& f : store_.IpFinesAt(address)) {
+      if (f.key != key) fines.push_back(std::move(f));
+    }
   }
-  return types;
+  return fines;
+}
+
+void Room::RefreshFines() {
+  std::vector<ClientId> banned;
+  const int64_t now = Now();
+  for (ClientId id : onlineOrder_) {
+    Session* s = Find(id);
+    if (!s || s->bot) continue;
+    s->fines = FinesFor(s->key, s->address, s->moderator);
+    for (const Fine& f : s->fines) {
+      if (f.type == kNoAccess && f.ActiveAt(now)) {
+        banned.push_back(id);
+        break;
+      }
+    }
+  }
+  for (ClientId id : banned) {
+    if (Session* s = Find(id)) {
+      Log(Printable(s->name) + " sent away by a fine");
+      Send(*s, "?5\n");
+      Drop(id);
+    }
+  }
+  if (!banned.empty()) BroadcastOnlineList();
 }
 
 std::string Room::ModeratorEcho(const Session& s) const {

@@ -118,8 +118,13 @@ class Room {
   std::string MessValue(const std::string& name, const std::string& escapedText) const;
   void BroadcastOnlineList();
   std::string OnlineListLine() const;
-  std::vector<int> ActiveFineTypes(const std::string& key);
   std::vector<int> ActiveFineTypes(const Session& s) const;
+  // The user's own fines and, unless he is a moderator, the fines with the
+  // IP test given to anyone at his address.
+  std::vector<Fine> FinesFor(const std::string& key, const std::string& address, bool moderator);
+  // After a fine changed: every session's fines read again, and whoever may
+  // no longer be on the server is sent away.
+  void RefreshFines();
   std::string ModeratorEcho(const Session& s) const;
   void RunDeferred();
 

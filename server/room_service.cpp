@@ -112,7 +112,7 @@ bool Room::ApplyFine(const std::string& moderator, const std::string& target, in
   if (!account) return false;
   if (periodCode == 0) {
     store_.RemoveFines(account->key);
-    if (Session* online = FindOnline(account->key)) online->fines.clear();
+    RefreshFines();
     Log("fines of " + Printable(account->name) + " removed by " + Printable(moderator));
     return true;
   }
@@ -128,13 +128,8 @@ bool Room::ApplyFine(const std::string& moderator, const std::string& target, in
   f.address = online ? online->address : account->lastAddress;
   f.moderator = moderator;
   store_.AddFine(f);
-  if (online) online->fines = store_.FinesOf(account->key);
   Log("fine type " + std::to_string(type) + " for " + Printable(account->name) + " by " + Printable(moderator));
-  if (type == kNoAccess && f.ActiveAt(Now()) && online && !online->bot) {
-    Send(*online, "?5\n");
-    Drop(online->id);
-    BroadcastOnlineList();
-  }
+  RefreshFines();
   return true;
 }
 

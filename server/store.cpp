@@ -243,6 +243,15 @@ std::vector<Fine> Store::FinesOf(const std::string& key) {
   return out;
 }
 
+std::vector<Fine> Store::IpFinesAt(const std::string& address) {
+  std::string sql = std::string("SELECT ") + kFineColumns + " FROM fines WHERE check_ip = 1 AND address = ?1 ORDER BY id";
+  Stmt s(db_, sql.c_str());
+  s.Bind(1, address);
+  std::vector<Fine> out;
+  while (s.Step()) out.push_back(ReadFine(s));
+  return out;
+}
+
 std::vector<Fine> Store::RecentFines(int limit) {
   std::string sql = std::string("SELECT * FROM (SELECT ") + kFineColumns +
                     " FROM fines ORDER BY id DESC LIMIT ?1) ORDER BY id";

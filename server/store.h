@@ -70,6 +70,7 @@ class Store {
   void AddFine(const Fine& fine);
   void RemoveFines(const std::string& key);
   std::vector<Fine> FinesOf(const std::string& key);
+  std::vector<Fine> IpFinesAt(const std::string& address);  // fines with the IP test for this address
   std::vector<Fine> RecentFines(int limit);  // oldest first
 
   void KeepOffline(const std::string& recipientKey, const std::string& line, int64_t now);

@@ -97,12 +97,12 @@ TEST_F(ModeratorTest, AddressAndWhoisAnswers) {
 }
 
 TEST_F(ModeratorTest, PrivateOnlyFineRefusesPublicMessagesAndIsListed) {
-  auto fines = Fine("Bob", 2, 3, true);
+  auto fines = Fine("Bob", 2, 3);
   ASSERT_EQ(fines.size(), 1u);
   EXPECT_EQ(fines[0].name, "Bob");
   EXPECT_EQ(fines[0].period, "2");
   EXPECT_EQ(fines[0].type, "3");
-  EXPECT_EQ(fines[0].ipTest, "1");
+  EXPECT_EQ(fines[0].ipTest, "0");
   EXPECT_EQ(fines[0].address, "127.0.0.1");
   EXPECT_EQ(fines[0].moderator, "Mod");
   EXPECT_GT(text::ParseIntOr(fines[0].start, 0), 1600000000);
@@ -118,7 +118,6 @@ TEST_F(ModeratorTest, PrivateOnlyFineRefusesPublicMessagesAndIsListed) {
   ASSERT_EQ(fines.size(), 2u);
   EXPECT_EQ(fines[1].name, "Alice");
   EXPECT_EQ(fines[1].period, "365");
-  EXPECT_EQ(fines[1].ipTest, "0");
   EXPECT_EQ(Say(*alice, "Bob", "3"), "Fined");
   EXPECT_EQ(Say(*alice, "", "4"), "Fined");
 
@@ -126,6 +125,29 @@ TEST_F(ModeratorTest, PrivateOnlyFineRefusesPublicMessagesAndIsListed) {
   fines = Fine("Alice", 0, 1);
   EXPECT_EQ(fines.size(), 1u);
   EXPECT_EQ(Say(*alice, "", "5"), "Ok");
+}
+
+TEST_F(ModeratorTest, AFineWithTheIpTestCoversEveryoneAtThatAddressButModerators) {
+  auto fines = Fine("Bob", 2, 3, true);
+  ASSERT_EQ(fines.size(), 1u);
+  EXPECT_EQ(fines[0].ipTest, "1");
+  EXPECT_EQ(Say(*alice, "", "1"), "Fined");  // Alice shares Bob's address
+  EXPECT_EQ(Say(*alice, "Bob", "2"), "Ok");
+  EXPECT_EQ(Say(*mod, "", "3"), "Ok");
+
+  Fine("Bob", 4, 0, true);
+  for (LineClient* gone : {alice.get(), bob.get()}) {
+    EXPECT_TRUE(gone->ReadUntil([](const std::string& l) { return l == "?5"; }));
+    EXPECT_TRUE(gone->WaitClosed());
+  }
+  EXPECT_EQ(Say(*mod, "", "4"), "Ok");
+  LineClient carol(chatd_->chatPort());
+  carol.Send(LineClient::LoginLine("Carol", "pw", ""));
+  EXPECT_EQ(carol.ReadLine().value_or(""), "?5");
+
+  Fine("Bob", 0, 0);
+  LineClient later(chatd_->chatPort());
+  EXPECT_FALSE(later.Login("Carol", "pw").empty());
 }
 
 TEST_F(ModeratorTest, NoAccessFineDropsTheUserAndRefusesLoginUntilRemoved) {
