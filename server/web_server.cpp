@@ -22,19 +22,32 @@ void BoundedTcpServer::incomingConnection(qintptr handle) {
     return;
   }
   ++open_;
-  connect(socket, &QObject::destroyed, this, [this] { --open_; });
+  auto raw = std::make_shared<RawTargets>();
+  raw_[socket] = raw;
+  connect(socket, &QObject::destroyed, this, [this, socket] {
+    --open_;
+    raw_.erase(socket);
+  });
   // Connected before the HTTP server's own handler, so it sees the bytes
   // before they are taken.
   auto received = std::make_shared<qint64>(0);
-  connect(socket, &QTcpSocket::readyRead, socket, [socket, received] {
+  connect(socket, &QTcpSocket::readyRead, socket, [socket, received, raw] {
     if (*received > kMaxBytes) return;  // already being dropped
-    *received += socket->bytesAvailable();
+    const QByteArray seen = socket->peek(socket->bytesAvailable());
+    raw->Feed(std::string_view(seen.constData(), static_cast<size_t>(seen.size())));
+    *received += seen.size();
     if (*received > kMaxBytes) {
       Log("web client sent more than 16 MiB: dropped");
       QMetaObject::invokeMethod(socket, [socket] { socket->abort(); }, Qt::QueuedConnection);
     }
   });
   addPendingConnection(socket);
+}
+
+std::optional<std::string> BoundedTcpServer::RawTarget(QTcpSocket* socket, const std::string& qtTarget) {
+  auto it = raw_.find(socket);
+  if (it == raw_.end()) return std::nullopt;
+  return it->second->Take(qtTarget);
 }
 
 WebServer::WebServer(WebPages& pages, QObject* parent) : QAbstractHttpServer(parent), pages_(pages) {}
@@ -56,9 +69,16 @@ bool WebServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* soc
   for (const auto& header : request.headers()) {
     if (header.first.compare("Accept-Encoding", Qt::CaseInsensitive) == 0 && header.second.contains("gzip")) gzip = true;
   }
-  WebResponse response = pages_.Handle(std::string_view(path.constData(), static_cast<size_t>(path.size())),
-                                       std::string_view(query.constData(), static_cast<size_t>(query.size())));
-  if (response.status != 200) Log("web " + std::to_string(response.status) + " for", path.toStdString());
+  std::string target = path.toStdString();
+  if (url.hasQuery()) target += "?" + query.toStdString();
+  if (RawTargets::NeedsRaw(target)) {
+    if (auto raw = tcp_->RawTarget(socket, target)) target = *raw;
+  }
+  const size_t question = target.find('?');
+  const std::string_view whole = target;
+  WebResponse response = pages_.Handle(whole.substr(0, question),
+                                       question == std::string::npos ? std::string_view() : whole.substr(question + 1));
+  if (response.status != 200) Log("web " + std::to_string(response.status) + " for", target);
   const bool head = request.method() == QHttpServerRequest::Method::Head;
   const std::string bytes = BuildHttpResponse(response, gzip, head);
   socket->write(bytes.data(), static_cast<qint64>(bytes.size()));

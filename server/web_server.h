@@ -5,12 +5,19 @@
 #include <QAbstractHttpServer>
 #include <QTcpServer>
 
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+
+#include "server/raw_targets.h"
 #include "server/web_pages.h"
 
 namespace chatd {
 
-// Accepts the web side's connections and drops one that sends more than
-// kMaxBytes in all: Qt HttpServer itself keeps whatever a request holds.
+// Accepts the web side's connections, drops one that sends more than
+// kMaxBytes in all (Qt HttpServer itself keeps whatever a request holds) and
+// keeps each connection's raw request targets.
 class BoundedTcpServer : public QTcpServer {
   Q_OBJECT
  public:
@@ -18,11 +25,15 @@ class BoundedTcpServer : public QTcpServer {
   static constexpr int kMaxConnections = 1000;
   using QTcpServer::QTcpServer;
 
+  // The raw target behind what Qt reports for a request on `socket`.
+  std::optional<std::string> RawTarget(QTcpSocket* socket, const std::string& qtTarget);
+
  protected:
   void incomingConnection(qintptr handle) override;
 
  private:
   int open_ = 0;
+  std::unordered_map<QTcpSocket*, std::shared_ptr<RawTargets>> raw_;
 };
 
 class WebServer : public QAbstractHttpServer {

@@ -12,6 +12,7 @@
 #include "server/artwork.h"
 #include "server/fines.h"
 #include "server/name_rules.h"
+#include "server/raw_targets.h"
 #include "server/room.h"
 #include "server/room_text.h"
 #include "text/bytes.h"
@@ -118,6 +119,26 @@ TEST(CleaningTest, MessageTextsKeepEscapesWholeAndLoseRawSeparators) {
   EXPECT_EQ(chatd::CleanWireColor("#12345", "#ffffff"), "#ffffff");
   EXPECT_EQ(chatd::CleanWireColor("#12345;", "#000000"), "#000000");
   EXPECT_EQ(chatd::CleanVersion("2.8;User=x,y"), "2.8Userxy");
+}
+
+TEST(RawTargetsTest, RequestLinesSplitAnywhereGiveBackTheirRawTargetsInOrder) {
+  chatd::RawTargets raw;
+  const std::string first = "GET /photos/" + W("Вася") + "_1.jpg HTTP/1.0\nHost: x\n\n";
+  const std::string second = "GET /perl/whois?searchtext=" + W("Ёж") + "&x=%41 HTTP/1.1\r\nHost: x\r\n\r\n";
+  const std::string ascii = "GET /members.html HTTP/1.0\n\n";
+  const std::string all = first + ascii + second;
+  for (size_t i = 0; i < all.size(); i += 7) raw.Feed(std::string_view(all).substr(i, 7));
+  // Qt's view: every Windows-1251 byte became U+FFFD, other bytes re-encoded.
+  const std::string fffd = "%EF%BF%BD";
+  EXPECT_TRUE(chatd::RawTargets::NeedsRaw("/photos/" + fffd + "_1.jpg"));
+  EXPECT_FALSE(chatd::RawTargets::NeedsRaw("/members.html"));
+  EXPECT_EQ(raw.Take("/photos/" + fffd + fffd + fffd + fffd + "_1.jpg").value_or(""), "/photos/" + W("Вася") + "_1.jpg");
+  EXPECT_EQ(raw.Take("/perl/whois?searchtext=" + fffd + fffd + "&x=A").value_or(""),
+            "/perl/whois?searchtext=" + W("Ёж") + "&x=%41");
+  EXPECT_FALSE(raw.Take("/photos/" + fffd + "_1.jpg"));  // each target is given once
+  // A header line that merely looks odd is no request line.
+  raw.Feed("X-Note: GET /" + W("ж") + " HTTP/1.0\n");
+  EXPECT_FALSE(raw.Take("/" + fffd));
 }
 
 TEST(FinesTest, PeriodCodes) {

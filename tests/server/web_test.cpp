@@ -152,5 +152,23 @@ TEST_F(WebTest, GarbageAndFloodsOnTheWebPortDropOnlyThatConnection) {
   EXPECT_TRUE(chatd_->Running());
 }
 
+TEST(WebRawBytesTest, UnescapedWindows1251BytesInAPathStillFindTheirFile) {
+  ChatdProcess chatd(CHAT_BINARY_DIR "/bin/chatd", {"--bot", "Робот"});  // UTF-8 on the command line
+  ASSERT_TRUE(chatd.ok());
+  const std::string name = W("Робот");
+  for (const std::string& path : {"/photos/" + name + "_1.jpg", std::string("/photos/%D0%EE%E1%EE%F2_2.jpg")}) {
+    for (bool gzip : {false, true}) {
+      auto reply = HttpGet(chatd.httpPort(), path, gzip);
+      ASSERT_TRUE(reply) << path;
+      EXPECT_EQ(reply->status, 200) << path;
+      const std::string body = gzip ? chatd::Gunzip(reply->body).value_or("") : reply->body;
+      EXPECT_TRUE(text::StartsWith(body, "\xFF\xD8\xFF")) << path;
+    }
+  }
+  auto whois = HttpGet(chatd.httpPort(), "/perl/whois?form_type=simple&full_query_string=&searchtext=" + name, false);
+  ASSERT_TRUE(whois);
+  EXPECT_TRUE(text::Contains(whois->body, W("Номер: 1001")));
+}
+
 }  // namespace
 }  // namespace chatd_test
