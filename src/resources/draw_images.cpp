@@ -202,7 +202,7 @@ std::vector<QImage> StateIcons() {
 }
 
 QImage Logo() {
-  QImage image = Canvas(140, 32);
+  QImage image = Canvas(160, 32);
   QPainter p(&image);
   p.setRenderHint(QPainter::Antialiasing);
   p.setPen(Qt::NoPen);
@@ -219,9 +219,9 @@ QImage Logo() {
   p.setFont(f);
   p.setPen(QColor(30, 90, 200));
   const double chatWidth = QFontMetricsF(f).horizontalAdvance("Chat ");
-  p.drawText(QRectF(31, 0, 109, 32), Qt::AlignVCenter | Qt::AlignLeft, "Chat");
+  p.drawText(QRectF(31, 0, 129, 32), Qt::AlignVCenter | Qt::AlignLeft, "Chat");
   p.setPen(QColor(230, 120, 0));
-  p.drawText(QRectF(31 + chatWidth, 0, 109 - chatWidth, 32), Qt::AlignVCenter | Qt::AlignLeft, "browser");
+  p.drawText(QRectF(31 + chatWidth, 0, 129 - chatWidth, 32), Qt::AlignVCenter | Qt::AlignLeft, "browser");
   return image;
 }
 

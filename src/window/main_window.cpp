@@ -110,7 +110,7 @@ void TMainForm::BuildPanes() {
   TopPanel->setFixedHeight(40);
   topleft = Pane(TopPanel, "topleft");
   topleft->SetBorderStyle(bsNone);
-  topleft->setFixedWidth(160);
+  topleft->setFixedWidth(170);
   topright = Pane(TopPanel, "topright");
   topright->SetBorderStyle(bsNone);
   TopPanel->layout()->addWidget(topleft);
