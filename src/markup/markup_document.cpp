@@ -454,8 +454,10 @@ std::vector<std::string> MarkupDocument::Click(int x, int y) {
 }
 
 bool MarkupDocument::PopupTarget(int y, std::string* markup, std::string* plain) const {
-  if (lines_.empty()) return false;
-  const long index = std::max(LineIndexAt(y + position_), 0L);
+  // A filtered-out line is never the target, even when it is the last one.
+  long index = LineIndexAt(y + position_);
+  while (index >= 0 && lines_[static_cast<size_t>(index)]->hidden) --index;
+  if (index < 0) return false;
   const std::string& source = lines_[static_cast<size_t>(index)]->source;
   if (markup) *markup = source;
   if (plain) *plain = DelTags(source);

@@ -130,7 +130,8 @@ class MarkupDocument {
   // once the walk is over.
   std::vector<std::string> Click(int x, int y);
   // Markup and DelTags text of the line a right click at window row y
-  // targets; false without lines.
+  // targets (below the last line: the last shown line); false when no
+  // line is shown.
   bool PopupTarget(int y, std::string* markup, std::string* plain) const;
   void DoLink(const std::string& target);
   void UpdateAnimations();

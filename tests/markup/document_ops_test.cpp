@@ -201,6 +201,12 @@ TEST_F(DocumentTest, PopupTargetsTheLineUnderThePointerOrTheLast) {
   ASSERT_TRUE(doc.PopupTarget(150, &markup, &plain));  // below the last line
   EXPECT_EQ(markup, kBlackOnWhite + "two &lt; <link=\"three\"x>");
   EXPECT_EQ(plain, "two &lt; three");
+  doc.NewString("hidden", 0, 0xFFFFFF);
+  doc.SetFilter("<b>");
+  ASSERT_TRUE(doc.PopupTarget(150, &markup, &plain));  // never a filtered-out line
+  EXPECT_EQ(plain, "one");
+  doc.SetFilter("nothing matches");
+  EXPECT_FALSE(doc.PopupTarget(5, &markup, &plain));
 }
 
 TEST_F(DocumentTest, LinkReportsGoToOnLink) {
