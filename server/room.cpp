@@ -182,6 +182,14 @@ void Room::HandleLogin(Session& s, const std::string& line) {
   const std::string back = CleanWireColor(Field(r, "Color_Bacg"), "#ffffff");
   const std::string fore = CleanWireColor(Field(r, "Color_Text"), "#000000");
 
+  // A ban (of the name, or of the address with the IP test) also stops a
+  // new registration from that address.
+  const bool moderator = moderatorKeys_.count(key) > 0;
+  std::vector<Fine> fines = FinesFor(key, s.address, moderator);
+  for (const Fine& f : fines) {
+    if (f.type == kNoAccess && f.ActiveAt(Now())) return Refuse(id, "banned: " + Printable(name));
+  }
+
   std::optional<Account> account = store_.FindAccount(key);
   if (!account) {
     if (!number.empty()) return Refuse(id, "number given for unknown name " + Printable(name));
@@ -201,11 +209,6 @@ void Room::HandleLogin(Session& s, const std::string& line) {
     Log("registered " + Printable(name) + " as " + std::to_string(account->id));
   } else if (!store_.CheckPassword(*account, password)) {
     return Refuse(id, "wrong password for " + Printable(name));
-  }
-  const bool moderator = moderatorKeys_.count(key) > 0;
-  std::vector<Fine> fines = FinesFor(key, s.address, moderator);
-  for (const Fine& f : fines) {
-    if (f.type == kNoAccess && f.ActiveAt(Now())) return Refuse(id, "banned: " + Printable(name));
   }
 
   if (Session* old = FindOnline(key); old && old->id != id) {
