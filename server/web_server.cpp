@@ -2,6 +2,7 @@
 
 #include <QHttpServerRequest>
 #include <QTcpSocket>
+#include <QTimer>
 
 #include <memory>
 
@@ -41,6 +42,13 @@ void BoundedTcpServer::incomingConnection(qintptr handle) {
       QMetaObject::invokeMethod(socket, [socket] { socket->abort(); }, Qt::QueuedConnection);
     }
   });
+  auto* idle = new QTimer(socket);
+  idle->setSingleShot(true);
+  idle->setInterval(kIdleMs);
+  connect(idle, &QTimer::timeout, socket, [socket] { socket->abort(); });
+  connect(socket, &QTcpSocket::readyRead, idle, qOverload<>(&QTimer::start));
+  connect(socket, &QTcpSocket::bytesWritten, idle, qOverload<>(&QTimer::start));
+  idle->start();
   addPendingConnection(socket);
 }
 

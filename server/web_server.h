@@ -23,6 +23,7 @@ class BoundedTcpServer : public QTcpServer {
  public:
   static constexpr qint64 kMaxBytes = 16 << 20;
   static constexpr int kMaxConnections = 1000;
+  static constexpr int kIdleMs = 120 * 1000;  // Qt HttpServer never closes a connection itself
   using QTcpServer::QTcpServer;
 
   // The raw target behind what Qt reports for a request on `socket`.
