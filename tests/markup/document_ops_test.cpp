@@ -209,16 +209,6 @@ TEST_F(DocumentTest, PopupTargetsTheLineUnderThePointerOrTheLast) {
   EXPECT_FALSE(doc.PopupTarget(5, &markup, &plain));
 }
 
-TEST_F(DocumentTest, LinkReportsGoToOnLink) {
-  std::vector<std::string> links;
-  doc.OnLink = [&links](MarkupDocument&, const std::string& s) { links.push_back(s); };
-  doc.NewString("<a href=one>x</a>", 0, 0xFFFFFF);
-  for (const auto& target : doc.Click(4, 4)) doc.DoLink(target);
-  doc.DoLink("direct");
-  EXPECT_EQ(links, (std::vector<std::string>{"one", "direct"}));
-}
-
-
 TEST_F(DocumentTest, IdentifierSearchAgreesWithAScanOfEveryLine) {
   std::mt19937 rng(3);
   auto id = [&rng] { return "<id=" + std::to_string(rng() % 6) + ">"; };
