@@ -40,7 +40,9 @@ class PictureRegistry {
 
   // Number of the picture at `url` (always > 0); `user` becomes one of the
   // lines waiting for its real size.  Calling it again for the same line and
-  // URL changes nothing.
+  // URL changes nothing.  It is called while lines are parsed, laid out and
+  // painted, so it must never call back into a line or view synchronously
+  // (PictureReady comes later, from the event loop).
   virtual int Register(const std::string& url, HTMLStr* user) = 0;
   // `user` no longer names `url`.
   virtual void Release(const std::string& url, HTMLStr* user) = 0;

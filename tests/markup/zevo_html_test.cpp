@@ -82,6 +82,9 @@ TEST_F(ViewTest, ScrollBarMirrorsTheDocumentAndDrivesIt) {
   bar->triggerAction(QAbstractSlider::SliderToMaximum);
   EXPECT_EQ(doc.VertScrollPos(), bottom);
   EXPECT_TRUE(doc.AtBottom());
+  view->resize(250, 150);  // a pane at the end stays at the end when resized
+  EXPECT_EQ(doc.VertScrollPos(), doc.ContentHeight() - doc.ClientHeight());
+  EXPECT_EQ(bar->maximum(), doc.VertScrollPos());
   view->Clear();
   EXPECT_FALSE(bar->isVisible());
 }
