@@ -7,6 +7,8 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QAudioDevice>
+#include <QMediaDevices>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
@@ -215,6 +217,22 @@ TEST(MainWindowWithPeer, RefusedLoginStopsReconnectingAndWarns) {
   EXPECT_FALSE(w.form->Connection().ReconnectPending());
   EXPECT_TRUE(w.form->Action("MenuConnect")->isEnabled());
   window::SetModalHandler(nullptr);
+}
+
+TEST(MainWindowWithPeer, SendsTheExactLoginLineOfARegisteredUser) {
+  QTcpServer server;
+  TestApp();
+  ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
+  WindowFixture w("[Global]\r\nUserName=alice\r\nPassword=pw\r\nUserNum=5\r\nUserMail=a@x\r\nSex=1\r\n"
+                  "TextColor=0000ff\r\nPort1=" + std::to_string(server.serverPort()) + "\r\n");
+  w.form->show();
+  ASSERT_TRUE(WaitFor([&] { return server.hasPendingConnections(); }));
+  QTcpSocket* peer = server.nextPendingConnection();
+  ASSERT_TRUE(WaitFor([&] { return peer->canReadLine(); }));
+  const std::string sound = QMediaDevices::audioOutputs().isEmpty() ? "" : "Sound=1;";
+  EXPECT_EQ(peer->readLine().toStdString(),
+            "l\xA6Num=5;Name=alice;Email=a@x;Color_Bacg=#ffffff;Color_Text=#ff0000;Pass=pw;Type=7;Ver=2.8;Sex=m;" +
+                sound + "\xA6\n");
 }
 
 TEST(LoginDialog, RegistrationNeedsMailAndRefusesLineBreakingCharacters) {
