@@ -36,16 +36,16 @@ void QtTextMeasurer::SetBaseFont(const QFont& base) {
   entries_.clear();
 }
 
-QtTextMeasurer::Entry& QtTextMeasurer::Find(const FontSpec& spec) {
+QtTextMeasurer::Entry& QtTextMeasurer::Find(const FontSpec& style) {
   for (auto& e : entries_)
-    if (e.spec == spec) return e;
+    if (e.style == style) return e;
   QFont font = base_;
-  font.setPointSize(std::max(spec.size, 1));
-  font.setBold(spec.bold);
-  font.setItalic(spec.italic);
-  font.setUnderline(spec.underline);
+  font.setPointSize(std::max(style.size, 1));
+  font.setBold(style.bold);
+  font.setItalic(style.italic);
+  font.setUnderline(style.underline);
   if (entries_.size() >= 32) entries_.erase(entries_.begin());
-  entries_.push_back(Entry{spec, font, QFontMetrics(font), {}});
+  entries_.push_back(Entry{style, font, QFontMetrics(font), {}});
   return entries_.back();
 }
 

@@ -30,7 +30,7 @@ class QtTextMeasurer : public TextMeasurer {
 
  private:
   struct Entry {
-    FontSpec spec;
+    FontSpec style;
     QFont font;
     QFontMetrics metrics;
     // Chat text repeats its words; measuring through the font engine is
