@@ -41,8 +41,25 @@ std::optional<UrlParts> SplitUrl(std::string_view url) {
   return parts;
 }
 
+std::string RequestPath(std::string_view path) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(path.size());
+  for (char c : path) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b <= 0x20 || b >= 0x7F) {
+      out += '%';
+      out += kHex[b >> 4];
+      out += kHex[b & 15];
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
 std::string BuildRequest(const UrlParts& url, bool gzip) {
-  std::string request = "GET " + url.path;
+  std::string request = "GET " + RequestPath(url.path);
   request += gzip ? " HTTP/1.1\nAccept-Encoding: gzip" : " HTTP/1.0";
   request += "\nHost: " + url.host + "\n\n";
   return request;

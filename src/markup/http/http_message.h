@@ -20,7 +20,12 @@ struct UrlParts {
 // host, an empty host or a port that is not 1..65535 gives nothing.
 std::optional<UrlParts> SplitUrl(std::string_view url);
 
-// The request exactly as sent: LF line ends; HTTP/1.1 with
+// The path as it goes into the request line: blanks, control bytes and
+// bytes above 127 become "%xx" (a blank would end the path early, a line
+// feed would end the request); "%xx" already there stays as it is.
+std::string RequestPath(std::string_view path);
+
+// The request exactly as sent (the path through RequestPath): LF line ends; HTTP/1.1 with
 // "Accept-Encoding: gzip" when gzip is wanted, otherwise HTTP/1.0.
 std::string BuildRequest(const UrlParts& url, bool gzip);
 
