@@ -176,6 +176,8 @@ void ServerConnection::DropSocket() {
   if (!socket_) return;
   QTcpSocket* socket = socket_;
   socket_ = nullptr;
+  // Lines still buffered belong to the connection that is going away.
+  receive_.Clear();
   socket->disconnect(this);
   socket->abort();
   socket->deleteLater();
