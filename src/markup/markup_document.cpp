@@ -473,4 +473,12 @@ void MarkupDocument::UpdateAnimations() {
     for (auto& anim : line->anims) anim->StartOrStop(line->hidden || !ViewGlobals::animation);
 }
 
+bool MarkupDocument::DrawOverBitmap(const std::function<void(MarkupCanvas&)>& draw, int from,
+                                    int to) {
+  if (!view_ || !attached_ || Updating() || paintedPosition_ != position_ || to > dirtyFrom_)
+    return false;
+  view_->DrawOnBitmap(draw, from - position_, to - position_);
+  return true;
+}
+
 }  // namespace markup

@@ -41,6 +41,10 @@ class DocumentView {
   virtual void RepaintBand(int from, int to) = 0;
   // Scroll-bar visibility, range or position changed.
   virtual void ScrollBarChanged() = 0;
+  // Runs `draw` on the off-screen bitmap (window coordinates) and copies
+  // window rows top .. bottom to the screen; animation frames use it.
+  virtual void DrawOnBitmap(const std::function<void(MarkupCanvas&)>& /*draw*/, int /*top*/,
+                            int /*bottom*/) {}
 };
 
 class MarkupDocument {
@@ -135,6 +139,10 @@ class MarkupDocument {
   bool PopupTarget(int y, std::string* markup, std::string* plain) const;
   void DoLink(const std::string& target);
   void UpdateAnimations();
+  // Draws over content rows from .. to of the view's bitmap and shows them.
+  // Nothing happens (false) while the bitmap lags behind the visible band:
+  // the next PaintAll paints those rows anyway.
+  bool DrawOverBitmap(const std::function<void(MarkupCanvas&)>& draw, int from, int to);
 
   // ---- Properties ----
   Event OnLink;

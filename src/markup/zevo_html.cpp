@@ -157,6 +157,16 @@ void TZevoHTML::DrawRange(int from, int to) {
   doc_.DrawRange(canvas, from, to);
 }
 
+void TZevoHTML::DrawOnBitmap(const std::function<void(markup::MarkupCanvas&)>& draw, int top,
+                             int bottom) {
+  if (bitmap_.isNull()) return;
+  QPainter painter(&bitmap_);
+  painter.setClipRect(QRect(0, top, bitmap_.width(), bottom - top));
+  markup::QtCanvas canvas(painter, measurer_);
+  draw(canvas);
+  InvalidateRange(top, bottom);
+}
+
 void TZevoHTML::InvalidateRange(int top, int bottom) {
   const QRect cr = contentsRect();
   update(QRect(cr.left(), cr.top() + top, doc_.ClientWidth(), bottom - top));

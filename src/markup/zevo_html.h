@@ -122,6 +122,8 @@ class TZevoHTML : public QFrame, private markup::DocumentView {
   void ScrollBitmap(int dy) override;
   void RepaintBand(int from, int to) override;
   void ScrollBarChanged() override;
+  void DrawOnBitmap(const std::function<void(markup::MarkupCanvas&)>& draw, int top,
+                    int bottom) override;
 
   void ApplyFrame();
   void PlaceScrollBar();

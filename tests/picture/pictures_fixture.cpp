@@ -1,0 +1,23 @@
+#include "pictures_fixture.h"
+
+#include "markup/picture/pictures.h"
+#include "scripted_server.h"
+
+#include <QDir>
+
+namespace testing_picture {
+
+Folder::Folder(const std::string& name) : path(CHAT_BINARY_DIR "/" + name) {
+  testing_http::EnsureApp();
+  QDir(QString::fromStdString(path)).removeRecursively();
+  QDir().mkpath(QString::fromStdString(path));
+}
+
+Folder::~Folder() { QDir(QString::fromStdString(path)).removeRecursively(); }
+
+Pane::Pane(picture::Pictures& registry, int width, int height) : doc(measurer, &registry) {
+  doc.AttachView(&view);
+  doc.SetViewSize(width, height);
+}
+
+}  // namespace testing_picture
