@@ -1,0 +1,143 @@
+// Animated URL pictures: each occurrence keeps its own frame; the view's
+// clock advances and redraws only the visible ones; animation off and
+// filtered-out lines stop them.
+#include "markup/picture/picture_anim.h"
+#include "markup/picture/pictures.h"
+
+#include "chatd_process.h"
+#include "gif_writer.h"
+#include "markup/view_globals.h"
+#include "pictures_fixture.h"
+#include "scripted_server.h"
+
+#include <gtest/gtest.h>
+
+using namespace picture;
+using testing_http::SpinUntil;
+using testing_picture::Pane;
+
+namespace {
+
+// 16 x 16, three frames of 0, 15 and 30 hundredths: played as 100, 150 and
+// 300 milliseconds.
+std::string ThreeFrameGif() {
+  std::vector<testing_picture::TestFrame> frames;
+  for (int i = 0; i < 3; ++i) {
+    auto f = testing_picture::Solid(0, 0, 16, 16, uint8_t(i));
+    f.delayCs = i * 15;
+    frames.push_back(f);
+  }
+  return testing_picture::MakeGif(16, 16, {qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255)}, frames);
+}
+
+PictureAnim* Record(const markup::HTMLStr& line) {
+  return line.anims.size() == 1 ? dynamic_cast<PictureAnim*>(line.anims[0].get()) : nullptr;
+}
+
+}  // namespace
+
+TEST(Animation, OnlyVisibleOccurrencesAdvanceAndEachKeepsItsOwnFrame) {
+  testing_http::ScriptedServer server;
+  const std::string gif = ThreeFrameGif();
+  server.response = "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(gif.size()) + "\r\n\r\n" + gif;
+  const std::string url = server.Url("/anim.gif");
+
+  Pictures registry;
+  int64_t now = 1000;
+  registry.SetTimeSource([&] { return now; });
+  Pane pane(registry, 300, 100);
+  pane.doc.NewString("top <img src=" + url + ">", 0, 0xFFFFFF);
+  for (int i = 0; i < 30; ++i) pane.doc.NewString("filler " + std::to_string(i), 0, 0xFFFFFF);
+  pane.doc.NewString("last <img src=" + url + ">", 0, 0xFFFFFF);
+  pane.doc.SetVertScrollPos(0);
+  ASSERT_TRUE(SpinUntil([&] { return registry.Decodings() == 1; }));
+  ASSERT_TRUE(registry.IsAnimated(1));
+
+  PictureAnim* top = Record(*pane.doc.lines().front());
+  PictureAnim* last = Record(*pane.doc.lines().back());
+  ASSERT_TRUE(top && last);
+  EXPECT_TRUE(top->Running());
+  EXPECT_TRUE(last->Running());
+  ViewClock* clock = registry.ClockOf(pane.doc);
+  ASSERT_NE(clock, nullptr);
+  EXPECT_EQ(clock->Records(), 2u);
+
+  auto tickAt = [&](int64_t t) {
+    now = t;
+    clock->Tick();
+  };
+  tickAt(1099);
+  EXPECT_EQ(top->frame, 0);
+  EXPECT_TRUE(pane.view.drawn.empty());
+  tickAt(1100);  // a delay of 0 plays as 100 ms
+  EXPECT_EQ(top->frame, 1);
+  ASSERT_EQ(pane.view.drawn.size(), 1u);
+  EXPECT_EQ(pane.view.drawn[0], std::make_pair(top->y, top->y + 16));
+  ASSERT_FALSE(pane.view.canvas.fills.empty());
+  EXPECT_EQ(pane.view.canvas.fills.back().colour, 0xFFFFFF);
+  EXPECT_EQ(pane.view.canvas.fills.back().w, 16);
+  tickAt(1249);
+  EXPECT_EQ(top->frame, 1);
+  tickAt(1250);
+  tickAt(1550);
+  EXPECT_EQ(top->frame, 0);
+  EXPECT_EQ(pane.view.drawn.size(), 3u);
+  // The occurrence below the visible band was never touched.
+  EXPECT_EQ(last->frame, 0);
+
+  // Scrolled into view it shows the frame its own time has reached:
+  // one whole round (550 ms) and 100 ms more since it started.
+  pane.doc.SetVertScrollPos(pane.doc.VertScrollRange());
+  now = 1650;
+  markup_test::RecordingCanvas canvas;
+  pane.doc.DrawRange(canvas, pane.doc.VertScrollPos(), pane.doc.VertScrollPos() + 100);
+  EXPECT_EQ(last->frame, 1);
+  const size_t drawnBefore = pane.view.drawn.size();
+  tickAt(1800);
+  EXPECT_EQ(last->frame, 2);
+  EXPECT_EQ(top->frame, 0);  // now it is the one out of sight
+  EXPECT_EQ(pane.view.drawn.size(), drawnBefore + 1);
+
+  // Animation off: nothing runs, nothing is drawn, the clock sleeps.
+  markup::ViewGlobals::animation = false;
+  pane.doc.UpdateAnimations();
+  EXPECT_FALSE(top->Running());
+  EXPECT_FALSE(last->Running());
+  tickAt(5000);
+  EXPECT_EQ(last->frame, 2);
+  EXPECT_EQ(pane.view.drawn.size(), drawnBefore + 1);
+  EXPECT_FALSE(clock->Active());
+
+  // On again: every occurrence runs except those of filtered-out lines.
+  markup::ViewGlobals::animation = true;
+  pane.doc.SetFilter("last");
+  pane.doc.UpdateAnimations();
+  EXPECT_FALSE(top->Running());
+  EXPECT_TRUE(last->Running());
+  pane.doc.SetFilter("");
+  pane.doc.UpdateAnimations();
+  EXPECT_TRUE(top->Running());
+
+  // The records die with their lines, the clock with the last of them.
+  pane.doc.Clear();
+  EXPECT_EQ(registry.ClockOf(pane.doc), nullptr);
+}
+
+TEST(Animation, AChatdSmileyPlaysOnTheViewClock) {
+  testing_http::EnsureApp();
+  chatd_test::ChatdProcess chatd(CHAT_BINARY_DIR "/bin/chatd", {}, true);
+  ASSERT_TRUE(chatd.ok()) << chatd.banner();
+  const std::string base = "http://127.0.0.1:" + std::to_string(chatd.httpPort()) + "/smileset/1_";
+
+  Pictures registry;
+  Pane pane(registry, 400, 200);
+  std::string markup;
+  for (int n = 1; n <= 10; ++n) markup += "<img src=" + base + std::to_string(n) + ".gif>";
+  pane.doc.NewString(markup, 0, 0xFFFFFF);
+  ASSERT_TRUE(SpinUntil([&] { return registry.Decodings() == 10; }));
+  const auto& anims = pane.doc.lines()[0]->anims;
+  ASSERT_FALSE(anims.empty());  // the set has animated pictures
+  auto* record = dynamic_cast<PictureAnim*>(anims[0].get());
+  ASSERT_TRUE(record && record->Running());
+  ASSERT_TRUE(SpinUntil([&] { return record->frame != 0 && !pane.view.drawn.empty(); }));
+}
