@@ -5,6 +5,9 @@
 #include "markup/picture/gr_loader.h"
 #include "markup/picture/http_loader.h"
 #include "markup/picture/picture_decode.h"
+#include "markup/picture/pictures.h"
+#include "markup/markup_canvas.h"
+#include "markup/markup_document.h"
 #include "scripted_server.h"
 
 #include <QCoreApplication>
@@ -108,6 +111,67 @@ void BM_TwentyPicturesColdCache(benchmark::State& state) { TwentyPictures(state,
 void BM_TwentyPicturesWarmCache(benchmark::State& state) { TwentyPictures(state, true); }
 BENCHMARK(BM_TwentyPicturesColdCache)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TwentyPicturesWarmCache)->Unit(benchmark::kMillisecond);
+
+// Pane level: one line naming twenty new pictures, from the line being
+// added until all twenty are loaded and the line is laid out at their real
+// size.  Cold: an empty cache, every picture downloaded.  Warm: a previous
+// run left them in the cache.
+class BenchMeasurer : public markup::TextMeasurer {
+ public:
+  markup::FontMetrics Metrics(const markup::FontSpec& f) override { return {f.size, f.size / 4}; }
+  int Width(const markup::FontSpec&, std::string_view text) override { return int(text.size()) * 6; }
+};
+
+bool AllShown(const Pictures& registry, const markup::MarkupDocument& doc, int count) {
+  for (int n = 1; n <= count; ++n)
+    if (registry.State(n) != markup::PictureState::Loaded) return false;
+  return doc.lines()[0]->ascents[0] == registry.Height(1);
+}
+
+void PaneTwentyPictures(benchmark::State& state, bool warm) {
+  testing_http::EnsureApp();
+  const std::string gif = MovingSquare();
+  testing_http::ScriptedServer server;
+  server.response = "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(gif.size()) + "\r\n\r\n" + gif;
+  const std::string root = CHAT_BINARY_DIR "/picture-pane-bench";
+  constexpr int kCount = 20;
+  int round = 0;
+  BenchMeasurer measurer;
+  for (auto _ : state) {
+    state.PauseTiming();
+    QDir(QString::fromStdString(root)).removeRecursively();
+    std::string line;
+    for (int i = 1; i <= kCount; ++i)
+      line += "<img src=" + server.Url("/p" + std::to_string(round) + "/" + std::to_string(i) + ".gif") + ">";
+    ++round;
+    if (warm) {
+      Pictures earlier;
+      earlier.LoadCacheIndex(root + "/Cache/index.dat", root + "/Cache");
+      markup::MarkupDocument doc(measurer, &earlier);
+      doc.SetViewSize(600, 400);
+      doc.NewString(line, 0, 0xFFFFFF);
+      testing_http::SpinUntil([&] { return AllShown(earlier, doc, kCount); });
+    }
+    {
+      Pictures registry;
+      registry.LoadCacheIndex(root + "/Cache/index.dat", root + "/Cache");
+      markup::MarkupDocument doc(measurer, &registry);
+      doc.SetViewSize(600, 400);
+      state.ResumeTiming();
+      doc.NewString(line, 0, 0xFFFFFF);
+      testing_http::SpinUntil([&] { return AllShown(registry, doc, kCount); });
+      state.PauseTiming();
+      if (registry.DownloadsStarted() != (warm ? 0 : kCount)) state.SkipWithError("cache not as expected");
+    }
+    state.ResumeTiming();
+  }
+  QDir(QString::fromStdString(root)).removeRecursively();
+}
+
+void BM_PaneTwentyPicturesColdCache(benchmark::State& state) { PaneTwentyPictures(state, false); }
+void BM_PaneTwentyPicturesWarmCache(benchmark::State& state) { PaneTwentyPictures(state, true); }
+BENCHMARK(BM_PaneTwentyPicturesColdCache)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PaneTwentyPicturesWarmCache)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -145,7 +145,8 @@ void Pictures::DownloadFinished(int number, const std::string& url, const std::s
   trafficSeen_ += received;
   markup::ViewGlobals::Traffic_In += received;
   if (ok) markup::ViewGlobals::Traffic_Out += RequestBytes(url);
-  ReportTraffic(ok, received > 0);
+  // The totals just grown reach the lamps with this notice.
+  if (ok || received > 0) ReportTraffic(false, received > 0);
 
   auto it = pictures_.find(number);
   if (it == pictures_.end()) return;
