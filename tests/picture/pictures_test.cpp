@@ -203,3 +203,23 @@ TEST(Pictures, TheCacheIndexSurvivesARestartAndExpiresByLifetime) {
   }
   markup::ViewGlobals::OnLifeTime = nullptr;
 }
+
+TEST(Pictures, TheInstalledRegistryServesEveryViewAndSavesItsIndexWhenRemoved) {
+  testing_picture::Folder root("pictures-installed");
+  Pictures& installed = InstallPictures();
+  EXPECT_EQ(&InstallPictures(), &installed);
+  EXPECT_EQ(&markup::Pictures(), static_cast<markup::PictureRegistry*>(&installed));
+  installed.LoadCacheIndex(root.path + "/Cache/index.dat", root.path + "/Cache");
+  {
+    markup_test::FixedMeasurer measurer;
+    markup::MarkupDocument doc(measurer);  // no registry of its own
+    doc.NewString("<img src=http://127.0.0.1:1/a.gif>", 0, 0xFFFFFF);
+    EXPECT_EQ(installed.NumberOf("http://127.0.0.1:1/a.gif"), 1);
+  }
+  RemovePictures();
+  EXPECT_EQ(InstalledPictures(), nullptr);
+  EXPECT_NE(&markup::Pictures(), static_cast<markup::PictureRegistry*>(&installed));
+  QFile index(QString::fromStdString(root.path + "/Cache/index.dat"));
+  ASSERT_TRUE(index.open(QIODevice::ReadOnly));
+  EXPECT_EQ(index.readAll(), "2\r\n");  // the counter moved past p1.gif; no record yet
+}
