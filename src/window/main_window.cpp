@@ -24,6 +24,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "markup/picture/pictures.h"
 #include "markup/zevo_html.h"
 #include "media/settings.h"
 #include "resources/images.h"
@@ -71,6 +72,13 @@ TMainForm::TMainForm(media::Settings& settings, QWidget* parent) : QMainWindow(p
     return url.rfind(settings_.QelDir, 0) == 0 ? settings_.Caching.QELTime : settings_.Caching.NQELTime;
   };
   markup::ViewGlobals::Controller = this;
+  picture::InstallPictures();
+  // Asking again for a picture already being fetched: the box is shown and
+  // the download queued anyway.
+  picture::Pictures::OnDuplicateDownload = [this](const std::string&) {
+    window::ShowModal(this, {window::ModalBox::Question, "Внимание", "Повтор загрузки"});
+    return true;
+  };
 
   BuildPanes();
   BuildMenus();
@@ -93,7 +101,10 @@ TMainForm::TMainForm(media::Settings& settings, QWidget* parent) : QMainWindow(p
   setMinimumHeight(464);
 }
 
-TMainForm::~TMainForm() { markup::ViewGlobals::Controller = nullptr; }
+TMainForm::~TMainForm() {
+  picture::Pictures::OnDuplicateDownload = nullptr;
+  markup::ViewGlobals::Controller = nullptr;
+}
 
 bool TMainForm::Russian() const { return settings_.RussianInterface; }
 
