@@ -10,6 +10,9 @@
 #include "pictures_fixture.h"
 #include "scripted_server.h"
 
+#include <QImage>
+#include <QPainter>
+
 #include <gtest/gtest.h>
 
 using namespace picture;
@@ -34,7 +37,65 @@ PictureAnim* Record(const markup::HTMLStr& line) {
   return line.anims.size() == 1 ? dynamic_cast<PictureAnim*>(line.anims[0].get()) : nullptr;
 }
 
+// A bitmap the document's drawing really lands on.
+class ImageView : public markup_test::RecordingView {
+ public:
+  class Canvas : public markup::MarkupCanvas {
+   public:
+    explicit Canvas(QPainter& p) : p_(p) {}
+    void FillRect(int x, int y, int w, int h, int32_t c) override {
+      p_.fillRect(x, y, w, h, QColor(c & 255, (c >> 8) & 255, (c >> 16) & 255));
+    }
+    void DrawText(int, int, std::string_view, const markup::FontSpec&, int32_t) override {}
+    void DrawDottedRect(int, int, int, int, int32_t) override {}
+    void DrawLine(int, int, int, int, int32_t) override {}
+    QPainter* Painter() override { return &p_; }
+
+   private:
+    QPainter& p_;
+  };
+  void DrawOnBitmap(const std::function<void(markup::MarkupCanvas&)>& draw, int, int) override {
+    QPainter painter(&image);
+    Canvas canvas(painter);
+    draw(canvas);
+  }
+  QImage image{300, 100, QImage::Format_ARGB32};
+};
+
 }  // namespace
+
+TEST(Animation, EachStepDrawsTheNextFrameWhereTheOccurrenceIs) {
+  testing_http::ScriptedServer server;
+  const std::string gif = ThreeFrameGif();
+  server.response = "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(gif.size()) + "\r\n\r\n" + gif;
+  Pictures registry;
+  int64_t now = 0;
+  registry.SetTimeSource([&] { return now; });
+  markup_test::FixedMeasurer measurer;
+  ImageView view;
+  view.image.fill(Qt::white);
+  markup::MarkupDocument doc(measurer, &registry);
+  doc.AttachView(&view);
+  doc.SetViewSize(300, 100);
+  for (int i = 0; i < 10; ++i) doc.NewString("line " + std::to_string(i), 0, 0xFFFFFF);
+  doc.NewString("some text <img src=" + server.Url("/a.gif") + ">", 0, 0xFFFFFF);
+  doc.NewString("after", 0, 0xFFFFFF);
+  doc.SetVertScrollPos(60);
+  ASSERT_TRUE(SpinUntil([&] { return registry.Decodings() == 1; }));
+  ASSERT_GT(doc.VertScrollPos(), 0);  // window rows differ from content rows
+  PictureAnim* record = Record(*doc.lines()[10]);
+  ASSERT_NE(record, nullptr);
+  const QPoint inside(record->x + 8, record->y - doc.VertScrollPos() + 8);
+  ASSERT_TRUE(view.image.rect().contains(inside));
+
+  now = 100;
+  registry.ClockOf(doc)->Tick();
+  EXPECT_EQ(view.image.pixel(inside), qRgb(0, 255, 0));
+  EXPECT_EQ(view.image.pixel(inside + QPoint(9, 0)), qRgb(255, 255, 255));  // beside it
+  now = 250;
+  registry.ClockOf(doc)->Tick();
+  EXPECT_EQ(view.image.pixel(inside), qRgb(0, 0, 255));
+}
 
 TEST(Animation, OnlyVisibleOccurrencesAdvanceAndEachKeepsItsOwnFrame) {
   testing_http::ScriptedServer server;
