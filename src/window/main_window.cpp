@@ -91,6 +91,7 @@ TMainForm::TMainForm(media::Settings& settings, QWidget* parent) : QMainWindow(p
   WireChat();
 
   ApplySettings();
+  if (picture::Pictures* pictures = picture::InstalledPictures()) pictures->SetCacheType(settings_.Caching.Type);
   TZevoHTML::LoadCacheIndex(settings_.ProgramDir + "Cache/index.dat", settings_.ProgramDir + "Cache");
   chat_->LoadFiles();
   window::LoadSmileyTable(window::SmileyFilePath(settings_.ProgramDir), window::AppSmileyTable());
