@@ -1,5 +1,4 @@
 // chat-browser [--data-dir DIR]
-#include <QMessageBox>
 #include <QScreen>
 #include <exception>
 
@@ -8,6 +7,7 @@
 #include "window/chat_application.h"
 #include "window/login_dialog.h"
 #include "window/main_window.h"
+#include "window/modal_boxes.h"
 #include "window/shutdown_signals.h"
 
 int main(int argc, char** argv) {
@@ -24,7 +24,7 @@ int main(int argc, char** argv) {
     window::CloseOnShutdownSignals(&form);
     return app.exec();
   } catch (const std::exception& e) {
-    QMessageBox::critical(nullptr, "Chat browser", QString::fromLocal8Bit(e.what()));
+    window::ShowModal(nullptr, {window::ModalBox::Error, "Chat browser", QString::fromLocal8Bit(e.what())});
     return 1;
   }
 }

@@ -14,7 +14,6 @@
 #include <QAudioDevice>
 #include <QMediaDevices>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QMimeData>
 #include <QPainter>
 #include <QPointer>
@@ -704,9 +703,10 @@ void TMainForm::ControlsChanged() {
 
 void TMainForm::OpenUrl(const std::string& url) { QDesktopServices::openUrl(QUrl::fromEncoded(QByteArray::fromStdString(url))); }
 
-void TMainForm::ServiceRecord(const wire::Record& record, const std::string& kind) {
+// Only the moderator flag of the settings echo is shown so far; the other
+// service replies arrive here too.
+void TMainForm::ServiceRecord(const wire::Record&, const std::string& kind) {
   if (kind == "Nastr") Menu("MenAdmin")->menuAction()->setVisible(chat_->moderator);
-  (void)record;
 }
 
 void TMainForm::ArchiveLine(const std::string& line) {
