@@ -101,6 +101,20 @@ TEST_F(ChatTest, FieldPrecedenceAndNewUserNumber) {
   EXPECT_EQ(fx.refusals, 1);
 }
 
+TEST_F(ChatTest, ModeratorRightsTurnOnTheDebugTrace) {
+  settings.DebugMode = true;
+  chat->Dispatch("junk|x");
+  EXPECT_TRUE(fx.traces.empty());  // not a moderator
+  chat->Dispatch(Msg("Nastr=1;Mod=1;"));
+  EXPECT_TRUE(chat->moderator);
+  chat->Dispatch("junk%7cx");
+  ASSERT_EQ(fx.traces.size(), 2u);
+  EXPECT_EQ(fx.traces[0], W("Приняли: ") + "junk|x");
+  EXPECT_EQ(fx.traces[1], W("Неизвестная команда: ") + "junk|x");
+  chat->Dispatch(Msg("Status=Ok;Mid=404;"));
+  EXPECT_EQ(fx.traces.back(), W("Неизвестная команда: ") + "x" + BB + "Status=Ok;Mid=404;" + BB);
+}
+
 TEST_F(ChatTest, NamesMentioningMeAndMyOwnMessages) {
   chat->Dispatch(Msg("Mess=1 <b>bob:</b> hello me;Public=1;FrName=bob;Line=10;"));
   EXPECT_NE(Lines(comm)[0].find("<a href=\"" + W("Для bob(10):") + "\"><fcol=0000ff>bob:</a></b> "), std::string::npos);
