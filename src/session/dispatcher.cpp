@@ -35,10 +35,6 @@ Dispatcher::Dispatcher(media::Settings& settings, DispatcherHost& host, markup::
                        markup::MarkupDocument& priv)
     : settings_(settings), host_(host), comm_(comm), priv_(priv) {}
 
-std::string Dispatcher::CommLinePrefix(const std::string& lineTag, const std::string& lead) {
-  return std::string(kBlackOnWhite) + lineTag + " - " + lead + " <b>";
-}
-
 void Dispatcher::CommLineDestroyed(const std::string& markup) {
   auto it = commKeys_.find(KeyOfCommLine(markup));
   if (it == commKeys_.end()) return;

@@ -69,9 +69,6 @@ class Dispatcher {
   // forgets it.
   void CommLineDestroyed(const std::string& markup);
 
-  // Beginning of a public message line, the part the duplicate test compares.
-  static std::string CommLinePrefix(const std::string& lineTag, const std::string& lead);
-
  private:
   void RecordLine(const std::string& line);
   void ChatMessage(const wire::Record& record);

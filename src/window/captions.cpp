@@ -60,12 +60,6 @@ const std::vector<Caption>& MainWindowCaptions() {
   return captions;
 }
 
-std::string CaptionOf(std::string_view element, bool russian) {
-  for (const Caption& c : MainWindowCaptions())
-    if (element == c.element) return russian ? c.russian : c.english;
-  return {};
-}
-
 std::string WindowTitle(bool russian, std::string_view siteName) {
   return std::string(russian ? "Чат на " : "Chat on ") + std::string(siteName);
 }

@@ -17,10 +17,6 @@ struct Caption {
 // Every caption the language switch writes, in a fixed order.
 const std::vector<Caption>& MainWindowCaptions();
 
-// The text of one element in the chosen language; empty for an unknown
-// element.
-std::string CaptionOf(std::string_view element, bool russian);
-
 // "Чат на " / "Chat on " + the site name.
 std::string WindowTitle(bool russian, std::string_view siteName);
 

@@ -1,7 +1,7 @@
 #pragma once
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
+#include "qt_wait.h"
 #include <QTemporaryDir>
 #include <memory>
 #include <string>
@@ -19,13 +19,6 @@ inline QApplication& TestApp() {
   return *app;
 }
 
-template <typename F>
-bool WaitFor(F done, int ms = 5000) {
-  QElapsedTimer t;
-  t.start();
-  while (!done() && t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  return done();
-}
 
 // Markup of every line of a pane.
 inline std::vector<std::string> Lines(TZevoHTML* pane) {
