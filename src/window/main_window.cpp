@@ -25,6 +25,7 @@
 
 #include "markup/picture/pictures.h"
 #include "markup/zevo_html.h"
+#include "media/private_archive.h"
 #include "media/settings.h"
 #include "resources/images.h"
 #include "session/login.h"
@@ -40,7 +41,6 @@
 #include "window/smiley_codes.h"
 #include "window/static_images.h"
 #include "window/translit.h"
-#include "media/private_archive.h"
 
 namespace {
 
@@ -102,7 +102,10 @@ TMainForm::TMainForm(media::Settings& settings, QWidget* parent) : QMainWindow(p
 }
 
 TMainForm::~TMainForm() {
+  // Hooks that reach this window must not outlive it.
   picture::Pictures::OnDuplicateDownload = nullptr;
+  markup::ViewGlobals::OnLifeTime = nullptr;
+  window::SetInfoLinkHandler(nullptr);
   markup::ViewGlobals::Controller = nullptr;
 }
 
