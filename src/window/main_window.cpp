@@ -96,7 +96,6 @@ TMainForm::TMainForm(media::Settings& settings, QWidget* parent) : QMainWindow(p
   window::LoadSmileyTable(window::SmileyFilePath(settings_.ProgramDir), window::AppSmileyTable());
   WriteFirstLines();
   audioCapable_ = !QMediaDevices::audioOutputs().isEmpty();
-  window::SetInfoLinkHandler([](const std::string&) {});
   SwitchLanguage(settings_.RussianInterface);
   setMinimumHeight(464);
 }
