@@ -145,6 +145,9 @@ TEST(InfoWindows, KeyedWindowsAreReusedAndTheTraceLogGrows) {
   EXPECT_TRUE(WaitFor([&] { return closed.isNull(); }));
   window::ShowInfoWindow("Information about program", "again", "new", -1, -1, false);
   EXPECT_EQ(window::InfoWindows().back()->windowTitle(), "Info: again");
+  // Links in an information window act like links in the common pane.
+  window::InfoWindows().back()->ht->DoLink(W("Для bob(12):"));
+  EXPECT_EQ(w.form->Enter->text(), QString::fromUtf8("Для bob(12): "));
   window::CloseAllInfoWindows();
   EXPECT_TRUE(window::InfoWindows().empty());
 }
