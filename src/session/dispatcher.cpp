@@ -4,6 +4,7 @@
 #include "media/settings.h"
 #include "text/bytes.h"
 #include "text/cp1251.h"
+#include "text/perl_regex.h"
 
 namespace session {
 
@@ -11,12 +12,10 @@ namespace {
 
 constexpr const char* kBlackOnWhite = "<fcol=000000><bcol=FFFFFF>";
 
-// Removes a leading "<b>" + name without "<" + "</b> " from text.
+// Removes the sender's bold name and its blank from the front of the text.
 void DropBoldName(std::string& text) {
-  if (!text::StartsWith(text, "<b>")) return;
-  size_t close = text.find('<', 3);
-  if (close == std::string::npos || text.compare(close, 5, "</b> ") != 0) return;
-  text.erase(0, close + 5);
+  static const text::PerlRegex boldName("^<b>[^<]*</b> ");
+  text = boldName.ReplaceFirst(text, "");
 }
 
 // The comm key of a line's markup: what follows the colour prefix, up to

@@ -4,13 +4,13 @@
 
 #include "text/bytes.h"
 #include "text/cp1251.h"
+#include "text/perl_regex.h"
 
 namespace window {
 
 bool IsWebAddress(const std::string& target) {
-  for (const char* prefix : {"mailto:", "http:/", "ftp:/", "www.", "ftp."})
-    if (text::StartsWith(target, prefix)) return true;
-  return false;
+  static const text::PerlRegex webAddress(R"(^(mailto:|http:/|ftp:/|www\.|ftp\.))");
+  return webAddress.Matches(target);
 }
 
 std::string OpenableUrl(const std::string& target) {
