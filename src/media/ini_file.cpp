@@ -99,8 +99,21 @@ std::string Join(const std::vector<std::string_view>& lines) {
 
 }  // namespace
 
+void IniFile::KeepSnapshot() { snapshot_ = text::ReadWholeFile(path_); }
+
+std::optional<std::string> IniFile::Bytes() const {
+  if (snapshot_) return *snapshot_;
+  return text::ReadWholeFile(path_);
+}
+
+bool IniFile::Replace(const std::string& bytes) {
+  if (!text::ReplaceFileAtomically(path_, bytes)) return false;
+  if (snapshot_) snapshot_ = bytes;
+  return true;
+}
+
 std::optional<std::string> IniFile::Read(std::string_view section, std::string_view key) const {
-  std::optional<std::string> bytes = text::ReadWholeFile(path_);
+  std::optional<std::string> bytes = Bytes();
   if (!bytes) return std::nullopt;
   std::vector<std::string_view> lines = SplitLines(*bytes);
   std::optional<SectionSpan> span = FindSection(lines, section);
@@ -132,7 +145,7 @@ bool IniFile::ReadBool(std::string_view section, std::string_view key, bool fall
 
 std::vector<std::pair<std::string, std::string>> IniFile::ReadSection(std::string_view section) const {
   std::vector<std::pair<std::string, std::string>> out;
-  std::optional<std::string> bytes = text::ReadWholeFile(path_);
+  std::optional<std::string> bytes = Bytes();
   if (!bytes) return out;
   std::vector<std::string_view> lines = SplitLines(*bytes);
   std::optional<SectionSpan> span = FindSection(lines, section);
@@ -148,7 +161,7 @@ bool IniFile::Write(std::string_view section, std::string_view key, std::string_
   if (!ValidSectionName(section) || !ValidKeyName(key)) return false;
   if (text::IsReadOnlyFile(path_)) return false;
   std::string bytes;
-  if (std::optional<std::string> old = text::ReadWholeFile(path_)) {
+  if (std::optional<std::string> old = Bytes()) {
     bytes = std::move(*old);
   } else if (::access(path_.c_str(), F_OK) == 0) {
     return false;  // exists but cannot be read: never overwrite what we could not see
@@ -187,7 +200,7 @@ bool IniFile::Write(std::string_view section, std::string_view key, std::string_
       lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), keyLine);
     }
   }
-  return text::ReplaceFileAtomically(path_, Join(lines));
+  return Replace(Join(lines));
 }
 
 bool IniFile::WriteInt(std::string_view section, std::string_view key, int64_t value) {
@@ -199,7 +212,7 @@ bool IniFile::WriteBool(std::string_view section, std::string_view key, bool val
 }
 
 bool IniFile::Delete(std::string_view section, std::string_view key) {
-  std::optional<std::string> bytes = text::ReadWholeFile(path_);
+  std::optional<std::string> bytes = Bytes();
   if (!bytes) return true;
   std::vector<std::string_view> lines = SplitLines(*bytes);
   std::optional<SectionSpan> span = FindSection(lines, section);
@@ -213,7 +226,7 @@ bool IniFile::Delete(std::string_view section, std::string_view key) {
   if (kept == last) return true;
   lines.erase(kept, last);
   if (text::IsReadOnlyFile(path_)) return false;
-  return text::ReplaceFileAtomically(path_, Join(lines));
+  return Replace(Join(lines));
 }
 
 }  // namespace media

@@ -4,8 +4,9 @@
 // section and key names compared without regard to case (Cyrillic letters
 // included), values stored exactly as given (no quoting, no escaping).
 //
-// Nothing is cached: every read looks at the file on disk and every write
-// rewrites it at once, through an atomic replace.  The file is created by
+// Every read looks at the file on disk, unless KeepSnapshot() asked for one
+// reading to serve many; every write rewrites the file at once, through an
+// atomic replace.  The file is created by
 // the first write.  A write to a read-only file, or one that cannot be
 // replaced, fails without touching the file.
 #include <cstdint>
@@ -22,6 +23,12 @@ class IniFile {
   explicit IniFile(std::string path) : path_(std::move(path)) {}
 
   const std::string& Path() const { return path_; }
+
+  // Reads the file once now; later reads of this object use that copy
+  // (and what this object writes) until DropSnapshot().  For a caller that
+  // reads many keys in a row, such as the start-up read.
+  void KeepSnapshot();
+  void DropSnapshot() { snapshot_.reset(); }
 
   // The value of a key with blanks and tabs around it removed, or nothing
   // when the file, the section or the key does not exist.  "key=" gives "".
@@ -53,7 +60,13 @@ class IniFile {
   bool Delete(std::string_view section, std::string_view key);
 
  private:
+  std::optional<std::string> Bytes() const;
+  bool Replace(const std::string& bytes);
+
   std::string path_;
+  // The file's bytes while a snapshot is kept; an empty optional inside
+  // means the file could not be read.
+  std::optional<std::optional<std::string>> snapshot_;
 };
 
 }  // namespace media

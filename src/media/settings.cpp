@@ -136,7 +136,10 @@ void Settings::Load(const std::string& programDir) {
   if (!ProgramDir.empty() && ProgramDir.back() != '/') ProgramDir += '/';
   AudioOutput = audio;
 
+  // One reading of the file serves every key; it is taken again after each
+  // write-back, which goes through the field's own writer.
   IniFile ini = File();
+  ini.KeepSnapshot();
   for (const KeyBinding& b : Bindings()) {
     FieldRef ref = b.field(*this);
     ReadField(ini, b, ref);
@@ -144,12 +147,15 @@ void Settings::Load(const std::string& programDir) {
     if (at == &DebugMode) {
       Save(ChatDir);
       Save(QelDir);
+      ini.KeepSnapshot();
     } else if (at == &Sex) {
       Save(Server);
+      ini.KeepSnapshot();
       ini.Delete("Global", "Port");
       ini.Delete("Global", "UserDir");
     } else if (at == &Port1) {
       Save(Port1);
+      ini.KeepSnapshot();
     }
   }
 
