@@ -247,8 +247,6 @@ void TMainForm::BuildPanes() {
   setCentralWidget(central);
 
   for (TZevoHTML* pane : {comm, priv, users}) pane->SetStdPopup(true);
-  connect(ClearCommon, &QPushButton::clicked, this, [this] { comm->Clear(); });
-  connect(ClearPrivate, &QPushButton::clicked, this, [this] { priv->Clear(); });
   connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, &TMainForm::ClipboardChanged);
 }
 
@@ -642,8 +640,12 @@ void TMainForm::WireChat() {
     if (Say->isEnabled()) SayClick();
   });
   connect(UserInfo, &QPushButton::clicked, this, [this] { chat_->UserInfoClick(); });
-  for (QPushButton* clear : {ClearCommon, ClearPrivate})
-    connect(clear, &QPushButton::clicked, this, [this] { ApplyEnterState(EnterState()); });
+  // Clearing a pane gives the message line the focus back.
+  for (auto [button, pane] : {std::pair{ClearCommon, comm}, std::pair{ClearPrivate, priv}})
+    connect(button, &QPushButton::clicked, this, [this, pane = pane] {
+      pane->Clear();
+      ApplyEnterState(EnterState());
+    });
 }
 
 window::LineEdit TMainForm::EnterState() const {
