@@ -10,7 +10,7 @@
 
 #include "markup/markup_document.h"
 #include "markup/qt_canvas.h"
-#include "media/settings.h"
+#include "settings/settings.h"
 #include "window/chat_controller.h"
 
 namespace {
@@ -43,7 +43,7 @@ struct Pane {
                                                     effects);
   }
   std::unique_ptr<QTemporaryDir> dir;
-  media::Settings settings;
+  settings::Settings settings;
   markup::QtTextMeasurer measurer;
   markup::MarkupDocument comm{measurer}, priv{measurer}, users{measurer}, towhom{measurer}, prev{measurer};
   NoEffects effects;

@@ -7,17 +7,17 @@
 
 namespace http {
 
-enum NoticeKind : int {
-  kNoticeProgress = 0x8007,      // w = body bytes so far, l = content length or -1
-  kNoticeActivity = 0x8008,      // (1, 0) starting, (0, 1) data arrived
-  kNoticeGzipProgress = 0x8009,  // w = percentage unpacked
-  kNoticeDone = 0x871F,          // the download finished successfully
-  kNoticeFailed = 0x871E,        // the download failed
+enum class NoticeKind : int {
+  Progress = 0x8007,      // w = body bytes so far, l = content length or -1
+  Activity = 0x8008,      // (1, 0) starting, (0, 1) data arrived
+  GzipProgress = 0x8009,  // w = percentage unpacked
+  Done = 0x871F,          // the download finished successfully
+  Failed = 0x871E,        // the download failed
 };
 
 struct DownloadNotice {
   uint64_t id = 0;
-  int kind = 0;
+  NoticeKind kind = NoticeKind::Progress;
   int64_t w = 0;
   int64_t l = 0;
 };

@@ -1,4 +1,4 @@
-#include "markup/http/gzip_unpack.h"
+#include "http/gzip_unpack.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "markup/http/http_load.h"
+#include "http/http_download.h"
 
-#include "markup/http/http_request.h"
+#include "http/http_transfer.h"
 
 #include <QMetaObject>
 #include <QObject>
@@ -11,7 +11,7 @@ namespace {
 std::atomic<uint64_t> g_nextId{1};
 }
 
-TZevoHTTPLoad::TZevoHTTPLoad(std::string url, bool gzip, QObject* notifyContext,
+HttpDownload::HttpDownload(std::string url, bool gzip, QObject* notifyContext,
                              NoticeHandler handler, std::string targetFile, int inactivityTimeoutMs)
     : id_(g_nextId++),
       url_(std::move(url)),
@@ -24,7 +24,7 @@ TZevoHTTPLoad::TZevoHTTPLoad(std::string url, bool gzip, QObject* notifyContext,
   thread_->start();
 }
 
-TZevoHTTPLoad::~TZevoHTTPLoad() {
+HttpDownload::~HttpDownload() {
   terminate_ = true;
   {
     std::lock_guard<std::mutex> guard(lock_);
@@ -33,18 +33,18 @@ TZevoHTTPLoad::~TZevoHTTPLoad() {
   thread_->wait();
 }
 
-void TZevoHTTPLoad::Post(int kind, int64_t w, int64_t l) {
+void HttpDownload::Post(NoticeKind kind, int64_t w, int64_t l) {
   if (terminate_ || !notifyContext_ || !*handler_) return;
   DownloadNotice notice{id_, kind, w, l};
   QMetaObject::invokeMethod(
       notifyContext_, [handler = handler_, notice] { (*handler)(notice); }, Qt::QueuedConnection);
 }
 
-void TZevoHTTPLoad::Run() {
-  TZevoAHTTP* request;
+void HttpDownload::Run() {
+  HttpTransfer* request;
   {
     std::lock_guard<std::mutex> guard(lock_);
-    request_ = new TZevoAHTTP([this](int kind, int64_t w, int64_t l) { Post(kind, w, l); });
+    request_ = new HttpTransfer([this](NoticeKind kind, int64_t w, int64_t l) { Post(kind, w, l); });
     request = request_;
   }
   bool ok = false;
@@ -59,15 +59,15 @@ void TZevoHTTPLoad::Run() {
     request_ = nullptr;
   }
   delete request;
-  Post(ok ? kNoticeDone : kNoticeFailed, 0, 0);
+  Post(ok ? NoticeKind::Done : NoticeKind::Failed, 0, 0);
 }
 
-std::string TZevoHTTPLoad::GetData() const {
+std::string HttpDownload::GetData() const {
   std::lock_guard<std::mutex> guard(lock_);
   return request_ ? request_->BodyCopy() : result_;
 }
 
-int64_t TZevoHTTPLoad::Bytes() const {
+int64_t HttpDownload::Bytes() const {
   std::lock_guard<std::mutex> guard(lock_);
   return bytes_;
 }

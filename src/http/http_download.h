@@ -1,10 +1,10 @@
 #pragma once
-// TZevoHTTPLoad: one download on a thread of its own.  The owner learns of
+// HttpDownload: one download on a thread of its own.  The owner learns of
 // progress and the outcome through notices delivered on the thread of the
 // notify context; it reads the body with GetData and then destroys the
 // download.  Destroying a running download aborts it at once and nothing
 // more is delivered for it.
-#include "markup/http/download_notice.h"
+#include "http/download_notice.h"
 
 #include <atomic>
 #include <cstdint>
@@ -17,17 +17,17 @@ class QThread;
 
 namespace http {
 
-class TZevoAHTTP;
+class HttpTransfer;
 
-class TZevoHTTPLoad {
+class HttpDownload {
  public:
   // Starts the download.  Notices are queued to `notifyContext` (which must
   // outlive this object, or be null for no notices) and run `handler` there.
-  TZevoHTTPLoad(std::string url, bool gzip, QObject* notifyContext, NoticeHandler handler,
+  HttpDownload(std::string url, bool gzip, QObject* notifyContext, NoticeHandler handler,
                 std::string targetFile, int inactivityTimeoutMs = kInactivityTimeoutMs);
-  ~TZevoHTTPLoad();
-  TZevoHTTPLoad(const TZevoHTTPLoad&) = delete;
-  TZevoHTTPLoad& operator=(const TZevoHTTPLoad&) = delete;
+  ~HttpDownload();
+  HttpDownload(const HttpDownload&) = delete;
+  HttpDownload& operator=(const HttpDownload&) = delete;
 
   uint64_t Id() const { return id_; }
   const std::string& Url() const { return url_; }
@@ -40,7 +40,7 @@ class TZevoHTTPLoad {
 
  private:
   void Run();
-  void Post(int kind, int64_t w, int64_t l);
+  void Post(NoticeKind kind, int64_t w, int64_t l);
 
   const uint64_t id_;
   const std::string url_;
@@ -52,7 +52,7 @@ class TZevoHTTPLoad {
 
   std::atomic<bool> terminate_{false};
   mutable std::mutex lock_;  // guards request_, result_ and bytes_; taken before the request's
-  TZevoAHTTP* request_ = nullptr;
+  HttpTransfer* request_ = nullptr;
   std::string result_;
   int64_t bytes_ = 0;
   std::unique_ptr<QThread> thread_;

@@ -1,8 +1,8 @@
-#include "markup/http/http_request.h"
+#include "http/http_transfer.h"
 
-#include "markup/http/download_notice.h"
-#include "markup/http/gzip_unpack.h"
-#include "markup/http/http_message.h"
+#include "http/download_notice.h"
+#include "http/gzip_unpack.h"
+#include "http/http_message.h"
 
 #include <QEventLoop>
 #include <QFile>
@@ -19,37 +19,37 @@ constexpr int64_t kReadBlock = 10000;
 constexpr int64_t kMaxHeaderBytes = 64 * 1024;
 }
 
-TZevoAHTTP::TZevoAHTTP(Notify notify) : notify_(std::move(notify)) {}
+HttpTransfer::HttpTransfer(Notify notify) : notify_(std::move(notify)) {}
 
-TZevoAHTTP::~TZevoAHTTP() { CleanUp(); }
+HttpTransfer::~HttpTransfer() { CleanUp(); }
 
-void TZevoAHTTP::Post(int kind, int64_t w, int64_t l) {
+void HttpTransfer::Post(NoticeKind kind, int64_t w, int64_t l) {
   if (notify_) notify_(kind, w, l);
 }
 
-void TZevoAHTTP::SetState(int state) {
+void HttpTransfer::SetState(int state) {
   if (state_ != 0) return;
   state_ = state;
   if (loop_) loop_->quit();
 }
 
-void TZevoAHTTP::Abort() {
+void HttpTransfer::Abort() {
   abortRequested_ = true;
   QMetaObject::invokeMethod(this, [this] { SetState(-1); }, Qt::QueuedConnection);
 }
 
-std::string TZevoAHTTP::BodyCopy() const {
+std::string HttpTransfer::BodyCopy() const {
   std::lock_guard<std::mutex> guard(lock_);
   return bodyVisible_ ? buffer_ : std::string();
 }
 
-std::string TZevoAHTTP::TakeBody() {
+std::string HttpTransfer::TakeBody() {
   std::lock_guard<std::mutex> guard(lock_);
   bodyVisible_ = false;
   return std::move(buffer_);
 }
 
-bool TZevoAHTTP::Get(const std::string& url, const std::string& targetFile, bool gzip) {
+bool HttpTransfer::Get(const std::string& url, const std::string& targetFile, bool gzip) {
   contentLength_ = -1;
   if (state_ != 0 || abortRequested_) {
     state_ = 0;
@@ -70,7 +70,7 @@ bool TZevoAHTTP::Get(const std::string& url, const std::string& targetFile, bool
   }
   headerDone_ = false;
   closeHandled_ = false;
-  Post(kNoticeActivity, 1, 0);
+  Post(NoticeKind::Activity, 1, 0);
 
   timer_ = new QTimer(this);
   timer_->setSingleShot(true);
@@ -81,7 +81,7 @@ bool TZevoAHTTP::Get(const std::string& url, const std::string& targetFile, bool
     ConnectTo(literal);
   } else {
     lookupId_ = QHostInfo::lookupHost(QString::fromStdString(parts->connectHost), this,
-                                      &TZevoAHTTP::OnLookedUp);
+                                      &HttpTransfer::OnLookedUp);
     RestartTimer();
   }
 
@@ -97,7 +97,7 @@ bool TZevoAHTTP::Get(const std::string& url, const std::string& targetFile, bool
   return ok;
 }
 
-void TZevoAHTTP::OnLookedUp(const QHostInfo& info) {
+void HttpTransfer::OnLookedUp(const QHostInfo& info) {
   lookupId_ = -1;
   if (state_ != 0) return;
   const auto addresses = info.addresses();
@@ -116,7 +116,7 @@ void TZevoAHTTP::OnLookedUp(const QHostInfo& info) {
   ConnectTo(chosen);
 }
 
-void TZevoAHTTP::ConnectTo(const QHostAddress& address) {
+void HttpTransfer::ConnectTo(const QHostAddress& address) {
   timer_->stop();
   requestSent_ = false;
   {
@@ -124,19 +124,19 @@ void TZevoAHTTP::ConnectTo(const QHostAddress& address) {
     buffer_.clear();
   }
   socket_ = new QTcpSocket(this);
-  connect(socket_, &QTcpSocket::connected, this, &TZevoAHTTP::OnConnected);
-  connect(socket_, &QTcpSocket::readyRead, this, &TZevoAHTTP::OnReadyRead);
-  connect(socket_, &QTcpSocket::errorOccurred, this, &TZevoAHTTP::OnSocketError);
-  connect(socket_, &QTcpSocket::disconnected, this, &TZevoAHTTP::OnClosed);
+  connect(socket_, &QTcpSocket::connected, this, &HttpTransfer::OnConnected);
+  connect(socket_, &QTcpSocket::readyRead, this, &HttpTransfer::OnReadyRead);
+  connect(socket_, &QTcpSocket::errorOccurred, this, &HttpTransfer::OnSocketError);
+  connect(socket_, &QTcpSocket::disconnected, this, &HttpTransfer::OnClosed);
   socket_->connectToHost(address, port_);
   RestartTimer();
 }
 
-void TZevoAHTTP::RestartTimer() {
+void HttpTransfer::RestartTimer() {
   if (state_ == 0) timer_->start(timeoutMs_);
 }
 
-void TZevoAHTTP::OnConnected() {
+void HttpTransfer::OnConnected() {
   timer_->stop();
   if (requestSent_ || state_ != 0) return;
   requestSent_ = true;
@@ -147,7 +147,7 @@ void TZevoAHTTP::OnConnected() {
   RestartTimer();
 }
 
-void TZevoAHTTP::OnReadyRead() {
+void HttpTransfer::OnReadyRead() {
   timer_->stop();
   char block[kReadBlock];
   while (state_ == 0 && socket_->bytesAvailable() > 0) {
@@ -162,7 +162,7 @@ void TZevoAHTTP::OnReadyRead() {
   RestartTimer();
 }
 
-void TZevoAHTTP::OnSocketError() {
+void HttpTransfer::OnSocketError() {
   // A remote close arrives as an "error" first; it is the normal end of a
   // body without a length, not a failure.
   if (socket_->error() == QAbstractSocket::RemoteHostClosedError) {
@@ -173,7 +173,7 @@ void TZevoAHTTP::OnSocketError() {
   SetState(-1);
 }
 
-void TZevoAHTTP::OnClosed() {
+void HttpTransfer::OnClosed() {
   if (closeHandled_) return;
   closeHandled_ = true;
   timer_->stop();
@@ -186,7 +186,7 @@ void TZevoAHTTP::OnClosed() {
     Finish();
 }
 
-void TZevoAHTTP::HandleBlock(const char* data, int64_t n) {
+void HttpTransfer::HandleBlock(const char* data, int64_t n) {
   {
     std::lock_guard<std::mutex> guard(lock_);
     const int64_t allowed = headerDone_ ? kMaxBodyBytes : kMaxHeaderBytes + kReadBlock;
@@ -224,18 +224,18 @@ void TZevoAHTTP::HandleBlock(const char* data, int64_t n) {
     std::lock_guard<std::mutex> guard(lock_);
     buffer_.resize(size_t(contentLength_));
   }
-  Post(kNoticeActivity, 0, 1);
-  Post(kNoticeProgress, int64_t(buffer_.size()), contentLength_);
+  Post(NoticeKind::Activity, 0, 1);
+  Post(NoticeKind::Progress, int64_t(buffer_.size()), contentLength_);
   if (contentLength_ >= 0 && int64_t(buffer_.size()) == contentLength_) Finish();
 }
 
-void TZevoAHTTP::Finish() {
+void HttpTransfer::Finish() {
   if (state_ != 0) return;
   if (headerDone_ && gzip_) {
     GunzipJob job;
     job.targetFile = targetFile_;
     job.limit = kMaxBodyBytes;
-    job.progress = [this](int percent) { Post(kNoticeGzipProgress, percent, 0); };
+    job.progress = [this](int percent) { Post(NoticeKind::GzipProgress, percent, 0); };
     job.cancelled = [this] { return abortRequested_.load(); };
     std::string body;
     {
@@ -260,12 +260,12 @@ void TZevoAHTTP::Finish() {
       return;
     }
   }
-  Post(kNoticeActivity, 0, 1);
+  Post(NoticeKind::Activity, 0, 1);
   contentLength_ = int64_t(buffer_.size());
   SetState(1);
 }
 
-void TZevoAHTTP::CleanUp() {
+void HttpTransfer::CleanUp() {
   if (timer_) {
     timer_->stop();
     delete timer_;

@@ -1,8 +1,8 @@
 #pragma once
-// TZevoAHTTP: one HTTP GET driven by a socket on the calling thread.  Get
+// HttpTransfer: one HTTP GET driven by a socket on the calling thread.  Get
 // runs a local event loop until the request ends, so it belongs on a thread
-// of its own (TZevoHTTPLoad gives it one).
-#include "markup/http/download_notice.h"
+// of its own (HttpDownload gives it one).
+#include "http/download_notice.h"
 
 #include <QObject>
 
@@ -20,14 +20,14 @@ class QTimer;
 
 namespace http {
 
-class TZevoAHTTP : public QObject {
+class HttpTransfer : public QObject {
   Q_OBJECT
  public:
   // kind is one of the NoticeKind values; called on the request's thread.
-  using Notify = std::function<void(int kind, int64_t w, int64_t l)>;
+  using Notify = std::function<void(NoticeKind kind, int64_t w, int64_t l)>;
 
-  explicit TZevoAHTTP(Notify notify);
-  ~TZevoAHTTP() override;
+  explicit HttpTransfer(Notify notify);
+  ~HttpTransfer() override;
 
   // True when the whole body arrived (and, with a target file, was stored).
   bool Get(const std::string& url, const std::string& targetFile, bool gzip);
@@ -47,7 +47,7 @@ class TZevoAHTTP : public QObject {
 
  private:
   void SetState(int state);
-  void Post(int kind, int64_t w, int64_t l);
+  void Post(NoticeKind kind, int64_t w, int64_t l);
   void OnLookedUp(const QHostInfo& info);
   void ConnectTo(const QHostAddress& address);
   void OnConnected();

@@ -1,4 +1,4 @@
-#include "markup/html_str.h"
+#include "markup/markup_line.h"
 
 #include <algorithm>
 
@@ -8,15 +8,15 @@
 
 namespace markup {
 
-HTMLStr::HTMLStr(MarkupDocument* owner_, int32_t top_) : owner(owner_), top(top_) {}
+MarkupLine::MarkupLine(MarkupDocument* owner_, int32_t top_) : owner(owner_), top(top_) {}
 
-HTMLStr::~HTMLStr() {
+MarkupLine::~MarkupLine() {
   anims.clear();
   if (owner) owner->LineDestroyed(*this);
   if (namesUrlPictures_) ReleasePictures();
 }
 
-void HTMLStr::Append(const std::string& markup) {
+void MarkupLine::Append(const std::string& markup) {
   // Appending never changes an identifier prefix that is already complete.
   const bool hadIdPrefix = !MarkupDocument::IdPrefix(source).empty();
   source += markup;
@@ -26,7 +26,7 @@ void HTMLStr::Append(const std::string& markup) {
   else Parse();
 }
 
-void HTMLStr::Replace(const std::string& markup) {
+void MarkupLine::Replace(const std::string& markup) {
   anims.clear();
   std::vector<std::string> oldUrls;
   if (namesUrlPictures_) ParseMarkup(source, nullptr, nullptr, &oldUrls);
@@ -37,7 +37,7 @@ void HTMLStr::Replace(const std::string& markup) {
   source = markup;
   namesUrlPictures_ = false;
   std::vector<std::string> newUrls;
-  PictureRegistry& registry = owner ? owner->PictureSource() : Pictures();
+  PictureRegistry& registry = owner ? owner->PictureSource() : ProcessPictureRegistry();
   auto pieces = ParseMarkup(source, &registry, this, &newUrls);
   namesUrlPictures_ = !newUrls.empty();
   if (!oldUrls.empty()) {
@@ -49,29 +49,29 @@ void HTMLStr::Replace(const std::string& markup) {
   if (owner) owner->RememberPieces(*this, std::move(pieces));
 }
 
-std::vector<HTMLStr::Piece> HTMLStr::Parse() {
+std::vector<MarkupLine::Piece> MarkupLine::Parse() {
   std::vector<std::string> urls;
-  PictureRegistry& registry = owner ? owner->PictureSource() : Pictures();
+  PictureRegistry& registry = owner ? owner->PictureSource() : ProcessPictureRegistry();
   auto pieces = ParseMarkup(source, &registry, this, &urls);
   if (!urls.empty()) namesUrlPictures_ = true;
   return pieces;
 }
 
-void HTMLStr::UpdateHidden() {
+void MarkupLine::UpdateHidden() {
   const bool now = owner && owner->FilterActive() && source.find(owner->Filter()) == std::string::npos;
   if (now == hidden) return;
   hidden = now;
   for (auto& anim : anims) anim->StartOrStop(hidden);
 }
 
-void HTMLStr::PictureReady() {
+void MarkupLine::PictureReady() {
   if (owner) owner->ReSetCoordinates(this);
 }
 
-void HTMLStr::ReleasePictures() {
+void MarkupLine::ReleasePictures() {
   std::vector<std::string> urls;
   ParseMarkup(source, nullptr, nullptr, &urls);
-  PictureRegistry& registry = owner ? owner->PictureSource() : Pictures();
+  PictureRegistry& registry = owner ? owner->PictureSource() : ProcessPictureRegistry();
   for (const auto& url : urls) registry.Release(url, this);
 }
 

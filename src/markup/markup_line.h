@@ -12,32 +12,32 @@ namespace markup {
 class MarkupDocument;
 
 // Stored values; the numbers must not change.
-enum TPieceKind : uint8_t {
-  pkText = 0,
-  pkBoldOn = 1,
-  pkBoldOff = 2,
-  pkItalicOn = 3,
-  pkItalicOff = 4,
-  pkPicture = 5,
-  pkId = 6,
-  pkFontColor = 7,
-  pkBackColor = 8,
-  pkFontSize = 9,
-  pkXPos = 10,
-  pkBreak = 11,
-  pkNoBreakOn = 12,
-  pkNoBreakOff = 13,
-  pkPushColor = 14,
-  pkPopColor = 15,
+enum class PieceKind : uint8_t {
+  Text = 0,
+  BoldOn = 1,
+  BoldOff = 2,
+  ItalicOn = 3,
+  ItalicOff = 4,
+  Picture = 5,
+  Id = 6,
+  FontColor = 7,
+  BackColor = 8,
+  FontSize = 9,
+  XPos = 10,
+  Break = 11,
+  NoBreakOn = 12,
+  NoBreakOff = 13,
+  PushColor = 14,
+  PopColor = 15,
 };
 
-class HTMLStr {
+class MarkupLine {
  public:
   struct Piece {
-    TPieceKind kind = pkText;
+    PieceKind kind = PieceKind::Text;
     std::string text;  // shown text, identifier or picture URL
     std::string link;  // link target; empty: not a link
-    int32_t value = 0; // colour, font size, x position or picture number
+    int32_t value = 0; // color, font size, x position or picture number
     bool operator==(const Piece&) const = default;
   };
 
@@ -55,10 +55,10 @@ class HTMLStr {
     int frame = 0;
   };
 
-  HTMLStr(MarkupDocument* owner, int32_t top);
-  ~HTMLStr();
-  HTMLStr(const HTMLStr&) = delete;
-  HTMLStr& operator=(const HTMLStr&) = delete;
+  MarkupLine(MarkupDocument* owner, int32_t top);
+  ~MarkupLine();
+  MarkupLine(const MarkupLine&) = delete;
+  MarkupLine& operator=(const MarkupLine&) = delete;
 
   // source += markup, then the filter state is brought up to date.
   void Append(const std::string& markup);
@@ -69,7 +69,6 @@ class HTMLStr {
   // The pieces of the current markup.  Every URL picture is registered with
   // this line as a user.
   std::vector<Piece> Parse();
-  std::vector<Piece> pieces() { return Parse(); }
   // hidden := the owner's filter is active and its text does not occur in
   // the markup.
   void UpdateHidden();

@@ -1,4 +1,4 @@
-#include "markup/zevo_html.h"
+#include "markup/markup_view.h"
 
 #include <QAction>
 #include <QApplication>
@@ -15,15 +15,17 @@
 #include "markup/picture_registry.h"
 #include "text/cp1251.h"
 
+namespace markup {
+
 namespace {
 
-int32_t ToWindowsColour(const QColor& c) {
+int32_t ToWindowsColor(const QColor& c) {
   return static_cast<int32_t>(c.red() | (c.green() << 8) | (c.blue() << 16));
 }
 
 }  // namespace
 
-TZevoHTML::TZevoHTML(QWidget* parent)
+MarkupView::MarkupView(QWidget* parent)
     : QFrame(parent),
       OnLink(doc_.OnLink),
       OnCopy(doc_.OnCopy),
@@ -31,7 +33,7 @@ TZevoHTML::TZevoHTML(QWidget* parent)
       measurer_(font()),
       doc_(measurer_) {
   static const bool scrollBarWidthRead = [this] {
-    markup::ViewGlobals::scrollBarWidth = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    ViewGlobals::scrollBarWidth = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
     return true;
   }();
   (void)scrollBarWidthRead;
@@ -41,14 +43,14 @@ TZevoHTML::TZevoHTML(QWidget* parent)
   setFocusPolicy(Qt::ClickFocus);
   ApplyFrame();
   doc_.SetFontSize(font().pointSize() > 0 ? font().pointSize() : 10);
-  doc_.SetViewColor(ToWindowsColour(palette().color(QPalette::Base)));
+  doc_.SetViewColor(ToWindowsColor(palette().color(QPalette::Base)));
 
   bar_ = new QScrollBar(Qt::Vertical, this);
   bar_->hide();
-  connect(bar_, &QScrollBar::actionTriggered, this, &TZevoHTML::ScrollBarAction);
+  connect(bar_, &QScrollBar::actionTriggered, this, &MarkupView::ScrollBarAction);
   connect(bar_, &QScrollBar::valueChanged, this, [this](int value) {
     if (!settingBar_ && value != doc_.VertScrollPos())
-      doc_.Scroll(markup::MarkupDocument::ScrollCode::Thumb, value);
+      doc_.Scroll(MarkupDocument::ScrollCode::Thumb, value);
   });
 
   doc_.AttachView(this);
@@ -56,24 +58,24 @@ TZevoHTML::TZevoHTML(QWidget* parent)
   alltexts.push_back(this);
 }
 
-TZevoHTML::~TZevoHTML() {
+MarkupView::~MarkupView() {
   doc_.AttachView(nullptr);
   doc_.BeginUpdate();
   doc_.Clear();  // each line tells OnStrDestroy
   alltexts.erase(std::remove(alltexts.begin(), alltexts.end(), this), alltexts.end());
-  if (alltexts.empty()) markup::Pictures().StopDownloads();
+  if (alltexts.empty()) ProcessPictureRegistry().StopDownloads();
 }
 
-TZevoHTML* TZevoHTML::ViewOf(const markup::MarkupDocument& document) {
-  for (TZevoHTML* view : alltexts)
+MarkupView* MarkupView::ViewOf(const MarkupDocument& document) {
+  for (MarkupView* view : alltexts)
     if (&view->doc_ == &document) return view;
   return nullptr;
 }
 
 // ---- Frame and scroll bar ----
 
-void TZevoHTML::ApplyFrame() {
-  if (borderStyle_ == bsNone)
+void MarkupView::ApplyFrame() {
+  if (borderStyle_ == ViewBorder::None)
     setFrameStyle(QFrame::NoFrame);
   else if (ctl3d_)
     setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
@@ -87,30 +89,30 @@ void TZevoHTML::ApplyFrame() {
   }
 }
 
-void TZevoHTML::SetBorderStyle(TNHBorderStyle style) {
+void MarkupView::SetBorderStyle(ViewBorder style) {
   borderStyle_ = style;
   ApplyFrame();
 }
 
-void TZevoHTML::SetCtl3D(bool on) {
+void MarkupView::SetCtl3D(bool on) {
   ctl3d_ = on;
   ApplyFrame();
 }
 
-void TZevoHTML::SetTabStop(bool on) { setFocusPolicy(on ? Qt::StrongFocus : Qt::ClickFocus); }
+void MarkupView::SetTabStop(bool on) { setFocusPolicy(on ? Qt::StrongFocus : Qt::ClickFocus); }
 
-void TZevoHTML::SetVertScrollIncrement(int increment) {
+void MarkupView::SetVertScrollIncrement(int increment) {
   doc_.SetVertScrollIncrement(increment);
   bar_->setSingleStep(std::max(doc_.VertScrollIncrement(), 1));
 }
 
-void TZevoHTML::PlaceScrollBar() {
+void MarkupView::PlaceScrollBar() {
   const QRect cr = contentsRect();
-  const int w = markup::ViewGlobals::scrollBarWidth;
+  const int w = ViewGlobals::scrollBarWidth;
   bar_->setGeometry(cr.right() - w + 1, cr.top(), w, cr.height());
 }
 
-void TZevoHTML::ScrollBarChanged() {
+void MarkupView::ScrollBarChanged() {
   settingBar_ = true;
   const int page = doc_.ClientHeight();
   bar_->setRange(0, std::max(doc_.VertScrollRange() - page, 0));
@@ -124,8 +126,8 @@ void TZevoHTML::ScrollBarChanged() {
 
 // Arrow and page steps follow the view's own rule (increment, client height
 // minus increment); dragging is handled by valueChanged.
-void TZevoHTML::ScrollBarAction(int action) {
-  using Code = markup::MarkupDocument::ScrollCode;
+void MarkupView::ScrollBarAction(int action) {
+  using Code = MarkupDocument::ScrollCode;
   Code code;
   switch (action) {
     case QAbstractSlider::SliderSingleStepSub: code = Code::LineUp; break;
@@ -144,67 +146,67 @@ void TZevoHTML::ScrollBarAction(int action) {
 
 // ---- Painting ----
 
-void TZevoHTML::ResetBitmap() {
+void MarkupView::ResetBitmap() {
   const QSize size(std::max(doc_.ClientWidth(), 1), std::max(doc_.ClientHeight(), 1));
   if (bitmap_.size() != size) bitmap_ = QPixmap(size);
-  bitmap_.fill(markup::ToQColor(doc_.Color()));
+  bitmap_.fill(ToQColor(doc_.Color()));
 }
 
-void TZevoHTML::DrawRange(int from, int to) {
+void MarkupView::DrawRange(int from, int to) {
   if (bitmap_.isNull()) return;
   QPainter painter(&bitmap_);
-  markup::QtCanvas canvas(painter, measurer_);
+  QtCanvas canvas(painter, measurer_);
   doc_.DrawRange(canvas, from, to);
 }
 
-void TZevoHTML::DrawOnBitmap(const std::function<void(markup::MarkupCanvas&)>& draw, int top,
+void MarkupView::DrawOnBitmap(const std::function<void(MarkupCanvas&)>& draw, int top,
                              int bottom) {
   if (bitmap_.isNull()) return;
   QPainter painter(&bitmap_);
   painter.setClipRect(QRect(0, top, bitmap_.width(), bottom - top));
-  markup::QtCanvas canvas(painter, measurer_);
+  QtCanvas canvas(painter, measurer_);
   draw(canvas);
   InvalidateRange(top, bottom);
 }
 
-void TZevoHTML::InvalidateRange(int top, int bottom) {
+void MarkupView::InvalidateRange(int top, int bottom) {
   const QRect cr = contentsRect();
   update(QRect(cr.left(), cr.top() + top, doc_.ClientWidth(), bottom - top));
 }
 
-void TZevoHTML::PaintAll() {
+void MarkupView::PaintAll() {
   doc_.InvalidateBitmap();
   doc_.PaintAll();
 }
 
-void TZevoHTML::ScrollBitmap(int dy) {
+void MarkupView::ScrollBitmap(int dy) {
   if (bitmap_.isNull()) return;
   bitmap_.scroll(0, dy, bitmap_.rect());
   InvalidateRange(0, doc_.ClientHeight());
 }
 
-void TZevoHTML::RepaintBand(int from, int to) {
+void MarkupView::RepaintBand(int from, int to) {
   DrawRange(from, to);
   InvalidateRange(from - doc_.VertScrollPos(), to - doc_.VertScrollPos());
 }
 
-void TZevoHTML::paintEvent(QPaintEvent* event) {
+void MarkupView::paintEvent(QPaintEvent* event) {
   QFrame::paintEvent(event);
   QPainter painter(this);
   const QRect cr = contentsRect();
   painter.setClipRect(QRect(cr.topLeft(), QSize(doc_.ClientWidth(), doc_.ClientHeight())));
-  painter.fillRect(cr, markup::ToQColor(doc_.Color()));
+  painter.fillRect(cr, ToQColor(doc_.Color()));
   painter.drawPixmap(cr.topLeft(), bitmap_);
 }
 
-void TZevoHTML::resizeEvent(QResizeEvent* event) {
+void MarkupView::resizeEvent(QResizeEvent* event) {
   QFrame::resizeEvent(event);
   const QRect cr = contentsRect();
   PlaceScrollBar();
   doc_.SetViewSize(cr.width(), cr.height());
 }
 
-void TZevoHTML::changeEvent(QEvent* event) {
+void MarkupView::changeEvent(QEvent* event) {
   QFrame::changeEvent(event);
   if (event->type() == QEvent::FontChange) {
     measurer_.SetBaseFont(font());
@@ -214,39 +216,39 @@ void TZevoHTML::changeEvent(QEvent* event) {
 
 // ---- Mouse ----
 
-void TZevoHTML::wheelEvent(QWheelEvent* event) {
+void MarkupView::wheelEvent(QWheelEvent* event) {
   if (doc_.MouseWheel(event->angleDelta().y()))
     event->accept();
   else
     event->ignore();
 }
 
-void TZevoHTML::ApplyMouseUpdate(const markup::MarkupDocument::MouseUpdate& update) {
+void MarkupView::ApplyMouseUpdate(const MarkupDocument::MouseUpdate& update) {
   for (const auto& [from, to] : update.bands)
     InvalidateRange(from - doc_.VertScrollPos(), to - doc_.VertScrollPos());
-  if (update.cursor == markup::CursorRequest::Hand)
+  if (update.cursor == CursorRequest::Hand)
     setCursor(Qt::PointingHandCursor);
-  else if (update.cursor == markup::CursorRequest::Arrow)
+  else if (update.cursor == CursorRequest::Arrow)
     setCursor(Qt::ArrowCursor);
 }
 
-void TZevoHTML::mouseMoveEvent(QMouseEvent* event) {
+void MarkupView::mouseMoveEvent(QMouseEvent* event) {
   const QPoint p = event->position().toPoint() - contentsRect().topLeft();
   if (bitmap_.isNull()) return;
   QPainter painter(&bitmap_);
-  markup::QtCanvas canvas(painter, measurer_);
+  QtCanvas canvas(painter, measurer_);
   ApplyMouseUpdate(doc_.MouseMove(p.x(), p.y(), &canvas));
 }
 
-void TZevoHTML::leaveEvent(QEvent* event) {
+void MarkupView::leaveEvent(QEvent* event) {
   QFrame::leaveEvent(event);
   if (bitmap_.isNull()) return;
   QPainter painter(&bitmap_);
-  markup::QtCanvas canvas(painter, measurer_);
+  QtCanvas canvas(painter, measurer_);
   ApplyMouseUpdate(doc_.MouseLeave(&canvas));
 }
 
-void TZevoHTML::mousePressEvent(QMouseEvent* event) {
+void MarkupView::mousePressEvent(QMouseEvent* event) {
   const QPoint p = event->position().toPoint() - contentsRect().topLeft();
   if (event->button() == Qt::LeftButton) {
     if (doc_.LineCount() == 0) return;
@@ -260,28 +262,28 @@ void TZevoHTML::mousePressEvent(QMouseEvent* event) {
   }
 }
 
-void TZevoHTML::ShowPopup(const QPoint& globalPos, int y) {
+void MarkupView::ShowPopup(const QPoint& globalPos, int y) {
   if (!doc_.PopupTarget(y, &popupMarkup_, &popupPlain_)) return;
   if (!popup_) popup_ = new QMenu(this);
   popup_->clear();
-  const bool ru = markup::ViewGlobals::russian;
+  const bool ru = ViewGlobals::russian;
   auto caption = [ru](const char* russianText, const char* englishText) {
-    return markup::ToQString(ru ? text::W(russianText) : std::string(englishText));
+    return ToQString(ru ? text::W(russianText) : std::string(englishText));
   };
   connect(popup_->addAction(caption("Копировать текст в буфер обмена", "Copy text to clipboard")),
           &QAction::triggered, this, [this] {
             QApplication::clipboard()->setText(
-                markup::ToQString(markup::DecodeEntities(popupPlain_)));
+                ToQString(DecodeEntities(popupPlain_)));
           });
   connect(popup_->addAction(
               caption("Копировать текст в строку сообщения", "Copy text to message box")),
           &QAction::triggered, this, [this] {
-            if (doc_.OnCopy) doc_.OnCopy(doc_, markup::DecodeEntities(popupPlain_));
+            if (doc_.OnCopy) doc_.OnCopy(doc_, DecodeEntities(popupPlain_));
           });
   // The Russian caption is written with a Latin "c".
   connect(popup_->addAction(caption("Копировать текст вместе c тэгами", "Copy message with tags")),
           &QAction::triggered, this, [this] {
-            if (doc_.OnCopy) doc_.OnCopy(doc_, markup::DecodeEntities(popupMarkup_));
+            if (doc_.OnCopy) doc_.OnCopy(doc_, DecodeEntities(popupMarkup_));
           });
   popup_->addSeparator();
   connect(popup_->addAction(caption("Очистить окно", "Clear window")), &QAction::triggered, this,
@@ -291,29 +293,14 @@ void TZevoHTML::ShowPopup(const QPoint& globalPos, int y) {
 
 // ---- Class-wide ----
 
-void TZevoHTML::RedrawAll() {
-  for (TZevoHTML* view : alltexts) view->Redraw();
+void MarkupView::RedrawAll() {
+  for (MarkupView* view : alltexts) view->Redraw();
 }
 
-void TZevoHTML::RefreshPictures() {
-  markup::Pictures().RefreshFailed();
-  RedrawAll();
+void MarkupView::SetAnimation(bool on) {
+  if (on == ViewGlobals::animation) return;
+  ViewGlobals::animation = on;
+  for (MarkupView* view : alltexts) view->doc_.UpdateAnimations();
 }
 
-void TZevoHTML::LoadCacheIndex(const std::string& indexFile, const std::string& folder) {
-  markup::Pictures().LoadCacheIndex(indexFile, folder);
-}
-
-void TZevoHTML::ClearCache() { markup::Pictures().ClearCache(); }
-
-void TZevoHTML::SetAnimation(bool on) {
-  if (on == markup::ViewGlobals::animation) return;
-  markup::ViewGlobals::animation = on;
-  for (TZevoHTML* view : alltexts) view->UpdateAnimations();
-}
-
-std::string TZevoHTML::DelTags(const std::string& markup) { return markup::DelTags(markup); }
-
-bool TZevoHTML::BeginsWith(const std::string& markup, const std::string& prefix) {
-  return markup::BeginsWith(markup, prefix);
-}
+}  // namespace markup

@@ -1,5 +1,5 @@
 #pragma once
-// TZevoHTML: the markup view behind every pane.  It owns a MarkupDocument
+// MarkupView: the markup view behind every pane.  It owns a MarkupDocument
 // (the lines, layout and scroll state), paints it into an off-screen pixmap,
 // shows its own vertical scroll bar, underlines links under the mouse and
 // reports link clicks.  All logic lives in the document; this class only
@@ -17,25 +17,27 @@
 class QMenu;
 class QScrollBar;
 
-enum TNHBorderStyle { bsNone, bsSingle };
+namespace markup {
 
-class TZevoHTML : public QFrame, private markup::DocumentView {
+enum class ViewBorder { None, Single };
+
+class MarkupView : public QFrame, private DocumentView {
   Q_OBJECT
 
  public:
-  explicit TZevoHTML(QWidget* parent = nullptr);
-  ~TZevoHTML() override;
+  explicit MarkupView(QWidget* parent = nullptr);
+  ~MarkupView() override;
 
-  markup::MarkupDocument& Document() { return doc_; }
-  const markup::MarkupDocument& Document() const { return doc_; }
+  MarkupDocument& Document() { return doc_; }
+  const MarkupDocument& Document() const { return doc_; }
   // The view showing `document`, if any.
-  static TZevoHTML* ViewOf(const markup::MarkupDocument& document);
+  static MarkupView* ViewOf(const MarkupDocument& document);
 
-  // Line operations (markup text, Windows colour values).
-  void NewString(const std::string& text, int32_t fontColour, int32_t backColour) { doc_.NewString(text, fontColour, backColour); }
-  void NewStringFront(const std::string& text, int32_t fontColour, int32_t backColour) { doc_.NewStringFront(text, fontColour, backColour); }
+  // Line operations (markup text, Windows color values).
+  void NewString(const std::string& text, int32_t fontColor, int32_t backColor) { doc_.NewString(text, fontColor, backColor); }
+  void NewStringFront(const std::string& text, int32_t fontColor, int32_t backColor) { doc_.NewStringFront(text, fontColor, backColor); }
   void AddString(const std::string& text) { doc_.AddString(text); }
-  void SetColor(int32_t fontColour, int32_t backColour) { doc_.SetColor(fontColour, backColour); }
+  void SetColor(int32_t fontColor, int32_t backColor) { doc_.SetColor(fontColor, backColor); }
   void AddLink(const std::string& text, const std::string& target) { doc_.AddLink(text, target); }
   void ReplaceLastStr(const std::string& text) { doc_.ReplaceLastStr(text); }
   void AddOrReplaceIfExists(const std::string& prefix, const std::string& text, bool keepRest) { doc_.AddOrReplaceIfExists(prefix, text, keepRest); }
@@ -49,25 +51,15 @@ class TZevoHTML : public QFrame, private markup::DocumentView {
   void SetFilter(const std::string& text) { doc_.SetFilter(text); }
 
   // Layout, painting, scrolling.
-  void RefreshLastStr() { doc_.RefreshLastStr(); }
-  void RecalculateText(const markup::HTMLStr* from = nullptr) { doc_.RecalculateText(from); }
-  void ReSetCoordinates(const markup::HTMLStr* line) { doc_.ReSetCoordinates(line); }
-  void RecalculateTextW(int width) { doc_.RecalculateTextW(width); }
   void Redraw() { doc_.Redraw(); }
   void PaintAll();
   void DrawRange(int from, int to);
   void InvalidateRange(int top, int bottom);
-  void SetVertScrollPosRange(int position, int range) { doc_.SetVertScrollPosRange(position, range); }
-  void SetVertScrollPos(int position) { doc_.SetVertScrollPos(position); }
-  void SetVertScrollRange(int range) { doc_.SetVertScrollRange(range); }
-  bool MouseWheel(int delta) { return doc_.MouseWheel(delta); }
-  void DoLink(const std::string& target) { doc_.DoLink(target); }
-  void UpdateAnimations() { doc_.UpdateAnimations(); }
 
   // Properties.
-  markup::MarkupDocument::Event& OnLink;
-  markup::MarkupDocument::Event& OnCopy;
-  markup::MarkupDocument::Event& OnStrDestroy;
+  MarkupDocument::Event& OnLink;
+  MarkupDocument::Event& OnCopy;
+  MarkupDocument::Event& OnStrDestroy;
   int LeftIndent() const { return doc_.LeftIndent(); }
   void SetLeftIndent(int indent) { doc_.SetLeftIndent(indent); }
   int VertScrollIncrement() const { return doc_.VertScrollIncrement(); }
@@ -78,9 +70,9 @@ class TZevoHTML : public QFrame, private markup::DocumentView {
   bool StdPopup() const { return stdPopup_; }
   void SetStdPopup(bool on) { stdPopup_ = on; }
   int32_t Color() const { return doc_.Color(); }
-  void SetViewColor(int32_t colour) { doc_.SetViewColor(colour); }
-  TNHBorderStyle BorderStyle() const { return borderStyle_; }
-  void SetBorderStyle(TNHBorderStyle style);
+  void SetViewColor(int32_t color) { doc_.SetViewColor(color); }
+  ViewBorder BorderStyle() const { return borderStyle_; }
+  void SetBorderStyle(ViewBorder style);
   bool Ctl3D() const { return ctl3d_; }
   void SetCtl3D(bool on);
   void SetTabStop(bool on);
@@ -90,22 +82,10 @@ class TZevoHTML : public QFrame, private markup::DocumentView {
   const QPixmap& Bitmap() const { return bitmap_; }
 
   // Class-wide state.
-  static inline std::vector<TZevoHTML*> alltexts;
-  static inline bool& animation = markup::ViewGlobals::animation;
-  static inline bool& russian = markup::ViewGlobals::russian;
-  static inline auto& OnStaticImage = markup::ViewGlobals::OnStaticImage;
-  static inline auto& OnLifeTime = markup::ViewGlobals::OnLifeTime;
-  static inline QObject*& Controller = markup::ViewGlobals::Controller;
-  static inline int64_t& Traffic_In = markup::ViewGlobals::Traffic_In;
-  static inline int64_t& Traffic_Out = markup::ViewGlobals::Traffic_Out;
+  static inline std::vector<MarkupView*> alltexts;
 
   static void RedrawAll();
-  static void RefreshPictures();
-  static void LoadCacheIndex(const std::string& indexFile, const std::string& folder);
-  static void ClearCache();
   static void SetAnimation(bool on);
-  static std::string DelTags(const std::string& markup);
-  static bool BeginsWith(const std::string& markup, const std::string& prefix);
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -117,29 +97,31 @@ class TZevoHTML : public QFrame, private markup::DocumentView {
   void leaveEvent(QEvent* event) override;
 
  private:
-  // markup::DocumentView
+  // DocumentView
   void ResetBitmap() override;
   void ScrollBitmap(int dy) override;
   void RepaintBand(int from, int to) override;
   void ScrollBarChanged() override;
-  void DrawOnBitmap(const std::function<void(markup::MarkupCanvas&)>& draw, int top,
+  void DrawOnBitmap(const std::function<void(MarkupCanvas&)>& draw, int top,
                     int bottom) override;
 
   void ApplyFrame();
   void PlaceScrollBar();
-  void ApplyMouseUpdate(const markup::MarkupDocument::MouseUpdate& update);
+  void ApplyMouseUpdate(const MarkupDocument::MouseUpdate& update);
   void ShowPopup(const QPoint& globalPos, int y);
   void ScrollBarAction(int action);
 
-  markup::QtTextMeasurer measurer_;
-  markup::MarkupDocument doc_;
+  QtTextMeasurer measurer_;
+  MarkupDocument doc_;
   QScrollBar* bar_ = nullptr;
   QMenu* popup_ = nullptr;
   QPixmap bitmap_;
   bool stdPopup_ = false;
-  TNHBorderStyle borderStyle_ = bsSingle;
+  ViewBorder borderStyle_ = ViewBorder::Single;
   bool ctl3d_ = true;
   bool settingBar_ = false;
   std::string popupMarkup_;
   std::string popupPlain_;
 };
+
+}  // namespace markup

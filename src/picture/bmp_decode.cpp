@@ -1,4 +1,4 @@
-#include "markup/picture/bmp_decode.h"
+#include "picture/bmp_decode.h"
 
 #include <QBuffer>
 #include <QByteArray>

@@ -1,6 +1,6 @@
 #pragma once
-// BMP decoding: the colour of the bottom-left pixel is transparent.
-#include "markup/picture/decoded_image.h"
+// BMP decoding: the color of the bottom-left pixel is transparent.
+#include "picture/decoded_image.h"
 
 #include <string_view>
 

@@ -1,4 +1,4 @@
-#include "markup/picture/cache_index.h"
+#include "picture/cache_index.h"
 
 #include "text/bytes.h"
 
@@ -82,7 +82,7 @@ void CacheIndex::LoadCacheIndex(const std::string& indexFile, const std::string&
   if (indexFile.empty() || cacheFolder.empty()) return;
   indexFile_ = indexFile;
   cacheFolder_ = cacheFolder;
-  mode_ = kOwnCache;
+  mode_ = Mode::OwnCache;
   fileCounter_ = 1;
 
   const std::vector<std::string> lines = ReadLines(indexFile);

@@ -35,7 +35,7 @@ inline constexpr int kDefaultLifeTime = 10;
 
 class CacheIndex {
  public:
-  enum Mode : uint8_t { kNoCache = 0, kOwnCache = 2 };
+  enum class Mode : uint8_t { NoCache = 0, OwnCache = 2 };
 
   // Stores both paths, switches to the own cache and reads the index:
   // records older than their lifetime, or with a day that is no number, are
@@ -54,7 +54,7 @@ class CacheIndex {
   // decoding, the cache is neither read nor extended), 1 and 2 the own cache.
   void SetCacheType(int type) { cacheType_ = type; }
   // Whether pictures are taken from and stored into the cache now.
-  bool InUse() const { return mode_ == kOwnCache && cacheType_ != 0; }
+  bool InUse() const { return mode_ == Mode::OwnCache && cacheType_ != 0; }
 
   // The cached copy of a URL when it may be used and its file exists.
   std::optional<std::string> CachedFile(const std::string& url) const;
@@ -77,7 +77,7 @@ class CacheIndex {
  private:
   std::string InFolder(const std::string& bareName) const;
 
-  Mode mode_ = kNoCache;
+  Mode mode_ = Mode::NoCache;
   int cacheType_ = 2;
   std::string cacheFolder_;
   std::string indexFile_;

@@ -1,6 +1,6 @@
-#include "markup/picture/gr_loader.h"
+#include "picture/decode_thread.h"
 
-#include "markup/picture/picture_decode.h"
+#include "picture/picture_decode.h"
 
 #include <QFile>
 #include <QMetaObject>
@@ -10,9 +10,9 @@
 
 namespace picture {
 
-GrLoader::GrLoader(Deliver deliver) : deliver_(std::move(deliver)), thread_([this] { Run(); }) {}
+DecodeThread::DecodeThread(Deliver deliver) : deliver_(std::move(deliver)), thread_([this] { Run(); }) {}
 
-GrLoader::~GrLoader() {
+DecodeThread::~DecodeThread() {
   {
     std::lock_guard<std::mutex> guard(lock_);
     stop_ = true;
@@ -22,12 +22,12 @@ GrLoader::~GrLoader() {
   thread_.join();
 }
 
-bool GrLoader::Add(const std::string& fileName, int picture, bool fromCache) {
+bool DecodeThread::Add(const std::string& fileName, int picture, bool fromCache) {
   {
     std::lock_guard<std::mutex> guard(lock_);
     for (const auto& job : queue_)
       if (job.fileName == fileName) return false;
-    GrLoaderInf job;
+    DecodeJob job;
     job.fileName = fileName;
     job.picture = picture;
     job.fromCache = fromCache;
@@ -37,14 +37,14 @@ bool GrLoader::Add(const std::string& fileName, int picture, bool fromCache) {
   return true;
 }
 
-size_t GrLoader::Waiting() const {
+size_t DecodeThread::Waiting() const {
   std::lock_guard<std::mutex> guard(lock_);
   return queue_.size();
 }
 
-void GrLoader::Run() {
+void DecodeThread::Run() {
   for (;;) {
-    GrLoaderInf job;
+    DecodeJob job;
     {
       std::unique_lock<std::mutex> guard(lock_);
       wake_.wait(guard, [this] { return stop_ || !queue_.empty(); });
@@ -61,10 +61,10 @@ void GrLoader::Run() {
   }
 }
 
-GrLoader::Deliver DeliverQueued(QObject* context, std::function<void(GrLoaderInf&)> apply) {
-  auto shared = std::make_shared<std::function<void(GrLoaderInf&)>>(std::move(apply));
-  return [context, shared](GrLoaderInf&& job) {
-    auto carried = std::make_shared<GrLoaderInf>(std::move(job));
+DecodeThread::Deliver DeliverQueued(QObject* context, std::function<void(DecodeJob&)> apply) {
+  auto shared = std::make_shared<std::function<void(DecodeJob&)>>(std::move(apply));
+  return [context, shared](DecodeJob&& job) {
+    auto carried = std::make_shared<DecodeJob>(std::move(job));
     QMetaObject::invokeMethod(
         context, [shared, carried] { (*shared)(*carried); }, Qt::QueuedConnection);
   };

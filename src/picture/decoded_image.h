@@ -29,8 +29,8 @@ inline constexpr int64_t kMaxPicturePixels = 16'000'000;
 inline constexpr int64_t kMaxComposedBytes = int64_t(256) * 1024 * 1024;
 inline constexpr int64_t kMaxPictureFileBytes = int64_t(64) * 1024 * 1024;
 
-// The colour that stands for "transparent" while animation frames are
-// composed; pixels of exactly this colour in a GIF become transparent too.
-inline constexpr QRgb kKeyColour = 0xFF080808;
+// The color that stands for "transparent" while animation frames are
+// composed; pixels of exactly this color in a GIF become transparent too.
+inline constexpr QRgb kKeyColor = 0xFF080808;
 
 }  // namespace picture

@@ -1,17 +1,17 @@
-#include "markup/picture/loader.h"
+#include "picture/download_queue.h"
 
 #include <vector>
 
 namespace picture {
 
-size_t Loader::Running() const {
+size_t DownloadQueue::Running() const {
   size_t n = 0;
   for (const auto& e : entries_)
     if (e.download) ++n;
   return n;
 }
 
-void Loader::Queue(int picture, const std::string& url, const std::string& target) {
+void DownloadQueue::Queue(int picture, const std::string& url, const std::string& target) {
   for (const auto& e : entries_)
     if (e.url == url) {
       if (hooks_.duplicate) hooks_.duplicate(url);
@@ -21,7 +21,7 @@ void Loader::Queue(int picture, const std::string& url, const std::string& targe
   StartNext();
 }
 
-void Loader::Finished(uint64_t id, bool ok) {
+void DownloadQueue::Finished(uint64_t id, bool ok) {
   for (auto it = entries_.begin(); it != entries_.end(); ++it) {
     if (!it->download || it->download->Id() != id) continue;
     PictData done = std::move(*it);
@@ -34,7 +34,7 @@ void Loader::Finished(uint64_t id, bool ok) {
   }
 }
 
-void Loader::Cancel(int picture) {
+void DownloadQueue::Cancel(int picture) {
   std::vector<std::unique_ptr<RunningDownload>> aborted;
   for (auto it = entries_.begin(); it != entries_.end();) {
     if (it->picture == picture) {
@@ -48,13 +48,13 @@ void Loader::Cancel(int picture) {
   StartNext();
 }
 
-void Loader::CancelAll() {
+void DownloadQueue::CancelAll() {
   std::list<PictData> gone;
   gone.swap(entries_);
   gone.clear();
 }
 
-void Loader::StartNext() {
+void DownloadQueue::StartNext() {
   if (starting_) return;  // a hook called back into the queue
   starting_ = true;
   for (;;) {

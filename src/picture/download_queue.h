@@ -1,5 +1,5 @@
 #pragma once
-// Loader: the queue of picture downloads.  Entries keep their arrival
+// DownloadQueue: the queue of picture downloads.  Entries keep their arrival
 // order and at most five downloads run at once.  How a download is started
 // is given from outside (http_loader.h starts real ones), so the queue
 // itself is plain logic.
@@ -19,7 +19,7 @@ class RunningDownload {
   virtual int64_t Bytes() const = 0;  // body size once finished
 };
 
-class Loader {
+class DownloadQueue {
  public:
   static constexpr size_t kMaxRunning = 5;
 
@@ -41,10 +41,10 @@ class Loader {
     std::unique_ptr<RunningDownload> download;
   };
 
-  explicit Loader(Hooks hooks) : hooks_(std::move(hooks)) {}
-  ~Loader() { CancelAll(); }
-  Loader(const Loader&) = delete;
-  Loader& operator=(const Loader&) = delete;
+  explicit DownloadQueue(Hooks hooks) : hooks_(std::move(hooks)) {}
+  ~DownloadQueue() { CancelAll(); }
+  DownloadQueue(const DownloadQueue&) = delete;
+  DownloadQueue& operator=(const DownloadQueue&) = delete;
 
   void Queue(int picture, const std::string& url, const std::string& target);
   // The final notice of download `id`; ids no entry knows are ignored.

@@ -1,4 +1,4 @@
-#include "markup/picture/gif_decode.h"
+#include "picture/gif_decode.h"
 
 #include <gif_lib.h>
 
@@ -31,12 +31,12 @@ struct GifCloser {
 using GifHandle = std::unique_ptr<GifFileType, GifCloser>;
 
 std::vector<QRgb> Palette(const ColorMapObject* map) {
-  std::vector<QRgb> colours;
-  if (!map || !map->Colors || map->ColorCount <= 0) return colours;
-  colours.reserve(size_t(map->ColorCount));
+  std::vector<QRgb> colors;
+  if (!map || !map->Colors || map->ColorCount <= 0) return colors;
+  colors.reserve(size_t(map->ColorCount));
   for (int i = 0; i < map->ColorCount; ++i)
-    colours.push_back(qRgb(map->Colors[i].Red, map->Colors[i].Green, map->Colors[i].Blue));
-  return colours;
+    colors.push_back(qRgb(map->Colors[i].Red, map->Colors[i].Green, map->Colors[i].Blue));
+  return colors;
 }
 
 // Rows of an interlaced image arrive in four passes.
@@ -86,11 +86,11 @@ bool ReadFrame(GifFileType* gif, const GraphicsControlBlock& control, GifData& o
     return true;
   }
   std::vector<GifPixelType> line(size_t(desc.Width));
-  const size_t colours = frame.palette.size();
+  const size_t colors = frame.palette.size();
   for (int row : RowOrder(desc.Height, desc.Interlace)) {
     if (DGifGetLine(gif, line.data(), desc.Width) != GIF_OK) return false;
     for (GifPixelType index : line)
-      if (index >= colours) return false;
+      if (index >= colors) return false;
     const int y = desc.Top + row;
     if (y < frame.rect.top() || y > frame.rect.bottom()) continue;
     uint8_t* dest = frame.indices.data() + size_t(y - frame.rect.top()) * size_t(frame.rect.width());
@@ -112,18 +112,18 @@ void Draw(const GifFrame& frame, int screenWidth, QRgb* pixels) {
   }
 }
 
-void Fill(const QRect& rect, int screenWidth, QRgb* pixels, QRgb colour) {
+void Fill(const QRect& rect, int screenWidth, QRgb* pixels, QRgb color) {
   for (int y = rect.top(); y <= rect.bottom(); ++y)
-    std::fill_n(pixels + size_t(y) * size_t(screenWidth) + rect.left(), rect.width(), colour);
+    std::fill_n(pixels + size_t(y) * size_t(screenWidth) + rect.left(), rect.width(), color);
 }
 
-// The work image with every key-colour pixel made transparent.
+// The work image with every key-color pixel made transparent.
 QImage Masked(const QImage& work) {
   QImage frame = work.convertToFormat(QImage::Format_ARGB32);
   for (int y = 0; y < frame.height(); ++y) {
     auto* row = reinterpret_cast<QRgb*>(frame.scanLine(y));
     for (int x = 0; x < frame.width(); ++x)
-      if (row[x] == kKeyColour) row[x] = 0;
+      if (row[x] == kKeyColor) row[x] = 0;
   }
   return frame;
 }
@@ -197,10 +197,10 @@ DecodedImage ComposeGif(const GifData& gif) {
   }
 
   // One work image carries the screen from frame to frame; disposal 2
-  // clears the frame's rectangle to the key colour, disposal 3 puts back
+  // clears the frame's rectangle to the key color, disposal 3 puts back
   // the screen as it was before the frame.
   QImage work(gif.width, gif.height, QImage::Format_RGB32);
-  work.fill(kKeyColour);
+  work.fill(kKeyColor);
   QImage beforeFrame;
   for (const GifFrame& frame : gif.frames) {
     if (frame.disposal == 3) beforeFrame = work.copy();
@@ -208,7 +208,7 @@ DecodedImage ComposeGif(const GifData& gif) {
     result.frames.push_back(Masked(work));
     result.delays.push_back(frame.delayMs);
     if (frame.disposal == 2)
-      Fill(frame.rect, w, reinterpret_cast<QRgb*>(work.bits()), kKeyColour);
+      Fill(frame.rect, w, reinterpret_cast<QRgb*>(work.bits()), kKeyColor);
     else if (frame.disposal == 3)
       work = beforeFrame;
   }

@@ -1,7 +1,7 @@
 #pragma once
 // The download queue wired to real HTTP downloads: notices of the
 // downloads arrive on the thread that created this object.
-#include "markup/picture/loader.h"
+#include "picture/download_queue.h"
 
 #include <QObject>
 
@@ -23,12 +23,12 @@ class HttpPictureLoader {
   explicit HttpPictureLoader(Hooks hooks);
   ~HttpPictureLoader();
 
-  Loader& queue() { return *loader_; }
+  DownloadQueue& queue() { return *loader_; }
 
  private:
   QObject context_;  // receives the notices; dies after the loader
   Hooks hooks_;
-  std::unique_ptr<Loader> loader_;
+  std::unique_ptr<DownloadQueue> loader_;
 };
 
 }  // namespace picture

@@ -1,4 +1,4 @@
-#include "markup/picture/jpeg_decode.h"
+#include "picture/jpeg_decode.h"
 
 #include <cstdio>
 #include <csetjmp>

@@ -1,6 +1,6 @@
 #pragma once
 // JPEG decoding through libjpeg.
-#include "markup/picture/decoded_image.h"
+#include "picture/decoded_image.h"
 
 #include <string_view>
 

@@ -1,8 +1,8 @@
-#include "markup/picture/picture_anim.h"
+#include "picture/picture_anim.h"
 
-#include "markup/markup_canvas.h"
+#include "markup/painter_access.h"
 #include "markup/markup_document.h"
-#include "markup/picture/picture_record.h"
+#include "picture/picture_record.h"
 #include "markup/view_globals.h"
 
 #include <QPainter>
@@ -61,7 +61,7 @@ bool PictureAnim::CatchUp(int64_t now) {
 void PictureAnim::DrawFrame(markup::MarkupCanvas& canvas, int x, int y) const {
   if (!picture_ || picture_->image.frames.empty()) return;
   canvas.FillRect(x, y, picture_->image.width, picture_->image.height, background);
-  QPainter* painter = canvas.Painter();
+  QPainter* painter = markup::PainterOf(canvas);
   const size_t index = std::min(size_t(std::max(frame, 0)), picture_->image.frames.size() - 1);
   if (painter) painter->drawImage(QPoint(x, y), picture_->image.frames[index]);
 }

@@ -5,7 +5,7 @@
 // the occurrences inside the visible band.  A record outside the band is
 // never touched: its frame follows the time that passed when it is painted
 // or comes back into view, so it shows a later frame then.
-#include "markup/html_str.h"
+#include "markup/markup_line.h"
 
 #include <QTimer>
 
@@ -23,7 +23,7 @@ namespace picture {
 struct Picture;
 class ViewClock;
 
-class PictureAnim : public markup::HTMLStr::AnimData {
+class PictureAnim : public markup::MarkupLine::AnimData {
  public:
   PictureAnim(const Picture* picture, ViewClock* clock);
   ~PictureAnim() override;
@@ -39,7 +39,7 @@ class PictureAnim : public markup::HTMLStr::AnimData {
   ViewClock* clock() const { return clock_; }
   int Height() const;
   // Fills the picture's rectangle at window position (x, y) with the
-  // background colour and draws the current frame over it.
+  // background color and draws the current frame over it.
   void DrawFrame(markup::MarkupCanvas& canvas, int x, int y) const;
   // The registry is going away: the record stops for good.
   void Detach();

@@ -1,8 +1,8 @@
-#include "markup/picture/picture_decode.h"
+#include "picture/picture_decode.h"
 
-#include "markup/picture/bmp_decode.h"
-#include "markup/picture/gif_decode.h"
-#include "markup/picture/jpeg_decode.h"
+#include "picture/bmp_decode.h"
+#include "picture/gif_decode.h"
+#include "picture/jpeg_decode.h"
 #include "text/bytes.h"
 
 #include <QFile>

@@ -2,7 +2,7 @@
 // Decoding a picture file by its extension: ".gif" and ".jpg" are read as
 // GIF first and as JPEG when that fails, ".bmp" as a bitmap; anything else
 // is not decoded.
-#include "markup/picture/decoded_image.h"
+#include "picture/decoded_image.h"
 
 #include <string>
 #include <string_view>

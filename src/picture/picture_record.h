@@ -1,13 +1,13 @@
 #pragma once
 // Picture: one URL picture of the registry, from its first naming to the end
 // of the program.
-#include "markup/picture/decoded_image.h"
+#include "picture/decoded_image.h"
 
 #include <string>
 #include <unordered_set>
 
 namespace markup {
-class HTMLStr;
+class MarkupLine;
 }
 
 namespace picture {
@@ -28,7 +28,7 @@ struct Picture {
   bool loaded = false;
   DecodedImage image;  // frames at full size and their delays
   // Lines waiting for the real size; emptied once the picture has loaded.
-  std::unordered_set<markup::HTMLStr*> users;
+  std::unordered_set<markup::MarkupLine*> users;
 
   bool Done() const { return stage == Stage::Done; }
   bool Animated() const { return loaded && image.Animated(); }

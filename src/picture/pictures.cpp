@@ -1,12 +1,12 @@
-#include "markup/picture/pictures.h"
+#include "picture/pictures.h"
 
-#include "markup/html_str.h"
-#include "markup/http/http_message.h"
-#include "markup/markup_canvas.h"
+#include "markup/markup_line.h"
+#include "http/http_message.h"
+#include "markup/painter_access.h"
 #include "markup/markup_document.h"
-#include "markup/picture/gr_loader.h"
-#include "markup/picture/http_loader.h"
-#include "markup/picture/picture_anim.h"
+#include "picture/decode_thread.h"
+#include "picture/http_loader.h"
+#include "picture/picture_anim.h"
 #include "markup/view_globals.h"
 
 #include <QCoreApplication>
@@ -25,11 +25,6 @@ constexpr int kPlaceholderSize = 20;
 int64_t SteadyMilliseconds() {
   using namespace std::chrono;
   return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-void PostToController(const char* method) {
-  if (markup::ViewGlobals::Controller)
-    QMetaObject::invokeMethod(markup::ViewGlobals::Controller, method, Qt::QueuedConnection);
 }
 
 // Bytes of the request line and header a picture download sends.
@@ -55,9 +50,9 @@ Pictures::Pictures() : now_(SteadyMilliseconds) {
         },
         Qt::QueuedConnection);
   };
-  hooks.activity = [this](int64_t w, int64_t l) { ReportTraffic(w != 0, l != 0); };
+  hooks.activity = [this](int64_t w, int64_t l) { ReportTraffic(0, 0, w != 0, l != 0); };
   loader_ = std::make_unique<HttpPictureLoader>(std::move(hooks));
-  decoder_ = std::make_unique<GrLoader>(DeliverQueued(&context_, [this](GrLoaderInf& job) { Apply(job); }));
+  decoder_ = std::make_unique<DecodeThread>(DeliverQueued(&context_, [this](DecodeJob& job) { Apply(job); }));
 }
 
 Pictures::~Pictures() {
@@ -86,7 +81,7 @@ size_t Pictures::DownloadsQueued() const { return loader_->queue().Size(); }
 
 // ---- Loading ----
 
-int Pictures::Register(const std::string& rawUrl, markup::HTMLStr* user) {
+int Pictures::Register(const std::string& rawUrl, markup::MarkupLine* user) {
   const std::string url = markup::UnquoteUrl(rawUrl);
   auto [it, added] = numbers_.try_emplace(url, 0);
   if (added) {
@@ -106,7 +101,7 @@ int Pictures::Register(const std::string& rawUrl, markup::HTMLStr* user) {
   return picture.number;
 }
 
-void Pictures::Release(const std::string& url, markup::HTMLStr* user) {
+void Pictures::Release(const std::string& url, markup::MarkupLine* user) {
   auto it = numbers_.find(markup::UnquoteUrl(url));
   if (it == numbers_.end()) return;
   Picture& picture = *pictures_.at(it->second);
@@ -143,10 +138,9 @@ void Pictures::DownloadFinished(int number, const std::string& url, const std::s
                                 bool ok) {
   const int64_t received = loader_->queue().TrafficIn() - trafficSeen_;
   trafficSeen_ += received;
-  markup::ViewGlobals::Traffic_In += received;
-  if (ok) markup::ViewGlobals::Traffic_Out += RequestBytes(url);
-  // The totals just grown reach the lamps with this notice.
-  if (ok || received > 0) ReportTraffic(false, received > 0);
+  const int64_t sent = ok ? RequestBytes(url) : 0;
+  if (ok || received > 0)
+    ReportTraffic(static_cast<uint32_t>(received), static_cast<uint32_t>(sent), false, received > 0);
 
   auto it = pictures_.find(number);
   if (it == pictures_.end()) return;
@@ -158,7 +152,7 @@ void Pictures::DownloadFinished(int number, const std::string& url, const std::s
   QueueDecoding(picture, false);
 }
 
-void Pictures::Apply(GrLoaderInf& job) {
+void Pictures::Apply(DecodeJob& job) {
   auto it = pictures_.find(job.picture);
   if (it == pictures_.end()) return;
   Picture& picture = *it->second;
@@ -170,15 +164,15 @@ void Pictures::Apply(GrLoaderInf& job) {
   picture.stage = Picture::Stage::Done;
   cache_.OnDecoded(picture.url, picture.localFile, picture.fromCache, picture.loaded,
                    TodayDayNumber());
-  if (!picture.loaded) PostToController("PictureLoadFailed");
+  if (!picture.loaded) emit PictureLoadFailed();
   TellUsers(picture);
 }
 
 // Layout runs from the given line to the end of its view, so each view is
 // laid out once, from its first waiting line.
 void Pictures::TellUsers(Picture& picture) {
-  std::map<markup::MarkupDocument*, markup::HTMLStr*> first;
-  for (markup::HTMLStr* line : picture.users) {
+  std::map<markup::MarkupDocument*, markup::MarkupLine*> first;
+  for (markup::MarkupLine* line : picture.users) {
     auto& f = first[line->owner];
     if (!f || line->top < f->top) f = line;
   }
@@ -209,10 +203,8 @@ void Pictures::ClearCache() { cache_.ClearCache(); }
 
 bool Pictures::SaveCacheIndex() const { return cache_.Save(); }
 
-void Pictures::ReportTraffic(bool send, bool receive) const {
-  if (markup::ViewGlobals::Controller)
-    QMetaObject::invokeMethod(markup::ViewGlobals::Controller, "TrafficReport", Qt::QueuedConnection,
-                              Q_ARG(bool, send), Q_ARG(bool, receive));
+void Pictures::ReportTraffic(uint32_t in, uint32_t out, bool send, bool receive) {
+  emit TrafficReport(in, out, send, receive);
 }
 
 // ---- Size and drawing ----
@@ -245,7 +237,7 @@ void Pictures::Draw(int number, markup::MarkupCanvas& canvas, int x, int y) cons
     markup::DrawPicturePlaceholder(canvas, x, y, p && p->Done());
     return;
   }
-  if (QPainter* painter = canvas.Painter()) painter->drawImage(QPoint(x, y), p->image.frames.front());
+  if (QPainter* painter = markup::PainterOf(canvas)) painter->drawImage(QPoint(x, y), p->image.frames.front());
 }
 
 // ---- Animation ----
@@ -265,7 +257,7 @@ ViewClock* Pictures::ClockFor(markup::MarkupDocument& document) {
   return clock.get();
 }
 
-void Pictures::PlaceOccurrence(markup::HTMLStr& line, int number, int key, int x, int y,
+void Pictures::PlaceOccurrence(markup::MarkupLine& line, int number, int key, int x, int y,
                                int32_t background) {
   for (auto& record : line.anims)
     if (record->key == key) {
@@ -285,7 +277,7 @@ void Pictures::PlaceOccurrence(markup::HTMLStr& line, int number, int key, int x
   placed->StartOrStop(line.hidden);
 }
 
-void Pictures::PaintOccurrence(markup::HTMLStr& line, int key, int x, int y,
+void Pictures::PaintOccurrence(markup::MarkupLine& line, int key, int x, int y,
                                markup::MarkupCanvas& canvas) {
   for (auto& data : line.anims) {
     if (data->key != key) continue;

@@ -9,8 +9,8 @@
 // Everything here runs on the GUI thread; the class needs a
 // QCoreApplication (a QGuiApplication for drawing text elsewhere) but no
 // widgets.
-#include "markup/picture/cache_index.h"
-#include "markup/picture/picture_record.h"
+#include "picture/cache_index.h"
+#include "picture/picture_record.h"
 #include "markup/picture_registry.h"
 
 #include <QObject>
@@ -27,12 +27,13 @@ class MarkupDocument;
 
 namespace picture {
 
-class GrLoader;
+class DecodeThread;
 class HttpPictureLoader;
 class ViewClock;
-struct GrLoaderInf;
+struct DecodeJob;
 
-class Pictures : public markup::PictureRegistry {
+class Pictures : public QObject, public markup::PictureRegistry {
+  Q_OBJECT
  public:
   // A URL was queued for download while already in the queue.  The main
   // window shows its question box ("Повтор загрузки", caption "Внимание")
@@ -47,16 +48,16 @@ class Pictures : public markup::PictureRegistry {
   Pictures& operator=(const Pictures&) = delete;
 
   // markup::PictureRegistry
-  int Register(const std::string& url, markup::HTMLStr* user) override;
-  void Release(const std::string& url, markup::HTMLStr* user) override;
+  int Register(const std::string& url, markup::MarkupLine* user) override;
+  void Release(const std::string& url, markup::MarkupLine* user) override;
   int Width(int number) const override;
   int Height(int number) const override;
   markup::PictureState State(int number) const override;
   bool IsAnimated(int number) const override;
   void Draw(int number, markup::MarkupCanvas& canvas, int x, int y) const override;
-  void PlaceOccurrence(markup::HTMLStr& line, int number, int key, int x, int y,
+  void PlaceOccurrence(markup::MarkupLine& line, int number, int key, int x, int y,
                        int32_t background) override;
-  void PaintOccurrence(markup::HTMLStr& line, int key, int x, int y,
+  void PaintOccurrence(markup::MarkupLine& line, int key, int x, int y,
                        markup::MarkupCanvas& canvas) override;
   void RefreshFailed() override;
   void StopDownloads() override;
@@ -83,14 +84,21 @@ class Pictures : public markup::PictureRegistry {
   // Milliseconds of the animation clocks; tests drive them by hand.
   void SetTimeSource(std::function<int64_t()> now) { now_ = std::move(now); }
 
+ signals:
+  // A picture finished without loading ("refresh pictures" has work).
+  void PictureLoadFailed();
+  // Download traffic: bytes received and sent since the last report, and
+  // which lamps to light.  Connect queued: it is sent from inside loading.
+  void TrafficReport(quint32 in, quint32 out, bool send, bool receive);
+
  private:
   void StartLoading(Picture& picture);
   void QueueDecoding(Picture& picture, bool fromCache);
   void DownloadFinished(int number, const std::string& url, const std::string& target, bool ok);
-  void Apply(GrLoaderInf& job);
+  void Apply(DecodeJob& job);
   void TellUsers(Picture& picture);
   ViewClock* ClockFor(markup::MarkupDocument& document);
-  void ReportTraffic(bool send, bool receive) const;
+  void ReportTraffic(uint32_t in, uint32_t out, bool send, bool receive);
   int64_t Now() const;
 
   QObject context_;  // queued work lands here; outlives the loaders below
@@ -100,11 +108,11 @@ class Pictures : public markup::PictureRegistry {
   int lastNumber_ = 0;
   int downloadsStarted_ = 0;
   int decodings_ = 0;
-  int64_t trafficSeen_ = 0;  // the loader's byte count already added to Traffic_In
+  int64_t trafficSeen_ = 0;  // the loader's byte count already reported
   std::function<int64_t()> now_;
   std::map<const markup::MarkupDocument*, std::unique_ptr<ViewClock>> clocks_;
   std::unique_ptr<HttpPictureLoader> loader_;
-  std::unique_ptr<GrLoader> decoder_;
+  std::unique_ptr<DecodeThread> decoder_;
 };
 
 // Creates the process-wide registry once and makes every view use it.  The

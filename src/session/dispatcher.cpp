@@ -1,7 +1,7 @@
 #include "session/dispatcher.h"
 
 #include "markup/markup_document.h"
-#include "media/settings.h"
+#include "settings/settings.h"
 #include "text/bytes.h"
 #include "text/cp1251.h"
 #include "text/perl_regex.h"
@@ -18,7 +18,7 @@ void DropBoldName(std::string& text) {
   text = boldName.ReplaceFirst(text, "");
 }
 
-// The comm key of a line's markup: what follows the colour prefix, up to
+// The comm key of a line's markup: what follows the color prefix, up to
 // the first " <b>" of the line.
 std::string KeyOfCommLine(const std::string& markup) {
   const std::string prefix = kBlackOnWhite;
@@ -30,7 +30,7 @@ std::string KeyOfCommLine(const std::string& markup) {
 
 }  // namespace
 
-Dispatcher::Dispatcher(media::Settings& settings, DispatcherHost& host, markup::MarkupDocument& comm,
+Dispatcher::Dispatcher(settings::Settings& settings, DispatcherHost& host, markup::MarkupDocument& comm,
                        markup::MarkupDocument& priv)
     : settings_(settings), host_(host), comm_(comm), priv_(priv) {}
 
@@ -98,8 +98,8 @@ void Dispatcher::ChatMessage(const wire::Record& record) {
   const std::string& lineField = Field(record, "Line");
   const std::string tag = lineField.size() > 2 ? lineField.substr(lineField.size() - 2) : lineField;
   const std::string& mid = Field(record, "Mid");
-  const uint32_t textColour = wire::WireToColor(Field(record, "CText"), 0);
-  const uint32_t backColour = wire::WireToColor(Field(record, "CBacg"), 0xFFFFFF);
+  const uint32_t textColor = wire::WireToColor(Field(record, "CText"), 0);
+  const uint32_t backColor = wire::WireToColor(Field(record, "CBacg"), 0xFFFFFF);
   const std::string& userName = settings_.UserName;
 
   std::string text = Field(record, "Mess");
@@ -124,16 +124,8 @@ void Dispatcher::ChatMessage(const wire::Record& record) {
   }
 
   if (!blackListed && !isPublic) {
-    if (text::StartsWith(text, kChessPrefix)) {
-      host_.GameMessage(GameKind::Chess, text, sender, lead, textColour, backColour);
-      return;
-    }
-    if (text::StartsWith(text, kCheckersPrefix)) {
-      host_.GameMessage(GameKind::Checkers, text, sender, lead, textColour, backColour);
-      return;
-    }
-    if (text::StartsWith(text, kReversiPrefix)) {
-      host_.GameMessage(GameKind::Reversi, text, sender, lead, textColour, backColour);
+    if (const std::optional<games::GameKind> kind = games::GameKindOf(text)) {
+      host_.GameMessage(*kind, text, sender, lead, textColor, backColor);
       return;
     }
     if (text::StartsWith(text, kDirectLinkNotice)) {
@@ -172,13 +164,13 @@ void Dispatcher::ChatMessage(const wire::Record& record) {
       pane.AddLink(sender + ":", text::W("Для ") + sender + (isPublic ? "(" + tag + "):" : std::string(":")));
     }
     pane.AddString("</b> ");
-    pane.SetColor(static_cast<int32_t>(textColour), static_cast<int32_t>(backColour));
+    pane.SetColor(static_cast<int32_t>(textColor), static_cast<int32_t>(backColor));
     pane.AddString(host_.CodesToMarkup(shown));
     pane.EndUpdate(false);
   }
 
   const bool personal = !isPublic || (!userName.empty() && text::Contains(text, userName) && sender != userName);
-  host_.React(personal ? kReactPersonal : kReactPublic);
+  host_.React(personal ? settings::ReactionSet::Personal : settings::ReactionSet::Public);
 }
 
 }  // namespace session

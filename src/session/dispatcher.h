@@ -6,27 +6,18 @@
 #include <string>
 #include <unordered_map>
 
+#include "games/game_kind.h"
 #include "session/wire.h"
+#include "settings/settings.h"
 
 namespace markup {
 class MarkupDocument;
 }
-namespace media {
-class Settings;
-}
 
 namespace session {
 
-enum class GameKind { Chess, Checkers, Reversi };
-
-// Game prefixes inside private message texts.
-inline constexpr const char* kChessPrefix = "Gm:Chs:";
-inline constexpr const char* kCheckersPrefix = "Gm:Chk:";
-inline constexpr const char* kReversiPrefix = "Gm:Rvs:";
 inline constexpr const char* kDirectLinkNotice = "DirectLink::TryToConnect";
 
-// Reaction sets: which event made the sound or raised the window.
-enum ReactionSet { kReactPublic = 0, kReactPersonal = 1, kReactFriend = 2, kReactGame = 3 };
 
 class DispatcherHost {
  public:
@@ -39,13 +30,13 @@ class DispatcherHost {
   virtual void Acknowledgement(const wire::Record& record, const std::string& line) = 0;
   virtual void OnlineListRecord(const std::string& body) = 0;
   virtual bool BlackListed(const std::string& name) = 0;
-  virtual void React(ReactionSet set) = 0;
+  virtual void React(settings::ReactionSet set) = 0;
   // Message text (decoded) to markup, smiley and picture codes replaced.
   virtual std::string CodesToMarkup(const std::string& text) = 0;
   virtual void ArchiveLine(const std::string& line) = 0;
   // Game traffic, still escaped and with its prefix.
-  virtual void GameMessage(GameKind, const std::string& /*text*/, const std::string& /*sender*/,
-                           const std::string& /*lead*/, uint32_t /*textColour*/, uint32_t /*backColour*/) {}
+  virtual void GameMessage(games::GameKind, const std::string& /*text*/, const std::string& /*sender*/,
+                           const std::string& /*lead*/, uint32_t /*textColor*/, uint32_t /*backColor*/) {}
   virtual void DirectLinkNotice(const std::string& /*sender*/) {}
   // Service replies.
   virtual void OwnInformation(const wire::Record&) {}
@@ -60,7 +51,7 @@ class Dispatcher {
   // Received message texts longer than this are shown cut, with "…".
   static constexpr size_t kMaxShownText = 64 * 1024;
 
-  Dispatcher(media::Settings& settings, DispatcherHost& host, markup::MarkupDocument& comm,
+  Dispatcher(settings::Settings& settings, DispatcherHost& host, markup::MarkupDocument& comm,
              markup::MarkupDocument& priv);
 
   void Dispatch(const std::string& line);
@@ -75,7 +66,7 @@ class Dispatcher {
   void TraceUnknown(const std::string& line);
   bool SeenInComm(const std::string& key) const;
 
-  media::Settings& settings_;
+  settings::Settings& settings_;
   DispatcherHost& host_;
   markup::MarkupDocument& comm_;
   markup::MarkupDocument& priv_;

@@ -1,4 +1,4 @@
-#include "media/ini_file.h"
+#include "settings/ini_file.h"
 
 #include <unistd.h>
 
@@ -7,7 +7,7 @@
 #include "text/bytes.h"
 #include "text/line_file.h"
 
-namespace media {
+namespace settings {
 namespace {
 
 std::string_view TrimBlanks(std::string_view s) {
@@ -229,4 +229,4 @@ bool IniFile::Delete(std::string_view section, std::string_view key) {
   return Replace(Join(lines));
 }
 
-}  // namespace media
+}  // namespace settings

@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-namespace media {
+namespace settings {
 
 class IniFile {
  public:
@@ -69,4 +69,4 @@ class IniFile {
   std::optional<std::optional<std::string>> snapshot_;
 };
 
-}  // namespace media
+}  // namespace settings

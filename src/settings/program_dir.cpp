@@ -1,4 +1,4 @@
-#include "media/program_dir.h"
+#include "settings/program_dir.h"
 
 #include <unistd.h>
 
@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <system_error>
 
-namespace media {
+namespace settings {
 namespace {
 
 constexpr std::string_view kOption = "--data-dir";
@@ -68,4 +68,4 @@ std::string ProgramDirForThisProcess(const QStringList& arguments) {
   return ResolveProgramDir(args, exeDir, perUser);
 }
 
-}  // namespace media
+}  // namespace settings

@@ -9,7 +9,7 @@
 
 #include <QtCore/qcontainerfwd.h>  // QStringList
 
-namespace media {
+namespace settings {
 
 // The DIR of the last "--data-dir DIR" or "--data-dir=DIR" among the
 // arguments (the first one is the program and is skipped); nothing when
@@ -27,4 +27,4 @@ std::string ResolveProgramDir(const std::vector<std::string>& arguments,
 // QCoreApplication (which must exist) and QStandardPaths::AppDataLocation.
 std::string ProgramDirForThisProcess(const QStringList& arguments);
 
-}  // namespace media
+}  // namespace settings

@@ -1,4 +1,4 @@
-#include "media/settings.h"
+#include "settings/settings.h"
 
 #include <algorithm>
 #include <limits>
@@ -7,7 +7,7 @@
 
 #include "text/cp1251.h"
 
-namespace media {
+namespace settings {
 namespace {
 
 using FieldRef = std::variant<bool*, int*, std::string*>;
@@ -129,12 +129,9 @@ void ReadField(const IniFile& ini, const KeyBinding& b, const FieldRef& ref) {
 Settings::Settings() : HelloText(text::W("Прибежал %s, весело помахивая хвостиком")) {}
 
 void Settings::Load(const std::string& programDir) {
-  // Start from the defaults, keeping the facts that are not stored.
-  bool audio = AudioOutput;
   *this = Settings();
   ProgramDir = programDir;
   if (!ProgramDir.empty() && ProgramDir.back() != '/') ProgramDir += '/';
-  AudioOutput = audio;
 
   // One reading of the file serves every key; it is taken again after each
   // write-back, which goes through the field's own writer.
@@ -226,9 +223,5 @@ int Settings::TakeAckID() {
   return id;
 }
 
-Settings& AppSettings() {
-  static Settings settings;
-  return settings;
-}
 
-}  // namespace media
+}  // namespace settings

@@ -9,14 +9,15 @@
 #include <string>
 #include <utility>
 
-#include "media/ini_file.h"
-#include "media/translit_table.h"
+#include "settings/ini_file.h"
+#include "settings/translit_table.h"
 
-namespace media {
+namespace settings {
 
-// Event kinds of the reaction sets.
-enum ReactionEvent { kEventPublic = 0, kEventPersonal = 1, kEventFriendOnline = 2, kEventGame = 3 };
-constexpr int kReactionEventCount = 4;
+// The reaction sets: which kind of event makes the sound or raises the
+// window.  The values index the [Sounds] arrays.
+enum class ReactionSet { Public = 0, Personal = 1, FriendOnline = 2, Game = 3 };
+constexpr int kReactionSetCount = 4;
 
 // [Caching]
 struct CachingSettings {
@@ -66,10 +67,10 @@ class Settings {
   // ---- [Caching] ----
   CachingSettings Caching;
 
-  // ---- [Sounds] ----  reaction sets, indexed by ReactionEvent
-  std::array<int, kReactionEventCount> AnswerType = {0, 1, 0, 1};  // 0 none, 1 beep, 2 Wave
-  std::array<std::string, kReactionEventCount> Wave;
-  std::array<bool, kReactionEventCount> StealFocus = {false, true, false, true};
+  // ---- [Sounds] ----  reaction sets, indexed by ReactionSet
+  std::array<int, kReactionSetCount> AnswerType = {0, 1, 0, 1};  // 0 none, 1 beep, 2 Wave
+  std::array<std::string, kReactionSetCount> Wave;
+  std::array<bool, kReactionSetCount> StealFocus = {false, true, false, true};
   bool PlayNow = true;
   int LastWav = 1;
 
@@ -78,8 +79,7 @@ class Settings {
   std::string Divider = "_";
 
   // ---- start-up facts, not stored ----
-  std::string ProgramDir;    // file-system path (not Windows-1251), ends with "/"
-  bool AudioOutput = false;  // an audio output device exists
+  std::string ProgramDir;  // file-system path (not Windows-1251), ends with "/"
 
   Settings();
 
@@ -128,7 +128,5 @@ class Settings {
   int TakeAckID();
 };
 
-// The process-wide instance the main window loads and every part reads.
-Settings& AppSettings();
 
-}  // namespace media
+}  // namespace settings

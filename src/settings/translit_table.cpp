@@ -1,8 +1,8 @@
-#include "media/translit_table.h"
+#include "settings/translit_table.h"
 
 #include "text/cp1251.h"
 
-namespace media {
+namespace settings {
 
 const std::string& TranslitLowerLetters() {
   static const std::string letters = text::W("абвгдеёжзийклмнопрстуфхцчшщьыъэюя");
@@ -23,4 +23,4 @@ const TranslitSequences& DefaultTranslitTable() {
   return table;
 }
 
-}  // namespace media
+}  // namespace settings

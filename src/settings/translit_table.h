@@ -4,7 +4,7 @@
 #include <array>
 #include <string>
 
-namespace media {
+namespace settings {
 
 constexpr int kTranslitLetterCount = 33;
 using TranslitSequences = std::array<std::string, kTranslitLetterCount>;
@@ -17,4 +17,4 @@ const std::string& TranslitUpperLetters();  // "АБВГДЕЁЖЗИЙКЛМНО
 // settings dialog restores.
 const TranslitSequences& DefaultTranslitTable();
 
-}  // namespace media
+}  // namespace settings

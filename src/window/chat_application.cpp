@@ -3,6 +3,8 @@
 #include "window/modal_boxes.h"
 #include <exception>
 
+namespace window {
+
 ChatApplication::ChatApplication(int& argc, char** argv) : QApplication(argc, argv) {
   setApplicationName("Chat browser");
   setApplicationDisplayName("Chat browser");
@@ -12,9 +14,11 @@ bool ChatApplication::notify(QObject* receiver, QEvent* event) {
   try {
     return QApplication::notify(receiver, event);
   } catch (const std::exception& e) {
-    window::ShowModal(nullptr, {window::ModalBox::Error, applicationName(), QString::fromLocal8Bit(e.what())});
+    ShowModal(nullptr, {ModalBox::Kind::Error, applicationName(), QString::fromLocal8Bit(e.what())});
   } catch (...) {
-    window::ShowModal(nullptr, {window::ModalBox::Error, applicationName(), "Unknown error"});
+    ShowModal(nullptr, {ModalBox::Kind::Error, applicationName(), "Unknown error"});
   }
   return false;
 }
+
+}  // namespace window

@@ -2,8 +2,8 @@
 #include <QScreen>
 #include <exception>
 
-#include "media/program_dir.h"
-#include "media/settings.h"
+#include "settings/program_dir.h"
+#include "settings/settings.h"
 #include "window/chat_application.h"
 #include "window/login_dialog.h"
 #include "window/main_window.h"
@@ -11,20 +11,20 @@
 #include "window/shutdown_signals.h"
 
 int main(int argc, char** argv) {
-  ChatApplication app(argc, argv);
+  window::ChatApplication app(argc, argv);
   try {
-    media::Settings& settings = media::AppSettings();
-    settings.Load(media::ProgramDirForThisProcess(app.arguments()));
-    TMainForm form(settings);
-    TReg reg(settings, &form);
-    form.SetLoginDialog(&reg);
+    settings::Settings settings;
+    settings.Load(settings::ProgramDirForThisProcess(app.arguments()));
+    window::MainWindow form(settings);
+    window::LoginDialog login(settings, &form);
+    form.SetLoginDialog(&login);
     // Without a window manager showMaximized() alone keeps the design size.
     if (const QScreen* screen = form.screen()) form.setGeometry(screen->availableGeometry());
     form.showMaximized();
     window::CloseOnShutdownSignals(&form);
     return app.exec();
   } catch (const std::exception& e) {
-    window::ShowModal(nullptr, {window::ModalBox::Error, "Chat browser", QString::fromLocal8Bit(e.what())});
+    window::ShowModal(nullptr, {window::ModalBox::Kind::Error, "Chat browser", QString::fromLocal8Bit(e.what())});
     return 1;
   }
 }

@@ -9,8 +9,8 @@ class QWidget;
 namespace window {
 
 struct ModalBox {
-  enum Kind { Warning, Question, Information, Error };
-  Kind kind = Warning;
+  enum class Kind { Warning, Question, Information, Error };
+  Kind kind = Kind::Warning;
   QString caption;
   QString text;
 };

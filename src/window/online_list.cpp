@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "markup/markup_document.h"
-#include "media/settings.h"
+#include "settings/settings.h"
 #include "session/wire.h"
 #include "text/bytes.h"
 #include "text/line_file.h"
@@ -36,7 +36,7 @@ bool ContactLists::Save(const std::string& programDir) const {
   return a && b;
 }
 
-OnlineList::OnlineList(media::Settings& settings, ContactLists& contacts, markup::MarkupDocument& users)
+OnlineList::OnlineList(settings::Settings& settings, ContactLists& contacts, markup::MarkupDocument& users)
     : settings_(settings), contacts_(contacts), users_(users) {}
 
 std::vector<OnlineList::Entry> OnlineList::FieldEntries() const {
@@ -69,12 +69,12 @@ bool OnlineList::ShowOnlineList(const std::string& body) {
     users_.NewString("<nobr><b>", kBlack, kWhite);
     users_.AddLink("PR", e.name);
     users_.AddString("</b>");
-    int32_t colour = 0xFF00FF;
+    int32_t color = 0xFF00FF;
     if (text::StartsWith(text::Lower(e.ver), "html"))
-      colour = kBlack;
+      color = kBlack;
     else if (text::Contains(e.ver, "Java"))
-      colour = 0x808080;
-    users_.SetColor(colour, kWhite);
+      color = 0x808080;
+    users_.SetColor(color, kWhite);
     users_.AddString(" " + e.name);
     if (e.sex == "m")
       users_.AddString(" <pict=-19>");

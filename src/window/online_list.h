@@ -6,7 +6,7 @@
 namespace markup {
 class MarkupDocument;
 }
-namespace media {
+namespace settings {
 class Settings;
 }
 
@@ -23,7 +23,7 @@ struct ContactLists {
 
 class OnlineList {
  public:
-  OnlineList(media::Settings& settings, ContactLists& contacts, markup::MarkupDocument& users);
+  OnlineList(settings::Settings& settings, ContactLists& contacts, markup::MarkupDocument& users);
 
   // Rebuilds the pane from a list body; true when a friend came online.
   bool ShowOnlineList(const std::string& body);
@@ -47,7 +47,7 @@ class OnlineList {
   std::vector<Entry> FieldEntries() const;
   std::string CompactClientInfo(const std::string& name) const;
 
-  media::Settings& settings_;
+  settings::Settings& settings_;
   ContactLists& contacts_;
   markup::MarkupDocument& users_;
   std::string lastListText_;

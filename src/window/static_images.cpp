@@ -2,7 +2,7 @@
 
 #include <QPainter>
 
-#include "markup/markup_canvas.h"
+#include "markup/painter_access.h"
 #include "markup/view_globals.h"
 #include "resources/images.h"
 
@@ -18,7 +18,7 @@ void InstallStaticImages() {
     if (!image || image->isNull()) return mode == 0 ? 0 : 1;
     if (mode == 1) return image->width();
     if (mode == 2) return image->height();
-    if (canvas && canvas->Painter()) canvas->Painter()->drawImage(x, y, *image);
+    if (QPainter* painter = canvas ? markup::PainterOf(*canvas) : nullptr) painter->drawImage(x, y, *image);
     return 0;
   };
 }

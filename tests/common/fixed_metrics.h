@@ -23,11 +23,11 @@ struct DrawnText {
   int x, top;
   std::string text;
   markup::FontSpec font;
-  int32_t colour;
+  int32_t color;
 };
 struct Fill {
   int x, y, w, h;
-  int32_t colour;
+  int32_t color;
 };
 struct Square {
   int x, y, w, h;
@@ -35,12 +35,12 @@ struct Square {
 
 class RecordingCanvas : public markup::MarkupCanvas {
  public:
-  void FillRect(int x, int y, int w, int h, int32_t colour) override {
-    fills.push_back({x, y, w, h, colour});
+  void FillRect(int x, int y, int w, int h, int32_t color) override {
+    fills.push_back({x, y, w, h, color});
   }
   void DrawText(int x, int top, std::string_view text, const markup::FontSpec& font,
-                int32_t colour) override {
-    texts.push_back({x, top, std::string(text), font, colour});
+                int32_t color) override {
+    texts.push_back({x, top, std::string(text), font, color});
   }
   void DrawDottedRect(int x, int y, int w, int h, int32_t) override { squares.push_back({x, y, w, h}); }
   void DrawLine(int, int, int, int, int32_t) override { ++lines; }

@@ -12,14 +12,14 @@ int Write(GifFileType* gif, const GifByteType* data, int n) {
   return n;
 }
 
-ColorMapObject* Map(const std::vector<QRgb>& colours) {
-  if (colours.empty()) return nullptr;
+ColorMapObject* Map(const std::vector<QRgb>& colors) {
+  if (colors.empty()) return nullptr;
   int size = 2;
-  while (size < int(colours.size())) size *= 2;
+  while (size < int(colors.size())) size *= 2;
   std::vector<GifColorType> entries(size_t(size), GifColorType{0, 0, 0});
-  for (size_t i = 0; i < colours.size(); ++i)
-    entries[i] = GifColorType{GifByteType(qRed(colours[i])), GifByteType(qGreen(colours[i])),
-                              GifByteType(qBlue(colours[i]))};
+  for (size_t i = 0; i < colors.size(); ++i)
+    entries[i] = GifColorType{GifByteType(qRed(colors[i])), GifByteType(qGreen(colors[i])),
+                              GifByteType(qBlue(colors[i]))};
   return GifMakeMapObject(size, entries.data());
 }
 
@@ -75,13 +75,6 @@ TestFrame Solid(int x, int y, int w, int h, uint8_t index, int disposal) {
   f.disposal = disposal;
   f.pixels.assign(size_t(w * h), index);
   return f;
-}
-
-void EnsureApp() {
-  static int argc = 1;
-  static char name[] = "chat_picture_tests";
-  static char* argv[] = {name, nullptr};
-  if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
 }
 
 }  // namespace testing_picture

@@ -13,19 +13,17 @@ struct TestFrame {
   int delayCs = 0;
   int transparent = -1;
   bool interlaced = false;
-  std::vector<QRgb> palette;     // local colour map; empty = use the global one
+  std::vector<QRgb> palette;     // local color map; empty = use the global one
   std::vector<uint8_t> pixels;   // w * h indices, row by row
 };
 
-// palette: the global colour map (may be empty); sizes are rounded up to a
+// palette: the global color map (may be empty); sizes are rounded up to a
 // power of two with black entries.
 std::string MakeGif(int width, int height, const std::vector<QRgb>& palette,
                     const std::vector<TestFrame>& frames);
 
-// A frame of one colour index.
+// A frame of one color index.
 TestFrame Solid(int x, int y, int w, int h, uint8_t index, int disposal = 0);
 
-// The QCoreApplication the queued-delivery tests need.
-void EnsureApp();
 
 }  // namespace testing_picture

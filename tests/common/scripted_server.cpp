@@ -11,14 +11,6 @@
 
 namespace testing_http {
 
-void EnsureApp() {
-  static int argc = 1;
-  static char name[] = "chat_http_tests";
-  static char* argv[] = {name, nullptr};
-  static QCoreApplication* app = QCoreApplication::instance() ? nullptr : new QCoreApplication(argc, argv);
-  (void)app;
-}
-
 std::string Gzip(const std::string& data) {
   z_stream z{};
   deflateInit2(&z, Z_BEST_COMPRESSION, Z_DEFLATED, 31, 9, Z_DEFAULT_STRATEGY);
@@ -46,7 +38,6 @@ bool Spin(const std::function<bool()>& done) {
 }  // namespace
 
 ScriptedServer::ScriptedServer() {
-  EnsureApp();
   connect(&server_, &QTcpServer::newConnection, this, &ScriptedServer::OnConnection);
   server_.listen(QHostAddress::LocalHost, 0);
 }
@@ -82,15 +73,15 @@ http::NoticeHandler NoticeLog::Handler() {
   return [this](const http::DownloadNotice& n) { notices.push_back(n); };
 }
 
-bool NoticeLog::HasFinal() const { return FinalKind() != 0; }
+bool NoticeLog::HasFinal() const { return FinalKind().has_value(); }
 
-int NoticeLog::FinalKind() const {
+std::optional<http::NoticeKind> NoticeLog::FinalKind() const {
   for (const auto& n : notices)
-    if (n.kind == http::kNoticeDone || n.kind == http::kNoticeFailed) return n.kind;
-  return 0;
+    if (n.kind == http::NoticeKind::Done || n.kind == http::NoticeKind::Failed) return n.kind;
+  return std::nullopt;
 }
 
-bool NoticeLog::Has(int kind, int64_t w, int64_t l) const {
+bool NoticeLog::Has(http::NoticeKind kind, int64_t w, int64_t l) const {
   for (const auto& n : notices)
     if (n.kind == kind && n.w == w && n.l == l) return true;
   return false;
@@ -100,7 +91,7 @@ bool NoticeLog::WaitFinal() {
   return Spin([this] { return HasFinal(); });
 }
 
-bool NoticeLog::WaitFor(int kind) {
+bool NoticeLog::WaitFor(http::NoticeKind kind) {
   return Spin([this, kind] {
     for (const auto& n : notices)
       if (n.kind == kind) return true;

@@ -4,9 +4,10 @@
 #include <QObject>
 #include <QTcpServer>
 
-#include "markup/http/download_notice.h"
+#include "http/download_notice.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,8 +15,6 @@ class QTcpSocket;
 
 namespace testing_http {
 
-// The QCoreApplication every test here needs, created once.
-void EnsureApp();
 
 // gzip-encoded form of `data` (a complete gzip member).
 std::string Gzip(const std::string& data);
@@ -52,12 +51,13 @@ class NoticeLog : public QObject {
   std::vector<http::DownloadNotice> notices;
   http::NoticeHandler Handler();
   bool HasFinal() const;
-  int FinalKind() const;
-  bool Has(int kind, int64_t w, int64_t l) const;
+  // The final notice's kind, none while there is none.
+  std::optional<http::NoticeKind> FinalKind() const;
+  bool Has(http::NoticeKind kind, int64_t w, int64_t l) const;
   // Runs the event loop until the final notice (false after a generous guard).
   bool WaitFinal();
   // Runs the event loop until some notice of `kind` has arrived.
-  bool WaitFor(int kind);
+  bool WaitFor(http::NoticeKind kind);
 };
 
 // Runs the event loop until `done` holds, for at most a generous guard.

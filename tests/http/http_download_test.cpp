@@ -1,4 +1,4 @@
-#include "markup/http/http_load.h"
+#include "http/http_download.h"
 
 #include "scripted_server.h"
 
@@ -22,7 +22,6 @@ namespace {
 class Download : public ::testing::Test {
  protected:
   void SetUp() override {
-    EnsureApp();
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     tmp_ = QString(CHAT_BINARY_DIR "/http-test-tmp/") + info->name();
     QDir(tmp_).removeRecursively();
@@ -35,9 +34,9 @@ class Download : public ::testing::Test {
   }
   QStringList ZlbFiles() const { return QDir(tmp_).entryList({"ZLB*"}, QDir::Files); }
   std::string TmpPath(const char* name) const { return (tmp_ + "/" + name).toStdString(); }
-  std::unique_ptr<TZevoHTTPLoad> Start(const std::string& url, bool gzip, NoticeLog& log,
+  std::unique_ptr<HttpDownload> Start(const std::string& url, bool gzip, NoticeLog& log,
                                        const std::string& target = {}) {
-    return std::make_unique<TZevoHTTPLoad>(url, gzip, &log, log.Handler(), target);
+    return std::make_unique<HttpDownload>(url, gzip, &log, log.Handler(), target);
   }
   static std::string ReadFile(const std::string& path) {
     QFile f(QString::fromStdString(path));
@@ -59,16 +58,16 @@ TEST_F(Download, SendsExactRequestBytesAndDeliversBody) {
   NoticeLog log;
   auto load = Start(server.Url("/a.gif"), false, log);
   ASSERT_TRUE(log.WaitFinal());
-  EXPECT_EQ(log.FinalKind(), kNoticeDone);
+  EXPECT_EQ(log.FinalKind(), NoticeKind::Done);
   EXPECT_EQ(server.Request(), "GET /a.gif HTTP/1.0\nHost: 127.0.0.1:" + std::to_string(server.Port()) + "\n\n");
   EXPECT_EQ(load->GetData(), "hello");
   EXPECT_EQ(load->Bytes(), 5);
   // Starting, then data with progress against the declared length.
   ASSERT_FALSE(log.notices.empty());
-  EXPECT_EQ(log.notices.front().kind, kNoticeActivity);
+  EXPECT_EQ(log.notices.front().kind, NoticeKind::Activity);
   EXPECT_EQ(log.notices.front().w, 1);
-  EXPECT_TRUE(log.Has(kNoticeProgress, 5, 5));
-  EXPECT_TRUE(log.Has(kNoticeActivity, 0, 1));
+  EXPECT_TRUE(log.Has(NoticeKind::Progress, 5, 5));
+  EXPECT_TRUE(log.Has(NoticeKind::Activity, 0, 1));
   for (const auto& n : log.notices) EXPECT_EQ(n.id, load->Id());
 }
 
@@ -82,15 +81,15 @@ TEST_F(Download, GzipRequestAndUnpackedBodyInMemory) {
   NoticeLog log;
   auto load = Start(server.Url("/arx.cgi?arx=1"), true, log);
   ASSERT_TRUE(log.WaitFinal());
-  EXPECT_EQ(log.FinalKind(), kNoticeDone);
+  EXPECT_EQ(log.FinalKind(), NoticeKind::Done);
   EXPECT_EQ(server.Request(), "GET /arx.cgi?arx=1 HTTP/1.1\nAccept-Encoding: gzip\nHost: 127.0.0.1:" +
                                   std::to_string(server.Port()) + "\n\n");
   EXPECT_EQ(load->GetData(), plain);
   EXPECT_EQ(load->Bytes(), int64_t(plain.size()));
-  EXPECT_TRUE(log.Has(kNoticeGzipProgress, 100, 0));
+  EXPECT_TRUE(log.Has(NoticeKind::GzipProgress, 100, 0));
   int last = 0;
   for (const auto& n : log.notices)
-    if (n.kind == kNoticeGzipProgress) {
+    if (n.kind == NoticeKind::GzipProgress) {
       EXPECT_EQ(n.w % 5, 0);
       EXPECT_GT(n.w, last);
       last = int(n.w);
@@ -107,7 +106,7 @@ TEST_F(Download, GzipIntoTargetFileLeavesDataInFileAndBody) {
   std::string target = TmpPath("p1.gif");
   auto load = Start(server.Url("/p.gif"), true, log, target);
   ASSERT_TRUE(log.WaitFinal());
-  EXPECT_EQ(log.FinalKind(), kNoticeDone);
+  EXPECT_EQ(log.FinalKind(), NoticeKind::Done);
   EXPECT_EQ(ReadFile(target), plain);
   EXPECT_EQ(load->GetData(), plain);
   EXPECT_TRUE(ZlbFiles().isEmpty());
@@ -117,7 +116,7 @@ TEST_F(Download, GzipIntoTargetFileLeavesDataInFileAndBody) {
   NoticeLog log2;
   auto load2 = Start(plainServer.Url("/x.jpg"), false, log2, TmpPath("p2.jpg"));
   ASSERT_TRUE(log2.WaitFinal());
-  EXPECT_EQ(log2.FinalKind(), kNoticeDone);
+  EXPECT_EQ(log2.FinalKind(), NoticeKind::Done);
   EXPECT_EQ(ReadFile(TmpPath("p2.jpg")), "\x01\x02\x03\x04\x05");
 }
 
@@ -130,7 +129,7 @@ TEST_F(Download, BrokenGzipFailsAndRemovesFiles) {
   std::string target = TmpPath("cut.gif");
   auto load = Start(server.Url("/cut.gif"), true, log, target);
   ASSERT_TRUE(log.WaitFinal());
-  EXPECT_EQ(log.FinalKind(), kNoticeFailed);
+  EXPECT_EQ(log.FinalKind(), NoticeKind::Failed);
   EXPECT_FALSE(QFile::exists(QString::fromStdString(target)));
   EXPECT_TRUE(ZlbFiles().isEmpty());
 }
@@ -142,9 +141,9 @@ TEST_F(Download, ZeroContentLengthFinishesWithoutClose) {
   NoticeLog log;
   auto load = Start(server.Url("/empty"), false, log);
   ASSERT_TRUE(log.WaitFinal());
-  EXPECT_EQ(log.FinalKind(), kNoticeDone);
+  EXPECT_EQ(log.FinalKind(), NoticeKind::Done);
   EXPECT_EQ(load->GetData(), "");
-  EXPECT_TRUE(log.Has(kNoticeProgress, 0, 0));
+  EXPECT_TRUE(log.Has(NoticeKind::Progress, 0, 0));
 }
 
 // How a response may end: the close, the declared length (with bytes past
@@ -154,15 +153,15 @@ TEST_F(Download, ResponseEnds) {
   struct Case {
     std::string response;
     bool close;
-    int final;
+    NoticeKind final;
     std::string body;
   };
   const Case cases[] = {
-      {Ok("Server: t\r\n", "partial body"), true, kNoticeDone, "partial body"},
-      {Ok("Content-Length: 100\r\n", "only this"), true, kNoticeDone, "only this"},
-      {"HTTP/1.0 404 Not Found\r\nContent-Length: 4\r\n\r\ngoneGARBAGE", false, kNoticeDone, "gone"},
-      {"HTTP/1.0 200 OK\r\nContent-Le", true, kNoticeFailed, {}},
-      {"HTTP/1.0 200 OK\r\nX: " + std::string(70000, 'h'), false, kNoticeFailed, {}},  // no end
+      {Ok("Server: t\r\n", "partial body"), true, NoticeKind::Done, "partial body"},
+      {Ok("Content-Length: 100\r\n", "only this"), true, NoticeKind::Done, "only this"},
+      {"HTTP/1.0 404 Not Found\r\nContent-Length: 4\r\n\r\ngoneGARBAGE", false, NoticeKind::Done, "gone"},
+      {"HTTP/1.0 200 OK\r\nContent-Le", true, NoticeKind::Failed, {}},
+      {"HTTP/1.0 200 OK\r\nX: " + std::string(70000, 'h'), false, NoticeKind::Failed, {}},  // no end
   };
   for (const Case& c : cases) {
     ScriptedServer server;
@@ -170,10 +169,10 @@ TEST_F(Download, ResponseEnds) {
     server.closeAfterResponse = c.close;
     NoticeLog log;
     // No inactivity time-out can end these in time: only the response can.
-    auto load = std::make_unique<TZevoHTTPLoad>(server.Url("/x"), false, &log, log.Handler(), "", 600000);
+    auto load = std::make_unique<HttpDownload>(server.Url("/x"), false, &log, log.Handler(), "", 600000);
     ASSERT_TRUE(log.WaitFinal());
     EXPECT_EQ(log.FinalKind(), c.final) << c.response.substr(0, 40);
-    if (c.final == kNoticeDone) {
+    if (c.final == NoticeKind::Done) {
       EXPECT_EQ(load->GetData(), c.body) << c.response;
     }
   }
@@ -185,12 +184,12 @@ TEST_F(Download, GetDataWhileRunningShowsBodySoFar) {
   server.closeAfterResponse = false;
   NoticeLog log;
   auto load = Start(server.Url("/arx"), false, log);
-  ASSERT_TRUE(log.WaitFor(kNoticeProgress));
+  ASSERT_TRUE(log.WaitFor(NoticeKind::Progress));
   EXPECT_FALSE(log.HasFinal());
   EXPECT_EQ(load->GetData(), "first");
   server.SendMore("+rest", false);
   ASSERT_TRUE(log.WaitFinal());
-  EXPECT_EQ(log.FinalKind(), kNoticeDone);
+  EXPECT_EQ(log.FinalKind(), NoticeKind::Done);
   EXPECT_EQ(load->GetData(), "first+rest");
 }
 
@@ -211,9 +210,9 @@ TEST_F(Download, SilentServerTimesOut) {
   ScriptedServer server;
   server.neverAnswer = true;
   NoticeLog log;
-  auto load = std::make_unique<TZevoHTTPLoad>(server.Url("/x"), false, &log, log.Handler(), "", 200);
+  auto load = std::make_unique<HttpDownload>(server.Url("/x"), false, &log, log.Handler(), "", 200);
   ASSERT_TRUE(log.WaitFinal());
-  EXPECT_EQ(log.FinalKind(), kNoticeFailed);
+  EXPECT_EQ(log.FinalKind(), NoticeKind::Failed);
 }
 
 TEST_F(Download, UrlWithoutPathFailsWithoutTraffic) {
@@ -221,7 +220,7 @@ TEST_F(Download, UrlWithoutPathFailsWithoutTraffic) {
   NoticeLog log;
   auto load = Start("http://127.0.0.1:" + std::to_string(server.Port()), false, log);
   ASSERT_TRUE(log.WaitFinal());
-  EXPECT_EQ(log.FinalKind(), kNoticeFailed);
+  EXPECT_EQ(log.FinalKind(), NoticeKind::Failed);
   ASSERT_EQ(log.notices.size(), 1u);  // not even the "starting" notice
   QCoreApplication::processEvents();
   EXPECT_EQ(server.Connections(), 0);
@@ -237,14 +236,14 @@ TEST_F(Download, RefusedConnectionAndBadTargetFail) {
   NoticeLog log;
   auto load = Start("http://127.0.0.1:" + std::to_string(freePort) + "/a.gif", false, log);
   ASSERT_TRUE(log.WaitFinal());
-  EXPECT_EQ(log.FinalKind(), kNoticeFailed);
+  EXPECT_EQ(log.FinalKind(), NoticeKind::Failed);
 
   ScriptedServer server;
   server.response = Ok("Content-Length: 2\r\n", "ok");
   NoticeLog log2;
   auto load2 = Start(server.Url("/a.gif"), false, log2, TmpPath("no/such/dir/a.gif"));
   ASSERT_TRUE(log2.WaitFinal());
-  EXPECT_EQ(log2.FinalKind(), kNoticeFailed);
+  EXPECT_EQ(log2.FinalKind(), NoticeKind::Failed);
 }
 
 TEST_F(Download, HostNameIsLookedUp) {
@@ -253,7 +252,7 @@ TEST_F(Download, HostNameIsLookedUp) {
   NoticeLog log;
   auto load = Start("http://localhost:" + std::to_string(server.Port()) + "/n", false, log);
   ASSERT_TRUE(log.WaitFinal());
-  EXPECT_EQ(log.FinalKind(), kNoticeDone);
+  EXPECT_EQ(log.FinalKind(), NoticeKind::Done);
   EXPECT_EQ(load->GetData(), "hi");
   EXPECT_EQ(server.Request(), "GET /n HTTP/1.0\nHost: localhost:" + std::to_string(server.Port()) + "\n\n");
 }
@@ -266,7 +265,7 @@ TEST_F(Download, BodiesAboveTheBoundFail) {
   NoticeLog log1;
   auto load1 = Start(declared.Url("/big"), false, log1, TmpPath("big1.gif"));
   ASSERT_TRUE(log1.WaitFinal());
-  EXPECT_EQ(log1.FinalKind(), kNoticeFailed);
+  EXPECT_EQ(log1.FinalKind(), NoticeKind::Failed);
   EXPECT_FALSE(QFile::exists(QString::fromStdString(TmpPath("big1.gif"))));
 
   // Streamed without a length past the bound.
@@ -275,7 +274,7 @@ TEST_F(Download, BodiesAboveTheBoundFail) {
   NoticeLog log2;
   auto load2 = Start(streamed.Url("/big"), false, log2, TmpPath("big2.gif"));
   ASSERT_TRUE(log2.WaitFinal());
-  EXPECT_EQ(log2.FinalKind(), kNoticeFailed);
+  EXPECT_EQ(log2.FinalKind(), NoticeKind::Failed);
   EXPECT_FALSE(QFile::exists(QString::fromStdString(TmpPath("big2.gif"))));
   EXPECT_LE(load2->Bytes(), kMaxBodyBytes);
 
@@ -286,7 +285,7 @@ TEST_F(Download, BodiesAboveTheBoundFail) {
   std::string target = TmpPath("bomb.gif");
   auto load3 = Start(bomb.Url("/bomb.gif"), true, log3, target);
   ASSERT_TRUE(log3.WaitFinal());
-  EXPECT_EQ(log3.FinalKind(), kNoticeFailed);
+  EXPECT_EQ(log3.FinalKind(), NoticeKind::Failed);
   EXPECT_FALSE(QFile::exists(QString::fromStdString(target)));
   EXPECT_TRUE(ZlbFiles().isEmpty());
 
@@ -295,6 +294,6 @@ TEST_F(Download, BodiesAboveTheBoundFail) {
   bomb2.response = bomb.response;
   auto load4 = Start(bomb2.Url("/bomb"), true, log4);
   ASSERT_TRUE(log4.WaitFinal());
-  EXPECT_EQ(log4.FinalKind(), kNoticeFailed);
+  EXPECT_EQ(log4.FinalKind(), NoticeKind::Failed);
   EXPECT_TRUE(ZlbFiles().isEmpty());
 }

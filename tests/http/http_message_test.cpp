@@ -1,4 +1,4 @@
-#include "markup/http/http_message.h"
+#include "http/http_message.h"
 
 #include <gtest/gtest.h>
 

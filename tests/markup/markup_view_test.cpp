@@ -6,6 +6,7 @@
 #include <QClipboard>
 #include <QImage>
 #include <QMenu>
+#include <QApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -14,19 +15,20 @@
 #include <memory>
 
 #include "markup/markup_parser.h"
-#include "markup/zevo_html.h"
-#include "qt_app.h"
+#include "markup/markup_view.h"
+#include "markup/painter_access.h"
 #include "text/cp1251.h"
+
+using markup::MarkupView;
 
 namespace {
 
 class ViewTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { markup_test::EnsureApplication(); }
   void SetUp() override {
     markup::ViewGlobals::russian = true;
     markup::ViewGlobals::OnStaticImage = nullptr;
-    view = std::make_unique<TZevoHTML>();
+    view = std::make_unique<MarkupView>();
     view->resize(300, 200);
     view->show();
     QApplication::processEvents();
@@ -56,7 +58,7 @@ class ViewTest : public ::testing::Test {
   }
   int LineHeight() const { return view->Document().lines()[0]->ascents[0] + view->Document().lines()[0]->descents[0]; }
 
-  std::unique_ptr<TZevoHTML> view;
+  std::unique_ptr<MarkupView> view;
 };
 
 TEST_F(ViewTest, ScrollBarMirrorsTheDocumentAndDrivesIt) {
@@ -94,7 +96,7 @@ TEST_F(ViewTest, WheelScrollsFortyPixelsPerNotchOnlyWithTheBarShown) {
   EXPECT_FALSE(Wheel(-120));
   EXPECT_EQ(view->VertScrollPos(), 0);
   Fill(100);
-  view->SetVertScrollPos(0);
+  view->Document().SetVertScrollPos(0);
   EXPECT_TRUE(Wheel(-120));
   EXPECT_EQ(view->VertScrollPos(), 40);
 }
@@ -187,13 +189,13 @@ TEST_F(ViewTest, PopupOffersFiveItemsInTheChosenLanguage) {
 
 TEST_F(ViewTest, BorderStyleChangesTheClientAreaAndViewsAreListed) {
   const int framed = view->Document().ClientWidth();
-  view->SetBorderStyle(bsNone);
+  view->SetBorderStyle(markup::ViewBorder::None);
   EXPECT_EQ(view->Document().ClientWidth(), view->width());
   EXPECT_GT(view->Document().ClientWidth(), framed);
-  EXPECT_EQ(TZevoHTML::ViewOf(view->Document()), view.get());
+  EXPECT_EQ(MarkupView::ViewOf(view->Document()), view.get());
   const auto* document = &view->Document();
   view.reset();
-  for (auto* v : TZevoHTML::alltexts) EXPECT_NE(&v->Document(), document);
+  for (auto* v : MarkupView::alltexts) EXPECT_NE(&v->Document(), document);
 }
 
 TEST_F(ViewTest, AppendingAtTheBottomPaintsWhatAFullRepaintPaints) {
@@ -203,7 +205,7 @@ TEST_F(ViewTest, AppendingAtTheBottomPaintsWhatAFullRepaintPaints) {
   const QImage incremental = view->Bitmap().toImage();
   view->PaintAll();
   EXPECT_EQ(view->Bitmap().toImage(), incremental);
-  view->SetVertScrollPos(view->VertScrollPos() - 25);
+  view->Document().SetVertScrollPos(view->VertScrollPos() - 25);
   const QImage scrolled = view->Bitmap().toImage();
   view->PaintAll();
   EXPECT_EQ(view->Bitmap().toImage(), scrolled);
@@ -215,8 +217,8 @@ TEST_F(ViewTest, RepresentativePaneRendersToPng) {
   markup::ViewGlobals::OnStaticImage = [](int n, markup::MarkupCanvas* canvas, int x, int y, int mode) {
     if (mode == 1) return 16;
     if (mode == 2) return n == -100 ? 24 : 16;
-    if (canvas && canvas->Painter()) {
-      QPainter& p = *canvas->Painter();
+    if (QPainter* painter = canvas ? markup::PainterOf(*canvas) : nullptr) {
+      QPainter& p = *painter;
       p.setBrush(QColor(255, 200, 0));
       p.setPen(Qt::black);
       p.drawEllipse(x, y, 15, 15);
@@ -248,14 +250,14 @@ TEST_F(ViewTest, RepresentativePaneRendersToPng) {
   const QString path = QString(CHAT_BINARY_DIR) + "/markup_visual.png";
   ASSERT_TRUE(image.save(path));
 
-  // Text is antialiased: count pixels close to the colour.
-  auto count = [&image](QRgb colour) {
+  // Text is antialiased: count pixels close to the color.
+  auto count = [&image](QRgb color) {
     int n = 0;
     for (int y = 0; y < image.height(); ++y)
       for (int x = 0; x < image.width(); ++x) {
         const QRgb p = image.pixel(x, y);
-        n += std::abs(qRed(p) - qRed(colour)) + std::abs(qGreen(p) - qGreen(colour)) +
-                 std::abs(qBlue(p) - qBlue(colour)) < 90;
+        n += std::abs(qRed(p) - qRed(color)) + std::abs(qGreen(p) - qGreen(color)) +
+                 std::abs(qBlue(p) - qBlue(color)) < 90;
       }
     return n;
   };

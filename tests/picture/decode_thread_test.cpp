@@ -1,4 +1,5 @@
-#include "markup/picture/gr_loader.h"
+#include "test_data.h"
+#include "picture/decode_thread.h"
 
 #include <gtest/gtest.h>
 
@@ -10,19 +11,21 @@ using namespace picture;
 
 namespace {
 
-std::string Data(const char* name) { return std::string(CHAT_TESTDATA_DIR "/pictures/") + name; }
+std::string Data(const char* name) { return TestData(std::string("pictures/") + name); }
+// A file that is not there, on purpose.
+const std::string kMissing = std::string(CHAT_TESTDATA_DIR) + "/pictures/missing.gif";
 
 // Collects deliveries from the decoding thread; the first delivery can be
 // held back to keep the thread busy.
 struct Inbox {
   std::mutex m;
   std::condition_variable cv;
-  std::vector<GrLoaderInf> got;
+  std::vector<DecodeJob> got;
   bool holdFirst = false;
   bool released = false;
 
-  GrLoader::Deliver Deliver() {
-    return [this](GrLoaderInf&& job) {
+  DecodeThread::Deliver Deliver() {
+    return [this](DecodeJob&& job) {
       std::unique_lock<std::mutex> lock(m);
       bool first = got.empty();
       got.push_back(std::move(job));
@@ -43,12 +46,12 @@ struct Inbox {
 
 }  // namespace
 
-TEST(GrLoader, DecodesInOrderAndCarriesTheJob) {
+TEST(DecodeThread, DecodesInOrderAndCarriesTheJob) {
   Inbox inbox;
-  GrLoader loader(inbox.Deliver());
+  DecodeThread loader(inbox.Deliver());
   EXPECT_TRUE(loader.Add(Data("anim-dispose-none.gif"), 1, false));
   EXPECT_TRUE(loader.Add(Data("baseline.jpg"), 2, true));
-  EXPECT_TRUE(loader.Add(Data("missing.gif"), 3, false));
+  EXPECT_TRUE(loader.Add(kMissing, 3, false));
   EXPECT_TRUE(loader.Add(Data("bottomleft-magenta.bmp"), 4, false));
   ASSERT_TRUE(inbox.WaitFor(4));
   std::lock_guard<std::mutex> lock(inbox.m);
@@ -58,15 +61,15 @@ TEST(GrLoader, DecodesInOrderAndCarriesTheJob) {
   EXPECT_EQ(inbox.got[1].picture, 2);
   EXPECT_TRUE(inbox.got[1].fromCache);
   EXPECT_EQ(inbox.got[1].image.kind, ImageKind::Jpeg);
-  EXPECT_EQ(inbox.got[2].fileName, Data("missing.gif"));
+  EXPECT_EQ(inbox.got[2].fileName, kMissing);
   EXPECT_FALSE(inbox.got[2].image.Loaded());
   EXPECT_EQ(inbox.got[3].image.kind, ImageKind::Bmp);
 }
 
-TEST(GrLoader, AFileAlreadyWaitingIsNotQueuedTwice) {
+TEST(DecodeThread, AFileAlreadyWaitingIsNotQueuedTwice) {
   Inbox inbox;
   inbox.holdFirst = true;
-  GrLoader loader(inbox.Deliver());
+  DecodeThread loader(inbox.Deliver());
   ASSERT_TRUE(loader.Add(Data("static-transparent.gif"), 1, false));
   ASSERT_TRUE(inbox.WaitFor(1));  // the thread is now held inside delivery
   // Queueing goes on while the thread is busy.

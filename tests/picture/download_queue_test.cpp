@@ -1,4 +1,4 @@
-#include "markup/picture/loader.h"
+#include "picture/download_queue.h"
 
 #include <gtest/gtest.h>
 
@@ -51,14 +51,14 @@ struct Outcome {
 class LoaderTest : public ::testing::Test {
  protected:
   LoaderTest() {
-    Loader::Hooks hooks;
+    DownloadQueue::Hooks hooks;
     hooks.start = [this](const std::string& url, const std::string&) { return downloads.Start(url); };
     hooks.finished = [this](int picture, const std::string& url, const std::string& target, bool ok) {
       outcomes.push_back({picture, url, target, ok});
       if (onFinished) onFinished();
     };
     hooks.duplicate = [this](const std::string& url) { duplicates.push_back(url); };
-    loader = std::make_unique<Loader>(std::move(hooks));
+    loader = std::make_unique<DownloadQueue>(std::move(hooks));
   }
   static std::string Url(int i) { return "http://h/" + std::to_string(i) + ".gif"; }
   void QueueMany(int n) {
@@ -69,7 +69,7 @@ class LoaderTest : public ::testing::Test {
   std::vector<Outcome> outcomes;
   std::vector<std::string> duplicates;
   std::function<void()> onFinished;
-  std::unique_ptr<Loader> loader;
+  std::unique_ptr<DownloadQueue> loader;
 };
 
 }  // namespace

@@ -4,8 +4,8 @@
 
 #include <random>
 
-#include "media/ini_file.h"
-#include "media/settings.h"
+#include "settings/ini_file.h"
+#include "settings/settings.h"
 #include "temp_dir.h"
 #include "text/cp1251.h"
 #include "text/line_file.h"
@@ -38,7 +38,7 @@ std::string Trimmed(std::string s) {
 TEST(BadInput, IniReaderAndWriterOnRandomFiles) {
   TempDir dir;
   std::mt19937 rng(20261209);
-  media::IniFile ini(dir.File("molvat.ini"));
+  settings::IniFile ini(dir.File("molvat.ini"));
   const std::vector<std::string> sections = {"Global", "GLOBAL", "Translit", "Sounds", "x"};
   const std::vector<std::string> keys = {"FineType", "finetype", "Port1", text::W("а"), text::W("А"), "k"};
   for (int round = 0; round < 3000; ++round) {
@@ -67,7 +67,7 @@ TEST(BadInput, IniReaderAndWriterOnRandomFiles) {
     ASSERT_FALSE(ini.Read(section, key).has_value()) << round;
   }
   // The whole start-up read on random files ends with its clamps in force.
-  media::Settings s;
+  settings::Settings s;
   for (int round = 0; round < 200; ++round) {
     dir.Put("molvat.ini", RandomIniText(rng));
     s.Load(dir.Path());

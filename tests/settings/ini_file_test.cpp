@@ -1,4 +1,4 @@
-#include "media/ini_file.h"
+#include "settings/ini_file.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 
 namespace {
 
-using media::IniFile;
+using settings::IniFile;
 using text::W;
 
 TEST(IniFile, FirstWriteCreatesTheFileAndEveryWriteReachesTheDisk) {

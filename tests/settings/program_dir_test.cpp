@@ -1,4 +1,4 @@
-#include "media/program_dir.h"
+#include "settings/program_dir.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -8,14 +8,13 @@
 #include <filesystem>
 #include <memory>
 
-#include "media/priv_info.h"
 #include "temp_dir.h"
 #include "text/cp1251.h"
 
 namespace {
 
-using media::DataDirOption;
-using media::ResolveProgramDir;
+using settings::DataDirOption;
+using settings::ResolveProgramDir;
 
 TEST(ProgramDir, DataDirOption) {
   EXPECT_FALSE(DataDirOption({"chat-browser"}).has_value());
@@ -63,23 +62,11 @@ TEST(ProgramDir, ForThisProcessHonoursTheOption) {
   if (!QCoreApplication::instance()) app = std::make_unique<QCoreApplication>(argc, argv);
   std::string want = root.File("data/");
   QStringList args{"chat_media_tests", "--data-dir", QString::fromStdString(want)};
-  EXPECT_EQ(media::ProgramDirForThisProcess(args), want);
+  EXPECT_EQ(settings::ProgramDirForThisProcess(args), want);
   EXPECT_TRUE(std::filesystem::is_directory(want));
   // Without the option this test program's own directory is writable.
-  EXPECT_EQ(media::ProgramDirForThisProcess({"chat_media_tests"}),
+  EXPECT_EQ(settings::ProgramDirForThisProcess({"chat_media_tests"}),
             QCoreApplication::applicationDirPath().toStdString() + "/");
-}
-
-TEST(PrivInfo, LinesRoundTripAndAMissingFileIsEmpty) {
-  TempDir dir;
-  EXPECT_TRUE(media::ReadPrivInfo(dir.Path()).empty());
-  std::vector<std::string> lines = {text::W("Привет"), "", "line three"};
-  ASSERT_TRUE(media::WritePrivInfo(dir.Path(), lines));
-  EXPECT_EQ(dir.Get("privinfo.txt"), text::W("Привет\r\n\r\nline three\r\n"));
-  EXPECT_EQ(media::ReadPrivInfo(dir.Path()), lines);
-  // Typed by hand: LF line ends and no line end after the last line.
-  dir.Put("privinfo.txt", "a\nb");
-  EXPECT_EQ(media::ReadPrivInfo(dir.Path()), (std::vector<std::string>{"a", "b"}));
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "media/settings.h"
+#include "settings/settings.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 
 namespace {
 
-using media::IniFile;
-using media::Settings;
+using settings::IniFile;
+using settings::Settings;
 using text::W;
 
 TEST(Settings, FreshStartWritesExactlyTheFourHostKeys) {
@@ -28,7 +28,7 @@ TEST(Settings, FreshStartWritesExactlyTheFourHostKeys) {
   EXPECT_TRUE(s.CheckIP && s.Animation && s.PlayNow && s.RememberPassword);
   EXPECT_EQ(s.AnswerType, (std::array<int, 4>{0, 1, 0, 1}));
   EXPECT_EQ(s.StealFocus, (std::array<bool, 4>{false, true, false, true}));
-  EXPECT_EQ(s.TranslitTable, media::DefaultTranslitTable());
+  EXPECT_EQ(s.TranslitTable, settings::DefaultTranslitTable());
 
   // The first close adds its keys, in its order.
   s.SaveOnClose();
@@ -74,7 +74,7 @@ TEST(Settings, StartUpDeletesObsoleteKeysAndClampsFineTypeAndArcLimit) {
   dir.Put("molvat.ini", "[Global]\r\nPort=80\r\nUserDir=C:\\x\r\nFineType=7\r\nArcLimit=0\r\n");
   Settings s;
   s.Load(dir.Path());
-  media::IniFile ini = s.File();
+  settings::IniFile ini = s.File();
   EXPECT_FALSE(ini.Read("Global", "Port").has_value());
   EXPECT_FALSE(ini.Read("Global", "UserDir").has_value());
   EXPECT_EQ(s.FineType, 0);
@@ -101,30 +101,30 @@ TEST(Settings, TransliterationTableDefaultRule) {
   s.Load(dir.Path());
   // One stored letter: the table is taken as read, every other letter empty.
   EXPECT_EQ(s.TranslitTable[0], "a");
-  for (int i = 1; i < media::kTranslitLetterCount; ++i) EXPECT_EQ(s.TranslitTable[i], "") << i;
+  for (int i = 1; i < settings::kTranslitLetterCount; ++i) EXPECT_EQ(s.TranslitTable[i], "") << i;
   EXPECT_EQ(s.Divider, "");
 
   // Without it the default table comes back, and the file is not written.
-  media::IniFile ini = s.File();
+  settings::IniFile ini = s.File();
   ini.Delete("Translit", W("а"));
   std::string before = dir.Get("molvat.ini");
   s.Load(dir.Path());
-  EXPECT_EQ(s.TranslitTable, media::DefaultTranslitTable());
+  EXPECT_EQ(s.TranslitTable, settings::DefaultTranslitTable());
   EXPECT_EQ(dir.Get("molvat.ini"), before);
 
   // The letter order puts the soft sign before "ы" and the hard sign after.
   ini.Write("Translit", W("ъ"), "hh");
   s.Load(dir.Path());
   EXPECT_EQ(s.TranslitTable[29], "hh");
-  EXPECT_EQ(media::TranslitLowerLetters().substr(27, 3), W("ьыъ"));
-  EXPECT_EQ(media::DefaultTranslitTable()[28], "y");
+  EXPECT_EQ(settings::TranslitLowerLetters().substr(27, 3), W("ьыъ"));
+  EXPECT_EQ(settings::DefaultTranslitTable()[28], "y");
 }
 
 TEST(Settings, SetWritesTheKeyOfTheField) {
   TempDir dir;
   Settings s;
   s.Load(dir.Path());
-  media::IniFile ini = s.File();
+  settings::IniFile ini = s.File();
   EXPECT_TRUE(s.Set(s.TextColor, "0000FF"));
   EXPECT_TRUE(s.Set(s.Caching.QELTime, 5));
   EXPECT_TRUE(s.Set(s.StealFocus[2], true));
@@ -177,7 +177,7 @@ TEST(Settings, TheSingleWriters) {
   TempDir dir;
   Settings s;
   s.Load(dir.Path());
-  media::IniFile ini = s.File();
+  settings::IniFile ini = s.File();
 
   // Every message number is on disk before the next one is handed out.
   EXPECT_EQ(s.TakeAckID(), 1);
@@ -216,7 +216,6 @@ TEST(Settings, LoadStartsFromTheDefaults) {
   TempDir first, second;
   Settings s;
   first.Put("molvat.ini", "[Global]\r\nFontSize=30\r\n[Translit]\r\nDivider=-\r\n");
-  s.AudioOutput = true;
   s.Load(first.Path());
   EXPECT_EQ(s.FontSize, 30);
   s.Load(second.Path());
@@ -227,7 +226,6 @@ TEST(Settings, LoadStartsFromTheDefaults) {
   std::string noSlash = second.Path().substr(0, second.Path().size() - 1);
   s.Load(noSlash);
   EXPECT_EQ(s.IniPath(), second.File("molvat.ini"));
-  EXPECT_TRUE(s.AudioOutput);  // a start-up fact, not a setting
 }
 
 }  // namespace

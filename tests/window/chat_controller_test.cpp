@@ -5,10 +5,11 @@
 
 #include "fixed_metrics.h"
 #include "markup/markup_document.h"
-#include "media/settings.h"
+#include "settings/settings.h"
 #include "text/bytes.h"
 #include "text/cp1251.h"
 #include "text/line_file.h"
+#include "games/game_traffic.h"
 #include "window/chat_controller.h"
 
 using text::W;
@@ -29,15 +30,25 @@ class Effects : public ChatEnvironment {
   void BringToFront() override { ++fronts; }
   bool NoSound() override { return noSound; }
   void Refused() override { ++refusals; }
-  void ArchiveLine(const std::string& line) override { archive.push_back(line); }
-  void PatchArchive(const std::string& n, int o, int w) override { patches.push_back(n + ":" + std::to_string(o) + ">" + std::to_string(w)); }
-  void GameMessage(session::GameKind kind, const std::string& text, const std::string& sender, const std::string&,
-                   uint32_t, uint32_t) override {
-    games.push_back(std::to_string(static_cast<int>(kind)) + "|" + sender + "|" + text);
-  }
-  std::vector<std::string> sent, traces, waves, archive, patches, games;
+  std::vector<std::string> sent, traces, waves;
   int beeps = 0, fronts = 0, refusals = 0;
   bool noSound = false;
+};
+
+// Records the game traffic handed to the games.
+class Games : public games::GameTraffic {
+ public:
+  void GameMessage(games::GameKind kind, const std::string& text, const std::string& sender, const std::string&,
+                   uint32_t, uint32_t) override {
+    messages.push_back(std::string(games::PrefixOf(kind)) + "|" + sender + "|" + text);
+  }
+  void OwnGameEcho(games::GameKind kind, const std::string& text, const std::string& addressee, uint32_t,
+                   uint32_t) override {
+    echoes.push_back(std::string(games::PrefixOf(kind)) + "|" + addressee + "|" + text);
+  }
+  void SetGameOnline(bool) override {}
+  void CloseAllGames() override {}
+  std::vector<std::string> messages, echoes;
 };
 
 class ChatTest : public ::testing::Test {
@@ -54,6 +65,14 @@ class ChatTest : public ::testing::Test {
   }
 
   static std::string Msg(const std::string& fields) { return "x" + BB + fields + BB; }
+  // The entries of private.arc without their time stamps, "|" as callers
+  // give it.
+  std::vector<std::string> Archive() const {
+    std::vector<std::string> out;
+    for (const std::string& line : text::ReadLineFile(programDir + "private.arc"))
+      out.push_back(text::ReplaceAll(line.substr(line.find(BB) + 1), BB, "|"));
+    return out;
+  }
   static std::vector<std::string> Lines(const markup::MarkupDocument& d) {
     std::vector<std::string> out;
     for (const auto& l : d.lines()) out.push_back(l->source);
@@ -62,7 +81,7 @@ class ChatTest : public ::testing::Test {
 
   std::unique_ptr<QTemporaryDir> dir;
   std::string programDir;
-  media::Settings settings;
+  settings::Settings settings;
   markup_test::FixedMeasurer measurer;
   markup::MarkupDocument comm{measurer}, priv{measurer}, users{measurer}, towhom{measurer}, prev{measurer};
   Effects fx;
@@ -135,8 +154,8 @@ TEST_F(ChatTest, PrivateMessagesAreConfirmedArchivedAndFiltered) {
   ASSERT_EQ(Lines(priv).size(), 1u);
   EXPECT_EQ(Lines(priv)[0], "<fcol=000000><bcol=FFFFFF>1 <b><link=\"bob:\"" + W("Для bob:") +
                                 "></b> <fcol=000000><bcol=FFFFFF>psst|x");
-  ASSERT_EQ(fx.archive.size(), 1u);
-  EXPECT_EQ(fx.archive[0], "#ffffff|#000000|1 <b>bob:</b> psst|x");
+  ASSERT_EQ(Archive().size(), 1u);
+  EXPECT_EQ(Archive()[0], "#ffffff|#000000|1 <b>bob:</b> psst|x");
 
   // Black-listed: confirmed all the same, then dropped without reaction.
   chat->Contacts().blackList = {"eve"};
@@ -165,16 +184,32 @@ TEST_F(ChatTest, BlackListInTheCommonPaneOnlyWithFilterAll) {
   EXPECT_EQ(fx.beeps, beeps);
 }
 
-TEST_F(ChatTest, GameTrafficGoesToTheGameKinds) {
+TEST_F(ChatTest, GameTrafficGoesToTheGames) {
+  // Without games it is dropped, never shown.
+  chat->Dispatch(Msg("Mess=1 <b>bob:</b> Gm:Chs:Move:1;Public=0;FrName=bob;"));
+  EXPECT_TRUE(priv.lines().empty());
+  Games games;
+  chat->SetGameTraffic(&games);
   chat->Dispatch(Msg("Mess=1 <b>bob:</b> Gm:Chk:Move:1;Public=0;FrName=bob;Mid=5;"));
   EXPECT_TRUE(priv.lines().empty());
-  ASSERT_EQ(fx.games.size(), 1u);
-  EXPECT_EQ(fx.games[0], "1|bob|Gm:Chk:Move:1");
+  ASSERT_EQ(games.messages.size(), 1u);
+  EXPECT_EQ(games.messages[0], "Gm:Chk:|bob|Gm:Chk:Move:1");
   EXPECT_EQ(fx.sent.size(), 1u);  // the arrival was still confirmed
   EXPECT_EQ(fx.beeps, 0);
   chat->Dispatch(Msg("Mess=1 <b>bob:</b> DirectLink::TryToConnect;Public=0;FrName=" + W("Вова") + ";"));
   EXPECT_TRUE(priv.lines().empty());
   EXPECT_EQ(chat->lastDirectLinkSender, "Bo" + W("в") + "a");
+
+  // The server's Ok for one's own game chat goes back to that game, and
+  // the echo of a move does not.
+  settings.CurrentAckID = 40;
+  chat->SendChatMessage("bob", "Gm:Rvs:Chat:hi", false);
+  chat->SendChatMessage("bob", "Gm:Rvs:Move:3", false);
+  chat->Dispatch(Msg("Status=Ok;Mid=40;Cln=bob;Mess=12:00 <b>me:</b> Gm:Rvs:Chat:hi;"));
+  chat->Dispatch(Msg("Status=Ok;Mid=41;Cln=bob;Mess=12:00 <b>me:</b> Gm:Rvs:Move:3;"));
+  EXPECT_EQ(games.echoes, (std::vector<std::string>{"Gm:Rvs:|bob|Gm:Rvs:Chat:hi"}));
+  EXPECT_TRUE(chat->Acks().Waiting().empty());
+  chat->SetGameTraffic(nullptr);
 }
 
 TEST_F(ChatTest, HostileMessageSizeIsShownCut) {
@@ -211,7 +246,7 @@ TEST_F(ChatTest, DeliveryStatesChangeTheEchoAndTheArchive) {
   EXPECT_TRUE(text::Contains(Lines(priv)[0], "<pict=-15>"));
   chat->Dispatch(Msg("Status=Ok;Mid=20;Cln=bob;Mess=one;"));
   EXPECT_TRUE(text::StartsWith(Lines(priv)[0], "<fcol=000000><bcol=FFFFFF><id=20><pict=-16>"));
-  EXPECT_EQ(fx.archive.back(), "#ffffff|#000000|<id=20><pict=-16>" + W("(Послано-->bob): ") + "one");
+  EXPECT_EQ(Archive().back(), "#ffffff|#000000|<id=20><pict=-16>" + W("(Послано-->bob): ") + "one");
   chat->Dispatch(Msg("Podtv=1;Mid=20;Cln=bob;"));
   EXPECT_TRUE(text::StartsWith(Lines(priv)[0], "<fcol=000000><bcol=FFFFFF><id=20><pict=-17>"));
   // Kept for an offline addressee, later delivered.

@@ -1,0 +1,100 @@
+// The session behind the main window, without widgets: what it asks the
+// window to show and the message-line rewrite.
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+#include <memory>
+
+#include "fixed_metrics.h"
+#include "markup/markup_document.h"
+#include "settings/settings.h"
+#include "text/cp1251.h"
+#include "window/chat_session.h"
+
+using namespace window;
+
+namespace {
+
+const std::string BB = "\xA6";
+
+class View : public SessionView {
+ public:
+  bool AskForIdentity(bool) override { return false; }
+  void OnlineChanged(bool) override {}
+  void MenuStateChanged(bool) override {}
+  void LampsChanged() override {}
+  void ControlsChanged(bool info, bool wav) override {
+    userInfo = info;
+    sendWav = wav;
+  }
+  void ModeratorChanged(bool on) override { moderator = on; }
+  void Warn(const std::string&, const std::string& english) override { warnings.push_back(english); }
+  void Trace(const std::string& t) override { traces.push_back(t); }
+  void Beep() override {}
+  void PlayWave(const std::string&) override {}
+  void BringToFront() override {}
+  bool NoSound() override { return true; }
+  void OpenUrl(const std::string&) override {}
+  bool userInfo = false, sendWav = false, moderator = false;
+  std::vector<std::string> warnings, traces;
+};
+
+class SessionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    programDir = dir.path().toStdString() + "/";
+    settings.Load(programDir);
+    settings.UserName = "me";
+    for (auto* d : {&comm, &priv, &users, &towhom, &prev}) d->SetViewSize(400, 300);
+    session = std::make_unique<ChatSession>(settings, ChatPanes{comm, priv, users, towhom, prev}, view);
+  }
+  static std::string Msg(const std::string& fields) { return "x" + BB + fields + BB; }
+  std::string PreviewText() const { return prev.lines().empty() ? "" : prev.GetLastStr(); }
+
+  QTemporaryDir dir;
+  std::string programDir;
+  settings::Settings settings;
+  markup_test::FixedMeasurer measurer;
+  markup::MarkupDocument comm{measurer}, priv{measurer}, users{measurer}, towhom{measurer}, prev{measurer};
+  View view;
+  std::unique_ptr<ChatSession> session;
+};
+
+TEST_F(SessionTest, EveryImgPairIsRewrittenAtOnceWithTheCaretAfterTheFirst) {
+  session->SetPreview(true, "");
+  const auto edit = session->EnterChanged("a[img]u1[/img] b[img]u2[/img]");
+  ASSERT_TRUE(edit);
+  EXPECT_EQ(edit->text, "a<img src=u1> b<img src=u2>");
+  EXPECT_EQ(edit->caret, 13);
+  EXPECT_EQ(PreviewText().find("img"), std::string::npos);  // it waits for the rewritten line
+  EXPECT_FALSE(session->EnterChanged("[/img]x[img]"));  // close before open: left alone
+}
+
+TEST_F(SessionTest, UserInfoNeedsOneAddresseeAndSendWavOneWithAudio) {
+  session->Chat().ShowOnlineList("User=bob,Ver=2.8,Sound=1;User=eve,Ver=2.8;");
+  session->Chat().UsersLink("eve", nullptr);
+  EXPECT_TRUE(view.userInfo);
+  EXPECT_FALSE(view.sendWav);
+  session->Chat().UsersLink("bob", nullptr);
+  EXPECT_FALSE(view.userInfo);  // two addressees
+  session->Chat().TowhomLink("eve");
+  EXPECT_TRUE(view.userInfo);
+  EXPECT_TRUE(view.sendWav);
+}
+
+TEST_F(SessionTest, RefusedLoginStopsAndWarns) {
+  session->Chat().Dispatch("?5");
+  ASSERT_EQ(view.warnings.size(), 1u);
+  EXPECT_TRUE(session->Connection().UserStopped());
+}
+
+TEST_F(SessionTest, ModeratorRightsAndTheTraceFollowTheSettingsEcho) {
+  settings.DebugMode = true;
+  session->Chat().Dispatch(Msg("Nastr=1;Mod=1;"));
+  EXPECT_TRUE(view.moderator);
+  session->Chat().Dispatch(Msg("Nastr=1;Mod=0;"));
+  EXPECT_FALSE(view.moderator);
+  EXPECT_FALSE(session->Chat().TraceEnabled());
+}
+
+}  // namespace
