@@ -18,26 +18,29 @@ void DropBoldName(std::string& text) {
   text = boldName.ReplaceFirst(text, "");
 }
 
-// The comm key of a line's markup: what follows the color prefix, up to
-// the first " <b>" of the line.
-std::string KeyOfCommLine(const std::string& markup) {
-  const std::string prefix = kBlackOnWhite;
-  if (!text::StartsWith(markup, prefix)) return {};
-  size_t bold = markup.find(" <b>", prefix.size());
-  if (bold == std::string::npos) return {};
-  return markup.substr(prefix.size(), bold - prefix.size());
-}
-
 }  // namespace
 
 Dispatcher::Dispatcher(settings::Settings& settings, DispatcherHost& host, markup::MarkupDocument& comm,
                        markup::MarkupDocument& priv)
     : settings_(settings), host_(host), comm_(comm), priv_(priv) {}
 
+// A comm line was written as the color prefix, its key and " <b>".  The
+// key itself may hold " <b>" (a message without a time has the bold sender
+// name as its lead), so every " <b>" is a candidate end and the first one
+// that yields a registered key is the line's.  A key holds at most four
+// blanks (a two-byte tag and " - "; the lead has none), so only the first
+// five candidates can end one.
 void Dispatcher::CommLineDestroyed(const std::string& markup) {
-  auto it = commKeys_.find(KeyOfCommLine(markup));
-  if (it == commKeys_.end()) return;
-  if (--it->second <= 0) commKeys_.erase(it);
+  const std::string prefix = kBlackOnWhite;
+  if (!text::StartsWith(markup, prefix)) return;
+  size_t bold = markup.find(" <b>", prefix.size());
+  for (int candidates = 0; bold != std::string::npos && candidates < 5;
+       ++candidates, bold = markup.find(" <b>", bold + 1)) {
+    auto it = commKeys_.find(markup.substr(prefix.size(), bold - prefix.size()));
+    if (it == commKeys_.end()) continue;
+    if (--it->second <= 0) commKeys_.erase(it);
+    return;
+  }
 }
 
 bool Dispatcher::SeenInComm(const std::string& key) const { return commKeys_.count(key) > 0; }

@@ -6,8 +6,9 @@
 namespace window {
 
 ChatApplication::ChatApplication(int& argc, char** argv) : QApplication(argc, argv) {
+  // No display name: Qt would append it to every window title, and the
+  // titles are the program's own captions exactly.
   setApplicationName("Chat browser");
-  setApplicationDisplayName("Chat browser");
 }
 
 bool ChatApplication::notify(QObject* receiver, QEvent* event) {

@@ -87,7 +87,10 @@ std::optional<LineEdit> ChatSession::EnterChanged(const std::string& enterText) 
   return std::nullopt;
 }
 
-void ChatSession::SetPreview(bool on, const std::string& /*enterText*/) { settings_.Preview = on; }
+void ChatSession::SetPreview(bool on, const std::string& enterText) {
+  settings_.Preview = on;
+  if (on) chat_->RefreshPreview(enterText);
+}
 
 bool ChatSession::Say(const std::string& enterText) {
   if (!CanSay(enterText)) return false;

@@ -74,7 +74,7 @@ class ChatSession : private session::ConnectionHost, private ChatEnvironment {
   // such pair is rewritten at once and the new line is returned for the
   // window to show; otherwise the preview follows the line.
   std::optional<LineEdit> EnterChanged(const std::string& enterText);
-  // The preview row was switched on or off.
+  // The preview row was switched on or off; on shows the current line.
   void SetPreview(bool on, const std::string& enterText);
   bool CanSay(const std::string& enterText) const { return connection_->Connected() && !enterText.empty(); }
   // Sends the message line; false when nothing was sent.

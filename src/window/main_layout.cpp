@@ -45,11 +45,12 @@ QWidget* LabelledPane(QWidget* parent, const char* panelName, const char* labelN
   QWidget* panel = Panel(parent, new QHBoxLayout, panelName);
   auto* label = new QLabel(panel);
   label->setObjectName(labelName);
+  label->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
   *pane = Pane(panel, paneName);
   (*pane)->setFixedHeight(paneHeight);
   auto* row = static_cast<QHBoxLayout*>(panel->layout());
   row->addWidget(label);
-  row->addWidget(*pane);
+  row->addWidget(*pane, 1);
   return panel;
 }
 

@@ -1,5 +1,6 @@
 // The session behind the main window, without widgets: what it asks the
-// window to show and the message-line rewrite.
+// window to show, the preview, the message-line rewrite and the
+// duplicate test of the common pane.
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
@@ -60,6 +61,18 @@ class SessionTest : public ::testing::Test {
   std::unique_ptr<ChatSession> session;
 };
 
+TEST_F(SessionTest, PreviewSwitchedOnAgainShowsTheCurrentLine) {
+  session->SetPreview(true, "");
+  session->EnterChanged("first");
+  EXPECT_EQ(PreviewText(), "<fcol=000000><bcol=ffffff>first");
+  session->SetPreview(false, "first");
+  session->EnterChanged("second");
+  EXPECT_EQ(PreviewText(), "<fcol=000000><bcol=ffffff>first");  // off: not followed
+  session->SetPreview(true, "second");
+  EXPECT_EQ(PreviewText(), "<fcol=000000><bcol=ffffff>second");
+  EXPECT_TRUE(settings.Preview);
+}
+
 TEST_F(SessionTest, EveryImgPairIsRewrittenAtOnceWithTheCaretAfterTheFirst) {
   session->SetPreview(true, "");
   const auto edit = session->EnterChanged("a[img]u1[/img] b[img]u2[/img]");
@@ -95,6 +108,25 @@ TEST_F(SessionTest, ModeratorRightsAndTheTraceFollowTheSettingsEcho) {
   session->Chat().Dispatch(Msg("Nastr=1;Mod=0;"));
   EXPECT_FALSE(view.moderator);
   EXPECT_FALSE(session->Chat().TraceEnabled());
+}
+
+// A public message without a time has the bold sender name as its lead.
+// Clearing the pane must forget it like any other, or it never shows again.
+TEST_F(SessionTest, DuplicateTestForgetsClearedLinesWhateverTheirLead) {
+  auto& chat = session->Chat();
+  const std::string timed = Msg("Mess=12:00 <b>bob:</b> hi;Public=1;FrName=bob;Line=12;");
+  const std::string untimed = Msg("Mess=<b>bob:</b> hi;Public=1;FrName=bob;Line=12;");
+  const std::string untimedEve = Msg("Mess=<b>eve:</b> hi;Public=1;FrName=eve;Line=12;");
+  for (const std::string& line : {timed, untimed, untimedEve}) {
+    const size_t before = comm.lines().size();
+    chat.Dispatch(line);
+    EXPECT_EQ(comm.lines().size(), before + 1) << line;
+    chat.Dispatch(line);
+    EXPECT_EQ(comm.lines().size(), before + 1) << "the repeat is a duplicate: " << line;
+  }
+  comm.Clear();
+  for (const std::string& line : {timed, untimed, untimedEve}) chat.Dispatch(line);
+  EXPECT_EQ(comm.lines().size(), 3u);
 }
 
 }  // namespace

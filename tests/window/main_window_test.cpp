@@ -10,6 +10,7 @@
 #include <QAudioDevice>
 #include <QMediaDevices>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTcpServer>
@@ -17,6 +18,8 @@
 #include <QTimer>
 
 #include "chatd_process.h"
+#include "fixed_metrics.h"
+#include "markup/view_globals.h"
 #include "text/bytes.h"
 #include "text/cp1251.h"
 #include "window/info_window.h"
@@ -151,6 +154,67 @@ TEST(InfoWindows, KeyedWindowsAreReusedAndTheTraceLogGrows) {
   EXPECT_EQ(Find<QLineEdit>(*w.form, "Enter")->text(), QString::fromUtf8("Для bob(12): "));
   window::CloseAllInfoWindows();
   EXPECT_TRUE(window::InfoWindows().empty());
+}
+
+TEST(MainWindow, LabelledRowsGiveTheirPaneTheRestOfTheWidth) {
+  WindowFixture w(std::string(kIdentity) + "Preview=1\r\nTranslit=1\r\n");
+  MainWindow& f = *w.form;
+  f.resize(1000, 600);
+  f.show();
+  QApplication::processEvents();
+  for (auto [labelName, paneName] : {std::pair{"PrevLab", "prev"}, std::pair{"TransLab", "transl"}}) {
+    auto* label = Find<QLabel>(f, labelName);
+    auto* pane = Find<MarkupView>(f, paneName);
+    EXPECT_LE(label->width(), label->sizeHint().width()) << labelName;
+    EXPECT_LT(pane->x() - label->geometry().right(), 10) << paneName;
+    EXPECT_GT(pane->width(), pane->parentWidget()->width() * 3 / 4) << paneName;
+  }
+}
+
+TEST(MainWindow, PaneLinkReplacesTheSelectionTheMessageLineHad) {
+  WindowFixture w(kIdentity);
+  MainWindow& f = *w.form;
+  f.resize(1000, 600);
+  f.show();
+  QApplication::processEvents();
+  auto* comm = Find<MarkupView>(f, "comm");
+  comm->Clear();
+  comm->NewString("<link=\"bob:\"" + W("Для bob(12):") + ">", 0, 0xFFFFFF);
+  auto* enter = Find<QLineEdit>(f, "Enter");
+  enter->setFocus();
+  enter->setText("hello world");
+  enter->setSelection(6, 5);
+  // The click gives the pane the focus, and the line drops its selection.
+  const QPoint at = comm->contentsRect().topLeft() + QPoint(5, 5);
+  QMouseEvent press(QEvent::MouseButtonPress, at, comm->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+                    Qt::NoModifier);
+  QApplication::sendEvent(comm, &press);
+  ASSERT_TRUE(WaitFor([&] { return enter->text() != "hello world"; }));
+  EXPECT_EQ(enter->text(), QString::fromUtf8("hello Для bob(12): "));
+  EXPECT_EQ(enter->cursorPosition(), enter->text().size());
+}
+
+TEST(MainWindow, UnknownProgramPictureTakesThePlaceholderSize) {
+  WindowFixture w(kIdentity);
+  EXPECT_EQ(markup::StaticImageWidth(-1), 15);
+  EXPECT_EQ(markup::StaticImageHeight(-1), 15);
+  EXPECT_EQ(markup::StaticImageWidth(-55), 20);
+  EXPECT_EQ(markup::StaticImageHeight(-55), 20);
+  markup_test::RecordingCanvas canvas;
+  markup::DrawStaticImage(-55, canvas, 3, 4);
+  ASSERT_EQ(canvas.squares.size(), 1u);
+  EXPECT_EQ(canvas.squares[0].x, 3);
+  EXPECT_EQ(canvas.squares[0].w, 20);
+}
+
+TEST(Program, WindowTitlesGetNoApplicationNameAppended) {
+  // Qt appends an explicitly set display name to every window title; without
+  // one the display name simply follows the application name.
+  const QString name = QCoreApplication::applicationName();
+  EXPECT_EQ(name, "Chat browser");
+  QCoreApplication::setApplicationName("probe");
+  EXPECT_EQ(QGuiApplication::applicationDisplayName(), "probe");
+  QCoreApplication::setApplicationName(name);
 }
 
 // Answers the next modal dialog or box by running `answer` on it.
