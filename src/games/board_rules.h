@@ -101,7 +101,9 @@ class BoardRules {
   virtual std::vector<Slide> SlidesOf(int index) const = 0;
 
   // Leaf count of the move tree of `depth` whole moves from the current
-  // position (a finished game is a leaf).  Leaves the position unchanged.
+  // position; leaves the position unchanged.  Checkers and chess count only
+  // the nodes at `depth`; in reversi a pass is a move when the other side
+  // can still place, and a finished game is a leaf wherever it ends.
   virtual uint64_t Perft(int depth) = 0;
 };
 
