@@ -95,6 +95,7 @@ Board CheckersRules::InitialPosition() {
 void CheckersRules::Reset() { SetPosition(InitialPosition(), Side::White); }
 
 void CheckersRules::SetPosition(const Board& board, Side side) {
+  start_ = board;
   board_ = board;
   toMove_ = side;
   history_.clear();
@@ -268,7 +269,7 @@ std::string CheckersRules::MoveListText(int index) const {
 }
 
 Board CheckersRules::PositionAfter(int moves) const {
-  Board b = InitialPosition();
+  Board b = start_;
   for (int i = 0; i < moves && i < MoveCount(); ++i)
     for (const CheckersStep& step : history_[i]) ApplyStep(b, step.from, step.to);
   return b;

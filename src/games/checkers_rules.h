@@ -72,6 +72,7 @@ class CheckersRules : public BoardRules {
   uint64_t PerftFrom(int depth, Side side);
   uint64_t PerftContinue(int depth, Side side, int square);
 
+  Board start_{};  // the position the history starts from
   Board board_{};
   Side toMove_ = Side::White;
   std::vector<CheckersMove> history_;

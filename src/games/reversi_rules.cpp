@@ -44,6 +44,7 @@ Board ReversiRules::InitialPosition() {
 void ReversiRules::Reset() { SetPosition(InitialPosition(), Side::White); }
 
 void ReversiRules::SetPosition(const Board& board, Side side) {
+  start_ = board;
   board_ = board;
   history_.clear();
   SettleTurn(side);
@@ -172,7 +173,7 @@ std::string ReversiRules::MoveListText(int index) const {
 }
 
 Board ReversiRules::PositionAfter(int moves) const {
-  Board b = InitialPosition();
+  Board b = start_;
   for (int i = 0; i < moves && i < MoveCount(); ++i) {
     b[history_[i].square] = history_[i].disc;
     for (int8_t sq : history_[i].flipped) b[sq] = history_[i].disc;

@@ -55,6 +55,7 @@ class ReversiRules : public BoardRules {
   void SettleTurn(Side next);
   uint64_t Bits(Side side) const;
 
+  Board start_{};  // the position the history starts from
   Board board_{};
   Side toMove_ = Side::White;
   bool over_ = false;
