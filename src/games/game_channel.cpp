@@ -110,30 +110,28 @@ Game& GameChannel::Create(GameKind kind, const std::string& name, bool white) {
   return g;
 }
 
-bool GameChannel::LoadRecordInto(Game& game) {
-  if (!records_) return false;
+std::optional<std::string> GameChannel::ReadRecord(GameKind kind, const std::string& name) {
+  if (!records_) return std::nullopt;
   std::string party;
-  switch (records_->Load(game.Kind(), game.Opponent(), &party)) {
-    case GameRecords::LoadResult::Loaded:
-      game.LoadParty(party);
-      Changed(game);
-      return true;
+  switch (records_->Load(kind, name, &party)) {
+    case GameRecords::LoadResult::Loaded: return party;
     case GameRecords::LoadResult::Damaged:
-      // The file stays as it is: the game holds no moves, so closing it
-      // never writes over the record.
-      host_.PrivLine(text::W("Запись партии повреждена и не загружена: ") +
-                         records_->PathOf(game.Kind(), game.Opponent()),
-                     kRed, kWhite);
-      return false;
+      // The file stays as it is, and no game is made of it that could be
+      // saved over it later.
+      host_.PrivLine(text::W("Запись партии повреждена и не загружена: ") + records_->PathOf(kind, name), kRed,
+                     kWhite);
+      break;
     case GameRecords::LoadResult::Missing: break;
   }
-  return false;
+  return std::nullopt;
 }
 
 Game* GameChannel::CreateFromRecord(GameKind kind, const std::string& name) {
-  if (!records_ || !records_->Exists(kind, name)) return nullptr;
+  const auto party = ReadRecord(kind, name);
+  if (!party) return nullptr;
   Game& game = Create(kind, name, true);
-  LoadRecordInto(game);
+  game.LoadParty(*party);
+  Changed(game);
   return Find(kind, name);
 }
 
@@ -414,9 +412,12 @@ void GameChannel::OfferGame(GameKind kind, const std::string& name) {
 
 void GameChannel::LoadLastGame(GameKind kind, const std::string& name) {
   auto load = [this, kind, name] {
+    const auto party = ReadRecord(kind, name);
+    if (!party) return;
     Game* game = Find(kind, name);
     if (!game) game = &Create(kind, name, true);
-    if (!LoadRecordInto(*game)) return;
+    game->LoadParty(*party);
+    Changed(*game);
     if (game->Running() && host_.PeerHasGameClient(name)) {
       Send(kind, name, "Continue?");
       ChatNote(*game, text::W("Предложение продолжить партию послано"));

@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -77,7 +78,8 @@ class GameChannel : public GameTraffic {
   void Ask(const std::string& ru, const std::string& en, std::function<void(bool)> answer);
   Game& Create(GameKind kind, const std::string& name, bool white);
   Game* CreateFromRecord(GameKind kind, const std::string& name);
-  bool LoadRecordInto(Game& game);
+  // The PartyText of the record for `name`; a damaged record is reported.
+  std::optional<std::string> ReadRecord(GameKind kind, const std::string& name);
   // Saves and removes the game; `tellView` when the view must close too.
   void Close(GameKind kind, const std::string& name, bool tellView);
   void SendParty(const Game& game);
