@@ -12,6 +12,9 @@ namespace {
 
 constexpr uint32_t kBlack = 0x000000, kWhite = 0xFFFFFF, kRed = 0x0000FF, kSilver = 0xC0C0C0;
 constexpr size_t kPrefixSize = 7;
+// A whole game of thousands of moves fits in far less; a longer message is
+// not from a client and would only cost memory and time.
+constexpr size_t kMaxGameMessage = 64 * 1024;
 
 size_t IndexOf(GameKind kind) { return static_cast<size_t>(kind); }
 
@@ -76,7 +79,7 @@ Game* GameChannel::Find(GameKind kind, const std::string& name) const {
 
 size_t GameChannel::GameCount(GameKind kind) const { return games_[IndexOf(kind)].size(); }
 
-void GameChannel::Send(GameKind kind, const std::string& name, const std::string& text) {
+void GameChannel::SendGameText(GameKind kind, const std::string& name, const std::string& text) {
   host_.SendPrivateText(name, std::string(PrefixOf(kind)) + text);
 }
 
@@ -141,7 +144,7 @@ void GameChannel::Close(GameKind kind, const std::string& name, bool tellView) {
   if (it == r.end()) return;
   std::unique_ptr<Game> game = std::move(it->second);
   r.erase(it);
-  if (!game->silentClose && game->Running()) Send(kind, name, "I stop the game");
+  if (!game->silentClose && game->Running()) SendGameText(kind, name, "I stop the game");
   if (tellView && game->view) game->view->GameClosed();
   game->view = nullptr;
   if (records_ && records_->Save(*game)) host_.GamesMenuChanged();
@@ -171,12 +174,12 @@ void GameChannel::CloseAllGames() {
 }
 
 void GameChannel::SendParty(const Game& game) {
-  Send(game.Kind(), game.Opponent(), "Party: " + game.PartyTextForOpponent());
+  SendGameText(game.Kind(), game.Opponent(), "Party: " + game.PartyTextForOpponent());
 }
 
 void GameChannel::HandleGameMessage(GameKind kind, const std::string& text, const std::string& name,
                                     const std::string& lead, uint32_t textColor, uint32_t backColor) {
-  if (!text::StartsWith(text, PrefixOf(kind))) return;
+  if (!text::StartsWith(text, PrefixOf(kind)) || text.size() > kMaxGameMessage) return;
   const std::string_view m = std::string_view(text).substr(kPrefixSize);
   const KindTexts& t = TextsOf(kind);
   Game* game = Find(kind, name);
@@ -188,20 +191,20 @@ void GameChannel::HandleGameMessage(GameKind kind, const std::string& text, cons
     Attention(game);
     Ask(name + text::W(": Сыграем еще?"), name + ": Once more?", [this, kind, name](bool yes) {
       if (yes) AskToPlay(kind, name, false);
-      else Send(kind, name, "No, I do not want play");
+      else SendGameText(kind, name, "No, I do not want play");
     });
   } else if (t.hasDraw && m == "I offer draw") {
-    if (!game) return Send(kind, name, "Synchronize");
+    if (!game) return SendGameText(kind, name, "Synchronize");
     Attention(game);
     Ask(name + text::W(": Предлагаю ничью"), name + ": Offer draw", [this, kind, name](bool yes) {
-      if (!yes) return Send(kind, name, "No, I do not want draw");
+      if (!yes) return SendGameText(kind, name, "No, I do not want draw");
       Game* g = Find(kind, name);
       if (!g || !g->Running()) return;  // the game ended or went while the question was open
       DeclareDraw(*g);
-      Send(kind, name, "Draw");
+      SendGameText(kind, name, "Draw");
     });
   } else if (t.hasDraw && m == "Draw") {
-    if (!game) return Send(kind, name, "Synchronize");
+    if (!game) return SendGameText(kind, name, "Synchronize");
     Attention(game);
     // Only an answer to the local player's own offer ends a running game.
     if (game->Running() && game->drawOffered) DeclareDraw(*game);
@@ -252,7 +255,7 @@ void GameChannel::HandleGameMessage(GameKind kind, const std::string& text, cons
     if (!game && host_.PeerHasGameClient(name)) {
       Ask(name + text::W(t.continueRu), name + t.continueEn, [this, kind, name, load](bool yes) {
         if (yes) load();
-        else Send(kind, name, "No, I do not want play");
+        else SendGameText(kind, name, "No, I do not want play");
       });
     } else {
       load();
@@ -271,13 +274,13 @@ void GameChannel::HandleGameMessage(GameKind kind, const std::string& text, cons
     if (game) return;
     auto resume = [this, kind, name] {
       if (Find(kind, name)) return;
-      if (!records_ || !records_->Exists(kind, name)) return Send(kind, name, "Synchronize");
+      if (!records_ || !records_->Exists(kind, name)) return SendGameText(kind, name, "Synchronize");
       CreateFromRecord(kind, name);
     };
     if (host_.PeerHasGameClient(name)) {
       Ask(name + text::W(t.continueRu), name + t.continueEn, [this, kind, name, resume](bool yes) {
         if (yes) resume();
-        else Send(kind, name, "No, I do not want play");
+        else SendGameText(kind, name, "No, I do not want play");
       });
     } else {
       resume();
@@ -303,14 +306,14 @@ void GameChannel::AskToPlay(GameKind kind, const std::string& name, bool askFirs
       } else {
         Create(kind, name, white);
       }
-      Send(kind, name, white ? "Let us. I play white" : "Let us. I play black");
+      SendGameText(kind, name, white ? "Let us. I play white" : "Let us. I play black");
     });
   };
   if (!askFirst) return chooseColour();
   const KindTexts& t = TextsOf(kind);
   Ask(name + text::W(t.askRu), name + t.askEn, [this, kind, name, chooseColour](bool yes) {
     if (yes) chooseColour();
-    else Send(kind, name, "No, I do not want play");
+    else SendGameText(kind, name, "No, I do not want play");
   });
 }
 
@@ -326,7 +329,7 @@ void GameChannel::VersionRule(GameKind kind, const std::string& name, std::strin
   } else if (*mine > *theirs) {
     // Equal numbers written differently ("2.8", "2.80") answer nothing, so
     // two such clients do not send their versions back and forth for ever.
-    Send(kind, name, "Version:" + own);
+    SendGameText(kind, name, "Version:" + own);
   }
 }
 
@@ -337,30 +340,30 @@ void GameChannel::PingRule(Game& game, std::string_view count) {
   const std::string name = game.Opponent();
   const int64_t w = game.MoveCount(), theirs = *u;
   if (w + 1 < theirs) {
-    Send(kind, name, "Synchronize");
+    SendGameText(kind, name, "Synchronize");
   } else if (w + 1 == theirs) {
-    Send(kind, name, "Ping:" + std::to_string(w));
+    SendGameText(kind, name, "Ping:" + std::to_string(w));
   } else if (w == theirs) {
     // in step: nothing to repair
   } else if (w == theirs + 1 && w > 0) {
-    Send(kind, name, game.MoveMessage(static_cast<int>(w - 1)));
+    SendGameText(kind, name, game.MoveMessage(static_cast<int>(w - 1)));
   } else {
     SendParty(game);
   }
-  Send(kind, name, "Pong");
+  SendGameText(kind, name, "Pong");
 }
 
 void GameChannel::MoveRule(GameKind kind, const std::string& name, std::string_view text) {
   Game* game = Find(kind, name);
   if (!game) game = CreateFromRecord(kind, name);
-  if (!game) return Send(kind, name, "Synchronize");
+  if (!game) return SendGameText(kind, name, "Synchronize");
   const std::string expected = std::to_string(game->MoveCount() + 1) + ":";
   std::string note;
-  if (!text::StartsWith(text, expected)) return Send(kind, name, "Synchronize");
+  if (!text::StartsWith(text, expected)) return SendGameText(kind, name, "Synchronize");
   Attention(game);
   // A move that cannot be played here means the copies differ: ask for the
   // opponent's game, which then replaces this one.
-  if (!game->PlayOpponentMove(text.substr(expected.size()), &note)) return Send(kind, name, "Synchronize");
+  if (!game->PlayOpponentMove(text.substr(expected.size()), &note)) return SendGameText(kind, name, "Synchronize");
   if (!note.empty()) ChatNote(*game, note);
   if (game->view) {
     game->view->MoveListChanged();
@@ -400,8 +403,8 @@ void GameChannel::HandleOwnEcho(GameKind kind, const std::string& text, const st
 void GameChannel::OfferGame(GameKind kind, const std::string& name) {
   auto offer = [this, kind, name] {
     Close(kind, name, true);
-    Send(kind, name, TextsOf(kind).invitation);
-    Send(kind, name, "Version:" + host_.OwnVersion());
+    SendGameText(kind, name, TextsOf(kind).invitation);
+    SendGameText(kind, name, "Version:" + host_.OwnVersion());
     host_.PrivLine(text::W(TextsOf(kind).inviteNote) + name, kBlack, kWhite);
   };
   if (!Find(kind, name)) return offer();
@@ -419,7 +422,7 @@ void GameChannel::LoadLastGame(GameKind kind, const std::string& name) {
     game->LoadParty(*party);
     Changed(*game);
     if (game->Running() && host_.PeerHasGameClient(name)) {
-      Send(kind, name, "Continue?");
+      SendGameText(kind, name, "Continue?");
       ChatNote(*game, text::W("Предложение продолжить партию послано"));
     }
   };
@@ -446,7 +449,7 @@ LocalPlay GameChannel::LocalMove(GameKind kind, const std::string& name, int fro
   std::string note;
   const LocalPlay play = game->PlayLocal(from, to, promotion, &note);
   if (play == LocalPlay::Complete) {
-    Send(kind, name, game->MoveMessage(game->MoveCount() - 1));
+    SendGameText(kind, name, game->MoveMessage(game->MoveCount() - 1));
     if (!note.empty()) ChatNote(*game, note);
   }
   if (play != LocalPlay::Refused) Changed(*game);
@@ -460,7 +463,7 @@ void GameChannel::OfferDraw(GameKind kind, const std::string& name) {
     Game* g = Find(kind, name);
     if (!yes || !g || g->State() != kOwnMove) return;
     g->drawOffered = true;
-    Send(kind, name, "I offer draw");
+    SendGameText(kind, name, "I offer draw");
     ChatNote(*g, text::W("Предложение ничьей послано ") + name);
   });
 }
@@ -473,7 +476,7 @@ void GameChannel::Surrender(GameKind kind, const std::string& name) {
     if (!yes || !g || g->State() != kOwnMove) return;
     g->EndWith(kSurrendered);
     ChatNote(*g, text::W("Вы сдались ") + name);
-    Send(kind, name, "I surrender");
+    SendGameText(kind, name, "I surrender");
     Changed(*g);
   });
 }
@@ -481,14 +484,14 @@ void GameChannel::Surrender(GameKind kind, const std::string& name) {
 void GameChannel::OnceMore(GameKind kind, const std::string& name) {
   Game* game = Find(kind, name);
   if (!game || game->Running()) return;
-  Send(kind, name, "Once more?");
+  SendGameText(kind, name, "Once more?");
   ChatNote(*game, text::W("Предложение сыграть еще послано ") + name);
 }
 
 void GameChannel::Ping(GameKind kind, const std::string& name) {
   Game* game = Find(kind, name);
   if (!game || !game->Running()) return;
-  Send(kind, name, "Ping:" + std::to_string(game->MoveCount()));
+  SendGameText(kind, name, "Ping:" + std::to_string(game->MoveCount()));
 }
 
 void GameChannel::Say(GameKind kind, const std::string& name, const std::string& said) {
@@ -498,7 +501,7 @@ void GameChannel::Say(GameKind kind, const std::string& name, const std::string&
   std::string t = WithoutLineBreaks(said);
   for (char& c : t)
     if (static_cast<unsigned char>(c) == 166) c = '|';
-  Send(kind, name, "Chat: " + host_.OutgoingChatText(t));
+  SendGameText(kind, name, "Chat: " + host_.OutgoingChatText(t));
 }
 
 }  // namespace games

@@ -73,7 +73,8 @@ class GameChannel : public GameTraffic {
  private:
   using Registry = std::map<std::string, std::unique_ptr<Game>>;
 
-  void Send(GameKind kind, const std::string& name, const std::string& text);
+  // Every game message leaves here: the prefix, then the text.
+  void SendGameText(GameKind kind, const std::string& name, const std::string& text);
   void Attention(Game* game);
   void Ask(const std::string& ru, const std::string& en, std::function<void(bool)> answer);
   Game& Create(GameKind kind, const std::string& name, bool white);

@@ -428,3 +428,37 @@ TEST_F(Duel, ChatEchoAndTheMenu) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Duel, HostilePartyTextsCannotHurt) {
+  bob.gameClients.clear();  // no question: the game is taken at once
+  // Far too long for any game: ignored.
+  bob.channel.GameMessage(GameKind::Checkers, "Gm:Chk:Party: W;" + std::string(70000, ';') + "0", "Alice", "", 0,
+                          0xFFFFFF);
+  EXPECT_EQ(bob.channel.GameCount(GameKind::Checkers), 0u);
+
+  // Moves stop at the first one that cannot be played; a running state
+  // follows the position, so Bob never moves Alice's pieces.
+  bob.channel.GameMessage(GameKind::Checkers, "Gm:Chk:Party: B;PC3-D4;PC3-D4;PF6-E5;0", "Alice", "", 0, 0xFFFFFF);
+  ASSERT_NE(bob.channel.Find(GameKind::Checkers, "Alice"), nullptr);
+  EXPECT_EQ(B(GameKind::Checkers).MoveCount(), 1);
+  EXPECT_FALSE(B(GameKind::Checkers).White());
+  EXPECT_EQ(B(GameKind::Checkers).State(), kOwnMove);
+
+  bob.channel.GameMessage(GameKind::Checkers, "Gm:Chk:Party: W;0", "Alice", "", 0, 0xFFFFFF);
+  EXPECT_EQ(B(GameKind::Checkers).State(), kOwnMove);
+  bob.channel.GameMessage(GameKind::Checkers, "Gm:Chk:Party: W;1", "Alice", "", 0, 0xFFFFFF);
+  EXPECT_EQ(B(GameKind::Checkers).State(), kOwnMove);
+  // A finished state stays as sent; one that does not exist does not.
+  bob.channel.GameMessage(GameKind::Checkers, "Gm:Chk:Party: W;3", "Alice", "", 0, 0xFFFFFF);
+  EXPECT_EQ(B(GameKind::Checkers).State(), kLost);
+  EXPECT_EQ(B(GameKind::Checkers).MoveList().back().markup, text::W("<fcol=ff0000><bcol=ffffff><b>Черные выиграли</b>"));
+  bob.channel.GameMessage(GameKind::Checkers, "Gm:Chk:Party: W;101", "Alice", "", 0, 0xFFFFFF);
+  EXPECT_EQ(B(GameKind::Checkers).State(), kOwnMove);
+  bob.channel.GameMessage(GameKind::Checkers, "Gm:Chk:Party: ", "Alice", "", 0, 0xFFFFFF);
+  EXPECT_FALSE(B(GameKind::Checkers).White());
+  EXPECT_EQ(B(GameKind::Checkers).State(), kOpponentMove);
+}
+
+}  // namespace
