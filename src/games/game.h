@@ -34,6 +34,7 @@ struct MarkupLine {
   std::string markup;
   uint32_t textColor = 0x000000;
   uint32_t backColor = 0xFFFFFF;
+  bool operator==(const MarkupLine&) const = default;
 };
 
 class Game {

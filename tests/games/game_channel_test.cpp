@@ -462,3 +462,51 @@ TEST_F(Duel, HostilePartyTextsCannotHurt) {
 }
 
 }  // namespace
+
+namespace {
+
+int Sq(const char* name) { return SquareAt(name[0] - 'a', name[1] - '1'); }
+
+TEST_F(Duel, MoveListsShowOneMovePerLineOrBothMovesOfAChessTurn) {
+  Start(GameKind::Checkers, true);
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(MoveFirstLegal(GameKind::Checkers));
+  const auto& list = A(GameKind::Checkers).MoveList();
+  ASSERT_EQ(list.size(), 7u);
+  EXPECT_EQ(list[0].markup, text::W("<fsize=9>Партия"));
+  EXPECT_EQ(list[1].markup, text::W("<fsize=9><b>Вы - Bob</b>"));
+  EXPECT_EQ(list[1].textColor, 0xFF0000u);
+  const std::string p = "<fcol=000000><bcol=ffffff>";
+  const BoardRules& r = A(GameKind::Checkers).Rules();
+  EXPECT_EQ(list[3].markup, p + "1.<xpos=28>" + r.MoveListText(0));
+  EXPECT_EQ(list[4].markup, p + "<xpos=28>" + r.MoveListText(1));
+  EXPECT_EQ(list[5].markup, p + "2.<xpos=28>" + r.MoveListText(2));
+  EXPECT_EQ(list[6].markup, p + "<xpos=28>_");
+  EXPECT_EQ(B(GameKind::Checkers).MoveList()[1].markup, text::W("<fsize=9><b>Alice - Вы</b>"));
+
+  // A quick mate: both moves of a turn share a line, the mate ends the list.
+  Start(GameKind::Chess, true);
+  const char* moves[][2] = {{"e2", "e4"}, {"e7", "e5"}, {"f1", "c4"}, {"b8", "c6"},
+                            {"d1", "h5"}, {"g8", "f6"}, {"h5", "f7"}};
+  for (int i = 0; i < 7; ++i) {
+    Player& p2 = i % 2 == 0 ? alice : bob;
+    ASSERT_EQ(p2.channel.LocalMove(GameKind::Chess, i % 2 == 0 ? "Bob" : "Alice", Sq(moves[i][0]), Sq(moves[i][1]), 0),
+              LocalPlay::Complete)
+        << i;
+    ASSERT_TRUE(net.Pump());
+  }
+  EXPECT_EQ(A(GameKind::Chess).State(), kWon);
+  EXPECT_EQ(B(GameKind::Chess).State(), kLost);
+  EXPECT_EQ(alice.ViewOf(GameKind::Chess, "Bob")->chat.back(), text::W("Мат! Вы выиграли у Bob"));
+  EXPECT_EQ(bob.ViewOf(GameKind::Chess, "Alice")->chat.back(), text::W("Мат! Вы проиграли Alice"));
+  const auto& chess = B(GameKind::Chess).MoveList();
+  const BoardRules& cr = B(GameKind::Chess).Rules();
+  ASSERT_EQ(chess.size(), 8u);
+  EXPECT_EQ(chess[3].markup, p + "1.<xpos=28>" + cr.MoveListText(0) + "<xpos=80>" + cr.MoveListText(1));
+  EXPECT_EQ(chess[5].markup, p + "3.<xpos=28>" + cr.MoveListText(4) + "<xpos=80>" + cr.MoveListText(5));
+  EXPECT_EQ(chess[6].markup, p + "4.<xpos=28>" + cr.MoveListText(6));
+  EXPECT_EQ(chess[7].markup, text::W("<fcol=ff0000><bcol=ffffff><b>Мат</b>"));
+  // The same lines on both sides, the header naming the players apart.
+  EXPECT_TRUE(std::equal(chess.begin() + 2, chess.end(), A(GameKind::Chess).MoveList().begin() + 2));
+}
+
+}  // namespace
