@@ -7,6 +7,7 @@
 // corner and back, and an en-passant square becomes the double step that
 // made it.  A right claimed for a king or rook that is not at home cannot be
 // written as any history; such a text is refused.
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,39 +29,26 @@ inline ChessMove HistoryMove(int from, int to, int8_t piece) {
 // Board, side to move, castling rights and en-passant square; the move
 // counters are ignored.  Returns an empty text on success, else why not.
 inline std::string LoadFen(ChessRules& rules, std::string_view fen) {
-  std::vector<std::string> fields;
-  std::string field;
-  for (char c : fen) {
-    if (c == ' ') {
-      if (!field.empty()) fields.push_back(field);
-      field.clear();
-    } else {
-      field += c;
-    }
-  }
-  if (!field.empty()) fields.push_back(field);
-  if (fields.size() < 4) return "fewer than four fields";
+  std::istringstream in{std::string(fen)};
+  std::string fields[4];
+  for (std::string& field : fields)
+    if (!(in >> field)) return "fewer than four fields";
 
   Board board{};
   int row = 7, col = 0;
   for (char c : fields[0]) {
+    static constexpr std::string_view kLetters = "PRNBQKprnbqk";
     if (c == '/') {
       if (col != 8 || row == 0) return "bad row";
       --row;
       col = 0;
     } else if (c >= '1' && c <= '8') {
       col += c - '0';
+    } else if (kLetters.find(c) != std::string_view::npos && col < 8) {
+      const int at = static_cast<int>(kLetters.find(c));
+      board[SquareAt(col++, row)] = static_cast<int8_t>(at + 1);  // codes 1-6 White, 7-12 Black
     } else {
-      static constexpr std::string_view kWhite = "PRNBQK", kBlack = "prnbqk";
-      int8_t code;
-      if (kWhite.find(c) != std::string_view::npos)
-        code = static_cast<int8_t>(kWhite.find(c) + 1);
-      else if (kBlack.find(c) != std::string_view::npos)
-        code = static_cast<int8_t>(kBlack.find(c) + 7);
-      else
-        return std::string("bad piece letter ") + c;
-      if (col > 7) return "row too long";
-      board[SquareAt(col++, row)] = code;
+      return std::string("bad piece letter ") + c;
     }
     if (col > 8) return "row too long";
   }

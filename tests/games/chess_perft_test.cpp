@@ -74,17 +74,5 @@ TEST(ChessPerft, PromotionOnTheFirstMove) {
   ExpectCounts({"position 5", "rnbq1k1r/pp1Pbppp/2p5/8/2B5/8/PPP1NnPP/RNBQK2R w KQ - 1 8", {44, 1486, 62379, 2103487}});
 }
 
-TEST(ChessPerft, MissingRightsBecomeRookTrips) {
-  // Kiwipete without White's king-side right: the rook's trip from h1 rules
-  // castling out on that side only.
-  ChessRules rules;
-  ASSERT_EQ(testing::LoadFen(rules, "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w Qkq -"), "");
-  EXPECT_EQ(rules.Perft(1), 47u);
-  EXPECT_FALSE(rules.IsLegal(SquareAt(4, 0), SquareAt(6, 0)));
-  EXPECT_TRUE(rules.IsLegal(SquareAt(4, 0), SquareAt(2, 0)));
-  // A right for a king that is not at home is no history at all.
-  EXPECT_NE(testing::LoadFen(rules, "r3k2r/8/8/8/8/8/8/R4K1R w K -"), "");
-}
-
 }  // namespace
 }  // namespace games::chess
