@@ -14,7 +14,7 @@ void BM_ChessPerft(benchmark::State& state) {
     benchmark::DoNotOptimize(nodes);
   }
   state.counters["nodes"] = static_cast<double>(nodes);
-  state.counters["nodes_per_second"] =
+  state.counters["nodes/s"] =
       benchmark::Counter(static_cast<double>(nodes), benchmark::Counter::kIsIterationInvariantRate);
   if (depth == 5 && nodes != 4865609) state.SkipWithError("wrong node count");
 }

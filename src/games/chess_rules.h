@@ -63,7 +63,8 @@ class ChessRules final : public BoardRules {
   Board PositionAfter(int moves) const override;
   // The king's slide and then, for castling, the rook's.
   std::vector<Slide> SlidesOf(int index) const override;
-  // Plies; each promotion counts once per new piece.
+  // Plies; each promotion counts once per new piece.  As in the published
+  // tables, a game that ends before the last ply adds no leaf.
   uint64_t Perft(int depth) override;
 
   // Any position with its history (the history decides castling and en
