@@ -85,11 +85,18 @@ void GameChannel::SendGameText(GameKind kind, const std::string& name, const std
 
 void GameChannel::Attention(Game* game) { host_.GameAttention(game ? game->view : nullptr); }
 
-void GameChannel::Ask(const std::string& ru, const std::string& en, std::function<void(bool)> answer) {
+void GameChannel::Ask(GameKind kind, const std::string& name, const std::string& ru, const std::string& en,
+                      std::function<void(bool)> answer) {
+  // A question that is still open is not put a second time: a peer that
+  // repeats a message cannot pile up questions.
+  const std::string key = std::to_string(IndexOf(kind)) + '\n' + name + '\n' + en;
+  if (!openQuestions_.insert(key).second) return;
   std::weak_ptr<bool> alive = alive_;
-  host_.Ask(host_.RussianInterface() ? ru : en, [alive, answer = std::move(answer)](bool yes) {
+  host_.Ask(host_.RussianInterface() ? ru : en, [this, alive, key, answer = std::move(answer)](bool yes) {
     const auto a = alive.lock();
-    if (a && *a) answer(yes);
+    if (!a || !*a) return;
+    openQuestions_.erase(key);
+    answer(yes);
   });
 }
 
@@ -189,14 +196,14 @@ void GameChannel::HandleGameMessage(GameKind kind, const std::string& text, cons
     else AskToPlay(kind, name, true);
   } else if (m == "Once more?") {
     Attention(game);
-    Ask(name + text::W(": Сыграем еще?"), name + ": Once more?", [this, kind, name](bool yes) {
+    Ask(kind, name, name + text::W(": Сыграем еще?"), name + ": Once more?", [this, kind, name](bool yes) {
       if (yes) AskToPlay(kind, name, false);
       else SendGameText(kind, name, "No, I do not want play");
     });
   } else if (t.hasDraw && m == "I offer draw") {
     if (!game) return SendGameText(kind, name, "Synchronize");
     Attention(game);
-    Ask(name + text::W(": Предлагаю ничью"), name + ": Offer draw", [this, kind, name](bool yes) {
+    Ask(kind, name, name + text::W(": Предлагаю ничью"), name + ": Offer draw", [this, kind, name](bool yes) {
       if (!yes) return SendGameText(kind, name, "No, I do not want draw");
       Game* g = Find(kind, name);
       if (!g || !g->Running()) return;  // the game ended or went while the question was open
@@ -253,7 +260,7 @@ void GameChannel::HandleGameMessage(GameKind kind, const std::string& text, cons
       Changed(*g);
     };
     if (!game && host_.PeerHasGameClient(name)) {
-      Ask(name + text::W(t.continueRu), name + t.continueEn, [this, kind, name, load](bool yes) {
+      Ask(kind, name, name + text::W(t.continueRu), name + t.continueEn, [this, kind, name, load](bool yes) {
         if (yes) load();
         else SendGameText(kind, name, "No, I do not want play");
       });
@@ -278,7 +285,7 @@ void GameChannel::HandleGameMessage(GameKind kind, const std::string& text, cons
       CreateFromRecord(kind, name);
     };
     if (host_.PeerHasGameClient(name)) {
-      Ask(name + text::W(t.continueRu), name + t.continueEn, [this, kind, name, resume](bool yes) {
+      Ask(kind, name, name + text::W(t.continueRu), name + t.continueEn, [this, kind, name, resume](bool yes) {
         if (yes) resume();
         else SendGameText(kind, name, "No, I do not want play");
       });
@@ -299,7 +306,7 @@ void GameChannel::DeclareDraw(Game& game) {
 void GameChannel::AskToPlay(GameKind kind, const std::string& name, bool askFirst) {
   Attention(Find(kind, name));
   auto chooseColour = [this, kind, name] {
-    Ask(text::W("Вы будете играть белыми?"), "Do you want to play white pieces?", [this, kind, name](bool white) {
+    Ask(kind, name, text::W("Вы будете играть белыми?"), "Do you want to play white pieces?", [this, kind, name](bool white) {
       if (Game* g = Find(kind, name)) {
         g->LoadParty(white ? "W;0" : "B;1");
         Changed(*g);
@@ -311,7 +318,7 @@ void GameChannel::AskToPlay(GameKind kind, const std::string& name, bool askFirs
   };
   if (!askFirst) return chooseColour();
   const KindTexts& t = TextsOf(kind);
-  Ask(name + text::W(t.askRu), name + t.askEn, [this, kind, name, chooseColour](bool yes) {
+  Ask(kind, name, name + text::W(t.askRu), name + t.askEn, [this, kind, name, chooseColour](bool yes) {
     if (yes) chooseColour();
     else SendGameText(kind, name, "No, I do not want play");
   });
@@ -408,7 +415,7 @@ void GameChannel::OfferGame(GameKind kind, const std::string& name) {
     host_.PrivLine(text::W(TextsOf(kind).inviteNote) + name, kBlack, kWhite);
   };
   if (!Find(kind, name)) return offer();
-  Ask(text::W("Прекратить предыдущую игру?"), "Stop previous game?", [offer](bool yes) {
+  Ask(kind, name, text::W("Прекратить предыдущую игру?"), "Stop previous game?", [offer](bool yes) {
     if (yes) offer();
   });
 }
@@ -427,7 +434,7 @@ void GameChannel::LoadLastGame(GameKind kind, const std::string& name) {
     }
   };
   if (!Find(kind, name)) return load();
-  Ask(text::W("Прекратить предыдущую игру?"), "Stop previous game?", [load](bool yes) {
+  Ask(kind, name, text::W("Прекратить предыдущую игру?"), "Stop previous game?", [load](bool yes) {
     if (yes) load();
   });
 }
@@ -459,7 +466,7 @@ LocalPlay GameChannel::LocalMove(GameKind kind, const std::string& name, int fro
 void GameChannel::OfferDraw(GameKind kind, const std::string& name) {
   Game* game = Find(kind, name);
   if (!game || !TextsOf(kind).hasDraw || game->State() != kOwnMove) return;
-  Ask(text::W("Предложить ничью?"), "Offer draw?", [this, kind, name](bool yes) {
+  Ask(kind, name, text::W("Предложить ничью?"), "Offer draw?", [this, kind, name](bool yes) {
     Game* g = Find(kind, name);
     if (!yes || !g || g->State() != kOwnMove) return;
     g->drawOffered = true;
@@ -471,7 +478,7 @@ void GameChannel::OfferDraw(GameKind kind, const std::string& name) {
 void GameChannel::Surrender(GameKind kind, const std::string& name) {
   Game* game = Find(kind, name);
   if (!game || game->State() != kOwnMove) return;
-  Ask(text::W("Вы точно сдаетесь?"), "Do you really surrender?", [this, kind, name](bool yes) {
+  Ask(kind, name, text::W("Вы точно сдаетесь?"), "Do you really surrender?", [this, kind, name](bool yes) {
     Game* g = Find(kind, name);
     if (!yes || !g || g->State() != kOwnMove) return;
     g->EndWith(kSurrendered);

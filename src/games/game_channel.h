@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -76,7 +77,8 @@ class GameChannel : public GameTraffic {
   // Every game message leaves here: the prefix, then the text.
   void SendGameText(GameKind kind, const std::string& name, const std::string& text);
   void Attention(Game* game);
-  void Ask(const std::string& ru, const std::string& en, std::function<void(bool)> answer);
+  void Ask(GameKind kind, const std::string& name, const std::string& ru, const std::string& en,
+           std::function<void(bool)> answer);
   Game& Create(GameKind kind, const std::string& name, bool white);
   Game* CreateFromRecord(GameKind kind, const std::string& name);
   // The PartyText of the record for `name`; a damaged record is reported.
@@ -99,6 +101,7 @@ class GameChannel : public GameTraffic {
   std::array<Registry, 3> games_;
   // Answers to questions that arrive after the channel is gone are dropped.
   std::shared_ptr<bool> alive_;
+  std::set<std::string> openQuestions_;
 };
 
 }  // namespace games

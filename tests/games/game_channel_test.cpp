@@ -510,3 +510,20 @@ TEST_F(Duel, MoveListsShowOneMovePerLineOrBothMovesOfAChessTurn) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Duel, ARepeatedMessageDoesNotPileUpQuestions) {
+  for (int i = 0; i < 5; ++i) {
+    bob.channel.GameMessage(GameKind::Chess, "Gm:Chs:Once more?", "Alice", "", 0, 0xFFFFFF);
+    bob.channel.GameMessage(GameKind::Chess, "Gm:Chs:Let us play chess?", "Alice", "", 0, 0xFFFFFF);
+  }
+  bob.channel.GameMessage(GameKind::Checkers, "Gm:Chk:Once more?", "Alice", "", 0, 0xFFFFFF);
+  EXPECT_EQ(bob.pending.size(), 3u);
+  bob.Answer(false);  // the first chess "Once more?" is answered: it may come again
+  bob.channel.GameMessage(GameKind::Chess, "Gm:Chs:Once more?", "Alice", "", 0, 0xFFFFFF);
+  EXPECT_EQ(bob.pending.size(), 3u);
+  EXPECT_EQ(net.SentBy("Bob"), std::vector<std::string>{"No, I do not want play"});
+}
+
+}  // namespace
