@@ -149,3 +149,34 @@ TEST(CheckersRules, RecordedGameReplaysToTheSamePosition) {
   for (int i = 0; i < 3; ++i) ASSERT_TRUE(b.PlayMoveText(moves[i]));
   EXPECT_EQ(a.PositionAfter(3), b.Position());
 }
+
+namespace {
+
+// The move tree walked through what the window uses (the movable squares,
+// their targets, PlayLocal on copies), to hold the fast walk to it.
+uint64_t WindowPerft(const CheckersRules& rules, int depth) {
+  if (depth == 0) return 1;
+  uint64_t total = 0;
+  for (uint64_t from = rules.MovableSquares(); from; from &= from - 1)
+    for (uint64_t to = rules.TargetsOf(std::countr_zero(from)); to; to &= to - 1) {
+      CheckersRules next = rules;
+      const LocalPlay play = next.PlayLocal(std::countr_zero(from), std::countr_zero(to), 0);
+      total += play == LocalPlay::Continues ? WindowPerft(next, depth) : WindowPerft(next, depth - 1);
+    }
+  return total;
+}
+
+}  // namespace
+
+TEST(CheckersRules, PerftWalkAgreesWithTheMovesTheWindowOffers) {
+  CheckersRules start;
+  EXPECT_EQ(start.Perft(5), WindowPerft(start, 5));
+  // Kings of both sides among men, captures in reach.
+  CheckersRules middle;
+  middle.SetPosition(BoardWith({{"a1", kWhiteKing}, {"c3", kWhiteMan}, {"e3", kWhiteMan}, {"g1", kWhiteMan},
+                                {"d6", kBlackMan}, {"f6", kBlackMan}, {"b6", kBlackKing}, {"h8", kBlackKing},
+                                {"e5", kBlackMan}, {"g7", kWhiteKing}}),
+                     Side::White);
+  for (int depth = 1; depth <= 5; ++depth) EXPECT_EQ(middle.Perft(depth), WindowPerft(middle, depth)) << depth;
+  EXPECT_GT(middle.Perft(3), 0u);
+}

@@ -104,3 +104,37 @@ TEST(ReversiRules, MoveTextsMustNameTheSideAndALegalSquare) {
   EXPECT_TRUE(rules.PlayMoveText("BF5"));
   EXPECT_EQ(rules.MoveText(1), "BF5");
 }
+
+namespace {
+
+// The move tree walked through what the window uses, passes included: a
+// pass is a move when the game goes on, a finished game is a leaf.
+uint64_t WindowPerft(const ReversiRules& rules, int depth) {
+  if (depth == 0 || rules.Result() != Outcome::Running) return 1;
+  uint64_t total = 0;
+  for (uint64_t sq = rules.MovableSquares(); sq; sq &= sq - 1) {
+    ReversiRules next = rules;
+    const Side mover = next.ToMove();
+    next.PlayLocal(std::countr_zero(sq), std::countr_zero(sq), 0);
+    if (next.Result() == Outcome::Running && next.ToMove() == mover)
+      total += depth == 1 ? 1 : WindowPerft(next, depth - 2);  // the other side passed
+    else
+      total += WindowPerft(next, depth - 1);
+  }
+  return total;
+}
+
+}  // namespace
+
+TEST(ReversiRules, PerftWalkAgreesWithTheMovesTheWindowOffers) {
+  ReversiRules rules;
+  EXPECT_EQ(rules.Perft(6), WindowPerft(rules, 6));
+  // Late in a game, where passes and early ends happen.
+  for (const char* m : {"WE3", "BF3", "WG3", "BF4", "WG5", "BC5", "WD6", "BD3", "WC3", "BF5"})
+    if (!rules.PlayMoveText(m)) break;
+  Board late = rules.Position();
+  for (int sq = 0; sq < 48; ++sq)
+    if (late[sq] == 0) late[sq] = (sq * 7) % 3 == 0 ? kBlackDisc : kWhiteDisc;
+  rules.SetPosition(late, Side::White);
+  for (int depth = 1; depth <= 6; ++depth) EXPECT_EQ(rules.Perft(depth), WindowPerft(rules, depth)) << depth;
+}
