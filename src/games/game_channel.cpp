@@ -217,7 +217,9 @@ void GameChannel::HandleGameMessage(GameKind kind, const std::string& text, cons
     if (game->Running() && game->drawOffered) DeclareDraw(*game);
   } else if (t.hasDraw && m == "No, I do not want draw") {
     Attention(game);
-    if (game) ChatNote(*game, text::W("Предложение ничьей отклонено"));
+    if (!game) return;
+    game->drawOffered = false;
+    ChatNote(*game, text::W("Предложение ничьей отклонено"));
   } else if (m == "No, I do not want play") {
     Attention(game);
     if (game) ChatNote(*game, text::W("Не, нет желания"));

@@ -133,6 +133,10 @@ TEST_F(Duel, DrawDeclinedThenAcceptedAndNeverTakenUnasked) {
   ASSERT_TRUE(net.Pump());
   EXPECT_EQ(alice.ViewOf(GameKind::Checkers, "Bob")->chat.back(), text::W("Предложение ничьей отклонено"));
   EXPECT_TRUE(A(GameKind::Checkers).Running());
+  // The declined offer is gone: a late "Draw" does not end the game.
+  bob.SendPrivateText("Alice", "Gm:Chk:Draw");
+  ASSERT_TRUE(net.Pump());
+  EXPECT_TRUE(A(GameKind::Checkers).Running());
 
   alice.channel.OfferDraw(GameKind::Checkers, "Bob");
   alice.Answer(true);
