@@ -61,7 +61,7 @@ std::optional<std::string> PartyFromRecord(std::string_view bytes) {
     }
     std::string moves(line.substr(colon + 2));
     const size_t gap = moves.find("   ");
-    if (gap != std::string::npos) moves.replace(gap, 3, ";");
+    if (gap != std::string::npos) moves = moves.substr(0, gap) + ";" + moves.substr(gap + 3);
     party += moves + ";";
   }
   return std::nullopt;  // the state line is missing
