@@ -96,7 +96,9 @@ TEST_F(Duel, InvitationColourChoiceAndReversiPlayedToTheEnd) {
   // Every move went out under its number; passes are not numbered.
   int number = 0;
   for (const std::string& m : net.SentBy("Alice"))
-    if (m[0] >= '0' && m[0] <= '9') EXPECT_EQ(std::stoi(m), (number += 1) * 2 - 1) << m;
+    if (m[0] >= '0' && m[0] <= '9') {
+      EXPECT_EQ(std::stoi(m), (number += 1) * 2 - 1) << m;
+    }
 }
 
 TEST_F(Duel, CheckersPlayedToAWinNamesTheWinnerOnBothSides) {
