@@ -93,12 +93,15 @@ TEST_F(Duel, InvitationColourChoiceAndReversiPlayedToTheEnd) {
   EXPECT_EQ(a.MoveCount(), b.MoveCount());
   EXPECT_EQ(a.MoveList().back().markup, b.MoveList().back().markup);
   EXPECT_TRUE(text::StartsWith(a.MoveList().back().markup, "<fcol=ff0000><bcol=ffffff><b>"));
-  // Every move went out under its number; passes are not numbered.
+  // The moves of both sides went out numbered 1, 2, 3, ...: passes take no number.
   int number = 0;
-  for (const std::string& m : net.SentBy("Alice"))
-    if (m[0] >= '0' && m[0] <= '9') {
-      EXPECT_EQ(std::stoi(m), (number += 1) * 2 - 1) << m;
+  for (const Message& m : net.sent) {
+    const std::string body = m.text.substr(7);
+    if (body[0] >= '0' && body[0] <= '9') {
+      EXPECT_EQ(std::stoi(body), ++number) << body;
     }
+  }
+  EXPECT_EQ(number, a.MoveCount());
 }
 
 TEST_F(Duel, CheckersPlayedToAWinNamesTheWinnerOnBothSides) {
