@@ -52,7 +52,9 @@ std::string WithoutLineBreaks(std::string s) {
 }  // namespace
 
 GameChannel::GameChannel(GameHost& host, const GameRecords* records)
-    : host_(host), records_(records), alive_(std::make_shared<bool>(true)) {}
+    : host_(host), records_(records), alive_(std::make_shared<bool>(true)) {
+  for (GameKind kind : kAllGameKinds) available_[IndexOf(kind)] = MakeRules(kind) != nullptr;
+}
 
 GameChannel::~GameChannel() {
   *alive_ = false;
@@ -186,7 +188,8 @@ void GameChannel::SendParty(const Game& game) {
 
 void GameChannel::HandleGameMessage(GameKind kind, const std::string& text, const std::string& name,
                                     const std::string& lead, uint32_t textColor, uint32_t backColor) {
-  if (!text::StartsWith(text, PrefixOf(kind)) || text.size() > kMaxGameMessage) return;
+  if (!available_[IndexOf(kind)] || !text::StartsWith(text, PrefixOf(kind)) || text.size() > kMaxGameMessage)
+    return;
   const std::string_view m = std::string_view(text).substr(kPrefixSize);
   const KindTexts& t = TextsOf(kind);
   Game* game = Find(kind, name);
@@ -410,6 +413,7 @@ void GameChannel::HandleOwnEcho(GameKind kind, const std::string& text, const st
 }
 
 void GameChannel::OfferGame(GameKind kind, const std::string& name) {
+  if (!available_[IndexOf(kind)]) return;
   auto offer = [this, kind, name] {
     Close(kind, name, true);
     SendGameText(kind, name, TextsOf(kind).invitation);
@@ -423,6 +427,7 @@ void GameChannel::OfferGame(GameKind kind, const std::string& name) {
 }
 
 void GameChannel::LoadLastGame(GameKind kind, const std::string& name) {
+  if (!available_[IndexOf(kind)]) return;
   auto load = [this, kind, name] {
     const auto party = ReadRecord(kind, name);
     if (!party) return;
@@ -446,8 +451,9 @@ GamesMenuState GameChannel::MenuState(const std::vector<std::string>& addressees
   if (addressees.size() != 1 || addressees[0] == host_.LocalUserName()) return s;
   s.menu = true;
   for (GameKind kind : kAllGameKinds) {
-    s.newGame[IndexOf(kind)] = host_.PeerHasGameClient(addressees[0]);
-    s.loadGame[IndexOf(kind)] = records_ && records_->Exists(kind, addressees[0]);
+    const bool available = available_[IndexOf(kind)];
+    s.newGame[IndexOf(kind)] = available && host_.PeerHasGameClient(addressees[0]);
+    s.loadGame[IndexOf(kind)] = available && records_ && records_->Exists(kind, addressees[0]);
   }
   return s;
 }

@@ -99,6 +99,7 @@ class GameChannel : public GameTraffic {
   GameHost& host_;
   const GameRecords* records_;
   std::array<Registry, 3> games_;
+  std::array<bool, 3> available_{};  // the kind's rules are part of the build
   // Answers to questions that arrive after the channel is gone are dropped.
   std::shared_ptr<bool> alive_;
   std::set<std::string> openQuestions_;
