@@ -160,6 +160,7 @@ void ChatListener::ReadBatch(Connection& c) {
   const qint64 n = c.socket->read(readBuffer_.data(), static_cast<qint64>(readBuffer_.size()));
   if (n <= 0) return;
   const ClientId id = c.id;
+  const size_t pendingBefore = c.input.Pending();
   // Connections are freed only from queued calls, so `c` survives whatever
   // the room does while it handles these lines.
   const bool fits =
@@ -175,6 +176,12 @@ void ChatListener::ReadBatch(Connection& c) {
         return true;
       });
   if (line_.capacity() > kKeptCapacity) std::string().swap(line_);
+  inputTotal_ = inputTotal_ - pendingBefore + c.input.Pending();
+  if (fits && !c.closing && inputTotal_ > limits_.inputBudget && c.input.Pending() > limits_.inputShare) {
+    Drop(id, "holds " + std::to_string(c.input.Pending() >> 20) + " MiB of an unfinished line while all together pass " +
+                 std::to_string(limits_.inputBudget >> 20) + " MiB");
+    return;
+  }
   if (!fits && !c.closing) {
     Drop(id, c.loggedIn ? "sent more than " + std::to_string(limits_.lineBytes >> 20) + " MiB without a line feed"
                         : "sent more than " + std::to_string(limits_.unloggedLineBytes >> 10) +
@@ -308,6 +315,8 @@ void ChatListener::Drop(ClientId id, const std::string& why) {
   queuedTotal_ -= c->out.size() - c->outStart;
   std::string().swap(c->out);
   c->outStart = 0;
+  inputTotal_ -= c->input.Pending();
+  c->input.Reset();
   if (room_) room_->Disconnect(id);
   QTimer::singleShot(0, this, [this, id] { Retire(id, false); });
 }
@@ -337,6 +346,7 @@ void ChatListener::Retire(ClientId id, bool flush) {
   if (flush && open && c.out.size() > c.outStart)
     socket->write(c.out.data() + c.outStart, static_cast<qint64>(c.out.size() - c.outStart));
   queuedTotal_ -= c.out.size() - c.outStart;
+  inputTotal_ -= c.input.Pending();
   congested_.erase(id);
   auto from = perAddress_.find(c.address);
   if (from != perAddress_.end() && --from->second == 0) perAddress_.erase(from);

@@ -15,7 +15,8 @@
 //
 // Admission.  At most kMaxConnections in all and kPerAddress from one
 // address; a connection must log in within kLoginWithinMs and may hold at
-// most kUnloggedLineBytes of an unfinished line until it has.
+// most kUnloggedLineBytes of an unfinished line until it has, and all
+// unfinished lines together stay within inputBudget.
 #include <QObject>
 #include <QTcpServer>
 #include <QTimer>
@@ -47,6 +48,10 @@ struct ChatLimits {
   size_t queueBound = 4u << 20;
   int stallMs = 5000;
   size_t totalBudget = 64u << 20;
+  // Unfinished lines of all connections together; past it the connection
+  // whose line grows is dropped once it holds more than inputShare.
+  size_t inputBudget = 64u << 20;
+  size_t inputShare = 1u << 20;
 };
 
 class ChatListener : public QObject, public RoomOutput {
@@ -113,6 +118,7 @@ class ChatListener : public QObject, public RoomOutput {
   std::vector<ClientId> ready_, dirty_;
   std::unordered_set<ClientId> congested_;
   size_t queuedTotal_ = 0;  // bytes in all connections' own queues
+  size_t inputTotal_ = 0;   // bytes of all unfinished input lines
   bool inTurn_ = false, serveScheduled_ = false;
   std::vector<char> readBuffer_;
   std::string line_;  // the line handed to the room, reused

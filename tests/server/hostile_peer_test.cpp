@@ -183,6 +183,33 @@ TEST_F(MemoryBoundTest, UnfinishedLinesAndRequestsAreCutAndNeverReadersStayWithi
   EXPECT_LT(after - start, 32 * 1024) << "KiB still held after the flood";
 }
 
+TEST_F(MemoryBoundTest, UnfinishedLinesOfLoggedInClientsShareOneBudget) {
+  const long start = Rss();
+  // Eight users each holding 12 MiB of one line: 96 MiB together, while
+  // any single one of them stays under the 16 MiB a line may have.
+  std::vector<std::unique_ptr<LineClient>> holders;
+  for (int i = 0; i < 8; ++i) holders.push_back(Join("Holder" + std::to_string(i)));
+  const std::string mib(1 << 20, 'h');
+  std::vector<bool> open(holders.size(), true);
+  for (int round = 0; round < 12; ++round)
+    for (size_t i = 0; i < holders.size(); ++i)
+      if (open[i]) open[i] = holders[i]->Send(mib);
+  const long peak = Rss();
+  int dropped = 0, kept = 0;
+  for (auto& h : holders) {
+    // Ends the long line, so a kept connection answers the address request.
+    const auto lines = h->Sync();
+    if (!lines.empty() && lines.back() == "<sync reply missing>") {
+      ++dropped;
+    } else {
+      ++kept;
+    }
+  }
+  EXPECT_GE(dropped, 2) << "96 MiB of unfinished lines were all kept";
+  EXPECT_GE(kept, 4) << "more were dropped than the budget needs";
+  EXPECT_LT(peak - start, 90 * 1024) << "KiB held for the unfinished lines";
+}
+
 class AdmissionTest : public ChatdTest {};
 
 TEST_F(AdmissionTest, SlowRequestsAndSlowLoginsMeetADeadlineWholeOnesAreServed) {
