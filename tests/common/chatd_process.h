@@ -23,6 +23,7 @@ class ChatdProcess {
   int httpPort() const { return httpPort_; }
   const std::string& dataDir() const { return dataDir_; }
   const std::string& banner() const { return banner_; }
+  pid_t pid() const { return pid_; }
   bool Running();  // the process has not exited
   void Stop();     // SIGTERM, then waits; the data folder stays
 
