@@ -1,5 +1,6 @@
 #include "media/archive_viewer_model.h"
 
+#include "media/archive_pages.h"
 #include "media/private_archive.h"
 #include "text/bytes.h"
 #include "text/cp1251.h"

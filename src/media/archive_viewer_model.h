@@ -4,7 +4,6 @@
 // public archives (downloaded whole, formatted, filtered).  The window
 // builds its controls, forwards keys, link clicks, copies and the filter
 // edit here, and shows what it is told through ArchiveViewerView.
-#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -12,10 +11,11 @@
 #include <vector>
 
 #include "media/archive_format.h"
-#include "media/archive_pages.h"
 #include "media/text_download.h"
 
 namespace media {
+
+class ArchivePages;
 
 // What the viewer's logic needs from its window.
 class ArchiveViewerView {
@@ -125,6 +125,9 @@ class ArchiveViewerModel : private TextDownloadReceiver {
   void Copied(const std::string& text);
 
   // The filter edit changed; Apply pressed with its text (Windows-1251).
+  // Both archives are filtered here, the filter and the lines folded with
+  // FoldLookAlikes: the public pane is sent only its matching lines, so
+  // the window sets no line filter of its own on the pane.
   void FilterEdited();
   void Apply(const std::string& filterText);
 
