@@ -17,18 +17,18 @@ class HttpTextDownload : public TextDownload {
     auto onNotice = [alive, to, load](const http::DownloadNotice& n) {
       if (alive.expired()) return;
       switch (n.kind) {
-        case http::kNoticeProgress:
+        case http::NoticeKind::Progress:
           to->DownloadProgress(n.w, n.l);
           break;
-        case http::kNoticeActivity:
+        case http::NoticeKind::Activity:
           to->DownloadActivity();
           break;
-        case http::kNoticeDone: {
+        case http::NoticeKind::Done: {
           const std::string body = (*load)->GetData();  // the receiver may destroy the download
           to->DownloadDone(body);
           break;
         }
-        case http::kNoticeFailed:
+        case http::NoticeKind::Failed:
           to->DownloadFailed();
           break;
         default:
