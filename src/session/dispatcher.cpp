@@ -1,5 +1,7 @@
 #include "session/dispatcher.h"
 
+#include <algorithm>
+
 #include "markup/markup_document.h"
 #include "settings/settings.h"
 #include "text/bytes.h"
@@ -38,12 +40,20 @@ void Dispatcher::CommLineDestroyed(const std::string& markup) {
        ++candidates, bold = markup.find(" <b>", bold + 1)) {
     auto it = commKeys_.find(markup.substr(prefix.size(), bold - prefix.size()));
     if (it == commKeys_.end()) continue;
-    if (--it->second <= 0) commKeys_.erase(it);
+    auto seen = commIdentities_.find(it->second.front());
+    if (seen != commIdentities_.end() && --seen->second <= 0) commIdentities_.erase(seen);
+    it->second.pop_front();
+    if (it->second.empty()) commKeys_.erase(it);
     return;
   }
 }
 
-bool Dispatcher::SeenInComm(const std::string& key) const { return commKeys_.count(key) > 0; }
+bool Dispatcher::SeenInComm(const std::string& identity) const { return commIdentities_.count(identity) > 0; }
+
+void Dispatcher::Remember(const std::string& shownKey, const std::string& identity) {
+  commKeys_[shownKey].push_back(identity);
+  ++commIdentities_[identity];
+}
 
 void Dispatcher::Dispatch(const std::string& line) {
   if (host_.TraceEnabled()) host_.Trace(text::W("Приняли: ") + wire::UnescapeField(line));
@@ -97,16 +107,19 @@ void Dispatcher::ChatMessage(const wire::Record& record) {
   using wire::Field;
   const bool isPublic = Field(record, "Public") == "1";
   markup::MarkupDocument& pane = isPublic ? comm_ : priv_;
-  const std::string& sender = Field(record, "FrName");
-  const std::string& lineField = Field(record, "Line");
-  const std::string tag = lineField.size() > 2 ? lineField.substr(lineField.size() - 2) : lineField;
+  const std::string& fullSender = Field(record, "FrName");
+  const std::string sender = fullSender.substr(0, std::min(fullSender.size(), kMaxSenderName));
+  const std::string& fullLine = Field(record, "Line");
+  const std::string lineField = fullLine.substr(0, std::min(fullLine.size(), kMaxLead));
+  const std::string tag = fullLine.size() > 2 ? fullLine.substr(fullLine.size() - 2) : fullLine;
   const std::string& mid = Field(record, "Mid");
   const uint32_t textColor = wire::WireToColor(Field(record, "CText"), 0);
   const uint32_t backColor = wire::WireToColor(Field(record, "CBacg"), 0xFFFFFF);
   const std::string& userName = settings_.UserName;
 
   std::string text = Field(record, "Mess");
-  const std::string lead = wire::SplitFirstWord(text);
+  std::string lead = wire::SplitFirstWord(text);
+  if (lead.size() > kMaxLead) lead.resize(kMaxLead);
   DropBoldName(text);
 
   if (!isPublic && !mid.empty())
@@ -138,11 +151,14 @@ void Dispatcher::ChatMessage(const wire::Record& record) {
   }
 
   const std::string commKey = tag + " - " + lead;
-  if (!(isPublic && SeenInComm(commKey))) {
+  // A numbered line is a repeat only with the same number; a line without
+  // one can only be told by its tag and lead.
+  const std::string identity = lineField.empty() ? commKey : "#" + lineField + " " + lead;
+  if (!(isPublic && SeenInComm(identity))) {
     pane.BeginUpdate();
     if (isPublic) {
       pane.NewString(commKey + " <b>", 0x000000, 0xFFFFFF);
-      ++commKeys_[commKey];
+      Remember(commKey, identity);
     } else {
       pane.NewString(lead + " <b>", 0x000000, 0xFFFFFF);
     }

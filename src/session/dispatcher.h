@@ -3,6 +3,7 @@
 // are written into the common and private panes here; every other kind of
 // line goes to the part that owns it through DispatcherHost.
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <unordered_map>
 
@@ -50,6 +51,10 @@ class Dispatcher {
  public:
   // Received message texts longer than this are shown cut, with "…".
   static constexpr size_t kMaxShownText = 64 * 1024;
+  // Leads (a time or a bold name) and sender names are a few dozen bytes
+  // on any real server; longer ones are cut to this.
+  static constexpr size_t kMaxLead = 256;
+  static constexpr size_t kMaxSenderName = 256;
 
   Dispatcher(settings::Settings& settings, DispatcherHost& host, markup::MarkupDocument& comm,
              markup::MarkupDocument& priv);
@@ -64,14 +69,20 @@ class Dispatcher {
   void RecordLine(const std::string& line);
   void ChatMessage(const wire::Record& record);
   void TraceUnknown(const std::string& line);
-  bool SeenInComm(const std::string& key) const;
+  bool SeenInComm(const std::string& identity) const;
+  void Remember(const std::string& shownKey, const std::string& identity);
 
   settings::Settings& settings_;
   DispatcherHost& host_;
   markup::MarkupDocument& comm_;
   markup::MarkupDocument& priv_;
-  // Duplicate-test keys (line tag + " - " + lead) of the lines in comm.
-  std::unordered_map<std::string, int> commKeys_;
+  // The duplicate test.  A comm line shows its key (line tag + " - " +
+  // lead), which is all its markup tells when it is destroyed; the test
+  // itself compares identities (the whole line number and the lead when the
+  // record has a number).  Lines leave the pane oldest first, so the
+  // identities behind one shown key are kept in arrival order.
+  std::unordered_map<std::string, std::deque<std::string>> commKeys_;
+  std::unordered_map<std::string, int> commIdentities_;
 };
 
 }  // namespace session

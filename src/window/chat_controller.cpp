@@ -100,6 +100,8 @@ void ChatController::React(settings::ReactionSet set) {
 
 void ChatController::ShowOnlineList(const std::string& body) {
   if (online_.ShowOnlineList(body)) React(settings::ReactionSet::FriendOnline);
+  if (online_.DroppedEntries() > 0)
+    env_.Trace(text::W("Список пользователей слишком длинный, не показаны: ") + std::to_string(online_.DroppedEntries()));
   env_.ControlsChanged();
 }
 
