@@ -8,6 +8,12 @@ std::optional<UrlParts> SplitUrl(std::string_view url) {
   if (url.size() >= 7 && url.substr(4, 3) == "://") url.remove_prefix(7);
   size_t slash = url.find('/');
   if (slash == std::string_view::npos || slash == 0) return std::nullopt;
+  // The host goes into the "Host:" header as written: a control byte or a
+  // blank there would end the header early or smuggle another one in.
+  for (char c : url.substr(0, slash)) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b <= 0x20 || b == 0x7F) return std::nullopt;
+  }
   UrlParts parts;
   parts.host = std::string(url.substr(0, slash));
   parts.path = std::string(url.substr(slash));

@@ -17,7 +17,8 @@ struct UrlParts {
 
 // A leading "xxxx://" (the 5th to 7th characters are "://") is dropped; the
 // host runs up to the first "/", the path is the rest.  No "/" after the
-// host, an empty host or a port that is not 1..65535 gives nothing.
+// host, an empty host, a host holding a blank or a control byte, or a port
+// that is not 1..65535 gives nothing.
 std::optional<UrlParts> SplitUrl(std::string_view url);
 
 // The path as it goes into the request line: blanks, control bytes and
