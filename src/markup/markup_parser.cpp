@@ -307,7 +307,10 @@ std::string DelTags(std::string_view s) {
   static constexpr std::string_view kLinkOpen = "link=\"";
   std::string out;
   int depth = 0;
-  size_t nextQuote = 0;  // remembered so that many unclosed links stay linear
+  // Next quote and next ">" from the current link, remembered so that many
+  // unclosed links stay linear.
+  size_t nextQuote = 0;
+  size_t nextClose = 0;
   for (size_t i = 0; i < s.size(); ++i) {
     const char c = s[i];
     if (c == '<') {
@@ -315,7 +318,12 @@ std::string DelTags(std::string_view s) {
       if (s.substr(i + 1).starts_with(kLinkOpen)) {
         const size_t from = i + 1 + kLinkOpen.size();
         if (nextQuote != std::string_view::npos && nextQuote < from) nextQuote = s.find('"', from);
-        if (nextQuote != std::string_view::npos) out.append(s.substr(from, nextQuote - from));
+        if (nextClose != std::string_view::npos && nextClose < from) nextClose = s.find('>', from);
+        // The tag ends at its first ">", as the parser reads it: a closing
+        // quote beyond that belongs to the text after the tag, which is
+        // output on its own, so taking it here would repeat it.
+        if (nextQuote != std::string_view::npos && nextQuote < nextClose)
+          out.append(s.substr(from, nextQuote - from));
       }
     } else if (c == '>' && depth > 0) {
       --depth;

@@ -233,4 +233,20 @@ TEST(DelTags, KeepsVisibleTextAndDoubleQuoteLinkText) {
   EXPECT_EQ(markup::DelTags("<link=\"open"), "");
 }
 
+// A ">" inside the shown text ends the tag for the parser; the plain text
+// must be what the parser shows and never longer than the markup.
+TEST_F(ParserTest, DelTagsAgreesWithTheParserWhenTheShownTextHoldsAnAngle) {
+  for (std::string_view m : {"<link=\">12345678\"", "<link=\"a>b\"::t>c", "x<link=\"p>\">q"}) {
+    SCOPED_TRACE(std::string(m));
+    const std::string plain = markup::DelTags(m);
+    EXPECT_LE(plain.size(), m.size());
+    std::string shown;
+    for (const auto& p : markup::ParseMarkup(m, &pictures, nullptr))
+      if (p.kind == markup::PieceKind::Text) shown += p.text;
+    EXPECT_EQ(plain, shown);
+  }
+  EXPECT_EQ(markup::DelTags("<link=\">12345678\""), "12345678\"");
+  EXPECT_EQ(markup::DelTags("<link=\"ok\"::t> <link=\"a>b\""), "ok b\"");
+}
+
 }  // namespace
