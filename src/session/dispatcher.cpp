@@ -98,7 +98,7 @@ void Dispatcher::RecordLine(const std::string& line) {
   else if (wire::Has(record, "GetIP"))
     host_.AddressReply(record);
   else if (wire::Has(record, "Whois"))
-    host_.WhoisReply(record);
+    host_.WhoisReply(record, body);
   else
     TraceUnknown(line);
 }

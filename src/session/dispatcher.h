@@ -43,7 +43,7 @@ class DispatcherHost {
   virtual void OwnInformation(const wire::Record&) {}
   virtual void Rights(const wire::Record&) {}
   virtual void AddressReply(const wire::Record&) {}
-  virtual void WhoisReply(const wire::Record&) {}
+  virtual void WhoisReply(const wire::Record&, const std::string& /*body*/) {}
   virtual void ServiceLine(const std::string& /*line*/) {}  // "p|" and "T|"
 };
 

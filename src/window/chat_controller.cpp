@@ -22,6 +22,7 @@ ChatController::ChatController(settings::Settings& settings, ChatPanes panes, Ch
       online_(settings, contacts_, panes.users),
       acks_(settings, static_cast<session::AcknowledgementHost&>(*this), panes.priv),
       dispatcher_(settings, static_cast<session::DispatcherHost&>(*this), panes.comm, panes.priv),
+      replies_(settings, static_cast<session::ServiceRepliesHost&>(*this)),
       sender_(settings, acks_, panes.priv, [this](const std::string& line) { env_.SendLine(line); },
               [this](const std::string& text) { return CodesToMarkup(text, false); }) {
   online_.ownVersion = CHAT_LOGIN_VERSION;
@@ -42,7 +43,7 @@ void ChatController::SaveFiles() {
   acks_.SaveWaiting(settings_.ProgramDir + "waitacq.dat");
 }
 
-bool ChatController::TraceEnabled() { return moderator && settings_.DebugMode; }
+bool ChatController::TraceEnabled() { return replies_.Moderator() && settings_.DebugMode; }
 
 std::string ChatController::CodesToMarkup(const std::string& text, bool own) const {
   std::string out = text;
@@ -76,9 +77,11 @@ void ChatController::OwnGameEcho(games::GameKind kind, const std::string& text, 
   if (games_) games_->OwnGameEcho(kind, text, addressee, fg, bg);
 }
 
-void ChatController::Rights(const wire::Record& r) {
-  moderator = wire::Field(r, "Mod") == "1";
-  env_.ServiceRecord(r, "Nastr");
+void ChatController::ServiceLine(const std::string& line) {
+  if (text::StartsWith(line, "p|"))
+    replies_.AddressLine(line);
+  else
+    replies_.FineList(line);
 }
 
 void ChatController::DirectLinkNotice(const std::string& sender) {

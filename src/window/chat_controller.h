@@ -11,6 +11,7 @@
 
 #include "session/acknowledgements.h"
 #include "session/dispatcher.h"
+#include "session/service_replies.h"
 #include "window/link_actions.h"
 #include "window/online_list.h"
 #include "window/sending.h"
@@ -51,11 +52,15 @@ class ChatEnvironment {
   // The addressee list or the online list changed: SendWav, UserInfo, games.
   virtual void ControlsChanged() {}
   virtual void OpenUrl(const std::string& /*url*/) {}
-  virtual void ServiceRecord(const wire::Record& /*record*/, const std::string& /*kind*/) {}
-  virtual void ServiceLine(const std::string& /*line*/) {}
+  // Information windows and the moderator menu, for the service replies.
+  virtual void ShowInfoWindow(const std::string& /*key*/, const std::string& /*title*/, const std::string& /*text*/,
+                              int /*width*/, int /*height*/, bool /*append*/) {}
+  virtual void ModeratorChanged(bool /*moderator*/) {}
 };
 
-class ChatController : private session::DispatcherHost, private session::AcknowledgementHost {
+class ChatController : private session::DispatcherHost,
+                       private session::AcknowledgementHost,
+                       private session::ServiceRepliesHost {
  public:
   ChatController(settings::Settings& settings, ChatPanes panes, ChatEnvironment& env);
   ~ChatController() override;
@@ -81,7 +86,7 @@ class ChatController : private session::DispatcherHost, private session::Acknowl
   void Dispatch(const std::string& line) { dispatcher_.Dispatch(line); }
   void ConnectionStarting() { online_.TakeFriendsSnapshot(); }
   void ConnectionLost() { ShowOnlineList(""); }
-  bool moderator = false;
+  bool Moderator() const { return replies_.Moderator(); }
 
   // The user's actions.  Say returns false when nothing was sent.
   bool Say(const std::string& enterText);
@@ -106,6 +111,7 @@ class ChatController : private session::DispatcherHost, private session::Acknowl
   OnlineList& Online() { return online_; }
   session::Acknowledgements& Acks() { return acks_; }
   session::Dispatcher& Dispatcher() { return dispatcher_; }
+  session::ServiceReplies& Replies() { return replies_; }
   const ChatPanes& Panes() const { return panes_; }
 
  private:
@@ -123,11 +129,18 @@ class ChatController : private session::DispatcherHost, private session::Acknowl
   void GameMessage(games::GameKind kind, const std::string& text, const std::string& sender,
                    const std::string& lead, uint32_t fg, uint32_t bg) override;
   void DirectLinkNotice(const std::string& sender) override;
-  void OwnInformation(const wire::Record& r) override { env_.ServiceRecord(r, "GetInfo"); }
-  void Rights(const wire::Record& r) override;
-  void AddressReply(const wire::Record& r) override { env_.ServiceRecord(r, "GetIP"); }
-  void WhoisReply(const wire::Record& r) override { env_.ServiceRecord(r, "Whois"); }
-  void ServiceLine(const std::string& line) override { env_.ServiceLine(line); }
+  void OwnInformation(const wire::Record& r) override { replies_.OwnInformation(r); }
+  void Rights(const wire::Record& r) override { replies_.Rights(r); }
+  void AddressReply(const wire::Record& r) override { replies_.AddressRecord(r); }
+  void WhoisReply(const wire::Record& r, const std::string& body) override { replies_.WhoisRecord(r, body); }
+  void ServiceLine(const std::string& line) override;
+  // session::ServiceRepliesHost
+  void ShowInfoWindow(const std::string& key, const std::string& title, const std::string& text, int width,
+                      int height, bool append) override {
+    env_.ShowInfoWindow(key, title, text, width, height, append);
+  }
+  void OpenUrl(const std::string& url) override { env_.OpenUrl(url); }
+  void ModeratorChanged(bool moderator) override { env_.ModeratorChanged(moderator); }
   // session::AcknowledgementHost
   void PatchArchive(const std::string& number, int oldPicture, int newPicture) override;
   void OwnGameEcho(games::GameKind kind, const std::string& text, const std::string& addressee, uint32_t fg,
@@ -142,6 +155,7 @@ class ChatController : private session::DispatcherHost, private session::Acknowl
   window::OnlineList online_;
   session::Acknowledgements acks_;
   session::Dispatcher dispatcher_;
+  session::ServiceReplies replies_;
   MessageSender sender_;
 
  public:

@@ -21,7 +21,8 @@ ChatSession::ChatSession(settings::Settings& settings, ChatPanes panes, SessionV
       view_(view),
       commPane_(panes.comm),
       connection_(std::make_unique<session::ServerConnection>(static_cast<session::ConnectionHost&>(*this), parent)),
-      chat_(std::make_unique<ChatController>(settings, panes, static_cast<ChatEnvironment&>(*this))) {}
+      chat_(std::make_unique<ChatController>(settings, panes, static_cast<ChatEnvironment&>(*this))),
+      moderator_(std::make_unique<ModeratorCommands>(settings, chat_->Replies(), static_cast<ModeratorHost&>(*this))) {}
 
 ChatSession::~ChatSession() {
   // The connection's events must not reach a half-destroyed session.
@@ -131,16 +132,16 @@ void ChatSession::Refused() {
              "Server does not accept your name/password. Select in menu 'Connection->Connect as another user ...'");
 }
 
+std::string ChatSession::Target() {
+  const auto& names = chat_->Addressees().Names();
+  return names.empty() ? std::string() : names.front();
+}
+
 void ChatSession::ControlsChanged() {
   const auto& names = chat_->Addressees().Names();
   const bool one = names.size() == 1;
   view_.ControlsChanged(one, one && !chat_->Online().ClientInfo(names.front()).empty());
 }
 
-// Only the moderator flag of the settings echo is shown so far; the other
-// service replies arrive here too.
-void ChatSession::ServiceRecord(const wire::Record&, const std::string& kind) {
-  if (kind == "Nastr") view_.ModeratorChanged(chat_->moderator);
-}
 
 }  // namespace window

@@ -11,6 +11,7 @@
 #include "session/connection.h"
 #include "window/chat_controller.h"
 #include "window/document_pane.h"
+#include "window/moderator_commands.h"
 
 namespace markup {
 class MarkupDocument;
@@ -36,19 +37,24 @@ class SessionView {
   virtual void ModeratorChanged(bool moderator) = 0;
   virtual void Warn(const std::string& russianUtf8, const std::string& englishUtf8) = 0;
   virtual void Trace(const std::string& text) = 0;
+  virtual void ShowInfo(const std::string& key, const std::string& title, const std::string& text, int width,
+                        int height, bool append) = 0;
   virtual void Beep() = 0;
   virtual void PlayWave(const std::string& file) = 0;
   virtual void BringToFront() = 0;
   virtual bool NoSound() = 0;
   virtual void OpenUrl(const std::string& url) = 0;
+  // Yes/No question, No the default (Windows-1251 texts).
+  virtual bool AskYesNo(const std::string& russian, const std::string& english) = 0;
 };
 
-class ChatSession : private session::ConnectionHost, private ChatEnvironment {
+class ChatSession : private session::ConnectionHost, private ChatEnvironment, private ModeratorHost {
  public:
   ChatSession(settings::Settings& settings, ChatPanes panes, SessionView& view, QObject* parent = nullptr);
   ~ChatSession() override;
 
   ChatController& Chat() { return *chat_; }
+  ModeratorCommands& Moderator() { return *moderator_; }
   session::ServerConnection& Connection() { return *connection_; }
   settings::Settings& Settings() { return settings_; }
 
@@ -114,13 +120,24 @@ class ChatSession : private session::ConnectionHost, private ChatEnvironment {
   void Refused() override;
   void ControlsChanged() override;
   void OpenUrl(const std::string& url) override { view_.OpenUrl(url); }
-  void ServiceRecord(const wire::Record& record, const std::string& kind) override;
+  void ShowInfoWindow(const std::string& key, const std::string& title, const std::string& text, int width,
+                      int height, bool append) override {
+    view_.ShowInfo(key, title, text, width, height, append);
+  }
+  void ModeratorChanged(bool moderator) override { view_.ModeratorChanged(moderator); }
+  void ClearAddressRequests() override { chat_->Replies().ClearAddressRequests(); }
+  // ModeratorHost
+  std::string Target() override;
+  bool AskYesNo(const std::string& russian, const std::string& english) override {
+    return view_.AskYesNo(russian, english);
+  }
 
   settings::Settings& settings_;
   SessionView& view_;
   DocumentPane commPane_;
   std::unique_ptr<session::ServerConnection> connection_;
   std::unique_ptr<ChatController> chat_;
+  std::unique_ptr<ModeratorCommands> moderator_;
   bool audioCapable_ = false;
   bool closing_ = false;
 };

@@ -109,25 +109,34 @@ void MainWindow::BuildMenus() {
   connect(about, &QAction::triggered, this, &MainWindow::ShowAbout);
 
   QMenu* admin = menu("MenAdmin");
-  AddAction(admin, "DebugMode", "")->setCheckable(true);
+  auto moderator = [this] { return &session_->Moderator(); };
+  QAction* debug = AddAction(admin, "DebugMode", "");
+  debug->setCheckable(true);
+  connect(debug, &QAction::triggered, this, [moderator](bool on) { moderator()->SetDebugMode(on); });
   admin->addSeparator();
-  AddAction(admin, "MenFine", "");
-  AddAction(admin, "MenIP", "");
-  AddAction(admin, "WhoIsLoc", "WhoIs");
+  connect(AddAction(admin, "MenFine", ""), &QAction::triggered, this, [moderator] { moderator()->OpenFineForm(); });
+  connect(AddAction(admin, "MenIP", ""), &QAction::triggered, this, [moderator] { moderator()->RequestAddress(); });
+  connect(AddAction(admin, "WhoIsLoc", "WhoIs"), &QAction::triggered, this,
+          [moderator] { moderator()->RequestWhois(); });
   admin->addSeparator();
-  AddAction(admin, "MenEnIp", "")->setCheckable(true);
+  QAction* checkIp = AddAction(admin, "MenEnIp", "");
+  checkIp->setCheckable(true);
+  connect(checkIp, &QAction::triggered, this, [moderator](bool on) { moderator()->SetCheckIp(on); });
   admin->addSeparator();
   auto* fineTypes = new QActionGroup(this);
   for (int i = 1; i <= 4; ++i) {
     QAction* a = AddAction(admin, "MenNS" + std::to_string(i), "");
     a->setCheckable(true);
     fineTypes->addAction(a);
+    connect(a, &QAction::triggered, this, [moderator, i] { moderator()->SetFineType(i - 1); });
   }
   admin->addSeparator();
   QMenu* fineMenu = admin->addMenu("");
   fineMenu->setObjectName("MenFineS");
   menus_["MenFineS"] = fineMenu;
-  for (int i = 1; i <= 7; ++i) AddAction(fineMenu, "MenFineS" + std::to_string(i), "");
+  for (int i = 1; i <= 7; ++i)
+    connect(AddAction(fineMenu, "MenFineS" + std::to_string(i), ""), &QAction::triggered, this,
+            [moderator, i] { moderator()->Fine(i - 1); });
   admin->menuAction()->setVisible(false);
 }
 

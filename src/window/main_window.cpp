@@ -298,7 +298,15 @@ void MainWindow::Warn(const std::string& russianUtf8, const std::string& english
   window::Warn(this, Russian(), QString::fromStdString(russianUtf8), QString::fromStdString(englishUtf8));
 }
 
+bool MainWindow::AskYesNo(const std::string& russian, const std::string& english) {
+  return AskDefaultNo(this, Russian(), ToQ(russian), ToQ(english));
+}
+
 void MainWindow::Trace(const std::string& textValue) { TraceLog(settings_, textValue); }
+void MainWindow::ShowInfo(const std::string& key, const std::string& title, const std::string& textValue, int width,
+                          int height, bool append) {
+  ShowInfoWindow(settings_, key, title, textValue, width, height, append);
+}
 
 void MainWindow::Beep() { QApplication::beep(); }
 

@@ -65,6 +65,9 @@ class MainWindow : public QMainWindow, private SessionView {
   void ModeratorChanged(bool moderator) override;
   void Warn(const std::string& russianUtf8, const std::string& englishUtf8) override;
   void Trace(const std::string& text) override;
+  bool AskYesNo(const std::string& russian, const std::string& english) override;
+  void ShowInfo(const std::string& key, const std::string& title, const std::string& text, int width, int height,
+                bool append) override;
   void Beep() override;
   void PlayWave(const std::string& file) override;
   void BringToFront() override;

@@ -22,8 +22,8 @@ bool ShowModal(QWidget* parent, const ModalBox& box) {
   if (Handler()) return Handler()(box);
   switch (box.kind) {
     case ModalBox::Kind::Question:
-      return QMessageBox::question(parent, box.caption, box.text, QMessageBox::Yes | QMessageBox::No) ==
-             QMessageBox::Yes;
+      return QMessageBox::question(parent, box.caption, box.text, QMessageBox::Yes | QMessageBox::No,
+                                   box.defaultNo ? QMessageBox::No : QMessageBox::NoButton) == QMessageBox::Yes;
     case ModalBox::Kind::Information:
       QMessageBox::information(parent, box.caption, box.text);
       return true;
@@ -44,6 +44,11 @@ void Warn(QWidget* parent, bool russian, const QString& russianText, const QStri
 bool Ask(QWidget* parent, bool russian, const QString& russianText, const QString& englishText) {
   return ShowModal(parent,
                    {ModalBox::Kind::Question, russian ? "Внимание" : "Attention", russian ? russianText : englishText});
+}
+
+bool AskDefaultNo(QWidget* parent, bool russian, const QString& russianText, const QString& englishText) {
+  return ShowModal(parent, {ModalBox::Kind::Question, russian ? "Внимание" : "Attention",
+                            russian ? russianText : englishText, true});
 }
 
 }  // namespace window

@@ -129,7 +129,7 @@ TEST_F(ChatTest, ModeratorRightsTurnOnTheDebugTrace) {
   chat->Dispatch("junk|x");
   EXPECT_TRUE(fx.traces.empty());  // not a moderator
   chat->Dispatch(Msg("Nastr=1;Mod=1;"));
-  EXPECT_TRUE(chat->moderator);
+  EXPECT_TRUE(chat->Moderator());
   chat->Dispatch("junk%7cx");
   ASSERT_EQ(fx.traces.size(), 2u);
   EXPECT_EQ(fx.traces[0], W("Приняли: ") + "junk|x");

@@ -31,13 +31,22 @@ class View : public SessionView {
   void ModeratorChanged(bool on) override { moderator = on; }
   void Warn(const std::string&, const std::string& english) override { warnings.push_back(english); }
   void Trace(const std::string& t) override { traces.push_back(t); }
+  void ShowInfo(const std::string& key, const std::string&, const std::string& text, int, int, bool) override {
+    shown.push_back(key + "=" + text);
+  }
   void Beep() override {}
   void PlayWave(const std::string&) override {}
   void BringToFront() override {}
   bool NoSound() override { return true; }
-  void OpenUrl(const std::string&) override {}
+  void OpenUrl(const std::string& url) override { urls.push_back(url); }
+  bool AskYesNo(const std::string&, const std::string& english) override {
+    questions.push_back(english);
+    return answer;
+  }
+  std::vector<std::string> urls, questions;
+  bool answer = false;
   bool userInfo = false, sendWav = false, moderator = false;
-  std::vector<std::string> warnings, traces;
+  std::vector<std::string> warnings, traces, shown;
 };
 
 class SessionTest : public ::testing::Test {
@@ -108,6 +117,18 @@ TEST_F(SessionTest, ModeratorRightsAndTheTraceFollowTheSettingsEcho) {
   session->Chat().Dispatch(Msg("Nastr=1;Mod=0;"));
   EXPECT_FALSE(view.moderator);
   EXPECT_FALSE(session->Chat().TraceEnabled());
+}
+
+// The "i" badge and "?" ask for anybody's information; the reply opens his
+// window, and the moderator's fine goes out on the open connection only.
+TEST_F(SessionTest, InformationRepliesReachTheViewAndFinesNeedTheConnection) {
+  session->Chat().Dispatch(Msg("GetInfo=hi<InfF4>;Cln=bob;"));
+  ASSERT_EQ(view.shown.size(), 1u);
+  EXPECT_TRUE(view.shown[0].starts_with("bob=")) << view.shown[0];
+  EXPECT_NE(view.shown[0].find("/photos/bob_4.jpg"), std::string::npos);
+  session->Chat().TowhomLink("bob");
+  session->Moderator().Fine(2);
+  EXPECT_TRUE(view.questions.empty());  // offline: not even asked
 }
 
 // A public message without a time has the bold sender name as its lead.
