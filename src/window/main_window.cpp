@@ -26,6 +26,7 @@
 #include "window/info_window.h"
 #include "window/login_dialog.h"
 #include "window/main_texts.h"
+#include "window/media_windows.h"
 #include "window/message_line.h"
 #include "window/modal_boxes.h"
 #include "window/qt_text.h"
@@ -52,6 +53,10 @@ MainWindow::MainWindow(settings::Settings& settings, QWidget* parent) : QMainWin
   WirePictures();
   WireLinks();
   WireMessageLine();
+  media_ = std::make_unique<MediaWindows>(
+      *session_, MessageLineAccess{[this] { return EnterState(); }, [this](const LineEdit& e) { ApplyEnterState(e); }},
+      this);
+  connect(findChild<QPushButton*>("AddSmile"), &QPushButton::clicked, this, [this] { media_->OpenSmileys(); });
 
   ApplySettings();
   markup::ProcessPictureRegistry().LoadCacheIndex(settings_.ProgramDir + "Cache/index.dat",
@@ -68,6 +73,7 @@ MainWindow::~MainWindow() {
   picture::Pictures::OnDuplicateDownload = nullptr;
   markup::ViewGlobals::OnLifeTime = nullptr;
   SetInfoLinkHandler(nullptr);
+  media_.reset();
   session_.reset();
 }
 
@@ -152,6 +158,7 @@ void MainWindow::showEvent(QShowEvent* event) {
 
 void MainWindow::closeEvent(QCloseEvent* event) {
   CloseAllInfoWindows();
+  media_->CloseAll();
   session_->Close();
   QMainWindow::closeEvent(event);
   event->accept();
@@ -215,6 +222,7 @@ void MainWindow::WireLinks() {
     ApplyEnterState(EnterState());
   };
   topright_->OnLink = [this](Doc&, const std::string& target) {
+    if (media_->OpenArchiveLink(target)) return;
     if (text::StartsWith(target, "http://")) ApplyEnterState(Chat().LinkAction(target, EnterState(), false));
   };
   auto copyToEnter = [this](Doc&, const std::string& textValue) {

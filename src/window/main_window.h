@@ -27,6 +27,7 @@ class Settings;
 namespace window {
 
 class LoginDialog;
+class MediaWindows;
 class MessageLine;
 struct LineEdit;
 
@@ -37,6 +38,7 @@ class MainWindow : public QMainWindow, private SessionView {
   ~MainWindow() override;
 
   ChatSession& Session() { return *session_; }
+  MediaWindows& Media() { return *media_; }
   ChatController& Chat() { return session_->Chat(); }
   session::ServerConnection& Connection() { return session_->Connection(); }
   settings::Settings& Settings() { return settings_; }
@@ -91,6 +93,7 @@ class MainWindow : public QMainWindow, private SessionView {
 
   settings::Settings& settings_;
   std::unique_ptr<ChatSession> session_;
+  std::unique_ptr<MediaWindows> media_;  // archive viewers, additional smileys
   LoginDialog* loginDialog_ = nullptr;
   std::map<std::string, QAction*> actions_;
   std::map<std::string, QMenu*> menus_;
