@@ -28,7 +28,8 @@ namespace {
 void Usage() {
   std::fprintf(stderr,
                "usage: chatd [--port 8080] [--http-port 8081] [--data DIR] [--moderator NAME]... [--bot NAME]\n"
-               "             [--host 127.0.0.1] [--per-address 64] [--log FILE] [--quiet]\n");
+               "             [--host 127.0.0.1] [--per-address 64] [--log FILE] [--quiet]\n"
+               "             [--announce HOST:PORT]  (the chat server the gloc.html pages name)\n");
 }
 
 // SIGTERM and SIGINT end the event loop through a pipe, so the room can
@@ -57,6 +58,8 @@ int main(int argc, char** argv) {
   chatd::RoomOptions options;
   chatd::ChatLimits limits;
   QString logFile;
+  QString announceHost;
+  int announcePort = -1;
   const QStringList args = app.arguments();
   for (int i = 1; i < args.size(); ++i) {
     const QString& a = args[i];
@@ -80,6 +83,11 @@ int main(int argc, char** argv) {
       const int n = value().toInt(&ok);
       if (!ok || n < 1) return Usage(), 2;
       limits.perAddress = static_cast<size_t>(n);
+    } else if (a == "--announce" && hasValue) {
+      const QString where = value();
+      const qsizetype colon = where.lastIndexOf(':');
+      if (colon <= 0 || !ParsePort(where.mid(colon + 1), &announcePort)) return Usage(), 2;
+      announceHost = where.left(colon);
     } else if (a == "--log" && hasValue) {
       logFile = value();
     } else if (a == "--help" || a == "-h") {
@@ -131,6 +139,10 @@ int main(int argc, char** argv) {
   web.dataDir = data;
   web.host = host.toStdString();
   web.chatPort = listener.Port();
+  if (announcePort >= 0) {
+    web.announcedHost = announceHost.toStdString();
+    web.announcedPort = announcePort;
+  }
   chatd::WebPages pages(room, web);
   chatd::WebServer webServer(pages, limits.perAddress);
   const quint16 actualHttpPort = webServer.Start(address, static_cast<quint16>(httpPort));

@@ -210,9 +210,10 @@ WebResponse WebPages::Announcement() {
   WebResponse r;
   std::string info = "BEGIN_INFO\nsip";
   info += kBar;
-  info += config_.host + "\nport";
+  const bool elsewhere = !config_.announcedHost.empty();
+  info += (elsewhere ? config_.announcedHost : config_.host) + "\nport";
   info += kBar;
-  info += std::to_string(config_.chatPort) + "\nhref";
+  info += std::to_string(elsewhere ? config_.announcedPort : config_.chatPort) + "\nhref";
   info += kBar;
   info += BaseUrl() + "/cgi-bin/chat/\nEND_INFO\n";
   r.body = Page(text::W("Адрес сервера"), text::W("Адрес чат-сервера:\n") + info);

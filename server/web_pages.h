@@ -23,6 +23,9 @@ struct WebConfig {
   std::string host = "127.0.0.1";
   int chatPort = 8080;
   int httpPort = 8081;
+  // The chat server the announcement pages name; this one's own when empty.
+  std::string announcedHost;
+  int announcedPort = 0;
 };
 
 class WebPages {

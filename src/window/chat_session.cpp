@@ -22,7 +22,11 @@ ChatSession::ChatSession(settings::Settings& settings, ChatPanes panes, SessionV
       commPane_(panes.comm),
       connection_(std::make_unique<session::ServerConnection>(static_cast<session::ConnectionHost&>(*this), parent)),
       chat_(std::make_unique<ChatController>(settings, panes, static_cast<ChatEnvironment&>(*this))),
-      moderator_(std::make_unique<ModeratorCommands>(settings, chat_->Replies(), static_cast<ModeratorHost&>(*this))) {}
+      moderator_(std::make_unique<ModeratorCommands>(settings, chat_->Replies(), static_cast<ModeratorHost&>(*this))),
+      remedies_(std::make_unique<ServerRemedies>(settings, [this] {
+        return view_.AskYesNo(text::W("Найден новый адрес сервера. Изменить настройки?"),
+                              "New server address found. Change parameters?");
+      })) {}
 
 ChatSession::~ChatSession() {
   // The connection's events must not reach a half-destroyed session.
@@ -30,7 +34,10 @@ ChatSession::~ChatSession() {
   connection_->SetUserStopped(true);
   connection_->CloseConnection();
   connection_.reset();
+  remedies_.reset();
 }
+
+void ChatSession::StartRestartRequest() { remedies_->Restart().Start(settings_.ChatDir); }
 
 void ChatSession::LoadFiles() {
   chat_->LoadFiles();

@@ -12,6 +12,7 @@
 #include "window/chat_controller.h"
 #include "window/document_pane.h"
 #include "window/moderator_commands.h"
+#include "window/server_remedies.h"
 
 namespace markup {
 class MarkupDocument;
@@ -108,6 +109,11 @@ class ChatSession : private session::ConnectionHost, private ChatEnvironment, pr
   void TakeFriendsSnapshot() override { chat_->ConnectionStarting(); }
   void ShowEmptyOnlineList() override { chat_->ConnectionLost(); }
   void TraceSent(const std::string& line) override;
+  bool RestartPending() override { return remedies_->Restart().Pending(); }
+  void StartRestartRequest() override;
+  void CancelRestartRequest() override { remedies_->Restart().Stop(); }
+  bool DiscoveryRunning() override { return remedies_->Discovery().Busy(); }
+  void StartDiscovery() override { remedies_->Discovery().Start(); }
 
   // ChatEnvironment
   void SendLine(const std::string& line) override { connection_->SendLine(line); }
@@ -138,6 +144,7 @@ class ChatSession : private session::ConnectionHost, private ChatEnvironment, pr
   std::unique_ptr<session::ServerConnection> connection_;
   std::unique_ptr<ChatController> chat_;
   std::unique_ptr<ModeratorCommands> moderator_;
+  std::unique_ptr<ServerRemedies> remedies_;
   bool audioCapable_ = false;
   bool closing_ = false;
 };

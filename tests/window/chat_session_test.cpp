@@ -10,6 +10,7 @@
 #include "markup/markup_document.h"
 #include "settings/settings.h"
 #include "text/cp1251.h"
+#include "recording_view.h"
 #include "window/chat_session.h"
 
 using namespace window;
@@ -18,36 +19,7 @@ namespace {
 
 const std::string BB = "\xA6";
 
-class View : public SessionView {
- public:
-  bool AskForIdentity(bool) override { return false; }
-  void OnlineChanged(bool) override {}
-  void MenuStateChanged(bool) override {}
-  void LampsChanged() override {}
-  void ControlsChanged(bool info, bool wav) override {
-    userInfo = info;
-    sendWav = wav;
-  }
-  void ModeratorChanged(bool on) override { moderator = on; }
-  void Warn(const std::string&, const std::string& english) override { warnings.push_back(english); }
-  void Trace(const std::string& t) override { traces.push_back(t); }
-  void ShowInfo(const std::string& key, const std::string&, const std::string& text, int, int, bool) override {
-    shown.push_back(key + "=" + text);
-  }
-  void Beep() override {}
-  void PlayWave(const std::string&) override {}
-  void BringToFront() override {}
-  bool NoSound() override { return true; }
-  void OpenUrl(const std::string& url) override { urls.push_back(url); }
-  bool AskYesNo(const std::string&, const std::string& english) override {
-    questions.push_back(english);
-    return answer;
-  }
-  std::vector<std::string> urls, questions;
-  bool answer = false;
-  bool userInfo = false, sendWav = false, moderator = false;
-  std::vector<std::string> warnings, traces, shown;
-};
+using View = RecordingView;
 
 class SessionTest : public ::testing::Test {
  protected:
