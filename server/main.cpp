@@ -17,6 +17,7 @@
 #include "server/artwork.h"
 #include "server/chat_listener.h"
 #include "server/log.h"
+#include "server/name_rules.h"
 #include "server/room.h"
 #include "server/store.h"
 #include "server/web_pages.h"
@@ -29,7 +30,8 @@ void Usage() {
   std::fprintf(stderr,
                "usage: chatd [--port 8080] [--http-port 8081] [--data DIR] [--moderator NAME]... [--bot NAME]\n"
                "             [--host 127.0.0.1] [--per-address 64] [--log FILE] [--quiet]\n"
-               "             [--announce HOST:PORT]  (the chat server the gloc.html pages name)\n");
+               "             [--announce HOST:PORT]  (the chat server the gloc.html pages name)\n"
+               "             [--photos NAME:1,2]...  (photo numbers of an account)\n");
 }
 
 // SIGTERM and SIGINT end the event loop through a pipe, so the room can
@@ -74,6 +76,13 @@ int main(int argc, char** argv) {
       dataDir = value();
     } else if (a == "--moderator" && hasValue) {
       options.moderators.push_back(text::Utf8ToCp1251(value().toStdString()));
+    } else if (a == "--photos" && hasValue) {
+      const std::string given = text::Utf8ToCp1251(value().toStdString());
+      const size_t colon = given.rfind(':');
+      if (colon == std::string::npos || colon == 0 ||
+          given.find_first_not_of("0123456789,", colon + 1) != std::string::npos)
+        return Usage(), 2;
+      options.photos[chatd::AccountKey(given.substr(0, colon))] = given.substr(colon + 1);
     } else if (a == "--bot" && hasValue) {
       options.botName = text::Utf8ToCp1251(value().toStdString());
     } else if (a == "--host" && hasValue) {

@@ -224,6 +224,10 @@ void Room::HandleLogin(Session& s, const std::string& line) {
     Drop(old->id);
   }
 
+  if (auto given = options_.photos.find(key); given != options_.photos.end() && given->second != account->photos) {
+    account->photos = given->second;
+    store_.UpdatePhotos(account->id, account->photos);
+  }
   s.loggedIn = true;
   s.accountId = account->id;
   s.name = account->name;

@@ -33,6 +33,9 @@ class RoomOutput {
 
 struct RoomOptions {
   std::vector<std::string> moderators;  // names given with --moderator
+  // Photo numbers ("1,2") given to an account with --photos, by account key;
+  // the pictures are <data>/photos/<name>_<n>.jpg.
+  std::map<std::string, std::string> photos;
   std::string botName;                  // empty: no bot
   std::function<int64_t()> now;         // seconds since 1970; the system clock when empty
   size_t maxMessageBytes = 64 * 1024;   // longer message texts are cut

@@ -63,8 +63,9 @@ TEST(DataDirLock, SecondProgramOnTheSameDirectoryRefusesAndTouchesNothing) {
   // The second start wrote nothing; the first one may have saved meanwhile,
   // so only an unchanged time stamp proves the refusal left the file alone.
   EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), before);
-  if (QFileInfo(dir.filePath("molvat.ini")).lastModified() == iniTime)
+  if (QFileInfo(dir.filePath("molvat.ini")).lastModified() == iniTime) {
     EXPECT_EQ(ReadFile(dir.filePath("molvat.ini")), ini);
+  }
 
   first.terminate();
   ASSERT_TRUE(first.waitForFinished(10000));
