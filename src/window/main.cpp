@@ -15,6 +15,8 @@
 
 int main(int argc, char** argv) {
   window::ChatApplication app(argc, argv);
+  // Before anything is read, so that a stop during start-up still closes normally.
+  window::CatchShutdownSignals();
   try {
     const std::string programDir = settings::ProgramDirForThisProcess(app.arguments());
     // Taken before anything in the directory is read or written.

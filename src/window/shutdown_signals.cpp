@@ -14,6 +14,8 @@ namespace window {
 namespace {
 
 int signalPipe[2] = {-1, -1};
+QPointer<QWidget> target;
+bool closeRequested = false;
 
 // Only async-signal-safe work here: one byte into the pipe.
 void OnSignal(int) {
@@ -23,24 +25,28 @@ void OnSignal(int) {
 
 }  // namespace
 
-void CloseOnShutdownSignals(QWidget* window) {
-  QPointer<QWidget> target(window);
-  if (signalPipe[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) == 0) {
-    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, qApp);
-    QObject::connect(notifier, &QSocketNotifier::activated, qApp, [target] {
-      char byte;
-      [[maybe_unused]] ssize_t n = ::read(signalPipe[0], &byte, 1);
-      if (target) target->close();
-    });
-    struct sigaction action {};
-    action.sa_handler = OnSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (int sig : {SIGTERM, SIGINT, SIGHUP}) sigaction(sig, &action, nullptr);
-  }
-  QObject::connect(qGuiApp, &QGuiApplication::commitDataRequest, qApp, [target](QSessionManager&) {
+void CatchShutdownSignals() {
+  if (signalPipe[0] >= 0 || ::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) return;
+  auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, qApp);
+  QObject::connect(notifier, &QSocketNotifier::activated, qApp, [] {
+    char byte;
+    [[maybe_unused]] ssize_t n = ::read(signalPipe[0], &byte, 1);
+    closeRequested = true;
     if (target) target->close();
   });
+  struct sigaction action {};
+  action.sa_handler = OnSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  for (int sig : {SIGTERM, SIGINT, SIGHUP}) sigaction(sig, &action, nullptr);
+}
+
+void CloseOnShutdownSignals(QWidget* window) {
+  CatchShutdownSignals();
+  target = window;
+  QObject::connect(qGuiApp, &QGuiApplication::commitDataRequest, window, [window](QSessionManager&) { window->close(); });
+  // A signal that came during start-up closes the window once the loop runs.
+  if (closeRequested) QMetaObject::invokeMethod(window, &QWidget::close, Qt::QueuedConnection);
 }
 
 }  // namespace window
