@@ -164,21 +164,6 @@ TEST_F(SettingsAgainstChatd, TransliterationTableAndBlackListApplyAtOnce) {
   EXPECT_FALSE(PaneHas(comm, "filtered now"));
 }
 
-TEST_F(SettingsAgainstChatd, CancelKeepsListsAndFile) {
-  const std::string before = alice->ReadIni();
-  media::SettingsDialog& dialog = alice->form->Setup().Dialog();
-  QTimer::singleShot(0, [&dialog] {
-    QTest::keyClicks(Find<QLineEdit>(dialog, "ToAdd"), "bob");
-    Find<QPushButton>(dialog, "ButAdd")->click();
-    Find<QCheckBox>(dialog, "TranslCheck")->click();
-    Find<QPushButton>(dialog, "ButCancel")->click();
-  });
-  EXPECT_FALSE(alice->form->Setup().Open());
-  EXPECT_EQ(alice->ReadIni(), before);
-  EXPECT_TRUE(alice->form->Chat().Contacts().friends.empty());
-  EXPECT_FALSE(alice->settings->Translit);
-}
-
 TEST(DesktopReactions, UnplayableWavesAreTracedOnceAndNeverBlock) {
   TempDir dir;
   dir.Put("text.wav", "this is no wave file at all");
