@@ -44,6 +44,8 @@ class SessionView {
   virtual void PlayWave(const std::string& file) = 0;
   virtual void BringToFront() = 0;
   virtual bool NoSound() = 0;
+  // Reactions do not take the focus from the settings dialog.
+  virtual bool SettingsDialogVisible() { return false; }
   virtual void OpenUrl(const std::string& url) = 0;
   // Yes/No question, No the default (Windows-1251 texts).
   virtual bool AskYesNo(const std::string& russian, const std::string& english) = 0;
@@ -123,6 +125,7 @@ class ChatSession : private session::ConnectionHost, private ChatEnvironment, pr
   void PlayWave(const std::string& file) override { view_.PlayWave(file); }
   void BringToFront() override { view_.BringToFront(); }
   bool NoSound() override { return view_.NoSound(); }
+  bool SettingsDialogVisible() override { return view_.SettingsDialogVisible(); }
   void Refused() override;
   void ControlsChanged() override;
   void OpenUrl(const std::string& url) override { view_.OpenUrl(url); }

@@ -13,7 +13,6 @@
 #include <QPainter>
 #include <QPointer>
 #include <QPushButton>
-#include <QSoundEffect>
 #include <QUrl>
 
 #include "markup/markup_view.h"
@@ -22,6 +21,7 @@
 #include "settings/settings.h"
 #include "text/bytes.h"
 #include "window/captions.h"
+#include "window/desktop_reactions.h"
 #include "window/link_actions.h"
 #include "window/info_window.h"
 #include "window/login_dialog.h"
@@ -30,6 +30,7 @@
 #include "window/message_line.h"
 #include "window/modal_boxes.h"
 #include "window/qt_text.h"
+#include "window/settings_menu.h"
 #include "window/static_images.h"
 #include "window/translit.h"
 
@@ -57,6 +58,9 @@ MainWindow::MainWindow(settings::Settings& settings, QWidget* parent) : QMainWin
       *session_, MessageLineAccess{[this] { return EnterState(); }, [this](const LineEdit& e) { ApplyEnterState(e); }},
       this);
   connect(findChild<QPushButton*>("AddSmile"), &QPushButton::clicked, this, [this] { media_->OpenSmileys(); });
+  reactions_ = std::make_unique<DesktopReactions>(*this, [this](const std::string& line) { Trace(line); });
+  setup_ = std::make_unique<SettingsMenu>(*session_, *this, *reactions_, [this] { return EnterState().text; });
+  connect(Action("MenuSetup"), &QAction::triggered, this, [this] { setup_->Open(); });
 
   ApplySettings();
   markup::ProcessPictureRegistry().LoadCacheIndex(settings_.ProgramDir + "Cache/index.dat",
@@ -73,6 +77,7 @@ MainWindow::~MainWindow() {
   picture::Pictures::OnDuplicateDownload = nullptr;
   markup::ViewGlobals::OnLifeTime = nullptr;
   SetInfoLinkHandler(nullptr);
+  setup_.reset();
   media_.reset();
   session_.reset();
 }
@@ -318,23 +323,11 @@ void MainWindow::ShowInfo(const std::string& key, const std::string& title, cons
 
 void MainWindow::Beep() { QApplication::beep(); }
 
-void MainWindow::PlayWave(const std::string& file) {
-  // Without an output device there is nothing to play, and the effect
-  // would claim to play for ever.
-  if (file.empty() || QMediaDevices::audioOutputs().isEmpty()) return;
-  auto* effect = new QSoundEffect(this);
-  effect->setSource(QUrl::fromLocalFile(ToQ(file)));
-  connect(effect, &QSoundEffect::playingChanged, effect, [effect] {
-    if (!effect->isPlaying()) effect->deleteLater();
-  });
-  effect->play();
-}
+void MainWindow::PlayWave(const std::string& file) { reactions_->PlayWave(file); }
 
-void MainWindow::BringToFront() {
-  if (isMinimized()) showNormal();
-  raise();
-  activateWindow();
-}
+void MainWindow::BringToFront() { reactions_->BringToFront(); }
+
+bool MainWindow::SettingsDialogVisible() { return setup_ && setup_->DialogVisible(); }
 
 bool MainWindow::NoSound() { return Action("MenuNoSound")->isChecked(); }
 

@@ -26,8 +26,10 @@ class Settings;
 
 namespace window {
 
+class DesktopReactions;
 class LoginDialog;
 class MediaWindows;
+class SettingsMenu;
 class MessageLine;
 struct LineEdit;
 
@@ -39,6 +41,7 @@ class MainWindow : public QMainWindow, private SessionView {
 
   ChatSession& Session() { return *session_; }
   MediaWindows& Media() { return *media_; }
+  SettingsMenu& Setup() { return *setup_; }
   ChatController& Chat() { return session_->Chat(); }
   session::ServerConnection& Connection() { return session_->Connection(); }
   settings::Settings& Settings() { return settings_; }
@@ -74,6 +77,7 @@ class MainWindow : public QMainWindow, private SessionView {
   void PlayWave(const std::string& file) override;
   void BringToFront() override;
   bool NoSound() override;
+  bool SettingsDialogVisible() override;
   void OpenUrl(const std::string& url) override;
 
   void BuildPanes();
@@ -94,6 +98,8 @@ class MainWindow : public QMainWindow, private SessionView {
   settings::Settings& settings_;
   std::unique_ptr<ChatSession> session_;
   std::unique_ptr<MediaWindows> media_;  // archive viewers, additional smileys
+  std::unique_ptr<DesktopReactions> reactions_;
+  std::unique_ptr<SettingsMenu> setup_;  // "Settings ..." and its dialog
   LoginDialog* loginDialog_ = nullptr;
   std::map<std::string, QAction*> actions_;
   std::map<std::string, QMenu*> menus_;

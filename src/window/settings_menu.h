@@ -1,0 +1,55 @@
+#pragma once
+// SettingsMenu: the main window's "Settings ..." item.  It owns the settings
+// dialog for the program's life, serves it as its host (the connection, the
+// picture cache, sounds, questions) and, after OK, applies the new values
+// to the window: the transliteration row, the online list, the font sizes,
+// the preview and the picture cache.
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "media/settings_editor.h"
+
+class QWidget;
+
+namespace media {
+class SettingsDialog;
+}
+
+namespace window {
+
+class ChatSession;
+class DesktopReactions;
+
+class SettingsMenu : private media::SettingsDialogHost {
+ public:
+  // `window` is the main window (the dialog's parent, where the
+  // transliteration row is found); `enterText` reads the message line.
+  SettingsMenu(ChatSession& session, QWidget& window, DesktopReactions& reactions,
+               std::function<std::string()> enterText);
+  ~SettingsMenu() override;
+
+  // Shows the dialog modally; true when it ended with OK (and was applied).
+  bool Open();
+  bool DialogVisible() const;
+  media::SettingsDialog& Dialog() { return *dialog_; }
+
+ private:
+  void Apply();
+  // media::SettingsDialogHost
+  bool SocketOpen() override;
+  void SendLine(const std::string& line) override;
+  void ClearPictureCache() override;
+  void Beep() override;
+  bool PlayWave(const std::string& file) override;
+  bool Ask(const std::string& caption, const std::string& text, bool defaultNo) override;
+  void Tell(const std::string& caption, const std::string& text) override;
+
+  ChatSession& session_;
+  QWidget& window_;
+  DesktopReactions& reactions_;
+  std::function<std::string()> enterText_;
+  std::unique_ptr<media::SettingsDialog> dialog_;
+};
+
+}  // namespace window
