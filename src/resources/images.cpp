@@ -30,6 +30,16 @@ const QImage& Logo() {
   return logo;
 }
 
+const QIcon& AppIcon() {
+  InitImagesResource();
+  static const QIcon icon = [] {
+    QIcon i;
+    for (int size : {16, 32, 48, 256}) i.addFile(QString(":/icons/chat-browser-%1.png").arg(size));
+    return i;
+  }();
+  return icon;
+}
+
 const QImage& Led(int index) {
   static const std::vector<QImage> leds = Load("led", 0, 4);
   static const QImage empty;

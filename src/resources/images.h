@@ -1,5 +1,6 @@
 #pragma once
 // The program's built-in pictures, compiled in as Qt resources.
+#include <QIcon>
 #include <QImage>
 #include <vector>
 
@@ -13,6 +14,9 @@ const QImage& Image(int index);
 
 // The service logo, picture -100, at its own size.
 const QImage& Logo();
+
+// The program's icon at 16, 32, 48 and 256 pixels.
+const QIcon& AppIcon();
 
 // Traffic lamps: 0 send off, 1 send on, 2 receive off, 3 receive on.
 const QImage& Led(int index);

@@ -26,6 +26,7 @@
 #include "window/info_window.h"
 #include "window/login_dialog.h"
 #include "window/main_texts.h"
+#include "window/desktop_integration.h"
 #include "window/media_windows.h"
 #include "window/message_line.h"
 #include "window/modal_boxes.h"
@@ -45,6 +46,7 @@ MainWindow::MainWindow(settings::Settings& settings, QWidget* parent) : QMainWin
     return url.rfind(settings_.QelDir, 0) == 0 ? settings_.Caching.QELTime : settings_.Caching.NQELTime;
   };
   BuildPanes();
+  desktop_ = new DesktopIntegration(settings_, this);
   session_ = std::make_unique<ChatSession>(
       settings_,
       ChatPanes{comm_->Document(), priv_->Document(), users_->Document(), towhom_->Document(), prev_->Document()},
@@ -328,6 +330,10 @@ void MainWindow::PlayWave(const std::string& file) {
     if (!effect->isPlaying()) effect->deleteLater();
   });
   effect->play();
+}
+
+void MainWindow::Notice(NoticeKind kind, const std::string& sender, const std::string& text) {
+  desktop_->Arrived(kind, sender, text);
 }
 
 void MainWindow::BringToFront() {

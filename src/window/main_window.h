@@ -26,6 +26,7 @@ class Settings;
 
 namespace window {
 
+class DesktopIntegration;
 class LoginDialog;
 class MediaWindows;
 class MessageLine;
@@ -39,6 +40,7 @@ class MainWindow : public QMainWindow, private SessionView {
 
   ChatSession& Session() { return *session_; }
   MediaWindows& Media() { return *media_; }
+  DesktopIntegration& Desktop() { return *desktop_; }
   ChatController& Chat() { return session_->Chat(); }
   session::ServerConnection& Connection() { return session_->Connection(); }
   settings::Settings& Settings() { return settings_; }
@@ -75,6 +77,7 @@ class MainWindow : public QMainWindow, private SessionView {
   void BringToFront() override;
   bool NoSound() override;
   void OpenUrl(const std::string& url) override;
+  void Notice(NoticeKind kind, const std::string& sender, const std::string& text) override;
 
   void BuildPanes();
   void BuildMenus();
@@ -94,6 +97,7 @@ class MainWindow : public QMainWindow, private SessionView {
   settings::Settings& settings_;
   std::unique_ptr<ChatSession> session_;
   std::unique_ptr<MediaWindows> media_;  // archive viewers, additional smileys
+  DesktopIntegration* desktop_ = nullptr;  // notifications and the tray icon; a child
   LoginDialog* loginDialog_ = nullptr;
   std::map<std::string, QAction*> actions_;
   std::map<std::string, QMenu*> menus_;
