@@ -16,8 +16,13 @@ namespace {
 
 constexpr int kSize = 15;
 
+// Pixels per unit of the drawing: 2 draws the same pictures for screens at
+// 200 % (the "@2x" files); the drawing code keeps its 1x coordinates.
+int gScale = 1;
+
 QImage Canvas(int w = kSize, int h = kSize) {
-  QImage image(w, h, QImage::Format_ARGB32);
+  QImage image(w * gScale, h * gScale, QImage::Format_ARGB32);
+  image.setDevicePixelRatio(gScale);
   image.fill(Qt::transparent);
   return image;
 }
@@ -283,12 +288,17 @@ int main(int argc, char** argv) {
   QDir out(QString::fromLocal8Bit(argv[1]));
   out.mkpath(".");
   bool ok = true;
-  int n = 1;
-  for (const QImage& image : Smileys()) ok &= Save(image, out.filePath(QString("image%1.png").arg(n++)));
-  for (const QImage& image : StateIcons()) ok &= Save(image, out.filePath(QString("image%1.png").arg(n++)));
-  ok &= Save(Logo(), out.filePath("logo.png"));
-  int lamp = 0;
-  for (const QImage& image : Lamps()) ok &= Save(image, out.filePath(QString("led%1.png").arg(lamp++)));
+  for (int scale : {1, 2}) {
+    gScale = scale;
+    const QString suffix = scale == 1 ? ".png" : "@2x.png";
+    int n = 1;
+    for (const QImage& image : Smileys()) ok &= Save(image, out.filePath(QString("image%1").arg(n++) + suffix));
+    for (const QImage& image : StateIcons()) ok &= Save(image, out.filePath(QString("image%1").arg(n++) + suffix));
+    ok &= Save(Logo(), out.filePath("logo" + suffix));
+    int lamp = 0;
+    for (const QImage& image : Lamps()) ok &= Save(image, out.filePath(QString("led%1").arg(lamp++) + suffix));
+  }
+  gScale = 1;
   if (argc == 3) {
     QDir icons(QString::fromLocal8Bit(argv[2]));
     icons.mkpath(".");

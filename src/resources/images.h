@@ -21,4 +21,11 @@ const QIcon& AppIcon();
 // Traffic lamps: 0 send off, 1 send on, 2 receive off, 3 receive on.
 const QImage& Led(int index);
 
+// The same pictures drawn for a device of that pixel ratio: above 1 the
+// twice-as-fine drawing, whose device pixel ratio of 2 makes a painter draw
+// it at the size of the plain one.  Sizes for layout come from the plain ones.
+const QImage& ImageFor(int index, qreal devicePixelRatio);
+const QImage& LogoFor(qreal devicePixelRatio);
+const QImage& LedFor(int index, qreal devicePixelRatio);
+
 }  // namespace resources

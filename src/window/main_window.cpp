@@ -178,8 +178,9 @@ void MainWindow::PaintLeds() {
   const session::ServerConnection& connection = session_->Connection();
   QPainter p(ledBox_);
   p.fillRect(ledBox_->rect(), ledPanel_->palette().color(QPalette::Window));
-  p.drawImage(1, 3, resources::Led(connection.SendLamp() ? 1 : 0));
-  p.drawImage(1, 12, resources::Led(connection.ReceiveLamp() ? 3 : 2));
+  const qreal ratio = ledBox_->devicePixelRatioF();
+  p.drawImage(1, 3, resources::LedFor(connection.SendLamp() ? 1 : 0, ratio));
+  p.drawImage(1, 12, resources::LedFor(connection.ReceiveLamp() ? 3 : 2, ratio));
   const QString sent = QString::number(connection.SentBytes());
   const QString received = QString::number(connection.ReceivedBytes());
   ledPanel_->setToolTip(Russian() ? QString("Послано: %1, получено: %2").arg(sent, received)
