@@ -7,7 +7,8 @@ BUILD="${CHAT_BUILD_DIR:-$ROOT/build}"
 PACKAGES=(cmake ninja-build g++ pkg-config ccache
   qt6-base-dev qt6-multimedia-dev qt6-httpserver-dev qt6-websockets-dev
   libqt6sql6-sqlite libsqlite3-dev zlib1g-dev libjpeg-dev libgif-dev libpcre2-dev
-  libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth fonts-dejavu-core)
+  libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth fonts-dejavu-core
+  dpkg-dev desktop-file-utils appstream)
 # Only fuzz/run.sh needs these: clang and its libFuzzer runtime.
 FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)
 

@@ -26,12 +26,36 @@
 
 namespace {
 
-void Usage() {
-  std::fprintf(stderr,
+void Usage(FILE* out = stderr) {
+  std::fprintf(out,
                "usage: chatd [--port 8080] [--http-port 8081] [--data DIR] [--moderator NAME]... [--bot NAME]\n"
                "             [--host 127.0.0.1] [--per-address 64] [--log FILE] [--quiet]\n"
                "             [--announce HOST:PORT]  (the chat server the gloc.html pages name)\n"
-               "             [--photos NAME:1,2]...  (photo numbers of an account)\n");
+               "             [--photos NAME:1,2]...  (photo numbers of an account)\n"
+               "       chatd --help | --version\n");
+}
+
+void Help() {
+  Usage(stdout);
+  std::printf(
+      "\nThe reference chat server: the chat protocol on --port and the web side\n"
+      "(archives, smileys, photos, discovery pages) on --http-port, both on --host.\n"
+      "Port 0 takes a free port; the ports taken are printed on standard output.\n"
+      "Accounts, fines and the room's history are kept in DIR/chatd.sqlite.\n"
+      "\n"
+      "  --port N          chat port (8080)\n"
+      "  --http-port N     web port (8081)\n"
+      "  --host ADDRESS    address to listen on (127.0.0.1)\n"
+      "  --data DIR        data folder (chatd-data)\n"
+      "  --moderator NAME  give NAME moderator rights (repeatable)\n"
+      "  --bot NAME        a user played by the server: greets, talks, answers\n"
+      "  --announce H:P    the chat server the discovery pages name\n"
+      "  --photos NAME:1,2 photo numbers of an account (DIR/photos/NAME_1.jpg)\n"
+      "  --per-address N   connections allowed from one address (64)\n"
+      "  --log FILE        write the log to FILE instead of standard error\n"
+      "  --quiet           no log\n"
+      "  --help            this text\n"
+      "  --version         the version\n");
 }
 
 // SIGTERM and SIGINT end the event loop through a pipe, so the room can
@@ -100,7 +124,10 @@ int main(int argc, char** argv) {
     } else if (a == "--log" && hasValue) {
       logFile = value();
     } else if (a == "--help" || a == "-h") {
-      Usage();
+      Help();
+      return 0;
+    } else if (a == "--version") {
+      std::printf("chatd %s\n", CHAT_FILE_VERSION);
       return 0;
     } else if (a == "--quiet") {
       chatd::SetLogEnabled(false);

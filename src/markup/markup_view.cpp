@@ -10,6 +10,7 @@
 #include <QStyle>
 #include <QWheelEvent>
 #include <algorithm>
+#include <cmath>
 
 #include "markup/markup_parser.h"
 #include "markup/picture_registry.h"
@@ -146,9 +147,15 @@ void MarkupView::ScrollBarAction(int action) {
 
 // ---- Painting ----
 
+// The bitmap has the screen's pixels: on a screen at 200 % it is twice as
+// fine, while everything drawn on it keeps the layout's logical pixels.
 void MarkupView::ResetBitmap() {
+  const qreal ratio = devicePixelRatioF();
   const QSize size(std::max(doc_.ClientWidth(), 1), std::max(doc_.ClientHeight(), 1));
-  if (bitmap_.size() != size) bitmap_ = QPixmap(size);
+  if (bitmap_.deviceIndependentSize().toSize() != size || bitmap_.devicePixelRatio() != ratio) {
+    bitmap_ = QPixmap(size * ratio);
+    bitmap_.setDevicePixelRatio(ratio);
+  }
   bitmap_.fill(ToQColor(doc_.Color()));
 }
 
@@ -163,7 +170,7 @@ void MarkupView::DrawOnBitmap(const std::function<void(MarkupCanvas&)>& draw, in
                              int bottom) {
   if (bitmap_.isNull()) return;
   QPainter painter(&bitmap_);
-  painter.setClipRect(QRect(0, top, bitmap_.width(), bottom - top));
+  painter.setClipRect(QRect(0, top, doc_.ClientWidth(), bottom - top));
   QtCanvas canvas(painter, measurer_);
   draw(canvas);
   InvalidateRange(top, bottom);
@@ -181,7 +188,11 @@ void MarkupView::PaintAll() {
 
 void MarkupView::ScrollBitmap(int dy) {
   if (bitmap_.isNull()) return;
-  bitmap_.scroll(0, dy, bitmap_.rect());
+  // scroll() moves device pixels; a fractional ratio cannot move whole
+  // rows, so such a bitmap is drawn again instead.
+  const qreal moved = dy * bitmap_.devicePixelRatio();
+  if (moved != std::round(moved)) return PaintAll();
+  bitmap_.scroll(0, static_cast<int>(moved), bitmap_.rect());
   InvalidateRange(0, doc_.ClientHeight());
 }
 
@@ -191,6 +202,8 @@ void MarkupView::RepaintBand(int from, int to) {
 }
 
 void MarkupView::paintEvent(QPaintEvent* event) {
+  // Moved to a screen of another pixel ratio: draw the bitmap anew for it.
+  if (!bitmap_.isNull() && bitmap_.devicePixelRatio() != devicePixelRatioF()) PaintAll();
   QFrame::paintEvent(event);
   QPainter painter(this);
   const QRect cr = contentsRect();

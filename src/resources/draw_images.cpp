@@ -1,5 +1,6 @@
-// Draws the program's built-in pictures into PNG files:
-//   draw_images <output folder>
+// Draws the program's built-in pictures into PNG files, and the program's
+// icon at the sizes of the desktop icon theme:
+//   draw_images src/resources/images src/resources/icons
 // The PNGs are committed and compiled in through images.qrc; run this again
 // after changing the art.
 #include <QDir>
@@ -15,8 +16,13 @@ namespace {
 
 constexpr int kSize = 15;
 
+// Pixels per unit of the drawing: 2 draws the same pictures for screens at
+// 200 % (the "@2x" files); the drawing code keeps its 1x coordinates.
+int gScale = 1;
+
 QImage Canvas(int w = kSize, int h = kSize) {
-  QImage image(w, h, QImage::Format_ARGB32);
+  QImage image(w * gScale, h * gScale, QImage::Format_ARGB32);
+  image.setDevicePixelRatio(gScale);
   image.fill(Qt::transparent);
   return image;
 }
@@ -225,6 +231,28 @@ QImage Logo() {
   return image;
 }
 
+// The program's icon: the speech bubble of the logo, filling a square of
+// `size` pixels, for the desktop's icon theme.
+QImage AppIcon(int size) {
+  QImage image = Canvas(size, size);
+  QPainter p(&image);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.scale(size / 32.0, size / 32.0);
+  p.setPen(Qt::NoPen);
+  p.setBrush(QColor(30, 90, 200));
+  p.drawRoundedRect(QRectF(1, 2, 30, 22), 7, 7);
+  QPolygonF tail;
+  tail << QPointF(8, 22) << QPointF(5, 31) << QPointF(17, 22);
+  p.drawPolygon(tail);
+  p.setBrush(QColor(230, 120, 0));
+  p.drawEllipse(QRectF(22, 0, 9, 9));  // the orange of "browser": something new waits
+  p.setBrush(Qt::white);
+  for (int i = 0; i < 3; ++i) p.drawEllipse(QRectF(7 + i * 7, 10.5, 4.5, 4.5));
+  return image;
+}
+
+constexpr int kIconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
+
 // The lamps: send off/on, receive off/on, 9 x 7 each.
 std::vector<QImage> Lamps() {
   std::vector<QImage> s;
@@ -253,18 +281,28 @@ bool Save(const QImage& image, const QString& path) {
 
 int main(int argc, char** argv) {
   QGuiApplication app(argc, argv);
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: draw_images <output folder>\n");
+  if (argc != 2 && argc != 3) {
+    std::fprintf(stderr, "usage: draw_images <output folder> [<icon folder>]\n");
     return 2;
   }
   QDir out(QString::fromLocal8Bit(argv[1]));
   out.mkpath(".");
   bool ok = true;
-  int n = 1;
-  for (const QImage& image : Smileys()) ok &= Save(image, out.filePath(QString("image%1.png").arg(n++)));
-  for (const QImage& image : StateIcons()) ok &= Save(image, out.filePath(QString("image%1.png").arg(n++)));
-  ok &= Save(Logo(), out.filePath("logo.png"));
-  int lamp = 0;
-  for (const QImage& image : Lamps()) ok &= Save(image, out.filePath(QString("led%1.png").arg(lamp++)));
+  for (int scale : {1, 2}) {
+    gScale = scale;
+    const QString suffix = scale == 1 ? ".png" : "@2x.png";
+    int n = 1;
+    for (const QImage& image : Smileys()) ok &= Save(image, out.filePath(QString("image%1").arg(n++) + suffix));
+    for (const QImage& image : StateIcons()) ok &= Save(image, out.filePath(QString("image%1").arg(n++) + suffix));
+    ok &= Save(Logo(), out.filePath("logo" + suffix));
+    int lamp = 0;
+    for (const QImage& image : Lamps()) ok &= Save(image, out.filePath(QString("led%1").arg(lamp++) + suffix));
+  }
+  gScale = 1;
+  if (argc == 3) {
+    QDir icons(QString::fromLocal8Bit(argv[2]));
+    icons.mkpath(".");
+    for (int size : kIconSizes) ok &= Save(AppIcon(size), icons.filePath(QString("chat-browser-%1.png").arg(size)));
+  }
   return ok ? 0 : 1;
 }

@@ -1,5 +1,6 @@
 #pragma once
 // The program's built-in pictures, compiled in as Qt resources.
+#include <QIcon>
 #include <QImage>
 #include <vector>
 
@@ -14,7 +15,17 @@ const QImage& Image(int index);
 // The service logo, picture -100, at its own size.
 const QImage& Logo();
 
+// The program's icon at 16, 32, 48 and 256 pixels.
+const QIcon& AppIcon();
+
 // Traffic lamps: 0 send off, 1 send on, 2 receive off, 3 receive on.
 const QImage& Led(int index);
+
+// The same pictures drawn for a device of that pixel ratio: above 1 the
+// twice-as-fine drawing, whose device pixel ratio of 2 makes a painter draw
+// it at the size of the plain one.  Sizes for layout come from the plain ones.
+const QImage& ImageFor(int index, qreal devicePixelRatio);
+const QImage& LogoFor(qreal devicePixelRatio);
+const QImage& LedFor(int index, qreal devicePixelRatio);
 
 }  // namespace resources

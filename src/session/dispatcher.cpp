@@ -186,6 +186,7 @@ void Dispatcher::ChatMessage(const wire::Record& record) {
     pane.SetColor(static_cast<int32_t>(textColor), static_cast<int32_t>(backColor));
     pane.AddString(host_.CodesToMarkup(shown));
     pane.EndUpdate(false);
+    if (sender != userName && (!isPublic || mentionsMe)) host_.PersonalMessage(!isPublic, sender, shown);
   }
 
   const bool personal = !isPublic || (!userName.empty() && text::Contains(text, userName) && sender != userName);

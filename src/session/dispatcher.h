@@ -32,6 +32,9 @@ class DispatcherHost {
   virtual void OnlineListRecord(const std::string& body) = 0;
   virtual bool BlackListed(const std::string& name) = 0;
   virtual void React(settings::ReactionSet set) = 0;
+  // A private message, or a public one naming the user, from someone else;
+  // `text` is the shown markup.
+  virtual void PersonalMessage(bool isPrivate, const std::string& /*sender*/, const std::string& /*text*/) {}
   // Message text (decoded) to markup, smiley and picture codes replaced.
   virtual std::string CodesToMarkup(const std::string& text) = 0;
   virtual void ArchiveLine(const std::string& line) = 0;

@@ -18,6 +18,16 @@ bool WritableDir(const std::string& dir) {
   return !dir.empty() && std::filesystem::is_directory(dir, ec) && ::access(dir.c_str(), W_OK) == 0;
 }
 
+// An installed program sits in <prefix>/bin beside <prefix>/share, where its
+// desktop entry is; such a folder is shared by every user, even when the
+// user happens to be allowed to write into it.
+bool InstalledDir(const std::string& dir) {
+  std::error_code ec;
+  const std::filesystem::path bin(dir);
+  return bin.filename() == "bin" &&
+         std::filesystem::exists(bin.parent_path() / "share/applications/chat-browser.desktop", ec);
+}
+
 std::string WithFinalSlash(std::string dir) {
   if (dir.empty() || dir.back() != '/') dir += '/';
   return dir;
@@ -45,7 +55,7 @@ std::string ResolveProgramDir(const std::vector<std::string>& arguments,
   std::string dir;
   if (std::optional<std::string> option = DataDirOption(arguments)) {
     dir = *option;
-  } else if (WritableDir(executableDir) || perUserDir.empty()) {
+  } else if ((WritableDir(executableDir) && !InstalledDir(executableDir)) || perUserDir.empty()) {
     dir = executableDir;
   } else {
     dir = perUserDir;

@@ -1,7 +1,7 @@
 #pragma once
 // Where the client keeps its files: the executable's directory when it is
-// writable (a portable install), otherwise the per-user application data
-// directory; "--data-dir DIR" (or "--data-dir=DIR") on the command line
+// writable and not an installed <prefix>/bin (a portable copy), otherwise
+// the per-user application data directory; "--data-dir DIR" (or "--data-dir=DIR") on the command line
 // overrides both.
 #include <optional>
 #include <string>

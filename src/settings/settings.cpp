@@ -66,6 +66,8 @@ const std::vector<KeyBinding>& Bindings() {
     CHAT_KEY("Global", Server);
     CHAT_KEY("Global", Sex);
     CHAT_KEY("Global", Port1);
+    CHAT_KEY("Desktop", Notifications);
+    CHAT_KEY("Desktop", TrayIcon);
 #undef CHAT_KEY
     // Captureless lambdas cannot take the index, so the four sets are
     // spelled out.

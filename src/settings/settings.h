@@ -74,6 +74,10 @@ class Settings {
   bool PlayNow = true;
   int LastWav = 1;
 
+  // ---- [Desktop] ----  a section of its own, which other clients skip
+  bool Notifications = true;  // desktop notifications while the window is not active
+  bool TrayIcon = true;       // the tray icon that shows waiting private messages
+
   // ---- [Translit] ----  one sequence per letter of TranslitLowerLetters()
   TranslitSequences TranslitTable;
   std::string Divider = "_";

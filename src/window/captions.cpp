@@ -25,6 +25,8 @@ const std::vector<Caption>& MainWindowCaptions() {
       {"MenPreview", "Область просмотра", "Preview area"},
       {"MenRefresh", "Обновить картинки", "Refresh pictures"},
       {"MenAnimation", "Анимация картинок", "Pictures animation"},
+      {"MenNotifications", "Уведомления на рабочем столе", "Desktop notifications"},
+      {"MenTrayIcon", "Значок в области уведомлений", "Tray icon"},
       {"MenuAbout", "О программе", "About"},
       {"MenLanguage", "Язык", "Language"},
       {"MenGames", "Игры", "Games"},

@@ -1,5 +1,6 @@
 #include "window/chat_application.h"
 
+#include "resources/images.h"
 #include "window/modal_boxes.h"
 #include <exception>
 
@@ -9,6 +10,9 @@ ChatApplication::ChatApplication(int& argc, char** argv) : QApplication(argc, ar
   // No display name: Qt would append it to every window title, and the
   // titles are the program's own captions exactly.
   setApplicationName("Chat browser");
+  // The desktop entry's name lets the desktop match windows to its icon.
+  setDesktopFileName("chat-browser");
+  setWindowIcon(resources::AppIcon());
 }
 
 bool ChatApplication::notify(QObject* receiver, QEvent* event) {

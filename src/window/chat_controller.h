@@ -12,6 +12,7 @@
 #include "session/acknowledgements.h"
 #include "session/dispatcher.h"
 #include "session/service_replies.h"
+#include "window/desktop_notices.h"
 #include "window/link_actions.h"
 #include "window/online_list.h"
 #include "window/sending.h"
@@ -56,6 +57,8 @@ class ChatEnvironment {
   virtual void ShowInfoWindow(const std::string& /*key*/, const std::string& /*title*/, const std::string& /*text*/,
                               int /*width*/, int /*height*/, bool /*append*/) {}
   virtual void ModeratorChanged(bool /*moderator*/) {}
+  // What the desktop is told while the window is not active.
+  virtual void Notice(NoticeKind /*kind*/, const std::string& /*sender*/, const std::string& /*text*/) {}
 };
 
 class ChatController : private session::DispatcherHost,
@@ -105,6 +108,9 @@ class ChatController : private session::DispatcherHost,
   void ShowOnlineList(const std::string& body);
   void RefreshAddressees();
   void React(settings::ReactionSet set) override;
+  void PersonalMessage(bool isPrivate, const std::string& sender, const std::string& text) override {
+    env_.Notice(isPrivate ? NoticeKind::Private : NoticeKind::Personal, sender, text);
+  }
 
   ContactLists& Contacts() { return contacts_; }
   AddresseeList& Addressees() { return addressees_; }

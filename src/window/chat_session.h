@@ -49,6 +49,7 @@ class SessionView {
   virtual void OpenUrl(const std::string& url) = 0;
   // Yes/No question, No the default (Windows-1251 texts).
   virtual bool AskYesNo(const std::string& russian, const std::string& english) = 0;
+  virtual void Notice(NoticeKind /*kind*/, const std::string& /*sender*/, const std::string& /*text*/) {}
 };
 
 class ChatSession : private session::ConnectionHost, private ChatEnvironment, private ModeratorHost {
@@ -124,6 +125,9 @@ class ChatSession : private session::ConnectionHost, private ChatEnvironment, pr
   void Beep() override { view_.Beep(); }
   void PlayWave(const std::string& file) override { view_.PlayWave(file); }
   void BringToFront() override { view_.BringToFront(); }
+  void Notice(NoticeKind kind, const std::string& sender, const std::string& text) override {
+    view_.Notice(kind, sender, text);
+  }
   bool NoSound() override { return view_.NoSound(); }
   bool SettingsDialogVisible() override { return view_.SettingsDialogVisible(); }
   void Refused() override;

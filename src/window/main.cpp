@@ -1,8 +1,10 @@
-// chat-browser [--data-dir DIR]
+// chat-browser [--data-dir DIR] | --help | --version
 #include <QGuiApplication>
 #include <QScreen>
 #include <cstdio>
 #include <exception>
+#include <optional>
+#include <string>
 
 #include "settings/program_dir.h"
 #include "settings/settings.h"
@@ -13,7 +15,41 @@
 #include "window/modal_boxes.h"
 #include "window/shutdown_signals.h"
 
+namespace {
+
+// --help and --version answer without a display, before Qt starts.
+std::optional<int> InformationOption(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--data-dir") {
+      ++i;
+    } else if (a == "--help" || a == "-h") {
+      std::printf(
+          "usage: chat-browser [--data-dir DIR] [Qt options]\n"
+          "       chat-browser --help | --version\n"
+          "\n"
+          "A chat client: the common room, private messages, games, audio messages\n"
+          "and pictures.  Settings, archives and kept files live in the data folder:\n"
+          "DIR when given, else the program's folder for a portable copy, else\n"
+          "%s.\n"
+          "\n"
+          "  --data-dir DIR  keep everything in DIR (two clients need two folders)\n"
+          "  --help          this text\n"
+          "  --version       the version\n",
+          "$XDG_DATA_HOME/Chat browser (~/.local/share/Chat browser)");
+      return 0;
+    } else if (a == "--version") {
+      std::printf("chat-browser %s\n", CHAT_FILE_VERSION);
+      return 0;
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  if (const std::optional<int> answered = InformationOption(argc, argv)) return *answered;
   window::ChatApplication app(argc, argv);
   // Before anything is read, so that a stop during start-up still closes normally.
   window::CatchShutdownSignals();

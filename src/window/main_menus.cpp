@@ -8,6 +8,7 @@
 #include "markup/markup_view.h"
 #include "markup/picture_registry.h"
 #include "settings/settings.h"
+#include "window/desktop_integration.h"
 #include "window/main_window.h"
 
 namespace window {
@@ -70,6 +71,15 @@ void MainWindow::BuildMenus() {
     markup::MarkupView::SetAnimation(on);
   });
   AddAction(view, "MenSkin", "Skin")->setVisible(false);  // kept for the menu's shape; does nothing
+  view->addSeparator();
+  QAction* notify = AddAction(view, "MenNotifications", "");
+  notify->setCheckable(true);
+  notify->setChecked(settings_.Notifications);
+  connect(notify, &QAction::toggled, this, [this](bool on) { desktop_->SetNotifications(on); });
+  QAction* tray = AddAction(view, "MenTrayIcon", "");
+  tray->setCheckable(true);
+  tray->setChecked(settings_.TrayIcon);
+  connect(tray, &QAction::toggled, this, [this](bool on) { desktop_->SetTrayIcon(on); });
 
   QMenu* privateMenu = menu("MenPrivate");
   AddAction(privateMenu, "ReadPrivInfo", "");

@@ -26,6 +26,7 @@
 #include "window/info_window.h"
 #include "window/login_dialog.h"
 #include "window/main_texts.h"
+#include "window/desktop_integration.h"
 #include "window/media_windows.h"
 #include "window/message_line.h"
 #include "window/modal_boxes.h"
@@ -46,6 +47,7 @@ MainWindow::MainWindow(settings::Settings& settings, QWidget* parent) : QMainWin
     return url.rfind(settings_.QelDir, 0) == 0 ? settings_.Caching.QELTime : settings_.Caching.NQELTime;
   };
   BuildPanes();
+  desktop_ = new DesktopIntegration(settings_, this);
   session_ = std::make_unique<ChatSession>(
       settings_,
       ChatPanes{comm_->Document(), priv_->Document(), users_->Document(), towhom_->Document(), prev_->Document()},
@@ -181,8 +183,9 @@ void MainWindow::PaintLeds() {
   const session::ServerConnection& connection = session_->Connection();
   QPainter p(ledBox_);
   p.fillRect(ledBox_->rect(), ledPanel_->palette().color(QPalette::Window));
-  p.drawImage(1, 3, resources::Led(connection.SendLamp() ? 1 : 0));
-  p.drawImage(1, 12, resources::Led(connection.ReceiveLamp() ? 3 : 2));
+  const qreal ratio = ledBox_->devicePixelRatioF();
+  p.drawImage(1, 3, resources::LedFor(connection.SendLamp() ? 1 : 0, ratio));
+  p.drawImage(1, 12, resources::LedFor(connection.ReceiveLamp() ? 3 : 2, ratio));
   const QString sent = QString::number(connection.SentBytes());
   const QString received = QString::number(connection.ReceivedBytes());
   ledPanel_->setToolTip(Russian() ? QString("Послано: %1, получено: %2").arg(sent, received)
@@ -328,6 +331,10 @@ void MainWindow::PlayWave(const std::string& file) { reactions_->PlayWave(file);
 void MainWindow::BringToFront() { reactions_->BringToFront(); }
 
 bool MainWindow::SettingsDialogVisible() { return setup_ && setup_->DialogVisible(); }
+
+void MainWindow::Notice(NoticeKind kind, const std::string& sender, const std::string& text) {
+  desktop_->Arrived(kind, sender, text);
+}
 
 bool MainWindow::NoSound() { return Action("MenuNoSound")->isChecked(); }
 

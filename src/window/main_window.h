@@ -27,6 +27,7 @@ class Settings;
 namespace window {
 
 class DesktopReactions;
+class DesktopIntegration;
 class LoginDialog;
 class MediaWindows;
 class SettingsMenu;
@@ -42,6 +43,7 @@ class MainWindow : public QMainWindow, private SessionView {
   ChatSession& Session() { return *session_; }
   MediaWindows& Media() { return *media_; }
   SettingsMenu& Setup() { return *setup_; }
+  DesktopIntegration& Desktop() { return *desktop_; }
   ChatController& Chat() { return session_->Chat(); }
   session::ServerConnection& Connection() { return session_->Connection(); }
   settings::Settings& Settings() { return settings_; }
@@ -79,6 +81,7 @@ class MainWindow : public QMainWindow, private SessionView {
   bool NoSound() override;
   bool SettingsDialogVisible() override;
   void OpenUrl(const std::string& url) override;
+  void Notice(NoticeKind kind, const std::string& sender, const std::string& text) override;
 
   void BuildPanes();
   void BuildMenus();
@@ -100,6 +103,7 @@ class MainWindow : public QMainWindow, private SessionView {
   std::unique_ptr<MediaWindows> media_;  // archive viewers, additional smileys
   std::unique_ptr<DesktopReactions> reactions_;
   std::unique_ptr<SettingsMenu> setup_;  // "Settings ..." and its dialog
+  DesktopIntegration* desktop_ = nullptr;  // notifications and the tray icon; a child
   LoginDialog* loginDialog_ = nullptr;
   std::map<std::string, QAction*> actions_;
   std::map<std::string, QMenu*> menus_;

@@ -29,7 +29,11 @@ void InstallStaticImages() {
     }
     if (mode == 1) return image->width();
     if (mode == 2) return image->height();
-    if (QPainter* painter = canvas ? markup::PainterOf(*canvas) : nullptr) painter->drawImage(x, y, *image);
+    if (QPainter* painter = canvas ? markup::PainterOf(*canvas) : nullptr) {
+      // On a fine bitmap the fine drawing, at the same place and size.
+      const qreal ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
+      painter->drawImage(x, y, number == -100 ? resources::LogoFor(ratio) : resources::ImageFor(-number - 1, ratio));
+    }
     return 0;
   };
 }

@@ -52,6 +52,21 @@ TEST(ProgramDir, ChoosesOptionThenWritableExecutableDirThenPerUserDir) {
   EXPECT_TRUE(std::filesystem::is_directory(root.File("client2")));
 }
 
+TEST(ProgramDir, AnInstalledProgramKeepsItsFilesPerUserEvenInAWritablePrefix) {
+  TempDir root;
+  const std::string bin = root.File("prefix/bin");
+  const std::string user = root.File("home/.local/share/app");
+  std::filesystem::create_directories(bin);
+  EXPECT_EQ(ResolveProgramDir({"p"}, bin, user), bin + "/");  // a portable copy in a bin folder
+  std::filesystem::create_directories(root.File("prefix/share/applications"));
+  FILE* entry = fopen(root.File("prefix/share/applications/chat-browser.desktop").c_str(), "wb");
+  ASSERT_NE(entry, nullptr);
+  fclose(entry);
+  EXPECT_EQ(ResolveProgramDir({"p"}, bin, user), user + "/");
+  EXPECT_FALSE(std::filesystem::exists(bin + "/molvat.ini"));
+  EXPECT_EQ(ResolveProgramDir({"p", "--data-dir", root.File("mine")}, bin, user), root.File("mine/"));
+}
+
 TEST(ProgramDir, ForThisProcessHonoursTheOption) {
   TempDir root;
   int argc = 1;

@@ -9,6 +9,7 @@
 #include "text/bytes.h"
 #include "text/cp1251.h"
 #include "text/line_file.h"
+#include "window/desktop_integration.h"
 #include "window/qt_text.h"
 #include "window_fixture.h"
 
@@ -26,6 +27,13 @@ std::string IniFor(const std::string& name, const std::string& number, int port)
   return "[Global]\r\nUserName=" + name + "\r\nPassword=pw\r\nUserNum=" + number + "\r\nPort1=" +
          std::to_string(port) + "\r\n";
 }
+
+struct Recorder : window::NoticeSink {
+  void ShowNotice(const std::string& title, const std::string& body) override { notices.push_back(title + " | " + body); }
+  void ShowWaiting(int count) override { waiting.push_back(count); }
+  std::vector<std::string> notices;
+  std::vector<int> waiting;
+};
 
 // Two clients on their own program directories talk through a real chatd.
 TEST(TwoClients, ChatPubliclyAndPrivatelyWithDeliveryStates) {
@@ -57,7 +65,14 @@ TEST(TwoClients, ChatPubliclyAndPrivatelyWithDeliveryStates) {
   ASSERT_TRUE(WaitFor([&] { return PaneHas(Find<markup::MarkupView>(*bob.form, "comm"), shown) && PaneHas(Find<markup::MarkupView>(*alice.form, "comm"), shown); }));
   EXPECT_TRUE(PaneHas(Find<markup::MarkupView>(*alice.form, "comm"), "<fcol=008000>alice:</a>"));  // own name in green
 
-  // Private: alice picks bob in her online list and writes to him.
+  // Private: alice picks bob in her online list and writes to him, while
+  // her window is the active one.
+  Recorder aliceDesktop, bobDesktop;
+  alice.form->Desktop().SetSinkForTests(&aliceDesktop);
+  bob.form->Desktop().SetSinkForTests(&bobDesktop);
+  bob.settings->StealFocus = {false, false, false, false};  // else the message brings his window forward
+  alice.form->activateWindow();
+  ASSERT_TRUE(WaitFor([&] { return alice.form->isActiveWindow(); }));
   Find<markup::MarkupView>(*alice.form, "users")->Document().DoLink("bob");
   EXPECT_TRUE(Find<QPushButton>(*alice.form, "UserInfo")->isEnabled());
   Find<QLineEdit>(*alice.form, "Enter")->setText("secret");
@@ -71,6 +86,12 @@ TEST(TwoClients, ChatPubliclyAndPrivatelyWithDeliveryStates) {
   EXPECT_TRUE(text::Contains(aliceArchive, "><pict=-17>" + W("(Послано-->bob): ") + "secret"));
   const std::string bobArchive = text::ReadWholeFile(media::ArchiveFilePath(bob.programDir)).value_or("");
   EXPECT_TRUE(text::Contains(bobArchive, " <b>alice:</b> secret"));
+  // Bob's desktop was told, and counts it as waiting until he comes back.
+  EXPECT_EQ(bobDesktop.notices, std::vector<std::string>{"Private message: alice | secret"});
+  EXPECT_EQ(bobDesktop.waiting, std::vector<int>{1});
+  EXPECT_TRUE(aliceDesktop.notices.empty());
+  bob.form->activateWindow();
+  ASSERT_TRUE(WaitFor([&] { return bobDesktop.waiting.back() == 0; }));
   // CHAT_SCREENSHOT_DIR=dir keeps a picture of both windows for a look.
   if (const char* shots = getenv("CHAT_SCREENSHOT_DIR")) {
     Find<QLineEdit>(*bob.form, "Enter")->setText(QString::fromUtf8("ответ :d: с улыбкой"));
