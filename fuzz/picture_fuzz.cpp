@@ -1,9 +1,11 @@
-// The GIF, JPEG and BMP decoders under their limits.  The first byte picks
-// the decoder; the rest is the file.
+// The GIF, JPEG and BMP decoders under their limits and the memory budget.
+// The first byte picks the decoder; the rest is the file.  Whatever a
+// decoding draws from the budget comes back when its frames go.
 #include <string>
 
 #include "fuzz_check.h"
 #include "picture/bmp_decode.h"
+#include "picture/decode_budget.h"
 #include "picture/gif_decode.h"
 #include "picture/jpeg_decode.h"
 #include "picture/picture_decode.h"
@@ -45,7 +47,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     case 1: CheckImage(picture::DecodeJpeg(file)); break;
     case 2: CheckImage(picture::DecodeBmp(file)); break;
-    default: CheckImage(picture::DecodeBytes(".gif", file)); break;
+    default: {
+      static picture::MemoryBudget budget(picture::kPictureBudgetBytes);
+      for (const char* ext : {".gif", ".bmp"}) {
+        const picture::DecodedImage image = picture::DecodeBytes(ext, file, &budget);
+        CheckImage(image);
+        FUZZ_CHECK(budget.Used() <= budget.Limit());
+        FUZZ_CHECK(image.Loaded() == (budget.Used() > 0));
+      }
+      FUZZ_CHECK(budget.Used() == 0);
+      break;
+    }
   }
   return 0;
 }

@@ -46,6 +46,20 @@ void BM_DecodeAnimatedGif(benchmark::State& state) {
 }
 BENCHMARK(BM_DecodeAnimatedGif);
 
+// Hostile GIFs of a few dozen bytes: a 4000 x 4000 screen with four
+// one-pixel frames restored to "previous", and a 56318 x 254 screen with
+// one.  Both must be refused at once instead of being composed.
+void BM_DecodeHugeScreenGif(benchmark::State& state) {
+  const std::vector<QRgb> palette = {qRgb(0, 0, 0), qRgb(255, 255, 255)};
+  const std::string gif =
+      state.range(0) == 0
+          ? testing_picture::MakeGif(4000, 4000, palette,
+                                     std::vector<testing_picture::TestFrame>(4, testing_picture::Solid(0, 0, 1, 1, 1, 3)))
+          : testing_picture::MakeGif(56318, 254, palette, {testing_picture::Solid(0, 0, 1, 1, 1)});
+  for (auto _ : state) benchmark::DoNotOptimize(DecodeBytes(".gif", gif).frames.size());
+}
+BENCHMARK(BM_DecodeHugeScreenGif)->Arg(0)->Arg(1);
+
 void BM_DecodeJpeg(benchmark::State& state) {
   const std::string jpeg = Read("progressive.jpg");
   for (auto _ : state) benchmark::DoNotOptimize(DecodeBytes(".jpg", jpeg).width);

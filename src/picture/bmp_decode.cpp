@@ -6,7 +6,7 @@
 
 namespace picture {
 
-DecodedImage DecodeBmp(std::string_view bytes) {
+DecodedImage DecodeBmp(std::string_view bytes, BudgetCharge* charge) {
   DecodedImage result;
   QByteArray data = QByteArray::fromRawData(bytes.data(), qsizetype(bytes.size()));
   QBuffer buffer(&data);
@@ -15,13 +15,20 @@ DecodedImage DecodeBmp(std::string_view bytes) {
   const QSize declared = reader.size();
   if (!declared.isValid() || int64_t(declared.width()) * declared.height() > kMaxPicturePixels)
     return result;
+  // The image as read and its converted copy.
+  const int64_t pixels = int64_t(declared.width()) * declared.height();
+  BudgetCharge own(nullptr, kMaxComposedBytes);
+  if (!(charge ? charge : &own)->Grow(pixels * 8)) return result;
   QImage image = reader.read();
   if (image.isNull() || image.width() == 0 || image.height() == 0) return result;
   image = image.convertToFormat(QImage::Format_ARGB32);
   const QRgb key = image.pixel(0, image.height() - 1) & RGB_MASK;
-  for (int y = 0; y < image.height(); ++y) {
+  const int width = image.width();
+  const int height = image.height();
+  if (image.size() != declared) return result;
+  for (int y = 0; y < height; ++y) {
     auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-    for (int x = 0; x < image.width(); ++x)
+    for (int x = 0; x < width; ++x)
       row[x] = (row[x] & RGB_MASK) == key ? 0 : (row[x] | ~RGB_MASK);
   }
   result.kind = ImageKind::Bmp;

@@ -10,7 +10,8 @@
 
 namespace picture {
 
-DecodeThread::DecodeThread(Deliver deliver) : deliver_(std::move(deliver)), thread_([this] { Run(); }) {}
+DecodeThread::DecodeThread(Deliver deliver, MemoryBudget* budget)
+    : deliver_(std::move(deliver)), budget_(budget), thread_([this] { Run(); }) {}
 
 DecodeThread::~DecodeThread() {
   {
@@ -52,7 +53,7 @@ void DecodeThread::Run() {
       job = std::move(queue_.front());
       queue_.pop_front();
     }
-    if (QFile::exists(QFile::decodeName(job.fileName.c_str()))) job.image = DecodeFile(job.fileName);
+    if (QFile::exists(QFile::decodeName(job.fileName.c_str()))) job.image = DecodeFile(job.fileName, budget_);
     {
       std::lock_guard<std::mutex> guard(lock_);
       if (stop_) return;

@@ -16,6 +16,8 @@ class QObject;
 
 namespace picture {
 
+class MemoryBudget;
+
 // One decoding job and, once decoded, its result.
 struct DecodeJob {
   std::string fileName;
@@ -28,7 +30,8 @@ class DecodeThread {
  public:
   using Deliver = std::function<void(DecodeJob&&)>;
 
-  explicit DecodeThread(Deliver deliver);
+  // Pictures are drawn from `budget` (none: only the per-picture limits).
+  explicit DecodeThread(Deliver deliver, MemoryBudget* budget = nullptr);
   // Stops the thread; a decoding in progress is finished, queued files are
   // dropped and nothing more is delivered.
   ~DecodeThread();
@@ -45,6 +48,7 @@ class DecodeThread {
   void Run();
 
   Deliver deliver_;
+  MemoryBudget* budget_;
   mutable std::mutex lock_;  // guards queue_ and stop_
   std::condition_variable wake_;
   std::deque<DecodeJob> queue_;

@@ -4,9 +4,12 @@
 #include <QImage>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace picture {
+
+class BudgetCharge;
 
 enum class ImageKind { None, Gif, Jpeg, Bmp };
 
@@ -18,15 +21,28 @@ struct DecodedImage {
   // each composed at full picture size; transparent pixels have alpha 0.
   std::vector<QImage> frames;
   std::vector<int> delays;  // milliseconds per frame, as stored in the file
+  // What the frames hold of the decoding budget; given back with the last
+  // copy of the frames.
+  std::shared_ptr<BudgetCharge> charge;
+  // Not decoded because the shared budget was spent (not the picture's own
+  // limit); `wantedBytes` is what decoding it would have needed.
+  bool overBudget = false;
+  int64_t wantedBytes = 0;
 
   bool Loaded() const { return !frames.empty(); }
   bool Animated() const { return frames.size() > 1; }
 };
 
 // Limits for pictures from the network: above them a picture is refused
-// (shown as not loaded) instead of exhausting memory.
+// (shown as not loaded) instead of exhausting memory or time.  The composed
+// bytes of one picture count its frames and every working copy made while
+// decoding it; the pixels composed (frames x screen) bound the time.
 inline constexpr int64_t kMaxPicturePixels = 16'000'000;
 inline constexpr int64_t kMaxComposedBytes = int64_t(256) * 1024 * 1024;
+inline constexpr int64_t kMaxComposedPixels = 50'000'000;
+inline constexpr int kMaxScreenSide = 8192;
+// All pictures of the process together, in the same bytes.
+inline constexpr int64_t kPictureBudgetBytes = int64_t(256) * 1024 * 1024;
 inline constexpr int64_t kMaxPictureFileBytes = int64_t(64) * 1024 * 1024;
 
 // The color that stands for "transparent" while animation frames are

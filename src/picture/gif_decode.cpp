@@ -104,33 +104,43 @@ bool ReadFrame(GifFileType* gif, const GraphicsControlBlock& control, GifData& o
 // index alone.
 void Draw(const GifFrame& frame, int screenWidth, QRgb* pixels) {
   const int w = frame.rect.width();
-  for (int y = 0; y < frame.rect.height(); ++y) {
-    const uint8_t* src = frame.indices.data() + size_t(y) * size_t(w);
-    QRgb* dest = pixels + size_t(frame.rect.top() + y) * size_t(screenWidth) + frame.rect.left();
+  const int h = frame.rect.height();
+  const int transparent = frame.transparent;
+  const QRgb* palette = frame.palette.data();
+  const uint8_t* src = frame.indices.data();
+  QRgb* dest = pixels + size_t(frame.rect.top()) * size_t(screenWidth) + frame.rect.left();
+  for (int y = 0; y < h; ++y, src += w, dest += screenWidth)
     for (int x = 0; x < w; ++x)
-      if (src[x] != frame.transparent) dest[x] = frame.palette[src[x]];
-  }
+      if (src[x] != transparent) dest[x] = palette[src[x]];
 }
 
 void Fill(const QRect& rect, int screenWidth, QRgb* pixels, QRgb color) {
-  for (int y = rect.top(); y <= rect.bottom(); ++y)
-    std::fill_n(pixels + size_t(y) * size_t(screenWidth) + rect.left(), rect.width(), color);
+  const int w = rect.width();
+  QRgb* row = pixels + size_t(rect.top()) * size_t(screenWidth) + rect.left();
+  for (int y = 0; y < rect.height(); ++y, row += screenWidth) std::fill_n(row, w, color);
 }
 
-// The work image with every key-color pixel made transparent.
-QImage Masked(const QImage& work) {
-  QImage frame = work.convertToFormat(QImage::Format_ARGB32);
-  for (int y = 0; y < frame.height(); ++y) {
-    auto* row = reinterpret_cast<QRgb*>(frame.scanLine(y));
-    for (int x = 0; x < frame.width(); ++x)
-      if (row[x] == kKeyColor) row[x] = 0;
-  }
+// The work screen with every key-color pixel made transparent, as a frame.
+// An ARGB32 image of any width has no padding, so its pixels are one run.
+QImage Masked(const std::vector<QRgb>& work, int width, int height) {
+  QImage frame(width, height, QImage::Format_ARGB32);
+  if (frame.isNull()) return frame;
+  auto* dest = reinterpret_cast<QRgb*>(frame.bits());
+  const QRgb* src = work.data();
+  const size_t count = work.size();
+  for (size_t i = 0; i < count; ++i) dest[i] = src[i] == kKeyColor ? 0 : src[i];
   return frame;
 }
 
+// Each frame read also costs its record, palette and bookkeeping; counting
+// that keeps a tiny screen from carrying an endless number of frames.
+constexpr int64_t kFrameOverhead = 4096;
+
 }  // namespace
 
-std::optional<GifData> ReadGif(std::string_view bytes) {
+std::optional<GifData> ReadGif(std::string_view bytes, BudgetCharge* charge) {
+  BudgetCharge own(nullptr, kMaxComposedBytes);
+  if (!charge) charge = &own;
   MemoryInput input{bytes};
   int error = 0;
   GifHandle gif(DGifOpen(&input, ReadFromMemory, &error));
@@ -139,12 +149,10 @@ std::optional<GifData> ReadGif(std::string_view bytes) {
   GifData out;
   out.width = gif->SWidth;
   out.height = gif->SHeight;
+  if (out.width > kMaxScreenSide || out.height > kMaxScreenSide) return std::nullopt;
   const int64_t screenPixels = int64_t(out.width) * out.height;
   if (screenPixels > kMaxPicturePixels) return std::nullopt;
   if (screenPixels == 0) return out;  // nothing to show; callers try JPEG
-  // Each frame also costs its image object and bookkeeping; counting that
-  // keeps a tiny screen from carrying an endless number of frames.
-  const int64_t bytesPerFrame = screenPixels * 4 + 4096;
   int64_t decodedPixels = 0;
 
   GraphicsControlBlock control{};
@@ -169,9 +177,14 @@ std::optional<GifData> ReadGif(std::string_view bytes) {
     }
     if (type != IMAGE_DESC_RECORD_TYPE) return std::nullopt;
     if (DGifGetImageDesc(gif.get()) != GIF_OK) return std::nullopt;
-    decodedPixels += int64_t(gif->Image.Width) * gif->Image.Height;
+    // Every frame is composed at screen size: refuse before reading one
+    // more than composing may take.
+    if (int64_t(out.frames.size() + 1) * screenPixels > kMaxComposedPixels) return std::nullopt;
+    const GifImageDesc& desc = gif->Image;
+    decodedPixels += int64_t(desc.Width) * desc.Height;
     if (decodedPixels > 4 * kMaxPicturePixels) return std::nullopt;
-    if (int64_t(out.frames.size() + 1) * bytesPerFrame > kMaxComposedBytes) return std::nullopt;
+    const QRect kept = QRect(desc.Left, desc.Top, desc.Width, desc.Height).intersected(QRect(0, 0, out.width, out.height));
+    if (!charge->Grow(kFrameOverhead + int64_t(kept.width()) * kept.height())) return std::nullopt;
     if (!ReadFrame(gif.get(), control, out)) return std::nullopt;
     control = GraphicsControlBlock{};  // a control block applies to one frame
     control.TransparentColor = NO_TRANSPARENT_COLOR;
@@ -180,38 +193,56 @@ std::optional<GifData> ReadGif(std::string_view bytes) {
   return out;
 }
 
-DecodedImage ComposeGif(const GifData& gif) {
+int64_t ComposeCost(const GifData& gif) {
+  const int64_t screenBytes = int64_t(gif.width) * gif.height * 4;
+  const int64_t n = int64_t(gif.frames.size());
+  if (n <= 1) return n * screenBytes;
+  bool snapshot = false;
+  for (const GifFrame& frame : gif.frames) snapshot = snapshot || frame.disposal == 3;
+  // The frames, the work screen, and the copy kept for "restore to previous".
+  return (n + 1 + (snapshot ? 1 : 0)) * screenBytes;
+}
+
+DecodedImage ComposeGif(const GifData& gif, BudgetCharge* charge) {
   DecodedImage result;
   if (gif.frames.empty() || gif.width <= 0 || gif.height <= 0) return result;
-  result.kind = ImageKind::Gif;
-  result.width = gif.width;
-  result.height = gif.height;
+  if (int64_t(gif.frames.size()) * gif.width * gif.height > kMaxComposedPixels) return result;
+  BudgetCharge own(nullptr, kMaxComposedBytes);
+  if (!charge) charge = &own;
+  if (!charge->Grow(ComposeCost(gif))) return result;
   const int w = gif.width;
+  const int h = gif.height;
 
   if (gif.frames.size() == 1) {
-    QImage still(gif.width, gif.height, QImage::Format_ARGB32);
+    QImage still(w, h, QImage::Format_ARGB32);
+    if (still.isNull()) return result;
     still.fill(Qt::transparent);
     Draw(gif.frames[0], w, reinterpret_cast<QRgb*>(still.bits()));
     result.frames.push_back(std::move(still));
-    return result;
+  } else {
+    // One work screen carries the picture from frame to frame; disposal 2
+    // clears the frame's rectangle to the key color, disposal 3 puts back
+    // the screen as it was before the frame.
+    std::vector<QRgb> work(size_t(w) * size_t(h), kKeyColor);
+    std::vector<QRgb> beforeFrame;
+    result.frames.reserve(gif.frames.size());
+    result.delays.reserve(gif.frames.size());
+    for (const GifFrame& frame : gif.frames) {
+      if (frame.disposal == 3) beforeFrame = work;
+      Draw(frame, w, work.data());
+      QImage masked = Masked(work, w, h);
+      if (masked.isNull()) return DecodedImage();
+      result.frames.push_back(std::move(masked));
+      result.delays.push_back(frame.delayMs);
+      if (frame.disposal == 2)
+        Fill(frame.rect, w, work.data(), kKeyColor);
+      else if (frame.disposal == 3)
+        work.swap(beforeFrame);
+    }
   }
-
-  // One work image carries the screen from frame to frame; disposal 2
-  // clears the frame's rectangle to the key color, disposal 3 puts back
-  // the screen as it was before the frame.
-  QImage work(gif.width, gif.height, QImage::Format_RGB32);
-  work.fill(kKeyColor);
-  QImage beforeFrame;
-  for (const GifFrame& frame : gif.frames) {
-    if (frame.disposal == 3) beforeFrame = work.copy();
-    Draw(frame, w, reinterpret_cast<QRgb*>(work.bits()));
-    result.frames.push_back(Masked(work));
-    result.delays.push_back(frame.delayMs);
-    if (frame.disposal == 2)
-      Fill(frame.rect, w, reinterpret_cast<QRgb*>(work.bits()), kKeyColor);
-    else if (frame.disposal == 3)
-      work = beforeFrame;
-  }
+  result.kind = ImageKind::Gif;
+  result.width = w;
+  result.height = h;
   return result;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // GIF decoding through giflib.  Reading keeps only what lies on the logical
 // screen; composing turns the frames into ready-made animation frames.
+#include "picture/decode_budget.h"
 #include "picture/decoded_image.h"
 
 #include <QRect>
@@ -29,10 +30,17 @@ struct GifData {
 
 // Nothing when the bytes are no readable GIF, a frame has no color map or
 // uses an index beyond it, or the limits of decoded_image.h are exceeded.
-std::optional<GifData> ReadGif(std::string_view bytes);
+// The frames read are drawn from `charge` (without one, only the
+// per-picture limit holds).
+std::optional<GifData> ReadGif(std::string_view bytes, BudgetCharge* charge = nullptr);
 
 // A single frame becomes one image on a transparent screen; several frames
-// are composed with the key color and every disposal rule.
-DecodedImage ComposeGif(const GifData& gif);
+// are composed with the key color and every disposal rule.  The frames and
+// the working copies are drawn from `charge` before they are made; nothing
+// is composed (no frames) when it refuses.
+DecodedImage ComposeGif(const GifData& gif, BudgetCharge* charge = nullptr);
+
+// The bytes ComposeGif draws for `gif`, working copies included.
+int64_t ComposeCost(const GifData& gif);
 
 }  // namespace picture

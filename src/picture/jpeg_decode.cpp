@@ -21,11 +21,22 @@ struct ErrorManager {
 
 void OnMessage(j_common_ptr, int) {}  // warnings of damaged data stay quiet
 
+// A progressive file may repeat tiny scans without end, each of which costs
+// a pass over the whole picture; real files have a dozen.
+constexpr int kMaxScans = 200;
+
+void OnProgress(j_common_ptr info) {
+  if (!info->is_decompressor) return;
+  if (reinterpret_cast<j_decompress_ptr>(info)->input_scan_number > kMaxScans)
+    std::longjmp(reinterpret_cast<ErrorManager*>(info->err)->jump, 1);
+}
+
 // Everything that must survive a jump back to the error point lives here,
 // on the heap, not in locals of the jumping function.
 struct Job {
   jpeg_decompress_struct info{};
   ErrorManager errors{};
+  jpeg_progress_mgr progress{};
   std::vector<JSAMPLE> row;
   QImage image;
   bool created = false;
@@ -54,15 +65,21 @@ void StoreRow(const Job& job, int y) {
   }
 }
 
-bool Run(Job& job, std::string_view bytes) {
+bool Run(Job& job, std::string_view bytes, BudgetCharge& charge) {
   if (setjmp(job.errors.jump)) return false;
   jpeg_create_decompress(&job.info);
   job.created = true;
+  job.info.progress = &job.progress;
   jpeg_mem_src(&job.info, reinterpret_cast<const unsigned char*>(bytes.data()),
                static_cast<unsigned long>(bytes.size()));
   if (jpeg_read_header(&job.info, TRUE) != JPEG_HEADER_OK) return false;
   const int64_t pixels = int64_t(job.info.image_width) * job.info.image_height;
   if (pixels == 0 || pixels > kMaxPicturePixels) return false;
+  // The image, its row, and for a progressive file the coefficients libjpeg
+  // keeps of every component (two bytes each).
+  int64_t need = pixels * 4 + int64_t(job.info.image_width) * 4;
+  if (job.info.progressive_mode) need += pixels * 2 * job.info.num_components;
+  if (!charge.Grow(need)) return false;
   switch (job.info.jpeg_color_space) {
     case JCS_GRAYSCALE: job.info.out_color_space = JCS_GRAYSCALE; break;
     case JCS_CMYK:
@@ -85,13 +102,15 @@ bool Run(Job& job, std::string_view bytes) {
 
 }  // namespace
 
-DecodedImage DecodeJpeg(std::string_view bytes) {
+DecodedImage DecodeJpeg(std::string_view bytes, BudgetCharge* charge) {
   DecodedImage result;
+  BudgetCharge own(nullptr, kMaxComposedBytes);
   auto job = std::make_unique<Job>();
   job->info.err = jpeg_std_error(&job->errors.base);
   job->errors.base.error_exit = OnError;
   job->errors.base.emit_message = OnMessage;
-  if (!Run(*job, bytes)) return result;
+  job->progress.progress_monitor = OnProgress;
+  if (!Run(*job, bytes, charge ? *charge : own)) return result;
   result.kind = ImageKind::Jpeg;
   result.width = job->image.width();
   result.height = job->image.height();

@@ -29,10 +29,22 @@ struct Picture {
   DecodedImage image;  // frames at full size and their delays
   // Lines waiting for the real size; emptied once the picture has loaded.
   std::unordered_set<markup::MarkupLine*> users;
+  // Every line naming the picture now, loaded or not.
+  std::unordered_set<markup::MarkupLine*> namers;
+  // The frames were given back to the budget while nobody saw them; they
+  // are decoded again from the local file when they are drawn.  The size,
+  // delays and frame count stay.
+  bool framesReleased = false;
+  int releasedFrames = 0;
+  // The registry's paint count when it was last drawn (least recently
+  // shown pictures give their frames back first).
+  int64_t lastShown = 0;
+  // The budget refused it once and frames of others were released for it.
+  bool retriedForBudget = false;
 
   bool Done() const { return stage == Stage::Done; }
-  bool Animated() const { return loaded && image.Animated(); }
-  int FrameCount() const { return int(image.frames.size()); }
+  bool Animated() const { return loaded && FrameCount() > 1; }
+  int FrameCount() const { return framesReleased ? releasedFrames : int(image.frames.size()); }
   // Delays below 100 ms are raised to 100, so no occurrence redraws more
   // than ten times a second.
   int FrameDelay(int frame) const {

@@ -4,17 +4,22 @@
 #include "http/http_message.h"
 #include "markup/painter_access.h"
 #include "markup/markup_document.h"
+#include "picture/decode_budget.h"
 #include "picture/decode_thread.h"
 #include "picture/http_loader.h"
 #include "picture/picture_anim.h"
 #include "markup/view_globals.h"
+#include "text/cp1251.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QMetaObject>
 #include <QPainter>
 
+#include <algorithm>
 #include <chrono>
+#include <numeric>
+#include <unordered_set>
 #include <vector>
 
 namespace picture {
@@ -35,7 +40,8 @@ int64_t RequestBytes(const std::string& url) {
 
 }  // namespace
 
-Pictures::Pictures() : now_(SteadyMilliseconds) {
+Pictures::Pictures(MemoryBudget* budget)
+    : budget_(budget ? budget : &ProcessBudget()), now_(SteadyMilliseconds) {
   HttpPictureLoader::Hooks hooks;
   hooks.finished = [this](int number, const std::string& url, const std::string& target, bool ok) {
     DownloadFinished(number, url, target, ok);
@@ -52,7 +58,8 @@ Pictures::Pictures() : now_(SteadyMilliseconds) {
   };
   hooks.activity = [this](int64_t w, int64_t l) { ReportTraffic(0, 0, w != 0, l != 0); };
   loader_ = std::make_unique<HttpPictureLoader>(std::move(hooks));
-  decoder_ = std::make_unique<DecodeThread>(DeliverQueued(&context_, [this](DecodeJob& job) { Apply(job); }));
+  decoder_ = std::make_unique<DecodeThread>(DeliverQueued(&context_, [this](DecodeJob& job) { Apply(job); }),
+                                            budget_);
 }
 
 Pictures::~Pictures() {
@@ -91,11 +98,15 @@ int Pictures::Register(const std::string& rawUrl, markup::MarkupLine* user) {
     created->url = url;
     Picture& picture = *created;
     pictures_.emplace(picture.number, std::move(created));
-    if (user) picture.users.insert(user);
+    if (user) {
+      picture.users.insert(user);
+      picture.namers.insert(user);
+    }
     StartLoading(picture);
     return picture.number;
   }
   Picture& picture = *pictures_.at(it->second);
+  if (user) picture.namers.insert(user);
   if (user && !picture.loaded) picture.users.insert(user);
   if (picture.stage == Picture::Stage::Cancelled) StartLoading(picture);
   return picture.number;
@@ -105,6 +116,7 @@ void Pictures::Release(const std::string& url, markup::MarkupLine* user) {
   auto it = numbers_.find(markup::UnquoteUrl(url));
   if (it == numbers_.end()) return;
   Picture& picture = *pictures_.at(it->second);
+  picture.namers.erase(user);
   if (picture.users.erase(user) == 0 || !picture.users.empty()) return;
   if (picture.stage == Picture::Stage::Downloading) {
     // Nobody shows it any more: the download is aborted, and the next line
@@ -117,6 +129,7 @@ void Pictures::Release(const std::string& url, markup::MarkupLine* user) {
 void Pictures::StartLoading(Picture& picture) {
   picture.loaded = false;
   picture.image = DecodedImage();
+  picture.framesReleased = false;
   if (auto cached = cache_.CachedFile(picture.url)) {
     picture.localFile = *cached;
     QueueDecoding(picture, true);
@@ -159,13 +172,121 @@ void Pictures::Apply(DecodeJob& job) {
   // A result for a file the picture no longer waits for (refreshed since).
   if (picture.stage != Picture::Stage::Decoding || picture.localFile != job.fileName) return;
   ++decodings_;
+  if (job.image.overBudget) {
+    // Room may be made by pictures nobody sees; one more try after that.
+    if (!picture.retriedForBudget && ReleaseIdleFrames(job.image.wantedBytes, picture.number)) {
+      picture.retriedForBudget = true;
+      decoder_->Add(picture.localFile, picture.number, picture.fromCache);
+      return;
+    }
+    TraceOverBudget(picture.url);
+  }
+  picture.retriedForBudget = false;
+  if (picture.framesReleased) {
+    picture.framesReleased = false;
+    if (job.image.Loaded() && job.image.width == picture.image.width &&
+        job.image.height == picture.image.height) {
+      picture.image = std::move(job.image);
+      picture.stage = Picture::Stage::Done;
+      ShowAgain(picture);
+      return;
+    }
+    // It cannot be shown again: it becomes a picture that did not load,
+    // and every line naming it is laid out again.
+    picture.users = picture.namers;
+  }
   picture.image = std::move(job.image);
   picture.loaded = picture.image.Loaded();
   picture.stage = Picture::Stage::Done;
-  cache_.OnDecoded(picture.url, picture.localFile, picture.fromCache, picture.loaded,
+  // A picture refused for memory alone keeps its file for a later refresh.
+  const bool keepFile = picture.image.overBudget;
+  cache_.OnDecoded(picture.url, picture.localFile, picture.fromCache, picture.loaded || keepFile,
                    TodayDayNumber());
   if (!picture.loaded) emit PictureLoadFailed();
   TellUsers(picture);
+}
+
+void Pictures::TraceOverBudget(const std::string& url) {
+  if (budgetTraced_) return;
+  budgetTraced_ = true;
+  if (OnTrace)
+    OnTrace(text::W("Картинки сверх ") + std::to_string(budget_->Limit() / (1024 * 1024)) +
+            text::W(" МБ памяти не показаны, первая: ") + url);
+}
+
+bool Pictures::OnScreen(const Picture& picture) const {
+  for (const markup::MarkupLine* line : picture.namers) {
+    const markup::MarkupDocument* doc = line->owner;
+    if (!doc || line->hidden) continue;
+    const int top = doc->VertScrollPos();
+    const int bottom = top + doc->ClientHeight();
+    const int height = std::accumulate(line->ascents.begin(), line->ascents.end(), 0) +
+                       std::accumulate(line->descents.begin(), line->descents.end(), 0);
+    if (line->top < bottom && line->top + height > top) return true;
+  }
+  return false;
+}
+
+bool Pictures::ReleaseIdleFrames(int64_t wanted, int except) {
+  std::unordered_set<const Picture*> animating;
+  for (auto& [document, clock] : clocks_)
+    for (PictureAnim* record : clock->records())
+      if (record->Running() && record->picture()) animating.insert(record->picture());
+  struct Candidate {
+    Picture* picture;
+    bool animating;
+    int64_t bytes;
+  };
+  std::vector<Candidate> candidates;
+  int64_t available = 0;
+  for (auto& [number, owned] : pictures_) {
+    Picture& p = *owned;
+    if (number == except || !p.loaded || p.framesReleased || !p.image.charge || !p.Done()) continue;
+    const int64_t bytes = p.image.charge->Bytes();
+    if (bytes <= 0 || OnScreen(p) || !QFile::exists(QFile::decodeName(p.localFile.c_str()))) continue;
+    candidates.push_back({&p, animating.count(&p) > 0, bytes});
+    available += bytes;
+  }
+  if (budget_->Used() - available + wanted > budget_->Limit()) return false;
+  std::sort(candidates.begin(), candidates.end(), [](const Candidate& a, const Candidate& b) {
+    if (a.animating != b.animating) return !a.animating;
+    return a.picture->lastShown < b.picture->lastShown;
+  });
+  bool released = false;
+  for (const Candidate& c : candidates) {
+    if (budget_->Used() + wanted <= budget_->Limit()) break;
+    Picture& p = *c.picture;
+    p.releasedFrames = int(p.image.frames.size());
+    p.framesReleased = true;
+    p.image.frames = {};
+    p.image.charge.reset();
+    ++framesReleasedCount_;
+    released = true;
+  }
+  return released;
+}
+
+void Pictures::WantFrames(Picture& picture) const {
+  if (!picture.framesReleased || picture.stage == Picture::Stage::Decoding) return;
+  picture.stage = Picture::Stage::Decoding;
+  picture.fromCache = true;
+  decoder_->Add(picture.localFile, picture.number, true);
+}
+
+// The frames are back at the same size: the visible lines naming the
+// picture are painted again, nothing is laid out.
+void Pictures::ShowAgain(Picture& picture) {
+  for (markup::MarkupLine* line : picture.namers) {
+    markup::MarkupDocument* doc = line->owner;
+    if (!doc || line->hidden) continue;
+    const int height = std::accumulate(line->ascents.begin(), line->ascents.end(), 0) +
+                       std::accumulate(line->descents.begin(), line->descents.end(), 0);
+    const int top = std::max(line->top, doc->VertScrollPos());
+    const int bottom = std::min(line->top + height, doc->VertScrollPos() + doc->ClientHeight());
+    if (top >= bottom) continue;
+    doc->DrawOverBitmap([doc, top, bottom](markup::MarkupCanvas& canvas) { doc->DrawRange(canvas, top, bottom); },
+                        top, bottom);
+  }
 }
 
 // Layout runs from the given line to the end of its view, so each view is
@@ -232,9 +353,15 @@ bool Pictures::IsAnimated(int number) const {
 }
 
 void Pictures::Draw(int number, markup::MarkupCanvas& canvas, int x, int y) const {
-  const Picture* p = Find(number);
+  auto it = pictures_.find(number);
+  Picture* p = it == pictures_.end() ? nullptr : it->second.get();
   if (!p || !p->loaded) {
     markup::DrawPicturePlaceholder(canvas, x, y, p && p->Done());
+    return;
+  }
+  p->lastShown = ++paintCount_;
+  if (p->framesReleased) {
+    WantFrames(*p);
     return;
   }
   if (QPainter* painter = markup::PainterOf(canvas)) painter->drawImage(QPoint(x, y), p->image.frames.front());
@@ -285,6 +412,11 @@ void Pictures::PaintOccurrence(markup::MarkupLine& line, int key, int x, int y,
     if (!record) return;
     record->x = x;
     record->y = y + (line.owner ? line.owner->VertScrollPos() : 0);
+    if (const Picture* shown = record->picture()) {
+      Picture& p = *pictures_.at(shown->number);
+      p.lastShown = ++paintCount_;
+      if (p.framesReleased) WantFrames(p);
+    }
     record->CatchUp(Now());
     record->DrawFrame(canvas, x, y);
     if (record->Running() && record->clock()) record->clock()->Wake(record->Due());

@@ -29,6 +29,7 @@ namespace picture {
 
 class DecodeThread;
 class HttpPictureLoader;
+class MemoryBudget;
 class ViewClock;
 struct DecodeJob;
 
@@ -40,8 +41,13 @@ class Pictures : public QObject, public markup::PictureRegistry {
   // here; the answer is ignored, the download is queued anyway.  Called
   // from the event loop, never from inside layout.  Unassigned: no box.
   static inline std::function<bool(const std::string& url)> OnDuplicateDownload;
+  // One line for the trace log, said once per registry: the first picture
+  // the memory budget could not take.  Unassigned: nothing is said.
+  static inline std::function<void(const std::string& text)> OnTrace;
 
-  Pictures();
+  // Decoded pictures are drawn from `budget` (the process-wide one unless
+  // given); it must outlive the registry.
+  explicit Pictures(MemoryBudget* budget = nullptr);
   // Saves the cache index and aborts every download.
   ~Pictures() override;
   Pictures(const Pictures&) = delete;
@@ -77,6 +83,9 @@ class Pictures : public QObject, public markup::PictureRegistry {
   const CacheIndex& cache() const { return cache_; }
   int DownloadsStarted() const { return downloadsStarted_; }
   int Decodings() const { return decodings_; }
+  // Pictures that gave their frames back to the budget so far.
+  int FramesReleased() const { return framesReleasedCount_; }
+  const MemoryBudget& budget() const { return *budget_; }
   size_t DownloadsQueued() const;
   // The animation clock of `document`, null while it has no animated
   // occurrence.
@@ -97,10 +106,20 @@ class Pictures : public QObject, public markup::PictureRegistry {
   void DownloadFinished(int number, const std::string& url, const std::string& target, bool ok);
   void Apply(DecodeJob& job);
   void TellUsers(Picture& picture);
+  // Frames of pictures nobody sees go back to the budget, those not
+  // animating and least recently shown first, until `wanted` bytes fit;
+  // nothing is released when they would not fit even then.
+  bool ReleaseIdleFrames(int64_t wanted, int except);
+  bool OnScreen(const Picture& picture) const;
+  // A picture whose frames were released is drawn: decode it again.
+  void WantFrames(Picture& picture) const;
+  void ShowAgain(Picture& picture);
+  void TraceOverBudget(const std::string& url);
   ViewClock* ClockFor(markup::MarkupDocument& document);
   void ReportTraffic(uint32_t in, uint32_t out, bool send, bool receive);
   int64_t Now() const;
 
+  MemoryBudget* budget_;
   QObject context_;  // queued work lands here; outlives the loaders below
   CacheIndex cache_;
   std::map<std::string, int> numbers_;
@@ -108,6 +127,9 @@ class Pictures : public QObject, public markup::PictureRegistry {
   int lastNumber_ = 0;
   int downloadsStarted_ = 0;
   int decodings_ = 0;
+  int framesReleasedCount_ = 0;
+  bool budgetTraced_ = false;
+  mutable int64_t paintCount_ = 0;
   int64_t trafficSeen_ = 0;  // the loader's byte count already reported
   std::function<int64_t()> now_;
   std::map<const markup::MarkupDocument*, std::unique_ptr<ViewClock>> clocks_;

@@ -77,6 +77,7 @@ MainWindow::MainWindow(settings::Settings& settings, QWidget* parent) : QMainWin
 MainWindow::~MainWindow() {
   // Hooks that reach this window must not outlive it.
   picture::Pictures::OnDuplicateDownload = nullptr;
+  picture::Pictures::OnTrace = nullptr;
   markup::ViewGlobals::OnLifeTime = nullptr;
   SetInfoLinkHandler(nullptr);
   setup_.reset();
@@ -94,6 +95,9 @@ void MainWindow::WirePictures() {
   picture::Pictures::OnDuplicateDownload = [this](const std::string&) {
     ShowModal(this, {ModalBox::Kind::Question, "Внимание", "Повтор загрузки"});
     return true;
+  };
+  picture::Pictures::OnTrace = [this](const std::string& line) {
+    if (session_ && session_->Chat().TraceEnabled()) Trace(line);
   };
   connect(&pictures, &picture::Pictures::PictureLoadFailed, this,
           [this] { Action("MenRefresh")->setEnabled(true); }, Qt::QueuedConnection);
