@@ -16,6 +16,7 @@
 #include "markup/markup_document.h"
 #include "markup/qt_canvas.h"
 #include "settings/settings.h"
+#include "process_memory.h"
 #include "window/chat_controller.h"
 
 namespace {
@@ -65,19 +66,6 @@ void BM_DispatchPublic(benchmark::State& state) {
 }
 BENCHMARK(BM_DispatchPublic)->Arg(0)->Arg(100000)->Unit(benchmark::kMicrosecond)->Iterations(20000);
 
-// A field of /proc/self/status ("VmRSS", "VmHWM") in MiB.
-double StatusMiB(const std::string& key) {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind(key + ":", 0) != 0) continue;
-    std::istringstream in(line.substr(key.size() + 1));
-    double kib = 0;
-    in >> kib;
-    return kib / 1024.0;
-  }
-  return 0;
-}
 
 constexpr size_t kHostileBytes = 15 * 1024 * 1024;
 
@@ -91,8 +79,8 @@ void RunHostile(benchmark::State& state, const std::string& line, bool onlineLis
     else
       pane->chat->Dispatch(line);
     state.PauseTiming();
-    state.counters["rss_mb"] = StatusMiB("VmRSS");
-    state.counters["peak_mb"] = StatusMiB("VmHWM");
+    state.counters["rss_mb"] = chatd_test::StatusKiB("VmRSS") / 1024.0;
+    state.counters["peak_mb"] = chatd_test::StatusKiB("VmHWM") / 1024.0;
     pane.reset();
     state.ResumeTiming();
   }

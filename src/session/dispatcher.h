@@ -34,7 +34,7 @@ class DispatcherHost {
   virtual void React(settings::ReactionSet set) = 0;
   // A private message, or a public one naming the user, from someone else;
   // `text` is the shown markup.
-  virtual void PersonalMessage(bool isPrivate, const std::string& /*sender*/, const std::string& /*text*/) {}
+  virtual void PersonalMessage(bool /*isPrivate*/, const std::string& /*sender*/, const std::string& /*text*/) {}
   // Message text (decoded) to markup, smiley and picture codes replaced.
   virtual std::string CodesToMarkup(const std::string& text) = 0;
   virtual void ArchiveLine(const std::string& line) = 0;

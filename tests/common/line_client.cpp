@@ -5,6 +5,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -15,32 +16,6 @@
 namespace chatd_test {
 namespace {
 
-int ConnectLoopback(int port) {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  if (fd < 0) return -1;
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(static_cast<uint16_t>(port));
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-    close(fd);
-    return -1;
-  }
-  int one = 1;
-  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-  return fd;
-}
-
-bool SendAll(int fd, const std::string& bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-
 using Clock = std::chrono::steady_clock;
 
 int Remaining(Clock::time_point deadline) {
@@ -50,13 +25,47 @@ int Remaining(Clock::time_point deadline) {
 
 }  // namespace
 
-LineClient::LineClient(int port) : fd_(ConnectLoopback(port)) {}
+int ConnectFrom(int port, const char* source, int sendTimeoutMs) {
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  if (fd < 0) return -1;
+  sockaddr_in local{};
+  local.sin_family = AF_INET;
+  inet_pton(AF_INET, source, &local.sin_addr);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(static_cast<uint16_t>(port));
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
+      connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+    close(fd);
+    return -1;
+  }
+  int one = 1;
+  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+  if (sendTimeoutMs > 0) {
+    timeval t{sendTimeoutMs / 1000, (sendTimeoutMs % 1000) * 1000};
+    setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &t, sizeof t);
+  }
+  return fd;
+}
+
+bool SendBytes(int fd, const std::string& bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+LineClient::LineClient(int port) : fd_(ConnectFrom(port, "127.0.0.1", 0)) {}
 
 LineClient::~LineClient() {
   if (fd_ >= 0) close(fd_);
 }
 
-bool LineClient::Send(const std::string& bytes) { return fd_ >= 0 && SendAll(fd_, bytes); }
+bool LineClient::Send(const std::string& bytes) { return fd_ >= 0 && SendBytes(fd_, bytes); }
 
 std::optional<std::string> LineClient::ReadLine(int waitMs) {
   const auto deadline = Clock::now() + std::chrono::milliseconds(waitMs);
@@ -135,11 +144,11 @@ bool IsRecordWith(const std::string& line, const std::string& key) {
 }
 
 std::optional<HttpReply> HttpGet(int port, const std::string& pathAndQuery, bool gzip) {
-  int fd = ConnectLoopback(port);
+  int fd = ConnectFrom(port, "127.0.0.1", 0);
   if (fd < 0) return std::nullopt;
   std::string request = "GET " + pathAndQuery + (gzip ? " HTTP/1.1\nAccept-Encoding: gzip" : " HTTP/1.0") +
                         "\nHost: 127.0.0.1:" + std::to_string(port) + "\n\n";
-  SendAll(fd, request);
+  SendBytes(fd, request);
   std::string data;
   std::optional<HttpReply> reply;
   const auto deadline = Clock::now() + std::chrono::milliseconds(kWaitMs);

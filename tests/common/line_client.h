@@ -12,6 +12,14 @@ namespace chatd_test {
 
 inline constexpr int kWaitMs = 10000;  // upper bound for any awaited line
 
+// A TCP connection to 127.0.0.1:`port` whose own end is bound to `source`
+// (any 127.x.y.z works on loopback), without Nagle's delay; with
+// `sendTimeoutMs` above 0 no send blocks longer.  -1 on failure.
+int ConnectFrom(int port, const char* source = "127.0.0.1", int sendTimeoutMs = 1000);
+// Sends all of `bytes`; false once the peer takes no more (closed, reset,
+// or the send timeout passed).
+bool SendBytes(int fd, const std::string& bytes);
+
 class LineClient {
  public:
   explicit LineClient(int port);

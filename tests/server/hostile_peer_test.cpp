@@ -125,7 +125,7 @@ TEST_F(FlowControlTest, AFloodingSenderIsSlowedReadersGetEveryLineInOrderOnlyThe
 class MemoryBoundTest : public ChatdTest {
  protected:
   void SetUp() override { StartChatd({"--quiet"}); }
-  long Rss() { return ResidentKiB(chatd_->pid()); }
+  long Rss() { return StatusKiB("VmRSS", chatd_->pid()); }
 };
 
 TEST_F(MemoryBoundTest, UnfinishedLinesAndRequestsAreCutAndNeverReadersStayWithinTheBudget) {

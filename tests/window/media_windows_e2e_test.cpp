@@ -22,18 +22,6 @@ using text::W;
 
 namespace {
 
-bool PaneHas(MarkupView* pane, const std::string& part) {
-  for (const auto& l : Lines(pane))
-    if (text::Contains(l, part)) return true;
-  return false;
-}
-
-std::string IniFor(const std::string& name, const std::string& number, const chatd_test::ChatdProcess& chatd) {
-  return "[Global]\r\nUserName=" + name + "\r\nPassword=pw\r\nUserNum=" + number + "\r\nPort1=" +
-         std::to_string(chatd.chatPort()) + "\r\nChatDir=http://127.0.0.1:" + std::to_string(chatd.httpPort()) +
-         "/cgi-bin/chat/\r\n";
-}
-
 void Say(MainWindow& form, const QString& textValue) {
   Find<QLineEdit>(form, "Enter")->setText(textValue);
   ASSERT_TRUE(Find<QPushButton>(form, "Say")->isEnabled());
@@ -50,8 +38,8 @@ TEST(MediaWindowsAgainstChatd, ArchivesFromTheTopRightShortcutsAndSmileysFromThe
     chatd_test::LineClient b(chatd.chatPort());
     bobNum = b.Login("bob", "pw");
   }
-  WindowFixture alice(IniFor("alice", aliceNum, chatd));
-  WindowFixture bob(IniFor("bob", bobNum, chatd));
+  WindowFixture alice(IniFor("alice", aliceNum, chatd.chatPort(), chatd.httpPort()));
+  WindowFixture bob(IniFor("bob", bobNum, chatd.chatPort(), chatd.httpPort()));
   alice.form->show();
   bob.form->show();
   auto users = [](WindowFixture& w) { return Find<MarkupView>(*w.form, "users"); };

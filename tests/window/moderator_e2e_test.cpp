@@ -23,12 +23,6 @@ using window::InfoWindow;
 
 namespace {
 
-bool PaneHas(MarkupView* pane, const std::string& part) {
-  for (const auto& l : Lines(pane))
-    if (text::Contains(l, part)) return true;
-  return false;
-}
-
 InfoWindow* InfoWindowOf(const std::string& key) {
   for (InfoWindow* w : window::InfoWindows())
     if (w->Key() == key) return w;
@@ -38,12 +32,6 @@ InfoWindow* InfoWindowOf(const std::string& key) {
 bool InfoHas(const std::string& key, const std::string& part) {
   InfoWindow* w = InfoWindowOf(key);
   return w && PaneHas(w->ht, part);
-}
-
-std::string IniFor(const std::string& name, const std::string& number, const chatd_test::ChatdProcess& chatd) {
-  return "[Global]\r\nUserName=" + name + "\r\nPassword=pw\r\nUserNum=" + number + "\r\nPort1=" +
-         std::to_string(chatd.chatPort()) + "\r\nChatDir=http://127.0.0.1:" + std::to_string(chatd.httpPort()) +
-         "/cgi-bin/chat/\r\n";
 }
 
 QAction* ActionOf(MainWindow& form, const char* name) { return Find<QAction>(form, name); }
@@ -84,8 +72,8 @@ TEST(ModeratorAgainstChatd, MenuFinesLookupsTraceAndInformationWindows) {
   ASSERT_FALSE(pete.Login("pete", "pw").empty());
 
   QuestionAnswerer questions;
-  WindowFixture boss(IniFor("boss", bossNum, chatd));
-  WindowFixture alice(IniFor("alice", aliceNum, chatd));
+  WindowFixture boss(IniFor("boss", bossNum, chatd.chatPort(), chatd.httpPort()));
+  WindowFixture alice(IniFor("alice", aliceNum, chatd.chatPort(), chatd.httpPort()));
   boss.form->show();
   alice.form->show();
   auto users = [](WindowFixture& w) { return Find<MarkupView>(*w.form, "users"); };

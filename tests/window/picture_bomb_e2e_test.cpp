@@ -13,6 +13,7 @@
 #include "chatd_process.h"
 #include "gif_writer.h"
 #include "line_client.h"
+#include "process_memory.h"
 #include "picture/decode_budget.h"
 #include "picture/pictures.h"
 #include "scripted_server.h"
@@ -28,33 +29,6 @@ constexpr bool kResidentMemoryMeans = false;
 #else
 constexpr bool kResidentMemoryMeans = true;
 #endif
-
-int64_t ResidentBytes() {
-  std::ifstream statm("/proc/self/statm");
-  int64_t size = 0, resident = 0;
-  statm >> size >> resident;
-  return resident * sysconf(_SC_PAGESIZE);
-}
-
-// The highest resident size this process has had.
-int64_t PeakResidentBytes() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line))
-    if (line.rfind("VmHWM:", 0) == 0) return std::stoll(line.substr(6)) * 1024;
-  return 0;
-}
-
-bool PaneHas(MarkupView* pane, const std::string& part) {
-  for (const auto& l : Lines(pane))
-    if (text::Contains(l, part)) return true;
-  return false;
-}
-
-std::string IniFor(const std::string& name, const std::string& number, int port) {
-  return "[Global]\r\nUserName=" + name + "\r\nPassword=pw\r\nUserNum=" + number + "\r\nPort1=" +
-         std::to_string(port) + "\r\n";
-}
 
 std::string BombGif() {
   std::vector<testing_picture::TestFrame> frames(4, testing_picture::Solid(0, 0, 1, 1, 1, 3));
@@ -85,7 +59,7 @@ TEST(PictureBomb, SixHugeScreensInOneMessageLeaveTheClientSmallAndWorking) {
   picture::Pictures* registry = picture::InstalledPictures();
   ASSERT_NE(registry, nullptr);
 
-  const int64_t before = ResidentBytes();
+  const int64_t before = int64_t{chatd_test::StatusKiB("VmRSS")} * 1024;
   std::vector<std::string> urls;
   std::string message;
   for (int i = 1; i <= 6; ++i) {
@@ -110,7 +84,7 @@ TEST(PictureBomb, SixHugeScreensInOneMessageLeaveTheClientSmallAndWorking) {
   if (kResidentMemoryMeans) {
     // Whatever is decoded stays within the picture budget; with everything
     // refused the client grows by far less than that.
-    const int64_t grown = PeakResidentBytes() - before;
+    const int64_t grown = int64_t{chatd_test::StatusKiB("VmHWM")} * 1024 - before;
     EXPECT_LT(grown, int64_t(96) * 1024 * 1024) << "resident memory grew by " << grown / (1024 * 1024) << " MiB";
   }
 

@@ -33,18 +33,6 @@ using text::W;
 
 namespace {
 
-bool PaneHas(MarkupView* pane, const std::string& part) {
-  for (const auto& l : Lines(pane))
-    if (text::Contains(l, part)) return true;
-  return false;
-}
-
-std::string IniFor(const std::string& name, const std::string& number, const chatd_test::ChatdProcess& chatd) {
-  return "[Global]\r\nUserName=" + name + "\r\nPassword=pw\r\nUserNum=" + number + "\r\nPort1=" +
-         std::to_string(chatd.chatPort()) + "\r\nChatDir=http://127.0.0.1:" + std::to_string(chatd.httpPort()) +
-         "/cgi-bin/chat/\r\n";
-}
-
 void Say(MainWindow& form, const QString& textValue) {
   Find<QLineEdit>(form, "Enter")->setText(textValue);
   ASSERT_TRUE(Find<QPushButton>(form, "Say")->isEnabled());
@@ -92,7 +80,7 @@ class SettingsAgainstChatd : public ::testing::Test {
       aliceNum = a.Login("alice", "pw");
     }
     ASSERT_FALSE(bob.Login("bob", "pw").empty());
-    alice = std::make_unique<WindowFixture>(IniFor("alice", aliceNum, chatd));
+    alice = std::make_unique<WindowFixture>(IniFor("alice", aliceNum, chatd.chatPort(), chatd.httpPort()));
     alice->form->show();
     ASSERT_TRUE(WaitFor([&] { return PaneHas(Find<MarkupView>(*alice->form, "users"), "\"PR\"bob>"); }, 10000));
   }

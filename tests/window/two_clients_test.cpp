@@ -17,17 +17,6 @@ using text::W;
 
 namespace {
 
-bool PaneHas(MarkupView* pane, const std::string& part) {
-  for (const auto& l : Lines(pane))
-    if (text::Contains(l, part)) return true;
-  return false;
-}
-
-std::string IniFor(const std::string& name, const std::string& number, int port) {
-  return "[Global]\r\nUserName=" + name + "\r\nPassword=pw\r\nUserNum=" + number + "\r\nPort1=" +
-         std::to_string(port) + "\r\n";
-}
-
 struct Recorder : window::NoticeSink {
   void ShowNotice(const std::string& title, const std::string& body) override { notices.push_back(title + " | " + body); }
   void ShowWaiting(int count) override { waiting.push_back(count); }

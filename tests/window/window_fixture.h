@@ -33,6 +33,21 @@ inline std::vector<std::string> Lines(MarkupView* pane) {
   return out;
 }
 
+inline bool PaneHas(MarkupView* pane, const std::string& part) {
+  for (const auto& line : pane->Document().lines())
+    if (line->source.find(part) != std::string::npos) return true;
+  return false;
+}
+
+// The molvat.ini text of a stored identity on chatd's ports; with an HTTP
+// port the web side is chatd's too.
+inline std::string IniFor(const std::string& name, const std::string& number, int chatPort, int httpPort = 0) {
+  std::string ini = "[Global]\r\nUserName=" + name + "\r\nPassword=pw\r\nUserNum=" + number + "\r\nPort1=" +
+                    std::to_string(chatPort) + "\r\n";
+  if (httpPort > 0) ini += "ChatDir=http://127.0.0.1:" + std::to_string(httpPort) + "/cgi-bin/chat/\r\n";
+  return ini;
+}
+
 // A main window on its own program directory, optionally with a stored
 // identity and an ini text written first.
 class WindowFixture {
