@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <iterator>
 
 #include "text/cp1251.h"
 #include "text/fold.h"
@@ -283,13 +284,7 @@ void ArchivePages::ShowMatchingBefore(int64_t b) {
     }
   }
 
-  empty_ = false;
-  pageStart_ = shownStart_ = cursor;
-  pageEnd_ = shownEnd_ = b;
-  lines_.clear();
-  lines_.push_back(TopMarker(cursor == 0));
-  lines_.insert(lines_.end(), newestFirst.rbegin(), newestFirst.rend());
-  lines_.push_back(BottomMarker(b >= size));
+  ShowFilteredPage(cursor, b, size, {newestFirst.rbegin(), newestFirst.rend()});
 }
 
 void ArchivePages::ShowMatchingFrom(int64_t a) {
@@ -327,13 +322,17 @@ void ArchivePages::ShowMatchingFrom(int64_t a) {
     }
   }
 
+  ShowFilteredPage(a, cursor, size, std::move(taken));
+}
+
+void ArchivePages::ShowFilteredPage(int64_t start, int64_t end, int64_t size, std::vector<ViewLine> oldestFirst) {
   empty_ = false;
-  pageStart_ = shownStart_ = a;
-  pageEnd_ = shownEnd_ = cursor;
+  pageStart_ = shownStart_ = start;
+  pageEnd_ = shownEnd_ = end;
   lines_.clear();
-  lines_.push_back(TopMarker(a == 0));
-  lines_.insert(lines_.end(), taken.begin(), taken.end());
-  lines_.push_back(BottomMarker(cursor >= size));
+  lines_.push_back(TopMarker(start == 0));
+  lines_.insert(lines_.end(), std::make_move_iterator(oldestFirst.begin()), std::make_move_iterator(oldestFirst.end()));
+  lines_.push_back(BottomMarker(end >= size));
 }
 
 }  // namespace media

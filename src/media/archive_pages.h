@@ -67,6 +67,8 @@ class ArchivePages {
   void ShowMatchingBefore(int64_t b);    // filtered, backward; -1 is the end
   void ShowMatchingFrom(int64_t a);      // filtered, forward
   void ShowEmpty();
+  // The lines matching the filter between the file offsets start and end.
+  void ShowFilteredPage(int64_t start, int64_t end, int64_t size, std::vector<ViewLine> oldestFirst);
   bool Matches(std::string_view line) const;
   int64_t CurrentSize() const;
 
