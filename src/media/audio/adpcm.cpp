@@ -51,6 +51,22 @@ struct Decoder {
   }
 };
 
+// The code nearest to diff / delta, in -8..7, without a division: this
+// runs fourteen times per sample.
+inline int CodeFor(int diff, int delta) {
+  int a = (diff >= 0 ? diff : -diff) + (delta >> 1);
+  int q;
+  if (a >= delta << 3) {
+    q = 8;
+  } else {
+    q = 0;
+    if (a >= delta << 2) q = 4, a -= delta << 2;
+    if (a >= delta << 1) q += 2, a -= delta << 1;
+    if (a >= delta) q += 1;
+  }
+  return diff >= 0 ? std::min(q, 7) : -q;
+}
+
 // Encodes samples[2..] with a given predictor and initial delta; returns the
 // squared error, giving up (and returning `limit`) once it reaches `limit`.
 // With `codes` set, the 4-bit codes are stored there, one per byte.
@@ -62,9 +78,7 @@ uint64_t EncodeTrial(const int16_t* samples, size_t n, size_t counted, Coefficie
   for (size_t i = 2; i < n; ++i) {
     int predicted = (s1 * coef.c1 + s2 * coef.c2) >> 8;
     int diff = samples[i] - predicted;
-    int half = delta >> 1;
-    int q = diff >= 0 ? (diff + half) / delta : -((half - diff) / delta);
-    q = std::clamp(q, -8, 7);
+    int q = CodeFor(diff, delta);
     int sample = std::clamp(predicted + q * delta, -32768, 32767);
     int code = q & 0x0F;
     if (codes) codes[i - 2] = static_cast<uint8_t>(code);
@@ -130,6 +144,14 @@ void EncodeBlock(std::span<const int16_t> input, std::string& out) {
   uint64_t best = std::numeric_limits<uint64_t>::max();
   size_t bestPredictor = 0;
   int bestDelta = kMinDelta;
+  // The predictors are tried in the order of their error over the block's
+  // first samples, so the likely winner comes first and the others give up
+  // early.
+  struct Candidate {
+    size_t predictor;
+    int sum;
+  };
+  std::array<Candidate, kStandardCoefficients.size()> order;
   for (size_t p = 0; p < kStandardCoefficients.size(); ++p) {
     const Coefficients c = kStandardCoefficients[p];
     int sum = 0;
@@ -140,7 +162,14 @@ void EncodeBlock(std::span<const int16_t> input, std::string& out) {
       s2 = s1;
       s1 = samples[i];
     }
-    int fitted = sum / 4 / 2;  // a typical error then takes code 2
+    order[p] = {p, sum};
+  }
+  std::stable_sort(order.begin(), order.end(),
+                   [](const Candidate& a, const Candidate& b) { return a.sum < b.sum; });
+  for (const Candidate& candidate : order) {
+    const size_t p = candidate.predictor;
+    const Coefficients c = kStandardCoefficients[p];
+    int fitted = candidate.sum / 4 / 2;  // a typical error then takes code 2
     for (int delta : {fitted, fitted / 2}) {
       delta = std::clamp(delta, kMinDelta, 0x7FFF);
       uint64_t e = EncodeTrial(samples, kBlockSamples, n, c, delta, best, nullptr);
