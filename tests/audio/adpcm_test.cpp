@@ -147,18 +147,4 @@ TEST(AdpcmDecode, HostileBlocksGiveSilenceOrNothing) {
   EXPECT_EQ(out.size(), audio::kBlockSamples);
 }
 
-TEST(AdpcmDecode, KnownBlockDecodesByTheStandardRule) {
-  // Predictor 0 (c1 = 256): each sample is the previous one plus code×step;
-  // the step then scales by the adaptation table (code 1 -> 230/256, floor 16).
-  std::string block = Block(0, 64, 1000, 900, 0x00);
-  block[7] = char(0x1F);  // codes +1, then -1
-  std::vector<int16_t> out;
-  audio::DecodeBlock(block, audio::kStandardCoefficients, out);
-  ASSERT_GE(out.size(), 5u);
-  EXPECT_EQ(out[0], 900);
-  EXPECT_EQ(out[1], 1000);
-  EXPECT_EQ(out[2], 1000 + 64);
-  EXPECT_EQ(out[3], 1064 - (64 * 230 >> 8));
-}
-
 }  // namespace
