@@ -30,8 +30,8 @@ void PutLe16(std::string& out, int v) {
 }
 
 int NextDelta(int delta, int code) {
-  int next = (kAdaptation[code] * delta) >> 8;
-  return std::clamp(next, kMinDelta, kMaxDelta);
+  int64_t next = (static_cast<int64_t>(kAdaptation[code]) * delta) >> 8;
+  return static_cast<int>(std::clamp<int64_t>(next, kMinDelta, kMaxDelta));
 }
 
 // One channel's decoder state between codes.
