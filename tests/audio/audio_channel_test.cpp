@@ -275,6 +275,7 @@ TEST(ChannelLimits, APeerCannotMakeTheClientHoldWithoutBound) {
   };
   for (int i = 0; i < 10; ++i) send("Bob", "0x");
   EXPECT_EQ(channel.HeldBuffers(), 3u);  // per sound
+  EXPECT_EQ(host.traces.size(), 1u);     // reported once, not per packet
   send("Carol", "0x");
   send("Dave", "0x");  // a third sender at once
   EXPECT_EQ(channel.ReceivingCount(), 2u);

@@ -283,7 +283,11 @@ void AudioChannel::AddReceivedData(const std::string& sender, std::string data) 
   }
   if (receivedBuffers_ >= limits_.buffersInTotal ||
       (it != receiving_.end() && it->second->buffers.size() >= limits_.buffersPerSound)) {
-    host_.Trace(W("Звуковое сообщение от ") + sender + W(" слишком длинное, пакет пропущен"));
+    // One report per message, not one per packet of a flood.
+    Sound* over = it != receiving_.end() ? it->second : nullptr;
+    if (!over || !over->overLimit)
+      host_.Trace(W("Звуковое сообщение от ") + sender + W(" слишком длинное, пакет пропущен"));
+    if (over) over->overLimit = true;
     return;
   }
   Sound* sound;

@@ -18,6 +18,7 @@ struct Sound {
   bool playing = false;
   bool autoDelete = false;  // freed when its playback ends
   bool fromPeer = false;    // its buffers came from a peer and count against the limits
+  bool overLimit = false;   // a packet was dropped for the limits (reported once)
   std::unique_ptr<WaveOutput> output;       // while playing
   std::shared_ptr<int> outputToken;         // tells this playback's notices from stale ones
   size_t outstanding = 0;                   // buffers written and not yet handed back
