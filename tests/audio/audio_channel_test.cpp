@@ -323,7 +323,7 @@ TEST_F(Channel, StopAndDeleteEndThePlaybackAndFreeTheSound) {
 }
 
 TEST_F(Channel, ASkippedBufferDoesNotStopTheOthersNorTheEnd) {
-  devices.failWrite = 1;
+  devices.failWrite = 2;  // the last one: the others still end the playback
   for (char c : {'\x01', '\x02', '\x03'}) SendAudio("Bob", std::string(256, c));
   FromServer("Bob", "1");
   const audio::Sound* sound = channel->FindSoundByName("Bob");
@@ -464,6 +464,13 @@ TEST_F(Channel, SaveWritesTheMessageOrAPcmWave) {
   host.savePath.reset();  // cancelled
   channel->HandleLink("::Save" + n);
   EXPECT_EQ(host.traces.size(), 1u);
+  // The dialog runs its own event loop: the line (and the sound) may go
+  // meanwhile, and nothing is written from a freed sound.
+  host.savePath = host.dir.File("late.cwv");
+  host.duringAsk = [&] { host.DeletePrivLine(audio::PlayLinkOf(std::stoi(n))); };
+  channel->HandleLink("::Save" + n);
+  EXPECT_EQ(channel->SoundCount(), 0u);
+  EXPECT_FALSE(host.dir.Exists("late.cwv"));
 }
 
 TEST_F(Channel, NamesFromPeersStayInsideSounds) {

@@ -29,6 +29,7 @@ class FakeHost : public audio::AudioHost {
   std::string userName = "Alice";
   std::set<std::string> blackList;
   std::optional<std::string> savePath;
+  std::function<void()> duringAsk;  // runs while the save dialog is open
   std::vector<int> storedLastWav;
   TempDir dir;
 
@@ -72,7 +73,10 @@ class FakeHost : public audio::AudioHost {
   void StoreLastWav(int value) override { storedLastWav.push_back(value); }
   void AppendArchive(const std::string& line) override { archive.push_back(line); }
   void ReactToMessage(bool muted) override { reactions.push_back(muted); }
-  std::optional<std::string> AskSavePath() override { return savePath; }
+  std::optional<std::string> AskSavePath() override {
+    if (duringAsk) duringAsk();
+    return savePath;
+  }
   void HandlePicturePacket(const std::string& sender, const std::string& packet, bool) override {
     pictures.push_back(sender + ":" + packet);
   }
