@@ -8,6 +8,8 @@ PACKAGES=(cmake ninja-build g++ pkg-config ccache
   qt6-base-dev qt6-multimedia-dev qt6-httpserver-dev qt6-websockets-dev
   libqt6sql6-sqlite libsqlite3-dev zlib1g-dev libjpeg-dev libgif-dev libpcre2-dev
   libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth fonts-dejavu-core)
+# Only fuzz/run.sh needs these: clang and its libFuzzer runtime.
+FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)
 
 install_missing_packages() {
   local missing=()
@@ -18,15 +20,22 @@ install_missing_packages() {
   done
   [ ${#missing[@]} -eq 0 ] && return 0
   echo "Installing missing packages: ${missing[*]}"
-  local sudo=""
-  [ "$(id -u)" -ne 0 ] && sudo="sudo"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+  # sudo drops the caller's environment, so the variable goes through env.
+  local run=(env DEBIAN_FRONTEND=noninteractive)
+  [ "$(id -u)" -ne 0 ] && run=(sudo "${run[@]}")
+  "${run[@]}" apt-get update -qq
+  "${run[@]}" apt-get install -y -qq "${missing[@]}"
 }
 
+# Configures on the first build and again whenever CHAT_CMAKE_ARGS differs
+# from the arguments the build directory was configured with.
 configure_and_build() {
-  if [ ! -f "$BUILD/build.ninja" ]; then
-    cmake -S "$ROOT" -B "$BUILD" -G Ninja ${CHAT_CMAKE_ARGS:-}
+  local args="${CHAT_CMAKE_ARGS:-}"
+  local stamp="$BUILD/.chat-cmake-args"
+  if [ ! -f "$BUILD/build.ninja" ] || [ "$(cat "$stamp" 2>/dev/null)" != "$args" ]; then
+    # shellcheck disable=SC2086  # the arguments are meant to split
+    cmake -S "$ROOT" -B "$BUILD" -G Ninja $args
+    printf '%s' "$args" >"$stamp"
   fi
   cmake --build "$BUILD" -j "$(nproc)"
 }

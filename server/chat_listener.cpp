@@ -1,14 +1,33 @@
 #include "server/chat_listener.h"
 
+#include <malloc.h>
+
 #include <QTcpSocket>
-#include <QTimer>
+#include <algorithm>
 
 #include "server/log.h"
 
 namespace chatd {
+namespace {
+// An emptied queue keeps this much of its memory for the next lines.
+constexpr size_t kKeptCapacity = 64 * 1024;
+// After a burst this large, freed memory is handed back to the system.
+constexpr size_t kBurstBytes = 8u << 20;
+}  // namespace
 
-ChatListener::ChatListener(QObject* parent) : QObject(parent) {
+size_t ChatListener::Connection::Queued() const {
+  return out.size() - outStart + static_cast<size_t>(socket->bytesToWrite());
+}
+
+ChatListener::ChatListener(ChatLimits limits, QObject* parent) : QObject(parent), limits_(limits) {
+  readBuffer_.resize(limits_.readBatch);
   connect(&server_, &QTcpServer::newConnection, this, &ChatListener::Accept);
+  housekeeping_.setInterval(500);
+  connect(&housekeeping_, &QTimer::timeout, this, &ChatListener::Housekeeping);
+  housekeeping_.start();
+  pace_.setSingleShot(true);
+  pace_.setInterval(100);
+  connect(&pace_, &QTimer::timeout, this, &ChatListener::Serve);
 }
 
 ChatListener::~ChatListener() {
@@ -23,82 +42,297 @@ ChatListener::~ChatListener() {
 
 bool ChatListener::Listen(const QHostAddress& address, quint16 port) { return server_.listen(address, port); }
 
+ChatListener::Connection* ChatListener::Find(ClientId id) {
+  auto it = connections_.find(id);
+  return it == connections_.end() ? nullptr : it->second.get();
+}
+
 void ChatListener::Accept() {
   while (QTcpSocket* socket = server_.nextPendingConnection()) {
-    if (connections_.size() >= kMaxConnections) {
-      Log("too many connections: one refused");
+    QString peer = socket->peerAddress().toString();
+    if (peer.startsWith("::ffff:")) peer = peer.mid(7);
+    const std::string address = peer.toStdString();
+    size_t& fromThere = perAddress_[address];
+    const char* refusal = connections_.size() >= limits_.maxConnections ? "connection refused: server full"
+                          : fromThere >= limits_.perAddress           ? "connection refused: too many from this address"
+                                                                      : nullptr;
+    if (refusal) {
+      if (fromThere == 0) perAddress_.erase(address);
+      Refused("address " + Printable(address, 64), refusal);
       socket->abort();
       socket->deleteLater();
       continue;
     }
+    ++fromThere;
     const ClientId id = nextId_++;
-    auto c = std::make_unique<Connection>();
+    auto c = std::make_unique<Connection>(limits_.unloggedLineBytes);
+    c->id = id;
     c->socket = socket;
+    c->address = address;
+    c->who = "client " + std::to_string(id);
+    c->lastProgress = Clock::now();
     connections_[id] = std::move(c);
+    // Qt reads no further ahead than one batch, so an input we do not
+    // read waits in the kernel and slows its sender there.
+    socket->setReadBufferSize(static_cast<qint64>(limits_.readBatch));
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    connect(socket, &QTcpSocket::readyRead, this, [this, id] { Read(id); });
+    connect(socket, &QTcpSocket::readyRead, this, [this, id] { OnReadable(id); });
+    connect(socket, &QTcpSocket::bytesWritten, this, [this, id] { OnWritten(id); });
     connect(socket, &QTcpSocket::disconnected, this, [this, id] { Lost(id); });
-    QString address = socket->peerAddress().toString();
-    if (address.startsWith("::ffff:")) address = address.mid(7);
-    if (room_) room_->Connect(id, address.toStdString());
+    if (room_) room_->Connect(id, address);
     // A connection that never logs in would hold its place for ever.
-    QTimer::singleShot(kLoginWithinMs, this, [this, id] {
-      if (room_ && !room_->IsLoggedIn(id) && connections_.count(id) && !connections_[id]->closing) {
-        Log("client " + std::to_string(id) + " did not log in: dropped");
-        room_->Disconnect(id);
-        Retire(id, false);
-      }
+    QTimer::singleShot(limits_.loginWithinMs, this, [this, id] {
+      Connection* c = Find(id);
+      if (c && !c->closing && !c->loggedIn && !(room_ && room_->IsLoggedIn(id)))
+        Drop(id, "did not log in in time");
     });
   }
 }
 
-void ChatListener::Read(ClientId id) {
-  auto it = connections_.find(id);
-  if (it == connections_.end() || it->second->closing) return;
-  Connection* c = it->second.get();
-  const QByteArray data = c->socket->readAll();
-  // Connection objects are freed only from queued calls, so `c` survives
-  // whatever the room does while it handles these lines.
-  const bool fits = c->buffer.Feed(std::string_view(data.constData(), static_cast<size_t>(data.size())),
-                                   [this, c, id](const std::string& line) {
-                                     if (!c->closing && room_) room_->Receive(id, line);
-                                   });
-  if (!fits && !c->closing) {
-    Log("client " + std::to_string(id) + " sent more than 16 MiB without a line feed: dropped");
-    if (room_) room_->Disconnect(id);
-    Retire(id, false);
+void ChatListener::OnReadable(ClientId id) {
+  Connection* c = Find(id);
+  if (!c || c->closing) return;
+  if (!c->ready) {
+    c->ready = true;
+    ready_.push_back(id);
+  }
+  if (!inTurn_) Serve();
+}
+
+void ChatListener::OnWritten(ClientId id) {
+  Connection* c = Find(id);
+  if (!c || c->closing) return;
+  c->lastProgress = Clock::now();
+  Flush(*c);
+}
+
+void ChatListener::ScheduleServe() {
+  if (serveScheduled_) return;
+  serveScheduled_ = true;
+  QMetaObject::invokeMethod(this, &ChatListener::Serve, Qt::QueuedConnection);
+}
+
+void ChatListener::Serve() {
+  serveScheduled_ = false;
+  if (inTurn_) return;
+  inTurn_ = true;
+  FlushDirty();  // lines queued outside a turn (timers, the web side)
+  if (!ready_.empty() && !RoomHeld()) {
+    std::vector<ClientId> batch;
+    batch.swap(ready_);
+    size_t next = 0;
+    while (next < batch.size()) {
+      const ClientId id = batch[next++];
+      Connection* c = Find(id);
+      if (!c) continue;
+      c->ready = false;
+      if (c->closing) continue;
+      ReadBatch(*c);
+      // Qt announces no bytes it already holds, so a connection with more
+      // input comes back at the end of the turn's list.
+      if (!c->closing && c->socket->bytesAvailable() > 0) {
+        c->ready = true;
+        ready_.push_back(id);
+      }
+      FlushDirty();
+      if (RoomHeld()) break;
+    }
+    // Those not read this turn keep their place ahead of the ones that came back.
+    if (next < batch.size()) {
+      batch.erase(batch.begin(), batch.begin() + static_cast<std::ptrdiff_t>(next));
+      batch.insert(batch.end(), ready_.begin(), ready_.end());
+      ready_.swap(batch);
+    }
+  }
+  EnforceBudget();
+  inTurn_ = false;
+  if (!ready_.empty()) {
+    if (RoomHeld()) {
+      if (!pace_.isActive()) pace_.start();
+    } else {
+      ScheduleServe();
+    }
+  }
+  if (!dirty_.empty()) ScheduleServe();
+}
+
+void ChatListener::ReadBatch(Connection& c) {
+  const qint64 n = c.socket->read(readBuffer_.data(), static_cast<qint64>(readBuffer_.size()));
+  if (n <= 0) return;
+  const ClientId id = c.id;
+  const size_t pendingBefore = c.input.Pending();
+  // Connections are freed only from queued calls, so `c` survives whatever
+  // the room does while it handles these lines.
+  const bool fits =
+      c.input.Feed(std::string_view(readBuffer_.data(), static_cast<size_t>(n)), [&](std::string_view line) {
+        if (!room_) return true;
+        line_.assign(line);
+        room_->Receive(id, line_);
+        if (c.closing) return false;
+        if (!c.loggedIn && room_->IsLoggedIn(id)) {
+          c.loggedIn = true;
+          c.input.SetLimit(limits_.lineBytes);
+        }
+        return true;
+      });
+  if (line_.capacity() > kKeptCapacity) std::string().swap(line_);
+  inputTotal_ = inputTotal_ - pendingBefore + c.input.Pending();
+  if (fits && !c.closing && inputTotal_ > limits_.inputBudget && c.input.Pending() > limits_.inputShare) {
+    Drop(id, "holds " + std::to_string(c.input.Pending() >> 20) + " MiB of an unfinished line while all together pass " +
+                 std::to_string(limits_.inputBudget >> 20) + " MiB");
+    return;
+  }
+  if (!fits && !c.closing) {
+    Drop(id, c.loggedIn ? "sent more than " + std::to_string(limits_.lineBytes >> 20) + " MiB without a line feed"
+                        : "sent more than " + std::to_string(limits_.unloggedLineBytes >> 10) +
+                              " KiB without a line feed before logging in");
   }
 }
 
 void ChatListener::Send(ClientId id, const std::string& line) {
   auto it = connections_.find(id);
   if (it == connections_.end() || it->second->closing) return;
-  QTcpSocket* socket = it->second->socket;
-  if (socket->bytesToWrite() + static_cast<qint64>(line.size()) > kMaxQueuedBytes) {
-    Log("client " + std::to_string(id) + " does not read its lines: dropped");
-    it->second->closing = true;
-    // The room is in the middle of handling a line; tell it later.
-    QTimer::singleShot(0, this, [this, id] {
-      if (room_) room_->Disconnect(id);
-      Retire(id, false);
-    });
-    return;
+  Connection& c = *it->second;
+  c.out.append(line);
+  queuedTotal_ += line.size();
+  if (!c.dirty) {
+    c.dirty = true;
+    dirty_.push_back(id);
   }
-  socket->write(line.data(), static_cast<qint64>(line.size()));
+  if (!c.congested && c.out.size() - c.outStart + static_cast<size_t>(limits_.socketWindow) > limits_.highWater &&
+      c.Queued() > limits_.highWater) {
+    c.congested = true;
+    c.congestedSince = Clock::now();
+    congested_.insert(id);
+  }
+  // Within a turn the lines go out when the batch that caused them is done.
+  if (!inTurn_) ScheduleServe();
+}
+
+void ChatListener::FlushDirty() {
+  // Flushing may lose a connection, and the room then sends the new online
+  // list to the others: the list can grow while it is walked.
+  for (size_t i = 0; i < dirty_.size(); ++i) {
+    Connection* c = Find(dirty_[i]);
+    if (!c) continue;
+    c->dirty = false;
+    if (!c->closing) Flush(*c);
+  }
+  dirty_.clear();
+}
+
+void ChatListener::Flush(Connection& c) {
+  if (c.flushing) return;
+  c.flushing = true;
+  QTcpSocket* s = c.socket;
+  bool progressed = false;
+  // Qt's write accepts everything; the kernel is offered one window at a
+  // time and the rest stays in our queue until it has taken that.
+  while (c.outStart < c.out.size() && s->state() == QAbstractSocket::ConnectedState) {
+    const qint64 held = s->bytesToWrite();
+    const qint64 space = limits_.socketWindow - held;
+    if (space <= 0) break;
+    const size_t n = std::min(static_cast<size_t>(space), c.out.size() - c.outStart);
+    s->write(c.out.data() + c.outStart, static_cast<qint64>(n));
+    c.outStart += n;
+    queuedTotal_ -= n;
+    s->flush();
+    const qint64 after = s->bytesToWrite();
+    if (after < held + static_cast<qint64>(n)) progressed = true;
+    if (after > 0) break;  // the kernel is full: wait for bytesWritten
+  }
+  if (progressed) c.lastProgress = Clock::now();
+  if (c.outStart == c.out.size()) {
+    if (c.out.capacity() > kKeptCapacity) {
+      std::string().swap(c.out);
+    } else {
+      c.out.clear();
+    }
+    c.outStart = 0;
+  } else if (c.outStart >= kKeptCapacity && c.outStart * 2 >= c.out.size()) {
+    c.out.erase(0, c.outStart);
+    c.outStart = 0;
+  }
+  c.flushing = false;
+  NoteQueue(c);
+}
+
+void ChatListener::NoteQueue(Connection& c) {
+  if (!c.congested || c.closing || c.Queued() > limits_.highWater / 2) return;
+  c.congested = false;
+  congested_.erase(c.id);
+  if (!ready_.empty() && !inTurn_) ScheduleServe();
+}
+
+bool ChatListener::RoomHeld() {
+  if (congested_.empty()) return false;
+  const auto now = Clock::now();
+  const auto pace = std::chrono::milliseconds(limits_.paceMs);
+  for (ClientId id : congested_) {
+    Connection* c = Find(id);
+    if (c && !c->closing && now - c->congestedSince < pace) return true;
+  }
+  return false;
+}
+
+void ChatListener::Housekeeping() {
+  const auto now = Clock::now();
+  const auto stall = std::chrono::milliseconds(limits_.stallMs);
+  std::vector<ClientId> stalled;
+  for (ClientId id : congested_) {
+    Connection* c = Find(id);
+    if (c && !c->closing && c->Queued() > limits_.queueBound && now - c->lastProgress > stall) stalled.push_back(id);
+  }
+  for (ClientId id : stalled) Drop(id, "does not read its lines");
+  EnforceBudget();
+  // The allocator keeps what a burst freed unless asked to give it back.
+  peakQueued_ = std::max(peakQueued_, queuedTotal_);
+  if (peakQueued_ > kBurstBytes && queuedTotal_ < kBurstBytes / 8) {
+    malloc_trim(0);
+    peakQueued_ = 0;
+  }
+  if (!ready_.empty() && !RoomHeld()) ScheduleServe();
+}
+
+void ChatListener::EnforceBudget() {
+  if (queuedTotal_ <= limits_.totalBudget) return;
+  std::vector<std::pair<size_t, ClientId>> queues;
+  for (auto& [id, c] : connections_)
+    if (!c->closing && c->out.size() > c->outStart) queues.emplace_back(c->out.size() - c->outStart, id);
+  std::sort(queues.begin(), queues.end(), std::greater<>());
+  for (const auto& [bytes, id] : queues) {
+    if (queuedTotal_ <= limits_.totalBudget) break;
+    Drop(id, "is the slowest reader while the output queues are over " +
+                 std::to_string(limits_.totalBudget >> 20) + " MiB");
+  }
+}
+
+void ChatListener::Drop(ClientId id, const std::string& why) {
+  Connection* c = Find(id);
+  if (!c || c->closing) return;
+  Log(c->who + " from " + c->address + " " + why + ": dropped");
+  c->closing = true;
+  queuedTotal_ -= c->out.size() - c->outStart;
+  std::string().swap(c->out);
+  c->outStart = 0;
+  inputTotal_ -= c->input.Pending();
+  c->input.Reset();
+  if (room_) room_->Disconnect(id);
+  QTimer::singleShot(0, this, [this, id] { Retire(id, false); });
 }
 
 void ChatListener::Close(ClientId id) {
-  auto it = connections_.find(id);
-  if (it == connections_.end() || it->second->closing) return;
-  it->second->closing = true;
+  Connection* c = Find(id);
+  if (!c || c->closing) return;
+  c->closing = true;
   QTimer::singleShot(0, this, [this, id] { Retire(id, true); });
 }
 
 void ChatListener::Lost(ClientId id) {
-  auto it = connections_.find(id);
-  if (it == connections_.end()) return;
-  const bool known = !it->second->closing;
-  it->second->closing = true;
+  Connection* c = Find(id);
+  if (!c) return;
+  const bool known = !c->closing;
+  c->closing = true;
   if (known && room_) room_->Disconnect(id);
   QTimer::singleShot(0, this, [this, id] { Retire(id, false); });
 }
@@ -106,10 +340,20 @@ void ChatListener::Lost(ClientId id) {
 void ChatListener::Retire(ClientId id, bool flush) {
   auto it = connections_.find(id);
   if (it == connections_.end()) return;
-  QTcpSocket* socket = it->second->socket;
+  Connection& c = *it->second;
+  QTcpSocket* socket = c.socket;
+  const bool open = socket->state() == QAbstractSocket::ConnectedState;
+  if (flush && open && c.out.size() > c.outStart)
+    socket->write(c.out.data() + c.outStart, static_cast<qint64>(c.out.size() - c.outStart));
+  queuedTotal_ -= c.out.size() - c.outStart;
+  inputTotal_ -= c.input.Pending();
+  congested_.erase(id);
+  auto from = perAddress_.find(c.address);
+  if (from != perAddress_.end() && --from->second == 0) perAddress_.erase(from);
+  RefusalsDone(c.who);
   connections_.erase(it);
   socket->disconnect(this);
-  if (flush && socket->state() == QAbstractSocket::ConnectedState) {
+  if (flush && open) {
     // Written bytes go out first; the socket frees itself once closed.
     connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
     socket->disconnectFromHost();

@@ -1,30 +1,63 @@
 #pragma once
 // The chat side's sockets: accepts connections, cuts their bytes into lines
-// for the room, and writes the room's lines back.  Each client's input is
-// bounded by its ReceiveBuffer and its output queue by kMaxQueuedBytes; a
-// client past either bound is dropped, so one that stops reading never
-// stalls the others.
+// for the room, and writes the room's lines back.
+//
+// Flow control.  Each connection is read a bounded batch per turn (Qt keeps
+// no more than that for it either), the lines the room sends are collected
+// per connection and written once after the batch that caused them, and the
+// kernel is offered at most kSocketWindow at a time; the rest waits in the
+// connection's own queue.  While some reader's queue is above kHighWater the
+// listener stops reading input, so a sender who outruns the room is slowed,
+// not the room dropped.  A reader only holds the room up for kPaceMs; after
+// that the room goes on and his queue grows.  He is dropped when it is above
+// kQueueBound and the socket has accepted nothing for kStallMs, or when the
+// queues of all connections together pass kTotalBudget (largest first).
+//
+// Admission.  At most kMaxConnections in all and kPerAddress from one
+// address; a connection must log in within kLoginWithinMs and may hold at
+// most kUnloggedLineBytes of an unfinished line until it has, and all
+// unfinished lines together stay within inputBudget.
 #include <QObject>
 #include <QTcpServer>
+#include <QTimer>
+#include <chrono>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <unordered_map>
+#include <unordered_set>
+#include <vector>
 
+#include "server/line_splitter.h"
 #include "server/room.h"
-#include "session/wire.h"
 
 class QTcpSocket;
 
 namespace chatd {
 
+struct ChatLimits {
+  size_t maxConnections = 2000;
+  size_t perAddress = 64;
+  int loginWithinMs = 10 * 1000;
+  size_t unloggedLineBytes = 64 * 1024;
+  size_t lineBytes = 16u << 20;
+  size_t readBatch = 64 * 1024;
+  qint64 socketWindow = 64 * 1024;
+  size_t highWater = 1u << 20;
+  int paceMs = 2000;
+  size_t queueBound = 4u << 20;
+  int stallMs = 5000;
+  size_t totalBudget = 64u << 20;
+  // Unfinished lines of all connections together; past it the connection
+  // whose line grows is dropped once it holds more than inputShare.
+  size_t inputBudget = 64u << 20;
+  size_t inputShare = 1u << 20;
+};
+
 class ChatListener : public QObject, public RoomOutput {
   Q_OBJECT
  public:
-  static constexpr qint64 kMaxQueuedBytes = 32 << 20;
-  static constexpr size_t kMaxConnections = 2000;
-  static constexpr int kLoginWithinMs = 60 * 1000;
-
-  explicit ChatListener(QObject* parent = nullptr);
+  explicit ChatListener(ChatLimits limits = {}, QObject* parent = nullptr);
   ~ChatListener() override;
 
   void SetRoom(Room* room) { room_ = room; }
@@ -35,21 +68,62 @@ class ChatListener : public QObject, public RoomOutput {
   void Close(ClientId id) override;
 
  private:
+  using Clock = std::chrono::steady_clock;
   struct Connection {
+    ClientId id = 0;
     QTcpSocket* socket = nullptr;
-    wire::ReceiveBuffer buffer;
+    std::string address, who;
+    LineSplitter input;
+    std::string out;  // bytes not yet offered to the socket, from outStart on
+    size_t outStart = 0;
+    bool loggedIn = false;
     bool closing = false;
+    bool dirty = false;      // listed in dirty_
+    bool ready = false;      // listed in ready_
+    bool congested = false;  // listed in congested_
+    bool flushing = false;
+    Clock::time_point lastProgress, congestedSince;
+
+    explicit Connection(size_t limit) : input(limit) {}
+    size_t Queued() const;
   };
 
   void Accept();
-  void Read(ClientId id);
+  void OnReadable(ClientId id);
+  void OnWritten(ClientId id);
+  // One turn: a batch from every connection with input, flushing the
+  // output of each batch before the next is read.
+  void Serve();
+  void ScheduleServe();
+  void ReadBatch(Connection& c);
+  void FlushDirty();
+  void Flush(Connection& c);
+  void NoteQueue(Connection& c);
+  // True while a reader whose queue is above the high-water mark has not yet
+  // used up his time to drain it.
+  bool RoomHeld();
+  void Housekeeping();
+  void EnforceBudget();
+  void Drop(ClientId id, const std::string& why);
   void Lost(ClientId id);
   // Stops reading, lets queued bytes go out, then frees the socket.
   void Retire(ClientId id, bool flush);
+  Connection* Find(ClientId id);
 
+  ChatLimits limits_;
   QTcpServer server_;
   Room* room_ = nullptr;
   std::unordered_map<ClientId, std::unique_ptr<Connection>> connections_;
+  std::unordered_map<std::string, size_t> perAddress_;
+  std::vector<ClientId> ready_, dirty_;
+  std::unordered_set<ClientId> congested_;
+  size_t queuedTotal_ = 0;  // bytes in all connections' own queues
+  size_t inputTotal_ = 0;   // bytes of all unfinished input lines
+  bool inTurn_ = false, serveScheduled_ = false;
+  std::vector<char> readBuffer_;
+  std::string line_;  // the line handed to the room, reused
+  QTimer housekeeping_, pace_;
+  size_t peakQueued_ = 0;  // largest queuedTotal_ since memory was last given back
   ClientId nextId_ = 1;
 };
 

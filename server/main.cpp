@@ -1,6 +1,6 @@
 // chatd: the reference chat server and its web side.
 //   chatd [--port 8080] [--http-port 8081] [--data DIR] [--moderator NAME]...
-//         [--bot NAME] [--host ADDRESS] [--quiet]
+//         [--bot NAME] [--host ADDRESS] [--per-address N] [--log FILE] [--quiet]
 // Prints "chatd listening on HOST:PORT http HOST:HTTPPORT" once both sides
 // accept connections; port 0 picks a free port.
 #include <QCoreApplication>
@@ -8,6 +8,8 @@
 #include <QHostAddress>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <malloc.h>
+
 #include <csignal>
 #include <cstdio>
 #include <unistd.h>
@@ -26,7 +28,7 @@ namespace {
 void Usage() {
   std::fprintf(stderr,
                "usage: chatd [--port 8080] [--http-port 8081] [--data DIR] [--moderator NAME]... [--bot NAME]\n"
-               "             [--host 127.0.0.1] [--quiet]\n");
+               "             [--host 127.0.0.1] [--per-address 64] [--log FILE] [--quiet]\n");
 }
 
 // SIGTERM and SIGINT end the event loop through a pipe, so the room can
@@ -53,6 +55,8 @@ int main(int argc, char** argv) {
   QString dataDir = "chatd-data";
   QString host = "127.0.0.1";
   chatd::RoomOptions options;
+  chatd::ChatLimits limits;
+  QString logFile;
   const QStringList args = app.arguments();
   for (int i = 1; i < args.size(); ++i) {
     const QString& a = args[i];
@@ -71,6 +75,13 @@ int main(int argc, char** argv) {
       options.botName = text::Utf8ToCp1251(value().toStdString());
     } else if (a == "--host" && hasValue) {
       host = value();
+    } else if (a == "--per-address" && hasValue) {
+      bool ok = false;
+      const int n = value().toInt(&ok);
+      if (!ok || n < 1) return Usage(), 2;
+      limits.perAddress = static_cast<size_t>(n);
+    } else if (a == "--log" && hasValue) {
+      logFile = value();
     } else if (a == "--help" || a == "-h") {
       Usage();
       return 0;
@@ -81,6 +92,13 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
+  if (!logFile.isEmpty() && !chatd::SetLogFile(logFile.toStdString())) {
+    std::fprintf(stderr, "chatd: cannot write the log %s\n", qPrintable(logFile));
+    return 1;
+  }
+  // Large blocks come straight from the system and go straight back, so a
+  // burst of long lines leaves no grown heap behind.
+  mallopt(M_MMAP_THRESHOLD, 256 * 1024);
   const QHostAddress address(host);
   if (address.isNull()) {
     std::fprintf(stderr, "chatd: bad --host %s\n", qPrintable(host));
@@ -102,7 +120,7 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  chatd::ChatListener listener;
+  chatd::ChatListener listener(limits);
   chatd::Room room(*store, options, listener);
   listener.SetRoom(&room);
   if (!listener.Listen(address, static_cast<quint16>(port))) {
@@ -114,7 +132,7 @@ int main(int argc, char** argv) {
   web.host = host.toStdString();
   web.chatPort = listener.Port();
   chatd::WebPages pages(room, web);
-  chatd::WebServer webServer(pages);
+  chatd::WebServer webServer(pages, limits.perAddress);
   const quint16 actualHttpPort = webServer.Start(address, static_cast<quint16>(httpPort));
   if (actualHttpPort == 0) {
     std::fprintf(stderr, "chatd: cannot listen on %s:%d\n", qPrintable(host), httpPort);
@@ -129,7 +147,10 @@ int main(int argc, char** argv) {
   // Public lines reach the database in batches; a killed chatd loses at
   // most the last second of the archive.
   QTimer archiveClock;
-  QObject::connect(&archiveClock, &QTimer::timeout, &archiveClock, [&room] { room.FlushArchive(); });
+  QObject::connect(&archiveClock, &QTimer::timeout, &archiveClock, [&room] {
+    room.FlushArchive();
+    chatd::FlushRefusals();
+  });
   archiveClock.start(1000);
 
   if (pipe(g_quitPipe) == 0) {

@@ -35,8 +35,10 @@ Room::~Room() { FlushArchive(); }
 
 void Room::FlushArchive() {
   if (unsavedArchive_.empty()) return;
-  store_.AppendPublic(unsavedArchive_);
+  store_.AppendPublic(std::vector<ArchiveLine>(std::make_move_iterator(unsavedArchive_.begin()),
+                                               std::make_move_iterator(unsavedArchive_.end())));
   unsavedArchive_.clear();
+  unsavedBytes_ = 0;
   if (++flushes_ % 10 == 0) store_.TrimPublic(options_.archiveLines);
 }
 
@@ -55,6 +57,8 @@ Room::Session* Room::FindOnline(const std::string& key) {
   auto it = onlineByKey_.find(key);
   return it == onlineByKey_.end() ? nullptr : Find(it->second);
 }
+
+std::string Room::Who(const Session& s) { return "client " + std::to_string(s.id); }
 
 void Room::Send(const Session& s, const std::string& line) {
   if (!s.bot) output_.Send(s.id, line);
@@ -116,7 +120,7 @@ void Room::Receive(ClientId id, const std::string& line) {
     if (text::StartsWith(line, "l\xA6")) {
       HandleLogin(*s, line);
     } else {
-      Log("line before login dropped", line);
+      Refused(Who(*s), "line before login dropped", line);
     }
   } else if (text::StartsWith(line, "x\xA6")) {
     HandleRecord(*s, wire::ParseRecord(PositionalBody(line)), line);
@@ -127,7 +131,7 @@ void Room::Receive(ClientId id, const std::string& line) {
   } else if (text::StartsWith(line, "f\xA6")) {
     HandleRelay(*s, line);
   } else {
-    Log("unknown line from " + s->name + " dropped", line);
+    Refused(Who(*s), "unknown line dropped", line);
   }
   if (outer) {
     RunDeferred();
@@ -165,7 +169,7 @@ void Room::HandleRecord(Session& s, const wire::Record& r, const std::string& li
   if (Has(r, "Whois")) return HandleWhois(s, r);
   // "x¦Fine;Cln=name;…": the key before the first "=" is "Fine;Cln".
   if (r.count("Fine;Cln") || r.count("Fine")) return HandleFine(s, r);
-  Log("record without a known field from " + Printable(s.name) + " dropped", line);
+  Refused(Who(s), "record without a known field dropped", line);
 }
 
 // ---- login ------------------------------------------------------------------
@@ -236,7 +240,7 @@ void Room::HandleLogin(Session& s, const std::string& line) {
   store_.UpdateAddress(account->id, s.address);
   onlineOrder_.push_back(id);
   onlineByKey_[key] = id;
-  Log(Printable(s.name) + " logged in from " + s.address);
+  Log(Printable(s.name) + " logged in from " + s.address + " as " + Who(s));
 
   std::string welcome = "x\xA6NewUserNum=" + std::to_string(account->id) + ";Nastr=1;";
   if (s.moderator) welcome += "Mod=1;";

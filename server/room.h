@@ -93,6 +93,8 @@ class Room {
   Session* Find(ClientId id);
   Session* FindOnline(const std::string& key);
   void Send(const Session& s, const std::string& line);
+  // The connection's name in the log, the same the socket side uses.
+  static std::string Who(const Session& s);
   void Refuse(ClientId id, const std::string& why);
   void Drop(ClientId id);  // forget and close
 
@@ -136,7 +138,10 @@ class Room {
   std::map<std::string, ClientId> onlineByKey_;
   std::set<std::string> moderatorKeys_;
   int64_t lineNo_ = 0;
-  std::vector<ArchiveLine> unsavedArchive_;
+  // Public lines not yet in the store.  Only the newest archiveLines can
+  // ever be shown, so older ones are forgotten before they cost a write.
+  std::deque<ArchiveLine> unsavedArchive_;
+  size_t unsavedBytes_ = 0;
   int flushes_ = 0;
   std::unique_ptr<Bot> bot_;
   std::deque<std::function<void()>> deferred_;  // work queued while a line is handled

@@ -2,6 +2,8 @@
 // "p", "m" and "f" lines.
 #include "server/room.h"
 
+#include <algorithm>
+
 #include "server/bot.h"
 #include "server/fines.h"
 #include "server/log.h"
@@ -18,6 +20,7 @@ using wire::RecordWriter;
 
 namespace {
 constexpr size_t kMaxRelayBytes = 8u << 20;
+constexpr size_t kMaxUnsavedBytes = 1u << 20;
 }  // namespace
 
 // ---- messages ---------------------------------------------------------------
@@ -35,7 +38,7 @@ void Room::HandleMessage(Session& s, const wire::Record& r) {
     if (type == kReadArchives || type == kReadAll || (type == kPrivateOnly && cln.empty())) refused = true;
   }
   if (refused) {
-    Log("message of fined user " + Printable(s.name) + " refused");
+    Refused(Who(s), "message of a fined user refused");
     if (!mid.empty()) Send(s, RecordWriter().Raw("Status", "Fined").Raw("Mid", mid).Line());
     return;
   }
@@ -45,7 +48,7 @@ void Room::HandleMessage(Session& s, const wire::Record& r) {
   } else {
     const auto names = Addressees(cln);
     if (names.empty()) {
-      Log("private message without addressees from " + Printable(s.name) + " dropped");
+      Refused(Who(s), "private message without addressees dropped");
       return;
     }
     status = SendPrivate(s, names, text, mid);
@@ -75,8 +78,14 @@ void Room::SendPublic(Session& from, const std::string& text, const std::string&
   for (ClientId id : onlineOrder_) {
     if (Session* s = Find(id)) Send(*s, line);
   }
+  unsavedBytes_ += entry.mess.size();
   unsavedArchive_.push_back(std::move(entry));
-  if (unsavedArchive_.size() >= 200) FlushArchive();
+  while (unsavedArchive_.size() > static_cast<size_t>(std::max(options_.archiveLines, 1))) {
+    unsavedBytes_ -= unsavedArchive_.front().mess.size();
+    unsavedArchive_.pop_front();
+  }
+  // The clock writes them every second; long lines go sooner.
+  if (unsavedBytes_ >= kMaxUnsavedBytes) FlushArchive();
 }
 
 std::string Room::SendPrivate(Session& from, const std::vector<std::string>& to, const std::string& text,
@@ -102,10 +111,10 @@ std::string Room::SendPrivate(Session& from, const std::vector<std::string>& to,
     }
     allOnline = false;
     if (!store_.FindAccount(key)) {
-      Log("private message to unknown " + Printable(name) + " dropped");
+      Refused(Who(from), "private message to an unknown name dropped", name);
     } else if (store_.OfflineCount(key) >= options_.maxKeptPerUser) {
       // One sender must not be able to fill the disk for an absent user.
-      Log("too many kept messages for " + Printable(name) + ": message dropped");
+      Refused(Who(from), "private message dropped: too many kept for the addressee", name);
     } else {
       store_.KeepOffline(key, line, Now());
       ++reached;
@@ -138,7 +147,7 @@ void Room::HandleNotice(Session& s, const std::string& line) {
   const std::string text = CleanEscapedText(wire::TakeField(body), options_.maxMessageBytes);
   Session* t = FindOnline(AccountKey(name));
   if (!t || t->bot || text.empty()) {
-    Log("notice for " + Printable(name) + " not delivered");
+    Refused(Who(s), "notice not delivered", name);
     return;
   }
   Send(*t, RecordWriter()
@@ -152,13 +161,13 @@ void Room::HandleNotice(Session& s, const std::string& line) {
 
 void Room::HandleRelay(Session& s, const std::string& line) {
   if (line.size() < 4 || line.back() != wire::kBrokenBar) {
-    Log("unterminated f line from " + Printable(s.name) + " dropped", line);
+    Refused(Who(s), "unterminated f line dropped", line);
     return;
   }
   if (line.size() > kMaxRelayBytes) {
     // Audio blocks and pictures are far smaller; a line this long would only
     // push its recipient past his output bound.
-    Log("f line of " + std::to_string(line.size()) + " bytes from " + Printable(s.name) + " dropped");
+    Refused(Who(s), "f line over 8 MiB dropped");
     return;
   }
   std::string payload = line.substr(2, line.size() - 3);
@@ -169,7 +178,7 @@ void Room::HandleRelay(Session& s, const std::string& line) {
     if (t && !t->bot) {
       Send(*t, out);
     } else {
-      Log("f line for " + Printable(name) + " not delivered (offline)");
+      Refused(Who(s), "f line for someone offline not delivered", name);
     }
   }
 }

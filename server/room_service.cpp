@@ -59,7 +59,7 @@ void Room::HandleSettings(Session& s, const wire::Record& r) {
 
 void Room::HandleGetIp(Session& s, const wire::Record& r) {
   if (!s.moderator) {
-    Log("address request of non-moderator " + Printable(s.name) + " refused");
+    Refused(Who(s), "address request of a non-moderator refused");
     return;
   }
   const std::string target = wire::UnescapeField(Field(r, "Cln"));
@@ -99,7 +99,7 @@ std::string Room::WhoisText(const std::string& query) {
 
 void Room::HandleWhois(Session& s, const wire::Record& r) {
   if (!s.moderator) {
-    Log("WHOIS request of non-moderator " + Printable(s.name) + " refused");
+    Refused(Who(s), "WHOIS request of a non-moderator refused");
     return;
   }
   const std::string target = wire::UnescapeField(Field(r, "Cln"));
@@ -135,7 +135,7 @@ bool Room::ApplyFine(const std::string& moderator, const std::string& target, in
 
 void Room::HandleFine(Session& s, const wire::Record& r) {
   if (!s.moderator) {
-    Log("fine request of non-moderator " + Printable(s.name) + " refused");
+    Refused(Who(s), "fine request of a non-moderator refused");
     return;
   }
   const ClientId moderatorId = s.id;
@@ -145,9 +145,9 @@ void Room::HandleFine(Session& s, const wire::Record& r) {
   const int period = text::ParseIntOr(Field(r, "Fdate"), 0);
   const int type = text::ParseIntOr(Field(r, "Fprc"), -1);
   if (type < 0 || type > 3) {
-    Log("fine with unknown type from " + Printable(s.name) + " dropped");
+    Refused(Who(s), "fine with an unknown type dropped");
   } else if (!ApplyFine(moderatorName, target, period, type, Field(r, "FchkIP") == "1")) {
-    Log("fine for unknown user " + Printable(target) + " dropped");
+    Refused(Who(s), "fine for an unknown user dropped", target);
   }
   // `s` may be the fined user himself and gone now.
   if (Session* still = Find(moderatorId)) Send(*still, FineListLine(store_.RecentFines(50)));

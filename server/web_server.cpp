@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "server/log.h"
+#include "server/request_guard.h"
 
 namespace chatd {
 
@@ -16,39 +17,79 @@ void BoundedTcpServer::incomingConnection(qintptr handle) {
     delete socket;
     return;
   }
-  if (open_ >= kMaxConnections) {
-    Log("too many web connections: one refused");
+  QString peer = socket->peerAddress().toString();
+  if (peer.startsWith("::ffff:")) peer = peer.mid(7);
+  const std::string address = peer.toStdString();
+  const char* refusal = open_ >= kMaxConnections                   ? "web connection refused: server full"
+                        : fromAddress_[address] >= perAddress_ ? "web connection refused: too many from this address"
+                                                               : nullptr;
+  if (refusal) {
+    if (fromAddress_[address] == 0) fromAddress_.erase(address);
+    Refused("address " + Printable(address, 64), refusal);
     socket->abort();
     socket->deleteLater();
     return;
   }
   ++open_;
+  ++fromAddress_[address];
+  const std::string who = "web " + Printable(address, 64) + ":" + std::to_string(socket->peerPort());
   auto raw = std::make_shared<RawTargets>();
   raw_[socket] = raw;
-  connect(socket, &QObject::destroyed, this, [this, socket] {
+  connect(socket, &QObject::destroyed, this, [this, socket, address, who] {
     --open_;
     raw_.erase(socket);
+    auto it = fromAddress_.find(address);
+    if (it != fromAddress_.end() && --it->second == 0) fromAddress_.erase(it);
+    RefusalsDone(who);
   });
-  // Connected before the HTTP server's own handler, so it sees the bytes
-  // before they are taken.
-  auto received = std::make_shared<qint64>(0);
-  connect(socket, &QTcpSocket::readyRead, socket, [socket, received, raw] {
-    if (*received > kMaxBytes) return;  // already being dropped
-    const QByteArray seen = socket->peek(socket->bytesAvailable());
-    raw->Feed(std::string_view(seen.constData(), static_cast<size_t>(seen.size())));
-    *received += seen.size();
-    if (*received > kMaxBytes) {
-      Log("web client sent more than 16 MiB: dropped");
-      QMetaObject::invokeMethod(socket, [socket] { socket->abort(); }, Qt::QueuedConnection);
-    }
-  });
+  // Qt reads at most this far ahead of its parser, so one peek sees what a
+  // request holds and nothing piles up in the socket.
+  socket->setReadBufferSize(kReadAhead);
   auto* idle = new QTimer(socket);
   idle->setSingleShot(true);
   idle->setInterval(kIdleMs);
   connect(idle, &QTimer::timeout, socket, [socket] { socket->abort(); });
-  connect(socket, &QTcpSocket::readyRead, idle, qOverload<>(&QTimer::start));
-  connect(socket, &QTcpSocket::bytesWritten, idle, qOverload<>(&QTimer::start));
-  idle->start();
+  auto* deadline = new QTimer(socket);
+  deadline->setSingleShot(true);
+  deadline->setInterval(kRequestWithinMs);
+  connect(deadline, &QTimer::timeout, socket, [socket, who] {
+    Log(who + " did not complete a request in time: dropped");
+    socket->abort();
+  });
+  // Connected before the HTTP server's own handler, so it sees the bytes
+  // before they are taken.
+  auto guard = std::make_shared<RequestGuard>();
+  auto dropping = std::make_shared<bool>(false);
+  connect(socket, &QTcpSocket::readyRead, socket, [socket, guard, dropping, raw, idle, deadline, who] {
+    if (*dropping) return;
+    const QByteArray seen = socket->peek(socket->bytesAvailable());
+    const std::string_view bytes(seen.constData(), static_cast<size_t>(seen.size()));
+    const uint64_t before = guard->Completed();
+    const RequestGuard::Verdict verdict = guard->Feed(bytes);
+    if (verdict != RequestGuard::Verdict::Fine) {
+      *dropping = true;
+      Log(who + (verdict == RequestGuard::Verdict::HeadTooLong   ? " sent a request head over 64 KiB"
+                 : verdict == RequestGuard::Verdict::BodyTooLong ? " sent a request body the pages do not take"
+                                                                 : " sent a request body of unknown length") +
+          ": dropped");
+      QMetaObject::invokeMethod(socket, [socket] { socket->abort(); }, Qt::QueuedConnection);
+      return;
+    }
+    raw->Feed(bytes);
+    // Only whole requests count as activity; a byte now and then does not.
+    if (guard->Completed() != before) {
+      deadline->stop();
+      idle->start();
+    }
+    if (guard->InRequest() && !deadline->isActive()) {
+      idle->stop();
+      deadline->start();
+    }
+  });
+  connect(socket, &QTcpSocket::bytesWritten, idle, [idle, deadline] {
+    if (!deadline->isActive()) idle->start();
+  });
+  deadline->start();
   addPendingConnection(socket);
 }
 
@@ -58,10 +99,11 @@ std::optional<std::string> BoundedTcpServer::RawTarget(QTcpSocket* socket, const
   return it->second->Take(qtTarget);
 }
 
-WebServer::WebServer(WebPages& pages, QObject* parent) : QAbstractHttpServer(parent), pages_(pages) {}
+WebServer::WebServer(WebPages& pages, size_t perAddress, QObject* parent)
+    : QAbstractHttpServer(parent), pages_(pages), perAddress_(perAddress) {}
 
 quint16 WebServer::Start(const QHostAddress& address, quint16 port) {
-  tcp_ = new BoundedTcpServer(this);
+  tcp_ = new BoundedTcpServer(perAddress_, this);
   if (!tcp_->listen(address, port)) return 0;
   bind(tcp_);
   return tcp_->serverPort();
@@ -86,7 +128,12 @@ bool WebServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* soc
   const std::string_view whole = target;
   WebResponse response = pages_.Handle(whole.substr(0, question),
                                        question == std::string::npos ? std::string_view() : whole.substr(question + 1));
-  if (response.status != 200) Log("web " + std::to_string(response.status) + " for", target);
+  if (response.status != 200) {
+    QString peer = socket->peerAddress().toString();
+    if (peer.startsWith("::ffff:")) peer = peer.mid(7);
+    Refused("web " + Printable(peer.toStdString(), 64) + ":" + std::to_string(socket->peerPort()),
+            "answered " + std::to_string(response.status), target);
+  }
   const bool head = request.method() == QHttpServerRequest::Method::Head;
   const std::string bytes = BuildHttpResponse(response, gzip, head);
   socket->write(bytes.data(), static_cast<qint64>(bytes.size()));

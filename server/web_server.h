@@ -15,16 +15,23 @@
 
 namespace chatd {
 
-// Accepts the web side's connections, drops one that sends more than
-// kMaxBytes in all (Qt HttpServer itself keeps whatever a request holds) and
-// keeps each connection's raw request targets.
+// Accepts the web side's connections and watches their bytes before Qt
+// HttpServer takes them (it keeps whatever a request holds): a request whose
+// line and headers pass 64 KiB, or whose body is more than the pages accept,
+// closes the connection; so does a request not complete within
+// kRequestWithinMs of its first byte (the first one counts from the
+// connection), and a connection idle between requests for kIdleMs.  At most
+// kMaxConnections in all and perAddress from one address.  It also keeps each
+// connection's raw request targets.
 class BoundedTcpServer : public QTcpServer {
   Q_OBJECT
  public:
-  static constexpr qint64 kMaxBytes = 16 << 20;
   static constexpr int kMaxConnections = 1000;
+  static constexpr int kRequestWithinMs = 10 * 1000;
   static constexpr int kIdleMs = 120 * 1000;  // Qt HttpServer never closes a connection itself
-  using QTcpServer::QTcpServer;
+  static constexpr qint64 kReadAhead = 64 * 1024;
+  explicit BoundedTcpServer(size_t perAddress, QObject* parent = nullptr)
+      : QTcpServer(parent), perAddress_(perAddress) {}
 
   // The raw target behind what Qt reports for a request on `socket`.
   std::optional<std::string> RawTarget(QTcpSocket* socket, const std::string& qtTarget);
@@ -34,13 +41,15 @@ class BoundedTcpServer : public QTcpServer {
 
  private:
   int open_ = 0;
+  size_t perAddress_;
+  std::unordered_map<std::string, size_t> fromAddress_;
   std::unordered_map<QTcpSocket*, std::shared_ptr<RawTargets>> raw_;
 };
 
 class WebServer : public QAbstractHttpServer {
   Q_OBJECT
  public:
-  WebServer(WebPages& pages, QObject* parent = nullptr);
+  WebServer(WebPages& pages, size_t perAddress = 64, QObject* parent = nullptr);
   // Listens on `address`:`port` (0: a free port); the port, or 0 on failure.
   quint16 Start(const QHostAddress& address, quint16 port);
 
@@ -50,6 +59,7 @@ class WebServer : public QAbstractHttpServer {
 
  private:
   WebPages& pages_;
+  size_t perAddress_;
   BoundedTcpServer* tcp_ = nullptr;
 };
 

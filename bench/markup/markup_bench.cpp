@@ -9,8 +9,10 @@
 
 #include "markup/markup_document.h"
 #include "markup/qt_canvas.h"
-#include "markup/zevo_html.h"
+#include "markup/markup_view.h"
 #include "text/cp1251.h"
+
+using markup::MarkupView;
 
 namespace {
 
@@ -23,14 +25,14 @@ std::string ChatLine(long i) {
          "\"::" + name + "> <fcol=800000><bcol=FFFFFF>" + words + " " + std::to_string(i);
 }
 
-void Fill(TZevoHTML& view, long lines) {
+void Fill(MarkupView& view, long lines) {
   view.BeginUpdate();
   for (long i = 0; i < lines; ++i) view.NewString(ChatLine(i), 0, 0xFFFFFF);
   view.EndUpdate(true);
 }
 
-std::unique_ptr<TZevoHTML> MakeView() {
-  auto view = std::make_unique<TZevoHTML>();
+std::unique_ptr<MarkupView> MakeView() {
+  auto view = std::make_unique<MarkupView>();
   view->resize(640, 480);
   view->show();
   QApplication::processEvents();
@@ -87,8 +89,8 @@ void BM_JumpBottomToTop(benchmark::State& state) {
   auto view = MakeView();
   Fill(*view, state.range(0));
   for (auto _ : state) {
-    view->SetVertScrollPos(0);
-    view->SetVertScrollPos(view->VertScrollRange());
+    view->Document().SetVertScrollPos(0);
+    view->Document().SetVertScrollPos(view->VertScrollRange());
   }
 }
 BENCHMARK(BM_JumpBottomToTop)->Arg(1000)->Arg(1000000)->Unit(benchmark::kMicrosecond);
@@ -99,7 +101,7 @@ void BM_PageBottomToTop(benchmark::State& state) {
   Fill(*view, state.range(0));
   long pages = 0;
   for (auto _ : state) {
-    view->SetVertScrollPos(view->VertScrollRange());
+    view->Document().SetVertScrollPos(view->VertScrollRange());
     while (view->VertScrollPos() > 0) {
       view->Document().Scroll(markup::MarkupDocument::ScrollCode::PageUp);
       ++pages;

@@ -1,11 +1,12 @@
 // Decoding speed, and twenty pictures fetched over loopback HTTP and
 // decoded (cold cache) against the same twenty decoded from cache files.
+#include "test_data.h"
 #include "gif_writer.h"
-#include "markup/picture/cache_index.h"
-#include "markup/picture/gr_loader.h"
-#include "markup/picture/http_loader.h"
-#include "markup/picture/picture_decode.h"
-#include "markup/picture/pictures.h"
+#include "picture/cache_index.h"
+#include "picture/decode_thread.h"
+#include "picture/http_loader.h"
+#include "picture/picture_decode.h"
+#include "picture/pictures.h"
 #include "markup/markup_canvas.h"
 #include "markup/markup_document.h"
 #include "scripted_server.h"
@@ -36,10 +37,7 @@ std::string MovingSquare() {
   return testing_picture::MakeGif(120, 90, palette, frames);
 }
 
-std::string Read(const char* name) {
-  QFile f(QString(CHAT_TESTDATA_DIR "/pictures/") + name);
-  return f.open(QIODevice::ReadOnly) ? f.readAll().toStdString() : std::string();
-}
+std::string Read(const char* name) { return ReadTestData(std::string("pictures/") + name); }
 
 void BM_DecodeAnimatedGif(benchmark::State& state) {
   const std::string gif = MovingSquare();
@@ -57,7 +55,6 @@ BENCHMARK(BM_DecodeJpeg);
 // Runs `count` pictures through queue, download and decoding; with `warm`
 // the cache already holds them and only decoding runs.
 void TwentyPictures(benchmark::State& state, bool warm) {
-  testing_http::EnsureApp();
   const std::string gif = MovingSquare();
   testing_http::ScriptedServer server;
   server.response = "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(gif.size()) + "\r\n\r\n" + gif;
@@ -86,7 +83,7 @@ void TwentyPictures(benchmark::State& state, bool warm) {
     int shown = 0;
     QObject gui;
     {
-      GrLoader decoder(DeliverQueued(&gui, [&](GrLoaderInf& job) {
+      DecodeThread decoder(DeliverQueued(&gui, [&](DecodeJob& job) {
         cache.OnDecoded(urls[job.picture], job.fileName, job.fromCache, job.image.Loaded(), 100);
         ++shown;
       }));
@@ -129,7 +126,6 @@ bool AllShown(const Pictures& registry, const markup::MarkupDocument& doc, int c
 }
 
 void PaneTwentyPictures(benchmark::State& state, bool warm) {
-  testing_http::EnsureApp();
   const std::string gif = MovingSquare();
   testing_http::ScriptedServer server;
   server.response = "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(gif.size()) + "\r\n\r\n" + gif;
@@ -175,4 +171,11 @@ BENCHMARK(BM_PaneTwentyPicturesWarmCache)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+// Queued deliveries and sockets need the application object.
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -2,9 +2,9 @@
 // picture set, one picture that fails) after its animations have played a
 // while, and writes it to a PNG (the first argument, else the build tree).
 #include "chatd_process.h"
-#include "markup/picture/picture_anim.h"
-#include "markup/picture/pictures.h"
-#include "markup/zevo_html.h"
+#include "picture/picture_anim.h"
+#include "picture/pictures.h"
+#include "markup/markup_view.h"
 #include "text/cp1251.h"
 
 #include <QApplication>
@@ -17,6 +17,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+
+using markup::MarkupView;
 
 namespace {
 
@@ -45,7 +47,7 @@ int main(int argc, char** argv) {
   picture::Pictures& pictures = picture::InstallPictures();
   pictures.LoadCacheIndex(chatd.dataDir() + "/client/Cache/index.dat", chatd.dataDir() + "/client/Cache");
 
-  TZevoHTML view;
+  MarkupView view;
   view.resize(520, 330);
   view.show();
   auto img = [&](const std::string& path) { return "<img src=\"" + base + path + "\">"; };

@@ -1,8 +1,20 @@
 // How many chat messages per second the built chatd relays over loopback:
 // public and private between two clients, and public to fifty clients.
 // Every iteration sends a batch and waits until every copy has arrived.
+//
+// Besides the wall time it reports the server's own CPU time per message
+// (user + system, read from /proc), which is what the relay path costs.
+// With CHATD_BASELINE=/path/to/an/older/chatd every benchmark also runs
+// against that program, next to the built one, so a change is measured
+// against what it replaces in one run on the same machine.
 #include <benchmark/benchmark.h>
 
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,15 +29,44 @@ using chatd_test::LineClient;
 
 constexpr int kBatch = 100;
 
-ChatdProcess& Server() {
-  static ChatdProcess chatd(CHAT_BINARY_DIR "/bin/chatd", {}, /*quiet=*/true);
-  return chatd;
+// One chatd program under test, started on first use.
+struct Server {
+  std::string label, binary;
+  std::unique_ptr<ChatdProcess> process;
+
+  ChatdProcess& Get() {
+    if (!process) process = std::make_unique<ChatdProcess>(binary, std::vector<std::string>{}, /*quiet=*/true);
+    return *process;
+  }
+};
+
+std::vector<Server>& Servers() {
+  static std::vector<Server> servers;
+  return servers;
 }
 
-std::vector<std::unique_ptr<LineClient>> Clients(const std::string& prefix, int count) {
+// User plus system time of the process in microseconds.
+double CpuMicros(pid_t pid) {
+  char path[64];
+  std::snprintf(path, sizeof path, "/proc/%d/stat", static_cast<int>(pid));
+  FILE* f = std::fopen(path, "r");
+  if (!f) return 0;
+  char buf[1024];
+  const size_t n = std::fread(buf, 1, sizeof buf - 1, f);
+  std::fclose(f);
+  buf[n] = '\0';
+  // Fields after the parenthesised command name: state is field 3, utime 14, stime 15.
+  const char* p = std::strrchr(buf, ')');
+  if (!p) return 0;
+  unsigned long long utime = 0, stime = 0;
+  if (std::sscanf(p + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &utime, &stime) != 2) return 0;
+  return static_cast<double>(utime + stime) * 1e6 / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+std::vector<std::unique_ptr<LineClient>> Clients(ChatdProcess& chatd, const std::string& prefix, int count) {
   std::vector<std::unique_ptr<LineClient>> clients;
   for (int i = 0; i < count; ++i) {
-    auto c = std::make_unique<LineClient>(Server().chatPort());
+    auto c = std::make_unique<LineClient>(chatd.chatPort());
     c->Login(prefix + std::to_string(i), "pw");
     clients.push_back(std::move(c));
   }
@@ -53,9 +94,16 @@ std::string Batch(const std::string& cln, int* mid) {
   return lines;
 }
 
-void BM_PublicBetweenTwo(benchmark::State& state) {
-  auto clients = Clients("pub2_", 2);
+void ReportCpu(benchmark::State& state, pid_t pid, double cpuBefore, double messages) {
+  const double used = CpuMicros(pid) - cpuBefore;
+  if (messages > 0) state.counters["chatd_us/msg"] = used / messages;
+}
+
+void PublicBetweenTwo(benchmark::State& state, Server* server) {
+  ChatdProcess& chatd = server->Get();
+  auto clients = Clients(chatd, server->label + "pub2_", 2);
   int mid = 1;
+  const double cpu = CpuMicros(chatd.pid());
   for (auto _ : state) {
     clients[0]->Send(Batch("", &mid));
     if (!Expect(*clients[1], "benchmark message", kBatch) || !Expect(*clients[0], "Status=Ok", kBatch)) {
@@ -64,26 +112,31 @@ void BM_PublicBetweenTwo(benchmark::State& state) {
     }
   }
   state.SetItemsProcessed(state.iterations() * kBatch);
+  ReportCpu(state, chatd.pid(), cpu, static_cast<double>(state.iterations()) * kBatch);
 }
-BENCHMARK(BM_PublicBetweenTwo)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-void BM_PrivateBetweenTwo(benchmark::State& state) {
-  auto clients = Clients("priv2_", 2);
+void PrivateBetweenTwo(benchmark::State& state, Server* server) {
+  ChatdProcess& chatd = server->Get();
+  const std::string prefix = server->label + "priv2_";
+  auto clients = Clients(chatd, prefix, 2);
   int mid = 1;
+  const double cpu = CpuMicros(chatd.pid());
   for (auto _ : state) {
-    clients[0]->Send(Batch("priv2_1", &mid));
+    clients[0]->Send(Batch(prefix + "1", &mid));
     if (!Expect(*clients[1], "benchmark message", kBatch) || !Expect(*clients[0], "Status=Ok", kBatch)) {
       state.SkipWithError("lines missing");
       break;
     }
   }
   state.SetItemsProcessed(state.iterations() * kBatch);
+  ReportCpu(state, chatd.pid(), cpu, static_cast<double>(state.iterations()) * kBatch);
 }
-BENCHMARK(BM_PrivateBetweenTwo)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-void BM_PublicToFifty(benchmark::State& state) {
-  auto clients = Clients("pub50_", 50);
+void PublicToFifty(benchmark::State& state, Server* server) {
+  ChatdProcess& chatd = server->Get();
+  auto clients = Clients(chatd, server->label + "pub50_", 50);
   int mid = 1;
+  const double cpu = CpuMicros(chatd.pid());
   for (auto _ : state) {
     clients[0]->Send(Batch("", &mid));
     for (size_t i = 1; i < clients.size(); ++i) {
@@ -100,9 +153,33 @@ void BM_PublicToFifty(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * kBatch);
   state.counters["deliveries/s"] =
       benchmark::Counter(static_cast<double>(state.iterations()) * kBatch * 50, benchmark::Counter::kIsRate);
+  ReportCpu(state, chatd.pid(), cpu, static_cast<double>(state.iterations()) * kBatch);
 }
-BENCHMARK(BM_PublicToFifty)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  if (const char* baseline = std::getenv("CHATD_BASELINE"); baseline && *baseline)
+    Servers().push_back({"before", baseline, nullptr});
+  Servers().push_back({"now", CHAT_BINARY_DIR "/bin/chatd", nullptr});
+  // Registered kind by kind, so each figure stands next to its baseline.
+  using Fn = void (*)(benchmark::State&, Server*);
+  const std::pair<const char*, Fn> kinds[] = {
+      {"BM_PublicBetweenTwo", PublicBetweenTwo},
+      {"BM_PrivateBetweenTwo", PrivateBetweenTwo},
+      {"BM_PublicToFifty", PublicToFifty},
+  };
+  for (const auto& [name, fn] : kinds) {
+    for (Server& server : Servers()) {
+      benchmark::RegisterBenchmark((std::string(name) + "/" + server.label).c_str(), fn, &server)
+          ->Unit(benchmark::kMillisecond)
+          ->UseRealTime();
+    }
+  }
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  Servers().clear();
+  return 0;
+}

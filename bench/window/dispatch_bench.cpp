@@ -1,16 +1,21 @@
 // Public messages dispatched into the common pane, from an empty pane and
 // from a pane that already holds 100 000 lines: the per-message cost must
-// not grow with the pane (the duplicate test does not scan it).
+// not grow with the pane (the duplicate test does not scan it).  Then what a
+// hostile server can send within its 16 MiB line: a 15 MiB first word, a
+// 15 MiB sender name, an online list of 400 000 entries; resident memory
+// after each is reported as rss_mb, the process's peak as peak_mb.
 #include <benchmark/benchmark.h>
 
 #include <QFont>
 #include <QGuiApplication>
 #include <QTemporaryDir>
+#include <fstream>
 #include <memory>
+#include <sstream>
 
 #include "markup/markup_document.h"
 #include "markup/qt_canvas.h"
-#include "media/settings.h"
+#include "settings/settings.h"
 #include "window/chat_controller.h"
 
 namespace {
@@ -43,7 +48,7 @@ struct Pane {
                                                     effects);
   }
   std::unique_ptr<QTemporaryDir> dir;
-  media::Settings settings;
+  settings::Settings settings;
   markup::QtTextMeasurer measurer;
   markup::MarkupDocument comm{measurer}, priv{measurer}, users{measurer}, towhom{measurer}, prev{measurer};
   NoEffects effects;
@@ -59,6 +64,56 @@ void BM_DispatchPublic(benchmark::State& state) {
   state.counters["lines_before"] = static_cast<double>(state.range(0));
 }
 BENCHMARK(BM_DispatchPublic)->Arg(0)->Arg(100000)->Unit(benchmark::kMicrosecond)->Iterations(20000);
+
+// A field of /proc/self/status ("VmRSS", "VmHWM") in MiB.
+double StatusMiB(const std::string& key) {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind(key + ":", 0) != 0) continue;
+    std::istringstream in(line.substr(key.size() + 1));
+    double kib = 0;
+    in >> kib;
+    return kib / 1024.0;
+  }
+  return 0;
+}
+
+constexpr size_t kHostileBytes = 15 * 1024 * 1024;
+
+void RunHostile(benchmark::State& state, const std::string& line, bool onlineList) {
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto pane = std::make_unique<Pane>();
+    state.ResumeTiming();
+    if (onlineList)
+      pane->chat->ShowOnlineList(line);
+    else
+      pane->chat->Dispatch(line);
+    state.PauseTiming();
+    state.counters["rss_mb"] = StatusMiB("VmRSS");
+    state.counters["peak_mb"] = StatusMiB("VmHWM");
+    pane.reset();
+    state.ResumeTiming();
+  }
+}
+
+void BM_HostileFirstWord(benchmark::State& state) {
+  RunHostile(state, "x\xA6Mess=" + std::string(kHostileBytes, 'w') + " hi;Public=1;FrName=bob;Line=1;\xA6", false);
+}
+BENCHMARK(BM_HostileFirstWord)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void BM_HostileSenderName(benchmark::State& state) {
+  RunHostile(state, "x\xA6Mess=12:00:00 hi;Public=1;FrName=" + std::string(kHostileBytes, 'n') + ";Line=1;\xA6", false);
+}
+BENCHMARK(BM_HostileSenderName)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void BM_HugeOnlineList(benchmark::State& state) {
+  std::string body;
+  for (int i = 0; i < 400000; ++i) body += "User=user" + std::to_string(i) + ",Ver=2.8,Sex=m,Sound=1;";
+  RunHostile(state, body, true);
+}
+BENCHMARK(BM_HugeOnlineList)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace
 

@@ -26,4 +26,10 @@ std::optional<GameKind> GameKindOf(std::string_view text) {
   return std::nullopt;
 }
 
+bool MentionsGame(std::string_view text) {
+  for (GameKind kind : kAllGameKinds)
+    if (text.find(PrefixOf(kind)) != std::string_view::npos) return true;
+  return false;
+}
+
 }  // namespace games

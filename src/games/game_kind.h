@@ -15,5 +15,8 @@ std::string_view PrefixOf(GameKind kind);
 std::string_view RecordExtensionOf(GameKind kind);
 // The kind whose prefix begins `text`, if any.
 std::optional<GameKind> GameKindOf(std::string_view text);
+// Some game's prefix occurs anywhere in `text` (the server's confirmation
+// quotes the message after its time and name).
+bool MentionsGame(std::string_view text);
 
 }  // namespace games

@@ -17,14 +17,14 @@ bool IsBreakingPoint(char c) {
 
 class Walker {
  public:
-  Walker(HTMLStr& line, WalkMode mode, int y, int mx, int my, const WalkSettings& s,
-         WalkColours& colours)
-      : line_(line), mode_(mode), y_(y), mx_(mx), my_(my), s_(s), colours_(colours) {
+  Walker(MarkupLine& line, WalkMode mode, int y, int mx, int my, const WalkSettings& s,
+         WalkColors& colors)
+      : line_(line), mode_(mode), y_(y), mx_(mx), my_(my), s_(s), colors_(colors) {
     x_ = s.leftIndent;
     font_.size = s.fontSize;
   }
 
-  WalkResult Run(const std::vector<HTMLStr::Piece>& pieces) {
+  WalkResult Run(const std::vector<MarkupLine::Piece>& pieces) {
     result_.bottom = y_;
     if (line_.hidden) return result_;
     if (mode_ == WalkMode::Layout) {
@@ -72,44 +72,44 @@ class Walker {
     return Place::HitTest;
   }
 
-  void Piece(const HTMLStr::Piece& p) {
+  void Piece(const MarkupLine::Piece& p) {
     switch (p.kind) {
-      case pkText:
+      case PieceKind::Text:
         if (p.link.empty() || mode_ == WalkMode::Paint || mode_ == WalkMode::Layout)
           PlaceText(p.text, ModePlace());
         else
           LinkText(p);
         break;
-      case pkPicture:
+      case PieceKind::Picture:
         PlacePicture(p);
         break;
-      case pkFontColor: colours_.font = p.value; break;
-      case pkBackColor: colours_.back = p.value; break;
-      case pkBoldOn: font_.bold = true; break;
-      case pkBoldOff: font_.bold = false; break;
-      case pkItalicOn: font_.italic = true; break;
-      case pkItalicOff: font_.italic = false; break;
-      case pkFontSize: font_.size = p.value; break;
-      case pkXPos: x_ = p.value; break;
-      case pkNoBreakOn: noBreak_ = true; break;
-      case pkNoBreakOff: noBreak_ = false; break;
-      case pkBreak:
+      case PieceKind::FontColor: colors_.font = p.value; break;
+      case PieceKind::BackColor: colors_.back = p.value; break;
+      case PieceKind::BoldOn: font_.bold = true; break;
+      case PieceKind::BoldOff: font_.bold = false; break;
+      case PieceKind::ItalicOn: font_.italic = true; break;
+      case PieceKind::ItalicOff: font_.italic = false; break;
+      case PieceKind::FontSize: font_.size = p.value; break;
+      case PieceKind::XPos: x_ = p.value; break;
+      case PieceKind::NoBreakOn: noBreak_ = true; break;
+      case PieceKind::NoBreakOff: noBreak_ = false; break;
+      case PieceKind::Break:
         if (!noBreak_) NewVisualLine();
         break;
-      case pkPushColor: colourStack_.push_back(colours_.font); break;
-      case pkPopColor:
-        if (!colourStack_.empty()) {
-          colours_.font = colourStack_.back();
-          colourStack_.pop_back();
+      case PieceKind::PushColor: colorStack_.push_back(colors_.font); break;
+      case PieceKind::PopColor:
+        if (!colorStack_.empty()) {
+          colors_.font = colorStack_.back();
+          colorStack_.pop_back();
         }
         break;
-      case pkId: break;
+      case PieceKind::Id: break;
     }
   }
 
   // Hover redraws every link of the line, underlined when it is the one
   // under the mouse; Unhover redraws them plain; Click collects hits.
-  void LinkText(const HTMLStr::Piece& p) {
+  void LinkText(const MarkupLine::Piece& p) {
     if (mode_ == WalkMode::Click) {
       if (PlaceText(p.text, Place::HitTest)) result_.links.push_back(p.link);
       return;
@@ -165,8 +165,8 @@ class Walker {
         const std::string_view fragment = r.substr(pos, end - pos);
         if (place == Place::Paint && s_.canvas) {
           const int top = y_ - s_.position;
-          s_.canvas->FillRect(x_, top, width, A() + D(), colours_.back);
-          s_.canvas->DrawText(x_, top + A() - fm.ascent, fragment, font_, colours_.font);
+          s_.canvas->FillRect(x_, top, width, A() + D(), colors_.back);
+          s_.canvas->DrawText(x_, top + A() - fm.ascent, fragment, font_, colors_.font);
         } else if (place == Place::HitTest) {
           if (mx_ >= x_ && mx_ < x_ + width && my_ >= y_ + A() - fm.ascent &&
               my_ < y_ + A() + fm.descent)
@@ -187,7 +187,7 @@ class Walker {
     return r.size();
   }
 
-  void PlacePicture(const HTMLStr::Piece& p) {
+  void PlacePicture(const MarkupLine::Piece& p) {
     const int n = p.value;
     const int key = pictureCounter_++;
     const int w = n < 0 ? StaticImageWidth(n) : s_.pictures->Width(n);
@@ -196,10 +196,10 @@ class Walker {
     const bool animated = n > 0 && s_.pictures->IsAnimated(n);
     if (mode_ == WalkMode::Layout) {
       A() = std::max(A(), h);
-      if (animated) s_.pictures->PlaceOccurrence(line_, n, key, x_ + 1, y_ + A() - h, colours_.back);
+      if (animated) s_.pictures->PlaceOccurrence(line_, n, key, x_ + 1, y_ + A() - h, colors_.back);
     } else if (mode_ == WalkMode::Paint && s_.canvas) {
       const int top = y_ - s_.position;
-      s_.canvas->FillRect(x_, top, w + 2, A() + D(), colours_.back);
+      s_.canvas->FillRect(x_, top, w + 2, A() + D(), colors_.back);
       const int py = y_ + A() - h - s_.position;
       if (n < 0)
         DrawStaticImage(n, *s_.canvas, x_ + 1, py);
@@ -221,27 +221,27 @@ class Walker {
     x_ += w + 2;
   }
 
-  HTMLStr& line_;
+  MarkupLine& line_;
   WalkMode mode_;
   int x_ = 0;
   int y_;
   int mx_, my_;
   const WalkSettings& s_;
-  WalkColours& colours_;
+  WalkColors& colors_;
   FontSpec font_;
   bool noBreak_ = false;
   size_t vi_ = 0;
   int pictureCounter_ = 0;
-  std::vector<int32_t> colourStack_;
+  std::vector<int32_t> colorStack_;
   std::pair<int, int> fallback_;
   WalkResult result_;
 };
 
 }  // namespace
 
-WalkResult WalkLine(HTMLStr& line, const std::vector<HTMLStr::Piece>& pieces, WalkMode mode, int y,
-                    int mouseX, int mouseY, const WalkSettings& settings, WalkColours& colours) {
-  return Walker(line, mode, y, mouseX, mouseY, settings, colours).Run(pieces);
+WalkResult WalkLine(MarkupLine& line, const std::vector<MarkupLine::Piece>& pieces, WalkMode mode, int y,
+                    int mouseX, int mouseY, const WalkSettings& settings, WalkColors& colors) {
+  return Walker(line, mode, y, mouseX, mouseY, settings, colors).Run(pieces);
 }
 
 }  // namespace markup

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "markup/html_str.h"
+#include "markup/markup_line.h"
 
 namespace markup {
 
@@ -30,9 +30,9 @@ struct WalkSettings {
   int position = 0;  // scroll position: content y shown at the canvas's top
 };
 
-// Font and background colour are not reset per line: every walk starts with
+// Font and background color are not reset per line: every walk starts with
 // what the previous walk of the same view left.
-struct WalkColours {
+struct WalkColors {
   int32_t font = 0x000000;
   int32_t back = 0xFFFFFF;
 };
@@ -47,7 +47,7 @@ struct WalkResult {
 
 // `pieces` must be the line's current pieces.  (mouseX, mouseY) are content
 // coordinates, used by Hover, Click and Unhover.
-WalkResult WalkLine(HTMLStr& line, const std::vector<HTMLStr::Piece>& pieces, WalkMode mode, int y,
-                    int mouseX, int mouseY, const WalkSettings& settings, WalkColours& colours);
+WalkResult WalkLine(MarkupLine& line, const std::vector<MarkupLine::Piece>& pieces, WalkMode mode, int y,
+                    int mouseX, int mouseY, const WalkSettings& settings, WalkColors& colors);
 
 }  // namespace markup

@@ -5,8 +5,6 @@
 #include <cstdint>
 #include <string_view>
 
-class QPainter;
-
 namespace markup {
 
 // Font of one text run: the view's font family at `size` points with the
@@ -32,20 +30,18 @@ class TextMeasurer {
   virtual int Width(const FontSpec& font, std::string_view text) = 0;
 };
 
-// Colours are Windows colour values: 0x00BBGGRR, red in the low byte.
+// Colors are Windows color values: 0x00BBGGRR, red in the low byte.
 class MarkupCanvas {
  public:
   virtual ~MarkupCanvas() = default;
-  virtual void FillRect(int x, int y, int w, int h, int32_t colour) = 0;
+  virtual void FillRect(int x, int y, int w, int h, int32_t color) = 0;
   // Draws text whose cell's top-left corner is (x, top); the baseline lies
   // at top + the font's ascent.
   virtual void DrawText(int x, int top, std::string_view text, const FontSpec& font,
-                        int32_t colour) = 0;
+                        int32_t color) = 0;
   // One-pixel dotted outline covering x .. x + w - 1, y .. y + h - 1.
-  virtual void DrawDottedRect(int x, int y, int w, int h, int32_t colour) = 0;
-  virtual void DrawLine(int x1, int y1, int x2, int y2, int32_t colour) = 0;
-  // The Qt painter behind the canvas, for drawing images; none in tests.
-  virtual QPainter* Painter() { return nullptr; }
+  virtual void DrawDottedRect(int x, int y, int w, int h, int32_t color) = 0;
+  virtual void DrawLine(int x1, int y1, int x2, int y2, int32_t color) = 0;
 };
 
 }  // namespace markup

@@ -20,21 +20,21 @@ MarkupDocument::~MarkupDocument() {
 }
 
 PictureRegistry& MarkupDocument::PictureSource() const {
-  return pictures_ ? *pictures_ : Pictures();
+  return pictures_ ? *pictures_ : ProcessPictureRegistry();
 }
 
-std::string MarkupDocument::ColourTags(int32_t fontColour, int32_t backColour) {
+std::string MarkupDocument::ColorTags(int32_t fontColor, int32_t backColor) {
   char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "<fcol=%06X><bcol=%06X>", static_cast<uint32_t>(fontColour),
-                static_cast<uint32_t>(backColour));
+  std::snprintf(buffer, sizeof buffer, "<fcol=%06X><bcol=%06X>", static_cast<uint32_t>(fontColor),
+                static_cast<uint32_t>(backColor));
   return buffer;
 }
 
 // ---- Lines ----
 
-HTMLStr& MarkupDocument::AppendLine() {
+MarkupLine& MarkupDocument::AppendLine() {
   if (lines_.empty()) contentHeight_ = 0;
-  lines_.push_back(std::make_unique<HTMLStr>(this, contentHeight_));
+  lines_.push_back(std::make_unique<MarkupLine>(this, contentHeight_));
   return *lines_.back();
 }
 
@@ -45,16 +45,16 @@ void MarkupDocument::AppendQuietly(const std::string& text) {
   --updateCount_;
 }
 
-void MarkupDocument::NewString(const std::string& text, int32_t fontColour, int32_t backColour) {
+void MarkupDocument::NewString(const std::string& text, int32_t fontColor, int32_t backColor) {
   AppendLine();
-  AppendQuietly(ColourTags(fontColour, backColour) + text);
+  AppendQuietly(ColorTags(fontColor, backColor) + text);
   RefreshLastStr();
 }
 
-void MarkupDocument::NewStringFront(const std::string& text, int32_t fontColour,
-                                    int32_t backColour) {
-  lines_.insert(lines_.begin(), std::make_unique<HTMLStr>(this, contentHeight_));
-  lines_.front()->Append(ColourTags(fontColour, backColour) + text);
+void MarkupDocument::NewStringFront(const std::string& text, int32_t fontColor,
+                                    int32_t backColor) {
+  lines_.insert(lines_.begin(), std::make_unique<MarkupLine>(this, contentHeight_));
+  lines_.front()->Append(ColorTags(fontColor, backColor) + text);
 }
 
 void MarkupDocument::AddString(const std::string& text) {
@@ -66,8 +66,8 @@ void MarkupDocument::AddString(const std::string& text) {
   RefreshLastStr();
 }
 
-void MarkupDocument::SetColor(int32_t fontColour, int32_t backColour) {
-  AddString(ColourTags(fontColour, backColour));
+void MarkupDocument::SetColor(int32_t fontColor, int32_t backColor) {
+  AddString(ColorTags(fontColor, backColor));
 }
 
 void MarkupDocument::AddLink(const std::string& text, const std::string& target) {
@@ -89,7 +89,7 @@ void MarkupDocument::ReplaceLastStr(const std::string& text) {
 void MarkupDocument::AddOrReplaceIfExists(const std::string& prefix, const std::string& text,
                                           bool keepRest) {
   for (size_t i = MayBeginWith(prefix) ? lines_.size() : 0; i-- > 0;) {
-    HTMLStr& line = *lines_[i];
+    MarkupLine& line = *lines_[i];
     if (!BeginsWith(line.source, prefix)) continue;
     std::string markup = text;
     if (keepRest) markup += line.source.substr(std::min(prefix.size(), line.source.size()));
@@ -99,7 +99,7 @@ void MarkupDocument::AddOrReplaceIfExists(const std::string& prefix, const std::
   }
   if (keepRest) return;
   if (BeginsWith(text, "<fcol=")) {
-    // Already coloured (a restored echo line): keep its markup exactly so
+    // Already colored (a restored echo line): keep its markup exactly so
     // the line can be found by its prefix later.
     AppendLine();
     AppendQuietly(text);
@@ -194,25 +194,25 @@ void MarkupDocument::SetFilter(const std::string& text) {
 
 // ---- Layout ----
 
-void MarkupDocument::RememberPieces(const HTMLStr& line, std::vector<HTMLStr::Piece> pieces) {
+void MarkupDocument::RememberPieces(const MarkupLine& line, std::vector<MarkupLine::Piece> pieces) {
   cachedLine_ = &line;
   cachedSource_ = line.source;
   cachedPieces_ = std::move(pieces);
 }
 
-const std::vector<HTMLStr::Piece>& MarkupDocument::PiecesOf(HTMLStr& line) {
+const std::vector<MarkupLine::Piece>& MarkupDocument::PiecesOf(MarkupLine& line) {
   if (cachedLine_ != &line || cachedSource_ != line.source) RememberPieces(line, line.Parse());
   return cachedPieces_;
 }
 
-void MarkupDocument::LineDestroyed(HTMLStr& line) {
+void MarkupDocument::LineDestroyed(MarkupLine& line) {
   if (cachedLine_ == &line) cachedLine_ = nullptr;
   if (hovered_ == &line) hovered_ = nullptr;
   IdPrefixChanged(IdPrefix(line.source), {});
   if (OnStrDestroy) OnStrDestroy(*this, line.source);
 }
 
-WalkResult MarkupDocument::Walk(HTMLStr& line, WalkMode mode, int mouseX, int mouseY,
+WalkResult MarkupDocument::Walk(MarkupLine& line, WalkMode mode, int mouseX, int mouseY,
                                 MarkupCanvas* canvas) {
   WalkSettings s;
   s.measurer = &measurer_;
@@ -222,16 +222,16 @@ WalkResult MarkupDocument::Walk(HTMLStr& line, WalkMode mode, int mouseX, int mo
   s.leftIndent = leftIndent_;
   s.fontSize = fontSize_;
   s.position = position_;
-  return WalkLine(line, PiecesOf(line), mode, line.top, mouseX, mouseY, s, colours_);
+  return WalkLine(line, PiecesOf(line), mode, line.top, mouseX, mouseY, s, colors_);
 }
 
-size_t MarkupDocument::IndexOf(const HTMLStr* line) const {
+size_t MarkupDocument::IndexOf(const MarkupLine* line) const {
   for (size_t i = lines_.size(); i-- > 0;)
     if (lines_[i].get() == line) return i;
   return lines_.size();
 }
 
-void MarkupDocument::RecalculateText(const HTMLStr* from) {
+void MarkupDocument::RecalculateText(const MarkupLine* from) {
   if (!from) {
     RecalculateFrom(0);
     return;
@@ -254,7 +254,7 @@ void MarkupDocument::RecalculateFrom(size_t index) {
 
 void MarkupDocument::RefreshLastStr() {
   if (Updating() || lines_.empty()) return;
-  HTMLStr& last = *lines_.back();
+  MarkupLine& last = *lines_.back();
   MarkDirty(last.top);
   contentHeight_ = Walk(last, WalkMode::Layout, 0, 0, nullptr).bottom;
   AnticipateScrollBar(true);
@@ -314,8 +314,8 @@ void MarkupDocument::SetLeftIndent(int indent) {
   RecalculateFrom(0);
 }
 
-void MarkupDocument::SetViewColor(int32_t colour) {
-  colour_ = colour;
+void MarkupDocument::SetViewColor(int32_t color) {
+  color_ = color;
   InvalidateBitmap();
   PaintAll();
 }
@@ -401,12 +401,12 @@ void MarkupDocument::PaintAll() {
 
 long MarkupDocument::LineIndexAt(int contentY) const {
   auto it = std::upper_bound(lines_.begin(), lines_.end(), contentY,
-                             [](int y, const std::unique_ptr<HTMLStr>& line) { return y < line->top; });
+                             [](int y, const std::unique_ptr<MarkupLine>& line) { return y < line->top; });
   return static_cast<long>(it - lines_.begin()) - 1;
 }
 
 void MarkupDocument::DrawRange(MarkupCanvas& canvas, int from, int to) {
-  canvas.FillRect(0, from - position_, std::max(clientWidth_, 0), to - from, colour_);
+  canvas.FillRect(0, from - position_, std::max(clientWidth_, 0), to - from, color_);
   for (size_t i = static_cast<size_t>(std::max(LineIndexAt(from), 0L));
        i < lines_.size() && lines_[i]->top < to; ++i)
     Walk(*lines_[i], WalkMode::Paint, 0, 0, &canvas);
@@ -426,7 +426,7 @@ MarkupDocument::MouseUpdate MarkupDocument::MouseMove(int x, int y, MarkupCanvas
     hovered_ = nullptr;
     return update;
   }
-  HTMLStr* line = lines_[static_cast<size_t>(index)].get();
+  MarkupLine* line = lines_[static_cast<size_t>(index)].get();
   if (hovered_ && hovered_ != line) take(Walk(*hovered_, WalkMode::Unhover, x, y, canvas));
   if (!take(Walk(*line, WalkMode::Hover, x, y, canvas)))
     take(Walk(*line, WalkMode::Unhover, x, y, canvas));

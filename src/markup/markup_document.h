@@ -2,11 +2,11 @@
 // The lines of one markup pane and everything done with them that needs no
 // widget: adding, replacing, finding and deleting lines, filtering, layout,
 // scrolling state, painting onto a canvas and hit-testing.  Chat logic drives
-// panes through this class; the TZevoHTML widget owns one and only shows it.
+// panes through this class; the MarkupView widget owns one and only shows it.
 //
 // Coordinates: content y counts from the top of the whole content; window y
 // counts from the top of the client area (content y - VertScrollPos()).
-// Colours are Windows colour values 0x00BBGGRR.
+// Colors are Windows color values 0x00BBGGRR.
 #include <algorithm>
 #include <climits>
 #include <cstdint>
@@ -18,7 +18,7 @@
 #include <utility>
 #include <vector>
 
-#include "markup/html_str.h"
+#include "markup/markup_line.h"
 #include "markup/line_walk.h"
 
 namespace markup {
@@ -50,7 +50,7 @@ class DocumentView {
 class MarkupDocument {
  public:
   using Event = std::function<void(MarkupDocument& sender, const std::string& text)>;
-  using Lines = std::vector<std::unique_ptr<HTMLStr>>;
+  using Lines = std::vector<std::unique_ptr<MarkupLine>>;
 
   // `pictures` defaults to the process-wide registry.
   explicit MarkupDocument(TextMeasurer& measurer, PictureRegistry* pictures = nullptr);
@@ -60,13 +60,13 @@ class MarkupDocument {
 
   // ---- Adding and changing lines (text arguments are markup) ----
   // A new last line starting "<fcol=..><bcol=..>" followed by text.
-  void NewString(const std::string& text, int32_t fontColour, int32_t backColour);
+  void NewString(const std::string& text, int32_t fontColor, int32_t backColor);
   // A new first line; no layout: call between BeginUpdate and EndUpdate(true).
-  void NewStringFront(const std::string& text, int32_t fontColour, int32_t backColour);
+  void NewStringFront(const std::string& text, int32_t fontColor, int32_t backColor);
   // Appends to the last line (with no lines: NewString white on black).
   void AddString(const std::string& text);
   // Appends "<fcol=BBGGRR><bcol=BBGGRR>" to the last line.
-  void SetColor(int32_t fontColour, int32_t backColour);
+  void SetColor(int32_t fontColor, int32_t backColor);
   // Appends a link showing text that reports target when clicked.
   void AddLink(const std::string& text, const std::string& target);
   // Replaces the last line's markup.
@@ -93,8 +93,8 @@ class MarkupDocument {
   // ---- Layout ----
   void RefreshLastStr();
   // From `from` (the first line when null) to the end.
-  void RecalculateText(const HTMLStr* from = nullptr);
-  void ReSetCoordinates(const HTMLStr* line) { RecalculateText(line); }
+  void RecalculateText(const MarkupLine* from = nullptr);
+  void ReSetCoordinates(const MarkupLine* line) { RecalculateText(line); }
   // Lays out every line at `width` without touching the scroll state.
   void RecalculateTextW(int width);
   void Redraw();
@@ -156,8 +156,8 @@ class MarkupDocument {
   int VertScrollRange() const { return range_; }
   bool VertScrollVisible() const { return scrollVisible_; }
   bool AtBottom() const { return atBottom_; }
-  int32_t Color() const { return colour_; }
-  void SetViewColor(int32_t colour);
+  int32_t Color() const { return color_; }
+  void SetViewColor(int32_t color);
 
   // ---- State ----
   const Lines& lines() const { return lines_; }
@@ -167,14 +167,14 @@ class MarkupDocument {
   int ClientWidth() const { return clientWidth_; }
   int ClientHeight() const { return clientHeight_; }
   bool Updating() const { return updateCount_ > 0; }
-  const HTMLStr* HoveredLine() const { return hovered_; }
+  const MarkupLine* HoveredLine() const { return hovered_; }
   // Index of the last line whose top <= contentY, or -1.
   long LineIndexAt(int contentY) const;
   void AttachView(DocumentView* view) { view_ = view; }
 
-  // ---- Used by HTMLStr ----
+  // ---- Used by MarkupLine ----
   PictureRegistry& PictureSource() const;
-  void LineDestroyed(HTMLStr& line);
+  void LineDestroyed(MarkupLine& line);
   // A line's identifier prefix (IdPrefix) changed from `before` to `after`.
   void IdPrefixChanged(std::string_view before, std::string_view after);
   // The markup up to and including the ">" that closes its first "<id=",
@@ -183,30 +183,30 @@ class MarkupDocument {
   // line costs no scan of the pane.
   static std::string_view IdPrefix(std::string_view markup);
   // Pieces just parsed for `line`, kept for the layout that follows.
-  void RememberPieces(const HTMLStr& line, std::vector<HTMLStr::Piece> pieces);
+  void RememberPieces(const MarkupLine& line, std::vector<MarkupLine::Piece> pieces);
 
  private:
-  const std::vector<HTMLStr::Piece>& PiecesOf(HTMLStr& line);
-  WalkResult Walk(HTMLStr& line, WalkMode mode, int mouseX, int mouseY, MarkupCanvas* canvas);
+  const std::vector<MarkupLine::Piece>& PiecesOf(MarkupLine& line);
+  WalkResult Walk(MarkupLine& line, WalkMode mode, int mouseX, int mouseY, MarkupCanvas* canvas);
   void RecalculateFrom(size_t index);
   void AnticipateScrollBar(bool lastLineOnly);
   void SetVertScroll();
   void MarkDirty(int fromY) { dirtyFrom_ = std::min(dirtyFrom_, fromY); }
   void ResetBitmap();
-  size_t IndexOf(const HTMLStr* line) const;
-  HTMLStr& AppendLine();
+  size_t IndexOf(const MarkupLine* line) const;
+  MarkupLine& AppendLine();
   void AppendQuietly(const std::string& text);
-  static std::string ColourTags(int32_t fontColour, int32_t backColour);
+  static std::string ColorTags(int32_t fontColor, int32_t backColor);
 
   TextMeasurer& measurer_;
   PictureRegistry* pictures_;
   DocumentView* view_ = nullptr;
   Lines lines_;
-  WalkColours colours_;
+  WalkColors colors_;
 
   int leftIndent_ = 2;
   int increment_ = 10;
-  int32_t colour_ = 0xFFFFFF;
+  int32_t color_ = 0xFFFFFF;
   int fontSize_ = 10;
 
   bool attached_ = false;  // has had a size
@@ -222,7 +222,7 @@ class MarkupDocument {
   int updateCount_ = 0;
   int redrawDepth_ = 0;
   std::string filter_;
-  HTMLStr* hovered_ = nullptr;
+  MarkupLine* hovered_ = nullptr;
   int paintedPosition_ = -1;  // scroll position the bitmap shows; -1: nothing valid
   int dirtyFrom_ = INT_MAX;   // content rows from here down changed since painted
 
@@ -231,9 +231,9 @@ class MarkupDocument {
   // False when `prefix` is an identifier prefix that no line has.
   bool MayBeginWith(const std::string& prefix) const;
 
-  const HTMLStr* cachedLine_ = nullptr;
+  const MarkupLine* cachedLine_ = nullptr;
   std::string cachedSource_;
-  std::vector<HTMLStr::Piece> cachedPieces_;
+  std::vector<MarkupLine::Piece> cachedPieces_;
 };
 
 }  // namespace markup

@@ -9,29 +9,29 @@ namespace markup {
 
 namespace {
 
-using Piece = HTMLStr::Piece;
-constexpr int32_t kLinkColour = 0xFF0000;  // pure blue
+using Piece = MarkupLine::Piece;
+constexpr int32_t kLinkColor = 0xFF0000;  // pure blue
 
 bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-Piece Make(TPieceKind kind, int32_t value = 0, std::string text = {}, std::string link = {}) {
+Piece Make(PieceKind kind, int32_t value = 0, std::string text = {}, std::string link = {}) {
   return Piece{kind, std::move(text), std::move(link), value};
 }
 
 void MergeAppend(std::vector<Piece>& pieces, std::string_view text) {
   if (text.empty()) return;
-  if (!pieces.empty() && pieces.back().kind == pkText && pieces.back().link.empty())
+  if (!pieces.empty() && pieces.back().kind == PieceKind::Text && pieces.back().link.empty())
     pieces.back().text.append(text);
   else
-    pieces.push_back(Make(pkText, 0, std::string(text)));
+    pieces.push_back(Make(PieceKind::Text, 0, std::string(text)));
 }
 
 void EmitLink(std::vector<Piece>& pieces, std::string shown, std::string target) {
-  pieces.push_back(Make(pkPushColor));
-  pieces.push_back(Make(pkFontColor, kLinkColour));
-  pieces.push_back(Make(pkText, 0, std::move(shown), std::move(target)));
-  pieces.push_back(Make(pkPopColor));
+  pieces.push_back(Make(PieceKind::PushColor));
+  pieces.push_back(Make(PieceKind::FontColor, kLinkColor));
+  pieces.push_back(Make(PieceKind::Text, 0, std::move(shown), std::move(target)));
+  pieces.push_back(Make(PieceKind::PopColor));
 }
 
 bool IsTrailingPunctuation(char c) {
@@ -82,7 +82,7 @@ void EmitPlain(std::vector<Piece>& pieces, std::string_view t) {
 
 class Parser {
  public:
-  Parser(PictureRegistry* pictures, HTMLStr* user, std::vector<std::string>* urls)
+  Parser(PictureRegistry* pictures, MarkupLine* user, std::vector<std::string>* urls)
       : pictures_(pictures), user_(user), urls_(urls) {}
 
   std::vector<Piece> Run(std::string_view s) {
@@ -111,7 +111,7 @@ class Parser {
     if (link_.empty())
       EmitPlain(pieces_, text);
     else if (!text.empty())
-      pieces_.push_back(Make(pkText, 0, std::move(text), link_));
+      pieces_.push_back(Make(PieceKind::Text, 0, std::move(text), link_));
   }
 
   int RegisterUrl(const std::string& url) {
@@ -129,44 +129,44 @@ class Parser {
         DecodeEntities(n < content.size() ? std::string_view(content).substr(n + 1) : std::string_view());
 
     if (name == "fcol") {
-      pieces_.push_back(Make(pkFontColor, ParseColour(a), a));
+      pieces_.push_back(Make(PieceKind::FontColor, ParseColor(a), a));
     } else if (name == "bcol") {
-      pieces_.push_back(Make(pkBackColor, ParseColour(a), a));
+      pieces_.push_back(Make(PieceKind::BackColor, ParseColor(a), a));
     } else if (name == "b") {
-      pieces_.push_back(Make(pkBoldOn, 0, a));
+      pieces_.push_back(Make(PieceKind::BoldOn, 0, a));
     } else if (name == "/b") {
-      pieces_.push_back(Make(pkBoldOff, 0, a));
+      pieces_.push_back(Make(PieceKind::BoldOff, 0, a));
     } else if (name == "i") {
-      pieces_.push_back(Make(pkItalicOn, 0, a));
+      pieces_.push_back(Make(PieceKind::ItalicOn, 0, a));
     } else if (name == "/i") {
-      pieces_.push_back(Make(pkItalicOff, 0, a));
+      pieces_.push_back(Make(PieceKind::ItalicOff, 0, a));
     } else if (name == "a") {
-      pieces_.push_back(Make(pkPushColor, 0, a));
-      pieces_.push_back(Make(pkFontColor, kLinkColour, a));
+      pieces_.push_back(Make(PieceKind::PushColor, 0, a));
+      pieces_.push_back(Make(PieceKind::FontColor, kLinkColor, a));
       link_ = AttributeValue(a, "href");
     } else if (name == "/a") {
       link_.clear();
-      pieces_.push_back(Make(pkPopColor, 0, a));
+      pieces_.push_back(Make(PieceKind::PopColor, 0, a));
     } else if (name == "br" || name == "nl") {
-      pieces_.push_back(Make(pkBreak, 0, a));
+      pieces_.push_back(Make(PieceKind::Break, 0, a));
     } else if (name == "nobr") {
-      pieces_.push_back(Make(pkNoBreakOn, 0, a));
+      pieces_.push_back(Make(PieceKind::NoBreakOn, 0, a));
     } else if (name == "/nobr") {
-      pieces_.push_back(Make(pkNoBreakOff, 0, a));
+      pieces_.push_back(Make(PieceKind::NoBreakOff, 0, a));
     } else if (name == "fsize") {
       auto v = text::ParseInt(a);
-      if (v && *v >= 1 && *v <= 29) pieces_.push_back(Make(pkFontSize, *v, a));
+      if (v && *v >= 1 && *v <= 29) pieces_.push_back(Make(PieceKind::FontSize, *v, a));
     } else if (name == "xpos") {
       auto v = text::ParseInt(a);
-      if (v && *v >= -99 && *v <= 999) pieces_.push_back(Make(pkXPos, *v, a));
+      if (v && *v >= -99 && *v <= 999) pieces_.push_back(Make(PieceKind::XPos, *v, a));
     } else if (name == "img") {
       std::string url = AttributeValue(a, "src");
-      if (!url.empty()) pieces_.push_back(Make(pkPicture, RegisterUrl(url), url, link_));
+      if (!url.empty()) pieces_.push_back(Make(PieceKind::Picture, RegisterUrl(url), url, link_));
     } else if (name == "pict") {
       auto v = text::ParseInt(a);
-      if (v && *v < 0) pieces_.push_back(Make(pkPicture, *v, a, link_));
+      if (v && *v < 0) pieces_.push_back(Make(PieceKind::Picture, *v, a, link_));
     } else if (name == "id") {
-      pieces_.push_back(Make(pkId, 0, a));
+      pieces_.push_back(Make(PieceKind::Id, 0, a));
     } else if (name == "link") {
       LinkTag(a);
     } else {
@@ -188,16 +188,16 @@ class Parser {
     } else if (a[0] == '\'') {
       if (a.size() > 1 && (IsDigit(a[1]) || a[1] == '-')) {
         auto v = text::ParseInt(inner);
-        if (v && *v < 0) pieces_.push_back(Make(pkPicture, *v, a, target));
+        if (v && *v < 0) pieces_.push_back(Make(PieceKind::Picture, *v, a, target));
       } else if (!inner.empty()) {
         // An empty URL names no picture (like "img" without "src").
-        pieces_.push_back(Make(pkPicture, RegisterUrl(inner), inner, target));
+        pieces_.push_back(Make(PieceKind::Picture, RegisterUrl(inner), inner, target));
       }
     }
   }
 
   PictureRegistry* pictures_;
-  HTMLStr* user_;
+  MarkupLine* user_;
   std::vector<std::string>* urls_;
   std::vector<Piece> pieces_;
   std::string link_;
@@ -205,8 +205,8 @@ class Parser {
 
 }  // namespace
 
-std::vector<HTMLStr::Piece> ParseMarkup(std::string_view source, PictureRegistry* pictures,
-                                        HTMLStr* user, std::vector<std::string>* urls) {
+std::vector<MarkupLine::Piece> ParseMarkup(std::string_view source, PictureRegistry* pictures,
+                                        MarkupLine* user, std::vector<std::string>* urls) {
   return Parser(pictures, user, urls).Run(source);
 }
 
@@ -261,15 +261,15 @@ std::string DecodeEntities(std::string_view s) {
   return out;
 }
 
-int32_t ParseColour(std::string_view raw) {
+int32_t ParseColor(std::string_view raw) {
   if (raw.size() < 6) return 0;
   const std::string s = text::Lower(raw.substr(0, 6));
-  int32_t colour = 0;
+  int32_t color = 0;
   for (int pair = 0; pair < 3; ++pair) {
     const int p = text::LenientHexDigit(s[2 * pair]) * 16 + text::LenientHexDigit(s[2 * pair + 1]);
-    colour = colour * 256 + p;
+    color = color * 256 + p;
   }
-  return colour;
+  return color;
 }
 
 std::string AttributeValue(std::string_view a, std::string_view wanted) {
@@ -307,7 +307,10 @@ std::string DelTags(std::string_view s) {
   static constexpr std::string_view kLinkOpen = "link=\"";
   std::string out;
   int depth = 0;
-  size_t nextQuote = 0;  // remembered so that many unclosed links stay linear
+  // Next quote and next ">" from the current link, remembered so that many
+  // unclosed links stay linear.
+  size_t nextQuote = 0;
+  size_t nextClose = 0;
   for (size_t i = 0; i < s.size(); ++i) {
     const char c = s[i];
     if (c == '<') {
@@ -315,7 +318,12 @@ std::string DelTags(std::string_view s) {
       if (s.substr(i + 1).starts_with(kLinkOpen)) {
         const size_t from = i + 1 + kLinkOpen.size();
         if (nextQuote != std::string_view::npos && nextQuote < from) nextQuote = s.find('"', from);
-        if (nextQuote != std::string_view::npos) out.append(s.substr(from, nextQuote - from));
+        if (nextClose != std::string_view::npos && nextClose < from) nextClose = s.find('>', from);
+        // The tag ends at its first ">", as the parser reads it: a closing
+        // quote beyond that belongs to the text after the tag, which is
+        // output on its own, so taking it here would repeat it.
+        if (nextQuote != std::string_view::npos && nextQuote < nextClose)
+          out.append(s.substr(from, nextQuote - from));
       }
     } else if (c == '>' && depth > 0) {
       --depth;

@@ -1,12 +1,12 @@
 #pragma once
-// The tag language: tokenising markup into pieces, entities, colours,
+// The tag language: tokenising markup into pieces, entities, colors,
 // attribute lists, automatic links, and the two functions over raw markup.
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "markup/html_str.h"
+#include "markup/markup_line.h"
 
 namespace markup {
 
@@ -15,15 +15,15 @@ class PictureRegistry;
 // Pieces of one line's markup.  URL pictures are registered with `pictures`
 // (none: numbered 0, for callers that only look at text) with `user` as the
 // naming line; their URLs are appended to `urls` when given.
-std::vector<HTMLStr::Piece> ParseMarkup(std::string_view source, PictureRegistry* pictures,
-                                        HTMLStr* user, std::vector<std::string>* urls = nullptr);
+std::vector<MarkupLine::Piece> ParseMarkup(std::string_view source, PictureRegistry* pictures,
+                                        MarkupLine* user, std::vector<std::string>* urls = nullptr);
 
 // Numeric entities "&#n;", "&lt;" and "&quot;"; everything else is copied.
 std::string DecodeEntities(std::string_view text);
 
-// Six hexadecimal digits, blue-green-red, to a colour value 0x00BBGGRR;
+// Six hexadecimal digits, blue-green-red, to a color value 0x00BBGGRR;
 // fewer than six characters give black.
-int32_t ParseColour(std::string_view text);
+int32_t ParseColor(std::string_view text);
 
 // Value of attribute `name` in a list like `href="x" target=y`; empty when
 // the list does not have it.

@@ -18,7 +18,7 @@ constexpr int32_t kBlack = 0x000000;
 constexpr int32_t kRed = 0x0000FF;
 }  // namespace
 
-PictureRegistry& Pictures() { return installed ? *installed : BuiltIn(); }
+PictureRegistry& ProcessPictureRegistry() { return installed ? *installed : BuiltIn(); }
 
 void InstallPictureRegistry(PictureRegistry* registry) { installed = registry; }
 
@@ -36,7 +36,7 @@ std::string UnquoteUrl(const std::string& url) {
   return url;
 }
 
-int NumberingPictureRegistry::Register(const std::string& rawUrl, HTMLStr* user) {
+int NumberingPictureRegistry::Register(const std::string& rawUrl, MarkupLine* user) {
   const std::string url = UnquoteUrl(rawUrl);
   auto [it, added] = numbers_.try_emplace(url, 0);
   if (added) it->second = ++lastNumber_;
@@ -45,7 +45,7 @@ int NumberingPictureRegistry::Register(const std::string& rawUrl, HTMLStr* user)
   return it->second;
 }
 
-void NumberingPictureRegistry::Release(const std::string& rawUrl, HTMLStr* user) {
+void NumberingPictureRegistry::Release(const std::string& rawUrl, MarkupLine* user) {
   auto it = numbers_.find(UnquoteUrl(rawUrl));
   if (it == numbers_.end()) return;
   auto& users = users_[it->second];

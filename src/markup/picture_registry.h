@@ -7,7 +7,7 @@
 // that names it; Release undoes that when the line is replaced or destroyed.
 // Layout asks for Width/Height (20 x 20 until the picture is loaded) and
 // IsAnimated; painting calls Draw.  When a picture's real size becomes known
-// the registry calls HTMLStr::PictureReady() on each waiting user line, which
+// the registry calls MarkupLine::PictureReady() on each waiting user line, which
 // makes the line's view lay out again from that line.
 //
 // Animated pictures (IsAnimated true) are not drawn by Draw: layout calls
@@ -15,7 +15,7 @@
 // the line's picture pieces, so each occurrence can keep its own frame in the
 // line's `anims` list.
 //
-// One registry serves the whole process (Pictures()); until the picture
+// One registry serves the whole process (ProcessPictureRegistry()); until the picture
 // loader installs itself with InstallPictureRegistry a NumberingPictureRegistry
 // is used, which only hands out numbers and draws placeholders.
 #include <cstdint>
@@ -25,7 +25,7 @@
 
 namespace markup {
 
-class HTMLStr;
+class MarkupLine;
 class MarkupCanvas;
 
 enum class PictureState {
@@ -43,9 +43,9 @@ class PictureRegistry {
   // URL changes nothing.  It is called while lines are parsed, laid out and
   // painted, so it must never call back into a line or view synchronously
   // (PictureReady comes later, from the event loop).
-  virtual int Register(const std::string& url, HTMLStr* user) = 0;
+  virtual int Register(const std::string& url, MarkupLine* user) = 0;
   // `user` no longer names `url`.
-  virtual void Release(const std::string& url, HTMLStr* user) = 0;
+  virtual void Release(const std::string& url, MarkupLine* user) = 0;
 
   virtual int Width(int number) const = 0;
   virtual int Height(int number) const = 0;
@@ -55,9 +55,9 @@ class PictureRegistry {
   virtual void Draw(int number, MarkupCanvas& canvas, int x, int y) const = 0;
 
   // Animation occurrences (only for pictures that are animated).
-  virtual void PlaceOccurrence(HTMLStr& /*line*/, int /*number*/, int /*key*/, int /*x*/,
+  virtual void PlaceOccurrence(MarkupLine& /*line*/, int /*number*/, int /*key*/, int /*x*/,
                                int /*y*/, int32_t /*background*/) {}
-  virtual void PaintOccurrence(HTMLStr& /*line*/, int /*key*/, int /*x*/, int /*y*/,
+  virtual void PaintOccurrence(MarkupLine& /*line*/, int /*key*/, int /*x*/, int /*y*/,
                                MarkupCanvas& /*canvas*/) {}
 
   // Every picture that did not load starts loading again.
@@ -69,7 +69,7 @@ class PictureRegistry {
 };
 
 // The process-wide registry.
-PictureRegistry& Pictures();
+PictureRegistry& ProcessPictureRegistry();
 // Makes `registry` the process-wide one (nullptr goes back to the built-in
 // numbering registry).  The caller keeps ownership.
 void InstallPictureRegistry(PictureRegistry* registry);
@@ -82,8 +82,8 @@ void DrawPicturePlaceholder(MarkupCanvas& canvas, int x, int y, bool failed);
 // placeholder.
 class NumberingPictureRegistry : public PictureRegistry {
  public:
-  int Register(const std::string& url, HTMLStr* user) override;
-  void Release(const std::string& url, HTMLStr* user) override;
+  int Register(const std::string& url, MarkupLine* user) override;
+  void Release(const std::string& url, MarkupLine* user) override;
   int Width(int number) const override;
   int Height(int number) const override;
   PictureState State(int number) const override;
@@ -96,7 +96,7 @@ class NumberingPictureRegistry : public PictureRegistry {
 
  private:
   std::map<std::string, int> numbers_;
-  std::map<int, std::vector<HTMLStr*>> users_;
+  std::map<int, std::vector<MarkupLine*>> users_;
   int lastNumber_ = 0;
 };
 

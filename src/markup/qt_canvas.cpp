@@ -24,8 +24,8 @@ QString ToQString(std::string_view bytes) {
   return out;
 }
 
-QColor ToQColor(int32_t colour) {
-  const auto c = static_cast<uint32_t>(colour);
+QColor ToQColor(int32_t color) {
+  const auto c = static_cast<uint32_t>(color);
   return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
 }
 
@@ -72,19 +72,19 @@ const QFont& QtTextMeasurer::FontFor(const FontSpec& font) { return Find(font).f
 QtCanvas::QtCanvas(QPainter& painter, QtTextMeasurer& measurer)
     : painter_(painter), measurer_(measurer) {}
 
-void QtCanvas::FillRect(int x, int y, int w, int h, int32_t colour) {
-  if (w > 0 && h > 0) painter_.fillRect(x, y, w, h, ToQColor(colour));
+void QtCanvas::FillRect(int x, int y, int w, int h, int32_t color) {
+  if (w > 0 && h > 0) painter_.fillRect(x, y, w, h, ToQColor(color));
 }
 
 void QtCanvas::DrawText(int x, int top, std::string_view text, const FontSpec& font,
-                        int32_t colour) {
+                        int32_t color) {
   painter_.setFont(measurer_.FontFor(font));
-  painter_.setPen(ToQColor(colour));
+  painter_.setPen(ToQColor(color));
   painter_.drawText(x, top + measurer_.Metrics(font).ascent, ToQString(text));
 }
 
-void QtCanvas::DrawDottedRect(int x, int y, int w, int h, int32_t colour) {
-  QPen pen(ToQColor(colour));
+void QtCanvas::DrawDottedRect(int x, int y, int w, int h, int32_t color) {
+  QPen pen(ToQColor(color));
   pen.setStyle(Qt::DotLine);
   pen.setWidth(0);
   painter_.setPen(pen);
@@ -92,8 +92,8 @@ void QtCanvas::DrawDottedRect(int x, int y, int w, int h, int32_t colour) {
   painter_.drawRect(x, y, w - 1, h - 1);
 }
 
-void QtCanvas::DrawLine(int x1, int y1, int x2, int y2, int32_t colour) {
-  painter_.setPen(QPen(ToQColor(colour), 0));
+void QtCanvas::DrawLine(int x1, int y1, int x2, int y2, int32_t color) {
+  painter_.setPen(QPen(ToQColor(color), 0));
   painter_.drawLine(x1, y1, x2, y2);
 }
 

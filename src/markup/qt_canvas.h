@@ -8,7 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "markup/markup_canvas.h"
+#include "markup/painter_access.h"
 
 class QColor;
 class QPainter;
@@ -17,8 +17,8 @@ class QString;
 namespace markup {
 
 QString ToQString(std::string_view cp1251);
-// Windows colour value 0x00BBGGRR to QColor.
-QColor ToQColor(int32_t colour);
+// Windows color value 0x00BBGGRR to QColor.
+QColor ToQColor(int32_t color);
 
 class QtTextMeasurer : public TextMeasurer {
  public:
@@ -42,15 +42,15 @@ class QtTextMeasurer : public TextMeasurer {
   std::vector<Entry> entries_;  // a handful of styles per view
 };
 
-class QtCanvas : public MarkupCanvas {
+class QtCanvas : public MarkupCanvas, public PainterAccess {
  public:
   QtCanvas(QPainter& painter, QtTextMeasurer& measurer);
-  void FillRect(int x, int y, int w, int h, int32_t colour) override;
+  void FillRect(int x, int y, int w, int h, int32_t color) override;
   void DrawText(int x, int top, std::string_view text, const FontSpec& font,
-                int32_t colour) override;
-  void DrawDottedRect(int x, int y, int w, int h, int32_t colour) override;
-  void DrawLine(int x1, int y1, int x2, int y2, int32_t colour) override;
-  QPainter* Painter() override { return &painter_; }
+                int32_t color) override;
+  void DrawDottedRect(int x, int y, int w, int h, int32_t color) override;
+  void DrawLine(int x1, int y1, int x2, int y2, int32_t color) override;
+  QPainter& Painter() override { return painter_; }
 
  private:
   QPainter& painter_;

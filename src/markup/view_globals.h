@@ -5,8 +5,6 @@
 #include <functional>
 #include <string>
 
-class QObject;
-
 namespace markup {
 
 class MarkupCanvas;
@@ -23,12 +21,6 @@ struct ViewGlobals {
       OnStaticImage;
   // Days a cached copy of a picture URL stays valid.
   static inline std::function<int(const std::string& url)> OnLifeTime;
-  // The main window, told about picture failures and download traffic.
-  static inline QObject* Controller = nullptr;
-  // Bytes received by picture downloads and bytes sent; the main window adds
-  // them to its totals and resets them.
-  static inline int64_t Traffic_In = 0;
-  static inline int64_t Traffic_Out = 0;
   // Width of a vertical scroll bar, read once when the first view is made.
   static inline int scrollBarWidth = 16;
 };

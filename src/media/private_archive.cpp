@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "media/settings.h"
+#include "settings/settings.h"
 #include "text/cp1251.h"
 #include "text/line_file.h"
 
@@ -198,11 +198,6 @@ void AppendArchiveLine(const std::string& programDir, int arcLimitMb, std::strin
     (void)ignored;
   }
   ::close(fd);
-}
-
-void AppendArchiveLine(std::string_view line, const ArchiveTrace& trace) {
-  const Settings& s = AppSettings();
-  AppendArchiveLine(s.ProgramDir, s.ArcLimit, line, trace);
 }
 
 bool PatchArchiveStatus(const std::string& path, std::string_view number, int oldPicture,

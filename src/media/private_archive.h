@@ -21,10 +21,10 @@ std::string ArchiveCopyPath(const std::string& programDir);
 // weekday name.
 std::string ArchiveTimeStamp(const std::tm& local);
 
-// The stored form of a caller's line (background + "|" + text colour + "|" +
+// The stored form of a caller's line (background + "|" + text color + "|" +
 // entry) written at `local`: the time stamp in front; every "|" stored as
 // "¦"; carriage returns and line feeds as blanks, so an entry is always one
-// line; a colour that is not exactly "#" + six hex digits replaced by
+// line; a color that is not exactly "#" + six hex digits replaced by
 // "#ffffff" (background) or "#000000" (text).  No line feed at the end.
 std::string ArchiveLineText(std::string_view line, const std::tm& local);
 
@@ -36,8 +36,6 @@ std::string ArchiveLineText(std::string_view line, const std::tm& local);
 // `trace`, which may be empty; nothing is thrown.
 void AppendArchiveLine(const std::string& programDir, int arcLimitMb, std::string_view line,
                        const ArchiveTrace& trace);
-// The same in the program directory, with the ArcLimit setting.
-void AppendArchiveLine(std::string_view line, const ArchiveTrace& trace);
 
 // Changes the state picture of sent message `number` in the archive file at
 // `path` in place: the first "<id=N><pict=-OLD>" in the newest 10 000-byte

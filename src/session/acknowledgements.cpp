@@ -1,7 +1,7 @@
 #include "session/acknowledgements.h"
 
 #include "markup/markup_document.h"
-#include "media/settings.h"
+#include "settings/settings.h"
 #include "session/dispatcher.h"
 #include "text/bytes.h"
 #include "text/cp1251.h"
@@ -9,7 +9,7 @@
 
 namespace session {
 
-Acknowledgements::Acknowledgements(media::Settings& settings, AcknowledgementHost& host,
+Acknowledgements::Acknowledgements(settings::Settings& settings, AcknowledgementHost& host,
                                    markup::MarkupDocument& priv)
     : settings_(settings), host_(host), priv_(priv) {}
 
@@ -21,12 +21,10 @@ void Acknowledgements::HandleAcknowledgement(const wire::Record& record, const s
   using wire::Field;
   const std::string& status = Field(record, "Status");
   const std::string& number = Field(record, "Mid");
-  const uint32_t textColour = wire::WireToColor(Field(record, "CText"), 0);
-  const uint32_t backColour = wire::WireToColor(Field(record, "CBacg"), 0xFFFFFF);
+  const uint32_t textColor = wire::WireToColor(Field(record, "CText"), 0);
+  const uint32_t backColor = wire::WireToColor(Field(record, "CBacg"), 0xFFFFFF);
   const std::string& mess = Field(record, "Mess");
-  const bool game = wire::Has(record, "Cln") && (text::Contains(mess, kChessPrefix) ||
-                                                 text::Contains(mess, kCheckersPrefix) ||
-                                                 text::Contains(mess, kReversiPrefix));
+  const bool game = wire::Has(record, "Cln") && games::MentionsGame(mess);
   if (status == "Ok" || status == "OkNr") {
     auto it = waiting_.begin();
     while (it != waiting_.end() && it->number != number) ++it;
@@ -36,16 +34,11 @@ void Acknowledgements::HandleAcknowledgement(const wire::Record& record, const s
     }
     if (!it->addressees.empty()) {
       if (game) {
-        struct Kind {
-          GameKind kind;
-          const char* prefix;
-        };
-        for (const Kind& k : {Kind{GameKind::Chess, kChessPrefix}, Kind{GameKind::Checkers, kCheckersPrefix},
-                              Kind{GameKind::Reversi, kReversiPrefix}}) {
-          const std::string p = k.prefix;
+        if (const std::optional<games::GameKind> kind = games::GameKindOf(it->text)) {
+          const std::string p(games::PrefixOf(*kind));
           if (text::StartsWith(it->text, p + "Chat:") || text::StartsWith(it->text, p + "Ping:") ||
               text::StartsWith(it->text, p + "Pong"))
-            host_.OwnGameEcho(k.kind, it->text, Field(record, "Cln"), textColour, backColour);
+            host_.OwnGameEcho(*kind, it->text, Field(record, "Cln"), textColor, backColor);
         }
       } else {
         const std::string shown = host_.CodesToMarkup(it->text);

@@ -5,18 +5,17 @@
 #include <string>
 #include <vector>
 
+#include "games/game_kind.h"
 #include "session/wire.h"
 
 namespace markup {
 class MarkupDocument;
 }
-namespace media {
+namespace settings {
 class Settings;
 }
 
 namespace session {
-
-enum class GameKind;
 
 struct AcqRecord {
   std::string text;        // as sent, not escaped
@@ -26,7 +25,7 @@ struct AcqRecord {
 };
 
 // State pictures at the start of an echo line.
-enum StatePicture { kWaiting = 15, kAccepted = 16, kDelivered = 17, kKeptForOffline = 18 };
+inline constexpr int kWaiting = 15, kAccepted = 16, kDelivered = 17, kKeptForOffline = 18;
 
 class AcknowledgementHost {
  public:
@@ -37,13 +36,13 @@ class AcknowledgementHost {
   virtual void ArchiveLine(const std::string& line) = 0;
   // Changes the first "<id=N><pict=-old>" from the end of private.arc.
   virtual void PatchArchive(const std::string& number, int oldPicture, int newPicture) = 0;
-  virtual void OwnGameEcho(GameKind, const std::string& /*text*/, const std::string& /*addressee*/,
-                           uint32_t /*textColour*/, uint32_t /*backColour*/) {}
+  virtual void OwnGameEcho(games::GameKind, const std::string& /*text*/, const std::string& /*addressee*/,
+                           uint32_t /*textColor*/, uint32_t /*backColor*/) {}
 };
 
 class Acknowledgements {
  public:
-  Acknowledgements(media::Settings& settings, AcknowledgementHost& host, markup::MarkupDocument& priv);
+  Acknowledgements(settings::Settings& settings, AcknowledgementHost& host, markup::MarkupDocument& priv);
 
   void Add(AcqRecord record) { waiting_.push_back(std::move(record)); }
   const std::vector<AcqRecord>& Waiting() const { return waiting_; }
@@ -58,7 +57,7 @@ class Acknowledgements {
   static std::string StatusPrefix(const std::string& number, int picture);
 
  private:
-  media::Settings& settings_;
+  settings::Settings& settings_;
   AcknowledgementHost& host_;
   markup::MarkupDocument& priv_;
   std::vector<AcqRecord> waiting_;

@@ -1,7 +1,9 @@
 #include "session/dispatcher.h"
 
+#include <algorithm>
+
 #include "markup/markup_document.h"
-#include "media/settings.h"
+#include "settings/settings.h"
 #include "text/bytes.h"
 #include "text/cp1251.h"
 #include "text/perl_regex.h"
@@ -18,29 +20,40 @@ void DropBoldName(std::string& text) {
   text = boldName.ReplaceFirst(text, "");
 }
 
-// The comm key of a line's markup: what follows the colour prefix, up to
-// the first " <b>" of the line.
-std::string KeyOfCommLine(const std::string& markup) {
-  const std::string prefix = kBlackOnWhite;
-  if (!text::StartsWith(markup, prefix)) return {};
-  size_t bold = markup.find(" <b>", prefix.size());
-  if (bold == std::string::npos) return {};
-  return markup.substr(prefix.size(), bold - prefix.size());
-}
-
 }  // namespace
 
-Dispatcher::Dispatcher(media::Settings& settings, DispatcherHost& host, markup::MarkupDocument& comm,
+Dispatcher::Dispatcher(settings::Settings& settings, DispatcherHost& host, markup::MarkupDocument& comm,
                        markup::MarkupDocument& priv)
     : settings_(settings), host_(host), comm_(comm), priv_(priv) {}
 
+// A comm line was written as the color prefix, its key and " <b>".  The
+// key itself may hold " <b>" (a message without a time has the bold sender
+// name as its lead), so every " <b>" is a candidate end and the first one
+// that yields a registered key is the line's.  A key holds at most four
+// blanks (a two-byte tag and " - "; the lead has none), so only the first
+// five candidates can end one.
 void Dispatcher::CommLineDestroyed(const std::string& markup) {
-  auto it = commKeys_.find(KeyOfCommLine(markup));
-  if (it == commKeys_.end()) return;
-  if (--it->second <= 0) commKeys_.erase(it);
+  const std::string prefix = kBlackOnWhite;
+  if (!text::StartsWith(markup, prefix)) return;
+  size_t bold = markup.find(" <b>", prefix.size());
+  for (int candidates = 0; bold != std::string::npos && candidates < 5;
+       ++candidates, bold = markup.find(" <b>", bold + 1)) {
+    auto it = commKeys_.find(markup.substr(prefix.size(), bold - prefix.size()));
+    if (it == commKeys_.end()) continue;
+    auto seen = commIdentities_.find(it->second.front());
+    if (seen != commIdentities_.end() && --seen->second <= 0) commIdentities_.erase(seen);
+    it->second.pop_front();
+    if (it->second.empty()) commKeys_.erase(it);
+    return;
+  }
 }
 
-bool Dispatcher::SeenInComm(const std::string& key) const { return commKeys_.count(key) > 0; }
+bool Dispatcher::SeenInComm(const std::string& identity) const { return commIdentities_.count(identity) > 0; }
+
+void Dispatcher::Remember(const std::string& shownKey, const std::string& identity) {
+  commKeys_[shownKey].push_back(identity);
+  ++commIdentities_[identity];
+}
 
 void Dispatcher::Dispatch(const std::string& line) {
   if (host_.TraceEnabled()) host_.Trace(text::W("Приняли: ") + wire::UnescapeField(line));
@@ -85,7 +98,7 @@ void Dispatcher::RecordLine(const std::string& line) {
   else if (wire::Has(record, "GetIP"))
     host_.AddressReply(record);
   else if (wire::Has(record, "Whois"))
-    host_.WhoisReply(record);
+    host_.WhoisReply(record, body);
   else
     TraceUnknown(line);
 }
@@ -94,16 +107,19 @@ void Dispatcher::ChatMessage(const wire::Record& record) {
   using wire::Field;
   const bool isPublic = Field(record, "Public") == "1";
   markup::MarkupDocument& pane = isPublic ? comm_ : priv_;
-  const std::string& sender = Field(record, "FrName");
-  const std::string& lineField = Field(record, "Line");
-  const std::string tag = lineField.size() > 2 ? lineField.substr(lineField.size() - 2) : lineField;
+  const std::string& fullSender = Field(record, "FrName");
+  const std::string sender = fullSender.substr(0, std::min(fullSender.size(), kMaxSenderName));
+  const std::string& fullLine = Field(record, "Line");
+  const std::string lineField = fullLine.substr(0, std::min(fullLine.size(), kMaxLead));
+  const std::string tag = fullLine.size() > 2 ? fullLine.substr(fullLine.size() - 2) : fullLine;
   const std::string& mid = Field(record, "Mid");
-  const uint32_t textColour = wire::WireToColor(Field(record, "CText"), 0);
-  const uint32_t backColour = wire::WireToColor(Field(record, "CBacg"), 0xFFFFFF);
+  const uint32_t textColor = wire::WireToColor(Field(record, "CText"), 0);
+  const uint32_t backColor = wire::WireToColor(Field(record, "CBacg"), 0xFFFFFF);
   const std::string& userName = settings_.UserName;
 
   std::string text = Field(record, "Mess");
-  const std::string lead = wire::SplitFirstWord(text);
+  std::string lead = wire::SplitFirstWord(text);
+  if (lead.size() > kMaxLead) lead.resize(kMaxLead);
   DropBoldName(text);
 
   if (!isPublic && !mid.empty())
@@ -124,16 +140,8 @@ void Dispatcher::ChatMessage(const wire::Record& record) {
   }
 
   if (!blackListed && !isPublic) {
-    if (text::StartsWith(text, kChessPrefix)) {
-      host_.GameMessage(GameKind::Chess, text, sender, lead, textColour, backColour);
-      return;
-    }
-    if (text::StartsWith(text, kCheckersPrefix)) {
-      host_.GameMessage(GameKind::Checkers, text, sender, lead, textColour, backColour);
-      return;
-    }
-    if (text::StartsWith(text, kReversiPrefix)) {
-      host_.GameMessage(GameKind::Reversi, text, sender, lead, textColour, backColour);
+    if (const std::optional<games::GameKind> kind = games::GameKindOf(text)) {
+      host_.GameMessage(*kind, text, sender, lead, textColor, backColor);
       return;
     }
     if (text::StartsWith(text, kDirectLinkNotice)) {
@@ -143,11 +151,14 @@ void Dispatcher::ChatMessage(const wire::Record& record) {
   }
 
   const std::string commKey = tag + " - " + lead;
-  if (!(isPublic && SeenInComm(commKey))) {
+  // A numbered line is a repeat only with the same number; a line without
+  // one can only be told by its tag and lead.
+  const std::string identity = lineField.empty() ? commKey : "#" + lineField + " " + lead;
+  if (!(isPublic && SeenInComm(identity))) {
     pane.BeginUpdate();
     if (isPublic) {
       pane.NewString(commKey + " <b>", 0x000000, 0xFFFFFF);
-      ++commKeys_[commKey];
+      Remember(commKey, identity);
     } else {
       pane.NewString(lead + " <b>", 0x000000, 0xFFFFFF);
     }
@@ -172,13 +183,13 @@ void Dispatcher::ChatMessage(const wire::Record& record) {
       pane.AddLink(sender + ":", text::W("Для ") + sender + (isPublic ? "(" + tag + "):" : std::string(":")));
     }
     pane.AddString("</b> ");
-    pane.SetColor(static_cast<int32_t>(textColour), static_cast<int32_t>(backColour));
+    pane.SetColor(static_cast<int32_t>(textColor), static_cast<int32_t>(backColor));
     pane.AddString(host_.CodesToMarkup(shown));
     pane.EndUpdate(false);
   }
 
   const bool personal = !isPublic || (!userName.empty() && text::Contains(text, userName) && sender != userName);
-  host_.React(personal ? kReactPersonal : kReactPublic);
+  host_.React(personal ? settings::ReactionSet::Personal : settings::ReactionSet::Public);
 }
 
 }  // namespace session

@@ -3,30 +3,22 @@
 // are written into the common and private panes here; every other kind of
 // line goes to the part that owns it through DispatcherHost.
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <unordered_map>
 
+#include "games/game_kind.h"
 #include "session/wire.h"
+#include "settings/settings.h"
 
 namespace markup {
 class MarkupDocument;
 }
-namespace media {
-class Settings;
-}
 
 namespace session {
 
-enum class GameKind { Chess, Checkers, Reversi };
-
-// Game prefixes inside private message texts.
-inline constexpr const char* kChessPrefix = "Gm:Chs:";
-inline constexpr const char* kCheckersPrefix = "Gm:Chk:";
-inline constexpr const char* kReversiPrefix = "Gm:Rvs:";
 inline constexpr const char* kDirectLinkNotice = "DirectLink::TryToConnect";
 
-// Reaction sets: which event made the sound or raised the window.
-enum ReactionSet { kReactPublic = 0, kReactPersonal = 1, kReactFriend = 2, kReactGame = 3 };
 
 class DispatcherHost {
  public:
@@ -39,19 +31,19 @@ class DispatcherHost {
   virtual void Acknowledgement(const wire::Record& record, const std::string& line) = 0;
   virtual void OnlineListRecord(const std::string& body) = 0;
   virtual bool BlackListed(const std::string& name) = 0;
-  virtual void React(ReactionSet set) = 0;
+  virtual void React(settings::ReactionSet set) = 0;
   // Message text (decoded) to markup, smiley and picture codes replaced.
   virtual std::string CodesToMarkup(const std::string& text) = 0;
   virtual void ArchiveLine(const std::string& line) = 0;
   // Game traffic, still escaped and with its prefix.
-  virtual void GameMessage(GameKind, const std::string& /*text*/, const std::string& /*sender*/,
-                           const std::string& /*lead*/, uint32_t /*textColour*/, uint32_t /*backColour*/) {}
+  virtual void GameMessage(games::GameKind, const std::string& /*text*/, const std::string& /*sender*/,
+                           const std::string& /*lead*/, uint32_t /*textColor*/, uint32_t /*backColor*/) {}
   virtual void DirectLinkNotice(const std::string& /*sender*/) {}
   // Service replies.
   virtual void OwnInformation(const wire::Record&) {}
   virtual void Rights(const wire::Record&) {}
   virtual void AddressReply(const wire::Record&) {}
-  virtual void WhoisReply(const wire::Record&) {}
+  virtual void WhoisReply(const wire::Record&, const std::string& /*body*/) {}
   virtual void ServiceLine(const std::string& /*line*/) {}  // "p|" and "T|"
 };
 
@@ -59,8 +51,12 @@ class Dispatcher {
  public:
   // Received message texts longer than this are shown cut, with "…".
   static constexpr size_t kMaxShownText = 64 * 1024;
+  // Leads (a time or a bold name) and sender names are a few dozen bytes
+  // on any real server; longer ones are cut to this.
+  static constexpr size_t kMaxLead = 256;
+  static constexpr size_t kMaxSenderName = 256;
 
-  Dispatcher(media::Settings& settings, DispatcherHost& host, markup::MarkupDocument& comm,
+  Dispatcher(settings::Settings& settings, DispatcherHost& host, markup::MarkupDocument& comm,
              markup::MarkupDocument& priv);
 
   void Dispatch(const std::string& line);
@@ -73,14 +69,20 @@ class Dispatcher {
   void RecordLine(const std::string& line);
   void ChatMessage(const wire::Record& record);
   void TraceUnknown(const std::string& line);
-  bool SeenInComm(const std::string& key) const;
+  bool SeenInComm(const std::string& identity) const;
+  void Remember(const std::string& shownKey, const std::string& identity);
 
-  media::Settings& settings_;
+  settings::Settings& settings_;
   DispatcherHost& host_;
   markup::MarkupDocument& comm_;
   markup::MarkupDocument& priv_;
-  // Duplicate-test keys (line tag + " - " + lead) of the lines in comm.
-  std::unordered_map<std::string, int> commKeys_;
+  // The duplicate test.  A comm line shows its key (line tag + " - " +
+  // lead), which is all its markup tells when it is destroyed; the test
+  // itself compares identities (the whole line number and the lead when the
+  // record has a number).  Lines leave the pane oldest first, so the
+  // identities behind one shown key are kept in arrival order.
+  std::unordered_map<std::string, std::deque<std::string>> commKeys_;
+  std::unordered_map<std::string, int> commIdentities_;
 };
 
 }  // namespace session

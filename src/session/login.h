@@ -16,7 +16,7 @@ struct Identity {
 
 struct LoginInputs {
   Identity identity;
-  std::string textColor = "000000";  // colour settings, BBGGRR
+  std::string textColor = "000000";  // color settings, BBGGRR
   std::string backColor = "ffffff";
   std::string version;  // "2.8"
   bool audioCapable = false;

@@ -1,7 +1,7 @@
 #pragma once
 // The shape of the lines exchanged with the chat server: cutting the byte
 // stream into lines, classifying them, decoding record bodies, escaping
-// field values, wire colours, and building outgoing lines.
+// field values, wire colors, and building outgoing lines.
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -81,15 +81,15 @@ std::string EscapeField(std::string_view value);
 // "&gt;" becomes ">".
 std::string UnescapeField(std::string_view text);
 
-// ---- colours --------------------------------------------------------------
+// ---- colors --------------------------------------------------------------
 
-// Colour setting (BBGGRR hex) -> the six digits of a wire colour (RRGGBB).
+// Color setting (BBGGRR hex) -> the six digits of a wire color (RRGGBB).
 std::string ColorToWire(std::string_view setting);
-// Wire colour "#RRGGBB" -> colour value 0x00BBGGRR, or `fallback` when short.
+// Wire color "#RRGGBB" -> color value 0x00BBGGRR, or `fallback` when short.
 uint32_t WireToColor(std::string_view wire, uint32_t fallback);
-// Colour setting text (BBGGRR hex) -> colour value; 0 when five bytes or fewer.
+// Color setting text (BBGGRR hex) -> color value; 0 when five bytes or fewer.
 uint32_t ColorSettingToValue(std::string_view setting);
-// The wire colour itself when it is longer than six bytes and begins with "#".
+// The wire color itself when it is longer than six bytes and begins with "#".
 std::string CheckWireColor(std::string_view wire, std::string_view fallback);
 
 // ---- helpers for message handlers -----------------------------------------

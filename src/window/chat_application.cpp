@@ -3,18 +3,23 @@
 #include "window/modal_boxes.h"
 #include <exception>
 
+namespace window {
+
 ChatApplication::ChatApplication(int& argc, char** argv) : QApplication(argc, argv) {
+  // No display name: Qt would append it to every window title, and the
+  // titles are the program's own captions exactly.
   setApplicationName("Chat browser");
-  setApplicationDisplayName("Chat browser");
 }
 
 bool ChatApplication::notify(QObject* receiver, QEvent* event) {
   try {
     return QApplication::notify(receiver, event);
   } catch (const std::exception& e) {
-    window::ShowModal(nullptr, {window::ModalBox::Error, applicationName(), QString::fromLocal8Bit(e.what())});
+    ShowModal(nullptr, {ModalBox::Kind::Error, applicationName(), QString::fromLocal8Bit(e.what())});
   } catch (...) {
-    window::ShowModal(nullptr, {window::ModalBox::Error, applicationName(), "Unknown error"});
+    ShowModal(nullptr, {ModalBox::Kind::Error, applicationName(), "Unknown error"});
   }
   return false;
 }
+
+}  // namespace window

@@ -2,24 +2,29 @@
 
 #include <chrono>
 
+#include "games/game_traffic.h"
 #include "markup/markup_document.h"
-#include "media/settings.h"
+#include "media/private_archive.h"
+#include "settings/settings.h"
 #include "session/wire.h"
 #include "text/bytes.h"
 #include "text/cp1251.h"
 #include "text/fold.h"
+#include "window/smiley_codes.h"
+#include "window/translit.h"
 
 namespace window {
 
-ChatController::ChatController(media::Settings& settings, ChatPanes panes, ChatEnvironment& env)
+ChatController::ChatController(settings::Settings& settings, ChatPanes panes, ChatEnvironment& env)
     : settings_(settings),
       panes_(panes),
       env_(env),
       online_(settings, contacts_, panes.users),
       acks_(settings, static_cast<session::AcknowledgementHost&>(*this), panes.priv),
       dispatcher_(settings, static_cast<session::DispatcherHost&>(*this), panes.comm, panes.priv),
+      replies_(settings, static_cast<session::ServiceRepliesHost&>(*this)),
       sender_(settings, acks_, panes.priv, [this](const std::string& line) { env_.SendLine(line); },
-              [this](const std::string& text) { return CodesToMarkup(text); }) {
+              [this](const std::string& text) { return CodesToMarkup(text, false); }) {
   online_.ownVersion = CHAT_LOGIN_VERSION;
   panes_.comm.OnStrDestroy = [this](markup::MarkupDocument&, const std::string& markup) {
     dispatcher_.CommLineDestroyed(markup);
@@ -38,15 +43,45 @@ void ChatController::SaveFiles() {
   acks_.SaveWaiting(settings_.ProgramDir + "waitacq.dat");
 }
 
-bool ChatController::TraceEnabled() { return moderator && settings_.DebugMode; }
+bool ChatController::TraceEnabled() { return replies_.Moderator() && settings_.DebugMode; }
 
-std::string ChatController::CodesToMarkup(const std::string& text) {
-  return codesToMarkup ? codesToMarkup(text, false) : text;
+std::string ChatController::CodesToMarkup(const std::string& text, bool own) const {
+  std::string out = text;
+  window::CodesToMarkup(out, own, settings_, AppSmileyTable());
+  return out;
 }
 
-void ChatController::Rights(const wire::Record& r) {
-  moderator = wire::Field(r, "Mod") == "1";
-  env_.ServiceRecord(r, "Nastr");
+std::string ChatController::PrepareOwnText(const std::string& text) const {
+  std::string out = text;
+  Transliterate(out, true, settings_);
+  RewriteOwnPictureCodes(out, settings_.UserSmileNum);
+  return out;
+}
+
+void ChatController::ArchiveLine(const std::string& line) {
+  media::AppendArchiveLine(settings_.ProgramDir, settings_.ArcLimit, line,
+                           [this](const std::string& message) { env_.Trace(message); });
+}
+
+void ChatController::PatchArchive(const std::string& number, int oldPicture, int newPicture) {
+  media::PatchArchiveStatus(media::ArchiveFilePath(settings_.ProgramDir), number, oldPicture, newPicture);
+}
+
+void ChatController::GameMessage(games::GameKind kind, const std::string& text, const std::string& sender,
+                                 const std::string& lead, uint32_t fg, uint32_t bg) {
+  if (games_) games_->GameMessage(kind, text, sender, lead, fg, bg);
+}
+
+void ChatController::OwnGameEcho(games::GameKind kind, const std::string& text, const std::string& addressee,
+                                 uint32_t fg, uint32_t bg) {
+  if (games_) games_->OwnGameEcho(kind, text, addressee, fg, bg);
+}
+
+void ChatController::ServiceLine(const std::string& line) {
+  if (text::StartsWith(line, "p|"))
+    replies_.AddressLine(line);
+  else
+    replies_.FineList(line);
 }
 
 void ChatController::DirectLinkNotice(const std::string& sender) {
@@ -56,7 +91,7 @@ void ChatController::DirectLinkNotice(const std::string& sender) {
                            .count();
 }
 
-void ChatController::React(session::ReactionSet set) {
+void ChatController::React(settings::ReactionSet set) {
   const int n = static_cast<int>(set);
   if (!env_.SettingsDialogVisible() && settings_.StealFocus[n]) env_.BringToFront();
   if (env_.NoSound()) return;
@@ -67,7 +102,9 @@ void ChatController::React(session::ReactionSet set) {
 }
 
 void ChatController::ShowOnlineList(const std::string& body) {
-  if (online_.ShowOnlineList(body)) React(session::kReactFriend);
+  if (online_.ShowOnlineList(body)) React(settings::ReactionSet::FriendOnline);
+  if (online_.DroppedEntries() > 0)
+    env_.Trace(text::W("Список пользователей слишком длинный, не показаны: ") + std::to_string(online_.DroppedEntries()));
   env_.ControlsChanged();
 }
 
@@ -77,8 +114,7 @@ void ChatController::RefreshAddressees() {
 }
 
 bool ChatController::Say(const std::string& enterText) {
-  std::string text = TypedText(enterText);
-  if (prepareOwnText) text = prepareOwnText(text);
+  const std::string text = PrepareOwnText(TypedText(enterText));
   const std::string addressees = addressees_.Joined();
   if (settings_.AutoOffLine)
     for (const std::string& name : addressees_.Names())
@@ -137,7 +173,7 @@ LineEdit ChatController::PrivLink(const std::string& target, const LineEdit& edi
 void ChatController::RefreshPreview(const std::string& enterText) {
   if (!settings_.Preview) return;
   std::string text = wire::UnescapeField(wire::EscapeField(enterText));
-  text = codesToMarkup ? codesToMarkup(text, true) : text;
+  text = CodesToMarkup(text, true);
   panes_.prev.ReplaceLastStr(PreviewLine(settings_, text));
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 // The chat logic of the main window without its widgets: it owns the
 // dispatcher, the waiting acknowledgements, the online and contact lists,
-// the addressees and the send operation, and talks to the panes through
-// their documents and to everything else through ChatEnvironment.
+// the addressees, the send operation and the private archive, talks to the
+// panes through their documents, hands game traffic to the games and
+// everything else to ChatEnvironment.
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -10,14 +11,18 @@
 
 #include "session/acknowledgements.h"
 #include "session/dispatcher.h"
+#include "session/service_replies.h"
 #include "window/link_actions.h"
 #include "window/online_list.h"
 #include "window/sending.h"
 
+namespace games {
+class GameTraffic;
+}
 namespace markup {
 class MarkupDocument;
 }
-namespace media {
+namespace settings {
 class Settings;
 }
 
@@ -47,26 +52,31 @@ class ChatEnvironment {
   // The addressee list or the online list changed: SendWav, UserInfo, games.
   virtual void ControlsChanged() {}
   virtual void OpenUrl(const std::string& /*url*/) {}
-  virtual void ArchiveLine(const std::string& /*line*/) {}
-  virtual void PatchArchive(const std::string& /*number*/, int /*oldPicture*/, int /*newPicture*/) {}
-  virtual void ServiceRecord(const wire::Record& /*record*/, const std::string& /*kind*/) {}
-  virtual void ServiceLine(const std::string& /*line*/) {}
-  virtual void GameMessage(session::GameKind, const std::string&, const std::string&, const std::string&, uint32_t,
-                           uint32_t) {}
-  virtual void OwnGameEcho(session::GameKind, const std::string&, const std::string&, uint32_t, uint32_t) {}
+  // Information windows and the moderator menu, for the service replies.
+  virtual void ShowInfoWindow(const std::string& /*key*/, const std::string& /*title*/, const std::string& /*text*/,
+                              int /*width*/, int /*height*/, bool /*append*/) {}
+  virtual void ModeratorChanged(bool /*moderator*/) {}
 };
 
-class ChatController : private session::DispatcherHost, private session::AcknowledgementHost {
+class ChatController : private session::DispatcherHost,
+                       private session::AcknowledgementHost,
+                       private session::ServiceRepliesHost {
  public:
-  ChatController(media::Settings& settings, ChatPanes panes, ChatEnvironment& env);
+  ChatController(settings::Settings& settings, ChatPanes panes, ChatEnvironment& env);
   ~ChatController() override;
 
-  // Text transformations supplied by the main window; identity until set.
-  // codesToMarkup: smiley and picture codes to markup (own: the user's own
-  // typed text).  prepareOwnText: what a typed text becomes before it is
-  // sent (transliteration, the own picture codes).
-  std::function<std::string(const std::string& text, bool own)> codesToMarkup;
-  std::function<std::string(const std::string& text)> prepareOwnText;
+  // Where game messages and the confirmations of one's own go; null (no
+  // games) drops them.
+  void SetGameTraffic(games::GameTraffic* games) { games_ = games; }
+
+  // Smiley and picture codes to markup (own: the user's own typed text,
+  // transliterated first).
+  std::string CodesToMarkup(const std::string& text, bool own) const;
+  // What a typed text becomes before it is sent: transliteration, then the
+  // own picture codes in the form receivers show.
+  std::string PrepareOwnText(const std::string& text) const;
+  // Moderator rights and the debug trace both on.
+  bool TraceEnabled() override;
 
   // Start-up and close.
   void LoadFiles();
@@ -76,7 +86,7 @@ class ChatController : private session::DispatcherHost, private session::Acknowl
   void Dispatch(const std::string& line) { dispatcher_.Dispatch(line); }
   void ConnectionStarting() { online_.TakeFriendsSnapshot(); }
   void ConnectionLost() { ShowOnlineList(""); }
-  bool moderator = false;
+  bool Moderator() const { return replies_.Moderator(); }
 
   // The user's actions.  Say returns false when nothing was sent.
   bool Say(const std::string& enterText);
@@ -94,18 +104,19 @@ class ChatController : private session::DispatcherHost, private session::Acknowl
 
   void ShowOnlineList(const std::string& body);
   void RefreshAddressees();
-  void React(session::ReactionSet set) override;
+  void React(settings::ReactionSet set) override;
 
   ContactLists& Contacts() { return contacts_; }
   AddresseeList& Addressees() { return addressees_; }
   OnlineList& Online() { return online_; }
   session::Acknowledgements& Acks() { return acks_; }
   session::Dispatcher& Dispatcher() { return dispatcher_; }
+  session::ServiceReplies& Replies() { return replies_; }
+  const ChatPanes& Panes() const { return panes_; }
 
  private:
   // session::DispatcherHost
   void SendLine(const std::string& line) override { env_.SendLine(line); }
-  bool TraceEnabled() override;
   void Trace(const std::string& text) override { env_.Trace(text); }
   void Refused() override { env_.Refused(); }
   void Acknowledgement(const wire::Record& record, const std::string& line) override {
@@ -113,35 +124,38 @@ class ChatController : private session::DispatcherHost, private session::Acknowl
   }
   void OnlineListRecord(const std::string& body) override { ShowOnlineList(body); }
   bool BlackListed(const std::string& name) override { return contacts_.IsBlackListed(name); }
-  std::string CodesToMarkup(const std::string& text) override;
-  void ArchiveLine(const std::string& line) override { env_.ArchiveLine(line); }
-  void GameMessage(session::GameKind kind, const std::string& text, const std::string& sender,
-                   const std::string& lead, uint32_t fg, uint32_t bg) override {
-    env_.GameMessage(kind, text, sender, lead, fg, bg);
-  }
+  std::string CodesToMarkup(const std::string& text) override { return CodesToMarkup(text, false); }
+  void ArchiveLine(const std::string& line) override;
+  void GameMessage(games::GameKind kind, const std::string& text, const std::string& sender,
+                   const std::string& lead, uint32_t fg, uint32_t bg) override;
   void DirectLinkNotice(const std::string& sender) override;
-  void OwnInformation(const wire::Record& r) override { env_.ServiceRecord(r, "GetInfo"); }
-  void Rights(const wire::Record& r) override;
-  void AddressReply(const wire::Record& r) override { env_.ServiceRecord(r, "GetIP"); }
-  void WhoisReply(const wire::Record& r) override { env_.ServiceRecord(r, "Whois"); }
-  void ServiceLine(const std::string& line) override { env_.ServiceLine(line); }
+  void OwnInformation(const wire::Record& r) override { replies_.OwnInformation(r); }
+  void Rights(const wire::Record& r) override { replies_.Rights(r); }
+  void AddressReply(const wire::Record& r) override { replies_.AddressRecord(r); }
+  void WhoisReply(const wire::Record& r, const std::string& body) override { replies_.WhoisRecord(r, body); }
+  void ServiceLine(const std::string& line) override;
+  // session::ServiceRepliesHost
+  void ShowInfoWindow(const std::string& key, const std::string& title, const std::string& text, int width,
+                      int height, bool append) override {
+    env_.ShowInfoWindow(key, title, text, width, height, append);
+  }
+  void OpenUrl(const std::string& url) override { env_.OpenUrl(url); }
+  void ModeratorChanged(bool moderator) override { env_.ModeratorChanged(moderator); }
   // session::AcknowledgementHost
-  void PatchArchive(const std::string& number, int oldPicture, int newPicture) override {
-    env_.PatchArchive(number, oldPicture, newPicture);
-  }
-  void OwnGameEcho(session::GameKind kind, const std::string& text, const std::string& addressee, uint32_t fg,
-                   uint32_t bg) override {
-    env_.OwnGameEcho(kind, text, addressee, fg, bg);
-  }
+  void PatchArchive(const std::string& number, int oldPicture, int newPicture) override;
+  void OwnGameEcho(games::GameKind kind, const std::string& text, const std::string& addressee, uint32_t fg,
+                   uint32_t bg) override;
 
-  media::Settings& settings_;
+  settings::Settings& settings_;
   ChatPanes panes_;
   ChatEnvironment& env_;
+  games::GameTraffic* games_ = nullptr;
   ContactLists contacts_;
   AddresseeList addressees_;
   window::OnlineList online_;
   session::Acknowledgements acks_;
   session::Dispatcher dispatcher_;
+  session::ServiceReplies replies_;
   MessageSender sender_;
 
  public:

@@ -4,15 +4,15 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "markup/zevo_html.h"
-#include "media/settings.h"
+#include "markup/markup_view.h"
+#include "settings/settings.h"
 #include "window/qt_text.h"
 
 namespace window {
 namespace {
 
-std::vector<TInfo*>& Windows() {
-  static std::vector<TInfo*> windows;
+std::vector<InfoWindow*>& Windows() {
+  static std::vector<InfoWindow*> windows;
   return windows;
 }
 
@@ -25,11 +25,11 @@ std::function<void(const std::string&)>& LinkHandler() {
 
 void SetInfoLinkHandler(std::function<void(const std::string&)> handler) { LinkHandler() = std::move(handler); }
 
-const std::vector<TInfo*>& InfoWindows() { return Windows(); }
+const std::vector<InfoWindow*>& InfoWindows() { return Windows(); }
 
-void ShowInfoWindow(const std::string& key, const std::string& title, const std::string& text, int width, int height,
+void ShowInfoWindow(const settings::Settings& settings, const std::string& key, const std::string& title, const std::string& text, int width, int height,
                     bool append) {
-  for (TInfo* info : Windows()) {
+  for (InfoWindow* info : Windows()) {
     if (info->Key() != key) continue;
     if (!append) info->ht->Clear();
     info->ht->NewString(text, 0x000000, 0xFFFFFF);
@@ -37,55 +37,58 @@ void ShowInfoWindow(const std::string& key, const std::string& title, const std:
     info->activateWindow();
     return;
   }
-  auto* info = new TInfo(key, title, text);
+  auto* info = new InfoWindow(settings, key, title, text);
   info->show();
   if (width != -1) info->resize(width, info->height());
   if (height != -1) info->resize(info->width(), height);
 }
 
-void TraceLog(const std::string& text) { ShowInfoWindow("DEBUG", "Trace log", text, 500, -1, true); }
-
-void CloseAllInfoWindows() {
-  const std::vector<TInfo*> open = Windows();
-  for (TInfo* info : open) delete info;
+void TraceLog(const settings::Settings& settings, const std::string& text) {
+  ShowInfoWindow(settings, "DEBUG", "Trace log", text, 500, -1, true);
 }
 
-}  // namespace window
+void CloseAllInfoWindows() {
+  const std::vector<InfoWindow*> open = Windows();
+  for (InfoWindow* info : open) delete info;
+}
 
-TInfo::TInfo(const std::string& key, const std::string& title, const std::string& text, QWidget* parent)
-    : QDialog(parent), key_(key), initialText_(text) {
+InfoWindow::InfoWindow(const settings::Settings& settings, const std::string& key, const std::string& title,
+                       const std::string& text, QWidget* parent)
+    : QDialog(parent), settings_(settings), key_(key), initialText_(text) {
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowFlags(Qt::Window | Qt::WindowStaysOnTopHint | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
-  setWindowTitle(ToQ((media::AppSettings().RussianInterface ? text::W("Инфо: ") : std::string("Info: ")) + title));
-  ht = new TZevoHTML(this);
+  setWindowTitle(ToQ((settings_.RussianInterface ? text::W("Инфо: ") : std::string("Info: ")) + title));
+  ht = new markup::MarkupView(this);
   ht->SetStdPopup(true);
   ht->OnLink = [](markup::MarkupDocument&, const std::string& target) {
-    if (window::LinkHandler()) window::LinkHandler()(target);
+    if (LinkHandler()) LinkHandler()(target);
   };
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(ht);
   resize(400, 250);
-  window::Windows().push_back(this);
+  Windows().push_back(this);
 }
 
-TInfo::~TInfo() {
-  auto& windows = window::Windows();
+InfoWindow::~InfoWindow() {
+  auto& windows = Windows();
   windows.erase(std::remove(windows.begin(), windows.end(), this), windows.end());
 }
 
-void TInfo::showEvent(QShowEvent* event) {
+void InfoWindow::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   if (shownOnce_) return;
   shownOnce_ = true;
-  ht->Document().SetFontSize(media::AppSettings().FontSize);
+  ht->Document().SetFontSize(settings_.FontSize);
   ht->NewString(initialText_, 0x000000, 0xFFFFFF);
 }
 
-void TInfo::keyPressEvent(QKeyEvent* event) {
+void InfoWindow::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_Escape) {
     close();
     return;
   }
   QDialog::keyPressEvent(event);
 }
+
+}  // namespace window

@@ -6,11 +6,13 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "media/settings.h"
+#include "settings/settings.h"
 #include "session/login.h"
 #include "window/qt_text.h"
 
-TReg::TReg(media::Settings& settings, QWidget* parent) : QDialog(parent), settings_(settings) {
+namespace window {
+
+LoginDialog::LoginDialog(settings::Settings& settings, QWidget* parent) : QDialog(parent), settings_(settings) {
   setModal(true);
   Name = new QLineEdit(this);
   Password = new QLineEdit(this);
@@ -45,13 +47,13 @@ TReg::TReg(media::Settings& settings, QWidget* parent) : QDialog(parent), settin
   buttons->addWidget(ButCancel);
   grid->addLayout(buttons, 4, 0, 1, 2);
 
-  for (QLineEdit* edit : {Name, Password, Mail}) connect(edit, &QLineEdit::textChanged, this, &TReg::FieldsChanged);
-  connect(ButOk, &QPushButton::clicked, this, &TReg::OkClick);
-  connect(SendPass, &QPushButton::clicked, this, &TReg::OkClick);
+  for (QLineEdit* edit : {Name, Password, Mail}) connect(edit, &QLineEdit::textChanged, this, &LoginDialog::FieldsChanged);
+  connect(ButOk, &QPushButton::clicked, this, &LoginDialog::OkClick);
+  connect(SendPass, &QPushButton::clicked, this, &LoginDialog::OkClick);
   connect(ButCancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-void TReg::Prepare() {
+void LoginDialog::Prepare() {
   const bool ru = settings_.RussianInterface;
   Name->setEnabled(true);
   Password->setEnabled(true);
@@ -76,18 +78,18 @@ void TReg::Prepare() {
   (Name->text().isEmpty() ? Name : Password)->setFocus();
 }
 
-int TReg::exec() {
+int LoginDialog::exec() {
   Prepare();
   return QDialog::exec();
 }
 
-void TReg::FieldsChanged() {
+void LoginDialog::FieldsChanged() {
   ButOk->setEnabled(session::LoginOkEnabled(FromQ(Name->text()), FromQ(Password->text()), FromQ(Mail->text()),
                                             registration_));
   SendPass->setEnabled(!Name->text().isEmpty());
 }
 
-void TReg::OkClick() {
+void LoginDialog::OkClick() {
   const bool ru = settings_.RussianInterface;
   // These fields go into the login line unescaped, so bytes that frame the
   // line would break it.
@@ -110,3 +112,5 @@ void TReg::OkClick() {
   settings_.SaveIdentity();
   accept();
 }
+
+}  // namespace window

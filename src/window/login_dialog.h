@@ -1,5 +1,5 @@
 #pragma once
-// TReg: asks for the chat name and password, and in registration mode for
+// LoginDialog: asks for the chat name and password, and in registration mode for
 // the e-mail address too.
 #include <QDialog>
 
@@ -7,14 +7,16 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-namespace media {
+namespace settings {
 class Settings;
 }
 
-class TReg : public QDialog {
+namespace window {
+
+class LoginDialog : public QDialog {
   Q_OBJECT
  public:
-  explicit TReg(media::Settings& settings, QWidget* parent = nullptr);
+  explicit LoginDialog(settings::Settings& settings, QWidget* parent = nullptr);
 
   void SetRegistration(bool registration) { registration_ = registration; }
   bool Registration() const { return registration_; }
@@ -38,6 +40,8 @@ class TReg : public QDialog {
   void FieldsChanged();
   void OkClick();
 
-  media::Settings& settings_;
+  settings::Settings& settings_;
   bool registration_ = false;
 };
+
+}  // namespace window

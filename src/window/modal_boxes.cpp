@@ -21,16 +21,16 @@ ModalHandler SetModalHandler(ModalHandler handler) {
 bool ShowModal(QWidget* parent, const ModalBox& box) {
   if (Handler()) return Handler()(box);
   switch (box.kind) {
-    case ModalBox::Question:
-      return QMessageBox::question(parent, box.caption, box.text, QMessageBox::Yes | QMessageBox::No) ==
-             QMessageBox::Yes;
-    case ModalBox::Information:
+    case ModalBox::Kind::Question:
+      return QMessageBox::question(parent, box.caption, box.text, QMessageBox::Yes | QMessageBox::No,
+                                   box.defaultNo ? QMessageBox::No : QMessageBox::NoButton) == QMessageBox::Yes;
+    case ModalBox::Kind::Information:
       QMessageBox::information(parent, box.caption, box.text);
       return true;
-    case ModalBox::Error:
+    case ModalBox::Kind::Error:
       QMessageBox::critical(parent, box.caption, box.text);
       return true;
-    case ModalBox::Warning:
+    case ModalBox::Kind::Warning:
       QMessageBox::warning(parent, box.caption, box.text);
       return true;
   }
@@ -38,12 +38,17 @@ bool ShowModal(QWidget* parent, const ModalBox& box) {
 }
 
 void Warn(QWidget* parent, bool russian, const QString& russianText, const QString& englishText) {
-  ShowModal(parent, {ModalBox::Warning, russian ? "Внимание" : "Attention", russian ? russianText : englishText});
+  ShowModal(parent, {ModalBox::Kind::Warning, russian ? "Внимание" : "Attention", russian ? russianText : englishText});
 }
 
 bool Ask(QWidget* parent, bool russian, const QString& russianText, const QString& englishText) {
   return ShowModal(parent,
-                   {ModalBox::Question, russian ? "Внимание" : "Attention", russian ? russianText : englishText});
+                   {ModalBox::Kind::Question, russian ? "Внимание" : "Attention", russian ? russianText : englishText});
+}
+
+bool AskDefaultNo(QWidget* parent, bool russian, const QString& russianText, const QString& englishText) {
+  return ShowModal(parent, {ModalBox::Kind::Question, russian ? "Внимание" : "Attention",
+                            russian ? russianText : englishText, true});
 }
 
 }  // namespace window

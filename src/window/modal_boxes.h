@@ -9,10 +9,12 @@ class QWidget;
 namespace window {
 
 struct ModalBox {
-  enum Kind { Warning, Question, Information, Error };
-  Kind kind = Warning;
+  enum class Kind { Warning, Question, Information, Error };
+  Kind kind = Kind::Warning;
   QString caption;
   QString text;
+  // A question whose default button is No.
+  bool defaultNo = false;
 };
 
 // Answers: for a question true means "Yes"; boxes without a choice ignore it.
@@ -26,5 +28,6 @@ bool ShowModal(QWidget* parent, const ModalBox& box);
 // "Внимание" / "Attention" boxes.
 void Warn(QWidget* parent, bool russian, const QString& russianText, const QString& englishText);
 bool Ask(QWidget* parent, bool russian, const QString& russianText, const QString& englishText);
+bool AskDefaultNo(QWidget* parent, bool russian, const QString& russianText, const QString& englishText);
 
 }  // namespace window

@@ -1,9 +1,10 @@
 #include "window/online_list.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 #include "markup/markup_document.h"
-#include "media/settings.h"
+#include "settings/settings.h"
 #include "session/wire.h"
 #include "text/bytes.h"
 #include "text/line_file.h"
@@ -36,16 +37,24 @@ bool ContactLists::Save(const std::string& programDir) const {
   return a && b;
 }
 
-OnlineList::OnlineList(media::Settings& settings, ContactLists& contacts, markup::MarkupDocument& users)
+OnlineList::OnlineList(settings::Settings& settings, ContactLists& contacts, markup::MarkupDocument& users)
     : settings_(settings), contacts_(contacts), users_(users) {}
 
-std::vector<OnlineList::Entry> OnlineList::FieldEntries() const {
+std::vector<OnlineList::Entry> OnlineList::FieldEntries(size_t* dropped) const {
   std::vector<Entry> entries;
   std::string_view rest = lastListText_;
+  if (dropped) *dropped = 0;
   while (!rest.empty()) {
     const size_t semi = rest.find(';');
     // An entry without its closing ";" ends the list.
     if (semi == std::string_view::npos) break;
+    if (entries.size() >= kMaxEntries) {
+      // Only counted: one more find per entry keeps a hostile list linear.
+      if (!dropped) break;
+      rest.remove_prefix(semi + 1);
+      ++*dropped;
+      continue;
+    }
     const std::string entry = wire::ReplaceChar(rest.substr(0, semi + 1), ',', ';');
     rest.remove_prefix(semi + 1);
     const wire::Record r = wire::ParseRecord(entry);
@@ -63,18 +72,19 @@ bool OnlineList::ShowOnlineList(const std::string& body) {
   users_.Clear();
   users_.NewString("<nobr> <b>-- OnLine --</b></nobr>", kHeading, kWhite);
   std::vector<std::string> online;
-  for (const Entry& e : FieldEntries()) {
-    if (settings_.FilterAll && contacts_.IsBlackListed(e.name)) continue;
+  const std::unordered_set<std::string> blackListed(contacts_.blackList.begin(), contacts_.blackList.end());
+  for (const Entry& e : FieldEntries(&dropped_)) {
+    if (settings_.FilterAll && blackListed.count(e.name)) continue;
     online.push_back(e.name);
     users_.NewString("<nobr><b>", kBlack, kWhite);
     users_.AddLink("PR", e.name);
     users_.AddString("</b>");
-    int32_t colour = 0xFF00FF;
+    int32_t color = 0xFF00FF;
     if (text::StartsWith(text::Lower(e.ver), "html"))
-      colour = kBlack;
+      color = kBlack;
     else if (text::Contains(e.ver, "Java"))
-      colour = 0x808080;
-    users_.SetColor(colour, kWhite);
+      color = 0x808080;
+    users_.SetColor(color, kWhite);
     users_.AddString(" " + e.name);
     if (e.sex == "m")
       users_.AddString(" <pict=-19>");
@@ -99,8 +109,10 @@ bool OnlineList::ShowOnlineList(const std::string& body) {
   }
   bool friendCame = false;
   bool offlineHeading = false;
+  const std::unordered_set<std::string> onlineNow(online.begin(), online.end());
+  const std::unordered_set<std::string> onlineBefore(previouslyOnline_.begin(), previouslyOnline_.end());
   for (const std::string& f : contacts_.friends) {
-    if (!ContainsName(online, f)) {
+    if (!onlineNow.count(f)) {
       if (!offlineHeading) {
         users_.NewString("", kBlack, kWhite);
         users_.NewString("<nobr> <b>-- OffLine --</b></nobr>", kHeading, kWhite);
@@ -111,7 +123,7 @@ bool OnlineList::ShowOnlineList(const std::string& body) {
       users_.AddString("</b>");
       users_.SetColor(kBlack, kWhite);
       users_.AddString(" " + f + "</nobr>");
-    } else if (!ContainsName(previouslyOnline_, f)) {
+    } else if (!onlineBefore.count(f)) {
       friendCame = true;
     }
   }

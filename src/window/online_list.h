@@ -6,7 +6,7 @@
 namespace markup {
 class MarkupDocument;
 }
-namespace media {
+namespace settings {
 class Settings;
 }
 
@@ -23,10 +23,15 @@ struct ContactLists {
 
 class OnlineList {
  public:
-  OnlineList(media::Settings& settings, ContactLists& contacts, markup::MarkupDocument& users);
+  // No real room comes near this many users; entries past it are dropped.
+  static constexpr size_t kMaxEntries = 5000;
+
+  OnlineList(settings::Settings& settings, ContactLists& contacts, markup::MarkupDocument& users);
 
   // Rebuilds the pane from a list body; true when a friend came online.
   bool ShowOnlineList(const std::string& body);
+  // Entries the last list had past kMaxEntries.
+  size_t DroppedEntries() const { return dropped_; }
   // Friends already online now do not count as newcomers later.
   void TakeFriendsSnapshot() { previouslyOnline_ = contacts_.friends; }
   const std::string& LastListText() const { return lastListText_; }
@@ -44,14 +49,15 @@ class OnlineList {
   struct Entry {
     std::string name, ver, sex, sound, inf;
   };
-  std::vector<Entry> FieldEntries() const;
+  std::vector<Entry> FieldEntries(size_t* dropped = nullptr) const;
   std::string CompactClientInfo(const std::string& name) const;
 
-  media::Settings& settings_;
+  settings::Settings& settings_;
   ContactLists& contacts_;
   markup::MarkupDocument& users_;
   std::string lastListText_;
   std::vector<std::string> previouslyOnline_;
+  size_t dropped_ = 0;
 };
 
 }  // namespace window

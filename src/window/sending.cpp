@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "markup/markup_document.h"
-#include "media/settings.h"
+#include "settings/settings.h"
 #include "session/acknowledgements.h"
 #include "session/wire.h"
 #include "text/cp1251.h"
@@ -56,7 +56,7 @@ std::string ChatMessageLine(const std::string& addressees, const std::string& te
   return w.Escaped("Mess", text).Raw("Mid", number).Line();
 }
 
-MessageSender::MessageSender(media::Settings& settings, session::Acknowledgements& acks,
+MessageSender::MessageSender(settings::Settings& settings, session::Acknowledgements& acks,
                              markup::MarkupDocument& priv, std::function<void(const std::string&)> sendLine,
                              std::function<std::string(const std::string&)> codesToMarkup)
     : settings_(settings),
@@ -81,7 +81,7 @@ void MessageSender::SendChatMessage(const std::string& addressees, std::string t
   priv_.AddString(codesToMarkup_(text));
 }
 
-std::string PreviewLine(const media::Settings& settings, const std::string& shownText) {
+std::string PreviewLine(const settings::Settings& settings, const std::string& shownText) {
   return "<fcol=" + settings.TextColor + "><bcol=" + settings.BackColor + ">" + shownText;
 }
 

@@ -8,7 +8,7 @@
 namespace markup {
 class MarkupDocument;
 }
-namespace media {
+namespace settings {
 class Settings;
 }
 namespace session {
@@ -44,7 +44,7 @@ std::string ChatMessageLine(const std::string& addressees, const std::string& te
 
 class MessageSender {
  public:
-  MessageSender(media::Settings& settings, session::Acknowledgements& acks, markup::MarkupDocument& priv,
+  MessageSender(settings::Settings& settings, session::Acknowledgements& acks, markup::MarkupDocument& priv,
                 std::function<void(const std::string&)> sendLine,
                 std::function<std::string(const std::string&)> codesToMarkup);
 
@@ -53,7 +53,7 @@ class MessageSender {
   void SendChatMessage(const std::string& addressees, std::string text, bool show);
 
  private:
-  media::Settings& settings_;
+  settings::Settings& settings_;
   session::Acknowledgements& acks_;
   markup::MarkupDocument& priv_;
   std::function<void(const std::string&)> sendLine_;
@@ -61,6 +61,6 @@ class MessageSender {
 };
 
 // The preview line for the typed text (already passed through the codes).
-std::string PreviewLine(const media::Settings& settings, const std::string& shownText);
+std::string PreviewLine(const settings::Settings& settings, const std::string& shownText);
 
 }  // namespace window

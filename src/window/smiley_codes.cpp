@@ -1,6 +1,6 @@
 #include "window/smiley_codes.h"
 
-#include "media/settings.h"
+#include "settings/settings.h"
 #include "text/bytes.h"
 #include "text/line_file.h"
 #include "window/translit.h"
@@ -57,7 +57,7 @@ SmileyTable& AppSmileyTable() {
   return table;
 }
 
-void CodesToMarkup(std::string& text, bool own, const media::Settings& settings,
+void CodesToMarkup(std::string& text, bool own, const settings::Settings& settings,
                    const SmileyTable& table) {
   Transliterate(text, own, settings);
   // Every replacement happens at the walk position and the walk goes on
@@ -112,10 +112,6 @@ void CodesToMarkup(std::string& text, bool own, const media::Settings& settings,
   }
   out.append(in.substr(i));
   text = std::move(out);
-}
-
-void CodesToMarkup(std::string& text, bool own) {
-  CodesToMarkup(text, own, media::AppSettings(), AppSmileyTable());
 }
 
 void RewriteOwnPictureCodes(std::string& text, std::string_view userSmileNum) {
@@ -181,10 +177,6 @@ void LoadSmileyTable(const std::string& path, SmileyTable& table) {
     if (!number) return;
     table[*number] = line.substr(bar + 1);
   }
-}
-
-void LoadSmileyTable() {
-  LoadSmileyTable(SmileyFilePath(media::AppSettings().ProgramDir), AppSmileyTable());
 }
 
 bool SaveSmileyFile(const std::string& path, std::string_view body) {

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-namespace media {
+namespace settings {
 class Settings;
 }
 
@@ -40,10 +40,8 @@ SmileyTable& AppSmileyTable();
 //  - the user's own text (own true): ":p" / ":п" / ":р" + digits + ":" becomes
 //    "<img src=" + QelDir + UserSmileNum + "_" + digits + ".gif>".
 // The last byte never starts a code; everything else passes unchanged.
-void CodesToMarkup(std::string& text, bool own, const media::Settings& settings,
+void CodesToMarkup(std::string& text, bool own, const settings::Settings& settings,
                    const SmileyTable& table);
-// The same with the process-wide settings and smiley table.
-void CodesToMarkup(std::string& text, bool own);
 
 // Before the user's message is sent (main window and game chat, after
 // transliteration): every own picture code ":" x digits ":" (x one of
@@ -74,8 +72,6 @@ std::string SmileyFilePath(const std::string& programDir);
 // later line replaces an earlier one of the same number.  A missing file
 // leaves the table empty.
 void LoadSmileyTable(const std::string& path, SmileyTable& table);
-// Reloads the process-wide table from the program directory.
-void LoadSmileyTable();
 
 // Stores the smiley list as the service sent it, replacing the file
 // atomically.  False when it could not be written (the old file stays).

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "media/settings.h"
+#include "settings/settings.h"
 #include "text/bytes.h"
 #include "window/smiley_codes.h"
 
@@ -36,14 +36,14 @@ bool MatchesAt(std::string_view s, const std::string& loweredEntry) {
 
 }  // namespace
 
-void TransliterateWith(std::string& text, const media::TranslitSequences& table,
+void TransliterateWith(std::string& text, const settings::TranslitSequences& table,
                        std::string_view divider) {
   // Every change happens at the walk position, so the text ahead of it is
   // always the original rest: the result is built in one pass.
-  media::TranslitSequences lowered;
-  for (int k = 0; k < media::kTranslitLetterCount; ++k) lowered[k] = text::Lower(table[k]);
-  const std::string& lower = media::TranslitLowerLetters();
-  const std::string& upper = media::TranslitUpperLetters();
+  settings::TranslitSequences lowered;
+  for (int k = 0; k < settings::kTranslitLetterCount; ++k) lowered[k] = text::Lower(table[k]);
+  const std::string& lower = settings::TranslitLowerLetters();
+  const std::string& upper = settings::TranslitUpperLetters();
   const bool hasDivider = !divider.empty();
   const char dividerChar = hasDivider ? divider[0] : '\0';
 
@@ -73,7 +73,7 @@ void TransliterateWith(std::string& text, const media::TranslitSequences& table,
     }
     std::string_view rest = in.substr(i);
     int best = -1;
-    for (int k = 0; k < media::kTranslitLetterCount; ++k)
+    for (int k = 0; k < settings::kTranslitLetterCount; ++k)
       if (MatchesAt(rest, lowered[k]) && (best < 0 || lowered[k].size() > lowered[best].size()))
         best = k;
     if (best >= 0) {
@@ -91,16 +91,15 @@ void TransliterateWith(std::string& text, const media::TranslitSequences& table,
   text = std::move(out);
 }
 
-void Transliterate(std::string& text, bool own, const media::Settings& settings) {
+void Transliterate(std::string& text, bool own, const settings::Settings& settings) {
   if (!own || !settings.Translit) return;
   TransliterateWith(text, settings.TranslitTable, settings.Divider);
 }
 
-void Transliterate(std::string& text, bool own) { Transliterate(text, own, media::AppSettings()); }
 
 std::string TranslitPanelLine() {
   std::string line = "<b> ";
-  for (char letter : media::TranslitLowerLetters()) {
+  for (char letter : settings::TranslitLowerLetters()) {
     line += "<link=\" ";
     line += letter;
     line += " \"";

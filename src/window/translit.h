@@ -4,9 +4,9 @@
 #include <string>
 #include <string_view>
 
-#include "media/translit_table.h"
+#include "settings/translit_table.h"
 
-namespace media {
+namespace settings {
 class Settings;
 }
 
@@ -21,15 +21,13 @@ namespace window {
 //    is an ASCII capital; on equal length the earlier letter wins;
 //  - where no sequence starts, the divider character (the first byte of
 //    `divider`, none when empty) is removed so the next byte starts afresh.
-void TransliterateWith(std::string& text, const media::TranslitSequences& table,
+void TransliterateWith(std::string& text, const settings::TranslitSequences& table,
                        std::string_view divider);
 
 // The conversion of every text the user writes: does nothing unless `own`
 // is true and the settings' Translit switch is on.  Received text is never
 // converted.
-void Transliterate(std::string& text, bool own, const media::Settings& settings);
-// The same with the process-wide settings.
-void Transliterate(std::string& text, bool own);
+void Transliterate(std::string& text, bool own, const settings::Settings& settings);
 
 // The one line of the pane `transl`: "<b> " and a link per lower-case
 // letter, shown as the letter between two blanks with the letter as target.

@@ -6,9 +6,10 @@
 #include <vector>
 
 #include "media/audio/wav_file.h"
+#include "test_data.h"
 
 inline std::string AudioDataPath(const std::string& name) {
-  return std::string(CHAT_SOURCE_DIR "/tests/data/audio/") + name;
+  return TestData("audio/" + name);
 }
 
 inline std::string ReadBytes(const std::string& path) {

@@ -13,7 +13,7 @@
 
 #include "media/audio/audio_channel.h"
 #include "media/audio/pcm_devices.h"
-#include "../media/temp_dir.h"
+#include "temp_dir.h"
 
 class FakeHost : public audio::AudioHost {
  public:

@@ -17,10 +17,6 @@ namespace {
 using text::W;
 
 TEST(QtAudioDevices, WithoutASoundCardRecordingAndPlaybackReportAndReturn) {
-  int argc = 1;
-  char name[] = "qt_audio_devices_test";
-  char* argv[] = {name};
-  QCoreApplication app(argc, argv);
   if (!QMediaDevices::audioInputs().isEmpty() || !QMediaDevices::audioOutputs().isEmpty())
     GTEST_SKIP() << "this machine has a sound device";
 

@@ -1,4 +1,4 @@
-#include "markup/http/http_message.h"
+#include "http/http_message.h"
 
 #include <gtest/gtest.h>
 
@@ -27,4 +27,24 @@ TEST(ParseResponseHeader, EndLengthAndEncoding) {
   EXPECT_EQ(h->headerBytes, 5u);
   EXPECT_EQ(h->contentLength, -1);
   EXPECT_FALSE(h->gzip);
+}
+
+TEST(SplitUrl, HostWithControlBytesOrBlanksIsRefused) {
+  // A "%0a" in a message reaches the URL as a line feed; in the host it
+  // would end the "Host:" header and start one of the sender's choosing.
+  for (const std::string& host : std::initializer_list<std::string>{"127.0.0.1\nX-Evil: 1", "a\rb", std::string("a\0b", 3), "a\tb", "a b", "a\x7F",
+                           "\n127.0.0.1", "127.0.0.1:8081\n"}) {
+    EXPECT_FALSE(SplitUrl("http://" + host + "/p.gif")) << host;
+    EXPECT_FALSE(SplitUrl(host + "/p.gif")) << host;
+  }
+  // Control bytes in the path are the request line's business (escaped
+  // there), and high bytes in the host are left to the name lookup.
+  auto parts = SplitUrl("http://127.0.0.1:8081/a\nb");
+  ASSERT_TRUE(parts);
+  EXPECT_EQ(parts->host, "127.0.0.1:8081");
+  EXPECT_EQ(parts->port, 8081);
+  EXPECT_EQ(parts->path, "/a\nb");
+  parts = SplitUrl("http://\xE0\xE1.\xF0\xF4/x");
+  ASSERT_TRUE(parts);
+  EXPECT_EQ(parts->connectHost, "\xE0\xE1.\xF0\xF4");
 }

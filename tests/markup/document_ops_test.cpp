@@ -21,11 +21,11 @@ using markup_test::FixedMeasurer;
 // real size.
 class LoggingRegistry : public markup::NumberingPictureRegistry {
  public:
-  int Register(const std::string& url, markup::HTMLStr* user) override {
+  int Register(const std::string& url, markup::MarkupLine* user) override {
     if (user) log.push_back("R:" + url);
     return NumberingPictureRegistry::Register(url, user);
   }
-  void Release(const std::string& url, markup::HTMLStr* user) override {
+  void Release(const std::string& url, markup::MarkupLine* user) override {
     log.push_back("U:" + url);
     NumberingPictureRegistry::Release(url, user);
   }
@@ -59,7 +59,7 @@ class DocumentTest : public ::testing::Test {
 
 const std::string kBlackOnWhite = "<fcol=000000><bcol=FFFFFF>";
 
-TEST_F(DocumentTest, NewLinesStartWithTheirColours) {
+TEST_F(DocumentTest, NewLinesStartWithTheirColors) {
   doc.AddString("hello");  // an empty pane starts white on black
   EXPECT_EQ(doc.GetLastStr(), "<fcol=FFFFFF><bcol=000000>hello");
   doc.AddString(" more");
@@ -95,7 +95,7 @@ TEST_F(DocumentTest, AddOrReplaceFindsTheNewestLineByPrefix) {
   EXPECT_TRUE(doc.StringExists(""));
 }
 
-TEST_F(DocumentTest, RestoredColouredLineIsKeptExactlySoItCanBeFoundAgain) {
+TEST_F(DocumentTest, RestoredColoredLineIsKeptExactlySoItCanBeFoundAgain) {
   const std::string prefix = kBlackOnWhite + "<id=ack42>";
   doc.AddOrReplaceIfExists(prefix, prefix + "<pict=-18> text", false);
   EXPECT_EQ(doc.GetLastStr(), prefix + "<pict=-18> text");

@@ -29,7 +29,7 @@ class LayoutTest : public ::testing::Test {
     doc.DrawRange(canvas, doc.VertScrollPos(), doc.VertScrollPos() + doc.ClientHeight());
     return canvas;
   }
-  const markup::HTMLStr& Line(size_t i) { return *doc.lines()[i]; }
+  const markup::MarkupLine& Line(size_t i) { return *doc.lines()[i]; }
   void Text(const std::string& markup) { doc.NewString(markup, 0, 0xFFFFFF); }
 
   FixedMeasurer measurer;
@@ -170,17 +170,17 @@ TEST_F(LayoutTest, StaticPicturesComeFromTheHook) {
   ExpectText(canvas, "b", 8 + 18, 2);  // baseline lowered by the 12-pixel picture
 }
 
-TEST_F(LayoutTest, ColoursFollowTagsAndTheLinkColourStack) {
+TEST_F(LayoutTest, ColorsFollowTagsAndTheLinkColorStack) {
   Text("<fcol=0000ff>red<a href=x>link</a>after</a></a>still");
   Paint();
-  EXPECT_EQ(canvas.Find("red")->colour, 0x0000FF);
-  EXPECT_EQ(canvas.Find("link")->colour, 0xFF0000);
-  EXPECT_EQ(canvas.Find("after")->colour, 0x0000FF);
-  EXPECT_EQ(canvas.Find("still")->colour, 0x0000FF);  // popping an empty stack changes nothing
+  EXPECT_EQ(canvas.Find("red")->color, 0x0000FF);
+  EXPECT_EQ(canvas.Find("link")->color, 0xFF0000);
+  EXPECT_EQ(canvas.Find("after")->color, 0x0000FF);
+  EXPECT_EQ(canvas.Find("still")->color, 0x0000FF);  // popping an empty stack changes nothing
   Text("<bcol=00ff00>x");
   Paint();
   bool green = false;
-  for (const auto& f : canvas.fills) green |= f.colour == 0x00FF00 && f.y == Line(1).top && f.h == 12;
+  for (const auto& f : canvas.fills) green |= f.color == 0x00FF00 && f.y == Line(1).top && f.h == 12;
   EXPECT_TRUE(green);
 }
 

@@ -1,4 +1,4 @@
-// The tag language: tokenising, tags, entities, colours, automatic links.
+// The tag language: tokenising, tags, entities, colors, automatic links.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -8,36 +8,36 @@
 
 namespace {
 
-using markup::HTMLStr;
+using markup::MarkupLine;
 
 // Pieces in a compact form: T(text) or T(text->link), b, /b, i, /i,
 // pic(n->link), id(x), fc(BBGGRR), bc(BBGGRR), fs(n), x(n), br, nobr, /nobr,
 // push, pop.
-std::string Describe(const std::vector<HTMLStr::Piece>& pieces) {
+std::string Describe(const std::vector<MarkupLine::Piece>& pieces) {
   std::string out;
   for (const auto& p : pieces) {
     if (!out.empty()) out += '|';
     char hex[16];
     std::snprintf(hex, sizeof hex, "%06X", static_cast<unsigned>(p.value));
     switch (p.kind) {
-      case markup::pkText: out += "T(" + p.text + (p.link.empty() ? "" : "->" + p.link) + ")"; break;
-      case markup::pkBoldOn: out += "b"; break;
-      case markup::pkBoldOff: out += "/b"; break;
-      case markup::pkItalicOn: out += "i"; break;
-      case markup::pkItalicOff: out += "/i"; break;
-      case markup::pkPicture:
+      case markup::PieceKind::Text: out += "T(" + p.text + (p.link.empty() ? "" : "->" + p.link) + ")"; break;
+      case markup::PieceKind::BoldOn: out += "b"; break;
+      case markup::PieceKind::BoldOff: out += "/b"; break;
+      case markup::PieceKind::ItalicOn: out += "i"; break;
+      case markup::PieceKind::ItalicOff: out += "/i"; break;
+      case markup::PieceKind::Picture:
         out += "pic(" + std::to_string(p.value) + (p.link.empty() ? "" : "->" + p.link) + ")";
         break;
-      case markup::pkId: out += "id(" + p.text + ")"; break;
-      case markup::pkFontColor: out += std::string("fc(") + hex + ")"; break;
-      case markup::pkBackColor: out += std::string("bc(") + hex + ")"; break;
-      case markup::pkFontSize: out += "fs(" + std::to_string(p.value) + ")"; break;
-      case markup::pkXPos: out += "x(" + std::to_string(p.value) + ")"; break;
-      case markup::pkBreak: out += "br"; break;
-      case markup::pkNoBreakOn: out += "nobr"; break;
-      case markup::pkNoBreakOff: out += "/nobr"; break;
-      case markup::pkPushColor: out += "push"; break;
-      case markup::pkPopColor: out += "pop"; break;
+      case markup::PieceKind::Id: out += "id(" + p.text + ")"; break;
+      case markup::PieceKind::FontColor: out += std::string("fc(") + hex + ")"; break;
+      case markup::PieceKind::BackColor: out += std::string("bc(") + hex + ")"; break;
+      case markup::PieceKind::FontSize: out += "fs(" + std::to_string(p.value) + ")"; break;
+      case markup::PieceKind::XPos: out += "x(" + std::to_string(p.value) + ")"; break;
+      case markup::PieceKind::Break: out += "br"; break;
+      case markup::PieceKind::NoBreakOn: out += "nobr"; break;
+      case markup::PieceKind::NoBreakOff: out += "/nobr"; break;
+      case markup::PieceKind::PushColor: out += "push"; break;
+      case markup::PieceKind::PopColor: out += "pop"; break;
     }
   }
   return out;
@@ -77,15 +77,15 @@ TEST(Entities, DecodeByTheirRules) {
   for (const auto& [in, out] : cases) EXPECT_EQ(markup::DecodeEntities(in), out) << in;
 }
 
-TEST(Colours, AreBlueGreenRedHexWithLenientDigits) {
-  EXPECT_EQ(markup::ParseColour("0000ff"), 0x0000FF);  // red
-  EXPECT_EQ(markup::ParseColour("FF0000"), 0xFF0000);  // blue
-  EXPECT_EQ(markup::ParseColour("ffffff123"), 0xFFFFFF);
-  EXPECT_EQ(markup::ParseColour("ff00"), 0);
-  EXPECT_EQ(markup::ParseColour(""), 0);
-  // Not hexadecimal: some colour, computed by the same digit rule.
-  EXPECT_EQ(markup::ParseColour("gg0000"), (('g' - 87) * 16 + ('g' - 87)) * 65536);
-  EXPECT_EQ(markup::ParseColour("#00000"), (('#' - 48) * 16) * 65536);
+TEST(Colors, AreBlueGreenRedHexWithLenientDigits) {
+  EXPECT_EQ(markup::ParseColor("0000ff"), 0x0000FF);  // red
+  EXPECT_EQ(markup::ParseColor("FF0000"), 0xFF0000);  // blue
+  EXPECT_EQ(markup::ParseColor("ffffff123"), 0xFFFFFF);
+  EXPECT_EQ(markup::ParseColor("ff00"), 0);
+  EXPECT_EQ(markup::ParseColor(""), 0);
+  // Not hexadecimal: some color, computed by the same digit rule.
+  EXPECT_EQ(markup::ParseColor("gg0000"), (('g' - 87) * 16 + ('g' - 87)) * 65536);
+  EXPECT_EQ(markup::ParseColor("#00000"), (('#' - 48) * 16) * 65536);
 }
 
 TEST_F(ParserTest, TagNamesAreCaseInsensitiveAndNeedASeparator) {
@@ -133,7 +133,7 @@ TEST_F(ParserTest, EntitiesInsideTagsAreDecodedBeforeQuotesAreSeen) {
   EXPECT_EQ(Parse("<foo &#38;lt;>"), "T(<<>)");
 }
 
-TEST_F(ParserTest, AnchorsColourAndLinkTheirText) {
+TEST_F(ParserTest, AnchorsColorAndLinkTheirText) {
   EXPECT_EQ(Parse("<a href=x>one</a> two"), "push|fc(FF0000)|T(one->x)|pop|T( two)");
   EXPECT_EQ(Parse("<a target=_blank HREF = \"u v\">t www.q.ru</a>"),
             "push|fc(FF0000)|T(t www.q.ru->u v)|pop");
@@ -170,7 +170,7 @@ TEST_F(ParserTest, LinkTagForms) {
 }
 
 TEST_F(ParserTest, UrlPicturesShareNumbersAndRecordTheirUsers) {
-  HTMLStr a(nullptr, 0), b(nullptr, 0);
+  MarkupLine a(nullptr, 0), b(nullptr, 0);
   auto first = markup::ParseMarkup("<img src=\"http://h/a.gif\"><img src=http://h/b.gif>", &pictures, &a);
   auto second = markup::ParseMarkup("<IMG SRC=http://h/a.gif><a href=t><img src=x></a>", &pictures, &b);
   EXPECT_EQ(Describe(first), "pic(1)|pic(2)");
@@ -210,15 +210,15 @@ TEST_F(ParserTest, ManyAddressesInOneHugeLineAreAllFound) {
   auto pieces = markup::ParseMarkup(line, &pictures, nullptr);
   int links = 0;
   for (const auto& p : pieces)
-    if (p.kind == markup::pkText && !p.link.empty()) ++links;
+    if (p.kind == markup::PieceKind::Text && !p.link.empty()) ++links;
   EXPECT_EQ(links, 20001);
-  EXPECT_EQ(pieces.back().kind, markup::pkPopColor);
+  EXPECT_EQ(pieces.back().kind, markup::PieceKind::PopColor);
   EXPECT_EQ(pieces[pieces.size() - 2].link, "http://end");
 }
 
 TEST_F(ParserTest, PlainTextMergesIntoOnePiece) {
   EXPECT_EQ(Parse("ab&lt;cd<b2>ef<id=q>gh"), "T(ab<cdef)|id(q)|T(gh)");
-  HTMLStr line(nullptr, 0);
+  MarkupLine line(nullptr, 0);
   line.Append("abc ");
   line.Append("def");
   EXPECT_EQ(Describe(line.Parse()), "T(abc def)");
@@ -231,6 +231,22 @@ TEST(DelTags, KeepsVisibleTextAndDoubleQuoteLinkText) {
   EXPECT_EQ(markup::DelTags("<<b>>x"), "x");
   EXPECT_EQ(markup::DelTags("a<b"), "a");
   EXPECT_EQ(markup::DelTags("<link=\"open"), "");
+}
+
+// A ">" inside the shown text ends the tag for the parser; the plain text
+// must be what the parser shows and never longer than the markup.
+TEST_F(ParserTest, DelTagsAgreesWithTheParserWhenTheShownTextHoldsAnAngle) {
+  for (std::string_view m : {"<link=\">12345678\"", "<link=\"a>b\"::t>c", "x<link=\"p>\">q"}) {
+    SCOPED_TRACE(std::string(m));
+    const std::string plain = markup::DelTags(m);
+    EXPECT_LE(plain.size(), m.size());
+    std::string shown;
+    for (const auto& p : markup::ParseMarkup(m, &pictures, nullptr))
+      if (p.kind == markup::PieceKind::Text) shown += p.text;
+    EXPECT_EQ(plain, shown);
+  }
+  EXPECT_EQ(markup::DelTags("<link=\">12345678\""), "12345678\"");
+  EXPECT_EQ(markup::DelTags("<link=\"ok\"::t> <link=\"a>b\""), "ok b\"");
 }
 
 }  // namespace

@@ -35,10 +35,10 @@ TEST(RandomMarkup, PiecesKeepTheLanguageLimits) {
     const std::string s = RandomMarkup(rng);
     for (const auto& p : markup::ParseMarkup(s, &pictures, nullptr)) {
       switch (p.kind) {
-        case markup::pkPicture: EXPECT_NE(p.value, 0) << s; break;
-        case markup::pkFontSize: EXPECT_TRUE(p.value >= 1 && p.value <= 29) << s; break;
-        case markup::pkXPos: EXPECT_TRUE(p.value >= -99 && p.value <= 999) << s; break;
-        default: EXPECT_LE(p.kind, markup::pkPopColor); break;
+        case markup::PieceKind::Picture: EXPECT_NE(p.value, 0) << s; break;
+        case markup::PieceKind::FontSize: EXPECT_TRUE(p.value >= 1 && p.value <= 29) << s; break;
+        case markup::PieceKind::XPos: EXPECT_TRUE(p.value >= -99 && p.value <= 999) << s; break;
+        default: EXPECT_LE(p.kind, markup::PieceKind::PopColor); break;
       }
     }
     // The shown text never holds more than the markup did.

@@ -47,7 +47,7 @@ class Archive : public ::testing::Test {
   std::vector<std::string> traces_;
 };
 
-TEST(ArchiveLine, StampBarsColoursAndLineBreaks) {
+TEST(ArchiveLine, StampBarsColorsAndLineBreaks) {
   const std::tm t = SomeTime();
   std::string stamp = media::ArchiveTimeStamp(t);
   ASSERT_EQ(stamp.rfind("09.12.26 07.05.03 (", 0), 0u);
@@ -65,7 +65,7 @@ TEST(ArchiveLine, StampBarsColoursAndLineBreaks) {
     std::string line = std::string(bad) + "|" + bad + "|t";
     EXPECT_EQ(AfterStamp(media::ArchiveLineText(line, t)), W("¦#ffffff¦#000000¦t")) << bad;
   }
-  EXPECT_EQ(AfterStamp(media::ArchiveLineText("no colours", t)), W("¦#ffffff¦#000000¦no colours"));
+  EXPECT_EQ(AfterStamp(media::ArchiveLineText("no colors", t)), W("¦#ffffff¦#000000¦no colors"));
 }
 
 TEST_F(Archive, AppendsOneLineFeedEndedLinePerCall) {

@@ -1,8 +1,9 @@
 // Animated URL pictures: each occurrence keeps its own frame; the view's
 // clock advances and redraws only the visible ones; animation off and
 // filtered-out lines stop them.
-#include "markup/picture/picture_anim.h"
-#include "markup/picture/pictures.h"
+#include "markup/painter_access.h"
+#include "picture/picture_anim.h"
+#include "picture/pictures.h"
 
 #include "chatd_process.h"
 #include "gif_writer.h"
@@ -33,14 +34,14 @@ std::string ThreeFrameGif() {
   return testing_picture::MakeGif(16, 16, {qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255)}, frames);
 }
 
-PictureAnim* Record(const markup::HTMLStr& line) {
+PictureAnim* Record(const markup::MarkupLine& line) {
   return line.anims.size() == 1 ? dynamic_cast<PictureAnim*>(line.anims[0].get()) : nullptr;
 }
 
 // A bitmap the document's drawing really lands on.
 class ImageView : public markup_test::RecordingView {
  public:
-  class Canvas : public markup::MarkupCanvas {
+  class Canvas : public markup::MarkupCanvas, public markup::PainterAccess {
    public:
     explicit Canvas(QPainter& p) : p_(p) {}
     void FillRect(int x, int y, int w, int h, int32_t c) override {
@@ -49,7 +50,7 @@ class ImageView : public markup_test::RecordingView {
     void DrawText(int, int, std::string_view, const markup::FontSpec&, int32_t) override {}
     void DrawDottedRect(int, int, int, int, int32_t) override {}
     void DrawLine(int, int, int, int, int32_t) override {}
-    QPainter* Painter() override { return &p_; }
+    QPainter& Painter() override { return p_; }
 
    private:
     QPainter& p_;
@@ -135,7 +136,7 @@ TEST(Animation, OnlyVisibleOccurrencesAdvanceAndEachKeepsItsOwnFrame) {
   ASSERT_EQ(pane.view.drawn.size(), 1u);
   EXPECT_EQ(pane.view.drawn[0], std::make_pair(top->y, top->y + 16));
   ASSERT_FALSE(pane.view.canvas.fills.empty());
-  EXPECT_EQ(pane.view.canvas.fills.back().colour, 0xFFFFFF);
+  EXPECT_EQ(pane.view.canvas.fills.back().color, 0xFFFFFF);
   EXPECT_EQ(pane.view.canvas.fills.back().w, 16);
   tickAt(1249);
   EXPECT_EQ(top->frame, 1);
@@ -185,7 +186,6 @@ TEST(Animation, OnlyVisibleOccurrencesAdvanceAndEachKeepsItsOwnFrame) {
 }
 
 TEST(Animation, AChatdSmileyPlaysOnTheViewClock) {
-  testing_http::EnsureApp();
   chatd_test::ChatdProcess chatd(CHAT_BINARY_DIR "/bin/chatd", {}, true);
   ASSERT_TRUE(chatd.ok()) << chatd.banner();
   const std::string base = "http://127.0.0.1:" + std::to_string(chatd.httpPort()) + "/smileset/1_";

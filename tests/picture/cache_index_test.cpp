@@ -1,4 +1,4 @@
-#include "markup/picture/cache_index.h"
+#include "picture/cache_index.h"
 
 #include <QDir>
 #include <QFile>
@@ -52,7 +52,7 @@ TEST(CacheRules, FileSuffixNeverCarriesAPath) {
 TEST_F(Cache, SurvivesARestartWithExactFileFormat) {
   CacheIndex cache;
   cache.LoadCacheIndex(index_, folder_, 45000);
-  ASSERT_EQ(cache.mode(), CacheIndex::kOwnCache);
+  ASSERT_EQ(cache.mode(), CacheIndex::Mode::OwnCache);
   ASSERT_TRUE(QDir(Q(folder_)).exists());
 
   std::string a = cache.NewLocalFile("http://h/b.gif");

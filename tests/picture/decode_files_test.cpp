@@ -1,5 +1,6 @@
 // Decoding the pictures made by other tools in the shared test data.
-#include "markup/picture/picture_decode.h"
+#include "test_data.h"
+#include "picture/picture_decode.h"
 
 #include <QImage>
 #include <QImageReader>
@@ -12,13 +13,11 @@ using namespace picture;
 
 namespace {
 
-std::string Data(const std::string& name) {
-  return std::string(CHAT_TESTDATA_DIR "/pictures/") + name;
-}
+std::string Data(const std::string& name) { return TestData("pictures/" + name); }
 
-// Wherever our frame shows a pixel, the reference shows the same colour.
+// Wherever our frame shows a pixel, the reference shows the same color.
 // (The reference fills some areas we keep transparent: ImageMagick paints
-// the GIF's background colour where a frame is disposed or transparent.)
+// the GIF's background color where a frame is disposed or transparent.)
 void ExpectSameWhereShown(const QImage& ours, const QImage& reference, const std::string& what) {
   ASSERT_EQ(ours.size(), reference.size()) << what;
   int mismatches = 0;
@@ -112,7 +111,7 @@ TEST(DecodeFile, StillGifsMatchAnIndependentReader) {
   }
 }
 
-TEST(DecodeFile, BmpBottomLeftColourIsTransparent) {
+TEST(DecodeFile, BmpBottomLeftColorIsTransparent) {
   DecodedImage bmp = DecodeFile(Data("bottomleft-magenta.bmp"));
   ASSERT_TRUE(bmp.Loaded());
   EXPECT_EQ(bmp.kind, ImageKind::Bmp);

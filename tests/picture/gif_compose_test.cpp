@@ -1,7 +1,7 @@
 // GIFs drawn by the tests: composition rules, clipping and the limits.
 #include "gif_writer.h"
-#include "markup/picture/gif_decode.h"
-#include "markup/picture/picture_decode.h"
+#include "picture/gif_decode.h"
+#include "picture/picture_decode.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +17,7 @@ const std::vector<QRgb> kPalette = {kRed, kGreen, kBlue, kWhite};
 DecodedImage Decode(const std::string& gif) { return DecodeBytes(".gif", gif); }
 
 bool Clear(const QImage& img, int x, int y) { return qAlpha(img.pixel(x, y)) == 0; }
-QRgb Colour(const QImage& img, int x, int y) { return img.pixel(x, y) | 0xFF000000; }
+QRgb Color(const QImage& img, int x, int y) { return img.pixel(x, y) | 0xFF000000; }
 
 }  // namespace
 
@@ -28,12 +28,12 @@ TEST(GifCompose, RestoreToPreviousGoesBackPastAFullScreenFrame) {
                                    Solid(0, 0, 4, 4, 1, 3), Solid(0, 0, 1, 1, 3, 3)};
   DecodedImage img = Decode(MakeGif(4, 4, kPalette, frames));
   ASSERT_EQ(img.frames.size(), 4u);
-  EXPECT_EQ(Colour(img.frames[1], 1, 1), kBlue);
-  EXPECT_EQ(Colour(img.frames[1], 0, 0), kRed);
-  EXPECT_EQ(Colour(img.frames[2], 1, 1), kGreen);
-  EXPECT_EQ(Colour(img.frames[3], 0, 0), kWhite);
-  EXPECT_EQ(Colour(img.frames[3], 1, 1), kRed);  // the blue square was taken back
-  EXPECT_EQ(Colour(img.frames[3], 3, 3), kRed);
+  EXPECT_EQ(Color(img.frames[1], 1, 1), kBlue);
+  EXPECT_EQ(Color(img.frames[1], 0, 0), kRed);
+  EXPECT_EQ(Color(img.frames[2], 1, 1), kGreen);
+  EXPECT_EQ(Color(img.frames[3], 0, 0), kWhite);
+  EXPECT_EQ(Color(img.frames[3], 1, 1), kRed);  // the blue square was taken back
+  EXPECT_EQ(Color(img.frames[3], 3, 3), kRed);
 }
 
 TEST(GifCompose, OwnTransparentIndexLocalMapsAndDelays) {
@@ -45,9 +45,9 @@ TEST(GifCompose, OwnTransparentIndexLocalMapsAndDelays) {
   top.transparent = 3;
   DecodedImage img = Decode(MakeGif(2, 1, kPalette, {base, top}));
   ASSERT_EQ(img.frames.size(), 2u);
-  EXPECT_EQ(Colour(img.frames[0], 1, 0), kGreen);
-  EXPECT_EQ(Colour(img.frames[1], 0, 0), kBlue);
-  EXPECT_EQ(Colour(img.frames[1], 1, 0), kGreen);
+  EXPECT_EQ(Color(img.frames[0], 1, 0), kGreen);
+  EXPECT_EQ(Color(img.frames[1], 0, 0), kBlue);
+  EXPECT_EQ(Color(img.frames[1], 1, 0), kGreen);
   EXPECT_EQ(img.delays, (std::vector<int>{70, 0}));
 }
 
@@ -57,7 +57,7 @@ TEST(GifCompose, FramesAreClippedToTheScreen) {
   DecodedImage still = Decode(MakeGif(4, 4, kPalette, {big}));
   ASSERT_TRUE(still.Loaded());
   EXPECT_EQ(still.frames[0].size(), QSize(4, 4));
-  EXPECT_EQ(Colour(still.frames[0], 3, 3), kBlue);
+  EXPECT_EQ(Color(still.frames[0], 3, 3), kBlue);
   EXPECT_TRUE(Clear(still.frames[0], 2, 2));
 
   // A frame wholly off the screen draws nothing, even when disposed.
@@ -68,8 +68,8 @@ TEST(GifCompose, FramesAreClippedToTheScreen) {
   EXPECT_EQ(anim.frames[2], anim.frames[0]);
 }
 
-TEST(GifCompose, IndexBeyondTheColourMapFails) {
-  // Drawn with a 256-colour map, then the map cut down to two entries while
+TEST(GifCompose, IndexBeyondTheColorMapFails) {
+  // Drawn with a 256-color map, then the map cut down to two entries while
   // the image data still uses index 200.
   std::vector<QRgb> palette(256, kRed);
   std::string gif = MakeGif(2, 2, palette, {Solid(0, 0, 2, 2, 200)});

@@ -1,7 +1,8 @@
 // Damaged and hostile files must never crash a decoder, and whatever is
 // decoded must be consistent.
+#include "test_data.h"
 #include "gif_writer.h"
-#include "markup/picture/picture_decode.h"
+#include "picture/picture_decode.h"
 
 #include <QFile>
 
@@ -14,11 +15,7 @@ using namespace testing_picture;
 
 namespace {
 
-std::string ReadData(const char* name) {
-  QFile f(QString(CHAT_TESTDATA_DIR "/pictures/") + name);
-  EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << name;
-  return f.readAll().toStdString();
-}
+std::string ReadData(const char* name) { return ReadTestData(std::string("pictures/") + name); }
 
 void ExpectConsistent(const DecodedImage& img, const std::string& what) {
   if (!img.Loaded()) {

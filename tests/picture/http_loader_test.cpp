@@ -1,11 +1,12 @@
 // The download queue with real downloads from a loopback server, followed
 // by decoding and the cache index, as the picture registry will use them.
-#include "markup/picture/http_loader.h"
+#include "test_data.h"
+#include "picture/http_loader.h"
 
 #include "chatd_process.h"
-#include "markup/http/http_load.h"
-#include "markup/picture/cache_index.h"
-#include "markup/picture/gr_loader.h"
+#include "http/http_download.h"
+#include "picture/cache_index.h"
+#include "picture/decode_thread.h"
 #include "scripted_server.h"
 
 #include <QCoreApplication>
@@ -20,15 +21,11 @@ using namespace picture;
 
 namespace {
 
-std::string ReadData(const char* name) {
-  QFile f(QString(CHAT_TESTDATA_DIR "/pictures/") + name);
-  return f.open(QIODevice::ReadOnly) ? f.readAll().toStdString() : std::string();
-}
+std::string ReadData(const char* name) { return ReadTestData(std::string("pictures/") + name); }
 
 }  // namespace
 
 TEST(HttpPictureLoader, DownloadsDecodesAndEntersTheCache) {
-  testing_http::EnsureApp();
   const std::string root = CHAT_BINARY_DIR "/picture-http-loader-test";
   QDir(QString::fromStdString(root)).removeRecursively();
   CacheIndex cache;
@@ -47,7 +44,7 @@ TEST(HttpPictureLoader, DownloadsDecodesAndEntersTheCache) {
   std::vector<std::string> duplicates;
 
   QObject gui;
-  GrLoader decoder(DeliverQueued(&gui, [&](GrLoaderInf& job) {
+  DecodeThread decoder(DeliverQueued(&gui, [&](DecodeJob& job) {
     decoded[job.picture] = job.image.Loaded();
     cache.OnDecoded(urls[job.picture], job.fileName, job.fromCache, job.image.Loaded(), 100);
   }));
@@ -64,7 +61,7 @@ TEST(HttpPictureLoader, DownloadsDecodesAndEntersTheCache) {
     urls[i] = i == 7 ? bad.Url("/broken.gif") : good.Url("/a" + std::to_string(i) + ".gif");
     loader.queue().Queue(i, urls[i], cache.NewLocalFile(urls[i]));
   }
-  EXPECT_EQ(loader.queue().Running(), Loader::kMaxRunning);
+  EXPECT_EQ(loader.queue().Running(), DownloadQueue::kMaxRunning);
   ASSERT_TRUE(testing_http::SpinUntil([&] { return decoded.size() == 7; }));
 
   EXPECT_TRUE(duplicates.empty());
@@ -85,13 +82,12 @@ TEST(HttpPictureLoader, DownloadsDecodesAndEntersTheCache) {
 }
 
 TEST(HttpPictureLoader, EverySmileyOfTheChatServerDecodes) {
-  testing_http::EnsureApp();
   chatd_test::ChatdProcess chatd(CHAT_BINARY_DIR "/bin/chatd", {}, true);
   ASSERT_TRUE(chatd.ok()) << chatd.banner();
   const std::string base = "http://127.0.0.1:" + std::to_string(chatd.httpPort());
 
   testing_http::NoticeLog log;
-  http::TZevoHTTPLoad list(base + "/cgi-bin/chat/straf.cgi?gol=1", false, &log, log.Handler(), "");
+  http::HttpDownload list(base + "/cgi-bin/chat/straf.cgi?gol=1", false, &log, log.Handler(), "");
   ASSERT_TRUE(log.WaitFinal());
   std::vector<std::string> urls;
   const std::string body = list.GetData();
@@ -103,7 +99,7 @@ TEST(HttpPictureLoader, EverySmileyOfTheChatServerDecodes) {
   cache.LoadCacheIndex(chatd.dataDir() + "/client/Cache/index.dat", chatd.dataDir() + "/client/Cache", 100);
   std::map<int, DecodedImage> decoded;
   QObject gui;
-  GrLoader decoder(DeliverQueued(&gui, [&](GrLoaderInf& job) { decoded[job.picture] = std::move(job.image); }));
+  DecodeThread decoder(DeliverQueued(&gui, [&](DecodeJob& job) { decoded[job.picture] = std::move(job.image); }));
   HttpPictureLoader::Hooks hooks;
   hooks.finished = [&](int n, const std::string&, const std::string& target, bool) { decoder.Add(target, n, false); };
   HttpPictureLoader loader(std::move(hooks));

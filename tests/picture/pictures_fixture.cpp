@@ -1,6 +1,6 @@
 #include "pictures_fixture.h"
 
-#include "markup/picture/pictures.h"
+#include "picture/pictures.h"
 #include "scripted_server.h"
 
 #include <QDir>
@@ -8,7 +8,6 @@
 namespace testing_picture {
 
 Folder::Folder(const std::string& name) : path(CHAT_BINARY_DIR "/" + name) {
-  testing_http::EnsureApp();
   QDir(QString::fromStdString(path)).removeRecursively();
   QDir().mkpath(QString::fromStdString(path));
 }

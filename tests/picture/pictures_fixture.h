@@ -4,6 +4,7 @@
 // stand-in for the main window's queued notices.
 #include "fixed_metrics.h"
 #include "markup/markup_document.h"
+#include "picture/pictures.h"
 
 #include <QObject>
 
@@ -45,11 +46,20 @@ struct Pane {
 class ControllerProbe : public QObject {
   Q_OBJECT
  public:
-  Q_INVOKABLE void PictureLoadFailed() { ++failures; }
-  Q_INVOKABLE void TrafficReport(bool send, bool receive) {
-    sends += send;
-    receives += receive;
+  // Connects to the registry's signals the way the main window does.
+  void Watch(picture::Pictures& registry) {
+    connect(&registry, &picture::Pictures::PictureLoadFailed, this, [this] { ++failures; }, Qt::QueuedConnection);
+    connect(&registry, &picture::Pictures::TrafficReport, this,
+            [this](quint32 inBytes, quint32 outBytes, bool send, bool receive) {
+              in += inBytes;
+              out += outBytes;
+              sends += send;
+              receives += receive;
+            },
+            Qt::QueuedConnection);
   }
+  int64_t in = 0;
+  int64_t out = 0;
   int failures = 0;
   int sends = 0;
   int receives = 0;

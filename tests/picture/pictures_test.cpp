@@ -1,7 +1,7 @@
 // The picture registry behind the markup views: numbering, one download and
 // one decoding per URL, layout growing from the placeholder, failures, the
 // cache across restarts, cancelling, refreshing.
-#include "markup/picture/pictures.h"
+#include "picture/pictures.h"
 
 #include "chatd_process.h"
 #include "fixed_metrics.h"
@@ -28,7 +28,7 @@ std::string GifResponse(int w, int h) {
   return "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(gif.size()) + "\r\n\r\n" + gif;
 }
 
-int LineHeight(const markup::HTMLStr& line) { return line.ascents[0] + line.descents[0]; }
+int LineHeight(const markup::MarkupLine& line) { return line.ascents[0] + line.descents[0]; }
 
 }  // namespace
 
@@ -84,11 +84,9 @@ TEST(Pictures, APngFailsWithTheRedCrossTellsTheControllerAndRefreshRetriesOnlyIt
   const std::string gif = gifServer.Url("/x/photo.gif");
 
   testing_picture::ControllerProbe controller;
-  markup::ViewGlobals::Controller = &controller;
-  markup::ViewGlobals::Traffic_In = 0;
-  markup::ViewGlobals::Traffic_Out = 0;
   {
     Pictures registry;
+    controller.Watch(registry);
     registry.LoadCacheIndex(root.path + "/Cache/index.dat", root.path + "/Cache");
     Pane pane(registry);
     pane.doc.NewString("<img src=" + png + "><img src=" + gif + ">", 0, 0xFFFFFF);
@@ -111,9 +109,8 @@ TEST(Pictures, APngFailsWithTheRedCrossTellsTheControllerAndRefreshRetriesOnlyIt
 
     // Both bodies counted, with a traffic notice for the lamps.
     ASSERT_TRUE(SpinUntil([&] { return controller.receives > 0; }));
-    EXPECT_EQ(markup::ViewGlobals::Traffic_In,
-              int64_t(8 + gifServer.response.size() - gifServer.response.find("\r\n\r\n") - 4));
-    EXPECT_GT(markup::ViewGlobals::Traffic_Out, 0);
+    EXPECT_EQ(controller.in, int64_t(8 + gifServer.response.size() - gifServer.response.find("\r\n\r\n") - 4));
+    EXPECT_GT(controller.out, 0);
 
     registry.RefreshFailed();
     EXPECT_EQ(registry.State(n), markup::PictureState::Pending);
@@ -128,7 +125,6 @@ TEST(Pictures, APngFailsWithTheRedCrossTellsTheControllerAndRefreshRetriesOnlyIt
     ASSERT_TRUE(SpinUntil([&] { return registry.Decodings() == 4; }));
     EXPECT_EQ(pngServer.Connections(), 3);
   }
-  markup::ViewGlobals::Controller = nullptr;
 }
 
 TEST(Pictures, TheLastLineGoingAwayCancelsADownloadAndTheNextNamingRestartsIt) {
@@ -153,7 +149,6 @@ TEST(Pictures, TheLastLineGoingAwayCancelsADownloadAndTheNextNamingRestartsIt) {
 }
 
 TEST(Pictures, TheCacheIndexSurvivesARestartAndExpiresByLifetime) {
-  testing_http::EnsureApp();
   chatd_test::ChatdProcess chatd(CHAT_BINARY_DIR "/bin/chatd", {}, true);
   ASSERT_TRUE(chatd.ok()) << chatd.banner();
   const std::string url = "http://127.0.0.1:" + std::to_string(chatd.httpPort()) + "/smileset/1_3.gif";
@@ -208,7 +203,7 @@ TEST(Pictures, TheInstalledRegistryServesEveryViewAndSavesItsIndexWhenRemoved) {
   testing_picture::Folder root("pictures-installed");
   Pictures& installed = InstallPictures();
   EXPECT_EQ(&InstallPictures(), &installed);
-  EXPECT_EQ(&markup::Pictures(), static_cast<markup::PictureRegistry*>(&installed));
+  EXPECT_EQ(&markup::ProcessPictureRegistry(), static_cast<markup::PictureRegistry*>(&installed));
   installed.LoadCacheIndex(root.path + "/Cache/index.dat", root.path + "/Cache");
   {
     markup_test::FixedMeasurer measurer;
@@ -218,7 +213,7 @@ TEST(Pictures, TheInstalledRegistryServesEveryViewAndSavesItsIndexWhenRemoved) {
   }
   RemovePictures();
   EXPECT_EQ(InstalledPictures(), nullptr);
-  EXPECT_NE(&markup::Pictures(), static_cast<markup::PictureRegistry*>(&installed));
+  EXPECT_NE(&markup::ProcessPictureRegistry(), static_cast<markup::PictureRegistry*>(&installed));
   QFile index(QString::fromStdString(root.path + "/Cache/index.dat"));
   ASSERT_TRUE(index.open(QIODevice::ReadOnly));
   EXPECT_EQ(index.readAll(), "2\r\n");  // the counter moved past p1.gif; no record yet

@@ -1,14 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <QGuiApplication>
+#include <QImage>
 
 #include "resources/images.h"
 
 TEST(BuiltInImages, AllPicturesAreCompiledInAtTheirSizes) {
-  int argc = 1;
-  char name[] = "t";
-  char* argv[] = {name, nullptr};
-  QGuiApplication app(argc, argv);
   for (int i = 0; i < resources::kImageCount; ++i) {
     const QImage& image = resources::Image(i);
     ASSERT_FALSE(image.isNull()) << i;

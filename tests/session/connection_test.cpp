@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "qt_app.h"
+#include "qt_wait.h"
 #include "session/connection.h"
 #include "session/pane.h"
 #include "text/bytes.h"
@@ -73,7 +73,6 @@ size_t Count(const std::string& s, const std::string& part) {
 class ConnectionTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    EnsureApp();
     ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
     host.port = server.serverPort();
     conn = std::make_unique<ServerConnection>(host);

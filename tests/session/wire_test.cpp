@@ -140,7 +140,7 @@ TEST(UnescapeField, DigitRuleShortTailsAndEntity) {
   EXPECT_EQ(UnescapeField("&gt;gt;"), ">gt;");
 }
 
-TEST(Colours, WireAndSettingConversions) {
+TEST(Colors, WireAndSettingConversions) {
   EXPECT_EQ(ColorToWire("ff8000"), "0080ff");
   EXPECT_EQ(ColorToWire("abc"), "abc");
   EXPECT_EQ(WireToColor("#ff0000", 7), 255u);
@@ -154,7 +154,7 @@ TEST(Colours, WireAndSettingConversions) {
   EXPECT_EQ(CheckWireColor("#a0b0c0", "#000000"), "#a0b0c0");
   EXPECT_EQ(CheckWireColor("#a0b0c", "#000000"), "#000000");
   EXPECT_EQ(CheckWireColor("a0b0c0x", "#000000"), "#000000");
-  // A setting sent on the wire and read back is the same colour.
+  // A setting sent on the wire and read back is the same color.
   EXPECT_EQ(WireToColor("#" + ColorToWire("40a0ff"), 0), ColorSettingToValue("40a0ff"));
 }
 

@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-#include "../media/temp_dir.h"
+#include "temp_dir.h"
 
 namespace {
 

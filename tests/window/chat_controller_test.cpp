@@ -1,14 +1,19 @@
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
+#include <map>
 #include <memory>
+#include <set>
 
+#include "chatd_process.h"
 #include "fixed_metrics.h"
+#include "line_client.h"
 #include "markup/markup_document.h"
-#include "media/settings.h"
+#include "settings/settings.h"
 #include "text/bytes.h"
 #include "text/cp1251.h"
 #include "text/line_file.h"
+#include "games/game_traffic.h"
 #include "window/chat_controller.h"
 
 using text::W;
@@ -29,15 +34,25 @@ class Effects : public ChatEnvironment {
   void BringToFront() override { ++fronts; }
   bool NoSound() override { return noSound; }
   void Refused() override { ++refusals; }
-  void ArchiveLine(const std::string& line) override { archive.push_back(line); }
-  void PatchArchive(const std::string& n, int o, int w) override { patches.push_back(n + ":" + std::to_string(o) + ">" + std::to_string(w)); }
-  void GameMessage(session::GameKind kind, const std::string& text, const std::string& sender, const std::string&,
-                   uint32_t, uint32_t) override {
-    games.push_back(std::to_string(static_cast<int>(kind)) + "|" + sender + "|" + text);
-  }
-  std::vector<std::string> sent, traces, waves, archive, patches, games;
+  std::vector<std::string> sent, traces, waves;
   int beeps = 0, fronts = 0, refusals = 0;
   bool noSound = false;
+};
+
+// Records the game traffic handed to the games.
+class Games : public games::GameTraffic {
+ public:
+  void GameMessage(games::GameKind kind, const std::string& text, const std::string& sender, const std::string&,
+                   uint32_t, uint32_t) override {
+    messages.push_back(std::string(games::PrefixOf(kind)) + "|" + sender + "|" + text);
+  }
+  void OwnGameEcho(games::GameKind kind, const std::string& text, const std::string& addressee, uint32_t,
+                   uint32_t) override {
+    echoes.push_back(std::string(games::PrefixOf(kind)) + "|" + addressee + "|" + text);
+  }
+  void SetGameOnline(bool) override {}
+  void CloseAllGames() override {}
+  std::vector<std::string> messages, echoes;
 };
 
 class ChatTest : public ::testing::Test {
@@ -54,6 +69,14 @@ class ChatTest : public ::testing::Test {
   }
 
   static std::string Msg(const std::string& fields) { return "x" + BB + fields + BB; }
+  // The entries of private.arc without their time stamps, "|" as callers
+  // give it.
+  std::vector<std::string> Archive() const {
+    std::vector<std::string> out;
+    for (const std::string& line : text::ReadLineFile(programDir + "private.arc"))
+      out.push_back(text::ReplaceAll(line.substr(line.find(BB) + 1), BB, "|"));
+    return out;
+  }
   static std::vector<std::string> Lines(const markup::MarkupDocument& d) {
     std::vector<std::string> out;
     for (const auto& l : d.lines()) out.push_back(l->source);
@@ -62,7 +85,7 @@ class ChatTest : public ::testing::Test {
 
   std::unique_ptr<QTemporaryDir> dir;
   std::string programDir;
-  media::Settings settings;
+  settings::Settings settings;
   markup_test::FixedMeasurer measurer;
   markup::MarkupDocument comm{measurer}, priv{measurer}, users{measurer}, towhom{measurer}, prev{measurer};
   Effects fx;
@@ -106,7 +129,7 @@ TEST_F(ChatTest, ModeratorRightsTurnOnTheDebugTrace) {
   chat->Dispatch("junk|x");
   EXPECT_TRUE(fx.traces.empty());  // not a moderator
   chat->Dispatch(Msg("Nastr=1;Mod=1;"));
-  EXPECT_TRUE(chat->moderator);
+  EXPECT_TRUE(chat->Moderator());
   chat->Dispatch("junk%7cx");
   ASSERT_EQ(fx.traces.size(), 2u);
   EXPECT_EQ(fx.traces[0], W("Приняли: ") + "junk|x");
@@ -135,8 +158,8 @@ TEST_F(ChatTest, PrivateMessagesAreConfirmedArchivedAndFiltered) {
   ASSERT_EQ(Lines(priv).size(), 1u);
   EXPECT_EQ(Lines(priv)[0], "<fcol=000000><bcol=FFFFFF>1 <b><link=\"bob:\"" + W("Для bob:") +
                                 "></b> <fcol=000000><bcol=FFFFFF>psst|x");
-  ASSERT_EQ(fx.archive.size(), 1u);
-  EXPECT_EQ(fx.archive[0], "#ffffff|#000000|1 <b>bob:</b> psst|x");
+  ASSERT_EQ(Archive().size(), 1u);
+  EXPECT_EQ(Archive()[0], "#ffffff|#000000|1 <b>bob:</b> psst|x");
 
   // Black-listed: confirmed all the same, then dropped without reaction.
   chat->Contacts().blackList = {"eve"};
@@ -165,16 +188,32 @@ TEST_F(ChatTest, BlackListInTheCommonPaneOnlyWithFilterAll) {
   EXPECT_EQ(fx.beeps, beeps);
 }
 
-TEST_F(ChatTest, GameTrafficGoesToTheGameKinds) {
+TEST_F(ChatTest, GameTrafficGoesToTheGames) {
+  // Without games it is dropped, never shown.
+  chat->Dispatch(Msg("Mess=1 <b>bob:</b> Gm:Chs:Move:1;Public=0;FrName=bob;"));
+  EXPECT_TRUE(priv.lines().empty());
+  Games games;
+  chat->SetGameTraffic(&games);
   chat->Dispatch(Msg("Mess=1 <b>bob:</b> Gm:Chk:Move:1;Public=0;FrName=bob;Mid=5;"));
   EXPECT_TRUE(priv.lines().empty());
-  ASSERT_EQ(fx.games.size(), 1u);
-  EXPECT_EQ(fx.games[0], "1|bob|Gm:Chk:Move:1");
+  ASSERT_EQ(games.messages.size(), 1u);
+  EXPECT_EQ(games.messages[0], "Gm:Chk:|bob|Gm:Chk:Move:1");
   EXPECT_EQ(fx.sent.size(), 1u);  // the arrival was still confirmed
   EXPECT_EQ(fx.beeps, 0);
   chat->Dispatch(Msg("Mess=1 <b>bob:</b> DirectLink::TryToConnect;Public=0;FrName=" + W("Вова") + ";"));
   EXPECT_TRUE(priv.lines().empty());
   EXPECT_EQ(chat->lastDirectLinkSender, "Bo" + W("в") + "a");
+
+  // The server's Ok for one's own game chat goes back to that game, and
+  // the echo of a move does not.
+  settings.CurrentAckID = 40;
+  chat->SendChatMessage("bob", "Gm:Rvs:Chat:hi", false);
+  chat->SendChatMessage("bob", "Gm:Rvs:Move:3", false);
+  chat->Dispatch(Msg("Status=Ok;Mid=40;Cln=bob;Mess=12:00 <b>me:</b> Gm:Rvs:Chat:hi;"));
+  chat->Dispatch(Msg("Status=Ok;Mid=41;Cln=bob;Mess=12:00 <b>me:</b> Gm:Rvs:Move:3;"));
+  EXPECT_EQ(games.echoes, (std::vector<std::string>{"Gm:Rvs:|bob|Gm:Rvs:Chat:hi"}));
+  EXPECT_TRUE(chat->Acks().Waiting().empty());
+  chat->SetGameTraffic(nullptr);
 }
 
 TEST_F(ChatTest, HostileMessageSizeIsShownCut) {
@@ -182,6 +221,121 @@ TEST_F(ChatTest, HostileMessageSizeIsShownCut) {
   const std::string line = Lines(priv)[0];
   EXPECT_TRUE(text::EndsWith(line, std::string(10, 'a') + "\x85"));
   EXPECT_LT(line.size(), 70000u);
+}
+
+TEST_F(ChatTest, HostileLeadAndSenderNameAreShownCut) {
+  const std::string longWord(300000, 'w');
+  const std::string longName(300000, 'n');
+  chat->Dispatch(Msg("Mess=" + longWord + " hi;Public=1;FrName=" + longName + ";Line=5;"));
+  chat->Dispatch(Msg("Mess=" + longWord + " hi;Public=0;FrName=" + longName + ";Mid=9;"));
+  ASSERT_EQ(Lines(comm).size(), 1u);
+  ASSERT_EQ(Lines(priv).size(), 1u);
+  const std::string lead(session::Dispatcher::kMaxLead, 'w');
+  const std::string name(session::Dispatcher::kMaxSenderName, 'n');
+  EXPECT_TRUE(text::StartsWith(Lines(comm)[0], "<fcol=000000><bcol=FFFFFF>5 - " + lead + " <b><link=\"" + name + ":\""));
+  EXPECT_LT(Lines(comm)[0].size(), 2000u);
+  EXPECT_TRUE(text::EndsWith(Lines(priv)[0], "hi"));
+  EXPECT_LT(Lines(priv)[0].size(), 2000u);
+  // The archive and the confirmation carry the cut name as well.
+  ASSERT_EQ(Archive().size(), 1u);
+  EXPECT_LT(Archive()[0].size(), 2000u);
+  ASSERT_EQ(fx.sent.size(), 1u);
+  EXPECT_LT(fx.sent[0].size(), 2000u);
+  // The cut line is still a duplicate of itself, and leaves the test with the pane.
+  chat->Dispatch(Msg("Mess=" + longWord + " hi;Public=1;FrName=" + longName + ";Line=5;"));
+  EXPECT_EQ(Lines(comm).size(), 1u);
+  comm.Clear();
+  chat->Dispatch(Msg("Mess=" + longWord + " hi;Public=1;FrName=" + longName + ";Line=5;"));
+  EXPECT_EQ(Lines(comm).size(), 1u);
+}
+
+TEST_F(ChatTest, DuplicateTestComparesTheWholeLineNumber) {
+  // Line 1234 and 1334 share the shown tag "34" and the lead: both are shown.
+  chat->Dispatch(Msg("Mess=12:00:01 <b>bob:</b> one;Public=1;FrName=bob;Line=1234;"));
+  chat->Dispatch(Msg("Mess=12:00:01 <b>bob:</b> two;Public=1;FrName=bob;Line=1334;"));
+  ASSERT_EQ(Lines(comm).size(), 2u);
+  EXPECT_TRUE(text::StartsWith(Lines(comm)[1], "<fcol=000000><bcol=FFFFFF>34 - 12:00:01 <b>"));
+  // The same number again is a repeat, whatever its text.
+  chat->Dispatch(Msg("Mess=12:00:01 <b>bob:</b> two again;Public=1;FrName=bob;Line=1334;"));
+  EXPECT_EQ(Lines(comm).size(), 2u);
+  // Without a number, tag and lead are all there is: "" and lead repeat.
+  chat->Dispatch(Msg("Mess=12:00:02 <b>bob:</b> a;Public=1;FrName=bob;"));
+  chat->Dispatch(Msg("Mess=12:00:02 <b>bob:</b> b;Public=1;FrName=bob;"));
+  EXPECT_EQ(Lines(comm).size(), 3u);
+
+  // A line leaving the pane takes its own number out of the test, so the
+  // newer line with the same tag stays a repeat.
+  comm.DeleteStr(">one");
+  ASSERT_EQ(Lines(comm).size(), 2u);
+  chat->Dispatch(Msg("Mess=12:00:01 <b>bob:</b> two;Public=1;FrName=bob;Line=1334;"));
+  EXPECT_EQ(Lines(comm).size(), 2u);
+  chat->Dispatch(Msg("Mess=12:00:01 <b>bob:</b> one;Public=1;FrName=bob;Line=1234;"));
+  ASSERT_EQ(Lines(comm).size(), 3u);
+  EXPECT_TRUE(text::EndsWith(Lines(comm).back(), "one"));
+}
+
+// Through a real chatd: a burst of public messages, far more than 100 in
+// one second, reaches the pane whole; the archive chatd replays to a
+// newcomer is recognised and not shown twice.
+TEST_F(ChatTest, BurstOfPublicMessagesWithinOneSecondIsShownWhole) {
+  chatd_test::ChatdProcess chatd(CHAT_BINARY_DIR "/bin/chatd", {}, true);
+  ASSERT_TRUE(chatd.ok());
+  chatd_test::LineClient reader(chatd.chatPort());
+  ASSERT_FALSE(reader.Login("reader", "pw").empty());
+  chatd_test::LineClient sender(chatd.chatPort());
+  ASSERT_FALSE(sender.Login("sender", "pw").empty());
+  constexpr int kCount = 300;
+  std::string burst;
+  for (int i = 0; i < kCount; ++i) burst += "x\xA6Mess=m" + std::to_string(i) + ";\xA6\n";
+  ASSERT_TRUE(sender.Send(burst));
+
+  std::map<std::string, int> perLead;
+  int received = 0;
+  while (received < kCount) {
+    const std::optional<std::string> line = reader.ReadLine();
+    ASSERT_TRUE(line) << received << " messages came";
+    const std::optional<wire::Record> r = chatd_test::AsRecord(*line);
+    if (!r || wire::Field(*r, "Public") != "1") continue;
+    ++received;
+    ++perLead[wire::Field(*r, "Mess").substr(0, wire::Field(*r, "Mess").find(' '))];
+    chat->Dispatch(*line);
+  }
+  int busiest = 0;
+  for (const auto& [lead, n] : perLead) busiest = std::max(busiest, n);
+  EXPECT_GT(busiest, 100) << "the burst should fill one second";
+  std::set<std::string> shown;
+  for (const std::string& l : Lines(comm)) shown.insert(l.substr(l.rfind('m')));
+  EXPECT_EQ(Lines(comm).size(), size_t{kCount});
+  EXPECT_EQ(shown.size(), size_t{kCount});
+
+  // The room archive sent at the next login repeats lines already shown.
+  chatd_test::LineClient again(chatd.chatPort());
+  std::string number = again.Login("late", "pw");
+  ASSERT_FALSE(number.empty());
+  for (const std::string& line : again.Sync()) chat->Dispatch(line);
+  EXPECT_EQ(Lines(comm).size(), size_t{kCount});
+}
+
+TEST_F(ChatTest, HugeOnlineListIsCutWithOneTraceLine) {
+  chat->Contacts().friends = {"u3", "far"};
+  std::string body;
+  const size_t total = OnlineList::kMaxEntries + 1500;
+  for (size_t i = 0; i < total; ++i) body += "User=u" + std::to_string(i) + ",Ver=2.8;";
+  chat->ShowOnlineList(body);
+  const auto rows = Lines(users);
+  // Heading, the kept entries, then "far" offline ("u3" is online).
+  ASSERT_EQ(rows.size(), 1 + OnlineList::kMaxEntries + 3);
+  EXPECT_NE(rows[OnlineList::kMaxEntries].find(" u" + std::to_string(OnlineList::kMaxEntries - 1) + "<"), std::string::npos);
+  EXPECT_NE(rows.back().find(" far</nobr>"), std::string::npos);
+  ASSERT_EQ(fx.traces.size(), 1u);
+  EXPECT_TRUE(text::EndsWith(fx.traces[0], ": 1500"));
+  // An entry past the limit is not online for the rest of the program either.
+  EXPECT_TRUE(chat->Online().PeerHasGameClient("u3"));
+  EXPECT_FALSE(chat->Online().PeerHasGameClient("u" + std::to_string(total - 1)));
+  // A list within the limit is no news for the trace.
+  chat->ShowOnlineList("User=ann,Ver=2.8;");
+  EXPECT_EQ(fx.traces.size(), 1u);
+  EXPECT_EQ(chat->Online().DroppedEntries(), 0u);
 }
 
 TEST_F(ChatTest, SendingNumbersEscapesAndEchoes) {
@@ -211,7 +365,7 @@ TEST_F(ChatTest, DeliveryStatesChangeTheEchoAndTheArchive) {
   EXPECT_TRUE(text::Contains(Lines(priv)[0], "<pict=-15>"));
   chat->Dispatch(Msg("Status=Ok;Mid=20;Cln=bob;Mess=one;"));
   EXPECT_TRUE(text::StartsWith(Lines(priv)[0], "<fcol=000000><bcol=FFFFFF><id=20><pict=-16>"));
-  EXPECT_EQ(fx.archive.back(), "#ffffff|#000000|<id=20><pict=-16>" + W("(Послано-->bob): ") + "one");
+  EXPECT_EQ(Archive().back(), "#ffffff|#000000|<id=20><pict=-16>" + W("(Послано-->bob): ") + "one");
   chat->Dispatch(Msg("Podtv=1;Mid=20;Cln=bob;"));
   EXPECT_TRUE(text::StartsWith(Lines(priv)[0], "<fcol=000000><bcol=FFFFFF><id=20><pict=-17>"));
   // Kept for an offline addressee, later delivered.

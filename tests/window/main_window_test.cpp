@@ -10,6 +10,7 @@
 #include <QAudioDevice>
 #include <QMediaDevices>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTcpServer>
@@ -17,6 +18,8 @@
 #include <QTimer>
 
 #include "chatd_process.h"
+#include "fixed_metrics.h"
+#include "markup/view_globals.h"
 #include "text/bytes.h"
 #include "text/cp1251.h"
 #include "window/info_window.h"
@@ -24,6 +27,7 @@
 #include "window_fixture.h"
 
 using text::W;
+using window::InfoWindow;
 
 namespace {
 
@@ -31,13 +35,13 @@ const char* kIdentity = "[Global]\r\nUserName=alice\r\nPassword=pw\r\nUserNum=5\
 
 TEST(MainWindow, StartsWithItsFirstLinesAndMenuStates) {
   WindowFixture w(kIdentity);
-  TMainForm& f = *w.form;
-  const auto comm = Lines(f.comm);
+  MainWindow& f = *w.form;
+  const auto comm = Lines(Find<MarkupView>(f, "comm"));
   ASSERT_EQ(comm.size(), 1u);
   EXPECT_EQ(comm[0], "<fcol=000000><bcol=FFFFFF>" + W("Если у Вас проблемы с запуском, добро пожаловать в <b>") +
                          "<link=\"HTML\"http://127.0.0.1:8081/cgi-bin/chat/index1.html>" + W("</b> или <b>") +
                          "<link=\"Java\"http://127.0.0.1:8081/cgi-bin/chat/index2.html>" + W("</b> версию."));
-  EXPECT_TRUE(text::EndsWith(Lines(f.topleft)[0], "<link='-100'http://127.0.0.1:8081>"));
+  EXPECT_TRUE(text::EndsWith(Lines(Find<MarkupView>(f, "topleft"))[0], "<link='-100'http://127.0.0.1:8081>"));
   EXPECT_FALSE(f.Menu("MenAdmin")->menuAction()->isVisible());
   EXPECT_FALSE(f.Menu("MenPrivate")->menuAction()->isVisible());
   EXPECT_FALSE(f.Menu("MenFiles")->menuAction()->isVisible());
@@ -46,10 +50,10 @@ TEST(MainWindow, StartsWithItsFirstLinesAndMenuStates) {
   EXPECT_FALSE(f.Action("MenRefresh")->isEnabled());
   EXPECT_EQ(f.Action("MenuConnect")->shortcut(), QKeySequence(Qt::Key_F5));
   EXPECT_EQ(f.Action("MenuNoSound")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
-  EXPECT_FALSE(f.Say->isEnabled());
-  EXPECT_FALSE(f.UserInfo->isEnabled());
-  EXPECT_FALSE(f.SendWav->isEnabled());
-  EXPECT_FALSE(f.Panel2->isVisibleTo(&f));
+  EXPECT_FALSE(Find<QPushButton>(f, "Say")->isEnabled());
+  EXPECT_FALSE(Find<QPushButton>(f, "UserInfo")->isEnabled());
+  EXPECT_FALSE(Find<QPushButton>(f, "SendWav")->isEnabled());
+  EXPECT_FALSE(Find<QWidget>(f, "Panel2")->isVisibleTo(&f));
   EXPECT_EQ(f.minimumHeight(), 464);
   // The start-up write-backs left the hosts in the file.
   EXPECT_NE(w.ReadIni().find("Port1=8080"), std::string::npos);
@@ -57,46 +61,46 @@ TEST(MainWindow, StartsWithItsFirstLinesAndMenuStates) {
 
 TEST(MainWindow, LanguageSwitchRewritesEveryCaption) {
   WindowFixture w(kIdentity);  // RussianInterface off by default
-  TMainForm& f = *w.form;
+  MainWindow& f = *w.form;
   EXPECT_EQ(f.windowTitle(), "Chat on localhost");
-  EXPECT_EQ(f.Say->text(), "Say");
+  EXPECT_EQ(Find<QPushButton>(f, "Say")->text(), "Say");
   EXPECT_EQ(f.Menu("MenConn")->title(), "Connection");
   EXPECT_TRUE(f.Action("MenEngl")->isChecked());
-  EXPECT_NE(Lines(f.topright)[0].find("<link=\"QEL\"http://127.0.0.1:8081/members.html> <pict=-3>"), std::string::npos);
+  EXPECT_NE(Lines(Find<MarkupView>(f, "topright"))[0].find("<link=\"QEL\"http://127.0.0.1:8081/members.html> <pict=-3>"), std::string::npos);
 
   f.Action("MenRuss")->trigger();
   EXPECT_TRUE(f.Russian());
   EXPECT_EQ(f.windowTitle(), "Чат на localhost");
-  EXPECT_EQ(f.Say->text(), "Сказать");
-  EXPECT_EQ(f.PrivLab->text(), "Приват для:");
-  EXPECT_EQ(f.SendWav->toolTip(), "Нажмите и удерживайте пока идет запись");
+  EXPECT_EQ(Find<QPushButton>(f, "Say")->text(), "Сказать");
+  EXPECT_EQ(Find<QLabel>(f, "PrivLab")->text(), "Приват для:");
+  EXPECT_EQ(Find<QPushButton>(f, "SendWav")->toolTip(), "Нажмите и удерживайте пока идет запись");
   EXPECT_EQ(f.Action("MenuChangeName")->text(), "Войти под другим именем ...");
   EXPECT_EQ(f.Menu("MenFineS")->title(), "Штрафовать");
   EXPECT_EQ(f.Action("WhoIsLoc")->text(), "WhoIs");  // keeps its design caption
   EXPECT_EQ(f.Action("MenRuss")->text(), "Русский");
-  EXPECT_NE(Lines(f.topright)[0].find(W("<link=\"КЕЛ\"")), std::string::npos);
-  EXPECT_EQ(Lines(f.topright).size(), 1u);
-  EXPECT_TRUE(TZevoHTML::russian);
+  EXPECT_NE(Lines(Find<MarkupView>(f, "topright"))[0].find(W("<link=\"КЕЛ\"")), std::string::npos);
+  EXPECT_EQ(Lines(Find<MarkupView>(f, "topright")).size(), 1u);
+  EXPECT_TRUE(markup::ViewGlobals::russian);
 
   // The checked item again: same mode, captions written again.
-  f.Say->setText("x");
+  Find<QPushButton>(f, "Say")->setText("x");
   f.Action("MenRuss")->trigger();
   EXPECT_TRUE(f.Russian());
-  EXPECT_EQ(f.Say->text(), "Сказать");
+  EXPECT_EQ(Find<QPushButton>(f, "Say")->text(), "Сказать");
   f.Action("MenEngl")->trigger();
-  EXPECT_EQ(f.MessLab->text(), "Message text:");
-  EXPECT_FALSE(TZevoHTML::russian);
+  EXPECT_EQ(Find<QLabel>(f, "MessLab")->text(), "Message text:");
+  EXPECT_FALSE(markup::ViewGlobals::russian);
 }
 
 TEST(MainWindow, OutOfRangeFineTypeChecksTheFirstItemAndCloseWritesSettings) {
   WindowFixture w(std::string(kIdentity) + "FineType=7\r\nPreview=1\r\n");
-  TMainForm& f = *w.form;
+  MainWindow& f = *w.form;
   EXPECT_TRUE(f.Action("MenNS1")->isChecked());
   EXPECT_EQ(w.settings->FineType, 0);
   EXPECT_TRUE(f.Action("MenPreview")->isChecked());
-  EXPECT_TRUE(f.PrevPanelBig->isVisibleTo(&f));
+  EXPECT_TRUE(Find<QWidget>(f, "PrevPanelBig")->isVisibleTo(&f));
   f.Action("MenPreview")->trigger();
-  EXPECT_FALSE(f.PrevPanelBig->isVisibleTo(&f));
+  EXPECT_FALSE(Find<QWidget>(f, "PrevPanelBig")->isVisibleTo(&f));
   f.close();
   const std::string ini = w.ReadIni();
   EXPECT_NE(ini.find("Preview=0"), std::string::npos);
@@ -117,10 +121,10 @@ TEST(MainWindow, ClipboardPictureEnablesSendBuf) {
 
 TEST(InfoWindows, KeyedWindowsAreReusedAndTheTraceLogGrows) {
   WindowFixture w(kIdentity);
-  window::TraceLog("one");
-  window::TraceLog("two");
+  window::TraceLog(*w.settings, "one");
+  window::TraceLog(*w.settings, "two");
   ASSERT_EQ(window::InfoWindows().size(), 1u);
-  TInfo* log = window::InfoWindows()[0];
+  InfoWindow* log = window::InfoWindows()[0];
   EXPECT_EQ(log->windowTitle(), "Info: Trace log");
   EXPECT_EQ(log->width(), 500);
   ASSERT_EQ(Lines(log->ht).size(), 2u);
@@ -128,28 +132,89 @@ TEST(InfoWindows, KeyedWindowsAreReusedAndTheTraceLogGrows) {
 
   w.form->Action("MenuAbout")->trigger();
   ASSERT_EQ(window::InfoWindows().size(), 2u);
-  TInfo* about = window::InfoWindows()[1];
+  InfoWindow* about = window::InfoWindows()[1];
   EXPECT_EQ(about->Key(), "Information about program");
   EXPECT_EQ(about->windowTitle(), "Info: About...");
   EXPECT_NE(Lines(about->ht)[0].find(W("версия 2.8, сборка ")), std::string::npos);
   about->resize(333, 222);
-  window::ShowInfoWindow("Information about program", "other", "replaced", 900, 900, false);
+  window::ShowInfoWindow(*w.settings, "Information about program", "other", "replaced", 900, 900, false);
   EXPECT_EQ(window::InfoWindows().size(), 2u);
   EXPECT_EQ(Lines(about->ht).size(), 1u);
   EXPECT_TRUE(text::EndsWith(Lines(about->ht)[0], "replaced"));
   EXPECT_EQ(about->size(), QSize(333, 222));  // a reused window keeps its size
 
   // Closing frees it; the next call opens a new window with the new title.
-  QPointer<TInfo> closed(about);
+  QPointer<InfoWindow> closed(about);
   about->close();
   EXPECT_TRUE(WaitFor([&] { return closed.isNull(); }));
-  window::ShowInfoWindow("Information about program", "again", "new", -1, -1, false);
+  window::ShowInfoWindow(*w.settings, "Information about program", "again", "new", -1, -1, false);
   EXPECT_EQ(window::InfoWindows().back()->windowTitle(), "Info: again");
   // Links in an information window act like links in the common pane.
-  window::InfoWindows().back()->ht->DoLink(W("Для bob(12):"));
-  EXPECT_EQ(w.form->Enter->text(), QString::fromUtf8("Для bob(12): "));
+  window::InfoWindows().back()->ht->Document().DoLink(W("Для bob(12):"));
+  EXPECT_EQ(Find<QLineEdit>(*w.form, "Enter")->text(), QString::fromUtf8("Для bob(12): "));
   window::CloseAllInfoWindows();
   EXPECT_TRUE(window::InfoWindows().empty());
+}
+
+TEST(MainWindow, LabelledRowsGiveTheirPaneTheRestOfTheWidth) {
+  WindowFixture w(std::string(kIdentity) + "Preview=1\r\nTranslit=1\r\n");
+  MainWindow& f = *w.form;
+  f.resize(1000, 600);
+  f.show();
+  QApplication::processEvents();
+  for (auto [labelName, paneName] : {std::pair{"PrevLab", "prev"}, std::pair{"TransLab", "transl"}}) {
+    auto* label = Find<QLabel>(f, labelName);
+    auto* pane = Find<MarkupView>(f, paneName);
+    EXPECT_LE(label->width(), label->sizeHint().width()) << labelName;
+    EXPECT_LT(pane->x() - label->geometry().right(), 10) << paneName;
+    EXPECT_GT(pane->width(), pane->parentWidget()->width() * 3 / 4) << paneName;
+  }
+}
+
+TEST(MainWindow, PaneLinkReplacesTheSelectionTheMessageLineHad) {
+  WindowFixture w(kIdentity);
+  MainWindow& f = *w.form;
+  f.resize(1000, 600);
+  f.show();
+  QApplication::processEvents();
+  auto* comm = Find<MarkupView>(f, "comm");
+  comm->Clear();
+  comm->NewString("<link=\"bob:\"" + W("Для bob(12):") + ">", 0, 0xFFFFFF);
+  auto* enter = Find<QLineEdit>(f, "Enter");
+  enter->setFocus();
+  enter->setText("hello world");
+  enter->setSelection(6, 5);
+  // The click gives the pane the focus, and the line drops its selection.
+  const QPoint at = comm->contentsRect().topLeft() + QPoint(5, 5);
+  QMouseEvent press(QEvent::MouseButtonPress, at, comm->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+                    Qt::NoModifier);
+  QApplication::sendEvent(comm, &press);
+  ASSERT_TRUE(WaitFor([&] { return enter->text() != "hello world"; }));
+  EXPECT_EQ(enter->text(), QString::fromUtf8("hello Для bob(12): "));
+  EXPECT_EQ(enter->cursorPosition(), enter->text().size());
+}
+
+TEST(MainWindow, UnknownProgramPictureTakesThePlaceholderSize) {
+  WindowFixture w(kIdentity);
+  EXPECT_EQ(markup::StaticImageWidth(-1), 15);
+  EXPECT_EQ(markup::StaticImageHeight(-1), 15);
+  EXPECT_EQ(markup::StaticImageWidth(-55), 20);
+  EXPECT_EQ(markup::StaticImageHeight(-55), 20);
+  markup_test::RecordingCanvas canvas;
+  markup::DrawStaticImage(-55, canvas, 3, 4);
+  ASSERT_EQ(canvas.squares.size(), 1u);
+  EXPECT_EQ(canvas.squares[0].x, 3);
+  EXPECT_EQ(canvas.squares[0].w, 20);
+}
+
+TEST(Program, WindowTitlesGetNoApplicationNameAppended) {
+  // Qt appends an explicitly set display name to every window title; without
+  // one the display name simply follows the application name.
+  const QString name = QCoreApplication::applicationName();
+  EXPECT_EQ(name, "Chat browser");
+  QCoreApplication::setApplicationName("probe");
+  EXPECT_EQ(QGuiApplication::applicationDisplayName(), "probe");
+  QCoreApplication::setApplicationName(name);
 }
 
 // Answers the next modal dialog or box by running `answer` on it.
@@ -171,7 +236,7 @@ TEST(MainWindowWithChatd, RegistersThroughTheDialogAndKeepsTheNumber) {
   WindowFixture w("[Global]\r\nPort1=" + std::to_string(chatd.chatPort()) + "\r\n");
   bool dialogSeen = false;
   AnswerNextModal([&](QWidget* modal) {
-    auto* reg = qobject_cast<TReg*>(modal);
+    auto* reg = qobject_cast<LoginDialog*>(modal);
     ASSERT_TRUE(reg);
     dialogSeen = true;
     EXPECT_FALSE(reg->ButOk->isEnabled());
@@ -187,19 +252,18 @@ TEST(MainWindowWithChatd, RegistersThroughTheDialogAndKeepsTheNumber) {
   EXPECT_NE(w.ReadIni().find("UserNum=" + w.settings->UserNum), std::string::npos);
   EXPECT_NE(w.ReadIni().find("UserName=carol"), std::string::npos);
   EXPECT_TRUE(w.form->Action("MenuDisconnect")->isEnabled());
-  EXPECT_NE(Lines(w.form->comm).back().find(W(" успешно...")), std::string::npos);
+  EXPECT_NE(Lines(Find<markup::MarkupView>(*w.form, "comm")).back().find(W(" успешно...")), std::string::npos);
 
   // Typing enables Say only while online.
-  w.form->Enter->setText("hi");
-  EXPECT_TRUE(w.form->Say->isEnabled());
+  Find<QLineEdit>(*w.form, "Enter")->setText("hi");
+  EXPECT_TRUE(Find<QPushButton>(*w.form, "Say")->isEnabled());
   w.form->Action("MenuDisconnect")->trigger();
-  EXPECT_FALSE(w.form->Say->isEnabled());
-  EXPECT_TRUE(text::StartsWith(Lines(w.form->comm).back(), "<fcol=0000FF><bcol=FFFFFF>" + W("Соединение разорвано ")));
+  EXPECT_FALSE(Find<QPushButton>(*w.form, "Say")->isEnabled());
+  EXPECT_TRUE(text::StartsWith(Lines(Find<markup::MarkupView>(*w.form, "comm")).back(), "<fcol=0000FF><bcol=FFFFFF>" + W("Соединение разорвано ")));
 }
 
 TEST(MainWindowWithPeer, RefusedLoginStopsReconnectingAndWarns) {
   QTcpServer server;
-  TestApp();
   ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
   WindowFixture w(std::string(kIdentity) + "Port1=" + std::to_string(server.serverPort()) + "\r\n");
   QObject::connect(&server, &QTcpServer::newConnection, [&] {
@@ -224,7 +288,6 @@ TEST(MainWindowWithPeer, RefusedLoginStopsReconnectingAndWarns) {
 
 TEST(MainWindowWithPeer, SendsTheExactLoginLineOfARegisteredUser) {
   QTcpServer server;
-  TestApp();
   ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
   WindowFixture w("[Global]\r\nUserName=alice\r\nPassword=pw\r\nUserNum=5\r\nUserMail=a@x\r\nSex=1\r\n"
                   "TextColor=0000ff\r\nPort1=" + std::to_string(server.serverPort()) + "\r\n");
@@ -240,7 +303,7 @@ TEST(MainWindowWithPeer, SendsTheExactLoginLineOfARegisteredUser) {
 
 TEST(LoginDialog, RegistrationNeedsMailAndRefusesLineBreakingCharacters) {
   WindowFixture w;
-  TReg& reg = *w.reg;
+  LoginDialog& reg = *w.reg;
   reg.SetRegistration(true);
   reg.Prepare();
   EXPECT_EQ(reg.windowTitle(), "Registration");
@@ -262,7 +325,6 @@ TEST(LoginDialog, RegistrationNeedsMailAndRefusesLineBreakingCharacters) {
 }
 
 TEST(Program, TerminationSignalClosesTheWindowNormally) {
-  TestApp();
   QTemporaryDir dir;
   QProcess client;
   client.setProcessChannelMode(QProcess::ForwardedErrorChannel);

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "media/settings.h"
+#include "settings/settings.h"
 #include "text/cp1251.h"
 
 namespace {
@@ -17,19 +17,19 @@ using window::SmileyTable;
 
 constexpr const char* kQel = "http://q/set/";
 
-media::Settings CodeSettings(bool translit = false) {
-  media::Settings s;
+settings::Settings CodeSettings(bool translit = false) {
+  settings::Settings s;
   s.QelDir = kQel;
   s.UserSmileNum = "77";
   s.Translit = translit;
-  s.TranslitTable = media::DefaultTranslitTable();
+  s.TranslitTable = settings::DefaultTranslitTable();
   return s;
 }
 
 SmileyTable Table() { return {{12, "http://s/12.gif"}, {100, "http://s/g1.gif"}}; }
 
 // Converts UTF-8 `utf8` and gives UTF-8 back.
-std::string Convert(const std::string& utf8, bool own, const media::Settings& s = CodeSettings()) {
+std::string Convert(const std::string& utf8, bool own, const settings::Settings& s = CodeSettings()) {
   std::string t = W(utf8);
   CodesToMarkup(t, own, s, Table());
   return text::Cp1251ToUtf8(t);
@@ -82,7 +82,7 @@ TEST(CodesToMarkup, AdditionalSmileysFromTheTable) {
 }
 
 TEST(CodesToMarkup, TransliteratesOnlyTheUsersOwnText) {
-  const media::Settings s = CodeSettings(true);
+  const settings::Settings s = CodeSettings(true);
   EXPECT_EQ(Convert("privet :p5: :)", true, s),
             "привет " + Img(std::string(kQel) + "77_5.gif") + " <pict=-1>");
   EXPECT_EQ(Convert("privet :u12:", false, s), "privet " + Img("http://s/12.gif"));

@@ -2,23 +2,23 @@
 
 #include <gtest/gtest.h>
 
-#include "media/settings.h"
+#include "settings/settings.h"
 #include "text/cp1251.h"
 
 namespace {
 
 using text::W;
 
-media::Settings TranslitOn() {
-  media::Settings s;
+settings::Settings TranslitOn() {
+  settings::Settings s;
   s.Translit = true;
-  s.TranslitTable = media::DefaultTranslitTable();
+  s.TranslitTable = settings::DefaultTranslitTable();
   s.Divider = "_";
   return s;
 }
 
 // Transliterates UTF-8 `typed` as the user's own text and gives UTF-8 back.
-std::string Own(const std::string& typed, const media::Settings& s = TranslitOn()) {
+std::string Own(const std::string& typed, const settings::Settings& s = TranslitOn()) {
   std::string t = W(typed);
   window::Transliterate(t, true, s);
   return text::Cp1251ToUtf8(t);
@@ -38,7 +38,7 @@ TEST(Transliterate, DefaultTableLongestMatchAndCapitals) {
 TEST(Transliterate, DividerSplitsOnlyWhereNothingMatches) {
   EXPECT_EQ(Own("s_hema"), "схема");
   EXPECT_EQ(Own("a__b_"), "аб");
-  media::Settings s = TranslitOn();
+  settings::Settings s = TranslitOn();
   s.Divider = "";
   EXPECT_EQ(Own("s_hema", s), "с_хема");
   s.Divider = "-+";  // only the first character counts
@@ -69,7 +69,7 @@ TEST(Transliterate, SmileyAndPictureCodesPassIntact) {
 }
 
 TEST(Transliterate, UserTableEarlierLetterWinsTiesAndCaseOfEntriesIgnored) {
-  media::Settings s = TranslitOn();
+  settings::Settings s = TranslitOn();
   s.TranslitTable[1] = "a";   // "б" shares "a" with "а"
   s.TranslitTable[2] = "QW";  // "в", stored with capitals by hand
   s.TranslitTable[3] = "";    // "г" empty: never matches
@@ -78,7 +78,7 @@ TEST(Transliterate, UserTableEarlierLetterWinsTiesAndCaseOfEntriesIgnored) {
 }
 
 TEST(Transliterate, OffOrReceivedTextIsUntouched) {
-  media::Settings off = TranslitOn();
+  settings::Settings off = TranslitOn();
   off.Translit = false;
   EXPECT_EQ(Own("[privet] s_h", off), "[privet] s_h");
   std::string received = "[privet] s_h";

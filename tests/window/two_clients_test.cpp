@@ -16,7 +16,7 @@ using text::W;
 
 namespace {
 
-bool PaneHas(TZevoHTML* pane, const std::string& part) {
+bool PaneHas(MarkupView* pane, const std::string& part) {
   for (const auto& l : Lines(pane))
     if (text::Contains(l, part)) return true;
   return false;
@@ -45,27 +45,27 @@ TEST(TwoClients, ChatPubliclyAndPrivatelyWithDeliveryStates) {
   WindowFixture bob(IniFor("bob", bobNum, chatd.chatPort()));
   alice.form->show();
   bob.form->show();
-  ASSERT_TRUE(WaitFor([&] { return PaneHas(alice.form->users, "<link=\"PR\"bob>") &&
-                                   PaneHas(bob.form->users, "<link=\"PR\"alice>"); }, 10000));
+  ASSERT_TRUE(WaitFor([&] { return PaneHas(Find<markup::MarkupView>(*alice.form, "users"), "<link=\"PR\"bob>") &&
+                                   PaneHas(Find<markup::MarkupView>(*bob.form, "users"), "<link=\"PR\"alice>"); }, 10000));
 
   // Public: both see it, once each.
-  alice.form->Enter->setText(QString::fromUtf8("привет всем :)"));
-  ASSERT_TRUE(alice.form->Say->isEnabled());
-  alice.form->Say->click();
-  EXPECT_TRUE(alice.form->Enter->text().isEmpty());
+  Find<QLineEdit>(*alice.form, "Enter")->setText(QString::fromUtf8("привет всем :)"));
+  ASSERT_TRUE(Find<QPushButton>(*alice.form, "Say")->isEnabled());
+  Find<QPushButton>(*alice.form, "Say")->click();
+  EXPECT_TRUE(Find<QLineEdit>(*alice.form, "Enter")->text().isEmpty());
   const std::string shown = W("привет всем ") + "<pict=-1>";
-  ASSERT_TRUE(WaitFor([&] { return PaneHas(bob.form->comm, shown) && PaneHas(alice.form->comm, shown); }));
-  EXPECT_TRUE(PaneHas(alice.form->comm, "<fcol=008000>alice:</a>"));  // own name in green
+  ASSERT_TRUE(WaitFor([&] { return PaneHas(Find<markup::MarkupView>(*bob.form, "comm"), shown) && PaneHas(Find<markup::MarkupView>(*alice.form, "comm"), shown); }));
+  EXPECT_TRUE(PaneHas(Find<markup::MarkupView>(*alice.form, "comm"), "<fcol=008000>alice:</a>"));  // own name in green
 
   // Private: alice picks bob in her online list and writes to him.
-  alice.form->users->DoLink("bob");
-  EXPECT_TRUE(alice.form->UserInfo->isEnabled());
-  alice.form->Enter->setText("secret");
-  alice.form->Say->click();
-  ASSERT_TRUE(WaitFor([&] { return PaneHas(bob.form->priv, "secret"); }));
+  Find<markup::MarkupView>(*alice.form, "users")->Document().DoLink("bob");
+  EXPECT_TRUE(Find<QPushButton>(*alice.form, "UserInfo")->isEnabled());
+  Find<QLineEdit>(*alice.form, "Enter")->setText("secret");
+  Find<QPushButton>(*alice.form, "Say")->click();
+  ASSERT_TRUE(WaitFor([&] { return PaneHas(Find<markup::MarkupView>(*bob.form, "priv"), "secret"); }));
   // Bob's client confirmed the arrival, so alice's echo ends as delivered.
-  ASSERT_TRUE(WaitFor([&] { return PaneHas(alice.form->priv, "><pict=-17>"); }));
-  EXPECT_TRUE(PaneHas(alice.form->priv, W("(Послано для <link=\"bob\"Для bob:>) ")));
+  ASSERT_TRUE(WaitFor([&] { return PaneHas(Find<markup::MarkupView>(*alice.form, "priv"), "><pict=-17>"); }));
+  EXPECT_TRUE(PaneHas(Find<markup::MarkupView>(*alice.form, "priv"), W("(Послано для <link=\"bob\"Для bob:>) ")));
   // Both archives hold the conversation; alice's entry carries the final state.
   const std::string aliceArchive = text::ReadWholeFile(media::ArchiveFilePath(alice.programDir)).value_or("");
   EXPECT_TRUE(text::Contains(aliceArchive, "><pict=-17>" + W("(Послано-->bob): ") + "secret"));
@@ -73,10 +73,10 @@ TEST(TwoClients, ChatPubliclyAndPrivatelyWithDeliveryStates) {
   EXPECT_TRUE(text::Contains(bobArchive, " <b>alice:</b> secret"));
   // CHAT_SCREENSHOT_DIR=dir keeps a picture of both windows for a look.
   if (const char* shots = getenv("CHAT_SCREENSHOT_DIR")) {
-    bob.form->Enter->setText(QString::fromUtf8("ответ :d: с улыбкой"));
-    bob.form->priv->DoLink(W("Для alice:"));
-    bob.form->Say->click();
-    WaitFor([&] { return PaneHas(bob.form->priv, "><pict=-17>"); });
+    Find<QLineEdit>(*bob.form, "Enter")->setText(QString::fromUtf8("ответ :d: с улыбкой"));
+    Find<markup::MarkupView>(*bob.form, "priv")->Document().DoLink(W("Для alice:"));
+    Find<QPushButton>(*bob.form, "Say")->click();
+    WaitFor([&] { return PaneHas(Find<markup::MarkupView>(*bob.form, "priv"), "><pict=-17>"); });
     for (auto* w : {&alice, &bob}) {
       w->form->resize(900, 600);
       w->form->grab().save(QString("%1/%2.png").arg(shots, ToQ(w->settings->UserName)));

@@ -1,27 +1,33 @@
 #pragma once
 #include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <stdexcept>
 #include <QDir>
 #include "qt_wait.h"
 #include <QTemporaryDir>
 #include <memory>
 #include <string>
 
-#include "markup/zevo_html.h"
-#include "media/settings.h"
+#include "markup/markup_view.h"
+#include "settings/settings.h"
 #include "window/login_dialog.h"
 #include "window/main_window.h"
 
-inline QApplication& TestApp() {
-  static int argc = 1;
-  static char name[] = "chat_window_tests";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
+using markup::MarkupView;
+using window::LoginDialog;
+using window::MainWindow;
+
+// The child widget of that object name; a missing one fails the test.
+template <class T>
+T* Find(QObject& parent, const char* name) {
+  T* child = parent.findChild<T*>(QString::fromUtf8(name));
+  if (!child) throw std::runtime_error(std::string("no child widget ") + name);
+  return child;
 }
 
-
 // Markup of every line of a pane.
-inline std::vector<std::string> Lines(TZevoHTML* pane) {
+inline std::vector<std::string> Lines(MarkupView* pane) {
   std::vector<std::string> out;
   for (const auto& line : pane->Document().lines()) out.push_back(line->source);
   return out;
@@ -32,7 +38,6 @@ inline std::vector<std::string> Lines(TZevoHTML* pane) {
 class WindowFixture {
  public:
   explicit WindowFixture(const std::string& ini = "") {
-    TestApp();
     dir = std::make_unique<QTemporaryDir>();
     programDir = dir->path().toStdString() + "/";
     if (!ini.empty()) {
@@ -40,10 +45,10 @@ class WindowFixture {
       fwrite(ini.data(), 1, ini.size(), f);
       fclose(f);
     }
-    settings = std::make_unique<media::Settings>();
+    settings = std::make_unique<settings::Settings>();
     settings->Load(programDir);
-    form = std::make_unique<TMainForm>(*settings);
-    reg = std::make_unique<TReg>(*settings, form.get());
+    form = std::make_unique<MainWindow>(*settings);
+    reg = std::make_unique<LoginDialog>(*settings, form.get());
     form->SetLoginDialog(reg.get());
   }
   ~WindowFixture() {
@@ -62,7 +67,7 @@ class WindowFixture {
 
   std::unique_ptr<QTemporaryDir> dir;
   std::string programDir;
-  std::unique_ptr<media::Settings> settings;
-  std::unique_ptr<TMainForm> form;
-  std::unique_ptr<TReg> reg;
+  std::unique_ptr<settings::Settings> settings;
+  std::unique_ptr<MainWindow> form;
+  std::unique_ptr<LoginDialog> reg;
 };

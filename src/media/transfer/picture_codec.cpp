@@ -13,8 +13,8 @@
 #include <jpeglib.h>
 
 // The decoders that refuse hostile pictures (clipped frames, bounded sizes).
-#include "markup/picture/gif_decode.h"
-#include "markup/picture/jpeg_decode.h"
+#include "picture/gif_decode.h"
+#include "picture/jpeg_decode.h"
 #include "media/transfer/median_cut.h"
 
 namespace transfer {

@@ -1,0 +1,522 @@
+#include "games/game_channel.h"
+
+#include "games/game_host.h"
+#include "games/game_records.h"
+#include "games/game_texts.h"
+#include "games/game_view.h"
+#include "text/bytes.h"
+#include "text/cp1251.h"
+
+namespace games {
+namespace {
+
+constexpr uint32_t kBlack = 0x000000, kWhite = 0xFFFFFF, kRed = 0x0000FF, kSilver = 0xC0C0C0;
+constexpr size_t kPrefixSize = 7;
+// A whole game of thousands of moves fits in far less; a longer message is
+// not from a client and would only cost memory and time.
+constexpr size_t kMaxGameMessage = 64 * 1024;
+
+size_t IndexOf(GameKind kind) { return static_cast<size_t>(kind); }
+
+// A version text as a number: digits with an optional "." and fraction.
+std::optional<double> VersionNumber(std::string_view v) {
+  if (v.empty()) return std::nullopt;
+  double whole = 0, scale = 1;
+  bool fraction = false, digits = false;
+  for (char c : v) {
+    if (c == '.' && !fraction) {
+      fraction = true;
+    } else if (c >= '0' && c <= '9') {
+      digits = true;
+      if (fraction) {
+        scale /= 10;
+        whole += (c - '0') * scale;
+      } else {
+        whole = whole * 10 + (c - '0');
+      }
+    } else {
+      return std::nullopt;
+    }
+  }
+  if (!digits) return std::nullopt;
+  return whole;
+}
+
+// Nothing a peer typed reaches the wire with a line break in it.
+std::string WithoutLineBreaks(std::string s) {
+  for (char& c : s)
+    if (c == '\r' || c == '\n') c = ' ';
+  return s;
+}
+
+}  // namespace
+
+GameChannel::GameChannel(GameHost& host, const GameRecords* records)
+    : host_(host), records_(records), alive_(std::make_shared<bool>(true)) {
+  for (GameKind kind : kAllGameKinds) available_[IndexOf(kind)] = MakeRules(kind) != nullptr;
+}
+
+GameChannel::~GameChannel() {
+  *alive_ = false;
+  for (Registry& r : games_)
+    for (auto& [name, game] : r)
+      if (game->view) game->view->GameClosed();
+}
+
+void GameChannel::GameMessage(GameKind kind, const std::string& text, const std::string& sender,
+                              const std::string& lead, uint32_t textColor, uint32_t backColor) {
+  HandleGameMessage(kind, text, sender, lead, textColor, backColor);
+}
+
+void GameChannel::OwnGameEcho(GameKind kind, const std::string& text, const std::string& addressee,
+                              uint32_t textColor, uint32_t backColor) {
+  HandleOwnEcho(kind, text, addressee, "", textColor, backColor);
+}
+
+Game* GameChannel::Find(GameKind kind, const std::string& name) const {
+  const Registry& r = games_[IndexOf(kind)];
+  const auto it = r.find(name);
+  return it == r.end() ? nullptr : it->second.get();
+}
+
+size_t GameChannel::GameCount(GameKind kind) const { return games_[IndexOf(kind)].size(); }
+
+void GameChannel::SendGameText(GameKind kind, const std::string& name, const std::string& text) {
+  host_.SendPrivateText(name, std::string(PrefixOf(kind)) + text);
+}
+
+void GameChannel::Attention(Game* game) { host_.GameAttention(game ? game->view : nullptr); }
+
+void GameChannel::Ask(GameKind kind, const std::string& name, const std::string& ru, const std::string& en,
+                      std::function<void(bool)> answer) {
+  // A question that is still open is not put a second time: a peer that
+  // repeats a message cannot pile up questions.
+  const std::string key = std::to_string(IndexOf(kind)) + '\n' + name + '\n' + en;
+  if (!openQuestions_.insert(key).second) return;
+  std::weak_ptr<bool> alive = alive_;
+  host_.Ask(host_.RussianInterface() ? ru : en, [this, alive, key, answer = std::move(answer)](bool yes) {
+    const auto a = alive.lock();
+    if (!a || !*a) return;
+    openQuestions_.erase(key);
+    answer(yes);
+  });
+}
+
+void GameChannel::Changed(Game& game) {
+  if (game.view) {
+    game.view->MoveListChanged();
+    game.view->GameChanged();
+  }
+}
+
+void GameChannel::ChatNote(Game& game, const std::string& markup, uint32_t color) {
+  if (game.view) game.view->ChatLine(markup, color, kWhite);
+}
+
+Game& GameChannel::Create(GameKind kind, const std::string& name, bool white) {
+  auto game = std::make_unique<Game>(kind, name, white, MakeRules(kind));
+  game->online = host_.Online();
+  Game& g = *game;
+  games_[IndexOf(kind)][name] = std::move(game);
+  g.view = host_.CreateView(g);
+  return g;
+}
+
+std::optional<std::string> GameChannel::ReadRecord(GameKind kind, const std::string& name) {
+  if (!records_) return std::nullopt;
+  std::string party;
+  switch (records_->Load(kind, name, &party)) {
+    case GameRecords::LoadResult::Loaded: return party;
+    case GameRecords::LoadResult::Damaged:
+      // The file stays as it is, and no game is made of it that could be
+      // saved over it later.
+      host_.PrivLine(text::W("Запись партии повреждена и не загружена: ") + records_->PathOf(kind, name), kRed,
+                     kWhite);
+      break;
+    case GameRecords::LoadResult::Missing: break;
+  }
+  return std::nullopt;
+}
+
+Game* GameChannel::CreateFromRecord(GameKind kind, const std::string& name) {
+  const auto party = ReadRecord(kind, name);
+  if (!party) return nullptr;
+  Game& game = Create(kind, name, true);
+  game.LoadParty(*party);
+  Changed(game);
+  return Find(kind, name);
+}
+
+void GameChannel::Close(GameKind kind, const std::string& name, bool tellView) {
+  Registry& r = games_[IndexOf(kind)];
+  const auto it = r.find(name);
+  if (it == r.end()) return;
+  std::unique_ptr<Game> game = std::move(it->second);
+  r.erase(it);
+  if (!game->silentClose && game->Running()) SendGameText(kind, name, "I stop the game");
+  if (tellView && game->view) game->view->GameClosed();
+  game->view = nullptr;
+  if (records_ && records_->Save(*game)) host_.GamesMenuChanged();
+}
+
+void GameChannel::WindowClosed(GameKind kind, const std::string& name) {
+  if (Game* game = Find(kind, name)) game->view = nullptr;
+  Close(kind, name, false);
+}
+
+void GameChannel::SetGameOnline(bool online) {
+  for (Registry& r : games_)
+    for (auto& [name, game] : r) {
+      game->online = online;
+      if (game->view) game->view->GameChanged();
+    }
+}
+
+void GameChannel::CloseAllGames() {
+  for (GameKind kind : kAllGameKinds) {
+    while (!games_[IndexOf(kind)].empty()) {
+      const std::string name = games_[IndexOf(kind)].begin()->first;
+      games_[IndexOf(kind)].begin()->second->silentClose = true;
+      Close(kind, name, true);
+    }
+  }
+}
+
+void GameChannel::SendParty(const Game& game) {
+  SendGameText(game.Kind(), game.Opponent(), "Party: " + game.PartyTextForOpponent());
+}
+
+void GameChannel::HandleGameMessage(GameKind kind, const std::string& text, const std::string& name,
+                                    const std::string& lead, uint32_t textColor, uint32_t backColor) {
+  if (!available_[IndexOf(kind)] || !text::StartsWith(text, PrefixOf(kind)) || text.size() > kMaxGameMessage)
+    return;
+  const std::string_view m = std::string_view(text).substr(kPrefixSize);
+  const KindTexts& t = TextsOf(kind);
+  Game* game = Find(kind, name);
+
+  if (m == t.invitation) {
+    if (game && game->Running()) SendParty(*game);
+    else AskToPlay(kind, name, true);
+  } else if (m == "Once more?") {
+    Attention(game);
+    Ask(kind, name, name + text::W(": Сыграем еще?"), name + ": Once more?", [this, kind, name](bool yes) {
+      if (yes) AskToPlay(kind, name, false);
+      else SendGameText(kind, name, "No, I do not want play");
+    });
+  } else if (t.hasDraw && m == "I offer draw") {
+    if (!game) return SendGameText(kind, name, "Synchronize");
+    Attention(game);
+    Ask(kind, name, name + text::W(": Предлагаю ничью"), name + ": Offer draw", [this, kind, name](bool yes) {
+      if (!yes) return SendGameText(kind, name, "No, I do not want draw");
+      Game* g = Find(kind, name);
+      if (!g || !g->Running()) return;  // the game ended or went while the question was open
+      DeclareDraw(*g);
+      SendGameText(kind, name, "Draw");
+    });
+  } else if (t.hasDraw && m == "Draw") {
+    if (!game) return SendGameText(kind, name, "Synchronize");
+    Attention(game);
+    // Only an answer to the local player's own offer ends a running game.
+    if (game->Running() && game->drawOffered) DeclareDraw(*game);
+  } else if (t.hasDraw && m == "No, I do not want draw") {
+    Attention(game);
+    if (!game) return;
+    game->drawOffered = false;
+    ChatNote(*game, text::W("Предложение ничьей отклонено"));
+  } else if (m == "No, I do not want play") {
+    Attention(game);
+    if (game) ChatNote(*game, text::W("Не, нет желания"));
+    else host_.PrivLine(name + text::W(": Не, нет желания"), kBlack, kWhite);
+  } else if (m == "Let us. I play white" || m == "Let us. I play black") {
+    const bool white = m == "Let us. I play black";
+    Attention(game);
+    if (game) {
+      game->LoadParty(white ? "W;0" : "B;1");
+      Changed(*game);
+    } else {
+      Create(kind, name, white);
+    }
+  } else if (m == "I stop the game") {
+    if (game && host_.PeerHasGameClient(name)) {
+      ChatNote(*game, name + text::W(" прекратил игру"), kRed);
+      Attention(game);
+    }
+  } else if (m == "Synchronize") {
+    if (game) SendParty(*game);
+  } else if (m == "I surrender") {
+    if (!game) game = CreateFromRecord(kind, name);
+    if (!game) return;
+    Attention(game);
+    if (!game->Running()) return;
+    game->EndWith(kOpponentSurrendered);
+    ChatNote(*game, name + text::W(" сдался!"));
+    Changed(*game);
+  } else if (m == "Pong") {
+    if (!game) return;
+    Attention(game);
+    ChatNote(*game, "<b>" + name + text::W("</b>: Понг"), kSilver);
+  } else if (text::StartsWith(m, "Party: ")) {
+    Attention(game);
+    const std::string party(m.substr(7));
+    auto load = [this, kind, name, party] {
+      Game* g = Find(kind, name);
+      if (!g) g = &Create(kind, name, true);
+      g->LoadParty(party);
+      Changed(*g);
+    };
+    if (!game && host_.PeerHasGameClient(name)) {
+      Ask(kind, name, name + text::W(t.continueRu), name + t.continueEn, [this, kind, name, load](bool yes) {
+        if (yes) load();
+        else SendGameText(kind, name, "No, I do not want play");
+      });
+    } else {
+      load();
+    }
+  } else if (text::StartsWith(m, "Ping:")) {
+    if (!game) return;
+    Attention(game);
+    ChatNote(*game, "<b>" + name + text::W("</b>: Пинг"), kSilver);
+    PingRule(*game, m.substr(5));
+  } else if (text::StartsWith(m, "Chat: ")) {
+    Attention(game);
+    ChatText(kind, name, name, lead, std::string(m.substr(6)), textColor, backColor);
+  } else if (text::StartsWith(m, "Version:")) {
+    VersionRule(kind, name, m.substr(8));
+  } else if (m == "Continue?") {
+    if (game) return;
+    auto resume = [this, kind, name] {
+      if (Find(kind, name)) return;
+      if (!records_ || !records_->Exists(kind, name)) return SendGameText(kind, name, "Synchronize");
+      CreateFromRecord(kind, name);
+    };
+    if (host_.PeerHasGameClient(name)) {
+      Ask(kind, name, name + text::W(t.continueRu), name + t.continueEn, [this, kind, name, resume](bool yes) {
+        if (yes) resume();
+        else SendGameText(kind, name, "No, I do not want play");
+      });
+    } else {
+      resume();
+    }
+  } else if (!m.empty() && m[0] >= '0' && m[0] <= '9') {
+    MoveRule(kind, name, m);
+  }
+}
+
+void GameChannel::DeclareDraw(Game& game) {
+  game.EndWith(TextsOf(game.Kind()).drawState);
+  ChatNote(game, game.Opponent() + text::W(": ничья!"));
+  Changed(game);
+}
+
+void GameChannel::AskToPlay(GameKind kind, const std::string& name, bool askFirst) {
+  Attention(Find(kind, name));
+  auto chooseColour = [this, kind, name] {
+    Ask(kind, name, text::W("Вы будете играть белыми?"), "Do you want to play white pieces?", [this, kind, name](bool white) {
+      if (Game* g = Find(kind, name)) {
+        g->LoadParty(white ? "W;0" : "B;1");
+        Changed(*g);
+      } else {
+        Create(kind, name, white);
+      }
+      SendGameText(kind, name, white ? "Let us. I play white" : "Let us. I play black");
+    });
+  };
+  if (!askFirst) return chooseColour();
+  const KindTexts& t = TextsOf(kind);
+  Ask(kind, name, name + text::W(t.askRu), name + t.askEn, [this, kind, name, chooseColour](bool yes) {
+    if (yes) chooseColour();
+    else SendGameText(kind, name, "No, I do not want play");
+  });
+}
+
+void GameChannel::VersionRule(GameKind kind, const std::string& name, std::string_view version) {
+  const std::string own = host_.OwnVersion();
+  if (version == own) return;
+  const auto theirs = VersionNumber(version), mine = VersionNumber(own);
+  if (!theirs || !mine) return;
+  if (*mine < *theirs) {
+    host_.PrivLine(text::W("Внимание! Ваш партнер имеет более новую версию клиента - <b>") + std::string(version) +
+                       "</b>",
+                   kRed, kWhite);
+  } else if (*mine > *theirs) {
+    // Equal numbers written differently ("2.8", "2.80") answer nothing, so
+    // two such clients do not send their versions back and forth for ever.
+    SendGameText(kind, name, "Version:" + own);
+  }
+}
+
+void GameChannel::PingRule(Game& game, std::string_view count) {
+  const auto u = text::ParseInt(count);
+  if (!u) return;
+  const GameKind kind = game.Kind();
+  const std::string name = game.Opponent();
+  const int64_t w = game.MoveCount(), theirs = *u;
+  if (w + 1 < theirs) {
+    SendGameText(kind, name, "Synchronize");
+  } else if (w + 1 == theirs) {
+    SendGameText(kind, name, "Ping:" + std::to_string(w));
+  } else if (w == theirs) {
+    // in step: nothing to repair
+  } else if (w == theirs + 1 && w > 0) {
+    SendGameText(kind, name, game.MoveMessage(static_cast<int>(w - 1)));
+  } else {
+    SendParty(game);
+  }
+  SendGameText(kind, name, "Pong");
+}
+
+void GameChannel::MoveRule(GameKind kind, const std::string& name, std::string_view text) {
+  Game* game = Find(kind, name);
+  if (!game) game = CreateFromRecord(kind, name);
+  if (!game) return SendGameText(kind, name, "Synchronize");
+  const std::string expected = std::to_string(game->MoveCount() + 1) + ":";
+  std::string note;
+  if (!text::StartsWith(text, expected)) return SendGameText(kind, name, "Synchronize");
+  Attention(game);
+  // A move that cannot be played here means the copies differ: ask for the
+  // opponent's game, which then replaces this one.
+  if (!game->PlayOpponentMove(text.substr(expected.size()), &note)) return SendGameText(kind, name, "Synchronize");
+  if (!note.empty()) ChatNote(*game, note);
+  if (game->view) {
+    game->view->MoveListChanged();
+    game->view->OpponentMoved(game->MoveCount() - 1);  // last: it may run the event loop
+  }
+}
+
+void GameChannel::ChatText(GameKind kind, const std::string& name, const std::string& who, const std::string& lead,
+                           const std::string& text, uint32_t textColor, uint32_t backColor) {
+  const std::string head = "<b>" + who + "</b> " + lead + " ";
+  const std::string shown = host_.ChatTextMarkup(text);
+  if (Game* game = Find(kind, name); game && game->view) {
+    game->view->ChatLine(head, kBlack, kWhite);
+    game->view->ChatAppend(shown, textColor, backColor);
+  } else if (!game) {
+    host_.PrivLine(head, kBlack, kWhite);
+    host_.PrivAppend(text::W(TextsOf(kind).chatLabel) + shown, textColor, backColor);
+  }
+}
+
+void GameChannel::HandleOwnEcho(GameKind kind, const std::string& text, const std::string& name,
+                                const std::string& lead, uint32_t textColor, uint32_t backColor) {
+  Game* game = Find(kind, name);
+  if (!game || !text::StartsWith(text, PrefixOf(kind))) return;
+  const std::string_view m = std::string_view(text).substr(kPrefixSize);
+  const std::string head = "<b>" + host_.LocalUserName() + "</b> " + lead + " ";
+  if (text::StartsWith(m, "Ping:")) {
+    ChatNote(*game, head + text::W("Пинг"), kSilver);
+  } else if (text::StartsWith(m, "Pong")) {
+    ChatNote(*game, head + text::W("Понг"), kSilver);
+  } else if (text::StartsWith(m, "Chat:")) {
+    const std::string said = text.size() > 13 ? text.substr(13) : std::string();
+    ChatText(kind, name, host_.LocalUserName(), lead, said, textColor, backColor);
+  }
+}
+
+void GameChannel::OfferGame(GameKind kind, const std::string& name) {
+  if (!available_[IndexOf(kind)]) return;
+  auto offer = [this, kind, name] {
+    Close(kind, name, true);
+    SendGameText(kind, name, TextsOf(kind).invitation);
+    SendGameText(kind, name, "Version:" + host_.OwnVersion());
+    host_.PrivLine(text::W(TextsOf(kind).inviteNote) + name, kBlack, kWhite);
+  };
+  if (!Find(kind, name)) return offer();
+  Ask(kind, name, text::W("Прекратить предыдущую игру?"), "Stop previous game?", [offer](bool yes) {
+    if (yes) offer();
+  });
+}
+
+void GameChannel::LoadLastGame(GameKind kind, const std::string& name) {
+  if (!available_[IndexOf(kind)]) return;
+  auto load = [this, kind, name] {
+    const auto party = ReadRecord(kind, name);
+    if (!party) return;
+    Game* game = Find(kind, name);
+    if (!game) game = &Create(kind, name, true);
+    game->LoadParty(*party);
+    Changed(*game);
+    if (game->Running() && host_.PeerHasGameClient(name)) {
+      SendGameText(kind, name, "Continue?");
+      ChatNote(*game, text::W("Предложение продолжить партию послано"));
+    }
+  };
+  if (!Find(kind, name)) return load();
+  Ask(kind, name, text::W("Прекратить предыдущую игру?"), "Stop previous game?", [load](bool yes) {
+    if (yes) load();
+  });
+}
+
+GamesMenuState GameChannel::MenuState(const std::vector<std::string>& addressees) const {
+  GamesMenuState s;
+  if (addressees.size() != 1 || addressees[0] == host_.LocalUserName()) return s;
+  s.menu = true;
+  for (GameKind kind : kAllGameKinds) {
+    const bool available = available_[IndexOf(kind)];
+    s.newGame[IndexOf(kind)] = available && host_.PeerHasGameClient(addressees[0]);
+    s.loadGame[IndexOf(kind)] = available && records_ && records_->Exists(kind, addressees[0]);
+  }
+  return s;
+}
+
+LocalPlay GameChannel::LocalMove(GameKind kind, const std::string& name, int from, int to, int8_t promotion) {
+  Game* game = Find(kind, name);
+  if (!game) return LocalPlay::Refused;
+  std::string note;
+  const LocalPlay play = game->PlayLocal(from, to, promotion, &note);
+  if (play == LocalPlay::Complete) {
+    SendGameText(kind, name, game->MoveMessage(game->MoveCount() - 1));
+    if (!note.empty()) ChatNote(*game, note);
+  }
+  if (play != LocalPlay::Refused) Changed(*game);
+  return play;
+}
+
+void GameChannel::OfferDraw(GameKind kind, const std::string& name) {
+  Game* game = Find(kind, name);
+  if (!game || !TextsOf(kind).hasDraw || game->State() != kOwnMove) return;
+  Ask(kind, name, text::W("Предложить ничью?"), "Offer draw?", [this, kind, name](bool yes) {
+    Game* g = Find(kind, name);
+    if (!yes || !g || g->State() != kOwnMove) return;
+    g->drawOffered = true;
+    SendGameText(kind, name, "I offer draw");
+    ChatNote(*g, text::W("Предложение ничьей послано ") + name);
+  });
+}
+
+void GameChannel::Surrender(GameKind kind, const std::string& name) {
+  Game* game = Find(kind, name);
+  if (!game || game->State() != kOwnMove) return;
+  Ask(kind, name, text::W("Вы точно сдаетесь?"), "Do you really surrender?", [this, kind, name](bool yes) {
+    Game* g = Find(kind, name);
+    if (!yes || !g || g->State() != kOwnMove) return;
+    g->EndWith(kSurrendered);
+    ChatNote(*g, text::W("Вы сдались ") + name);
+    SendGameText(kind, name, "I surrender");
+    Changed(*g);
+  });
+}
+
+void GameChannel::OnceMore(GameKind kind, const std::string& name) {
+  Game* game = Find(kind, name);
+  if (!game || game->Running()) return;
+  SendGameText(kind, name, "Once more?");
+  ChatNote(*game, text::W("Предложение сыграть еще послано ") + name);
+}
+
+void GameChannel::Ping(GameKind kind, const std::string& name) {
+  Game* game = Find(kind, name);
+  if (!game || !game->Running()) return;
+  SendGameText(kind, name, "Ping:" + std::to_string(game->MoveCount()));
+}
+
+void GameChannel::Say(GameKind kind, const std::string& name, const std::string& said) {
+  Game* game = Find(kind, name);
+  if (!game || !game->online || said.empty()) return;
+  // A broken bar would end the wire field: it travels as "|".
+  std::string t = WithoutLineBreaks(said);
+  for (char& c : t)
+    if (static_cast<unsigned char>(c) == 166) c = '|';
+  SendGameText(kind, name, "Chat: " + host_.OutgoingChatText(t));
+}
+
+}  // namespace games

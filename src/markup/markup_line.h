@@ -1,0 +1,93 @@
+#pragma once
+// One logical line of markup as a view holds it.  The markup text (`source`)
+// is the authority; pieces are parsed from it whenever they are needed, so a
+// line keeps only its text, its position and its per-visual-line metrics.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace markup {
+
+class MarkupDocument;
+
+// Stored values; the numbers must not change.
+enum class PieceKind : uint8_t {
+  Text = 0,
+  BoldOn = 1,
+  BoldOff = 2,
+  ItalicOn = 3,
+  ItalicOff = 4,
+  Picture = 5,
+  Id = 6,
+  FontColor = 7,
+  BackColor = 8,
+  FontSize = 9,
+  XPos = 10,
+  Break = 11,
+  NoBreakOn = 12,
+  NoBreakOff = 13,
+  PushColor = 14,
+  PopColor = 15,
+};
+
+class MarkupLine {
+ public:
+  struct Piece {
+    PieceKind kind = PieceKind::Text;
+    std::string text;  // shown text, identifier or picture URL
+    std::string link;  // link target; empty: not a link
+    int32_t value = 0; // color, font size, x position or picture number
+    bool operator==(const Piece&) const = default;
+  };
+
+  // One occurrence of an animated picture in this line.  The animation code
+  // derives from it; the line owns its records and destroys them when it is
+  // replaced or destroyed.
+  struct AnimData {
+    virtual ~AnimData() = default;
+    // Stop (true) or run (false) the occurrence's timer.
+    virtual void StartOrStop(bool /*stop*/) {}
+    int key = 0;  // index among the line's picture pieces
+    int x = 0;
+    int y = 0;
+    int32_t background = 0;
+    int frame = 0;
+  };
+
+  MarkupLine(MarkupDocument* owner, int32_t top);
+  ~MarkupLine();
+  MarkupLine(const MarkupLine&) = delete;
+  MarkupLine& operator=(const MarkupLine&) = delete;
+
+  // source += markup, then the filter state is brought up to date.
+  void Append(const std::string& markup);
+  // The line's markup becomes `markup`; its animation records go away.  The
+  // new pictures are registered before the old ones are released, so a
+  // picture named by both keeps its download.  `hidden` is not recomputed.
+  void Replace(const std::string& markup);
+  // The pieces of the current markup.  Every URL picture is registered with
+  // this line as a user.
+  std::vector<Piece> Parse();
+  // hidden := the owner's filter is active and its text does not occur in
+  // the markup.
+  void UpdateHidden();
+  // Called by the picture registry when a picture this line names got its
+  // real size: the owner lays out again from this line.
+  void PictureReady();
+
+  std::string source;
+  bool hidden = false;
+  MarkupDocument* owner = nullptr;
+  int32_t top = 0;
+  // One entry per visual (wrapped) line; always the same length.
+  std::vector<int32_t> ascents;
+  std::vector<int32_t> descents;
+  std::vector<std::unique_ptr<AnimData>> anims;
+
+ private:
+  void ReleasePictures();
+  bool namesUrlPictures_ = false;
+};
+
+}  // namespace markup

@@ -1,0 +1,201 @@
+#include "session/service_replies.h"
+
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+
+#include "settings/settings.h"
+#include "text/bytes.h"
+#include "text/cp1251.h"
+#include "text/perl_regex.h"
+
+namespace session {
+
+namespace {
+
+constexpr const char* kQuote = "\"";
+
+std::string Link(const std::string& target, const std::string& caption) {
+  return std::string("<a href=") + kQuote + target + kQuote + ">" + caption + "</a>";
+}
+
+// The photo numbers of a trailing <InfF1,2,…> tag, which is cut off the text.
+std::vector<std::string> TakePhotoList(std::string& info) {
+  static const text::PerlRegex tag("<InfF((\\d|,)*)>\\Z");
+  std::vector<std::string> numbers;
+  const size_t open = info.rfind("<InfF");
+  if (open == std::string::npos || !tag.Matches(std::string_view(info).substr(open))) return numbers;
+  const std::string list = info.substr(open + 5, info.size() - open - 6);
+  info.erase(open);
+  size_t from = 0;
+  while (from <= list.size()) {
+    const size_t comma = std::min(list.find(',', from), list.size());
+    if (comma > from) numbers.push_back(list.substr(from, comma - from));
+    from = comma + 1;
+  }
+  return numbers;
+}
+
+int64_t NowSeconds() {
+  return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+}  // namespace
+
+int64_t FinePeriodSeconds(int64_t code) {
+  static constexpr int64_t kFixed[] = {0, 600, 1800, 3600, 86400, 864000};
+  if (code < 0) return 0;
+  if (code <= 5) return kFixed[code];
+  return code * 86400;
+}
+
+std::string FineTypeName(int64_t type) {
+  switch (type) {
+    case 0: return text::W("Не пускать на сервер");
+    case 1: return text::W("Чтение архивов");
+    case 2: return text::W("Чтение всего");
+    case 3: return text::W("Только приват");
+    default: return text::W("Неизвестно");
+  }
+}
+
+std::string FineTime(int64_t seconds) {
+  const std::time_t t = static_cast<std::time_t>(seconds);
+  std::tm parts{};
+  gmtime_r(&t, &parts);
+  char out[32];
+  std::snprintf(out, sizeof out, "%02d.%02d.%02d %02d.%02d", parts.tm_mday, parts.tm_mon + 1,
+                parts.tm_year % 100 < 0 ? -(parts.tm_year % 100) : parts.tm_year % 100, parts.tm_hour,
+                parts.tm_min);
+  return out;
+}
+
+std::string WebRoot(const std::string& url) {
+  const size_t scheme = url.find("://");
+  const size_t hostStart = scheme == std::string::npos ? 0 : scheme + 3;
+  const size_t slash = url.find('/', hostStart);
+  const std::string root = url.substr(0, slash);
+  return scheme == std::string::npos ? "http://" + root : root;
+}
+
+ServiceReplies::ServiceReplies(const settings::Settings& settings, ServiceRepliesHost& host)
+    : settings_(settings), host_(host), now_(NowSeconds) {}
+
+bool ServiceReplies::Russian() const { return settings_.RussianInterface; }
+
+std::string ServiceReplies::PhotoFolder() const { return WebRoot(settings_.ChatDir) + "/photos/"; }
+
+std::string ServiceReplies::WhoisPage(const std::string& searched) const {
+  return WebRoot(settings_.ChatDir) + "/perl/whois?form_type=simple&full_query_string=&searchtext=" + searched;
+}
+
+std::string ServiceReplies::AddressTitle() const {
+  return Russian() ? text::W("IP Адрес посетителя") : "Visitor IP address";
+}
+
+// Someone else's information (a Cln naming another user) is shown under his
+// name with his photos, without the links that change one's own photos.
+void ServiceReplies::OwnInformation(const wire::Record& record) {
+  std::string info = wire::UnescapeField(wire::Field(record, "GetInfo"));
+  const std::string other = wire::UnescapeField(wire::Field(record, "Cln"));
+  const bool own = other.empty() || other == settings_.UserName;
+  const std::string name = own ? settings_.UserName : other;
+  const std::vector<std::string> photos = TakePhotoList(info);
+
+  std::string part;
+  for (const std::string& n : photos) {
+    part += Link(PhotoFolder() + name + "_" + n + ".jpg", text::W("Фото ") + n) + " ";
+    if (own) part += "(" + Link("--DelPict--" + n, text::W("Удалить")) + ")";
+    part += "   ";
+  }
+  if (own) {
+    const int64_t last = photos.empty() ? 0 : text::ParseIntOr(photos.back(), 0);
+    part += "   " + Link("--AddPict--" + std::to_string(last + 1), text::W("Добавить фото"));
+  }
+  part += "<BR>";
+  host_.ShowInfoWindow(name, Russian() ? text::W("Запрос о посетителе") : "Visitor request",
+                       text::W("Информация о <b>") + name + "</b>:<br><br>" + part + info, -1, -1, false);
+}
+
+void ServiceReplies::Rights(const wire::Record& record) {
+  // A Mod field of "0" is read as no rights.
+  moderator_ = wire::Has(record, "Mod") && wire::Field(record, "Mod") != "0";
+  host_.ModeratorChanged(moderator_);
+}
+
+void ServiceReplies::AddressRecord(const wire::Record& record) {
+  if (!WantsWindow()) return;
+  const std::string name = wire::UnescapeField(wire::Field(record, "Cln"));
+  host_.ShowInfoWindow("IP::" + name, AddressTitle(), "IP <b>" + name + "</b>: " + wire::Field(record, "GetIP"), -1,
+                       -1, false);
+}
+
+void ServiceReplies::WhoisRecord(const wire::Record& record, const std::string& body) {
+  const std::string name = wire::UnescapeField(wire::Field(record, "Cln"));
+  if (name.empty()) {
+    host_.OpenUrl(WhoisPage(wire::UnescapeField(body)));
+    return;
+  }
+  host_.ShowInfoWindow("WhoIs::" + name, "WhoIs",
+                       "WhoIs <b>" + name + "</b>: " + wire::UnescapeField(wire::Field(record, "WhoIs")), -1, -1,
+                       false);
+}
+
+void ServiceReplies::AddressLine(const std::string& line) {
+  std::string data = line.size() > 2 ? line.substr(2) : std::string();
+  if (!data.empty() && data.back() == '|') data.pop_back();
+  const size_t bar = data.find('|');
+  if (bar == std::string::npos) return;
+  const std::string name = wire::UnescapeField(data.substr(0, bar));
+  const std::string address = data.substr(bar + 1);
+  if (WantsWindow())
+    host_.ShowInfoWindow("IP::" + name, AddressTitle(), "IP <b>" + name + "</b>: " + wire::UnescapeField(address), -1,
+                         -1, false);
+  else
+    host_.OpenUrl(WhoisPage(wire::UnescapeField(address)));
+  if (!pending_.empty()) pending_.pop_front();
+}
+
+void ServiceReplies::FineList(const std::string& line) {
+  std::string data = line.size() > 5 ? line.substr(5) : std::string();
+  std::string out = text::W("<nobr><b>Информация о штрафах</nobr><br><br><fsize=9><nobr>Имя") + "<xpos=80>" +
+                    text::W("Адрес") + "<xpos=165>" + text::W("Период") + "<xpos=305>" + text::W("Тип") +
+                    "<xpos=420>" + text::W("IP тест</b></nobr><br><fsize=8>");
+  const int64_t now = now_();
+  std::string name = wire::TakeField(data);
+  while (!data.empty()) {
+    const std::string thisName = name;
+    const std::string start = wire::TakeField(data);
+    const std::string address = wire::TakeField(data);
+    wire::TakeField(data);  // the moderator who gave it
+    const std::string period = wire::TakeField(data);
+    const std::string type = wire::TakeField(data);
+    std::string iptest = wire::TakeField(data);
+    if (!iptest.empty() && iptest.front() == ':') {
+      name = iptest.substr(1);
+      iptest = "0";
+    } else {
+      const std::string next = wire::TakeField(data);
+      name = next.empty() ? next : next.substr(1);
+    }
+    const auto startSeconds = text::ParseInt(start);
+    const auto periodCode = text::ParseInt(period);
+    const auto typeCode = text::ParseInt(type);
+    if (!startSeconds || !periodCode || !typeCode) {
+      out += "Unrecognized string: " + thisName + "|" + start + "|" + address + "|" + period + "|" + type + "|" +
+             iptest + "<br>";
+      break;
+    }
+    // Whether a fine still runs is decided on the real clock; only the
+    // shown times carry the service's offset.
+    const int64_t end = int64_t{*startSeconds} + FinePeriodSeconds(*periodCode);
+    out += end > now ? "<fcol=000080>" : "<fcol=008000>";
+    out += "<nobr>" + wire::UnescapeField(thisName) + "<xpos=80>" + address + "<xpos=165>" + "<fsize=7>" +
+           FineTime(*startSeconds + kShownOffset) + " - " + FineTime(end + kShownOffset) + "<fsize=8>" +
+           "<xpos=305>" + FineTypeName(*typeCode) + "<xpos=420>" + (iptest == "1" ? "+" : "-") + "</nobr><br>";
+  }
+  host_.ShowInfoWindow("FINE", Russian() ? text::W("Штрафы") : "Fines", out, 480, -1, false);
+}
+
+}  // namespace session

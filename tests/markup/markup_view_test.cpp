@@ -1,0 +1,302 @@
+// The view widget on the offscreen platform: scroll bar, wheel, hover,
+// clicks, the popup, painting.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QClipboard>
+#include <QImage>
+#include <QMenu>
+#include <QApplication>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QWheelEvent>
+#include <cstdlib>
+#include <memory>
+
+#include "markup/markup_parser.h"
+#include "markup/markup_view.h"
+#include "markup/painter_access.h"
+#include "text/cp1251.h"
+
+using markup::MarkupView;
+
+namespace {
+
+class ViewTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    markup::ViewGlobals::russian = true;
+    markup::ViewGlobals::OnStaticImage = nullptr;
+    view = std::make_unique<MarkupView>();
+    view->resize(300, 200);
+    view->show();
+    QApplication::processEvents();
+  }
+  void TearDown() override { markup::ViewGlobals::OnStaticImage = nullptr; }
+
+  // Points are in client coordinates (inside the border).
+  QPoint At(int x, int y) const { return view->contentsRect().topLeft() + QPoint(x, y); }
+  void Move(int x, int y) {
+    QMouseEvent e(QEvent::MouseMove, At(x, y), view->mapToGlobal(At(x, y)), Qt::NoButton,
+                  Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(view.get(), &e);
+  }
+  void Press(int x, int y, Qt::MouseButton button) {
+    QMouseEvent e(QEvent::MouseButtonPress, At(x, y), view->mapToGlobal(At(x, y)), button, button,
+                  Qt::NoModifier);
+    QApplication::sendEvent(view.get(), &e);
+  }
+  bool Wheel(int delta) {
+    QWheelEvent e(At(10, 10), view->mapToGlobal(At(10, 10)), QPoint(), QPoint(0, delta),
+                  Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(view.get(), &e);
+    return e.isAccepted();
+  }
+  void Fill(int lines) {
+    for (int i = 0; i < lines; ++i) view->NewString("line " + std::to_string(i), 0, 0xFFFFFF);
+  }
+  int LineHeight() const { return view->Document().lines()[0]->ascents[0] + view->Document().lines()[0]->descents[0]; }
+
+  std::unique_ptr<MarkupView> view;
+};
+
+TEST_F(ViewTest, ScrollBarMirrorsTheDocumentAndDrivesIt) {
+  Fill(3);
+  EXPECT_FALSE(view->ScrollBar()->isVisible());
+  Fill(100);
+  const auto& doc = view->Document();
+  QScrollBar* bar = view->ScrollBar();
+  ASSERT_TRUE(bar->isVisible());
+  EXPECT_EQ(bar->maximum(), doc.VertScrollRange() - doc.ClientHeight());
+  EXPECT_EQ(bar->value(), doc.VertScrollPos());
+  EXPECT_EQ(bar->pageStep(), doc.ClientHeight());
+  EXPECT_EQ(doc.ClientWidth(), view->contentsRect().width() - bar->width());
+  const int bottom = doc.VertScrollPos();
+  bar->triggerAction(QAbstractSlider::SliderSingleStepSub);
+  EXPECT_EQ(doc.VertScrollPos(), bottom - 10);
+  bar->triggerAction(QAbstractSlider::SliderPageStepSub);
+  EXPECT_EQ(doc.VertScrollPos(), bottom - 10 - (doc.ClientHeight() - 10));
+  EXPECT_EQ(bar->value(), doc.VertScrollPos());
+  EXPECT_FALSE(doc.AtBottom());
+  bar->setValue(7);  // dragging the thumb
+  EXPECT_EQ(doc.VertScrollPos(), 7);
+  bar->triggerAction(QAbstractSlider::SliderToMaximum);
+  EXPECT_EQ(doc.VertScrollPos(), bottom);
+  EXPECT_TRUE(doc.AtBottom());
+  view->resize(250, 150);  // a pane at the end stays at the end when resized
+  EXPECT_EQ(doc.VertScrollPos(), doc.ContentHeight() - doc.ClientHeight());
+  EXPECT_EQ(bar->maximum(), doc.VertScrollPos());
+  view->Clear();
+  EXPECT_FALSE(bar->isVisible());
+}
+
+TEST_F(ViewTest, WheelScrollsFortyPixelsPerNotchOnlyWithTheBarShown) {
+  Fill(2);
+  EXPECT_FALSE(Wheel(-120));
+  EXPECT_EQ(view->VertScrollPos(), 0);
+  Fill(100);
+  view->Document().SetVertScrollPos(0);
+  EXPECT_TRUE(Wheel(-120));
+  EXPECT_EQ(view->VertScrollPos(), 40);
+}
+
+TEST_F(ViewTest, HoverUnderlinesALinkAndShowsTheHand) {
+  view->NewString("<link=\"click here\"target> plain", 0, 0xFFFFFF);
+  const QImage before = view->Bitmap().toImage();
+  Move(5, 5);
+  EXPECT_EQ(view->cursor().shape(), Qt::PointingHandCursor);
+  EXPECT_EQ(view->Document().HoveredLine(), view->Document().lines()[0].get());
+  const QImage hovered = view->Bitmap().toImage();
+  EXPECT_NE(hovered, before);  // the underline
+  Move(280, 5);
+  EXPECT_EQ(view->cursor().shape(), Qt::ArrowCursor);
+  EXPECT_EQ(view->Bitmap().toImage(), before);
+  Move(5, 5);
+  QEvent leave(QEvent::Leave);
+  QApplication::sendEvent(view.get(), &leave);
+  EXPECT_EQ(view->Document().HoveredLine(), nullptr);
+  EXPECT_EQ(view->Bitmap().toImage(), before);
+}
+
+TEST_F(ViewTest, ClickReportsTheLinkAfterTheWalkAndNotForADeadView) {
+  std::vector<std::string> links;
+  view->OnLink = [&links](markup::MarkupDocument&, const std::string& s) { links.push_back(s); };
+  view->NewString("<link=\"click here\"target>", 0, 0xFFFFFF);
+  Press(5, 5, Qt::LeftButton);
+  EXPECT_TRUE(links.empty());  // queued, not called inside the walk
+  QApplication::processEvents();
+  EXPECT_EQ(links, std::vector<std::string>{"target"});
+
+  // A handler that clears the pane is safe.
+  view->OnLink = [this, &links](markup::MarkupDocument&, const std::string& s) {
+    links.push_back(s);
+    view->Clear();
+  };
+  view->NewString("<link=\"x\"second><link=\"y\"third>", 0, 0xFFFFFF);
+  Press(5, view->Document().lines()[1]->top + 5, Qt::LeftButton);
+  QApplication::processEvents();
+  EXPECT_EQ(links.back(), "second");
+  EXPECT_EQ(view->Document().LineCount(), 0u);
+
+  view->NewString("<link=\"click here\"gone>", 0, 0xFFFFFF);
+  Press(5, 5, Qt::LeftButton);
+  view.reset();
+  QApplication::processEvents();
+  EXPECT_EQ(links.back(), "second");
+}
+
+TEST_F(ViewTest, PopupOffersFiveItemsInTheChosenLanguage) {
+  std::vector<std::string> copies;
+  view->OnCopy = [&copies](markup::MarkupDocument&, const std::string& s) { copies.push_back(s); };
+  view->NewString("a &lt; <b>b</b>", 0, 0xFFFFFF);
+  Press(5, 150, Qt::RightButton);  // no StdPopup: nothing
+  EXPECT_EQ(view->PopupMenu(), nullptr);
+
+  view->SetStdPopup(true);
+  Press(5, 150, Qt::RightButton);  // below the last line: the last line
+  QMenu* menu = view->PopupMenu();
+  ASSERT_NE(menu, nullptr);
+  auto actions = menu->actions();
+  ASSERT_EQ(actions.size(), 5);
+  EXPECT_TRUE(actions[3]->isSeparator());
+  EXPECT_EQ(actions[0]->text(), QString::fromUtf8("Копировать текст в буфер обмена"));
+  EXPECT_EQ(actions[1]->text(), QString::fromUtf8("Копировать текст в строку сообщения"));
+  EXPECT_EQ(actions[2]->text(), QString::fromUtf8("Копировать текст вместе c тэгами"));
+  EXPECT_EQ(actions[4]->text(), QString::fromUtf8("Очистить окно"));
+  actions[0]->trigger();
+  EXPECT_EQ(QApplication::clipboard()->text(), QString("a < b"));
+  actions[1]->trigger();
+  actions[2]->trigger();
+  ASSERT_EQ(copies.size(), 2u);
+  EXPECT_EQ(copies[0], "a < b");
+  EXPECT_EQ(copies[1], "<fcol=000000><bcol=FFFFFF>a < <b>b</b>");
+  actions[4]->trigger();
+  EXPECT_EQ(view->Document().LineCount(), 0u);
+  menu->hide();
+
+  markup::ViewGlobals::russian = false;
+  view->NewString("x", 0, 0xFFFFFF);
+  Press(5, 5, Qt::RightButton);
+  actions = view->PopupMenu()->actions();
+  ASSERT_EQ(actions.size(), 5);
+  EXPECT_EQ(actions[0]->text(), QString("Copy text to clipboard"));
+  EXPECT_EQ(actions[1]->text(), QString("Copy text to message box"));
+  EXPECT_EQ(actions[2]->text(), QString("Copy message with tags"));
+  EXPECT_EQ(actions[4]->text(), QString("Clear window"));
+  view->PopupMenu()->hide();
+}
+
+TEST_F(ViewTest, BorderStyleChangesTheClientAreaAndViewsAreListed) {
+  const int framed = view->Document().ClientWidth();
+  view->SetBorderStyle(markup::ViewBorder::None);
+  EXPECT_EQ(view->Document().ClientWidth(), view->width());
+  EXPECT_GT(view->Document().ClientWidth(), framed);
+  EXPECT_EQ(MarkupView::ViewOf(view->Document()), view.get());
+  const auto* document = &view->Document();
+  view.reset();
+  for (auto* v : MarkupView::alltexts) EXPECT_NE(&v->Document(), document);
+}
+
+TEST_F(ViewTest, AppendingAtTheBottomPaintsWhatAFullRepaintPaints) {
+  view->SetViewColor(0xE0E0E0);
+  Fill(40);
+  view->NewString("<fcol=0000ff>last <b>bold</b> <link=\"link\"t>", 0, 0xFFFFFF);
+  const QImage incremental = view->Bitmap().toImage();
+  view->PaintAll();
+  EXPECT_EQ(view->Bitmap().toImage(), incremental);
+  view->Document().SetVertScrollPos(view->VertScrollPos() - 25);
+  const QImage scrolled = view->Bitmap().toImage();
+  view->PaintAll();
+  EXPECT_EQ(view->Bitmap().toImage(), scrolled);
+}
+
+// Fills a view with representative lines and writes it as a PNG for a
+// person to look at; the checks below make sure the main features drew.
+TEST_F(ViewTest, RepresentativePaneRendersToPng) {
+  markup::ViewGlobals::OnStaticImage = [](int n, markup::MarkupCanvas* canvas, int x, int y, int mode) {
+    if (mode == 1) return 16;
+    if (mode == 2) return n == -100 ? 24 : 16;
+    if (QPainter* painter = canvas ? markup::PainterOf(*canvas) : nullptr) {
+      QPainter& p = *painter;
+      p.setBrush(QColor(255, 200, 0));
+      p.setPen(Qt::black);
+      p.drawEllipse(x, y, 15, 15);
+      p.drawPoint(x + 5, y + 5);
+      p.drawPoint(x + 10, y + 5);
+    }
+    return 0;
+  };
+  view->resize(520, 420);
+  QApplication::processEvents();
+  const std::string W = text::W("Вася");
+  view->NewString("4821 - 12:00:01 <link=\"" + W + "\"::" + W + "> <fcol=800000>" +
+                      text::W("Привет всем! <b>жирный</b>, <i>курсив</i> и <b><i>оба</i></b>"),
+                  0, 0xFFFFFF);
+  view->NewString("<fcol=0000FF>red text<fcol=008000> green <bcol=00FFFF>yellow back<bcol=FFFFFF> white", 0, 0xFFFFFF);
+  view->NewString("See www.example.com/page, (http://host.ru/a) and ftp.gnu.org.", 0, 0xFFFFFF);
+  view->NewString("name<xpos=120>status<xpos=220>room", 0, 0xFFFFFF);
+  view->NewString("<b>Petya</b><xpos=120>online<xpos=220>comm", 0, 0xFFFFFF);
+  view->NewString("smileys <pict=-1> <pict=-2> link <link='-3'smile> and a URL picture <img src=http://h/p.gif>", 0, 0xFFFFFF);
+  view->NewString("<nobr>This nobr text does not wrap even though it is much longer than the pane is wide<br>and ignores br</nobr>", 0, 0xFFFFFF);
+  view->NewString("Wrapping: Lorem ipsum dolor sit amet, consectetur adipiscing elit, sed do eiusmod "
+                  "tempor incididunt ut labore et dolore magna aliqua; ut enim ad minim veniam.", 0, 0xFFFFFF);
+  view->NewString("<fsize=16>Big <fsize=8>small <fsize=10>normal<br>after a break &lt;tags&gt; &#65;&#66;", 0, 0xFFFFFF);
+  view->NewString("<a href=x>anchor link</a> then <link=\"shown\"target> and unknown <tag here>", 0, 0xFFFFFF);
+  view->NewString("<pict=-100> logo line", 0xFFFFFF, 0x800000);
+  QApplication::processEvents();
+
+  const QImage image = view->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  const QString path = QString(CHAT_BINARY_DIR) + "/markup_visual.png";
+  ASSERT_TRUE(image.save(path));
+
+  // Text is antialiased: count pixels close to the color.
+  auto count = [&image](QRgb color) {
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x) {
+        const QRgb p = image.pixel(x, y);
+        n += std::abs(qRed(p) - qRed(color)) + std::abs(qGreen(p) - qGreen(color)) +
+                 std::abs(qBlue(p) - qBlue(color)) < 90;
+      }
+    return n;
+  };
+  EXPECT_GT(count(qRgb(0, 0, 255)), 100);    // links and automatic links
+  EXPECT_GT(count(qRgb(255, 0, 0)), 20);     // red text
+  EXPECT_GT(count(qRgb(255, 255, 0)), 100);  // yellow background
+  EXPECT_GT(count(qRgb(255, 200, 0)), 100);  // static pictures
+  EXPECT_GT(count(qRgb(0, 0, 128)), 500);    // the dark-blue logo line's background
+}
+
+TEST_F(ViewTest, AnyBytesPaintAndTakeTheMouse) {
+  uint32_t seed = 12345;
+  auto next = [&seed] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7FFF; };
+  static const char* kBits[] = {"<", ">", "&", "#", ";", "b", "/", "=", "\"", "'", "-", " ", "<br>",
+                                "<nobr>", "<fsize=29>", "<xpos=-99>", "<img src=u>", "<pict=-1>",
+                                "<link=\"", "www.", "<a href=", "</a>", "<i>", "&#", "&lt", "0"};
+  view->SetStdPopup(false);
+  for (int round = 0; round < 150; ++round) {
+    std::string line;
+    const int parts = static_cast<int>(next() % 40);
+    for (int i = 0; i < parts; ++i) {
+      if (next() % 3 == 0)
+        line += static_cast<char>(next() & 0xFF);
+      else
+        line += kBits[next() % (sizeof kBits / sizeof *kBits)];
+    }
+    switch (next() % 4) {
+      case 0: view->AddString(line); break;
+      case 1: view->ReplaceLastStr(line); break;
+      default: view->NewString(line, 0, 0xFFFFFF); break;
+    }
+    Move(static_cast<int>(next() % 300), static_cast<int>(next() % 200));
+    Press(static_cast<int>(next() % 300), static_cast<int>(next() % 200), Qt::LeftButton);
+    Wheel(next() % 2 ? 120 : -120);
+  }
+  QApplication::processEvents();
+  EXPECT_FALSE(view->grab().isNull());
+  const auto& lines = view->Document().lines();
+  for (size_t i = 1; i < lines.size(); ++i) EXPECT_GE(lines[i]->top, lines[i - 1]->top);
+}
+
+}  // namespace

@@ -1,0 +1,153 @@
+// The session behind the main window, without widgets: what it asks the
+// window to show, the preview, the message-line rewrite and the
+// duplicate test of the common pane.
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+#include <memory>
+
+#include "fixed_metrics.h"
+#include "markup/markup_document.h"
+#include "settings/settings.h"
+#include "text/cp1251.h"
+#include "window/chat_session.h"
+
+using namespace window;
+
+namespace {
+
+const std::string BB = "\xA6";
+
+class View : public SessionView {
+ public:
+  bool AskForIdentity(bool) override { return false; }
+  void OnlineChanged(bool) override {}
+  void MenuStateChanged(bool) override {}
+  void LampsChanged() override {}
+  void ControlsChanged(bool info, bool wav) override {
+    userInfo = info;
+    sendWav = wav;
+  }
+  void ModeratorChanged(bool on) override { moderator = on; }
+  void Warn(const std::string&, const std::string& english) override { warnings.push_back(english); }
+  void Trace(const std::string& t) override { traces.push_back(t); }
+  void ShowInfo(const std::string& key, const std::string&, const std::string& text, int, int, bool) override {
+    shown.push_back(key + "=" + text);
+  }
+  void Beep() override {}
+  void PlayWave(const std::string&) override {}
+  void BringToFront() override {}
+  bool NoSound() override { return true; }
+  void OpenUrl(const std::string& url) override { urls.push_back(url); }
+  bool AskYesNo(const std::string&, const std::string& english) override {
+    questions.push_back(english);
+    return answer;
+  }
+  std::vector<std::string> urls, questions;
+  bool answer = false;
+  bool userInfo = false, sendWav = false, moderator = false;
+  std::vector<std::string> warnings, traces, shown;
+};
+
+class SessionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    programDir = dir.path().toStdString() + "/";
+    settings.Load(programDir);
+    settings.UserName = "me";
+    for (auto* d : {&comm, &priv, &users, &towhom, &prev}) d->SetViewSize(400, 300);
+    session = std::make_unique<ChatSession>(settings, ChatPanes{comm, priv, users, towhom, prev}, view);
+  }
+  static std::string Msg(const std::string& fields) { return "x" + BB + fields + BB; }
+  std::string PreviewText() const { return prev.lines().empty() ? "" : prev.GetLastStr(); }
+
+  QTemporaryDir dir;
+  std::string programDir;
+  settings::Settings settings;
+  markup_test::FixedMeasurer measurer;
+  markup::MarkupDocument comm{measurer}, priv{measurer}, users{measurer}, towhom{measurer}, prev{measurer};
+  View view;
+  std::unique_ptr<ChatSession> session;
+};
+
+TEST_F(SessionTest, PreviewSwitchedOnAgainShowsTheCurrentLine) {
+  session->SetPreview(true, "");
+  session->EnterChanged("first");
+  EXPECT_EQ(PreviewText(), "<fcol=000000><bcol=ffffff>first");
+  session->SetPreview(false, "first");
+  session->EnterChanged("second");
+  EXPECT_EQ(PreviewText(), "<fcol=000000><bcol=ffffff>first");  // off: not followed
+  session->SetPreview(true, "second");
+  EXPECT_EQ(PreviewText(), "<fcol=000000><bcol=ffffff>second");
+  EXPECT_TRUE(settings.Preview);
+}
+
+TEST_F(SessionTest, EveryImgPairIsRewrittenAtOnceWithTheCaretAfterTheFirst) {
+  session->SetPreview(true, "");
+  const auto edit = session->EnterChanged("a[img]u1[/img] b[img]u2[/img]");
+  ASSERT_TRUE(edit);
+  EXPECT_EQ(edit->text, "a<img src=u1> b<img src=u2>");
+  EXPECT_EQ(edit->caret, 13);
+  EXPECT_EQ(PreviewText().find("img"), std::string::npos);  // it waits for the rewritten line
+  EXPECT_FALSE(session->EnterChanged("[/img]x[img]"));  // close before open: left alone
+}
+
+TEST_F(SessionTest, UserInfoNeedsOneAddresseeAndSendWavOneWithAudio) {
+  session->Chat().ShowOnlineList("User=bob,Ver=2.8,Sound=1;User=eve,Ver=2.8;");
+  session->Chat().UsersLink("eve", nullptr);
+  EXPECT_TRUE(view.userInfo);
+  EXPECT_FALSE(view.sendWav);
+  session->Chat().UsersLink("bob", nullptr);
+  EXPECT_FALSE(view.userInfo);  // two addressees
+  session->Chat().TowhomLink("eve");
+  EXPECT_TRUE(view.userInfo);
+  EXPECT_TRUE(view.sendWav);
+}
+
+TEST_F(SessionTest, RefusedLoginStopsAndWarns) {
+  session->Chat().Dispatch("?5");
+  ASSERT_EQ(view.warnings.size(), 1u);
+  EXPECT_TRUE(session->Connection().UserStopped());
+}
+
+TEST_F(SessionTest, ModeratorRightsAndTheTraceFollowTheSettingsEcho) {
+  settings.DebugMode = true;
+  session->Chat().Dispatch(Msg("Nastr=1;Mod=1;"));
+  EXPECT_TRUE(view.moderator);
+  session->Chat().Dispatch(Msg("Nastr=1;Mod=0;"));
+  EXPECT_FALSE(view.moderator);
+  EXPECT_FALSE(session->Chat().TraceEnabled());
+}
+
+// The "i" badge and "?" ask for anybody's information; the reply opens his
+// window, and the moderator's fine goes out on the open connection only.
+TEST_F(SessionTest, InformationRepliesReachTheViewAndFinesNeedTheConnection) {
+  session->Chat().Dispatch(Msg("GetInfo=hi<InfF4>;Cln=bob;"));
+  ASSERT_EQ(view.shown.size(), 1u);
+  EXPECT_TRUE(view.shown[0].starts_with("bob=")) << view.shown[0];
+  EXPECT_NE(view.shown[0].find("/photos/bob_4.jpg"), std::string::npos);
+  session->Chat().TowhomLink("bob");
+  session->Moderator().Fine(2);
+  EXPECT_TRUE(view.questions.empty());  // offline: not even asked
+}
+
+// A public message without a time has the bold sender name as its lead.
+// Clearing the pane must forget it like any other, or it never shows again.
+TEST_F(SessionTest, DuplicateTestForgetsClearedLinesWhateverTheirLead) {
+  auto& chat = session->Chat();
+  const std::string timed = Msg("Mess=12:00 <b>bob:</b> hi;Public=1;FrName=bob;Line=12;");
+  const std::string untimed = Msg("Mess=<b>bob:</b> hi;Public=1;FrName=bob;Line=12;");
+  const std::string untimedEve = Msg("Mess=<b>eve:</b> hi;Public=1;FrName=eve;Line=12;");
+  for (const std::string& line : {timed, untimed, untimedEve}) {
+    const size_t before = comm.lines().size();
+    chat.Dispatch(line);
+    EXPECT_EQ(comm.lines().size(), before + 1) << line;
+    chat.Dispatch(line);
+    EXPECT_EQ(comm.lines().size(), before + 1) << "the repeat is a duplicate: " << line;
+  }
+  comm.Clear();
+  for (const std::string& line : {timed, untimed, untimedEve}) chat.Dispatch(line);
+  EXPECT_EQ(comm.lines().size(), 3u);
+}
+
+}  // namespace
