@@ -1,5 +1,5 @@
 #pragma once
-// The logic of the recode window: the source picture, the chosen recoding
+// The logic of the recode window (PictureRecoder): the source picture, the chosen recoding
 // and the bytes it gives, and the picture shown as its preview.
 #include <QImage>
 #include <QRect>
@@ -11,7 +11,7 @@ namespace transfer {
 
 enum class Recode { Unchanged, Jpeg, Gif };
 
-class PictureRecoder {
+class RecodeModel {
  public:
   static constexpr int kDefaultQuality = 26;
 

@@ -1,4 +1,4 @@
-#include "media/transfer/picture_recoder.h"
+#include "media/transfer/recode_model.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,7 +7,7 @@
 
 namespace transfer {
 
-bool PictureRecoder::SetSource(std::string bytes) {
+bool RecodeModel::SetSource(std::string bytes) {
   std::optional<QImage> image = DecodePicture(bytes);
   if (!image) return false;
   source_ = std::move(bytes);
@@ -16,17 +16,17 @@ bool PictureRecoder::SetSource(std::string bytes) {
   return true;
 }
 
-void PictureRecoder::SetRecode(Recode recode) {
+void RecodeModel::SetRecode(Recode recode) {
   recode_ = recode;
   Apply();
 }
 
-void PictureRecoder::SetQuality(int quality) {
+void RecodeModel::SetQuality(int quality) {
   quality_ = std::clamp(quality, 1, 100);
   if (recode_ == Recode::Jpeg) Apply();
 }
 
-void PictureRecoder::Apply() {
+void RecodeModel::Apply() {
   if (image_.isNull()) return;
   switch (recode_) {
     case Recode::Unchanged:
