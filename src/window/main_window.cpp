@@ -26,6 +26,7 @@
 #include "window/info_window.h"
 #include "window/login_dialog.h"
 #include "window/main_texts.h"
+#include "window/media_widgets.h"
 #include "window/media_windows.h"
 #include "window/message_line.h"
 #include "window/modal_boxes.h"
@@ -57,13 +58,15 @@ MainWindow::MainWindow(settings::Settings& settings, QWidget* parent) : QMainWin
       *session_, MessageLineAccess{[this] { return EnterState(); }, [this](const LineEdit& e) { ApplyEnterState(e); }},
       this);
   connect(findChild<QPushButton*>("AddSmile"), &QPushButton::clicked, this, [this] { media_->OpenSmileys(); });
+  mediaUi_ = std::make_unique<MediaWidgets>(
+      *session_, MediaControls{this, sendWav_, findChild<QLabel*>("AudioSize"), dirconn_, Action("SendBuf")});
 
   ApplySettings();
   markup::ProcessPictureRegistry().LoadCacheIndex(settings_.ProgramDir + "Cache/index.dat",
                                                   settings_.ProgramDir + "Cache");
   session_->LoadFiles();
   session_->WriteFirstLines(topleft_->Document(), transl_->Document());
-  session_->SetAudioCapable(!QMediaDevices::audioOutputs().isEmpty());
+  session_->SetAudioCapable(mediaUi_->AudioCapable());
   SwitchLanguage(settings_.RussianInterface);
   setMinimumHeight(464);
 }
@@ -74,6 +77,7 @@ MainWindow::~MainWindow() {
   markup::ViewGlobals::OnLifeTime = nullptr;
   SetInfoLinkHandler(nullptr);
   media_.reset();
+  mediaUi_.reset();
   session_.reset();
 }
 
@@ -153,6 +157,7 @@ void MainWindow::showEvent(QShowEvent* event) {
   if (shownOnce_) return;
   shownOnce_ = true;
   ClipboardChanged();
+  mediaUi_->Start();
   session_->Start();
 }
 
@@ -297,7 +302,7 @@ void MainWindow::LampsChanged() {
 
 void MainWindow::ControlsChanged(bool userInfo, bool sendWav) {
   userInfo_->setEnabled(userInfo);
-  sendWav_->setEnabled(sendWav);
+  if (mediaUi_) mediaUi_->ControlsChanged(sendWav);
 }
 
 void MainWindow::ModeratorChanged(bool moderator) { Menu("MenAdmin")->menuAction()->setVisible(moderator); }
