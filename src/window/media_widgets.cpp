@@ -39,6 +39,7 @@ void MediaWidgets::ReplaceAudioDevices(std::unique_ptr<audio::AudioDevices> devi
   media_.reset();
   devices_ = std::move(devices);
   media_ = std::make_unique<MediaSession>(session_, static_cast<MediaView&>(*this), *devices_);
+  session_.SetAudioCapable(AudioCapable());
 }
 
 bool MediaWidgets::AudioCapable() const { return devices_->HasOutput() || devices_->HasInput(); }

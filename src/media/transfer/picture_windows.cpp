@@ -1,6 +1,7 @@
 #include "media/transfer/picture_windows.h"
 
 #include <QCheckBox>
+#include <QEvent>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -41,14 +42,30 @@ QScrollArea* MakeScroll(QWidget* parent, QLabel** image) {
 
 }  // namespace
 
+PicturePreview::PicturePreview(QScrollArea* scroll, QLabel* image) : QObject(scroll), scroll_(scroll), image_(image) {
+  scroll_->viewport()->installEventFilter(this);
+}
+
 void PicturePreview::Show(const QImage& picture, bool oneToOne) {
   if (picture.isNull()) return;
-  const QSize box = scroll_->viewport()->size();
-  const PreviewPlacement place = PlacePreview(picture.size(), box, oneToOne);
-  image_->setPixmap(QPixmap::fromImage(picture));
-  image_->resize(place.rect.size());
-  scroll_->setHorizontalScrollBarPolicy(place.horizontalBar ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
-  scroll_->setVerticalScrollBarPolicy(place.verticalBar ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+  picture_ = picture;
+  oneToOne_ = oneToOne;
+  image_->setPixmap(QPixmap::fromImage(picture_));
+  Place();
+}
+
+// The scroll area shows a bar exactly when the picture is larger than the
+// box on that side, and centres it otherwise.
+void PicturePreview::Place() {
+  if (picture_.isNull()) return;
+  // Without bars: the size the box has when the picture fits.
+  const QSize box = scroll_->maximumViewportSize();
+  image_->resize(PlacePreview(picture_.size(), box, oneToOne_).rect.size());
+}
+
+bool PicturePreview::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == scroll_->viewport() && event->type() == QEvent::Resize && !oneToOne_) Place();
+  return false;
 }
 
 // ---- the recode window --------------------------------------------------------------
@@ -78,7 +95,7 @@ PictureRecoder::PictureRecoder(SendFunction send) : send_(std::move(send)) {
   scroll_->setObjectName("ResScroll");
   image_->setObjectName("ResImage");
   layout->addWidget(scroll_, 1);
-  preview_ = std::make_unique<PicturePreview>(scroll_, image_);
+  preview_ = new PicturePreview(scroll_, image_);
 
   auto* bottom = new QHBoxLayout;
   oneToOne_ = new QCheckBox("1:1", this);
@@ -140,10 +157,6 @@ void PictureRecoder::Apply() {
   preview_->Show(model_.Preview(), oneToOne_->isChecked());
 }
 
-void PictureRecoder::resizeEvent(QResizeEvent* event) {
-  QWidget::resizeEvent(event);
-  preview_->Show(model_.Preview(), oneToOne_->isChecked());
-}
 
 // ---- the viewer ---------------------------------------------------------------------
 
@@ -164,7 +177,7 @@ PictureWindow::PictureWindow(std::string bytes, QImage image) : bytes_(std::move
   auto* layout = new QVBoxLayout(this);
   scroll_ = MakeScroll(this, &image_);
   layout->addWidget(scroll_, 1);
-  preview_ = std::make_unique<PicturePreview>(scroll_, image_);
+  preview_ = new PicturePreview(scroll_, image_);
   auto* bottom = new QHBoxLayout;
   oneToOne_ = new QCheckBox("1:1", this);
   oneToOne_->setObjectName("OneTo1");
@@ -191,9 +204,5 @@ int PictureWindow::OpenCount() { return int(Viewers().size()); }
 
 void PictureWindow::Apply() { preview_->Show(picture_, oneToOne_->isChecked()); }
 
-void PictureWindow::resizeEvent(QResizeEvent* event) {
-  QWidget::resizeEvent(event);
-  Apply();
-}
 
 }  // namespace transfer

@@ -19,15 +19,24 @@ class QSpinBox;
 
 namespace transfer {
 
-// Shows a picture in a scroll box: its own size with "1:1", else fitted.
-class PicturePreview {
+// Shows a picture in a scroll box: its own size with "1:1", else fitted;
+// placed again whenever the box changes size.  A picture smaller than the
+// box is centred and that scroll bar hidden.
+class PicturePreview : public QObject {
  public:
-  PicturePreview(QScrollArea* scroll, QLabel* image) : scroll_(scroll), image_(image) {}
+  PicturePreview(QScrollArea* scroll, QLabel* image);
   void Show(const QImage& picture, bool oneToOne);
 
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
+  void Place();
+
   QScrollArea* scroll_;
   QLabel* image_;
+  QImage picture_;
+  bool oneToOne_ = true;
 };
 
 class PictureRecoder : public QWidget {
@@ -44,9 +53,6 @@ class PictureRecoder : public QWidget {
 
   const RecodeModel& Model() const { return model_; }
 
- protected:
-  void resizeEvent(QResizeEvent* event) override;
-
  private:
   PictureRecoder(SendFunction send);
   void Apply();
@@ -60,7 +66,7 @@ class PictureRecoder : public QWidget {
   QSpinBox* quality_;
   QLineEdit* size_;
   QPushButton* sendButton_;
-  std::unique_ptr<PicturePreview> preview_;
+  PicturePreview* preview_;  // owned by the scroll box
 };
 
 class PictureWindow : public QWidget {
@@ -72,9 +78,6 @@ class PictureWindow : public QWidget {
 
   const std::string& Bytes() const { return bytes_; }
 
- protected:
-  void resizeEvent(QResizeEvent* event) override;
-
  private:
   PictureWindow(std::string bytes, QImage image);
   void Apply();
@@ -84,7 +87,7 @@ class PictureWindow : public QWidget {
   QScrollArea* scroll_;
   QLabel* image_;
   QCheckBox* oneToOne_;
-  std::unique_ptr<PicturePreview> preview_;
+  PicturePreview* preview_;  // owned by the scroll box
 };
 
 }  // namespace transfer
