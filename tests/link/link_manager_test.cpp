@@ -272,3 +272,28 @@ TEST_F(LinkPair, AnOutgoingLinkWhosePeerAnswersUnderAnotherNameIsRefused) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(LinkPair, TwoPeersCallingEachOtherAtOnceEndWithOneWorkingLink) {
+  const std::string bobName = bob.name;
+  ASSERT_TRUE(alice.links->SendDirect(bobName, "f|Alice|0from-alice"));
+  ASSERT_TRUE(bob.links->SendDirect("Alice", direct::DirectPayload(bobName, "0from-bob")));
+  ASSERT_TRUE(WaitFor([&] { return StateOf(alice, bobName) == direct::kLinked && StateOf(bob, "Alice") == direct::kLinked; }));
+  // Each packet went over the link or, when an attempt lost the race before
+  // the other call came in, through the server: never lost, never twice.
+  auto through = [](Peer& p, const std::string& tail) {
+    int n = 0;
+    for (const auto& line : p.sent) n += text::Contains(line, tail);
+    return n;
+  };
+  WaitFor([&] { return bob.packets.size() + through(alice, "from-alice") >= 1 &&
+                       alice.packets.size() + through(bob, "from-bob") >= 1; });
+  EXPECT_EQ(bob.packets.size() + through(alice, "from-alice"), 1u);
+  EXPECT_EQ(alice.packets.size() + through(bob, "from-bob"), 1u);
+  // And the link carries what comes next.
+  ASSERT_TRUE(alice.links->SendDirect(bobName, "f|Alice|1"));
+  ASSERT_TRUE(WaitFor([&] { return !bob.packets.empty() && bob.packets.back() == "f|Alice|1"; }));
+}
+
+}  // namespace

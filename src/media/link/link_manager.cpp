@@ -390,10 +390,19 @@ void LinkManager::TryAccept(Caller* c) {
   }
   const std::string sender = it->second.sender;
   DirectLink* link = FindFolded(c->foldedName);
-  if (link && (link->state == kConnecting || link->state == kConnected || link->state == kLinked)) {
-    // A link to him is up or on its way; this call would only compete with it.
+  if (link && link->state == kLinked) {
     DropCaller(c->id);
     return;
+  }
+  if (link && (link->state == kConnecting || link->state == kConnected)) {
+    // Both called at once: the call of the greater folded name wins on both
+    // sides, so exactly one of the two connections stays.
+    if (text::FoldLookAlikes(host_.UserName()) > c->foldedName) {
+      DropCaller(c->id);
+      return;
+    }
+    Detach(link->socket);
+    link->socket = nullptr;
   }
   notices_.erase(it);  // one notice admits one call
   if (!link) {
