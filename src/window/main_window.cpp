@@ -164,6 +164,7 @@ void MainWindow::showEvent(QShowEvent* event) {
 void MainWindow::closeEvent(QCloseEvent* event) {
   CloseAllInfoWindows();
   media_->CloseAll();
+  mediaUi_->CloseAll();
   session_->Close();
   QMainWindow::closeEvent(event);
   event->accept();

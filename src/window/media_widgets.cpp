@@ -60,6 +60,11 @@ void MediaWidgets::SendBufClick() {
     QApplication::beep();
 }
 
+void MediaWidgets::CloseAll() {
+  transfer::PictureRecoder::CloseAll();
+  transfer::PictureWindow::CloseAll();
+}
+
 // ---- MediaView --------------------------------------------------------------------
 
 void MediaWidgets::Trace(const std::string& text) { TraceLog(session_.Settings(), text); }

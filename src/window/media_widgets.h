@@ -53,6 +53,8 @@ class MediaWidgets : private MediaView {
   void ControlsChanged(bool sendWav);
   // SendBuf: the clipboard's picture into a new recode window.
   void SendBufClick();
+  // The main window closes: recode windows and picture viewers go.
+  void CloseAll();
 
   MediaSession& Session() { return *media_; }
 

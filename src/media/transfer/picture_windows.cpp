@@ -151,6 +151,10 @@ void PictureRecoder::SetAllSendEnabled(bool enabled) {
 
 int PictureRecoder::OpenCount() { return int(Recoders().size()); }
 
+void PictureRecoder::CloseAll() {
+  for (PictureRecoder* w : std::vector<PictureRecoder*>(Recoders())) w->close();
+}
+
 void PictureRecoder::Apply() {
   quality_->setEnabled(model_.QualityEnabled());
   size_->setText(QString::fromStdString(model_.SizeText()));
@@ -201,6 +205,10 @@ PictureWindow::~PictureWindow() {
 }
 
 int PictureWindow::OpenCount() { return int(Viewers().size()); }
+
+void PictureWindow::CloseAll() {
+  for (PictureWindow* w : std::vector<PictureWindow*>(Viewers())) w->close();
+}
 
 void PictureWindow::Apply() { preview_->Show(picture_, oneToOne_->isChecked()); }
 

@@ -49,6 +49,7 @@ class PictureRecoder : public QWidget {
   // The private recipient changed: every open window follows.
   static void SetAllSendEnabled(bool enabled);
   static int OpenCount();
+  static void CloseAll();
   ~PictureRecoder() override;
 
   const RecodeModel& Model() const { return model_; }
@@ -74,6 +75,7 @@ class PictureWindow : public QWidget {
   // A window of its own for each received picture; freed when closed.
   static PictureWindow* Open(const std::string& bytes, const QImage& image);
   static int OpenCount();
+  static void CloseAll();
   ~PictureWindow() override;
 
   const std::string& Bytes() const { return bytes_; }
