@@ -1,6 +1,7 @@
 #include "session/connection.h"
 
 #include <QCoreApplication>
+#include <QHostAddress>
 #include <QTcpSocket>
 #include <random>
 
@@ -90,6 +91,8 @@ void ServerConnection::Connect(Initiator initiator) {
   // Connecting: both lamps, and no bytes of an earlier connection.
   LightLamps(true, true);
   receive_.Clear();
+  if (const std::string local = host_.LocalAddress(); !local.empty())
+    socket->bind(QHostAddress(QString::fromStdString(local)));
   socket->connectToHost(QString::fromStdString(host_.ServerHost()), host_.ServerPort());
 }
 

@@ -24,6 +24,8 @@ class ConnectionHost {
   virtual ChatPane& CommPane() = 0;
   virtual std::string ServerHost() = 0;
   virtual uint16_t ServerPort() = 0;
+  // The local address the connection goes out from; empty for any.
+  virtual std::string LocalAddress() { return {}; }
   virtual std::string UserName() = 0;
   virtual bool IdentityComplete() = 0;
   // Shows the login dialog modally; true when it ended with OK.

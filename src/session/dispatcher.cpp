@@ -70,6 +70,9 @@ void Dispatcher::Dispatch(const std::string& line) {
     case wire::LineClass::FineList:
       host_.ServiceLine(line);
       break;
+    case wire::LineClass::MediaPacket:
+      host_.MediaPacket(line);
+      break;
     case wire::LineClass::Unknown:
       TraceUnknown(line);
       break;

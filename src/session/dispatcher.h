@@ -48,6 +48,8 @@ class DispatcherHost {
   virtual void AddressReply(const wire::Record&) {}
   virtual void WhoisReply(const wire::Record&, const std::string& /*body*/) {}
   virtual void ServiceLine(const std::string& /*line*/) {}  // "p|" and "T|"
+  // "f|" + escaped sender + "|" + packet, still escaped.
+  virtual void MediaPacket(const std::string& /*line*/) {}
 };
 
 class Dispatcher {

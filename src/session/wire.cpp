@@ -46,6 +46,7 @@ LineClass ClassifyLine(std::string_view line) {
   if (text::StartsWith(line, "i|")) return LineClass::Ignored;
   if (text::StartsWith(line, "p|")) return LineClass::AddressReply;
   if (text::StartsWith(line, "T|")) return LineClass::FineList;
+  if (text::StartsWith(line, "f|")) return LineClass::MediaPacket;
   return LineClass::Unknown;
 }
 

@@ -59,6 +59,7 @@ enum class LineClass {
   Ignored,       // begins with "i|"
   AddressReply,  // begins with "p|"
   FineList,      // begins with "T|"
+  MediaPacket,   // begins with "f|": audio or a picture relayed by the server
   Unknown,
 };
 

@@ -82,6 +82,7 @@ const std::vector<KeyBinding>& Bindings() {
 #undef CHAT_SOUND_SET
     add("Sounds", "PlayNow", [](Settings& s) -> FieldRef { return &s.PlayNow; });
     add("Sounds", "LastWav", [](Settings& s) -> FieldRef { return &s.LastWav; });
+    add("DirectLink", "LocalAddress", [](Settings& s) -> FieldRef { return &s.LocalAddress; });
     // The letter keys: key i is the i-th letter; the field is found by
     // address in Save(), so one accessor per slot is needed.
     static_assert(kTranslitLetterCount == 33);

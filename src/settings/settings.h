@@ -78,6 +78,11 @@ class Settings {
   bool Notifications = true;  // desktop notifications while the window is not active
   bool TrayIcon = true;       // the tray icon that shows waiting private messages
 
+  // ---- [DirectLink] ----  never sent: the loopback address of 127.0.0.0/8
+  // this client listens on for direct links and reaches the server from, so
+  // two clients on one machine are told apart.  Empty: every address.
+  std::string LocalAddress;
+
   // ---- [Translit] ----  one sequence per letter of TranslitLowerLetters()
   TranslitSequences TranslitTable;
   std::string Divider = "_";

@@ -78,10 +78,10 @@ void ChatController::OwnGameEcho(games::GameKind kind, const std::string& text, 
 }
 
 void ChatController::ServiceLine(const std::string& line) {
-  if (text::StartsWith(line, "p|"))
-    replies_.AddressLine(line);
-  else
+  if (!text::StartsWith(line, "p|"))
     replies_.FineList(line);
+  else if (!media_ || !media_->AddressAnswer(line))
+    replies_.AddressLine(line);
 }
 
 void ChatController::DirectLinkNotice(const std::string& sender) {
@@ -89,6 +89,7 @@ void ChatController::DirectLinkNotice(const std::string& sender) {
   lastDirectLinkTime = std::chrono::duration_cast<std::chrono::seconds>(
                            std::chrono::steady_clock::now().time_since_epoch())
                            .count();
+  if (media_) media_->LinkNotice(sender);
 }
 
 void ChatController::React(settings::ReactionSet set) {
@@ -151,7 +152,10 @@ LineEdit ChatController::LinkAction(const std::string& target, const LineEdit& e
     env_.OpenUrl(OpenableUrl(target));
     return edit;
   }
-  if (text::Contains(target, "::PlAr")) return edit;  // archived audio: played by the audio messages
+  if (const size_t at = target.find("::PlAr"); at != std::string::npos) {
+    if (media_) media_->AudioLink(target.substr(at));  // archived audio
+    return edit;
+  }
   addressees_.Clear();
   RefreshAddressees();
   return InsertAddress(edit, target, shift, settings_.Translit);
@@ -165,7 +169,10 @@ LineEdit ChatController::PrivLink(const std::string& target, const LineEdit& edi
   }
   if (text::StartsWith(target, "::PlAr")) return LinkAction(target, edit, shift);
   for (const char* audio : {"::Play", "::Stop", "::Delt", "::Save", "::Arch"})
-    if (text::StartsWith(target, audio)) return edit;  // audio commands belong to the audio messages
+    if (text::StartsWith(target, audio)) {
+      if (media_) media_->AudioLink(target);
+      return edit;
+    }
   UsersLink(target, nullptr);
   return edit;
 }

@@ -29,6 +29,21 @@ class Settings;
 
 namespace window {
 
+// Audio messages, pictures and direct links: what the server sends them,
+// and the action links of the audio messages.
+class MediaTraffic {
+ public:
+  virtual ~MediaTraffic() = default;
+  // An "f|" line of the server.
+  virtual void MediaLine(const std::string& line) = 0;
+  // A "p|" answer; true when it named a direct link (and is used up).
+  virtual bool AddressAnswer(const std::string& line) = 0;
+  // A swallowed "DirectLink::TryToConnect" notice from `sender`.
+  virtual void LinkNotice(const std::string& sender) = 0;
+  // "::Play", "::Stop", "::Delt", "::Save", "::Arch" + id, "::PlAr" + base.
+  virtual void AudioLink(const std::string& target) = 0;
+};
+
 struct ChatPanes {
   markup::MarkupDocument& comm;
   markup::MarkupDocument& priv;
@@ -71,6 +86,8 @@ class ChatController : private session::DispatcherHost,
   // Where game messages and the confirmations of one's own go; null (no
   // games) drops them.
   void SetGameTraffic(games::GameTraffic* games) { games_ = games; }
+  // Where audio, pictures and link traffic go; null drops them.
+  void SetMediaTraffic(MediaTraffic* media) { media_ = media; }
 
   // Smiley and picture codes to markup (own: the user's own typed text,
   // transliterated first).
@@ -140,6 +157,9 @@ class ChatController : private session::DispatcherHost,
   void AddressReply(const wire::Record& r) override { replies_.AddressRecord(r); }
   void WhoisReply(const wire::Record& r, const std::string& body) override { replies_.WhoisRecord(r, body); }
   void ServiceLine(const std::string& line) override;
+  void MediaPacket(const std::string& line) override {
+    if (media_) media_->MediaLine(line);
+  }
   // session::ServiceRepliesHost
   void ShowInfoWindow(const std::string& key, const std::string& title, const std::string& text, int width,
                       int height, bool append) override {
@@ -156,6 +176,7 @@ class ChatController : private session::DispatcherHost,
   ChatPanes panes_;
   ChatEnvironment& env_;
   games::GameTraffic* games_ = nullptr;
+  MediaTraffic* media_ = nullptr;
   ContactLists contacts_;
   AddresseeList addressees_;
   window::OnlineList online_;

@@ -107,6 +107,7 @@ bool ChatSession::Say(const std::string& enterText) {
 
 std::string ChatSession::ServerHost() { return settings_.Server; }
 uint16_t ChatSession::ServerPort() { return static_cast<uint16_t>(settings_.Port1); }
+std::string ChatSession::LocalAddress() { return settings_.LocalAddress; }
 std::string ChatSession::UserName() { return settings_.UserName; }
 
 bool ChatSession::IdentityComplete() {

@@ -100,6 +100,7 @@ class ChatSession : private session::ConnectionHost, private ChatEnvironment, pr
   session::ChatPane& CommPane() override { return commPane_; }
   std::string ServerHost() override;
   uint16_t ServerPort() override;
+  std::string LocalAddress() override;
   std::string UserName() override;
   bool IdentityComplete() override;
   bool AskForIdentity(bool registration) override;

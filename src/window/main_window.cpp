@@ -27,6 +27,7 @@
 #include "window/login_dialog.h"
 #include "window/main_texts.h"
 #include "window/desktop_integration.h"
+#include "window/media_widgets.h"
 #include "window/media_windows.h"
 #include "window/message_line.h"
 #include "window/modal_boxes.h"
@@ -63,13 +64,15 @@ MainWindow::MainWindow(settings::Settings& settings, QWidget* parent) : QMainWin
   reactions_ = std::make_unique<DesktopReactions>(*this, [this](const std::string& line) { Trace(line); });
   setup_ = std::make_unique<SettingsMenu>(*session_, *this, *reactions_, [this] { return EnterState().text; });
   connect(Action("MenuSetup"), &QAction::triggered, this, [this] { setup_->Open(); });
+  mediaUi_ = std::make_unique<MediaWidgets>(
+      *session_, MediaControls{this, sendWav_, findChild<QLabel*>("AudioSize"), dirconn_, Action("SendBuf")});
 
   ApplySettings();
   markup::ProcessPictureRegistry().LoadCacheIndex(settings_.ProgramDir + "Cache/index.dat",
                                                   settings_.ProgramDir + "Cache");
   session_->LoadFiles();
   session_->WriteFirstLines(topleft_->Document(), transl_->Document());
-  session_->SetAudioCapable(!QMediaDevices::audioOutputs().isEmpty());
+  session_->SetAudioCapable(mediaUi_->AudioCapable());
   SwitchLanguage(settings_.RussianInterface);
   setMinimumHeight(464);
 }
@@ -82,6 +85,7 @@ MainWindow::~MainWindow() {
   SetInfoLinkHandler(nullptr);
   setup_.reset();
   media_.reset();
+  mediaUi_.reset();
   session_.reset();
 }
 
@@ -164,12 +168,14 @@ void MainWindow::showEvent(QShowEvent* event) {
   if (shownOnce_) return;
   shownOnce_ = true;
   ClipboardChanged();
+  mediaUi_->Start();
   session_->Start();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
   CloseAllInfoWindows();
   media_->CloseAll();
+  mediaUi_->CloseAll();
   session_->Close();
   QMainWindow::closeEvent(event);
   event->accept();
@@ -309,7 +315,7 @@ void MainWindow::LampsChanged() {
 
 void MainWindow::ControlsChanged(bool userInfo, bool sendWav) {
   userInfo_->setEnabled(userInfo);
-  sendWav_->setEnabled(sendWav);
+  if (mediaUi_) mediaUi_->ControlsChanged(sendWav);
 }
 
 void MainWindow::ModeratorChanged(bool moderator) { Menu("MenAdmin")->menuAction()->setVisible(moderator); }

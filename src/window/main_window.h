@@ -29,6 +29,7 @@ namespace window {
 class DesktopReactions;
 class DesktopIntegration;
 class LoginDialog;
+class MediaWidgets;
 class MediaWindows;
 class SettingsMenu;
 class MessageLine;
@@ -44,6 +45,7 @@ class MainWindow : public QMainWindow, private SessionView {
   MediaWindows& Media() { return *media_; }
   SettingsMenu& Setup() { return *setup_; }
   DesktopIntegration& Desktop() { return *desktop_; }
+  MediaWidgets& MediaUi() { return *mediaUi_; }
   ChatController& Chat() { return session_->Chat(); }
   session::ServerConnection& Connection() { return session_->Connection(); }
   settings::Settings& Settings() { return settings_; }
@@ -104,6 +106,7 @@ class MainWindow : public QMainWindow, private SessionView {
   std::unique_ptr<DesktopReactions> reactions_;
   std::unique_ptr<SettingsMenu> setup_;  // "Settings ..." and its dialog
   DesktopIntegration* desktop_ = nullptr;  // notifications and the tray icon; a child
+  std::unique_ptr<MediaWidgets> mediaUi_;  // audio, direct links, pictures
   LoginDialog* loginDialog_ = nullptr;
   std::map<std::string, QAction*> actions_;
   std::map<std::string, QMenu*> menus_;

@@ -467,3 +467,49 @@ TEST_F(ChatTest, LinkClicksChooseAddresseesAndWriteAddresses) {
 }
 
 }  // namespace
+
+namespace {
+
+// Records what the chat hands to audio, pictures and the direct links.
+class Media : public window::MediaTraffic {
+ public:
+  void MediaLine(const std::string& line) override { lines.push_back(line); }
+  bool AddressAnswer(const std::string& line) override {
+    answers.push_back(line);
+    return text::StartsWith(line, "p|linked|");
+  }
+  void LinkNotice(const std::string& sender) override { notices.push_back(sender); }
+  void AudioLink(const std::string& target) override { links.push_back(target); }
+  std::vector<std::string> lines, answers, notices, links;
+};
+
+TEST_F(ChatTest, MediaTrafficGoesToTheMediaAndAnswersForLinksAreUsedUp) {
+  Media media;
+  chat->SetMediaTraffic(&media);
+  chat->Dispatch("f|bob|0" + std::string("\x0F\x01", 2) + "data");
+  chat->Dispatch("f|bob|1");
+  EXPECT_EQ(media.lines, (std::vector<std::string>{"f|bob|0" + std::string("\x0F\x01", 2) + "data", "f|bob|1"}));
+  EXPECT_TRUE(priv.lines().empty());
+
+  // An answer naming a link is used up; any other reaches the moderator's
+  // address queue as before.
+  chat->Dispatch("p|linked|127.0.0.3|");
+  chat->Dispatch("p|other|127.0.0.4|");
+  EXPECT_EQ(media.answers.size(), 2u);
+
+  chat->Dispatch(Msg("Mess=1 <b>bob:</b> DirectLink::TryToConnect;Public=0;FrName=bob;"));
+  EXPECT_EQ(media.notices, (std::vector<std::string>{"bob"}));
+  EXPECT_TRUE(priv.lines().empty());
+
+  // The action links of audio messages, from the pane and from the archive.
+  for (const char* t : {"::Play3", "::Stop3", "::Delt3", "::Save3", "::Arch3-bob"}) chat->PrivLink(t, {}, false);
+  chat->LinkAction("12:00 ::PlArbob1", {}, false);
+  EXPECT_EQ(media.links,
+            (std::vector<std::string>{"::Play3", "::Stop3", "::Delt3", "::Save3", "::Arch3-bob", "::PlArbob1"}));
+  EXPECT_TRUE(chat->Addressees().Names().empty());  // no addressee was chosen by them
+  chat->SetMediaTraffic(nullptr);
+  chat->Dispatch("f|bob|1");  // without media: dropped
+  EXPECT_TRUE(priv.lines().empty());
+}
+
+}  // namespace

@@ -1,0 +1,34 @@
+#pragma once
+// Kept audio messages: the headerless .cwv files under Sounds/ and the safe
+// file names made from user names.
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "media/audio/sound.h"
+
+namespace audio {
+
+// A user name as part of a file name: "%", "/", "\", NUL, control bytes and
+// a leading "." are written as "%" + two hex digits, so no name leaves its
+// directory, the same name always gives the same file and two names never
+// give one.
+std::string SafeFileBase(std::string_view name);
+
+// Sounds/ + the safe form of `base` + ".cwv" in `programDir`.
+std::string KeptSoundPath(const std::string& programDir, std::string_view base);
+
+// The data of the sound's buffers, in order.
+std::string SoundData(const Sound& sound);
+
+// Writes the sound to `path`: PCM WAV when the name ends with ".wav" (any
+// case), else the bare ADPCM data.  False when the file cannot be written.
+bool WriteSoundFile(const std::string& path, const Sound& sound);
+
+// Kept files above this size are not read.
+constexpr size_t kMaxKeptFile = 16u << 20;
+
+// The file's bytes, nothing when it cannot be opened or is too large.
+std::optional<std::string> ReadKeptFile(const std::string& path);
+
+}  // namespace audio

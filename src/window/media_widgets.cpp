@@ -1,0 +1,114 @@
+#include "window/media_widgets.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QFileDialog>
+#include <QImage>
+#include <QLabel>
+#include <QMimeData>
+#include <QPushButton>
+
+#include "markup/markup_document.h"
+#include "markup/markup_view.h"
+#include "media/audio/qt_audio_devices.h"
+#include "media/transfer/picture_codec.h"
+#include "media/transfer/picture_windows.h"
+#include "settings/settings.h"
+#include "window/chat_session.h"
+#include "window/info_window.h"
+#include "window/modal_boxes.h"
+#include "window/qt_text.h"
+
+namespace window {
+
+MediaWidgets::MediaWidgets(ChatSession& session, MediaControls controls)
+    : session_(session), controls_(controls), devices_(std::make_unique<audio::QtAudioDevices>()) {
+  media_ = std::make_unique<MediaSession>(session_, static_cast<MediaView&>(*this), *devices_);
+  QObject::connect(controls_.sendWav, &QPushButton::pressed, controls_.sendWav, [this] { media_->PressSendWav(); });
+  QObject::connect(controls_.sendWav, &QPushButton::released, controls_.sendWav, [this] {
+    media_->ReleaseSendWav();
+    SendWavFreed();
+  });
+  QObject::connect(controls_.sendBuf, &QAction::triggered, controls_.window, [this] { SendBufClick(); });
+}
+
+MediaWidgets::~MediaWidgets() { media_.reset(); }
+
+void MediaWidgets::ReplaceAudioDevices(std::unique_ptr<audio::AudioDevices> devices) {
+  media_.reset();
+  devices_ = std::move(devices);
+  media_ = std::make_unique<MediaSession>(session_, static_cast<MediaView&>(*this), *devices_);
+  session_.SetAudioCapable(AudioCapable());
+}
+
+bool MediaWidgets::AudioCapable() const { return devices_->HasOutput() || devices_->HasInput(); }
+
+void MediaWidgets::ControlsChanged(bool sendWav) {
+  sendWavAllowed_ = sendWav;
+  SendWavFreed();
+  transfer::PictureRecoder::SetAllSendEnabled(media_->CanSendPicture());
+}
+
+void MediaWidgets::SendBufClick() {
+  const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+  const QImage image = data && data->hasImage() ? qvariant_cast<QImage>(data->imageData()) : QImage();
+  const std::string bytes = transfer::EncodeBmp(image);
+  if (bytes.empty() ||
+      !transfer::PictureRecoder::Open(bytes, [this](const std::string& d) { return media_->SendPicture(d); },
+                                      media_->CanSendPicture()))
+    QApplication::beep();
+}
+
+void MediaWidgets::CloseAll() {
+  transfer::PictureRecoder::CloseAll();
+  transfer::PictureWindow::CloseAll();
+}
+
+// ---- MediaView --------------------------------------------------------------------
+
+void MediaWidgets::Trace(const std::string& text) { TraceLog(session_.Settings(), text); }
+
+void MediaWidgets::SetAudioSize(const std::string& text) { controls_.audioSize->setText(ToQ(text)); }
+
+void MediaWidgets::SendWavFreed() {
+  // A held button stays enabled until it is released.
+  if (controls_.sendWav->isDown()) return;
+  controls_.sendWav->setEnabled(sendWavAllowed_ && !media_->AudioBusy());
+}
+
+bool MediaWidgets::NoSound() {
+  const QAction* mute = controls_.window->findChild<QAction*>("MenuNoSound");
+  return mute && mute->isChecked();
+}
+
+std::optional<std::string> MediaWidgets::AskSoundSavePath() {
+  const bool russian = session_.Settings().RussianInterface;
+  QString selected;
+  const QString path = QFileDialog::getSaveFileName(
+      controls_.window, russian ? QString::fromUtf8("Сохранить звуковое сообщение") : "Save chat wave file", {},
+      "*.cwv;;*.wav", &selected);
+  if (path.isEmpty()) return std::nullopt;
+  QString out = path;
+  const QString extension = selected == "*.wav" ? ".wav" : ".cwv";
+  if (!out.endsWith(".wav", Qt::CaseInsensitive) && !out.endsWith(".cwv", Qt::CaseInsensitive)) out += extension;
+  return out.toStdString();
+}
+
+void MediaWidgets::ShowPicture(const std::string&, const std::string& bytes, const QImage& image) {
+  transfer::PictureWindow::Open(bytes, image);
+}
+
+void MediaWidgets::Warn(const std::string& text) {
+  ShowModal(controls_.window, {ModalBox::Kind::Warning, QString::fromUtf8("Внимание"), ToQ(text)});
+}
+
+void MediaWidgets::ShowLinks(const std::string& markup) {
+  markup::MarkupDocument& pane = controls_.dirconn->Document();
+  pane.Clear();
+  pane.NewString(markup, 0x000000, 0xFFFFFF);
+  // The group box appears with the first link.
+  if (QWidget* box = controls_.dirconn->parentWidget()) box->setVisible(true);
+}
+
+}  // namespace window

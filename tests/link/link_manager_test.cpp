@@ -1,0 +1,299 @@
+// Two link managers on their own loopback addresses, talking over real
+// sockets; the chat server between them is a few lines that answer the
+// address request and pass the notice on.
+#include "media/link/link_manager.h"
+
+#include <QHostAddress>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <functional>
+#include <map>
+
+#include "media/link/link_host.h"
+#include "qt_wait.h"
+#include "session/wire.h"
+#include "text/bytes.h"
+#include "text/cp1251.h"
+
+namespace {
+
+using direct::LinkManager;
+using text::W;
+
+uint16_t TestPort() { return static_cast<uint16_t>(20000 + (getpid() * 7) % 20000); }
+
+struct Peer;
+
+// The chat server: who is where, and which "p" and "m" lines it answers.
+struct FakeServer {
+  std::map<std::string, Peer*> users;
+  std::map<std::string, std::string> addresses;  // what "p" answers; missing: empty
+  void Line(Peer& from, const std::string& line);
+};
+
+struct Peer : direct::LinkHost {
+  std::string name;
+  FakeServer* server = nullptr;
+  std::vector<std::string> sent, traces, packets;
+  int paneChanges = 0;
+  std::unique_ptr<LinkManager> links;
+  int64_t now = 1'000'000;
+  int number = 1;
+
+  std::string UserName() const override { return name; }
+  bool ServerOpen() const override { return true; }
+  void SendLine(const std::string& line) override {
+    sent.push_back(line);
+    if (server) server->Line(*this, line);
+  }
+  std::string NextMessageNumber() override { return std::to_string(number++); }
+  void Trace(const std::string& text) override { traces.push_back(text); }
+  void HandlePacket(const std::string& payload) override { packets.push_back(payload); }
+  void PaneChanged() override { ++paneChanges; }
+  int64_t NowMs() const override { return now; }
+};
+
+void FakeServer::Line(Peer& from, const std::string& line) {
+  std::string body = line.substr(2, line.size() - 4);  // without "x¦" and "¦\n"
+  const std::string name = wire::UnescapeField(wire::TakeField(body));
+  if (line[0] == 'p') {
+    const std::string address = addresses.count(name) ? addresses[name] : "";
+    const std::string answer = "p|" + wire::EscapeField(name) + "|" + address + "|";
+    QTimer::singleShot(0, [&from, answer] { from.links->OnAddressReply(answer); });
+  } else if (line[0] == 'm' && users.count(name)) {
+    Peer* to = users[name];
+    const std::string sender = from.name;
+    QTimer::singleShot(0, [to, sender] { to->links->OnConnectNotice(sender); });
+  }
+}
+
+class LinkPair : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (auto [peer, name, address] : {std::tuple{&alice, std::string("Alice"), "127.0.0.2"}, std::tuple{&bob, W("Вор"), "127.0.0.3"}}) {
+      peer->name = name;
+      peer->server = &server;
+      direct::LinkOptions options;
+      options.localAddress = address;
+      options.port = TestPort();
+      options.connectTimeoutMs = 3000;
+      options.handshakeWaitMs = 3000;
+      peer->links = std::make_unique<LinkManager>(*peer, options);
+      server.users[name] = peer;
+      server.addresses[name] = address;
+    }
+    ASSERT_TRUE(alice.links->Listen());
+    ASSERT_TRUE(bob.links->Listen());
+  }
+
+  int StateOf(Peer& p, const std::string& name) {
+    const direct::DirectLink* l = p.links->Find(name);
+    return l ? l->state : -1;
+  }
+
+  FakeServer server;
+  Peer alice, bob;
+};
+
+TEST_F(LinkPair, PacketsFlowBothWaysOverOneLinkAfterTheHandshake) {
+  const std::string bobName = bob.name;
+  ASSERT_TRUE(alice.links->SendDirect(bobName, "f|Alice|0first"));
+  ASSERT_TRUE(alice.links->SendDirect(bobName, "f|Alice|0second"));
+  // One link, one address request, one notice for both packets.
+  EXPECT_EQ(alice.links->Links().size(), 1u);
+  ASSERT_EQ(alice.sent.size(), 2u);
+  EXPECT_EQ(alice.sent[0], wire::PeerAddressLine(bobName));
+  EXPECT_EQ(alice.sent[1], wire::DirectLinkNoticeLine(bobName, "1"));
+  EXPECT_EQ(StateOf(alice, bobName), direct::kWaitingAddress);
+
+  ASSERT_TRUE(WaitFor([&] { return bob.packets.size() == 2; }));
+  EXPECT_EQ(bob.packets[0], "f|Alice|0first");
+  EXPECT_EQ(bob.packets[1], "f|Alice|0second");
+  EXPECT_EQ(StateOf(alice, bobName), direct::kLinked);
+  EXPECT_EQ(StateOf(bob, "Alice"), direct::kLinked);
+  EXPECT_FALSE(bob.links->Find("Alice")->outgoing);
+  EXPECT_EQ(bob.links->Find("Alice")->peerAddress, "127.0.0.2");
+
+  // Bob answers over the link Alice made: no request, no notice, no new link.
+  // His name is folded in the payload; Alice's handler gets it as she knows him.
+  ASSERT_TRUE(bob.links->SendDirect("Alice", direct::DirectPayload(bobName, "1")));
+  ASSERT_TRUE(WaitFor([&] { return alice.packets.size() == 1; }));
+  EXPECT_EQ(alice.packets[0], "f|" + wire::EscapeField(bobName) + "|1");
+  EXPECT_TRUE(bob.sent.empty());
+  EXPECT_EQ(bob.links->Links().size(), 1u);
+
+  // The pane lists the link with its state text, linked in near-black.
+  WaitFor([&] { return alice.paneChanges > 0; });
+  EXPECT_EQ(alice.links->PaneMarkup(), "<fcol=0x010101><bcol=ffffff><b><a href=\"" + bobName + "\">" + bobName +
+                                           "</a></b><br><fcol=000000>" + W("Соединились"));
+}
+
+TEST_F(LinkPair, ARefusedOrUnknownAddressMakesTheLinkImpossibleAndTheQueuedPacketsGoThroughTheServer) {
+  // Nobody listens at Carol's address: the connect is refused.
+  server.addresses["Carol"] = "127.0.0.9";
+  ASSERT_TRUE(alice.links->SendDirect("Carol", "f|Alice|2Pab\ncd"));
+  ASSERT_TRUE(WaitFor([&] { return StateOf(alice, "Carol") == direct::kImpossible; }));
+  ASSERT_EQ(alice.sent.size(), 3u);
+  EXPECT_EQ(alice.sent[2], direct::ServerLineFor("Carol", "2Pab\ncd"));
+  EXPECT_EQ(alice.sent[2].find('\n'), alice.sent[2].size() - 1);  // escaped: one line
+  EXPECT_FALSE(alice.links->SendDirect("Carol", "f|Alice|1"));
+
+  // The server knows no address for Dave.
+  ASSERT_TRUE(alice.links->SendDirect("Dave", "f|Alice|1"));
+  ASSERT_TRUE(WaitFor([&] { return StateOf(alice, "Dave") == direct::kImpossible; }));
+  EXPECT_EQ(alice.sent.back(), "f\xA6" "Dave\xA6" "1\xA6\n");
+  EXPECT_NE(alice.links->PaneMarkup().find(W("Невозможно")), std::string::npos);
+}
+
+TEST_F(LinkPair, AnAddressAnswerForSomeoneWithoutALinkIsLeftToTheModerator) {
+  EXPECT_FALSE(alice.links->OnAddressReply("p|Nobody|127.0.0.5|"));
+  EXPECT_FALSE(alice.links->OnAddressReply("T|junk"));
+  EXPECT_TRUE(alice.links->Links().empty());
+}
+
+TEST_F(LinkPair, TheSecondListenerOnATakenPortAcceptsNothingAndSaysSo) {
+  Peer other;
+  other.name = "Other";
+  direct::LinkOptions options;
+  options.localAddress = "127.0.0.2";
+  options.port = TestPort();
+  LinkManager taken(other, options);
+  EXPECT_FALSE(taken.Listen());
+  EXPECT_FALSE(taken.Listening());
+  ASSERT_EQ(other.traces.size(), 1u);
+  EXPECT_NE(other.traces[0].find(std::to_string(TestPort())), std::string::npos);
+}
+
+// A raw caller at Bob's listener.
+class RawCaller {
+ public:
+  explicit RawCaller(const char* from = "127.0.0.4") {
+    socket.bind(QHostAddress(from));
+    socket.connectToHost("127.0.0.3", TestPort());
+  }
+  bool Connected() { return WaitFor([&] { return socket.state() == QAbstractSocket::ConnectedState; }); }
+  void Send(const std::string& bytes) {
+    socket.write(bytes.data(), qint64(bytes.size()));
+    socket.flush();
+  }
+  bool Closed() { return WaitFor([&] { return socket.state() == QAbstractSocket::UnconnectedState; }); }
+  std::string Read() {
+    std::string out;
+    WaitFor([&] { return socket.bytesAvailable() > 0 || socket.state() != QAbstractSocket::ConnectedState; }, 1000);
+    const QByteArray b = socket.readAll();
+    return std::string(b.constData(), size_t(b.size()));
+  }
+  QTcpSocket socket;
+};
+
+TEST_F(LinkPair, ACallerIsAcceptedOnlyUnderTheNameOfARecentNotice) {
+  // A spoofed handshake: Mallory claims to be Alice, who sent no notice.
+  {
+    RawCaller mallory;
+    ASSERT_TRUE(mallory.Connected());
+    mallory.Send(direct::EncodeFrame('a', "Alice") + direct::EncodeFrame('c', "f|Alice|0evil"));
+    ASSERT_TRUE(mallory.Closed());  // after the handshake wait
+    EXPECT_TRUE(bob.packets.empty());
+    EXPECT_EQ(bob.links->PendingCallers(), 0u);
+    EXPECT_TRUE(bob.links->Links().empty());
+  }
+  // A notice older than the window admits nobody either.
+  bob.links->OnConnectNotice("Alice");
+  bob.now += 61'000;
+  {
+    RawCaller late;
+    ASSERT_TRUE(late.Connected());
+    late.Send(direct::EncodeFrame('a', "Alice"));
+    ASSERT_TRUE(late.Closed());
+    EXPECT_TRUE(bob.links->Links().empty());
+  }
+  // A fresh notice admits one call, which gets Bob's own folded "a" frame.
+  bob.links->OnConnectNotice("Alice");
+  RawCaller caller;
+  ASSERT_TRUE(caller.Connected());
+  caller.Send(direct::EncodeFrame('a', "Alice") + direct::EncodeFrame('c', "f|Alice|0ok"));
+  ASSERT_TRUE(WaitFor([&] { return bob.packets.size() == 1; }));
+  EXPECT_EQ(bob.packets[0], "f|Alice|0ok");
+  std::string reply = caller.Read();
+  char type = 0;
+  std::string payload;
+  ASSERT_EQ(direct::TakeFrame(reply, type, payload), direct::FrameResult::Frame);
+  EXPECT_EQ(type, 'a');
+  EXPECT_EQ(payload, "Bop");  // "Вор" folded: В, о, р are look-alikes
+}
+
+TEST_F(LinkPair, HostileLinkTrafficCutsTheLinkOffWithoutDeliveringIt) {
+  // A packet in the name of someone else, then garbage, on an accepted link.
+  bob.links->OnConnectNotice("Alice");
+  RawCaller caller;
+  ASSERT_TRUE(caller.Connected());
+  caller.Send(direct::EncodeFrame('a', "Alice") + direct::EncodeFrame('c', "f|Carol|0forged"));
+  ASSERT_TRUE(WaitFor([&] { return StateOf(bob, "Alice") == direct::kLinked; }));
+  WaitFor([&] { return !bob.traces.empty(); }, 1000);
+  EXPECT_TRUE(bob.packets.empty());
+  caller.Send("z-not-a-frame");
+  ASSERT_TRUE(caller.Closed());
+  EXPECT_EQ(StateOf(bob, "Alice"), direct::kClosed);
+
+  // A frame over the bound is refused from its header alone.
+  bob.links->OnConnectNotice("Alice");
+  RawCaller big;
+  ASSERT_TRUE(big.Connected());
+  std::string header = direct::EncodeFrame('c', "");
+  const uint32_t huge = uint32_t(direct::kMaxFramePayload) + 1;
+  for (int i = 0; i < 4; ++i) header[1 + i] = char((huge >> (8 * i)) & 0xFF);
+  big.Send(direct::EncodeFrame('a', "Alice") + header);
+  ASSERT_TRUE(big.Closed());
+  EXPECT_TRUE(bob.packets.empty());
+
+  // A caller that never stops sending a handshake is dropped at its bound.
+  RawCaller flood;
+  ASSERT_TRUE(flood.Connected());
+  std::string longHello = direct::EncodeFrame('a', std::string(200000, 'x'));
+  flood.Send(longHello);
+  ASSERT_TRUE(flood.Closed());
+  EXPECT_EQ(bob.links->PendingCallers(), 0u);
+}
+
+TEST_F(LinkPair, AnOutgoingLinkWhosePeerAnswersUnderAnotherNameIsRefused) {
+  // Carol's address leads to Bob's listener, who answers as himself once
+  // he knows Alice called; Alice expected Carol.
+  server.addresses["Carol"] = "127.0.0.3";
+  server.users["Carol"] = &bob;
+  ASSERT_TRUE(alice.links->SendDirect("Carol", "f|Alice|0data"));
+  ASSERT_TRUE(WaitFor([&] { return StateOf(alice, "Carol") == direct::kImpossible; }));
+  EXPECT_TRUE(bob.packets.empty());
+  // What had been queued went through the server instead.
+  EXPECT_EQ(alice.sent.back(), direct::ServerLineFor("Carol", "0data"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(LinkPair, TwoPeersCallingEachOtherAtOnceEndWithOneWorkingLink) {
+  const std::string bobName = bob.name;
+  ASSERT_TRUE(alice.links->SendDirect(bobName, "f|Alice|0from-alice"));
+  ASSERT_TRUE(bob.links->SendDirect("Alice", direct::DirectPayload(bobName, "0from-bob")));
+  ASSERT_TRUE(WaitFor([&] { return StateOf(alice, bobName) == direct::kLinked && StateOf(bob, "Alice") == direct::kLinked; }));
+  // Each packet went over the link or, when an attempt lost the race before
+  // the other call came in, through the server: never lost, never twice.
+  auto through = [](Peer& p, const std::string& tail) {
+    int n = 0;
+    for (const auto& line : p.sent) n += text::Contains(line, tail);
+    return n;
+  };
+  WaitFor([&] { return bob.packets.size() + through(alice, "from-alice") >= 1 &&
+                       alice.packets.size() + through(bob, "from-bob") >= 1; });
+  EXPECT_EQ(bob.packets.size() + through(alice, "from-alice"), 1u);
+  EXPECT_EQ(alice.packets.size() + through(bob, "from-bob"), 1u);
+  // And the link carries what comes next.
+  ASSERT_TRUE(alice.links->SendDirect(bobName, "f|Alice|1"));
+  ASSERT_TRUE(WaitFor([&] { return !bob.packets.empty() && bob.packets.back() == "f|Alice|1"; }));
+}
+
+}  // namespace
