@@ -41,12 +41,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool PaneHas(MarkupView* pane, const std::string& part) {
-  for (const auto& l : Lines(pane))
-    if (text::Contains(l, part)) return true;
-  return false;
-}
-
 // Loopback addresses of this test process, so parallel runs never meet.
 std::string Loopback(int host) {
   const int p = int(getpid());
