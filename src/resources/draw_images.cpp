@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <functional>
 
+#include "game_art.h"
+
 namespace {
 
 constexpr int kSize = 15;
@@ -266,5 +268,6 @@ int main(int argc, char** argv) {
   ok &= Save(Logo(), out.filePath("logo.png"));
   int lamp = 0;
   for (const QImage& image : Lamps()) ok &= Save(image, out.filePath(QString("led%1.png").arg(lamp++)));
+  ok &= game_art::WriteGameArt(out);
   return ok ? 0 : 1;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The program's built-in pictures, compiled in as Qt resources.
 #include <QImage>
+#include <string>
 #include <vector>
 
 namespace resources {
@@ -16,5 +17,14 @@ const QImage& Logo();
 
 // Traffic lamps: 0 send off, 1 send on, 2 receive off, 3 receive on.
 const QImage& Led(int index);
+
+// The game strips as GIF bytes, by resource name: "CHECKERS",
+// "CHECKERSSMALL", "CHESS", "CHESSSMALL", "BOARD", "BOARDSMALL"; empty for
+// any other name.
+std::string GameStrip(const std::string& name);
+
+// Glyphs of the replay buttons: 0 to the start, 1 back, 2 play, 3 forward,
+// 4 to the present.
+const QImage& ReplayGlyph(int index);
 
 }  // namespace resources
