@@ -270,7 +270,7 @@ void GameWindow::closeEvent(QCloseEvent* event) {
 
 void GameWindow::changeEvent(QEvent* event) {
   QWidget::changeEvent(event);
-  if (event->type() == QEvent::FontChange && context_.fontSize) chat_->Document().SetFontSize(context_.fontSize());
+  if (event->type() == QEvent::FontChange && chat_ && context_.fontSize) chat_->Document().SetFontSize(context_.fontSize());
 }
 
 void GameWindow::HoldChecks(bool hold) {

@@ -84,6 +84,8 @@ class GameWindow : public QWidget, public GameView {
   // What the window shows, for the program and its tests.
   Game* ShownGame() const { return game_; }
   bool Busy() const { return busy_; }
+  // A piece slides or a reveal spreads right now.
+  bool Animating() const { return under_.has_value() || revealed_.has_value(); }
   int ReviewPos() const { return reviewPos_; }
   bool BigBoard() const { return bigBoard_; }
   bool SeenFromWhite() const;

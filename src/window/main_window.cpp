@@ -22,6 +22,7 @@
 #include "settings/settings.h"
 #include "text/bytes.h"
 #include "window/captions.h"
+#include "window/game_windows.h"
 #include "window/link_actions.h"
 #include "window/info_window.h"
 #include "window/login_dialog.h"
@@ -57,6 +58,12 @@ MainWindow::MainWindow(settings::Settings& settings, QWidget* parent) : QMainWin
       *session_, MessageLineAccess{[this] { return EnterState(); }, [this](const LineEdit& e) { ApplyEnterState(e); }},
       this);
   connect(findChild<QPushButton*>("AddSmile"), &QPushButton::clicked, this, [this] { media_->OpenSmileys(); });
+  games_ = std::make_unique<GameWindows>(
+      *session_, this,
+      GameWindowsAccess{[this](const std::string& n) { return n == "MenGames" ? Menu(n)->menuAction() : Action(n); },
+                        [this] { return NoSound(); }, [this](const std::string& f) { PlayWave(f); },
+                        [this](const std::string& t) { ApplyEnterState(InsertText(EnterState(), t)); }});
+  games_->WireMenu();
 
   ApplySettings();
   markup::ProcessPictureRegistry().LoadCacheIndex(settings_.ProgramDir + "Cache/index.dat",
@@ -74,6 +81,7 @@ MainWindow::~MainWindow() {
   markup::ViewGlobals::OnLifeTime = nullptr;
   SetInfoLinkHandler(nullptr);
   media_.reset();
+  games_.reset();
   session_.reset();
 }
 
@@ -146,6 +154,7 @@ void MainWindow::SwitchLanguage(bool russian) {
   }
   session_->ShowTopRight(topright_->Document());
   markup::ViewGlobals::russian = russian;
+  if (games_) games_->Retitle();
 }
 
 void MainWindow::showEvent(QShowEvent* event) {
@@ -159,6 +168,7 @@ void MainWindow::showEvent(QShowEvent* event) {
 void MainWindow::closeEvent(QCloseEvent* event) {
   CloseAllInfoWindows();
   media_->CloseAll();
+  games_->CloseAllGames();
   session_->Close();
   QMainWindow::closeEvent(event);
   event->accept();
@@ -284,7 +294,10 @@ bool MainWindow::AskForIdentity(bool registration) {
   return self && ok;
 }
 
-void MainWindow::OnlineChanged(bool online) { say_->setEnabled(online && !enter_->text().isEmpty()); }
+void MainWindow::OnlineChanged(bool online) {
+  say_->setEnabled(online && !enter_->text().isEmpty());
+  if (games_) games_->SetOnline(online);
+}
 
 void MainWindow::MenuStateChanged(bool connectEnabled) {
   Action("MenuConnect")->setEnabled(connectEnabled);
@@ -298,6 +311,7 @@ void MainWindow::LampsChanged() {
 void MainWindow::ControlsChanged(bool userInfo, bool sendWav) {
   userInfo_->setEnabled(userInfo);
   sendWav_->setEnabled(sendWav);
+  if (games_) games_->RefreshMenu();
 }
 
 void MainWindow::ModeratorChanged(bool moderator) { Menu("MenAdmin")->menuAction()->setVisible(moderator); }

@@ -26,6 +26,7 @@ class Settings;
 
 namespace window {
 
+class GameWindows;
 class LoginDialog;
 class MediaWindows;
 class MessageLine;
@@ -39,6 +40,7 @@ class MainWindow : public QMainWindow, private SessionView {
 
   ChatSession& Session() { return *session_; }
   MediaWindows& Media() { return *media_; }
+  GameWindows& Games() { return *games_; }
   ChatController& Chat() { return session_->Chat(); }
   session::ServerConnection& Connection() { return session_->Connection(); }
   settings::Settings& Settings() { return settings_; }
@@ -94,6 +96,7 @@ class MainWindow : public QMainWindow, private SessionView {
   settings::Settings& settings_;
   std::unique_ptr<ChatSession> session_;
   std::unique_ptr<MediaWindows> media_;  // archive viewers, additional smileys
+  std::unique_ptr<GameWindows> games_;   // game channel and windows, Games menu
   LoginDialog* loginDialog_ = nullptr;
   std::map<std::string, QAction*> actions_;
   std::map<std::string, QMenu*> menus_;
