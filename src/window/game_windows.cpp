@@ -8,6 +8,7 @@
 #include "games/game_channel.h"
 #include "games/game_records.h"
 #include "games/game_window.h"
+#include "games/promotion_chooser.h"
 #include "markup/markup_document.h"
 #include "session/login.h"
 #include "session/wire.h"
@@ -160,6 +161,7 @@ games::GameView* GameWindows::CreateView(games::Game& game) {
   c.fontSize = [&s] { return s.FontSize; };
   c.copyText = access_.copyToMessageLine;
   c.frameDelayMs = frameDelayMs_;
+  c.choosePromotion = [&s](bool white) { return games::PromotionChooser::Choose(white, s.RussianInterface); };
   return games::GameWindow::Open(game, *channel_, std::move(c));
 }
 

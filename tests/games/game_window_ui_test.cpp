@@ -17,6 +17,7 @@
 #include "games/reversi_rules.h"
 #include "games/game_window.h"
 #include "game_harness.h"
+#include "games/promotion_chooser.h"
 #include "markup/markup_view.h"
 #include "text/cp1251.h"
 
@@ -343,4 +344,21 @@ TEST_F(Match, ReversiIsPlayedByClickingAndRevealed) {
   EXPECT_EQ(b.ShownBoard()[size_t(Sq("e4"))], kWhiteDisc);
   EXPECT_FALSE(b.Busy());
   EXPECT_EQ(b.windowTitle(), "Reversi - your move");
+}
+
+TEST(PromotionChooser, OnlyAChoiceEndsItAndGivesThePieceOfThatColour) {
+  // Escape is refused; then the rook is clicked.
+  QTimer::singleShot(20, [] {
+    QWidget* open = QApplication::activeModalWidget();
+    ASSERT_NE(open, nullptr);
+    QTest::keyClick(open, Qt::Key_Escape);
+    QTimer::singleShot(20, [] {
+      QWidget* still = QApplication::activeModalWidget();
+      ASSERT_NE(still, nullptr);
+      still->findChild<QToolButton*>("Piece2")->click();
+    });
+  });
+  EXPECT_EQ(PromotionChooser::Choose(false, false), 8);  // black rook
+  QTimer::singleShot(20, [] { QApplication::activeModalWidget()->findChild<QToolButton*>("Piece5")->click(); });
+  EXPECT_EQ(PromotionChooser::Choose(true, true), 5);  // white queen
 }
