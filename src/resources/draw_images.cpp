@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <functional>
 
+#include "game_art.h"
+
 namespace {
 
 constexpr int kSize = 15;
@@ -299,6 +301,7 @@ int main(int argc, char** argv) {
     for (const QImage& image : Lamps()) ok &= Save(image, out.filePath(QString("led%1").arg(lamp++) + suffix));
   }
   gScale = 1;
+  ok &= game_art::WriteGameArt(out);
   if (argc == 3) {
     QDir icons(QString::fromLocal8Bit(argv[2]));
     icons.mkpath(".");

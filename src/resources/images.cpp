@@ -1,5 +1,6 @@
 #include "resources/images.h"
 
+#include <QFile>
 #include <QString>
 
 static void InitImagesResource() { Q_INIT_RESOURCE(images); }
@@ -73,6 +74,24 @@ const QImage& LedFor(int index, qreal devicePixelRatio) {
   if (!Fine(devicePixelRatio)) return Led(index);
   static const std::vector<QImage> leds = Load("led", 0, 4, true);
   return index >= 0 && index < 4 ? leds[index] : Led(index);
+}
+
+std::string GameStrip(const std::string& name) {
+  static const char* const kNames[] = {"CHECKERS", "CHECKERSSMALL", "CHESS", "CHESSSMALL", "BOARD", "BOARDSMALL"};
+  for (const char* known : kNames) {
+    if (name != known) continue;
+    InitImagesResource();
+    QFile file(QString(":/images/%1.gif").arg(QString::fromLatin1(known).toLower()));
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return file.readAll().toStdString();
+  }
+  return {};
+}
+
+const QImage& ReplayGlyph(int index) {
+  static const std::vector<QImage> glyphs = Load("replay", 0, 5);
+  static const QImage empty;
+  return index >= 0 && index < 5 ? glyphs[index] : empty;
 }
 
 }  // namespace resources

@@ -2,6 +2,7 @@
 // The program's built-in pictures, compiled in as Qt resources.
 #include <QIcon>
 #include <QImage>
+#include <string>
 #include <vector>
 
 namespace resources {
@@ -27,5 +28,14 @@ const QImage& Led(int index);
 const QImage& ImageFor(int index, qreal devicePixelRatio);
 const QImage& LogoFor(qreal devicePixelRatio);
 const QImage& LedFor(int index, qreal devicePixelRatio);
+
+// The game strips as GIF bytes, by resource name: "CHECKERS",
+// "CHECKERSSMALL", "CHESS", "CHESSSMALL", "BOARD", "BOARDSMALL"; empty for
+// any other name.
+std::string GameStrip(const std::string& name);
+
+// Glyphs of the replay buttons: 0 to the start, 1 back, 2 play, 3 forward,
+// 4 to the present.
+const QImage& ReplayGlyph(int index);
 
 }  // namespace resources

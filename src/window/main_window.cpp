@@ -22,6 +22,7 @@
 #include "text/bytes.h"
 #include "window/captions.h"
 #include "window/desktop_reactions.h"
+#include "window/game_windows.h"
 #include "window/link_actions.h"
 #include "window/info_window.h"
 #include "window/login_dialog.h"
@@ -66,6 +67,12 @@ MainWindow::MainWindow(settings::Settings& settings, QWidget* parent) : QMainWin
   connect(Action("MenuSetup"), &QAction::triggered, this, [this] { setup_->Open(); });
   mediaUi_ = std::make_unique<MediaWidgets>(
       *session_, MediaControls{this, sendWav_, findChild<QLabel*>("AudioSize"), dirconn_, Action("SendBuf")});
+  games_ = std::make_unique<GameWindows>(
+      *session_, this,
+      GameWindowsAccess{[this](const std::string& n) { return n == "MenGames" ? Menu(n)->menuAction() : Action(n); },
+                        [this] { return NoSound(); }, [this](const std::string& f) { PlayWave(f); },
+                        [this](const std::string& t) { ApplyEnterState(InsertText(EnterState(), t)); }});
+  games_->WireMenu();
 
   ApplySettings();
   markup::ProcessPictureRegistry().LoadCacheIndex(settings_.ProgramDir + "Cache/index.dat",
@@ -86,6 +93,7 @@ MainWindow::~MainWindow() {
   setup_.reset();
   media_.reset();
   mediaUi_.reset();
+  games_.reset();
   session_.reset();
 }
 
@@ -161,6 +169,7 @@ void MainWindow::SwitchLanguage(bool russian) {
   }
   session_->ShowTopRight(topright_->Document());
   markup::ViewGlobals::russian = russian;
+  if (games_) games_->Retitle();
 }
 
 void MainWindow::showEvent(QShowEvent* event) {
@@ -176,6 +185,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   CloseAllInfoWindows();
   media_->CloseAll();
   mediaUi_->CloseAll();
+  games_->CloseAllGames();
   session_->Close();
   QMainWindow::closeEvent(event);
   event->accept();
@@ -302,7 +312,10 @@ bool MainWindow::AskForIdentity(bool registration) {
   return self && ok;
 }
 
-void MainWindow::OnlineChanged(bool online) { say_->setEnabled(online && !enter_->text().isEmpty()); }
+void MainWindow::OnlineChanged(bool online) {
+  say_->setEnabled(online && !enter_->text().isEmpty());
+  if (games_) games_->SetOnline(online);
+}
 
 void MainWindow::MenuStateChanged(bool connectEnabled) {
   Action("MenuConnect")->setEnabled(connectEnabled);
@@ -316,6 +329,7 @@ void MainWindow::LampsChanged() {
 void MainWindow::ControlsChanged(bool userInfo, bool sendWav) {
   userInfo_->setEnabled(userInfo);
   if (mediaUi_) mediaUi_->ControlsChanged(sendWav);
+  if (games_) games_->RefreshMenu();
 }
 
 void MainWindow::ModeratorChanged(bool moderator) { Menu("MenAdmin")->menuAction()->setVisible(moderator); }

@@ -28,6 +28,7 @@ namespace window {
 
 class DesktopReactions;
 class DesktopIntegration;
+class GameWindows;
 class LoginDialog;
 class MediaWidgets;
 class MediaWindows;
@@ -46,6 +47,7 @@ class MainWindow : public QMainWindow, private SessionView {
   SettingsMenu& Setup() { return *setup_; }
   DesktopIntegration& Desktop() { return *desktop_; }
   MediaWidgets& MediaUi() { return *mediaUi_; }
+  GameWindows& Games() { return *games_; }
   ChatController& Chat() { return session_->Chat(); }
   session::ServerConnection& Connection() { return session_->Connection(); }
   settings::Settings& Settings() { return settings_; }
@@ -107,6 +109,7 @@ class MainWindow : public QMainWindow, private SessionView {
   std::unique_ptr<SettingsMenu> setup_;  // "Settings ..." and its dialog
   DesktopIntegration* desktop_ = nullptr;  // notifications and the tray icon; a child
   std::unique_ptr<MediaWidgets> mediaUi_;  // audio, direct links, pictures
+  std::unique_ptr<GameWindows> games_;   // game channel and windows, Games menu
   LoginDialog* loginDialog_ = nullptr;
   std::map<std::string, QAction*> actions_;
   std::map<std::string, QMenu*> menus_;

@@ -1,0 +1,194 @@
+#pragma once
+// GameWindow: one game against one opponent on screen.  The board painted
+// into one off-screen bitmap, dragging (checkers, chess) or clicking
+// (reversi) a move, the move list, replay of earlier positions, the game
+// chat and the game buttons.  The game and its messages belong to the game
+// channel; the window shows the game and forwards the player's actions.
+// CheckersWindow, ChessWindow and ReversiWindow set it up per game.
+#include <QPixmap>
+#include <QPointer>
+#include <QRect>
+#include <QWidget>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "games/board_geometry.h"
+#include "games/game_view.h"
+
+class QCheckBox;
+class QLineEdit;
+class QPushButton;
+class QSplitter;
+class QToolButton;
+
+namespace markup {
+class MarkupView;
+}
+
+namespace games {
+
+class BoardArea;
+class Game;
+class GameChannel;
+
+// What a game window needs from the program around it.
+struct GameWindowContext {
+  std::function<bool()> russian;
+  std::function<bool()> hilightMoves;
+  std::function<int()> fontSize;
+  // Height of the screen the window opens on; the big board needs 700.
+  std::function<int()> screenHeight;
+  // The chat pane's copy command (the main window's copy handler).
+  std::function<void(const std::string&)> copyText;
+  // Chess: the code of the piece a pawn of that colour becomes.
+  std::function<int8_t(bool white)> choosePromotion;
+  // Pause between animation frames (the reversi reveal takes 2/3 of it).
+  int frameDelayMs = 30;
+};
+
+// Where the buttons of one game sit.
+struct GameWindowLayout {
+  const char* captionRu;
+  const char* captionEn;
+  QRect surrender, draw, onceMore, ping;  // an empty rectangle: no such button
+  bool turnBoard = true;
+};
+
+class GameWindow : public QWidget, public GameView {
+  Q_OBJECT
+
+ public:
+  GameWindow(Game& game, GameChannel& channel, GameWindowContext context, const GameWindowLayout& layout,
+             QWidget* parent = nullptr);
+  ~GameWindow() override;
+
+  // The window of `game`'s kind, shown.
+  static GameWindow* Open(Game& game, GameChannel& channel, GameWindowContext context);
+
+  // GameView
+  void GameChanged() override;
+  void MoveListChanged() override;
+  void ChatLine(const std::string& markup, uint32_t textColor, uint32_t backColor) override;
+  void ChatAppend(const std::string& markup, uint32_t textColor, uint32_t backColor) override;
+  void OpponentMoved(int index) override;
+  void GameClosed() override;
+
+  // Every caption in the current language, then the status.
+  void Retitle();
+  // Repaints the board (a settings change).
+  void Redraw();
+
+  // What the window shows, for the program and its tests.
+  Game* ShownGame() const { return game_; }
+  bool Busy() const { return busy_; }
+  // A piece slides or a reveal spreads right now.
+  bool Animating() const { return under_.has_value() || revealed_.has_value(); }
+  int ReviewPos() const { return reviewPos_; }
+  bool BigBoard() const { return bigBoard_; }
+  bool SeenFromWhite() const;
+  const BoardGeometry& Geometry() const { return geometry_; }
+  const QPixmap& Bitmap() const { return bitmap_; }
+  uint64_t Marks() const { return marks_; }
+  // The position painted now (the review position while in review).
+  Board ShownBoard() const;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void changeEvent(QEvent* event) override;
+
+ private:
+  friend class BoardArea;
+
+  void BuildControls(const GameWindowLayout& layout);
+  void Relayout();
+  void UpdateStatus();
+  void PaintBoard();
+  void RefreshMasks();
+
+  // Board events (points in the board's coordinates).
+  void BoardMouseDown(QPoint p);
+  void BoardMouseMove(QPoint p);
+  void BoardMouseUp(QPoint p);
+  void PlayLocal(int from, int to);
+
+  // Replay.
+  void ToStartClick();
+  void MoveBackClick();
+  void PlayClick();
+  void MoveFwdClick();
+  void ToNowClick();
+  void ReleasePlay();
+  void StepForward();
+  void StepBack();
+
+  // Animations; false when the window or its game went away meanwhile.
+  bool Slide(int from, int to, int8_t piece, const Board& under);
+  bool Reveal(int square, const Board& before, const Board& after);
+  bool Pause(int ms);
+  bool Alive(const QPointer<GameWindow>& self) const { return self && game_; }
+  // The two check boxes are off while something animates.
+  void HoldChecks(bool hold);
+
+  void BigSizeClick();
+  void TurnBoardClick();
+  void EnterChange();
+  void SayClick();
+
+  Game* game_;
+  GameChannel& channel_;
+  GameWindowContext context_;
+  GameKind kind_;
+  std::string opponent_;
+
+  BoardGeometry geometry_;
+  QPixmap bitmap_;
+  bool bigBoard_ = false;
+  bool turned_ = false;
+  bool busy_ = false;
+  bool closedByGame_ = false;
+  Board reviewBoard_{};
+  int reviewPos_ = 0;
+  uint64_t marks_ = 0;
+  MoveMasks masks_;
+  // Dragging a piece.
+  bool dragging_ = false;
+  int dragFrom_ = -1;
+  int8_t dragPiece_ = 0;
+  QPoint dragPoint_;
+  // While a piece slides: the position under it and where it is drawn.
+  std::optional<Board> under_;
+  int8_t slidePiece_ = 0;
+  QPoint slidePoint_;
+  // The reveal paints only the part of the bitmap it has reached.
+  std::optional<QRect> revealed_;
+  QPixmap revealBase_;
+  int holds_ = 0;
+  bool bigWasEnabled_ = true, turnWasEnabled_ = true;
+
+  // Controls, by their object names.
+  BoardArea* board_ = nullptr;
+  QWidget* brdPanel_ = nullptr;
+  QWidget* controls_ = nullptr;
+  QWidget* brdPan_ = nullptr;
+  QWidget* rPan_ = nullptr;
+  QWidget* chatPan_ = nullptr;
+  QSplitter* splitter_ = nullptr;
+  markup::MarkupView* movetbl_ = nullptr;
+  markup::MarkupView* chat_ = nullptr;
+  std::array<QToolButton*, 5> replay_{};  // ToStart, MoveBack, Play, MoveFwd, ToNow
+  QCheckBox* bigSize_ = nullptr;
+  QCheckBox* turnBoard_ = nullptr;
+  QPushButton* surrender_ = nullptr;
+  QPushButton* draw_ = nullptr;
+  QPushButton* onceMore_ = nullptr;
+  QPushButton* ping_ = nullptr;
+  QLineEdit* enter_ = nullptr;
+  QPushButton* say_ = nullptr;
+  const char* captionRu_;
+  const char* captionEn_;
+};
+
+}  // namespace games

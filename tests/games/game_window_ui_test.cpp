@@ -1,0 +1,364 @@
+// Game windows over two channels that talk through the test network: the
+// board's layout in both sizes, dragging and clicking moves with the mouse,
+// replay, the chat line, and windows that go away in the middle of an
+// animation.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include "games/checkers_rules.h"
+#include "games/checkers_window.h"
+#include "games/reversi_rules.h"
+#include "games/game_window.h"
+#include "game_harness.h"
+#include "games/promotion_chooser.h"
+#include "markup/markup_view.h"
+#include "text/cp1251.h"
+
+using namespace games;
+using namespace games_test;
+
+namespace {
+
+int Sq(const char* name) { return SquareAt(name[0] - 'a', name[1] - '1'); }
+
+// A player whose games open real windows.
+struct WindowPlayer : Player {
+  WindowPlayer(Network& net, std::string name, const std::string& dir) : Player(net, std::move(name), dir) {}
+  GameView* CreateView(Game& game) override {
+    GameWindowContext c;
+    c.russian = [this] { return russian; };
+    c.hilightMoves = [] { return true; };
+    c.screenHeight = [this] { return screenHeight; };
+    c.frameDelayMs = frameDelay;
+    return GameWindow::Open(game, channel, c);
+  }
+  GameWindow* Window(GameKind kind = GameKind::Checkers) {
+    Game* g = channel.Find(kind, name == "alice" ? "bob" : "alice");
+    return g ? static_cast<GameWindow*>(g->view) : nullptr;
+  }
+  bool russian = false;
+  int screenHeight = 1080;
+  int frameDelay = 0;
+};
+
+struct Match : ::testing::Test {
+  Network net;
+  std::string dirA = TempDir("win-a"), dirB = TempDir("win-b");
+  WindowPlayer alice{net, "alice", dirA}, bob{net, "bob", dirB};
+
+  void SetUp() override {
+    net.players["alice"] = &alice;
+    net.players["bob"] = &bob;
+    alice.gameClients = {"bob"};
+    bob.gameClients = {"alice"};
+  }
+  void TearDown() override {
+    alice.channel.CloseAllGames();
+    bob.channel.CloseAllGames();
+    QApplication::processEvents();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
+  // alice invites, bob accepts and plays black.
+  void Start(GameKind kind = GameKind::Checkers) {
+    alice.channel.OfferGame(kind, "bob");
+    ASSERT_TRUE(net.Pump());
+    bob.Answer(true);   // let us play
+    bob.Answer(false);  // not white
+    ASSERT_TRUE(net.Pump());
+    ASSERT_NE(alice.Window(kind), nullptr);
+    ASSERT_NE(bob.Window(kind), nullptr);
+  }
+};
+
+QPoint CentreOf(GameWindow& w, int square) {
+  const Point p = PieceCorner(w.Geometry(), w.SeenFromWhite(), square);
+  return {p.x + w.Geometry().pieceWidth / 2, p.y + w.Geometry().pieceHeight / 2};
+}
+
+QWidget* BoardOf(GameWindow& w) { return w.findChild<QWidget*>("Board"); }
+
+void Drag(GameWindow& w, const char* from, const char* to) {
+  QTest::mousePress(BoardOf(w), Qt::LeftButton, {}, CentreOf(w, Sq(from)));
+  QTest::mouseRelease(BoardOf(w), Qt::LeftButton, {}, CentreOf(w, Sq(to)));
+}
+
+template <class T>
+T* Child(GameWindow& w, const char* name) {
+  return w.findChild<T*>(name);
+}
+
+std::vector<std::string> PaneLines(GameWindow& w, const char* name) {
+  std::vector<std::string> out;
+  for (const auto& line : Child<markup::MarkupView>(w, name)->Document().lines()) out.push_back(line->source);
+  return out;
+}
+
+}  // namespace
+
+TEST_F(Match, LayoutOfBothBoardSizesAndTheirLimits) {
+  Start();
+  GameWindow& w = *alice.Window();
+  EXPECT_EQ(w.size(), QSize(465, 379));
+  EXPECT_EQ(BoardOf(w)->size(), QSize(304, 326));
+  EXPECT_EQ(w.Bitmap().size(), QSize(304, 326));
+  EXPECT_EQ(Child<QWidget>(w, "chat")->height(), 144);
+  Child<QCheckBox>(w, "BigSize")->click();
+  EXPECT_TRUE(w.BigBoard());
+  EXPECT_EQ(w.size(), QSize(745, 659));
+  EXPECT_EQ(BoardOf(w)->size(), QSize(584, 606));
+  EXPECT_EQ(w.Geometry().square, 70);
+  Child<QCheckBox>(w, "BigSize")->click();
+  EXPECT_EQ(w.size(), QSize(465, 379));
+
+  // A screen below 700 pixels has no room for the big board.
+  bob.channel.CloseAllGames();
+  bob.screenHeight = 699;
+  bob.channel.OfferGame(GameKind::Chess, "alice");
+  ASSERT_TRUE(net.Pump());
+  alice.Answer(true);
+  alice.Answer(true);
+  ASSERT_TRUE(net.Pump());
+  GameWindow& chess = *bob.Window(GameKind::Chess);
+  EXPECT_EQ(chess.size(), QSize(489, 379));
+  EXPECT_FALSE(Child<QCheckBox>(chess, "BigSize")->isEnabled());
+  EXPECT_EQ(Child<QPushButton>(chess, "Draw")->geometry(), QRect(196, 25, 58, 20));
+}
+
+TEST_F(Match, CaptionsAndButtonsFollowTheStateInBothLanguages) {
+  Start();
+  GameWindow& a = *alice.Window();
+  GameWindow& b = *bob.Window();
+  EXPECT_EQ(a.windowTitle(), "Checkers - your move");
+  EXPECT_EQ(b.windowTitle(), "Checkers - opponent move");
+  EXPECT_TRUE(Child<QPushButton>(a, "Surrender")->isEnabled());
+  EXPECT_TRUE(Child<QPushButton>(a, "Draw")->isEnabled());
+  EXPECT_FALSE(Child<QPushButton>(b, "Surrender")->isEnabled());
+  EXPECT_TRUE(Child<QPushButton>(b, "Ping")->isEnabled());
+  EXPECT_FALSE(Child<QPushButton>(b, "OnceMore")->isEnabled());
+  EXPECT_FALSE(Child<QToolButton>(a, "ToStart")->isEnabled());
+  bob.russian = true;
+  b.Retitle();
+  EXPECT_EQ(b.windowTitle(), QString::fromUtf8("Шашки - ход соперника"));
+  EXPECT_EQ(Child<QPushButton>(b, "Surrender")->text(), QString::fromUtf8("Сдаться"));
+  EXPECT_EQ(Child<QCheckBox>(b, "TurnBoard")->text(), QString::fromUtf8("Повернуть доску"));
+  EXPECT_EQ(Child<QPushButton>(b, "Ping")->toolTip(), QString::fromUtf8("Послать тестовый пакет для синхронизации"));
+  // The move list starts with its header; bob plays black.
+  const auto list = PaneLines(b, "movetbl");
+  ASSERT_EQ(list.size(), 4u);
+  EXPECT_TRUE(text::EndsWith(list[1], text::W("<fsize=9><b>alice - Вы</b>")));
+  EXPECT_TRUE(text::EndsWith(list[3], "1.<xpos=28>_"));
+}
+
+TEST_F(Match, DraggingPlaysOnlyLegalMovesAndTheOpponentSeesThem) {
+  Start();
+  GameWindow& a = *alice.Window();
+  GameWindow& b = *bob.Window();
+  // bob, seeing the board from Black's side, cannot move now.
+  EXPECT_FALSE(b.SeenFromWhite());
+  Drag(b, "b6", "a5");
+  EXPECT_EQ(bob.channel.Find(GameKind::Checkers, "alice")->MoveCount(), 0);
+
+  // A press in the margin of a square picks nothing up.
+  const Point corner = SquareCorner(a.Geometry(), true, Sq("c3"));
+  QTest::mousePress(BoardOf(a), Qt::LeftButton, {}, QPoint(corner.x + 1, corner.y + 1));
+  EXPECT_EQ(a.Marks(), 0u);
+  QTest::mouseRelease(BoardOf(a), Qt::LeftButton, {}, CentreOf(a, Sq("d4")));
+  // A press on a man of the back row, which cannot move, neither.
+  QTest::mousePress(BoardOf(a), Qt::LeftButton, {}, CentreOf(a, Sq("b2")));
+  EXPECT_EQ(a.Marks(), 0u);
+  QTest::mouseRelease(BoardOf(a), Qt::LeftButton, {}, CentreOf(a, Sq("b2")));
+  // Picking up c3 marks its two targets; dropping on a non-target puts it back.
+  QTest::mousePress(BoardOf(a), Qt::LeftButton, {}, CentreOf(a, Sq("c3")));
+  EXPECT_EQ(a.Marks(), (uint64_t{1} << Sq("b4")) | (uint64_t{1} << Sq("d4")));
+  EXPECT_EQ(a.ShownBoard()[size_t(Sq("c3"))], 0);  // lifted while dragged
+  QTest::mouseRelease(BoardOf(a), Qt::LeftButton, {}, CentreOf(a, Sq("c5")));
+  EXPECT_EQ(a.ShownBoard()[size_t(Sq("c3"))], kWhiteMan);
+  EXPECT_EQ(a.Marks(), 0u);
+  EXPECT_TRUE(net.SentBy("alice", net.sent.size()).empty());
+
+  const size_t before = net.sent.size();
+  Drag(a, "c3", "d4");
+  EXPECT_EQ(net.SentBy("alice", before), std::vector<std::string>{"1:PC3-D4"});
+  EXPECT_EQ(a.windowTitle(), "Checkers - opponent move");
+  ASSERT_TRUE(net.Pump());
+  EXPECT_EQ(b.ShownBoard()[size_t(Sq("d4"))], kWhiteMan);
+  EXPECT_EQ(b.windowTitle(), "Checkers - your move");
+  Drag(b, "e5", "d6");  // not a black man there: nothing
+  Drag(b, "f6", "e5");
+  ASSERT_TRUE(net.Pump());
+  // White must take: d4 jumps e5 and lands on f6.
+  QTest::mousePress(BoardOf(a), Qt::LeftButton, {}, CentreOf(a, Sq("g3")));
+  EXPECT_EQ(a.Marks(), 0u);
+  QTest::mouseRelease(BoardOf(a), Qt::LeftButton, {}, CentreOf(a, Sq("h4")));
+  Drag(a, "d4", "f6");
+  ASSERT_TRUE(net.Pump());
+  EXPECT_EQ(b.ShownBoard()[size_t(Sq("e5"))], 0);
+  EXPECT_EQ(b.ShownBoard()[size_t(Sq("f6"))], kWhiteMan);
+  const auto list = PaneLines(b, "movetbl");
+  EXPECT_TRUE(text::EndsWith(list[3], "<fcol=000000><bcol=ffffff>1.<xpos=28>c3-d4"));
+  EXPECT_TRUE(text::EndsWith(list[4], "<fcol=000000><bcol=ffffff><xpos=28>f6-e5"));
+  EXPECT_TRUE(text::EndsWith(list[5], "<fcol=000000><bcol=ffffff>2.<xpos=28>d4xf6"));
+  if (const char* shots = getenv("CHAT_SCREENSHOT_DIR")) {
+    a.grab().save(QString("%1/checkers-white.png").arg(shots));
+    b.grab().save(QString("%1/checkers-black.png").arg(shots));
+  }
+}
+
+TEST_F(Match, TurningTheBoardMirrorsWhatIsHit) {
+  Start();
+  GameWindow& a = *alice.Window();
+  Child<QCheckBox>(a, "TurnBoard")->click();
+  EXPECT_FALSE(a.SeenFromWhite());
+  // c3 is now where f6 was seen from White; the drag still finds c3.
+  const QPoint c3 = CentreOf(a, Sq("c3"));
+  EXPECT_EQ(c3, QPoint(SquareCorner(a.Geometry(), true, Sq("f6")).x + 17, SquareCorner(a.Geometry(), true, Sq("f6")).y + 17));
+  Drag(a, "c3", "b4");
+  EXPECT_EQ(alice.channel.Find(GameKind::Checkers, "bob")->MoveCount(), 1);
+}
+
+TEST_F(Match, ReplayShowsEarlierPositionsAndMovesArrivingMeanwhileWait) {
+  Start();
+  GameWindow& a = *alice.Window();
+  GameWindow& b = *bob.Window();
+  Drag(a, "c3", "d4");
+  ASSERT_TRUE(net.Pump());
+  Drag(b, "b6", "a5");
+  ASSERT_TRUE(net.Pump());
+  Drag(a, "g3", "h4");
+  ASSERT_TRUE(net.Pump());
+  const Board now = b.ShownBoard();
+
+  Child<QToolButton>(b, "ToStart")->click();
+  EXPECT_EQ(b.ShownBoard(), CheckersRules::InitialPosition());
+  EXPECT_EQ(b.windowTitle(), "Checkers - your move [Review]");
+  EXPECT_FALSE(Child<QToolButton>(b, "ToStart")->isEnabled());
+  EXPECT_TRUE(Child<QToolButton>(b, "ToNow")->isEnabled());
+  // No move can be made while reviewing.
+  Drag(b, "f6", "g5");
+  EXPECT_EQ(bob.channel.Find(GameKind::Checkers, "alice")->MoveCount(), 3);
+  Child<QToolButton>(b, "MoveFwd")->click();
+  EXPECT_EQ(b.ReviewPos(), 1);
+  EXPECT_EQ(b.ShownBoard()[size_t(Sq("d4"))], kWhiteMan);
+  EXPECT_EQ(b.ShownBoard()[size_t(Sq("c3"))], 0);
+  Child<QToolButton>(b, "MoveBack")->click();
+  EXPECT_EQ(b.ShownBoard(), CheckersRules::InitialPosition());
+  Child<QToolButton>(b, "ToNow")->click();
+  EXPECT_EQ(b.ShownBoard(), now);
+  EXPECT_EQ(b.windowTitle(), "Checkers - your move");
+
+  // alice reviews; bob's move arrives and waits for the end of the review.
+  Child<QToolButton>(a, "MoveBack")->click();
+  EXPECT_EQ(a.ReviewPos(), 2);
+  const Board shownToAlice = a.ShownBoard();
+  Drag(b, "f6", "g5");
+  ASSERT_TRUE(net.Pump());
+  EXPECT_EQ(a.ShownBoard(), shownToAlice);
+  EXPECT_EQ(a.windowTitle(), "Checkers - your move [Review]");
+  // Play runs to the end, which ends the review.
+  Child<QToolButton>(a, "Play")->click();
+  EXPECT_FALSE(alice.channel.Find(GameKind::Checkers, "bob")->review);
+  EXPECT_FALSE(Child<QToolButton>(a, "Play")->isChecked());
+  EXPECT_EQ(a.ShownBoard()[size_t(Sq("g5"))], kBlackMan);
+  EXPECT_EQ(a.windowTitle(), "Checkers - your move");
+}
+
+TEST_F(Match, ChatLineRewritesPicturesSendsAndShowsTheEcho) {
+  Start();
+  GameWindow& a = *alice.Window();
+  auto* enter = Child<QLineEdit>(a, "Enter");
+  auto* say = Child<QPushButton>(a, "Say");
+  EXPECT_FALSE(say->isEnabled());
+  enter->setText("see [img]http://x/p.gif[/img] now");
+  EXPECT_EQ(enter->text(), "see <img src=http://x/p.gif> now");
+  EXPECT_EQ(enter->cursorPosition(), 28);
+  ASSERT_TRUE(say->isEnabled());
+  say->click();
+  EXPECT_TRUE(enter->text().isEmpty());
+  ASSERT_TRUE(net.Pump());
+  const auto bobChat = PaneLines(*bob.Window(), "chat");
+  ASSERT_FALSE(bobChat.empty());
+  EXPECT_TRUE(text::Contains(bobChat.back(), "see <img src=http://x/p.gif> now"));
+  const auto own = PaneLines(a, "chat");
+  ASSERT_FALSE(own.empty());
+  EXPECT_TRUE(text::Contains(own.back(), "<b>alice</b> "));
+  EXPECT_TRUE(text::Contains(own.back(), "see <img src=http://x/p.gif> now"));
+  // Offline the line cannot be said.
+  alice.channel.SetGameOnline(false);
+  enter->setText("later");
+  EXPECT_FALSE(say->isEnabled());
+}
+
+TEST_F(Match, WindowClosedDuringTheSlideOfAnIncomingMove) {
+  bob.frameDelay = 30;
+  Start();
+  Drag(*alice.Window(), "c3", "d4");
+  // The move arrives and slides; the user closes the window in the middle.
+  QPointer<GameWindow> window = bob.Window();
+  QTimer::singleShot(100, window, [window] { window->close(); });
+  ASSERT_TRUE(net.Pump());
+  QApplication::processEvents();
+  QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(window.isNull());
+  EXPECT_EQ(bob.channel.Find(GameKind::Checkers, "alice"), nullptr);
+  // Closing a running game tells the opponent; the game was kept.
+  EXPECT_EQ(net.SentBy("bob").back(), "I stop the game");
+  EXPECT_TRUE(bob.records.Exists(GameKind::Checkers, "alice"));
+}
+
+TEST_F(Match, GameReplacedDuringTheSlideOfAnIncomingMove) {
+  bob.frameDelay = 30;
+  Start();
+  Drag(*alice.Window(), "c3", "d4");
+  QPointer<GameWindow> window = bob.Window();
+  // Every game closes while the piece is on its way.
+  QTimer::singleShot(100, window, [this] { bob.channel.CloseAllGames(); });
+  ASSERT_TRUE(net.Pump());
+  QApplication::processEvents();
+  QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(window.isNull());
+  EXPECT_EQ(bob.channel.GameCount(GameKind::Checkers), 0u);
+}
+
+TEST_F(Match, ReversiIsPlayedByClickingAndRevealed) {
+  Start(GameKind::Reversi);
+  GameWindow& a = *alice.Window(GameKind::Reversi);
+  EXPECT_EQ(a.findChild<QPushButton*>("Draw"), nullptr);
+  EXPECT_EQ(a.findChild<QCheckBox*>("TurnBoard"), nullptr);
+  // The legal squares are marked while it is alice's move.
+  EXPECT_EQ(a.Marks(), (uint64_t{1} << Sq("e3")) | (uint64_t{1} << Sq("f4")) | (uint64_t{1} << Sq("c5")) |
+                           (uint64_t{1} << Sq("d6")));
+  QTest::mouseClick(BoardOf(a), Qt::LeftButton, {}, CentreOf(a, Sq("a1")));
+  EXPECT_EQ(alice.channel.Find(GameKind::Reversi, "bob")->MoveCount(), 0);
+  QTest::mouseClick(BoardOf(a), Qt::LeftButton, {}, CentreOf(a, Sq("e3")));
+  EXPECT_EQ(net.SentBy("alice").back(), "1:WE3");
+  ASSERT_TRUE(net.Pump());
+  GameWindow& b = *bob.Window(GameKind::Reversi);
+  EXPECT_EQ(b.ShownBoard()[size_t(Sq("e3"))], kWhiteDisc);
+  EXPECT_EQ(b.ShownBoard()[size_t(Sq("e4"))], kWhiteDisc);
+  EXPECT_FALSE(b.Busy());
+  EXPECT_EQ(b.windowTitle(), "Reversi - your move");
+}
+
+TEST(PromotionChooser, OnlyAChoiceEndsItAndGivesThePieceOfThatColour) {
+  // Escape is refused; then the rook is clicked.
+  QTimer::singleShot(20, [] {
+    QWidget* open = QApplication::activeModalWidget();
+    ASSERT_NE(open, nullptr);
+    QTest::keyClick(open, Qt::Key_Escape);
+    QTimer::singleShot(20, [] {
+      QWidget* still = QApplication::activeModalWidget();
+      ASSERT_NE(still, nullptr);
+      still->findChild<QToolButton*>("Piece2")->click();
+    });
+  });
+  EXPECT_EQ(PromotionChooser::Choose(false, false), 8);  // black rook
+  QTimer::singleShot(20, [] { QApplication::activeModalWidget()->findChild<QToolButton*>("Piece5")->click(); });
+  EXPECT_EQ(PromotionChooser::Choose(true, true), 5);  // white queen
+}

@@ -1,0 +1,242 @@
+// Two real clients play checkers through a real chatd: the invitation from
+// the Games menu, the colour choice, a game played to a win by dragging on
+// the boards, "Once more?" in the same windows, a draw offered and declined,
+// a lost move repaired by a ping and a copy repaired by "Synchronize" and
+// "Party: ", a surrender, and closing a running game.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+
+#include "chatd_process.h"
+#include "games/checkers_rules.h"
+#include "games/game.h"
+#include "games/game_channel.h"
+#include "games/game_window.h"
+#include "line_client.h"
+#include "text/bytes.h"
+#include "text/cp1251.h"
+#include "window/game_windows.h"
+#include "window/qt_text.h"
+#include "window_fixture.h"
+
+using games::Game;
+using games::GameKind;
+using games::GameWindow;
+using text::W;
+
+namespace {
+
+// White wins: Black gives every man away.
+const char* const kWinningGame[] = {
+    "PA3-B4", "PD6-C5", "PB4-D6:PC5", "PC7-E5:PD6", "PB2-A3", "PE5-D4", "PC3-E5:PD4", "PF6-D4:PE5", "PE3-C5:PD4",
+    "PB6-D4:PC5", "PA1-B2", "PD4-C3", "PB2-D4:PC3", "PH6-G5", "PC1-B2", "PG5-F4", "PG3-E5:PF4", "PE7-D6",
+    "PE5-C7:PD6", "PB8-D6:PC7", "PB2-C3", "PD6-C5", "PD4-B6:PC5", "PA7-C5:PB6", "PD2-E3", "PC5-B4", "PA3-C5:PB4",
+    "PG7-F6", "PE1-D2", "PF6-E5", "PF2-G3", "PE5-F4", "PE3-G5:PF4", "PD8-C7", "PG1-F2", "PC7-B6", "PC5-A7:PB6",
+    "PF8-E7", "PD2-E3", "PE7-F6", "PG5-E7:PF6", "PH8-G7", "PC3-B4", "PG7-F6", "PE7-G5:PF6"};
+
+bool PaneHas(MarkupView* pane, const std::string& part) {
+  for (const auto& l : Lines(pane))
+    if (text::Contains(l, part)) return true;
+  return false;
+}
+
+std::string IniFor(const std::string& name, const std::string& number, int port) {
+  return "[Global]\r\nUserName=" + name + "\r\nPassword=pw\r\nUserNum=" + number + "\r\nPort1=" +
+         std::to_string(port) + "\r\n";
+}
+
+Game* GameOf(WindowFixture& w, const std::string& peer) {
+  return w.form->Games().Channel().Find(GameKind::Checkers, peer);
+}
+
+GameWindow* WindowOf(WindowFixture& w, const std::string& peer) {
+  Game* g = GameOf(w, peer);
+  return g ? static_cast<GameWindow*>(g->view) : nullptr;
+}
+
+// Answers the open game question whose text holds `part`.
+bool Answer(const QString& part, bool yes) {
+  QMessageBox* found = nullptr;
+  WaitFor([&] {
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible() && box->text().contains(part))
+        found = box;
+    return found != nullptr;
+  });
+  if (!found) return false;
+  found->button(yes ? QMessageBox::Yes : QMessageBox::No)->click();
+  QApplication::processEvents();
+  return true;
+}
+
+int Square(char column, char row) { return (row - '1') * 8 + (std::tolower(column) - 'a'); }
+
+QPoint Centre(GameWindow& w, int square) {
+  const games::Point p = games::PieceCorner(w.Geometry(), w.SeenFromWhite(), square);
+  return {p.x + w.Geometry().pieceWidth / 2, p.y + w.Geometry().pieceHeight / 2};
+}
+
+// Drags every step of a move text on the window's board.
+void PlayMove(GameWindow& w, const std::string& move) {
+  QWidget* board = w.findChild<QWidget*>("Board");
+  size_t start = 0;
+  while (start < move.size()) {
+    const size_t comma = std::min(move.find(',', start), move.size());
+    const std::string step = move.substr(start, comma - start);
+    QTest::mousePress(board, Qt::LeftButton, {}, Centre(w, Square(step[1], step[2])));
+    QTest::mouseRelease(board, Qt::LeftButton, {}, Centre(w, Square(step[4], step[5])));
+    start = comma + 1;
+  }
+}
+
+void Shoot(GameWindow& w, const char* name) {
+  if (const char* dir = getenv("CHAT_SCREENSHOT_DIR")) w.grab().save(QString("%1/%2.png").arg(dir, name));
+}
+
+}  // namespace
+
+TEST(GamesAgainstChatd, CheckersFromInvitationToWinOnceMoreDrawRepairSurrenderAndClose) {
+  chatd_test::ChatdProcess chatd(CHAT_BINARY_DIR "/bin/chatd", {}, true);
+  ASSERT_TRUE(chatd.ok());
+  std::string aliceNum, bobNum;
+  {
+    chatd_test::LineClient a(chatd.chatPort());
+    aliceNum = a.Login("alice", "pw");
+    chatd_test::LineClient b(chatd.chatPort());
+    bobNum = b.Login("bob", "pw");
+  }
+  WindowFixture alice(IniFor("alice", aliceNum, chatd.chatPort()));
+  WindowFixture bob(IniFor("bob", bobNum, chatd.chatPort()));
+  for (WindowFixture* w : {&alice, &bob}) {
+    w->form->Games().SetFrameDelay(1);
+    w->form->show();
+  }
+  auto users = [](WindowFixture& w) { return Find<MarkupView>(*w.form, "users"); };
+  ASSERT_TRUE(WaitFor([&] { return PaneHas(users(alice), "\"PR\"bob>") && PaneHas(users(bob), "\"PR\"alice>"); }, 10000));
+
+  // The Games menu follows the single addressee.
+  EXPECT_FALSE(alice.form->Menu("MenGames")->menuAction()->isEnabled());
+  users(alice)->Document().DoLink("bob");
+  ASSERT_TRUE(alice.form->Menu("MenGames")->menuAction()->isEnabled());
+  ASSERT_TRUE(alice.form->Action("MenNewCheckers")->isEnabled());
+  EXPECT_FALSE(alice.form->Action("MenLoadCheckers")->isEnabled());
+
+  // Invitation; bob, who has no window, is asked and chooses black.
+  alice.form->Action("MenNewCheckers")->trigger();
+  EXPECT_TRUE(PaneHas(Find<MarkupView>(*alice.form, "priv"), W("Предложение сыграть в шашки послано bob")));
+  ASSERT_TRUE(Answer("alice: Let's play checkers?", true));
+  ASSERT_TRUE(Answer("Do you want to play white pieces?", false));
+  ASSERT_TRUE(WaitFor([&] { return WindowOf(alice, "bob") && WindowOf(bob, "alice"); }));
+  QPointer<GameWindow> aw = WindowOf(alice, "bob"), bw = WindowOf(bob, "alice");
+  EXPECT_TRUE(GameOf(alice, "bob")->White());
+  EXPECT_FALSE(GameOf(bob, "alice")->White());
+  EXPECT_EQ(aw->windowTitle(), "Checkers - your move");
+  EXPECT_EQ(bw->windowTitle(), "Checkers - opponent move");
+
+  // The game to a win, every move dragged by its player.
+  int n = 0;
+  for (const char* move : kWinningGame) {
+    GameWindow& mover = n % 2 == 0 ? *aw : *bw;
+    WindowFixture& other = n % 2 == 0 ? bob : alice;
+    PlayMove(mover, move);
+    ++n;
+    ASSERT_EQ((n % 2 == 1 ? GameOf(alice, "bob") : GameOf(bob, "alice"))->MoveCount(), n) << move;
+    ASSERT_TRUE(WaitFor([&] {
+      return GameOf(other, n % 2 == 1 ? "alice" : "bob")->MoveCount() == n && !aw->Animating() && !bw->Animating();
+    })) << move;
+    if (n == 12) {
+      // Mid-game pictures: both sizes, turned and not.
+      Shoot(*aw, "checkers-small-white");
+      Shoot(*bw, "checkers-small-black");
+      aw->findChild<QCheckBox*>("TurnBoard")->click();
+      Shoot(*aw, "checkers-small-white-turned");
+      aw->findChild<QCheckBox*>("TurnBoard")->click();
+      // The offscreen screen is 600 pixels high; the box is enabled by hand.
+      auto* big = bw->findChild<QCheckBox*>("BigSize");
+      big->setEnabled(true);
+      big->click();
+      EXPECT_EQ(bw->size(), QSize(745, 659));
+      Shoot(*bw, "checkers-big-black");
+      bw->findChild<QCheckBox*>("TurnBoard")->click();
+      Shoot(*bw, "checkers-big-black-turned");
+      bw->findChild<QCheckBox*>("TurnBoard")->click();
+    }
+  }
+  EXPECT_EQ(GameOf(alice, "bob")->State(), games::kWon);
+  EXPECT_EQ(aw->windowTitle(), "Checkers - You won");
+  ASSERT_TRUE(WaitFor([&] { return GameOf(bob, "alice")->State() == games::kLost; }));
+  EXPECT_EQ(bw->windowTitle(), "Checkers - You lose");
+  EXPECT_TRUE(PaneHas(aw->findChild<MarkupView*>("chat"), W("Вы выиграли у bob")));
+  EXPECT_TRUE(PaneHas(bw->findChild<MarkupView*>("chat"), W("Вы проиграли alice")));
+  EXPECT_TRUE(PaneHas(bw->findChild<MarkupView*>("movetbl"), W("<fcol=ff0000><bcol=ffffff><b>Белые выиграли</b>")));
+  ASSERT_TRUE(aw->findChild<QPushButton*>("OnceMore")->isEnabled());
+
+  // "Once more?": the next game in the same windows, bob white now.
+  aw->findChild<QPushButton*>("OnceMore")->click();
+  ASSERT_TRUE(Answer("alice: Once more?", true));
+  ASSERT_TRUE(Answer("Do you want to play white pieces?", true));
+  ASSERT_TRUE(WaitFor([&] { return !GameOf(alice, "bob")->White() && GameOf(alice, "bob")->Running(); }));
+  EXPECT_EQ(WindowOf(alice, "bob"), aw.data());
+  EXPECT_EQ(WindowOf(bob, "alice"), bw.data());
+  EXPECT_EQ(GameOf(bob, "alice")->State(), games::kOwnMove);
+  EXPECT_EQ(GameOf(alice, "bob")->MoveCount(), 0);
+
+  // A draw offered and declined.
+  bw->findChild<QPushButton*>("Draw")->click();
+  ASSERT_TRUE(Answer("Offer draw?", true));
+  ASSERT_TRUE(Answer("bob: Offer draw", false));
+  ASSERT_TRUE(WaitFor([&] { return PaneHas(bw->findChild<MarkupView*>("chat"), W("Предложение ничьей отклонено")); }));
+  EXPECT_TRUE(GameOf(bob, "alice")->Running());
+
+  // bob's first move is lost on the way: only his copy has it.  His ping
+  // makes alice ask for it, and he sends it again.
+  Game* bobGame = GameOf(bob, "alice");
+  ASSERT_EQ(bobGame->PlayLocal(Square('c', '3'), Square('d', '4'), 0, nullptr), games::LocalPlay::Complete);
+  bobGame->view->MoveListChanged();
+  bobGame->view->GameChanged();
+  EXPECT_EQ(GameOf(alice, "bob")->MoveCount(), 0);
+  bw->findChild<QPushButton*>("Ping")->click();
+  ASSERT_TRUE(WaitFor([&] { return GameOf(alice, "bob")->MoveCount() == 1; }));
+  EXPECT_EQ(aw->ShownBoard()[size_t(Square('d', '4'))], games::kWhiteMan);
+  EXPECT_TRUE(PaneHas(aw->findChild<MarkupView*>("chat"), W("<b>bob</b>: Пинг")));
+  ASSERT_TRUE(WaitFor([&] { return PaneHas(bw->findChild<MarkupView*>("chat"), W("<b>alice</b>: Понг")); }));
+
+  // alice answers; then a move numbered beyond her copy arrives: she asks
+  // with "Synchronize" and takes bob's whole game.
+  PlayMove(*aw, "PF6-E5");
+  ASSERT_TRUE(WaitFor([&] { return GameOf(bob, "alice")->MoveCount() == 2; }));
+  GameOf(alice, "bob")->LoadParty("B;PC3-D4;1");  // alice's copy lost her own reply
+  bob.form->Chat().SendChatMessage("alice", "Gm:Chk:7:PA3-B4", false);
+  ASSERT_TRUE(WaitFor([&] { return GameOf(alice, "bob")->MoveCount() == 2; }));
+  EXPECT_EQ(GameOf(alice, "bob")->PartyText(), "B;PC3-D4;PF6-E5;1");
+  EXPECT_EQ(GameOf(alice, "bob")->Rules().Position(), GameOf(bob, "alice")->Rules().Position());
+
+  // bob gives up.
+  bw->findChild<QPushButton*>("Surrender")->click();
+  ASSERT_TRUE(Answer("Do you really surrender?", true));
+  EXPECT_EQ(GameOf(bob, "alice")->State(), games::kSurrendered);
+  ASSERT_TRUE(WaitFor([&] { return GameOf(alice, "bob")->State() == games::kOpponentSurrendered; }));
+  EXPECT_EQ(aw->windowTitle(), "Checkers - opponent surrended, you won");
+  EXPECT_TRUE(PaneHas(aw->findChild<MarkupView*>("chat"), W("bob сдался!")));
+
+  // One more game, which bob leaves by closing his window.
+  bw->findChild<QPushButton*>("OnceMore")->click();
+  ASSERT_TRUE(Answer("bob: Once more?", true));
+  ASSERT_TRUE(Answer("Do you want to play white pieces?", true));
+  ASSERT_TRUE(WaitFor([&] { return GameOf(bob, "alice")->Running() && !GameOf(bob, "alice")->White(); }));
+  PlayMove(*aw, "PC3-D4");
+  ASSERT_TRUE(WaitFor([&] { return GameOf(bob, "alice")->MoveCount() == 1 && !bw->Animating(); }));
+  bw->close();
+  ASSERT_TRUE(WaitFor([&] { return PaneHas(aw->findChild<MarkupView*>("chat"), W("bob прекратил игру")); }));
+  EXPECT_EQ(GameOf(bob, "alice"), nullptr);
+  // bob's last game was kept, so his menu can load it.
+  users(bob)->Document().DoLink("alice");
+  EXPECT_TRUE(bob.form->Action("MenLoadCheckers")->isEnabled());
+  EXPECT_TRUE(GameOf(alice, "bob")->Running());  // alice's game is not ended by it
+}
