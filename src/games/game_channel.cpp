@@ -323,6 +323,7 @@ void GameChannel::AskToPlay(GameKind kind, const std::string& name, bool askFirs
   };
   if (!askFirst) return chooseColour();
   const KindTexts& t = TextsOf(kind);
+  host_.Invited(name, host_.RussianInterface() ? name + text::W(t.askRu) : name + t.askEn);
   Ask(kind, name, name + text::W(t.askRu), name + t.askEn, [this, kind, name, chooseColour](bool yes) {
     if (yes) chooseColour();
     else SendGameText(kind, name, "No, I do not want play");

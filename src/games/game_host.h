@@ -30,6 +30,8 @@ class GameHost {
   // The reaction to a game event: sound, and with a view restoring it and
   // bringing the program forward as the settings say.  `view` may be null.
   virtual void GameAttention(GameView* view) = 0;
+  // `name` invites the user to a game; `question` is what he is asked.
+  virtual void Invited(const std::string& /*name*/, const std::string& /*question*/) {}
   // A chat text as it came over the wire (still escaped), shown as the
   // client shows a private message it sent itself (transliteration, smiley
   // and picture codes).

@@ -191,7 +191,10 @@ void GameWindow::Relayout() {
   chatH = std::min(chatH, paneH - 45);
   splitter_->setGeometry(0, 0, kRightWidth, paneH);
   splitter_->setSizes({paneH - 5 - chatH, chatH});
-  bitmap_ = QPixmap(boardW, boardH);
+  // The screen's pixels: twice as fine at 200 %, drawn in logical ones.
+  const qreal ratio = devicePixelRatioF();
+  bitmap_ = QPixmap(QSize(boardW, boardH) * ratio);
+  bitmap_.setDevicePixelRatio(ratio);
   bitmap_.fill(Qt::gray);
 }
 

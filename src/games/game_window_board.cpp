@@ -42,13 +42,16 @@ BoardArea::BoardArea(GameWindow& window, QWidget* parent) : QWidget(parent), win
 void BoardArea::paintEvent(QPaintEvent* event) {
   QPainter p(this);
   const GameWindow& w = window_;
+  // Whole bitmaps under a clip: a source rectangle would count device
+  // pixels on a fine screen.
+  p.setClipRect(event->rect());
   if (w.revealed_) {
-    p.drawPixmap(event->rect(), w.revealBase_, event->rect());
+    p.drawPixmap(0, 0, w.revealBase_);
     p.setClipRect(*w.revealed_ & event->rect());
-    p.drawPixmap(*w.revealed_, w.bitmap_, *w.revealed_);
+    p.drawPixmap(0, 0, w.bitmap_);
     return;
   }
-  p.drawPixmap(event->rect(), w.bitmap_, event->rect());
+  p.drawPixmap(0, 0, w.bitmap_);
   const PieceImages& images = PiecesOf(w.kind_, w.bigBoard_);
   if (w.slidePiece_) {
     if (const QPixmap* piece = images.Piece(w.slidePiece_)) p.drawPixmap(w.slidePoint_, *piece);
@@ -101,8 +104,10 @@ void GameWindow::PaintBoard() {
   const bool fromWhite = SeenFromWhite();
   const bool chess = kind_ == GameKind::Chess;
   QPainter p(&bitmap_);
+  // The strips have 1x pixels; on a fine bitmap they are scaled smoothly.
+  p.setRenderHint(QPainter::SmoothPixmapTransform);
   if (chess || images.tiles.size() < 5) {
-    p.fillRect(bitmap_.rect(), Win(0x808080));
+    p.fillRect(QRect(QPoint(), bitmap_.deviceIndependentSize().toSize()), Win(0x808080));
   } else {
     // The frame tile on the ring of squares around the field; only the
     // frame's width of it shows inside the bitmap.

@@ -29,6 +29,8 @@ struct GameWindowsAccess {
   std::function<bool()> noSound;
   std::function<void(const std::string& file)> playWave;
   std::function<void(const std::string& text)> copyToMessageLine;
+  // A game invitation, for the desktop while the main window is not active.
+  std::function<void(const std::string& name, const std::string& question)> invited;
 };
 
 class GameWindows : public games::GameTraffic, private games::GameHost {
@@ -68,6 +70,9 @@ class GameWindows : public games::GameTraffic, private games::GameHost {
   std::string LocalUserName() const override;
   bool Online() const override;
   void GameAttention(games::GameView* view) override;
+  void Invited(const std::string& name, const std::string& question) override {
+    if (access_.invited) access_.invited(name, question);
+  }
   std::string ChatTextMarkup(const std::string& text) override;
   std::string OutgoingChatText(const std::string& text) override;
   games::GameView* CreateView(games::Game& game) override;

@@ -71,7 +71,10 @@ MainWindow::MainWindow(settings::Settings& settings, QWidget* parent) : QMainWin
       *session_, this,
       GameWindowsAccess{[this](const std::string& n) { return n == "MenGames" ? Menu(n)->menuAction() : Action(n); },
                         [this] { return NoSound(); }, [this](const std::string& f) { PlayWave(f); },
-                        [this](const std::string& t) { ApplyEnterState(InsertText(EnterState(), t)); }});
+                        [this](const std::string& t) { ApplyEnterState(InsertText(EnterState(), t)); },
+                        [this](const std::string& name, const std::string& question) {
+                          desktop_->Arrived(NoticeKind::GameInvitation, name, question);
+                        }});
   games_->WireMenu();
 
   ApplySettings();

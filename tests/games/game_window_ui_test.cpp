@@ -107,7 +107,7 @@ TEST_F(Match, LayoutOfBothBoardSizesAndTheirLimits) {
   GameWindow& w = *alice.Window();
   EXPECT_EQ(w.size(), QSize(465, 379));
   EXPECT_EQ(BoardOf(w)->size(), QSize(304, 326));
-  EXPECT_EQ(w.Bitmap().size(), QSize(304, 326));
+  EXPECT_EQ(w.Bitmap().deviceIndependentSize().toSize(), QSize(304, 326));
   EXPECT_EQ(Child<QWidget>(w, "chat")->height(), 144);
   Child<QCheckBox>(w, "BigSize")->click();
   EXPECT_TRUE(w.BigBoard());
