@@ -40,17 +40,6 @@ const char* const kWinningGame[] = {
     "PG7-F6", "PE1-D2", "PF6-E5", "PF2-G3", "PE5-F4", "PE3-G5:PF4", "PD8-C7", "PG1-F2", "PC7-B6", "PC5-A7:PB6",
     "PF8-E7", "PD2-E3", "PE7-F6", "PG5-E7:PF6", "PH8-G7", "PC3-B4", "PG7-F6", "PE7-G5:PF6"};
 
-bool PaneHas(MarkupView* pane, const std::string& part) {
-  for (const auto& l : Lines(pane))
-    if (text::Contains(l, part)) return true;
-  return false;
-}
-
-std::string IniFor(const std::string& name, const std::string& number, int port) {
-  return "[Global]\r\nUserName=" + name + "\r\nPassword=pw\r\nUserNum=" + number + "\r\nPort1=" +
-         std::to_string(port) + "\r\n";
-}
-
 Game* GameOf(WindowFixture& w, const std::string& peer) {
   return w.form->Games().Channel().Find(GameKind::Checkers, peer);
 }
