@@ -2,7 +2,8 @@
 // the Games menu, the colour choice, a game played to a win by dragging on
 // the boards, "Once more?" in the same windows, a draw offered and declined,
 // a lost move repaired by a ping and a copy repaired by "Synchronize" and
-// "Party: ", a surrender, and closing a running game.
+// "Party: ", a surrender, and closing a running game; chess to mate and to
+// stalemate.
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -12,6 +13,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <memory>
+#include <vector>
 
 #include "chatd_process.h"
 #include "games/checkers_rules.h"
@@ -228,4 +231,82 @@ TEST(GamesAgainstChatd, CheckersFromInvitationToWinOnceMoreDrawRepairSurrenderAn
   users(bob)->Document().DoLink("alice");
   EXPECT_TRUE(bob.form->Action("MenLoadCheckers")->isEnabled());
   EXPECT_TRUE(GameOf(alice, "bob")->Running());  // alice's game is not ended by it
+}
+
+// Two clients through chatd with a chess game between them, alice white,
+// and each move dragged by its player.
+struct ChessMatch {
+  chatd_test::ChatdProcess chatd{CHAT_BINARY_DIR "/bin/chatd", {}, true};
+  std::unique_ptr<WindowFixture> alice, bob;
+  GameWindow* aw = nullptr;
+  GameWindow* bw = nullptr;
+  int plies = 0;
+
+  static Game* Of(WindowFixture& w, const std::string& peer) {
+    return w.form->Games().Channel().Find(GameKind::Chess, peer);
+  }
+  Game* AliceGame() { return Of(*alice, "bob"); }
+  Game* BobGame() { return Of(*bob, "alice"); }
+
+  void Start() {
+    ASSERT_TRUE(chatd.ok());
+    std::string aliceNum, bobNum;
+    {
+      chatd_test::LineClient a(chatd.chatPort());
+      aliceNum = a.Login("alice", "pw");
+      chatd_test::LineClient b(chatd.chatPort());
+      bobNum = b.Login("bob", "pw");
+    }
+    alice = std::make_unique<WindowFixture>(IniFor("alice", aliceNum, chatd.chatPort()));
+    bob = std::make_unique<WindowFixture>(IniFor("bob", bobNum, chatd.chatPort()));
+    for (WindowFixture* w : {alice.get(), bob.get()}) {
+      w->form->Games().SetFrameDelay(1);
+      w->form->show();
+    }
+    auto users = [](WindowFixture& w) { return Find<MarkupView>(*w.form, "users"); };
+    ASSERT_TRUE(WaitFor([&] { return PaneHas(users(*alice), "\"PR\"bob>") && PaneHas(users(*bob), "\"PR\"alice>"); },
+                        10000));
+    users(*alice)->Document().DoLink("bob");
+    alice->form->Action("MenNewChess")->trigger();
+    ASSERT_TRUE(Answer("alice: Let's play chess?", true));
+    ASSERT_TRUE(Answer("Do you want to play white pieces?", false));
+    ASSERT_TRUE(WaitFor([&] { return AliceGame() && BobGame(); }));
+    aw = static_cast<GameWindow*>(AliceGame()->view);
+    bw = static_cast<GameWindow*>(BobGame()->view);
+    ASSERT_TRUE(aw && bw);
+    ASSERT_TRUE(AliceGame()->White());
+  }
+
+  void Play(const std::vector<std::string>& moves) {
+    for (const std::string& move : moves) {
+      PlayMove(plies % 2 == 0 ? *aw : *bw, move);
+      ++plies;
+      ASSERT_TRUE(WaitFor([&] {
+        return AliceGame()->MoveCount() == plies && BobGame()->MoveCount() == plies && !aw->Animating() &&
+               !bw->Animating();
+      })) << move;
+    }
+  }
+};
+
+TEST(GamesAgainstChatd, ChessToMate) {
+  ChessMatch m;
+  ASSERT_NO_FATAL_FAILURE(m.Start());
+  ASSERT_NO_FATAL_FAILURE(m.Play({"PF2-F3", "PE7-E5", "PG2-G4", "PD8-H4"}));
+  EXPECT_EQ(m.BobGame()->State(), games::kWon);
+  ASSERT_TRUE(WaitFor([&] { return m.AliceGame()->State() == games::kLost; }));
+  EXPECT_TRUE(PaneHas(m.bw->findChild<MarkupView*>("chat"), W("Мат! Вы выиграли у alice")));
+  Shoot(*m.bw, "chess-mate-black");
+}
+
+// The shortest stalemate known (ten moves): Black, not in check, cannot move.
+TEST(GamesAgainstChatd, ChessToStalemate) {
+  ChessMatch m;
+  ASSERT_NO_FATAL_FAILURE(m.Start());
+  ASSERT_NO_FATAL_FAILURE(m.Play({"PE2-E3", "PA7-A5", "PD1-H5", "PA8-A6", "PH5-A5", "PH7-H5", "PH2-H4", "PA6-H6",
+                                  "PA5-C7", "PF7-F6", "PC7-D7", "PE8-F7", "PD7-B7", "PD8-D3", "PB7-B8", "PD3-H7",
+                                  "PB8-C8", "PF7-G6", "PC8-E6"}));
+  EXPECT_EQ(m.AliceGame()->State(), games::kDrawState);
+  ASSERT_TRUE(WaitFor([&] { return m.BobGame()->State() == games::kDrawState; }));
+  Shoot(*m.aw, "chess-stalemate-white");
 }
