@@ -13,6 +13,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
+#include <QToolButton>
 #include <memory>
 #include <vector>
 
@@ -309,4 +311,29 @@ TEST(GamesAgainstChatd, ChessToStalemate) {
   EXPECT_EQ(m.AliceGame()->State(), games::kDrawState);
   ASSERT_TRUE(WaitFor([&] { return m.BobGame()->State() == games::kDrawState; }));
   Shoot(*m.aw, "chess-stalemate-white");
+}
+
+// A pawn reaching the last rank by a capture opens the chooser on the
+// mover's side; the piece chosen there (a knight, not the obvious queen)
+// is what both boards hold.
+TEST(GamesAgainstChatd, ChessPromotionChosenInTheChooserArrivesAsThatPiece) {
+  ChessMatch m;
+  ASSERT_NO_FATAL_FAILURE(m.Start());
+  ASSERT_NO_FATAL_FAILURE(m.Play({"PH2-H4", "PG7-G5", "PH4-G5", "PH7-H6", "PG5-H6", "PF8-G7", "PH6-G7", "PG8-F6"}));
+  // The chooser is modal: a timer answers it once it is open.
+  bool asked = false;
+  QTimer answer;
+  QObject::connect(&answer, &QTimer::timeout, [&] {
+    QWidget* chooser = QApplication::activeModalWidget();
+    if (!chooser || chooser->objectName() != "ChessSelP") return;
+    answer.stop();
+    asked = true;
+    chooser->findChild<QToolButton*>("Piece3")->click();
+  });
+  answer.start(10);
+  ASSERT_NO_FATAL_FAILURE(m.Play({"PG7-H8"}));
+  EXPECT_TRUE(asked);
+  constexpr int kH8 = 63, kWhiteKnight = 3;
+  EXPECT_EQ(m.AliceGame()->Rules().Position()[kH8], kWhiteKnight);
+  EXPECT_EQ(m.BobGame()->Rules().Position()[kH8], kWhiteKnight);
 }
