@@ -2,8 +2,8 @@
 // the Games menu, the colour choice, a game played to a win by dragging on
 // the boards, "Once more?" in the same windows, a draw offered and declined,
 // a lost move repaired by a ping and a copy repaired by "Synchronize" and
-// "Party: ", a surrender, and closing a running game; chess to mate and to
-// stalemate.
+// "Party: ", a surrender, and closing a running game; chess to mate, to
+// stalemate and through the promotion chooser; reversi to the end.
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "chatd_process.h"
+#include "games/board_rules.h"
 #include "games/checkers_rules.h"
 #include "games/game.h"
 #include "games/game_channel.h"
@@ -235,18 +236,18 @@ TEST(GamesAgainstChatd, CheckersFromInvitationToWinOnceMoreDrawRepairSurrenderAn
   EXPECT_TRUE(GameOf(alice, "bob")->Running());  // alice's game is not ended by it
 }
 
-// Two clients through chatd with a chess game between them, alice white,
-// and each move dragged by its player.
-struct ChessMatch {
+// Two clients through chatd with a chess or reversi game between them,
+// alice white, and each move dragged (or clicked) by its player.
+struct Match {
+  explicit Match(GameKind kind = GameKind::Chess) : kind(kind) {}
+  GameKind kind;
   chatd_test::ChatdProcess chatd{CHAT_BINARY_DIR "/bin/chatd", {}, true};
   std::unique_ptr<WindowFixture> alice, bob;
   GameWindow* aw = nullptr;
   GameWindow* bw = nullptr;
   int plies = 0;
 
-  static Game* Of(WindowFixture& w, const std::string& peer) {
-    return w.form->Games().Channel().Find(GameKind::Chess, peer);
-  }
+  Game* Of(WindowFixture& w, const std::string& peer) { return w.form->Games().Channel().Find(kind, peer); }
   Game* AliceGame() { return Of(*alice, "bob"); }
   Game* BobGame() { return Of(*bob, "alice"); }
 
@@ -269,8 +270,9 @@ struct ChessMatch {
     ASSERT_TRUE(WaitFor([&] { return PaneHas(users(*alice), "\"PR\"bob>") && PaneHas(users(*bob), "\"PR\"alice>"); },
                         10000));
     users(*alice)->Document().DoLink("bob");
-    alice->form->Action("MenNewChess")->trigger();
-    ASSERT_TRUE(Answer("alice: Let's play chess?", true));
+    const bool chess = kind == GameKind::Chess;
+    alice->form->Action(chess ? "MenNewChess" : "MenNewReversi")->trigger();
+    ASSERT_TRUE(Answer(chess ? "alice: Let's play chess?" : "alice: Let's play reversi?", true));
     ASSERT_TRUE(Answer("Do you want to play white pieces?", false));
     ASSERT_TRUE(WaitFor([&] { return AliceGame() && BobGame(); }));
     aw = static_cast<GameWindow*>(AliceGame()->view);
@@ -292,7 +294,7 @@ struct ChessMatch {
 };
 
 TEST(GamesAgainstChatd, ChessToMate) {
-  ChessMatch m;
+  Match m;
   ASSERT_NO_FATAL_FAILURE(m.Start());
   ASSERT_NO_FATAL_FAILURE(m.Play({"PF2-F3", "PE7-E5", "PG2-G4", "PD8-H4"}));
   EXPECT_EQ(m.BobGame()->State(), games::kWon);
@@ -303,7 +305,7 @@ TEST(GamesAgainstChatd, ChessToMate) {
 
 // The shortest stalemate known (ten moves): Black, not in check, cannot move.
 TEST(GamesAgainstChatd, ChessToStalemate) {
-  ChessMatch m;
+  Match m;
   ASSERT_NO_FATAL_FAILURE(m.Start());
   ASSERT_NO_FATAL_FAILURE(m.Play({"PE2-E3", "PA7-A5", "PD1-H5", "PA8-A6", "PH5-A5", "PH7-H5", "PH2-H4", "PA6-H6",
                                   "PA5-C7", "PF7-F6", "PC7-D7", "PE8-F7", "PD7-B7", "PD8-D3", "PB7-B8", "PD3-H7",
@@ -317,7 +319,7 @@ TEST(GamesAgainstChatd, ChessToStalemate) {
 // mover's side; the piece chosen there (a knight, not the obvious queen)
 // is what both boards hold.
 TEST(GamesAgainstChatd, ChessPromotionChosenInTheChooserArrivesAsThatPiece) {
-  ChessMatch m;
+  Match m;
   ASSERT_NO_FATAL_FAILURE(m.Start());
   ASSERT_NO_FATAL_FAILURE(m.Play({"PH2-H4", "PG7-G5", "PH4-G5", "PH7-H6", "PG5-H6", "PF8-G7", "PH6-G7", "PG8-F6"}));
   // The chooser is modal: a timer answers it once it is open.
@@ -336,4 +338,53 @@ TEST(GamesAgainstChatd, ChessPromotionChosenInTheChooserArrivesAsThatPiece) {
   constexpr int kH8 = 63, kWhiteKnight = 3;
   EXPECT_EQ(m.AliceGame()->Rules().Position()[kH8], kWhiteKnight);
   EXPECT_EQ(m.BobGame()->Rules().Position()[kH8], kWhiteKnight);
+}
+
+// A whole reversi game through chatd with at least one pass: the moves are
+// found first on a rules copy (a varied choice among the legal squares until
+// a game with a pass turns up), then clicked on the players' boards.
+TEST(GamesAgainstChatd, ReversiToTheEndWithAPass) {
+  struct Placed {
+    games::Side side;
+    int square;
+  };
+  std::vector<Placed> game;
+  bool passed = false;
+  for (int seed = 0; seed < 500 && !passed; ++seed) {
+    game.clear();
+    auto rules = games::MakeReversiRules();
+    while (rules->Result() == games::Outcome::Running) {
+      const uint64_t legal = rules->MovableSquares();
+      ASSERT_NE(legal, 0u);
+      std::vector<int> squares;
+      for (int sq = 0; sq < 64; ++sq)
+        if (legal >> sq & 1) squares.push_back(sq);
+      const int pick = squares[size_t(seed * 7 + int(game.size()) * 3) % squares.size()];
+      const games::Side side = rules->ToMove();
+      ASSERT_EQ(rules->PlayLocal(pick, pick, 0), games::LocalPlay::Complete);
+      game.push_back({side, pick});
+    }
+    for (size_t i = 1; i < game.size(); ++i) passed |= game[i].side == game[i - 1].side;
+  }
+  ASSERT_TRUE(passed);
+
+  Match m(GameKind::Reversi);
+  ASSERT_NO_FATAL_FAILURE(m.Start());
+  int placed = 0;
+  for (const Placed& p : game) {
+    GameWindow& mover = p.side == games::Side::White ? *m.aw : *m.bw;
+    QTest::mouseClick(mover.findChild<QWidget*>("Board"), Qt::LeftButton, {}, Centre(mover, p.square));
+    ++placed;
+    ASSERT_TRUE(WaitFor([&] {
+      return m.AliceGame()->MoveCount() == placed && m.BobGame()->MoveCount() == placed && !m.aw->Animating() &&
+             !m.bw->Animating();
+    })) << "disc " << placed;
+  }
+  EXPECT_FALSE(m.AliceGame()->Running());
+  ASSERT_TRUE(WaitFor([&] { return !m.BobGame()->Running(); }));
+  EXPECT_EQ(m.AliceGame()->Rules().Position(), m.BobGame()->Rules().Position());
+  const games::Outcome result = m.AliceGame()->Rules().Result();
+  EXPECT_EQ(m.AliceGame()->State(),
+            result == games::Outcome::WhiteWon ? games::kWon : result == games::Outcome::BlackWon ? games::kLost : games::kDrawState);
+  Shoot(*m.aw, "reversi-end-white");
 }
