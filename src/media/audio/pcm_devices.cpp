@@ -7,6 +7,20 @@
 #include "media/audio/wave_buffer.h"
 
 namespace audio {
+namespace {
+
+// Hands every queued buffer back, oldest first, as done.
+template <class Done>
+void ReturnAll(std::deque<WaveBuffer*>& queue, const Done& done) {
+  while (!queue.empty()) {
+    WaveBuffer* b = queue.front();
+    queue.pop_front();
+    b->queued = false;
+    done(b);
+  }
+}
+
+}  // namespace
 
 // ---- recording ---------------------------------------------------------------
 
@@ -83,12 +97,7 @@ bool EncodingWaveInput::Reset() {
   if (closed_) return false;
   Stop();
   if (!pending_.empty()) EmitBlock();
-  while (!queue_.empty()) {
-    WaveBuffer* b = queue_.front();
-    queue_.pop_front();
-    b->queued = false;
-    done_(b);
-  }
+  ReturnAll(queue_, done_);
   return true;
 }
 
@@ -137,12 +146,7 @@ void DecodingWaveOutput::Played(WaveBuffer* buffer) {
 bool DecodingWaveOutput::Reset() {
   if (closed_) return false;
   if (started_) sink_->Reset();
-  while (!queue_.empty()) {
-    WaveBuffer* b = queue_.front();
-    queue_.pop_front();
-    b->queued = false;
-    done_(b);
-  }
+  ReturnAll(queue_, done_);
   return true;
 }
 
