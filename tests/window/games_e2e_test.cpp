@@ -262,14 +262,7 @@ struct Match {
     }
     alice = std::make_unique<WindowFixture>(IniFor("alice", aliceNum, chatd.chatPort()));
     bob = std::make_unique<WindowFixture>(IniFor("bob", bobNum, chatd.chatPort()));
-    for (WindowFixture* w : {alice.get(), bob.get()}) {
-      w->form->Games().SetFrameDelay(1);
-      w->form->show();
-    }
-    auto users = [](WindowFixture& w) { return Find<MarkupView>(*w.form, "users"); };
-    ASSERT_TRUE(WaitFor([&] { return PaneHas(users(*alice), "\"PR\"bob>") && PaneHas(users(*bob), "\"PR\"alice>"); },
-                        10000));
-    users(*alice)->Document().DoLink("bob");
+    ASSERT_NO_FATAL_FAILURE(ShowBoth());
     const bool chess = kind == GameKind::Chess;
     alice->form->Action(chess ? "MenNewChess" : "MenNewReversi")->trigger();
     ASSERT_TRUE(Answer(chess ? "alice: Let's play chess?" : "alice: Let's play reversi?", true));
@@ -279,6 +272,18 @@ struct Match {
     bw = static_cast<GameWindow*>(BobGame()->view);
     ASSERT_TRUE(aw && bw);
     ASSERT_TRUE(AliceGame()->White());
+  }
+
+  // Both main windows shown and online; alice has bob as her addressee.
+  void ShowBoth() {
+    for (WindowFixture* w : {alice.get(), bob.get()}) {
+      w->form->Games().SetFrameDelay(1);
+      w->form->show();
+    }
+    auto users = [](WindowFixture& w) { return Find<MarkupView>(*w.form, "users"); };
+    ASSERT_TRUE(WaitFor([&] { return PaneHas(users(*alice), "\"PR\"bob>") && PaneHas(users(*bob), "\"PR\"alice>"); },
+                        10000));
+    users(*alice)->Document().DoLink("bob");
   }
 
   void Play(const std::vector<std::string>& moves) {
@@ -313,6 +318,42 @@ TEST(GamesAgainstChatd, ChessToStalemate) {
   EXPECT_EQ(m.AliceGame()->State(), games::kDrawState);
   ASSERT_TRUE(WaitFor([&] { return m.BobGame()->State() == games::kDrawState; }));
   Shoot(*m.aw, "chess-stalemate-white");
+}
+
+// Both players quit in the middle of a game and come back: alice loads the
+// game from her records and offers to continue, bob takes his own copy, and
+// the game goes on to mate.
+TEST(GamesAgainstChatd, ChessInterruptedByQuittingContinuesFromTheRecords) {
+  Match m;
+  ASSERT_NO_FATAL_FAILURE(m.Start());
+  ASSERT_NO_FATAL_FAILURE(m.Play({"PF2-F3", "PE7-E5", "PG2-G4"}));
+
+  m.alice->Restart();
+  m.bob->Restart();
+  EXPECT_EQ(m.alice->ReadFile("Games/bob.chs"), "White\r\n1: PF2-F3   PE7-E5\r\n2: PG2-G4\r\n1\r\n");
+  EXPECT_EQ(m.bob->ReadFile("Games/alice.chs"), "Black\r\n1: PF2-F3   PE7-E5\r\n2: PG2-G4\r\n0\r\n");
+  ASSERT_NO_FATAL_FAILURE(m.ShowBoth());
+  EXPECT_EQ(m.AliceGame(), nullptr);
+  EXPECT_EQ(m.BobGame(), nullptr);
+
+  QAction* load = m.alice->form->Action("MenLoadChess");
+  ASSERT_TRUE(load->isEnabled());
+  load->trigger();
+  ASSERT_TRUE(m.AliceGame());
+  EXPECT_TRUE(PaneHas(static_cast<GameWindow*>(m.AliceGame()->view)->findChild<MarkupView*>("chat"),
+                      W("Предложение продолжить партию послано")));
+  ASSERT_TRUE(Answer("alice: Let's continue chess game?", true));
+  ASSERT_TRUE(WaitFor([&] { return m.BobGame() != nullptr; }));
+  m.aw = static_cast<GameWindow*>(m.AliceGame()->view);
+  m.bw = static_cast<GameWindow*>(m.BobGame()->view);
+  EXPECT_EQ(m.BobGame()->MoveCount(), 3);
+  EXPECT_EQ(m.BobGame()->State(), games::kOwnMove);
+  EXPECT_EQ(m.AliceGame()->State(), games::kOpponentMove);
+  EXPECT_FALSE(m.BobGame()->White());
+
+  ASSERT_NO_FATAL_FAILURE(m.Play({"PD8-H4"}));
+  EXPECT_EQ(m.BobGame()->State(), games::kWon);
+  ASSERT_TRUE(WaitFor([&] { return m.AliceGame()->State() == games::kLost; }));
 }
 
 // A pawn reaching the last rank by a capture opens the chooser on the

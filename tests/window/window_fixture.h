@@ -60,24 +60,39 @@ class WindowFixture {
       fwrite(ini.data(), 1, ini.size(), f);
       fclose(f);
     }
-    settings = std::make_unique<settings::Settings>();
-    settings->Load(programDir);
-    form = std::make_unique<MainWindow>(*settings);
-    reg = std::make_unique<LoginDialog>(*settings, form.get());
-    form->SetLoginDialog(reg.get());
+    Open();
   }
   ~WindowFixture() {
     if (form) form->close();
   }
-  std::string ReadIni() const {
+  // Closes the program and starts it again on the same directory, as a
+  // user quitting and coming back later.
+  void Restart() {
+    form->close();
+    reg.reset();
+    form.reset();
+    QApplication::processEvents();
+    Open();
+  }
+  std::string ReadIni() const { return ReadFile("molvat.ini"); }
+  // The bytes of a file of the program directory; empty when it is missing.
+  std::string ReadFile(const std::string& relative) const {
     std::string s;
-    FILE* f = fopen((programDir + "molvat.ini").c_str(), "rb");
+    FILE* f = fopen((programDir + relative).c_str(), "rb");
     if (!f) return s;
     char buf[4096];
     size_t n;
     while ((n = fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
     fclose(f);
     return s;
+  }
+
+  void Open() {
+    settings = std::make_unique<settings::Settings>();
+    settings->Load(programDir);
+    form = std::make_unique<MainWindow>(*settings);
+    reg = std::make_unique<LoginDialog>(*settings, form.get());
+    form->SetLoginDialog(reg.get());
   }
 
   std::unique_ptr<QTemporaryDir> dir;
