@@ -1,10 +1,11 @@
 #pragma once
-// PromotionChooser: the modal choice of the piece a pawn becomes.  It shows
-// the queen, rook, bishop and knight of the pawn's colour and cannot be
-// closed without a choice.
+// PromotionChooser: the modal choice of the piece a pawn becomes.  Four
+// panels show the rook, knight, bishop and queen of the pawn's colour; a
+// click on one chooses it, and nothing else closes the dialog.
 #include <QDialog>
 #include <cstdint>
 
+class QCloseEvent;
 class QKeyEvent;
 
 namespace games {
@@ -12,14 +13,17 @@ namespace games {
 class PromotionChooser : public QDialog {
  public:
   PromotionChooser(bool white, bool russian, QWidget* parent = nullptr);
-  // The chosen piece's code (chess codes: 5 queen, 2 rook, 4 bishop, 3 knight; +6 for black).
+  // The chosen piece's code (chess codes: 2 rook, 3 knight, 4 bishop,
+  // 5 queen; +6 for black), 0 while nothing is chosen.
   int8_t Chosen() const { return chosen_; }
+  void Choose(int8_t code);
   // Asks until a piece is chosen.
   static int8_t Choose(bool white, bool russian, QWidget* parent = nullptr);
 
  protected:
   void reject() override {}  // Escape and the close button do not dismiss it
   void keyPressEvent(QKeyEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   int8_t chosen_ = 0;

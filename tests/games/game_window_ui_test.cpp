@@ -347,18 +347,28 @@ TEST_F(Match, ReversiIsPlayedByClickingAndRevealed) {
 }
 
 TEST(PromotionChooser, OnlyAChoiceEndsItAndGivesThePieceOfThatColour) {
-  // Escape is refused; then the rook is clicked.
+  // Escape and closing are refused; then the rook's box (F1) is pressed.
   QTimer::singleShot(20, [] {
     QWidget* open = QApplication::activeModalWidget();
     ASSERT_NE(open, nullptr);
+    EXPECT_EQ(open->windowTitle(), "Choose");
+    EXPECT_EQ(open->size(), QSize(160, 175));
     QTest::keyClick(open, Qt::Key_Escape);
+    open->close();
     QTimer::singleShot(20, [] {
       QWidget* still = QApplication::activeModalWidget();
       ASSERT_NE(still, nullptr);
-      still->findChild<QToolButton*>("Piece2")->click();
+      QTest::mouseClick(still->findChild<QWidget*>("F1"), Qt::LeftButton);
     });
   });
   EXPECT_EQ(PromotionChooser::Choose(false, false), 8);  // black rook
-  QTimer::singleShot(20, [] { QApplication::activeModalWidget()->findChild<QToolButton*>("Piece5")->click(); });
-  EXPECT_EQ(PromotionChooser::Choose(true, true), 5);  // white queen
+  // F2 to F4: knight, bishop, queen.
+  for (const auto& [box, piece] : {std::pair{"F2", 3}, std::pair{"F3", 4}, std::pair{"F4", 5}}) {
+    QTimer::singleShot(20, [box = box] {
+      QWidget* open = QApplication::activeModalWidget();
+      EXPECT_EQ(open->windowTitle(), QString::fromUtf8("Выберите"));
+      QTest::mouseClick(open->findChild<QWidget*>(box), Qt::LeftButton);
+    });
+    EXPECT_EQ(PromotionChooser::Choose(true, true), piece) << box;
+  }
 }

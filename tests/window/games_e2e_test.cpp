@@ -14,7 +14,6 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-#include <QToolButton>
 #include <memory>
 #include <vector>
 
@@ -90,8 +89,15 @@ void PlayMove(GameWindow& w, const std::string& move) {
   }
 }
 
-void Shoot(GameWindow& w, const char* name) {
+void Shoot(QWidget& w, const char* name) {
   if (const char* dir = getenv("CHAT_SCREENSHOT_DIR")) w.grab().save(QString("%1/%2.png").arg(dir, name));
+}
+
+// The colour of a square's background, just inside its corner where no
+// piece is drawn.
+QRgb SquareColour(GameWindow& w, int square) {
+  const games::Point p = games::SquareCorner(w.Geometry(), w.SeenFromWhite(), square);
+  return w.findChild<QWidget*>("Board")->grab().toImage().pixel(p.x + 2, p.y + 2);
 }
 
 }  // namespace
@@ -363,6 +369,20 @@ TEST(GamesAgainstChatd, ChessPromotionChosenInTheChooserArrivesAsThatPiece) {
   Match m;
   ASSERT_NO_FATAL_FAILURE(m.Start());
   ASSERT_NO_FATAL_FAILURE(m.Play({"PH2-H4", "PG7-G5", "PH4-G5", "PH7-H6", "PG5-H6", "PF8-G7", "PH6-G7", "PG8-F6"}));
+  // With highlighting on, the pawn picked up on g7 marks its targets g8 and
+  // h8 (the knight there can be taken) and nothing else.
+  const QRgb plainDark = SquareColour(*m.aw, Square('h', '8')), plainLight = SquareColour(*m.aw, Square('g', '8'));
+  m.alice->settings->HilightMoves = true;
+  QWidget* board = m.aw->findChild<QWidget*>("Board");
+  QTest::mousePress(board, Qt::LeftButton, {}, Centre(*m.aw, Square('g', '7')));
+  EXPECT_NE(SquareColour(*m.aw, Square('h', '8')), plainDark);
+  EXPECT_NE(SquareColour(*m.aw, Square('g', '8')), plainLight);
+  EXPECT_EQ(SquareColour(*m.aw, Square('f', '8')), plainDark);
+  EXPECT_EQ(SquareColour(*m.aw, Square('g', '6')), plainLight);
+  Shoot(*m.aw, "chess-highlighted-white");
+  QTest::mouseRelease(board, Qt::LeftButton, {}, Centre(*m.aw, Square('g', '7')));
+  EXPECT_EQ(SquareColour(*m.aw, Square('h', '8')), plainDark);
+
   // The chooser is modal: a timer answers it once it is open.
   bool asked = false;
   QTimer answer;
@@ -371,7 +391,9 @@ TEST(GamesAgainstChatd, ChessPromotionChosenInTheChooserArrivesAsThatPiece) {
     if (!chooser || chooser->objectName() != "ChessSelP") return;
     answer.stop();
     asked = true;
-    chooser->findChild<QToolButton*>("Piece3")->click();
+    Shoot(*chooser, "chess-promotion-chooser");
+    Shoot(*m.aw, "chess-promotion-window");
+    QTest::mouseClick(chooser->findChild<QWidget*>("F2"), Qt::LeftButton);  // the knight
   });
   answer.start(10);
   ASSERT_NO_FATAL_FAILURE(m.Play({"PG7-H8"}));
@@ -411,8 +433,20 @@ TEST(GamesAgainstChatd, ReversiToTheEndWithAPass) {
 
   Match m(GameKind::Reversi);
   ASSERT_NO_FATAL_FAILURE(m.Start());
+  m.alice->settings->HilightMoves = true;
   int placed = 0;
   for (const Placed& p : game) {
+    if (placed == 10) {
+      // alice's legal squares are marked while it is her move; bob's board,
+      // not his move and highlighting off, shows the same squares plain.
+      ASSERT_EQ(p.side, games::Side::White);
+      const uint64_t legal = m.AliceGame()->Rules().MovableSquares();
+      for (int sq = 0; sq < 64; ++sq) {
+        if (m.AliceGame()->Rules().Position()[size_t(sq)] != 0) continue;
+        EXPECT_EQ(SquareColour(*m.aw, sq) != SquareColour(*m.bw, sq), bool(legal >> sq & 1)) << sq;
+      }
+      Shoot(*m.aw, "reversi-highlighted-white");
+    }
     GameWindow& mover = p.side == games::Side::White ? *m.aw : *m.bw;
     QTest::mouseClick(mover.findChild<QWidget*>("Board"), Qt::LeftButton, {}, Centre(mover, p.square));
     ++placed;
