@@ -17,13 +17,11 @@
 #include <memory>
 #include <vector>
 
-#include "chatd_process.h"
 #include "games/board_rules.h"
 #include "games/checkers_rules.h"
 #include "games/game.h"
 #include "games/game_channel.h"
 #include "games/game_window.h"
-#include "line_client.h"
 #include "text/bytes.h"
 #include "text/cp1251.h"
 #include "window/game_windows.h"
@@ -105,21 +103,14 @@ QRgb SquareColour(GameWindow& w, int square) {
 TEST(GamesAgainstChatd, CheckersFromInvitationToWinOnceMoreDrawRepairSurrenderAndClose) {
   chatd_test::ChatdProcess chatd(CHAT_BINARY_DIR "/bin/chatd", {}, true);
   ASSERT_TRUE(chatd.ok());
-  std::string aliceNum, bobNum;
-  {
-    chatd_test::LineClient a(chatd.chatPort());
-    aliceNum = a.Login("alice", "pw");
-    chatd_test::LineClient b(chatd.chatPort());
-    bobNum = b.Login("bob", "pw");
-  }
-  WindowFixture alice(IniFor("alice", aliceNum, chatd.chatPort()));
-  WindowFixture bob(IniFor("bob", bobNum, chatd.chatPort()));
+  WindowFixture alice(IniFor("alice", Register(chatd, "alice"), chatd.chatPort()));
+  WindowFixture bob(IniFor("bob", Register(chatd, "bob"), chatd.chatPort()));
   for (WindowFixture* w : {&alice, &bob}) {
     w->form->Games().SetFrameDelay(1);
     w->form->show();
   }
   auto users = [](WindowFixture& w) { return Find<MarkupView>(*w.form, "users"); };
-  ASSERT_TRUE(WaitFor([&] { return PaneHas(users(alice), "\"PR\"bob>") && PaneHas(users(bob), "\"PR\"alice>"); }, 10000));
+  ASSERT_TRUE(WaitFor([&] { return ListsOnline(alice, "bob") && ListsOnline(bob, "alice"); }, 10000));
 
   // The Games menu follows the single addressee.
   EXPECT_FALSE(alice.form->Menu("MenGames")->menuAction()->isEnabled());
@@ -259,15 +250,8 @@ struct Match {
 
   void Start() {
     ASSERT_TRUE(chatd.ok());
-    std::string aliceNum, bobNum;
-    {
-      chatd_test::LineClient a(chatd.chatPort());
-      aliceNum = a.Login("alice", "pw");
-      chatd_test::LineClient b(chatd.chatPort());
-      bobNum = b.Login("bob", "pw");
-    }
-    alice = std::make_unique<WindowFixture>(IniFor("alice", aliceNum, chatd.chatPort()));
-    bob = std::make_unique<WindowFixture>(IniFor("bob", bobNum, chatd.chatPort()));
+    alice = std::make_unique<WindowFixture>(IniFor("alice", Register(chatd, "alice"), chatd.chatPort()));
+    bob = std::make_unique<WindowFixture>(IniFor("bob", Register(chatd, "bob"), chatd.chatPort()));
     ASSERT_NO_FATAL_FAILURE(ShowBoth());
     const bool chess = kind == GameKind::Chess;
     alice->form->Action(chess ? "MenNewChess" : "MenNewReversi")->trigger();
@@ -286,10 +270,8 @@ struct Match {
       w->form->Games().SetFrameDelay(1);
       w->form->show();
     }
-    auto users = [](WindowFixture& w) { return Find<MarkupView>(*w.form, "users"); };
-    ASSERT_TRUE(WaitFor([&] { return PaneHas(users(*alice), "\"PR\"bob>") && PaneHas(users(*bob), "\"PR\"alice>"); },
-                        10000));
-    users(*alice)->Document().DoLink("bob");
+    ASSERT_TRUE(WaitFor([&] { return ListsOnline(*alice, "bob") && ListsOnline(*bob, "alice"); }, 10000));
+    Find<MarkupView>(*alice->form, "users")->Document().DoLink("bob");
   }
 
   void Play(const std::vector<std::string>& moves) {

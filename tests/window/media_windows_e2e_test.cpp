@@ -22,28 +22,15 @@ using text::W;
 
 namespace {
 
-void Say(MainWindow& form, const QString& textValue) {
-  Find<QLineEdit>(form, "Enter")->setText(textValue);
-  ASSERT_TRUE(Find<QPushButton>(form, "Say")->isEnabled());
-  Find<QPushButton>(form, "Say")->click();
-}
-
 TEST(MediaWindowsAgainstChatd, ArchivesFromTheTopRightShortcutsAndSmileysFromTheButton) {
   chatd_test::ChatdProcess chatd(CHAT_BINARY_DIR "/bin/chatd", {}, true);
   ASSERT_TRUE(chatd.ok());
-  std::string aliceNum, bobNum;
-  {
-    chatd_test::LineClient a(chatd.chatPort());
-    aliceNum = a.Login("alice", "pw");
-    chatd_test::LineClient b(chatd.chatPort());
-    bobNum = b.Login("bob", "pw");
-  }
-  WindowFixture alice(IniFor("alice", aliceNum, chatd.chatPort(), chatd.httpPort()));
-  WindowFixture bob(IniFor("bob", bobNum, chatd.chatPort(), chatd.httpPort()));
+  WindowFixture alice(IniFor("alice", Register(chatd, "alice"), chatd.chatPort(), chatd.httpPort()));
+  WindowFixture bob(IniFor("bob", Register(chatd, "bob"), chatd.chatPort(), chatd.httpPort()));
   alice.form->show();
   bob.form->show();
   auto users = [](WindowFixture& w) { return Find<MarkupView>(*w.form, "users"); };
-  ASSERT_TRUE(WaitFor([&] { return PaneHas(users(alice), "\"PR\"bob>") && PaneHas(users(bob), "\"PR\"alice>"); }, 10000));
+  ASSERT_TRUE(WaitFor([&] { return ListsOnline(alice, "bob") && ListsOnline(bob, "alice"); }, 10000));
 
   Say(*alice.form, QString::fromUtf8("всем привет из комнаты"));
   users(alice)->Document().DoLink("bob");

@@ -60,14 +60,7 @@ TEST(ModeratorAgainstChatd, MenuFinesLookupsTraceAndInformationWindows) {
   ASSERT_TRUE(QDir().mkpath(QString::fromStdString(chatd.dataDir() + "/photos")));
   ASSERT_TRUE(QFile::copy(QString::fromStdString(TestData("pictures/baseline.jpg")),
                           QString::fromStdString(chatd.dataDir() + "/photos/pete_1.jpg")));
-  std::string bossNum, aliceNum;
-  {
-    chatd_test::LineClient b(chatd.chatPort());
-    bossNum = b.Login("boss", "pw");
-    chatd_test::LineClient a(chatd.chatPort());
-    aliceNum = a.Login("alice", "pw");
-  }
-  ASSERT_FALSE(bossNum.empty());
+  const std::string bossNum = Register(chatd, "boss"), aliceNum = Register(chatd, "alice");
   chatd_test::LineClient pete(chatd.chatPort());
   ASSERT_FALSE(pete.Login("pete", "pw").empty());
 
@@ -76,9 +69,8 @@ TEST(ModeratorAgainstChatd, MenuFinesLookupsTraceAndInformationWindows) {
   WindowFixture alice(IniFor("alice", aliceNum, chatd.chatPort(), chatd.httpPort()));
   boss.form->show();
   alice.form->show();
+  ASSERT_TRUE(WaitFor([&] { return ListsOnline(boss, "pete") && ListsOnline(alice, "pete"); }, 10000));
   auto users = [](WindowFixture& w) { return Find<MarkupView>(*w.form, "users"); };
-  ASSERT_TRUE(WaitFor([&] { return PaneHas(users(boss), "\"PR\"pete>") && PaneHas(users(alice), "\"PR\"pete>"); },
-                      10000));
 
   // Only the moderator sees his menu.
   ASSERT_TRUE(WaitFor([&] { return boss.form->Menu("MenAdmin")->menuAction()->isVisible(); }));

@@ -38,12 +38,7 @@ std::string BombGif() {
 TEST(PictureBomb, SixHugeScreensInOneMessageLeaveTheClientSmallAndWorking) {
   chatd_test::ChatdProcess chatd(CHAT_BINARY_DIR "/bin/chatd", {}, true);
   ASSERT_TRUE(chatd.ok());
-  std::string victimNum;
-  {
-    chatd_test::LineClient v(chatd.chatPort());
-    victimNum = v.Login("victim", "pw");
-  }
-  ASSERT_FALSE(victimNum.empty());
+  const std::string victimNum = Register(chatd, "victim");
   chatd_test::LineClient attacker(chatd.chatPort());
   ASSERT_FALSE(attacker.Login("attacker", "pw").empty());
 
@@ -55,7 +50,7 @@ TEST(PictureBomb, SixHugeScreensInOneMessageLeaveTheClientSmallAndWorking) {
   WindowFixture victim(IniFor("victim", victimNum, chatd.chatPort()));
   victim.form->show();
   MarkupView* comm = Find<MarkupView>(*victim.form, "comm");
-  ASSERT_TRUE(WaitFor([&] { return PaneHas(Find<MarkupView>(*victim.form, "users"), "\"PR\"attacker>"); }, 10000));
+  ASSERT_TRUE(WaitFor([&] { return ListsOnline(victim, "attacker"); }, 10000));
   picture::Pictures* registry = picture::InstalledPictures();
   ASSERT_NE(registry, nullptr);
 

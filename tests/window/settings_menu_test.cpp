@@ -33,12 +33,6 @@ using text::W;
 
 namespace {
 
-void Say(MainWindow& form, const QString& textValue) {
-  Find<QLineEdit>(form, "Enter")->setText(textValue);
-  ASSERT_TRUE(Find<QPushButton>(form, "Say")->isEnabled());
-  Find<QPushButton>(form, "Say")->click();
-}
-
 // Opens "Settings ..." and lets `edit` work on the shown dialog before OK.
 void EditSettings(MainWindow& form, std::function<void(media::SettingsDialog&)> edit) {
   media::SettingsDialog& dialog = form.Setup().Dialog();
@@ -75,18 +69,14 @@ class SettingsAgainstChatd : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(chatd.ok());
-    {
-      chatd_test::LineClient a(chatd.chatPort());
-      aliceNum = a.Login("alice", "pw");
-    }
+    const std::string aliceNum = Register(chatd, "alice");
     ASSERT_FALSE(bob.Login("bob", "pw").empty());
     alice = std::make_unique<WindowFixture>(IniFor("alice", aliceNum, chatd.chatPort(), chatd.httpPort()));
     alice->form->show();
-    ASSERT_TRUE(WaitFor([&] { return PaneHas(Find<MarkupView>(*alice->form, "users"), "\"PR\"bob>"); }, 10000));
+    ASSERT_TRUE(WaitFor([&] { return ListsOnline(*alice, "bob"); }, 10000));
   }
 
   chatd_test::ChatdProcess chatd{CHAT_BINARY_DIR "/bin/chatd", {}, true};
-  std::string aliceNum;
   chatd_test::LineClient bob{chatd.chatPort()};
   std::unique_ptr<WindowFixture> alice;
 };

@@ -28,22 +28,11 @@ struct Recorder : window::NoticeSink {
 TEST(TwoClients, ChatPubliclyAndPrivatelyWithDeliveryStates) {
   chatd_test::ChatdProcess chatd(CHAT_BINARY_DIR "/bin/chatd", {}, true);
   ASSERT_TRUE(chatd.ok());
-  std::string aliceNum, bobNum;
-  {
-    chatd_test::LineClient a(chatd.chatPort());
-    aliceNum = a.Login("alice", "pw");
-    chatd_test::LineClient b(chatd.chatPort());
-    bobNum = b.Login("bob", "pw");
-  }
-  ASSERT_FALSE(aliceNum.empty());
-  ASSERT_FALSE(bobNum.empty());
-
-  WindowFixture alice(IniFor("alice", aliceNum, chatd.chatPort()));
-  WindowFixture bob(IniFor("bob", bobNum, chatd.chatPort()));
+  WindowFixture alice(IniFor("alice", Register(chatd, "alice"), chatd.chatPort()));
+  WindowFixture bob(IniFor("bob", Register(chatd, "bob"), chatd.chatPort()));
   alice.form->show();
   bob.form->show();
-  ASSERT_TRUE(WaitFor([&] { return PaneHas(Find<markup::MarkupView>(*alice.form, "users"), "<link=\"PR\"bob>") &&
-                                   PaneHas(Find<markup::MarkupView>(*bob.form, "users"), "<link=\"PR\"alice>"); }, 10000));
+  ASSERT_TRUE(WaitFor([&] { return ListsOnline(alice, "bob") && ListsOnline(bob, "alice"); }, 10000));
 
   // Public: both see it, once each.
   Find<QLineEdit>(*alice.form, "Enter")->setText(QString::fromUtf8("привет всем :)"));

@@ -1,4 +1,6 @@
 #pragma once
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
@@ -9,6 +11,8 @@
 #include <memory>
 #include <string>
 
+#include "chatd_process.h"
+#include "line_client.h"
 #include "markup/markup_view.h"
 #include "settings/settings.h"
 #include "window/login_dialog.h"
@@ -46,6 +50,22 @@ inline std::string IniFor(const std::string& name, const std::string& number, in
                     std::to_string(chatPort) + "\r\n";
   if (httpPort > 0) ini += "ChatDir=http://127.0.0.1:" + std::to_string(httpPort) + "/cgi-bin/chat/\r\n";
   return ini;
+}
+
+// Makes the account `name` (password "pw") on chatd by a first login and
+// answers its user number.
+inline std::string Register(const chatd_test::ChatdProcess& chatd, const std::string& name) {
+  chatd_test::LineClient client(chatd.chatPort());
+  const std::string number = client.Login(name, "pw");
+  EXPECT_FALSE(number.empty()) << name << " could not log in";
+  return number;
+}
+
+// Types a message into the window's input line and presses "Say".
+inline void Say(MainWindow& form, const QString& text) {
+  Find<QLineEdit>(form, "Enter")->setText(text);
+  ASSERT_TRUE(Find<QPushButton>(form, "Say")->isEnabled());
+  Find<QPushButton>(form, "Say")->click();
 }
 
 // A main window on its own program directory, optionally with a stored
@@ -101,3 +121,8 @@ class WindowFixture {
   std::unique_ptr<MainWindow> form;
   std::unique_ptr<LoginDialog> reg;
 };
+
+// Whether the window's list of users online shows `name`.
+inline bool ListsOnline(WindowFixture& w, const std::string& name) {
+  return PaneHas(Find<MarkupView>(*w.form, "users"), "\"PR\"" + name + ">");
+}
