@@ -189,9 +189,16 @@ void GameWindow::PlayLocal(int from, int to) {
   QPointer<GameWindow> self(this);
   int8_t promotion = 0;
   if (game_->Rules().NeedsPromotion(from, to)) {
+    // While the piece is chosen the pawn stands on its target square.
+    Board arrived = game_->Rules().Position();
+    arrived[size_t(to)] = arrived[size_t(from)];
+    arrived[size_t(from)] = 0;
+    under_ = arrived;
+    Redraw();
     const bool white = game_->White();
     promotion = context_.choosePromotion ? context_.choosePromotion(white) : static_cast<int8_t>(white ? 5 : 11);
     if (!Alive(self)) return;
+    under_.reset();
   }
   if (kind_ != GameKind::Reversi) {
     channel_.LocalMove(kind_, opponent_, from, to, promotion);

@@ -373,6 +373,9 @@ TEST(GamesAgainstChatd, ChessPromotionChosenInTheChooserArrivesAsThatPiece) {
     if (!chooser || chooser->objectName() != "ChessSelP") return;
     answer.stop();
     asked = true;
+    // The pawn stands on h8 while the piece is chosen.
+    EXPECT_EQ(m.aw->ShownBoard()[size_t(Square('h', '8'))], 1);
+    EXPECT_EQ(m.aw->ShownBoard()[size_t(Square('g', '7'))], 0);
     Shoot(*chooser, "chess-promotion-chooser");
     Shoot(*m.aw, "chess-promotion-window");
     QTest::mouseClick(chooser->findChild<QWidget*>("F2"), Qt::LeftButton);  // the knight
