@@ -5,12 +5,17 @@
 #include <filesystem>
 #include <fstream>
 
-#include "server/gif_writer.h"
-#include "server/jpeg_writer.h"
+#include "picture/encode/gif_encode.h"
+#include "picture/encode/jpeg_encode.h"
 #include "server/log.h"
 
 namespace chatd {
 namespace {
+
+using encode::EncodeGif;
+using encode::EncodeJpeg;
+using encode::GifFrame;
+using encode::GifPicture;
 
 // Palette indices shared by all drawings.
 enum : uint8_t { kClear = 0, kBlack, kYellow, kOrange, kRed, kBlue, kGreen, kWhite, kPink, kBrown, kGrey, kCyan };

@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <set>
 
-#include "media/transfer/median_cut.h"
 #include "media/transfer/picture_codec.h"
 #include "media/transfer/picture_transfer.h"
 #include "media/transfer/recode_model.h"
@@ -119,21 +118,6 @@ TEST(PictureCodec, DecodeTakesBitmapGifAndJpegAndRefusesEverythingElse) {
   put32(18, 100000);
   put32(22, 100000);
   EXPECT_FALSE(DecodePicture(huge));
-}
-
-TEST(MedianCut, StaysWithinThePaletteAndEveryIndexNamesAColour) {
-  std::vector<uint32_t> pixels;
-  for (uint32_t i = 0; i < 5000; ++i) pixels.push_back((i * 2654435761u) & 0xFFFFFF);
-  for (int max : {2, 16, 256}) {
-    const Palette p = MedianCut(pixels, max);
-    EXPECT_LE(p.colours.size(), size_t(max));
-    ASSERT_EQ(p.indices.size(), pixels.size());
-    for (uint8_t i : p.indices) ASSERT_LT(i, p.colours.size());
-  }
-  const Palette one = MedianCut(std::vector<uint32_t>(10, 0xFF123456u), 256);
-  ASSERT_EQ(one.colours.size(), 1u);
-  EXPECT_EQ(one.colours[0], 0x123456u);
-  EXPECT_TRUE(MedianCut({}, 256).indices.empty());
 }
 
 TEST(RecodeModel, TheChoiceDecidesWhatIsSentAndShown) {

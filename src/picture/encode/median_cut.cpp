@@ -1,10 +1,10 @@
-#include "media/transfer/median_cut.h"
+#include "picture/encode/median_cut.h"
 
 #include <algorithm>
 #include <array>
 #include <unordered_map>
 
-namespace transfer {
+namespace encode {
 
 namespace {
 
@@ -101,4 +101,4 @@ Palette MedianCut(const std::vector<uint32_t>& pixels, int maxColours) {
   return out;
 }
 
-}  // namespace transfer
+}  // namespace encode

@@ -1,12 +1,13 @@
-#include "server/jpeg_writer.h"
+#include "picture/encode/jpeg_encode.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 
 #include <jpeglib.h>
 
-namespace chatd {
+namespace encode {
 namespace {
 
 struct ErrorTrap {
@@ -39,7 +40,7 @@ std::string EncodeJpeg(int width, int height, const std::vector<uint8_t>& rgb, i
   info.input_components = 3;
   info.in_color_space = JCS_RGB;
   jpeg_set_defaults(&info);
-  jpeg_set_quality(&info, quality, TRUE);
+  jpeg_set_quality(&info, std::clamp(quality, 1, 100), TRUE);
   jpeg_start_compress(&info, TRUE);
   while (info.next_scanline < info.image_height) {
     JSAMPROW row = const_cast<JSAMPROW>(rgb.data() + static_cast<size_t>(info.next_scanline) * width * 3);
@@ -52,4 +53,4 @@ std::string EncodeJpeg(int width, int height, const std::vector<uint8_t>& rgb, i
   return out;
 }
 
-}  // namespace chatd
+}  // namespace encode
