@@ -43,8 +43,9 @@ struct GameWindowContext {
   std::function<int()> screenHeight;
   // The chat pane's copy command (the main window's copy handler).
   std::function<void(const std::string&)> copyText;
-  // Chess: the code of the piece a pawn of that colour becomes.
-  std::function<int8_t(bool white)> choosePromotion;
+  // Chess: the code of the piece a pawn of that colour becomes, or 0 when
+  // no choice came (the window went away or the program quits meanwhile).
+  std::function<int8_t(bool white, QObject* window)> choosePromotion;
   // Pause between animation frames (the reversi reveal takes 2/3 of it).
   int frameDelayMs = 30;
 };

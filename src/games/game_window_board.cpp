@@ -196,9 +196,10 @@ void GameWindow::PlayLocal(int from, int to) {
     under_ = arrived;
     Redraw();
     const bool white = game_->White();
-    promotion = context_.choosePromotion ? context_.choosePromotion(white) : static_cast<int8_t>(white ? 5 : 11);
+    promotion = context_.choosePromotion ? context_.choosePromotion(white, this) : static_cast<int8_t>(white ? 5 : 11);
     if (!Alive(self)) return;
     under_.reset();
+    if (promotion == 0) return Redraw();  // no choice: the pawn goes back
   }
   if (kind_ != GameKind::Reversi) {
     channel_.LocalMove(kind_, opponent_, from, to, promotion);

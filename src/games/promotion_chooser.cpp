@@ -1,5 +1,6 @@
 #include "games/promotion_chooser.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFrame>
 #include <QKeyEvent>
@@ -38,7 +39,7 @@ class PieceBox : public QWidget {
 }  // namespace
 
 PromotionChooser::PromotionChooser(bool white, bool russian, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::CustomizeWindowHint) {
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::CustomizeWindowHint | Qt::WindowStaysOnTopHint) {
   setObjectName("ChessSelP");
   setModal(true);
   setWindowTitle(QString::fromUtf8(russian ? "Выберите" : "Choose"));
@@ -63,19 +64,28 @@ void PromotionChooser::Choose(int8_t code) {
   accept();
 }
 
+void PromotionChooser::GiveUp() {
+  givenUp_ = true;
+  done(QDialog::Rejected);
+}
+
 void PromotionChooser::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_Escape) return;
   QDialog::keyPressEvent(event);
 }
 
 void PromotionChooser::closeEvent(QCloseEvent* event) {
-  if (chosen_ == 0) event->ignore();
+  if (chosen_ == 0 && !givenUp_) event->ignore();
   else QDialog::closeEvent(event);
 }
 
-int8_t PromotionChooser::Choose(bool white, bool russian, QWidget* parent) {
-  PromotionChooser chooser(white, russian, parent);
-  while (chooser.Chosen() == 0) chooser.exec();
+int8_t PromotionChooser::Choose(bool white, bool russian, const QObject* owner) {
+  // Not a child of the game window: that window may be deleted while the
+  // dialog runs its own loop.
+  PromotionChooser chooser(white, russian);
+  if (owner) connect(owner, &QObject::destroyed, &chooser, &PromotionChooser::GiveUp);
+  connect(qApp, &QCoreApplication::aboutToQuit, &chooser, &PromotionChooser::GiveUp);
+  while (chooser.Chosen() == 0 && !chooser.givenUp_) chooser.exec();
   return chooser.Chosen();
 }
 

@@ -17,8 +17,9 @@ class PromotionChooser : public QDialog {
   // 5 queen; +6 for black), 0 while nothing is chosen.
   int8_t Chosen() const { return chosen_; }
   void Choose(int8_t code);
-  // Asks until a piece is chosen.
-  static int8_t Choose(bool white, bool russian, QWidget* parent = nullptr);
+  // Asks until a piece is chosen; 0 when `owner` is destroyed or the
+  // program quits first.
+  static int8_t Choose(bool white, bool russian, const QObject* owner = nullptr);
 
  protected:
   void reject() override {}  // Escape and the close button do not dismiss it
@@ -26,7 +27,10 @@ class PromotionChooser : public QDialog {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  void GiveUp();
+
   int8_t chosen_ = 0;
+  bool givenUp_ = false;
 };
 
 }  // namespace games

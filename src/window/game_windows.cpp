@@ -70,12 +70,23 @@ void GameWindows::RefreshMenu() {
   }
 }
 
+namespace {
+
+std::vector<games::GameWindow*> OpenGameWindows() {
+  std::vector<games::GameWindow*> out;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (auto* window = qobject_cast<games::GameWindow*>(w); window && window->ShownGame()) out.push_back(window);
+  return out;
+}
+
+}  // namespace
+
 void GameWindows::Retitle() {
-  for (games::GameKind kind : games::kAllGameKinds)
-    for (QWidget* w : QApplication::topLevelWidgets())
-      if (auto* window = qobject_cast<games::GameWindow*>(w);
-          window && window->ShownGame() && window->ShownGame()->Kind() == kind)
-        window->Retitle();
+  for (games::GameWindow* window : OpenGameWindows()) window->Retitle();
+}
+
+void GameWindows::RedrawBoards() {
+  for (games::GameWindow* window : OpenGameWindows()) window->Redraw();
 }
 
 void GameWindows::GameMessage(games::GameKind kind, const std::string& text, const std::string& sender,
@@ -117,6 +128,8 @@ void GameWindows::Ask(const std::string& question, std::function<void(bool yes)>
   box->setObjectName("GameQuestion");
   box->setAttribute(Qt::WA_DeleteOnClose);
   box->setWindowModality(Qt::ApplicationModal);
+  // Game windows stay on top; the question must not open behind them.
+  box->setWindowFlag(Qt::WindowStaysOnTopHint);
   QObject::connect(box, &QMessageBox::finished, parent_,
                    [answer = std::move(answer), box](int) { answer(box->clickedButton() == box->button(QMessageBox::Yes)); });
   box->show();
@@ -137,7 +150,8 @@ bool GameWindows::Online() const { return session_.Connection().Connected(); }
 void GameWindows::GameAttention(games::GameView* view) {
   const settings::Settings& s = session_.Settings();
   constexpr size_t kGame = static_cast<size_t>(settings::ReactionSet::Game);
-  if (auto* window = dynamic_cast<games::GameWindow*>(view)) {
+  const bool settingsOpen = access_.settingsDialogOpen && access_.settingsDialogOpen();
+  if (auto* window = dynamic_cast<games::GameWindow*>(view); window && !settingsOpen) {
     if (window->isMinimized()) window->showNormal();
     if (s.StealFocus[kGame]) {
       window->raise();
@@ -161,7 +175,9 @@ games::GameView* GameWindows::CreateView(games::Game& game) {
   c.fontSize = [&s] { return s.FontSize; };
   c.copyText = access_.copyToMessageLine;
   c.frameDelayMs = frameDelayMs_;
-  c.choosePromotion = [&s](bool white) { return games::PromotionChooser::Choose(white, s.RussianInterface); };
+  c.choosePromotion = [&s](bool white, QObject* owner) {
+    return games::PromotionChooser::Choose(white, s.RussianInterface, owner);
+  };
   return games::GameWindow::Open(game, *channel_, std::move(c));
 }
 

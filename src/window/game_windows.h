@@ -31,6 +31,8 @@ struct GameWindowsAccess {
   std::function<void(const std::string& text)> copyToMessageLine;
   // A game invitation, for the desktop while the main window is not active.
   std::function<void(const std::string& name, const std::string& question)> invited;
+  // While the settings dialog is open, game windows do not come forward.
+  std::function<bool()> settingsDialogOpen;
 };
 
 class GameWindows : public games::GameTraffic, private games::GameHost {
@@ -46,6 +48,8 @@ class GameWindows : public games::GameTraffic, private games::GameHost {
   void RefreshMenu();
   // Every open game window in the current language.
   void Retitle();
+  // Repaints every board, after the settings changed (the highlighting).
+  void RedrawBoards();
   void SetOnline(bool online) { SetGameOnline(online); }
   // The pause between animation frames of windows opened from now on.
   void SetFrameDelay(int ms) { frameDelayMs_ = ms; }

@@ -64,7 +64,9 @@ MainWindow::MainWindow(settings::Settings& settings, QWidget* parent) : QMainWin
   connect(findChild<QPushButton*>("AddSmile"), &QPushButton::clicked, this, [this] { media_->OpenSmileys(); });
   reactions_ = std::make_unique<DesktopReactions>(*this, [this](const std::string& line) { Trace(line); });
   setup_ = std::make_unique<SettingsMenu>(*session_, *this, *reactions_, [this] { return EnterState().text; });
-  connect(Action("MenuSetup"), &QAction::triggered, this, [this] { setup_->Open(); });
+  connect(Action("MenuSetup"), &QAction::triggered, this, [this] {
+    if (setup_->Open()) games_->RedrawBoards();
+  });
   mediaUi_ = std::make_unique<MediaWidgets>(
       *session_, MediaControls{this, sendWav_, findChild<QLabel*>("AudioSize"), dirconn_, Action("SendBuf")});
   games_ = std::make_unique<GameWindows>(
@@ -74,7 +76,8 @@ MainWindow::MainWindow(settings::Settings& settings, QWidget* parent) : QMainWin
                         [this](const std::string& t) { ApplyEnterState(InsertText(EnterState(), t)); },
                         [this](const std::string& name, const std::string& question) {
                           desktop_->Arrived(NoticeKind::GameInvitation, name, question);
-                        }});
+                        },
+                        [this] { return SettingsDialogVisible(); }});
   games_->WireMenu();
 
   ApplySettings();

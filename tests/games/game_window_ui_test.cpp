@@ -372,3 +372,15 @@ TEST(PromotionChooser, OnlyAChoiceEndsItAndGivesThePieceOfThatColour) {
     EXPECT_EQ(PromotionChooser::Choose(true, true), piece) << box;
   }
 }
+
+// A chooser whose game window goes away while it is open gives up with no
+// piece instead of staying on the screen for a board that is gone.
+TEST(PromotionChooser, GivesUpWhenItsWindowIsDestroyed) {
+  auto* window = new QWidget;
+  QTimer::singleShot(20, window, [window] {
+    ASSERT_NE(QApplication::activeModalWidget(), nullptr);
+    delete window;
+  });
+  EXPECT_EQ(PromotionChooser::Choose(true, false, window), 0);
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}

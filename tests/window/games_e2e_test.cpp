@@ -431,6 +431,10 @@ TEST(GamesAgainstChatd, ReversiToTheEndWithAPass) {
         EXPECT_EQ(SquareColour(*m.aw, sq) != SquareColour(*m.bw, sq), bool(legal >> sq & 1)) << sq;
       }
       Shoot(*m.aw, "reversi-highlighted-white");
+      // Highlighting switched off in the settings shows at once.
+      m.alice->settings->HilightMoves = false;
+      m.alice->form->Games().RedrawBoards();
+      for (int sq = 0; sq < 64; ++sq) EXPECT_EQ(SquareColour(*m.aw, sq), SquareColour(*m.bw, sq)) << sq;
     }
     GameWindow& mover = p.side == games::Side::White ? *m.aw : *m.bw;
     QTest::mouseClick(mover.findChild<QWidget*>("Board"), Qt::LeftButton, {}, Centre(mover, p.square));
