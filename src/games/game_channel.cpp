@@ -261,7 +261,10 @@ void GameChannel::HandleGameMessage(GameKind kind, const std::string& text, cons
     auto load = [this, kind, name, party] {
       Game* g = Find(kind, name);
       if (!g) g = &Create(kind, name, true);
+      // A repaired copy is the same game: an open draw offer stays open.
+      const bool offered = g->drawOffered;
       g->LoadParty(party);
+      g->drawOffered = offered && g->Running();
       Changed(*g);
     };
     if (!game && host_.PeerHasGameClient(name)) {

@@ -143,8 +143,11 @@ TEST_F(Duel, DrawDeclinedThenAcceptedAndNeverTakenUnasked) {
   ASSERT_TRUE(net.Pump());
   EXPECT_TRUE(A(GameKind::Checkers).Running());
 
+  // The offer outlives a repair of Alice's copy while Bob thinks it over.
   alice.channel.OfferDraw(GameKind::Checkers, "Bob");
   alice.Answer(true);
+  ASSERT_TRUE(net.Pump());
+  bob.SendPrivateText("Alice", "Gm:Chk:Party: " + B(GameKind::Checkers).PartyTextForOpponent());
   ASSERT_TRUE(net.Pump());
   bob.Answer(true);
   ASSERT_TRUE(net.Pump());
