@@ -64,9 +64,7 @@ MainWindow::MainWindow(settings::Settings& settings, QWidget* parent) : QMainWin
   connect(findChild<QPushButton*>("AddSmile"), &QPushButton::clicked, this, [this] { media_->OpenSmileys(); });
   reactions_ = std::make_unique<DesktopReactions>(*this, [this](const std::string& line) { Trace(line); });
   setup_ = std::make_unique<SettingsMenu>(*session_, *this, *reactions_, [this] { return EnterState().text; });
-  connect(Action("MenuSetup"), &QAction::triggered, this, [this] {
-    if (setup_->Open()) games_->RedrawBoards();
-  });
+  connect(Action("MenuSetup"), &QAction::triggered, this, [this] { setup_->Open(); });
   mediaUi_ = std::make_unique<MediaWidgets>(
       *session_, MediaControls{this, sendWav_, findChild<QLabel*>("AudioSize"), dirconn_, Action("SendBuf")});
   games_ = std::make_unique<GameWindows>(
@@ -79,6 +77,7 @@ MainWindow::MainWindow(settings::Settings& settings, QWidget* parent) : QMainWin
                         },
                         [this] { return SettingsDialogVisible(); }});
   games_->WireMenu();
+  setup_->SetBoardRedraw([this] { games_->RedrawBoards(); });
 
   ApplySettings();
   markup::ProcessPictureRegistry().LoadCacheIndex(settings_.ProgramDir + "Cache/index.dat",

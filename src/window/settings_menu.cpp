@@ -70,4 +70,8 @@ void SettingsMenu::Tell(const std::string& caption, const std::string& text) {
   ShowModal(dialog_.get(), {ModalBox::Kind::Warning, ToQ(caption), ToQ(text)});
 }
 
+void SettingsMenu::RefreshMoveHighlighting() {
+  if (redrawBoards_) redrawBoards_();
+}
+
 }  // namespace window

@@ -33,6 +33,8 @@ class SettingsMenu : private media::SettingsDialogHost {
   bool Open();
   bool DialogVisible() const;
   media::SettingsDialog& Dialog() { return *dialog_; }
+  // Repaints the game boards when OK may have changed their highlighting.
+  void SetBoardRedraw(std::function<void()> redraw) { redrawBoards_ = std::move(redraw); }
 
  private:
   void Apply();
@@ -44,12 +46,14 @@ class SettingsMenu : private media::SettingsDialogHost {
   bool PlayWave(const std::string& file) override;
   bool Ask(const std::string& caption, const std::string& text, bool defaultNo) override;
   void Tell(const std::string& caption, const std::string& text) override;
+  void RefreshMoveHighlighting() override;
 
   ChatSession& session_;
   QWidget& window_;
   DesktopReactions& reactions_;
   std::function<std::string()> enterText_;
   std::unique_ptr<media::SettingsDialog> dialog_;
+  std::function<void()> redrawBoards_;
 };
 
 }  // namespace window

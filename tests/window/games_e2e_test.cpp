@@ -431,9 +431,9 @@ TEST(GamesAgainstChatd, ReversiToTheEndWithAPass) {
         EXPECT_EQ(SquareColour(*m.aw, sq) != SquareColour(*m.bw, sq), bool(legal >> sq & 1)) << sq;
       }
       Shoot(*m.aw, "reversi-highlighted-white");
-      // Highlighting switched off in the settings shows at once.
-      m.alice->settings->HilightMoves = false;
-      m.alice->form->Games().RedrawBoards();
+      // Highlighting switched off in the settings dialog shows at once.
+      EditSettings(*m.alice->form, [](media::SettingsDialog& d) { Find<QCheckBox>(d, "HilightMoves")->setChecked(false); });
+      ASSERT_FALSE(m.alice->settings->HilightMoves);
       for (int sq = 0; sq < 64; ++sq) EXPECT_EQ(SquareColour(*m.aw, sq), SquareColour(*m.bw, sq)) << sq;
     }
     GameWindow& mover = p.side == games::Side::White ? *m.aw : *m.bw;

@@ -33,15 +33,6 @@ using text::W;
 
 namespace {
 
-// Opens "Settings ..." and lets `edit` work on the shown dialog before OK.
-void EditSettings(MainWindow& form, std::function<void(media::SettingsDialog&)> edit) {
-  media::SettingsDialog& dialog = form.Setup().Dialog();
-  QTimer::singleShot(0, [&dialog, edit] {
-    edit(dialog);
-    Find<QPushButton>(dialog, "ButOk")->click();
-  });
-  form.Action("MenuSetup")->trigger();
-}
 
 // Reads `client` while the window's event loop runs, so the window can
 // send meanwhile; the first line that matches, or nullopt.

@@ -8,15 +8,19 @@
 #include <QDir>
 #include "qt_wait.h"
 #include <QTemporaryDir>
+#include <QTimer>
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "chatd_process.h"
 #include "line_client.h"
 #include "markup/markup_view.h"
+#include "media/settings_dialog.h"
 #include "settings/settings.h"
 #include "window/login_dialog.h"
 #include "window/main_window.h"
+#include "window/settings_menu.h"
 
 using markup::MarkupView;
 using window::LoginDialog;
@@ -66,6 +70,16 @@ inline void Say(MainWindow& form, const QString& text) {
   Find<QLineEdit>(form, "Enter")->setText(text);
   ASSERT_TRUE(Find<QPushButton>(form, "Say")->isEnabled());
   Find<QPushButton>(form, "Say")->click();
+}
+
+// Opens "Settings ..." and lets `edit` work on the shown dialog before OK.
+inline void EditSettings(MainWindow& form, std::function<void(media::SettingsDialog&)> edit) {
+  media::SettingsDialog& dialog = form.Setup().Dialog();
+  QTimer::singleShot(0, [&dialog, edit] {
+    edit(dialog);
+    Find<QPushButton>(dialog, "ButOk")->click();
+  });
+  form.Action("MenuSetup")->trigger();
 }
 
 // A main window on its own program directory, optionally with a stored
