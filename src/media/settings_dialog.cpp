@@ -65,7 +65,6 @@ SettingsDialog::SettingsDialog(settings::Settings& settings, ContactListsRef con
   for (QWidget* page : {BuildCommon(), BuildTranslit(), BuildOffLine(), BuildNotifications(), BuildCaching(),
                         BuildArchive(), BuildInfo()})
     pages_->addTab(page, QString());
-  pages_->setTabText(pages_->count() - 1, "Информация");
   v->addWidget(pages_, 1);
 
   auto* bottom = new QHBoxLayout;
@@ -98,7 +97,9 @@ bool SettingsDialog::Run() {
 }
 
 void SettingsDialog::showEvent(QShowEvent* event) {
-  Prepare();
+  // A window restored from minimised is shown again by the system; what
+  // the user has edited since the dialog opened must stay.
+  if (!event->spontaneous()) Prepare();
   QDialog::showEvent(event);
 }
 

@@ -45,6 +45,7 @@ const std::vector<SettingsCaption>& SettingsCaptions() {
       {"QelPictLab", "Время хранения в кэше картинок QEL (дней):", "Lifetime of QEL pictures in cache(days)"},
       {"ClrCache", "Очистить собственный кэш", "Clear own cache"},
       {"Archive", "Архив", "Archive"},
+      {"TabInfo", "Инфо", "Info"},
       {"CreateArchive", "Создавать архив привата", "Create "},
       {"SndArchiving", "Авт. записывать в архив звуки", "Autom. archive sounds"},
       {"ZipEnable", "Сжатие HTTP-файлов при загрузке", "Compress HTTP-files at loading"},

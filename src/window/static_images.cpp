@@ -10,8 +10,9 @@
 namespace window {
 
 namespace {
-// The size of a picture that is not there, as for URL pictures.
-constexpr int kPlaceholderSize = 20;
+// The size of the program's own pictures, also kept free for a number
+// that names none.
+constexpr int kImageSize = 15;
 }  // namespace
 
 void InstallStaticImages() {
@@ -21,12 +22,8 @@ void InstallStaticImages() {
       image = &resources::Logo();
     else if (number <= -1 && number >= -resources::kImageCount)
       image = &resources::Image(-number - 1);
-    if (!image || image->isNull()) {
-      // An unknown number takes the placeholder's place, like a picture
-      // that did not load.
-      if (mode == 0 && canvas) markup::DrawPicturePlaceholder(*canvas, x, y, true);
-      return mode == 0 ? 0 : kPlaceholderSize;
-    }
+    // An unknown number draws nothing in a picture's space.
+    if (!image || image->isNull()) return mode == 0 ? 0 : kImageSize;
     if (mode == 1) return image->width();
     if (mode == 2) return image->height();
     if (QPainter* painter = canvas ? markup::PainterOf(*canvas) : nullptr) {

@@ -78,6 +78,7 @@ TEST_F(SettingsDialogTest, CaptionsFollowTheLanguageAtEveryShow) {
   EXPECT_EQ(dialog->windowTitle(), "Настройки");
   EXPECT_EQ(Tab(0), "Общие");
   EXPECT_EQ(Tab(3), "События");
+  EXPECT_EQ(Tab(6), "Инфо");
   EXPECT_EQ(F<QPushButton>("ButOk")->text(), "Ок");
   EXPECT_EQ(F<QGroupBox>("Sex")->title(), "Пол");
   EXPECT_EQ(F<QRadioButton>("Sex1")->text(), "Мужской");
@@ -91,6 +92,7 @@ TEST_F(SettingsDialogTest, CaptionsFollowTheLanguageAtEveryShow) {
   EXPECT_EQ(dialog->windowTitle(), "Settings");
   EXPECT_EQ(Tab(0), "General");
   EXPECT_EQ(Tab(4), "Cache");
+  EXPECT_EQ(Tab(6), "Info");
   EXPECT_EQ(F<QPushButton>("ButCancel")->text(), "Cancel");
   EXPECT_EQ(F<QRadioButton>("Sex2")->text(), "Female");
   EXPECT_EQ(F<QListWidget>("MessType")->count(), 4);

@@ -20,6 +20,7 @@
 #include "chatd_process.h"
 #include "fixed_metrics.h"
 #include "markup/view_globals.h"
+#include "resources/images.h"
 #include "text/bytes.h"
 #include "text/cp1251.h"
 #include "window/info_window.h"
@@ -194,17 +195,18 @@ TEST(MainWindow, PaneLinkReplacesTheSelectionTheMessageLineHad) {
   EXPECT_EQ(enter->cursorPosition(), enter->text().size());
 }
 
-TEST(MainWindow, UnknownProgramPictureTakesThePlaceholderSize) {
+TEST(MainWindow, UnknownProgramPictureDrawsNothingInAPicturesSpace) {
   WindowFixture w(kIdentity);
   EXPECT_EQ(markup::StaticImageWidth(-1), 15);
   EXPECT_EQ(markup::StaticImageHeight(-1), 15);
-  EXPECT_EQ(markup::StaticImageWidth(-55), 20);
-  EXPECT_EQ(markup::StaticImageHeight(-55), 20);
+  EXPECT_EQ(markup::StaticImageWidth(-55), 15);
+  EXPECT_EQ(markup::StaticImageHeight(-55), 15);
+  EXPECT_EQ(markup::StaticImageWidth(-100), resources::Logo().width());
   markup_test::RecordingCanvas canvas;
   markup::DrawStaticImage(-55, canvas, 3, 4);
-  ASSERT_EQ(canvas.squares.size(), 1u);
-  EXPECT_EQ(canvas.squares[0].x, 3);
-  EXPECT_EQ(canvas.squares[0].w, 20);
+  EXPECT_TRUE(canvas.squares.empty());
+  EXPECT_TRUE(canvas.fills.empty());
+  EXPECT_EQ(canvas.lines, 0);
 }
 
 TEST(Program, WindowTitlesGetNoApplicationNameAppended) {
