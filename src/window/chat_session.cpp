@@ -24,7 +24,7 @@ ChatSession::ChatSession(settings::Settings& settings, ChatPanes panes, SessionV
       chat_(std::make_unique<ChatController>(settings, panes, static_cast<ChatEnvironment&>(*this))),
       moderator_(std::make_unique<ModeratorCommands>(settings, chat_->Replies(), static_cast<ModeratorHost&>(*this))),
       remedies_(std::make_unique<ServerRemedies>(settings, [this] {
-        return view_.AskYesNo(text::W("Найден новый адрес сервера. Изменить настройки?"),
+        return view_.AskWarning(text::W("Найден новый адрес сервера. Изменить настройки?"),
                               "New server address found. Change parameters?");
       })) {}
 

@@ -49,6 +49,8 @@ class SessionView {
   virtual void OpenUrl(const std::string& url) = 0;
   // Yes/No question, No the default (Windows-1251 texts).
   virtual bool AskYesNo(const std::string& russian, const std::string& english) = 0;
+  // Yes/No question with the exclamation icon, Yes the default.
+  virtual bool AskWarning(const std::string& russian, const std::string& english) { return AskYesNo(russian, english); }
   virtual void Notice(NoticeKind /*kind*/, const std::string& /*sender*/, const std::string& /*text*/) {}
 };
 

@@ -347,6 +347,10 @@ bool MainWindow::AskYesNo(const std::string& russian, const std::string& english
   return AskDefaultNo(this, Russian(), ToQ(russian), ToQ(english));
 }
 
+bool MainWindow::AskWarning(const std::string& russian, const std::string& english) {
+  return AskWithExclamation(this, Russian(), ToQ(russian), ToQ(english));
+}
+
 void MainWindow::Trace(const std::string& textValue) { TraceLog(settings_, textValue); }
 void MainWindow::ShowInfo(const std::string& key, const std::string& title, const std::string& textValue, int width,
                           int height, bool append) {

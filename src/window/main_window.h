@@ -77,6 +77,7 @@ class MainWindow : public QMainWindow, private SessionView {
   void Warn(const std::string& russianUtf8, const std::string& englishUtf8) override;
   void Trace(const std::string& text) override;
   bool AskYesNo(const std::string& russian, const std::string& english) override;
+  bool AskWarning(const std::string& russian, const std::string& english) override;
   void ShowInfo(const std::string& key, const std::string& title, const std::string& text, int width, int height,
                 bool append) override;
   void Beep() override;

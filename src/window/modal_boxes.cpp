@@ -21,9 +21,13 @@ ModalHandler SetModalHandler(ModalHandler handler) {
 bool ShowModal(QWidget* parent, const ModalBox& box) {
   if (Handler()) return Handler()(box);
   switch (box.kind) {
-    case ModalBox::Kind::Question:
-      return QMessageBox::question(parent, box.caption, box.text, QMessageBox::Yes | QMessageBox::No,
-                                   box.defaultNo ? QMessageBox::No : QMessageBox::NoButton) == QMessageBox::Yes;
+    case ModalBox::Kind::Question: {
+      const auto buttons = QMessageBox::Yes | QMessageBox::No;
+      const auto preset = box.defaultNo ? QMessageBox::No : QMessageBox::Yes;
+      const auto answer = box.exclamation ? QMessageBox::warning(parent, box.caption, box.text, buttons, preset)
+                                          : QMessageBox::question(parent, box.caption, box.text, buttons, preset);
+      return answer == QMessageBox::Yes;
+    }
     case ModalBox::Kind::Information:
       QMessageBox::information(parent, box.caption, box.text);
       return true;
@@ -49,6 +53,11 @@ bool Ask(QWidget* parent, bool russian, const QString& russianText, const QStrin
 bool AskDefaultNo(QWidget* parent, bool russian, const QString& russianText, const QString& englishText) {
   return ShowModal(parent, {ModalBox::Kind::Question, russian ? "Внимание" : "Attention",
                             russian ? russianText : englishText, true});
+}
+
+bool AskWithExclamation(QWidget* parent, bool russian, const QString& russianText, const QString& englishText) {
+  return ShowModal(parent, {ModalBox::Kind::Question, russian ? "Внимание" : "Attention",
+                            russian ? russianText : englishText, false, true});
 }
 
 }  // namespace window

@@ -15,6 +15,8 @@ struct ModalBox {
   QString text;
   // A question whose default button is No.
   bool defaultNo = false;
+  // A question with the exclamation icon rather than the question mark.
+  bool exclamation = false;
 };
 
 // Answers: for a question true means "Yes"; boxes without a choice ignore it.
@@ -29,5 +31,6 @@ bool ShowModal(QWidget* parent, const ModalBox& box);
 void Warn(QWidget* parent, bool russian, const QString& russianText, const QString& englishText);
 bool Ask(QWidget* parent, bool russian, const QString& russianText, const QString& englishText);
 bool AskDefaultNo(QWidget* parent, bool russian, const QString& russianText, const QString& englishText);
+bool AskWithExclamation(QWidget* parent, bool russian, const QString& russianText, const QString& englishText);
 
 }  // namespace window

@@ -264,6 +264,36 @@ TEST(MainWindowWithChatd, RegistersThroughTheDialogAndKeepsTheNumber) {
   EXPECT_TRUE(text::StartsWith(Lines(Find<markup::MarkupView>(*w.form, "comm")).back(), "<fcol=0000FF><bcol=FFFFFF>" + W("Соединение разорвано ")));
 }
 
+// The real boxes: the new-server question carries the exclamation icon and
+// takes Yes on Enter; the other questions default to No.
+TEST(ModalBoxes, IconAndDefaultButtonOfTheQuestions) {
+  struct Seen {
+    QMessageBox::Icon icon;
+    QString caption;
+    bool yesDefault;
+  };
+  auto answer = [](std::vector<Seen>& seen) {
+    QTimer::singleShot(0, [&seen] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      ASSERT_NE(box, nullptr);
+      seen.push_back({box->icon(), box->windowTitle(), box->defaultButton() == box->button(QMessageBox::Yes)});
+      box->defaultButton()->click();
+    });
+  };
+  std::vector<Seen> seen;
+  answer(seen);
+  EXPECT_TRUE(window::AskWithExclamation(nullptr, true, QString::fromUtf8("Найден новый адрес"), "New server"));
+  answer(seen);
+  EXPECT_FALSE(window::AskDefaultNo(nullptr, false, QString::fromUtf8("Оштрафовать?"), "Fine?"));
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[0].icon, QMessageBox::Warning);
+  EXPECT_EQ(seen[0].caption, QString::fromUtf8("Внимание"));
+  EXPECT_TRUE(seen[0].yesDefault);
+  EXPECT_EQ(seen[1].icon, QMessageBox::Question);
+  EXPECT_EQ(seen[1].caption, "Attention");
+  EXPECT_FALSE(seen[1].yesDefault);
+}
+
 TEST(MainWindowWithPeer, RefusedLoginStopsReconnectingAndWarns) {
   QTcpServer server;
   ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
