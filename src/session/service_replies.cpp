@@ -25,7 +25,8 @@ std::vector<std::string> TakePhotoList(std::string& info) {
   std::vector<std::string> numbers;
   const size_t open = info.rfind("<InfF");
   if (open == std::string::npos || !tag.Matches(std::string_view(info).substr(open))) return numbers;
-  const std::string list = info.substr(open + 5, info.size() - open - 6);
+  // The tag may still be followed by a line end, which "\Z" allows.
+  const std::string list = info.substr(open + 5, info.find('>', open) - open - 5);
   info.erase(open);
   size_t from = 0;
   while (from <= list.size()) {

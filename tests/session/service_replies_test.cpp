@@ -77,6 +77,11 @@ TEST_F(Replies, OwnInformationListsPhotosWithDeleteAndNextAddNumber) {
   EXPECT_NE(host.shown[4].text.find(Photo("me", "7")), std::string::npos);
   EXPECT_NE(host.shown[4].text.find("--AddPict--8\""), std::string::npos);
   EXPECT_EQ(host.shown[4].text.find("<InfF"), std::string::npos);
+  // A line end after the tag still ends the text.
+  replies.OwnInformation(Rec("GetInfo=x<InfF12>%0A;"));
+  EXPECT_NE(host.shown[5].text.find(Photo("me", "12")), std::string::npos);
+  EXPECT_NE(host.shown[5].text.find("--AddPict--13\""), std::string::npos);
+  EXPECT_EQ(host.shown[5].text.find("<InfF"), std::string::npos);
 }
 
 TEST_F(Replies, SomeoneElsesInformationIsKeyedByHisNameWithoutEditLinks) {
