@@ -1,7 +1,6 @@
 #include "picture/pictures.h"
 
 #include "markup/markup_line.h"
-#include "http/http_message.h"
 #include "markup/painter_access.h"
 #include "markup/markup_document.h"
 #include "picture/decode_budget.h"
@@ -32,19 +31,13 @@ int64_t SteadyMilliseconds() {
   return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-// Bytes of the request line and header a picture download sends.
-int64_t RequestBytes(const std::string& url) {
-  auto parts = http::SplitUrl(url);
-  return parts ? int64_t(http::BuildRequest(*parts, false).size()) : 0;
-}
-
 }  // namespace
 
 Pictures::Pictures(MemoryBudget* budget)
     : budget_(budget ? budget : &ProcessBudget()), now_(SteadyMilliseconds) {
   HttpPictureLoader::Hooks hooks;
-  hooks.finished = [this](int number, const std::string& url, const std::string& target, bool ok) {
-    DownloadFinished(number, url, target, ok);
+  hooks.finished = [this](int number, const std::string&, const std::string& target, bool ok) {
+    DownloadFinished(number, target, ok);
   };
   // Queueing happens while lines are parsed; the question box waits for
   // the event loop.
@@ -147,13 +140,11 @@ void Pictures::QueueDecoding(Picture& picture, bool fromCache) {
   decoder_->Add(picture.localFile, picture.number, fromCache);
 }
 
-void Pictures::DownloadFinished(int number, const std::string& url, const std::string& target,
-                                bool ok) {
+void Pictures::DownloadFinished(int number, const std::string& target, bool ok) {
   const int64_t received = loader_->queue().TrafficIn() - trafficSeen_;
   trafficSeen_ += received;
-  const int64_t sent = ok ? RequestBytes(url) : 0;
-  if (ok || received > 0)
-    ReportTraffic(static_cast<uint32_t>(received), static_cast<uint32_t>(sent), false, received > 0);
+  // Downloads count what they receive; the sent total is the chat's own.
+  if (ok || received > 0) ReportTraffic(static_cast<uint32_t>(received), 0, false, received > 0);
 
   auto it = pictures_.find(number);
   if (it == pictures_.end()) return;

@@ -103,7 +103,7 @@ class Pictures : public QObject, public markup::PictureRegistry {
  private:
   void StartLoading(Picture& picture);
   void QueueDecoding(Picture& picture, bool fromCache);
-  void DownloadFinished(int number, const std::string& url, const std::string& target, bool ok);
+  void DownloadFinished(int number, const std::string& target, bool ok);
   void Apply(DecodeJob& job);
   void TellUsers(Picture& picture);
   // Frames of pictures nobody sees go back to the budget, those not
