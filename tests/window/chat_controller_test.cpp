@@ -426,6 +426,14 @@ TEST_F(ChatTest, OnlineListRowsSectionsAndFriendReaction) {
   EXPECT_EQ(chat->Online().ClientInfo("web"), "");
   EXPECT_TRUE(chat->Online().PeerHasGameClient("ann"));
   EXPECT_FALSE(chat->Online().PeerHasGameClient("web"));
+  // The compact form: "cp" and "cf" are both this program's clients, with
+  // or without a version; only "cf" carries an audio version.
+  chat->ShowOnlineList("..ann<cfm2p8>;bob<cp2p8>;cy<cf>;dan<ht1>;e%3bv<cp>;fay<ht>;fay<cp>;g<c>;");
+  EXPECT_EQ(chat->Online().ClientInfo("ann"), "2.8");
+  EXPECT_EQ(chat->Online().ClientInfo("bob"), "");
+  EXPECT_EQ(chat->Online().ClientInfo("cy"), "");
+  for (const char* peer : {"ann", "bob", "cy", "e;v", "fay"}) EXPECT_TRUE(chat->Online().PeerHasGameClient(peer)) << peer;
+  for (const char* peer : {"dan", "g", "nobody"}) EXPECT_FALSE(chat->Online().PeerHasGameClient(peer)) << peer;
   // Black-listed users are left out only with FilterAll.
   chat->Contacts().blackList = {"web"};
   settings.FilterAll = true;
