@@ -219,7 +219,7 @@ void Room::HandleLogin(Session& s, const std::string& line) {
     if (old->bot) return Refuse(id, "the bot's name");
     // The newer login wins; "?5" stops the older client from reconnecting
     // and pushing the newer one out in turn.
-    Log("second login of " + Printable(account->name) + " replaces the first");
+    Log("second login of " + Printable(account->name) + " (as " + Printable(name) + ") replaces the first");
     Send(*old, "?5\n");
     Drop(old->id);
   }
@@ -230,7 +230,9 @@ void Room::HandleLogin(Session& s, const std::string& line) {
   }
   s.loggedIn = true;
   s.accountId = account->id;
-  s.name = account->name;
+  // The client knows itself by the name it typed, which folds to the same
+  // account; under the stored spelling its own lines would not look like its.
+  s.name = IsValidName(name) ? name : account->name;
   s.key = key;
   s.version = CleanVersion(Field(r, "Ver"));
   s.sex = sex;

@@ -111,13 +111,20 @@ void ServerConnection::OnConnected() {
 
 void ServerConnection::OnReadyRead() {
   QPointer<QTcpSocket> socket = socket_;
-  if (!socket) return;
-  const QByteArray data = socket->readAll();
-  receivedBytes_ += static_cast<uint32_t>(data.size());
-  LightLamps(false, true);
-  const bool ok = receive_.Feed(std::string_view(data.constData(), data.size()),
-                                [this](const std::string& line) { host_.DispatchLine(line); });
-  if (!ok && socket == socket_) OnError();  // a line without end past the bound
+  // A handler may run a local event loop (a game move being animated); the
+  // socket takes in what arrives meanwhile but does not signal it again, so
+  // read on until it holds nothing more.
+  while (socket && socket == socket_ && socket->bytesAvailable() > 0) {
+    const QByteArray data = socket->readAll();
+    receivedBytes_ += static_cast<uint32_t>(data.size());
+    LightLamps(false, true);
+    const bool ok = receive_.Feed(std::string_view(data.constData(), data.size()),
+                                  [this](const std::string& line) { host_.DispatchLine(line); });
+    if (!ok) {
+      if (socket == socket_) OnError();  // a line without end past the bound
+      return;
+    }
+  }
 }
 
 void ServerConnection::SendLine(const std::string& line) {

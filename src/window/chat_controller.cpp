@@ -131,7 +131,9 @@ void ChatController::UserInfoClick() {
 
 void ChatController::UsersLink(const std::string& target, LineEdit* edit) {
   if (text::StartsWith(target, "http://")) {
-    if (edit) *edit = LinkAction(target, *edit, false);
+    // Always a web address: it opens, and the message line stays as it is.
+    const LineEdit unchanged = LinkAction(target, edit ? *edit : LineEdit{}, false);
+    if (edit) *edit = unchanged;
     return;
   }
   if (text::StartsWith(target, "--INFO--")) {
@@ -173,6 +175,8 @@ LineEdit ChatController::PrivLink(const std::string& target, const LineEdit& edi
       if (media_) media_->AudioLink(target);
       return edit;
     }
+  // Addresses in a message open as they do in the common pane.
+  if (IsWebAddress(target)) return LinkAction(target, edit, shift);
   UsersLink(target, nullptr);
   return edit;
 }

@@ -132,9 +132,10 @@ bool OnlineList::ShowOnlineList(const std::string& body) {
   return friendCame;
 }
 
-std::string OnlineList::CompactClientInfo(const std::string& name) const {
+std::optional<std::string_view> OnlineList::CompactEntry(const std::string& name,
+                                                        std::initializer_list<std::string_view> codes) const {
   // name "<" code(2) rest ">" separator, after two leading bytes.
-  if (lastListText_.size() < 2) return {};
+  if (lastListText_.size() < 2) return std::nullopt;
   std::string_view s = std::string_view(lastListText_).substr(2);
   while (!s.empty()) {
     const size_t open = s.find('<');
@@ -144,12 +145,19 @@ std::string OnlineList::CompactClientInfo(const std::string& name) const {
     const std::string entryName = wire::UnescapeField(s.substr(0, open));
     const std::string_view bracket = s.substr(open + 1, close - open - 1);
     s.remove_prefix(std::min(s.size(), close + 2));
-    if (entryName != name || bracket.size() < 2 || bracket.substr(0, 2) != "cf") continue;
-    std::string rest(bracket.substr(2));
-    if (!rest.empty() && (rest[0] == 'm' || rest[0] == 'w' || rest[0] == 'n')) rest.erase(0, 1);
-    return wire::ReplaceChar(rest, 'p', '.');
+    if (entryName != name || bracket.size() < 2) continue;
+    for (std::string_view code : codes)
+      if (bracket.substr(0, 2) == code) return bracket.substr(2);
   }
-  return {};
+  return std::nullopt;
+}
+
+std::string OnlineList::CompactClientInfo(const std::string& name) const {
+  const std::optional<std::string_view> found = CompactEntry(name, {"cf"});
+  if (!found) return {};
+  std::string rest(*found);
+  if (!rest.empty() && (rest[0] == 'm' || rest[0] == 'w' || rest[0] == 'n')) rest.erase(0, 1);
+  return wire::ReplaceChar(rest, 'p', '.');
 }
 
 namespace {
@@ -167,7 +175,8 @@ std::string OnlineList::ClientInfo(const std::string& name) const {
 bool OnlineList::PeerHasGameClient(const std::string& name) const {
   for (const Entry& e : FieldEntries())
     if (e.name == name) return OwnKindOfClient(e.ver);
-  return !CompactClientInfo(name).empty();
+  // Both codes are this program's clients, with or without a version.
+  return CompactEntry(name, {"cp", "cf"}).has_value();
 }
 
 }  // namespace window

@@ -1,6 +1,9 @@
 #pragma once
 // The online list pane and the two contact lists (friends, black list).
+#include <initializer_list>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace markup {
@@ -50,6 +53,10 @@ class OnlineList {
     std::string name, ver, sex, sound, inf;
   };
   std::vector<Entry> FieldEntries(size_t* dropped = nullptr) const;
+  // The rest of the bracket after the code of the first compact entry of
+  // `name` whose code is one of `codes`.
+  std::optional<std::string_view> CompactEntry(const std::string& name,
+                                               std::initializer_list<std::string_view> codes) const;
   std::string CompactClientInfo(const std::string& name) const;
 
   settings::Settings& settings_;

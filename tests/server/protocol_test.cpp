@@ -203,18 +203,50 @@ TEST_F(ProtocolTest, OnlineListFollowsLoginsLogoutsAndSettings) {
 TEST_F(ProtocolTest, ASecondLoginOfTheSameAccountReplacesTheFirst) {
   auto first = Join("Alice");
   auto observer = Join("Bob");
-  LineClient second(chatd_->chatPort());
-  ASSERT_FALSE(second.Login("alice", "pw").empty());
-  EXPECT_TRUE(first->ReadUntil([](const std::string& l) { return l == "?5"; }));
-  EXPECT_TRUE(first->WaitClosed());
-  auto list = observer->ReadUntil([](const std::string& l) {
-    // The list sent for the new login: Bob first, as the earlier login.
-    return IsRecordWith(l, "User") && OnlineEntries(l).size() == 2 && Field(OnlineEntries(l)[0], "User") == "Bob";
-  });
+  // Under another spelling of the same account, and under the same one: the
+  // newer login wins either way, and the list names it as it logged in.
+  for (const std::string& spelling : {std::string("alice"), std::string("alice"), W("АLICЕ")}) {
+    auto second = std::make_unique<LineClient>(chatd_->chatPort());
+    ASSERT_FALSE(second->Login(spelling, "pw").empty()) << spelling;
+    EXPECT_TRUE(first->ReadUntil([](const std::string& l) { return l == "?5"; })) << spelling;
+    EXPECT_TRUE(first->WaitClosed()) << spelling;
+    auto list = observer->ReadUntil([&](const std::string& l) {
+      // The list sent for the new login: Bob first, as the earlier login.
+      return IsRecordWith(l, "User") && OnlineEntries(l).size() == 2 && Field(OnlineEntries(l)[0], "User") == "Bob";
+    });
+    ASSERT_TRUE(list) << spelling;
+    EXPECT_EQ(Field(OnlineEntries(*list)[1], "User"), spelling);
+    first = std::move(second);
+  }
+}
+
+TEST_F(ProtocolTest, AUserIsNamedAsHeTypedHisNameNotAsTheAccountIsSpelt) {
+  { LineClient c(chatd_->chatPort()); ASSERT_FALSE(c.Login("Bob", "pw").empty()); }
+  auto alice = Join("Alice");
+  auto bob = Join("bob");
+  auto list = alice->ReadUntil([](const std::string& l) { return IsRecordWith(l, "User") && OnlineEntries(l).size() == 2; });
   ASSERT_TRUE(list);
-  int alices = 0;
-  for (const auto& e : OnlineEntries(*list)) alices += Field(e, "User") == "Alice";
-  EXPECT_EQ(alices, 1);
+  EXPECT_EQ(Field(OnlineEntries(*list)[1], "User"), "bob");
+
+  bob->Send("x\xA6Mess=hello;Mid=1;\xA6\n");
+  for (LineClient* receiver : {alice.get(), bob.get()}) {
+    auto r = NextRecordWith(*receiver, "Mess");
+    ASSERT_TRUE(r);
+    EXPECT_EQ(Field(*r, "FrName"), "bob");
+    EXPECT_TRUE(text::EndsWith(wire::UnescapeField(Field(*r, "Mess")), " <b>bob:</b> hello"));
+  }
+  bob->Send("x\xA6" "Cln=Alice;Mess=psst;Mid=2;\xA6\n");
+  auto priv = NextRecordWith(*alice, "Mess");
+  ASSERT_TRUE(priv);
+  EXPECT_EQ(Field(*priv, "FrName"), "bob");
+  // Addressed under any spelling, the message reaches him; the
+  // confirmation names him as he is online.
+  alice->Send("x\xA6" "Cln=BOB;Mess=back;Mid=3;\xA6\n");
+  ASSERT_TRUE(NextRecordWith(*bob, "Mess"));
+  bob->Send("x\xA6" "Cln=Alice;Podtv=1;Mid=3;Time=0;\xA6\n");
+  auto podtv = NextRecordWith(*alice, "Podtv");
+  ASSERT_TRUE(podtv);
+  EXPECT_EQ(Field(*podtv, "Cln"), "bob");
 }
 
 TEST_F(ProtocolTest, AddressNoticeAndRelayLines) {

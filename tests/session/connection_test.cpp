@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <QTcpServer>
+#include <QEventLoop>
 #include <QTcpSocket>
+#include <QTimer>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -45,7 +48,10 @@ class Host : public ConnectionHost {
     return dialogAnswer;
   }
   std::string LoginLine() override { return "l\xA6Num=1;Name=bob;\xA6\n"; }
-  void DispatchLine(const std::string& line) override { lines.push_back(line); }
+  void DispatchLine(const std::string& line) override {
+    lines.push_back(line);
+    if (onLine) onLine(line);
+  }
   void OnlineChanged(bool on) override { onlineChanges.push_back(on); }
   void MenuStateChanged(bool connectEnabled) override { this->connectEnabled = connectEnabled; }
   void StartDiscovery() override { ++discoveries; }
@@ -62,6 +68,7 @@ class Host : public ConnectionHost {
   int restarts = 0;
   std::vector<std::string> lines;
   std::vector<bool> onlineChanges;
+  std::function<void(const std::string&)> onLine;
 };
 
 size_t Count(const std::string& s, const std::string& part) {
@@ -107,6 +114,58 @@ TEST_F(ConnectionTest, ConnectSendsLoginAndDispatchesLines) {
   EXPECT_EQ(conn->ReceivedBytes(), 18u);
   EXPECT_GT(conn->SentBytes(), 0u);
   EXPECT_TRUE(conn->ReceiveLamp());
+}
+
+// A handler that runs a nested event loop (an animated game move) while the
+// server sends more: what arrived meanwhile is dispatched without waiting for
+// another packet, and in order.
+TEST_F(ConnectionTest, LinesArrivingDuringANestedLoopAreHandledWithoutAnotherPacket) {
+  conn->Connect(ServerConnection::Initiator::User);
+  QTcpSocket* peer = AcceptPeer();
+  ASSERT_TRUE(peer && WaitFor([&] { return conn->Connected(); }));
+  auto* client = conn->findChild<QTcpSocket*>();
+  ASSERT_TRUE(client);
+  int nested = 0;
+  host.onLine = [&](const std::string& line) {
+    if (line != "move") return;
+    ++nested;
+    peer->write("after1\nafter2\n");
+    // Like the board animation: a local loop that runs until the bytes
+    // have reached the client's socket.
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+      if (client->bytesAvailable() > 0 || peer->state() != QAbstractSocket::ConnectedState) loop.quit();
+    });
+    poll.start(5);
+    QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+    loop.exec();
+  };
+  peer->write("move\n");
+  ASSERT_TRUE(WaitFor([&] { return nested == 1; }));
+  EXPECT_TRUE(WaitFor([&] { return host.lines.size() == 3; }, 3000));
+  EXPECT_EQ(host.lines, (std::vector<std::string>{"move", "after1", "after2"}));
+
+  // Several nested handlers in a row, the last line sent while the
+  // second one runs.
+  host.lines.clear();
+  host.onLine = [&](const std::string& line) {
+    if (line == "m1") peer->write("m2\n");
+    if (line == "m2") peer->write("tail\n");
+    if (line == "tail") return;
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+      if (client->bytesAvailable() > 0 || peer->state() != QAbstractSocket::ConnectedState) loop.quit();
+    });
+    poll.start(5);
+    QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+    loop.exec();
+  };
+  peer->write("m1\n");
+  EXPECT_TRUE(WaitFor([&] { return host.lines.size() == 3; }, 3000));
+  EXPECT_EQ(host.lines, (std::vector<std::string>{"m1", "m2", "tail"}));
+  EXPECT_TRUE(conn->Connected());
 }
 
 TEST_F(ConnectionTest, EachLossCountsOnceAndTheFirstRetryStartsANewLine) {

@@ -34,7 +34,8 @@ class Effects : public ChatEnvironment {
   void BringToFront() override { ++fronts; }
   bool NoSound() override { return noSound; }
   void Refused() override { ++refusals; }
-  std::vector<std::string> sent, traces, waves;
+  void OpenUrl(const std::string& url) override { urls.push_back(url); }
+  std::vector<std::string> sent, traces, waves, urls;
   int beeps = 0, fronts = 0, refusals = 0;
   bool noSound = false;
 };
@@ -425,6 +426,14 @@ TEST_F(ChatTest, OnlineListRowsSectionsAndFriendReaction) {
   EXPECT_EQ(chat->Online().ClientInfo("web"), "");
   EXPECT_TRUE(chat->Online().PeerHasGameClient("ann"));
   EXPECT_FALSE(chat->Online().PeerHasGameClient("web"));
+  // The compact form: "cp" and "cf" are both this program's clients, with
+  // or without a version; only "cf" carries an audio version.
+  chat->ShowOnlineList("..ann<cfm2p8>;bob<cp2p8>;cy<cf>;dan<ht1>;e%3bv<cp>;fay<ht>;fay<cp>;g<c>;");
+  EXPECT_EQ(chat->Online().ClientInfo("ann"), "2.8");
+  EXPECT_EQ(chat->Online().ClientInfo("bob"), "");
+  EXPECT_EQ(chat->Online().ClientInfo("cy"), "");
+  for (const char* peer : {"ann", "bob", "cy", "e;v", "fay"}) EXPECT_TRUE(chat->Online().PeerHasGameClient(peer)) << peer;
+  for (const char* peer : {"dan", "g", "nobody"}) EXPECT_FALSE(chat->Online().PeerHasGameClient(peer)) << peer;
   // Black-listed users are left out only with FilterAll.
   chat->Contacts().blackList = {"web"};
   settings.FilterAll = true;
@@ -464,6 +473,34 @@ TEST_F(ChatTest, LinkClicksChooseAddresseesAndWriteAddresses) {
   // The information link asks the server.
   chat->UsersLink("--INFO--b;b", nullptr);
   EXPECT_EQ(fx.sent.back(), "x" + BB + "GetInfo=1;Cln=b%3bb;" + BB + "\n");
+}
+
+TEST_F(ChatTest, WebAddressesInThePrivatePaneOpenAndChooseNoAddressee) {
+  LineEdit typed;
+  typed.text = "hi ";
+  typed.caret = 3;
+  const std::string site = "http://example.org/" + W("я");
+  for (const std::string& target : {site, std::string("www.x.ru"), std::string("ftp.x.ru"),
+                                    std::string("mailto:a@x.ru"), std::string("ftp://x.ru/f")}) {
+    const LineEdit after = chat->PrivLink(target, typed, false);
+    EXPECT_EQ(after.text, "hi ") << target;
+    EXPECT_EQ(after.caret, 3) << target;
+  }
+  EXPECT_EQ(fx.urls, (std::vector<std::string>{"http://example.org/%FF", "http://www.x.ru", "ftp://ftp.x.ru",
+                                               "mailto:a@x.ru", "ftp://x.ru/f"}));
+  EXPECT_TRUE(chat->Addressees().Names().empty());
+  // Capitals are not an address: a name, as before.
+  chat->PrivLink("WWW.x", typed, false);
+  EXPECT_EQ(chat->Addressees().Joined(), "WWW.x");
+  EXPECT_EQ(fx.urls.size(), 5u);
+  // The online list opens its web links with or without a message line.
+  LineEdit edit = typed;
+  chat->UsersLink("http://a.ru", &edit);
+  chat->UsersLink("http://b.ru", nullptr);
+  EXPECT_EQ(edit.text, "hi ");
+  EXPECT_EQ(fx.urls.back(), "http://b.ru");
+  EXPECT_EQ(fx.urls.size(), 7u);
+  EXPECT_EQ(chat->Addressees().Joined(), "WWW.x");
 }
 
 }  // namespace

@@ -7,8 +7,6 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
-#include <QAudioDevice>
-#include <QMediaDevices>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QMessageBox>
@@ -20,10 +18,12 @@
 #include "chatd_process.h"
 #include "fixed_metrics.h"
 #include "markup/view_globals.h"
+#include "media/audio/file_audio_devices.h"
 #include "resources/images.h"
 #include "text/bytes.h"
 #include "text/cp1251.h"
 #include "window/info_window.h"
+#include "window/media_widgets.h"
 #include "window/modal_boxes.h"
 #include "window_fixture.h"
 
@@ -327,10 +327,22 @@ TEST(MainWindowWithPeer, SendsTheExactLoginLineOfARegisteredUser) {
   ASSERT_TRUE(WaitFor([&] { return server.hasPendingConnections(); }));
   QTcpSocket* peer = server.nextPendingConnection();
   ASSERT_TRUE(WaitFor([&] { return peer->canReadLine(); }));
-  const std::string sound = QMediaDevices::audioOutputs().isEmpty() ? "" : "Sound=1;";
+  // An output or an input that takes the message format: the window's own test.
+  const std::string sound = w.form->MediaUi().AudioCapable() ? "Sound=1;" : "";
   EXPECT_EQ(peer->readLine().toStdString(),
             "l\xA6Num=5;Name=alice;Email=a@x;Color_Bacg=#ffffff;Color_Text=#ff0000;Pass=pw;Type=7;Ver=2.8;Sex=m;" +
                 sound + "\xA6\n");
+
+  // With devices that play (and no microphone) the login says so.
+  WindowFixture playing("[Global]\r\nUserName=bob\r\nPassword=pw\r\nUserNum=6\r\nPort1=" +
+                        std::to_string(server.serverPort()) + "\r\n");
+  playing.form->MediaUi().ReplaceAudioDevices(std::make_unique<audio::FileAudioDevices>(""));
+  ASSERT_TRUE(playing.form->MediaUi().AudioCapable());
+  playing.form->show();
+  ASSERT_TRUE(WaitFor([&] { return server.hasPendingConnections(); }));
+  QTcpSocket* second = server.nextPendingConnection();
+  ASSERT_TRUE(WaitFor([&] { return second->canReadLine(); }));
+  EXPECT_TRUE(text::EndsWith(second->readLine().toStdString(), ";Sound=1;\xA6\n"));
 }
 
 TEST(LoginDialog, RegistrationNeedsMailAndRefusesLineBreakingCharacters) {
