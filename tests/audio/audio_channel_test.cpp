@@ -193,7 +193,7 @@ TEST_F(Channel, RawPacketsFromADirectLinkAndTwoMessagesInARow) {
   data[6] = '\n';
   data[7] = '\0';
   channel->HandlePacket("f|Bob|0" + data, false);
-  channel->HandlePacket("f|Bob|1|", false);  // a closing bar is dropped
+  channel->HandlePacket("f|Bob|1", false);
   channel->HandlePacket("f|Bob|0" + data.substr(0, 100), false);
   channel->HandlePacket("f|Bob|1", false);
   ASSERT_EQ(channel->SoundCount(), 2u);
@@ -203,6 +203,30 @@ TEST_F(Channel, RawPacketsFromADirectLinkAndTwoMessagesInARow) {
   // Neither played (PlayNow is off): the private-message reaction instead.
   EXPECT_EQ(host.reactions, (std::vector<bool>{false, false}));
   EXPECT_TRUE(devices.speaker.queued.empty());
+}
+
+TEST_F(Channel, ARawPacketKeepsAFinalBarOnlyTheEscapedFormClosesWithOne) {
+  // ADPCM data may end with 0x7C; over a link it arrives as it is.
+  const std::string data = std::string(255, '\x11') + "|";
+  channel->HandlePacket("f|Bob|0" + data, false);
+  channel->HandlePacket("f|Bob|1", false);
+  const audio::Sound* raw = channel->FindSoundByName("Bob");
+  ASSERT_TRUE(raw);
+  EXPECT_EQ(audio::SoundData(*raw), data);
+  EXPECT_NE(host.priv.back().find(W("размер 256,")), std::string::npos);
+
+  // The server form carries the bar escaped and may close with a bare one.
+  channel->HandlePacket("f|Carol|" + text::EscapeBinary(data, '0') + "|", true);
+  channel->HandlePacket("f|Carol|1|", true);
+  const audio::Sound* escaped = channel->FindSoundByName("Carol");
+  ASSERT_TRUE(escaped);
+  EXPECT_EQ(audio::SoundData(*escaped), data);
+
+  // A picture over a link keeps its last byte as well.
+  channel->HandlePacket("f|Bob|2Pxy|", false);
+  channel->HandlePacket("f|Bob|2Pxy|", true);
+  EXPECT_EQ(host.pictures, (std::vector<std::string>{"Bob:2Pxy|", "Bob:2Pxy"}));
+  EXPECT_TRUE(host.traces.empty());
 }
 
 TEST_F(Channel, MutedPlayNowNeitherPlaysNorSounds) {

@@ -236,7 +236,9 @@ void AudioChannel::FinishRecording() {
 
 void AudioChannel::HandlePacket(std::string_view payload, bool escaped) {
   std::string_view rest = payload.size() > 2 ? payload.substr(2) : std::string_view();
-  if (!rest.empty() && rest.back() == '|') rest.remove_suffix(1);
+  // Only the escaped server form may close with a "|" (its data never holds
+  // one); a raw packet from a link keeps every byte, a final 0x7C included.
+  if (escaped && !rest.empty() && rest.back() == '|') rest.remove_suffix(1);
   size_t bar = rest.find('|');
   if (bar == std::string_view::npos) {
     host_.Trace(W("Неизвестная аудиокоманда: ") + Shortened(payload));
