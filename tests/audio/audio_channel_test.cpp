@@ -317,6 +317,55 @@ TEST(ChannelLimits, APeerCannotMakeTheClientHoldWithoutBound) {
   host.channel = nullptr;
 }
 
+TEST(ChannelLimits, FinishedMessagesGiveWayToNewOnesOldestAndSilentFirst) {
+  FakeHost host;
+  TestDevices devices;
+  audio::ReceiveLimits limits{3, 5, 2};
+  audio::AudioChannel channel(host, devices, limits);
+  host.channel = &channel;
+  auto send = [&](const std::string& who, const std::string& packet) {
+    channel.HandlePacket("f|" + who + "|" + packet, false);
+  };
+  for (int i = 0; i < 2; ++i) send("Carol", "0c");
+  send("Carol", "1");
+  for (int i = 0; i < 3; ++i) send("Bob", "0b");
+  send("Bob", "1");
+  ASSERT_EQ(channel.HeldBuffers(), 5u);
+  const int carol = channel.FindSoundByName("Carol")->id, bob = channel.FindSoundByName("Bob")->id;
+  ASSERT_TRUE(channel.HandleLink("::Play" + std::to_string(carol)));
+  ASSERT_TRUE(channel.FindSound(carol)->playing);
+
+  // Bob's message goes before the older one that is playing.
+  send("Dave", "0d");
+  EXPECT_FALSE(channel.FindSound(bob));
+  EXPECT_TRUE(channel.FindSound(carol));
+  EXPECT_EQ(channel.HeldBuffers(), 3u);
+  EXPECT_EQ(host.priv.size(), 2u);  // its line stays, its links name nothing
+  EXPECT_TRUE(channel.HandleLink("::Play" + std::to_string(bob)));
+  EXPECT_EQ(devices.outputsOpened, 1);
+
+  send("Dave", "0d");
+  send("Dave", "0d");
+  send("Erin", "0e");  // then the playing one, its playback ended
+  EXPECT_FALSE(channel.FindSound(carol));
+  EXPECT_TRUE(devices.speaker.queued.empty());
+  EXPECT_EQ(channel.HeldBuffers(), 4u);
+
+  // What is still being received alone fills the bound: now packets drop.
+  send("Erin", "0e");
+  const size_t traces = host.traces.size();
+  send("Erin", "0e");
+  EXPECT_EQ(channel.HeldBuffers(), 5u);
+  EXPECT_EQ(channel.ReceivingCount(), 2u);
+  EXPECT_EQ(host.traces.size(), traces + 1);
+  send("Dave", "1");
+  send("Erin", "1");
+  EXPECT_EQ(audio::SoundData(*channel.FindSoundByName("Erin")), "ee");
+  EXPECT_EQ(channel.SoundCount(), 2u);
+  host.channel = nullptr;
+  host.Drain();
+}
+
 // ---- playback and links --------------------------------------------------------
 
 TEST_F(Channel, StopAndDeleteEndThePlaybackAndFreeTheSound) {

@@ -283,6 +283,9 @@ void AudioChannel::AddReceivedData(const std::string& sender, std::string data) 
     host_.Trace(W("Слишком много звуковых сообщений сразу, пакет от ") + sender + W(" пропущен"));
     return;
   }
+  // Finished messages give way to new ones: the oldest go first, so only
+  // what is still being received can fill the bound for good.
+  if (receivedBuffers_ >= limits_.buffersInTotal) FreeOldestFinished();
   if (receivedBuffers_ >= limits_.buffersInTotal ||
       (it != receiving_.end() && it->second->buffers.size() >= limits_.buffersPerSound)) {
     // One report per message, not one per packet of a flood.
@@ -306,6 +309,22 @@ void AudioChannel::AddReceivedData(const std::string& sender, std::string data) 
   sound->total += buffer->length;
   sound->buffers.push_back(std::move(buffer));
   ++receivedBuffers_;
+}
+
+// Frees the oldest received sound that is no longer being received, one
+// that is not playing before one that is.  Its line stays; its links then
+// name no live sound and do nothing.
+void AudioChannel::FreeOldestFinished() {
+  auto receiving = [this](const Sound* s) {
+    return std::any_of(receiving_.begin(), receiving_.end(), [s](const auto& r) { return r.second == s; });
+  };
+  for (bool playing : {false, true})
+    for (auto& s : sounds_)
+      if (s->fromPeer && !s->buffers.empty() && s->playing == playing && !receiving(s.get())) {
+        host_.Trace(W("Звуковое сообщение от ") + s->name + W(" освобождено: слишком много звука в памяти"));
+        FreeSound(s.get());
+        return;
+      }
 }
 
 void AudioChannel::FinishReceived(const std::string& sender) {
