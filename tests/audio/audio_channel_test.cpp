@@ -516,6 +516,34 @@ TEST_F(Channel, TheArchiveLinkKeepsOnceAndReplayFreesItselfAfterPlaying) {
   EXPECT_EQ(host.traces.back(), W("Не найдено подходящего устройства для воспроизведения"));
 }
 
+TEST_F(Channel, TheArchiveLinkWritesThePrivateArchiveOnlyWhileItIsOn) {
+  SendAudio("Bob", "first");
+  FromServer("Bob", "1");
+  SendAudio("Bob", "second");
+  FromServer("Bob", "1");
+  ASSERT_EQ(host.priv.size(), 2u);
+  const audio::Sound* first = channel->FindSoundByName("Bob");
+  ASSERT_TRUE(first);
+  const int second = first->id + 1;
+  ASSERT_TRUE(channel->FindSound(second));
+
+  // CreateArchive off: the file is kept, nothing goes to private.arc.
+  channel->HandleLink("::Arch" + std::to_string(first->id) + "-Bob");
+  host.Drain();
+  EXPECT_EQ(host.dir.Get("Sounds/Bob0.cwv"), "first");
+  EXPECT_TRUE(host.archive.empty());
+  EXPECT_EQ(host.priv[0].find("::Arch"), std::string::npos);
+
+  audio::AudioSettings s = channel->Settings();
+  s.createArchive = true;
+  channel->SetSettings(s);
+  channel->HandleLink("::Arch" + std::to_string(second) + "-Bob");
+  host.Drain();
+  EXPECT_EQ(host.dir.Get("Sounds/Bob1.cwv"), "second");
+  EXPECT_EQ(host.archive, std::vector<std::string>{W("#ffffff|#000000|00:00 <b>Bob:</b> Звуковое сообщение "
+                                                     "<link=\"Воспроизвести\"::PlArBob1>")});
+}
+
 TEST_F(Channel, SaveWritesTheMessageOrAPcmWave) {
   std::string blocks = audio::Encode(std::span(devices.tone).subspan(0, 1000));
   SendAudio("Bob", blocks);

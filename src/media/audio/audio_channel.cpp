@@ -493,11 +493,12 @@ void AudioChannel::Keep(Sound& sound, std::string name) {
     return;
   }
   const std::string link = ReplayLink(name, number);
-  if (own)
-    host_.AppendArchive(OwnArchiveEntry(wire::ColorToWire(settings_.backColor),
-                                        wire::ColorToWire(settings_.textColor), name, link));
-  else
-    host_.AppendArchive(ReceivedArchiveEntry(name, link));
+  // The file is kept either way; the private archive is written only while
+  // it is switched on.
+  if (settings_.createArchive)
+    host_.AppendArchive(own ? OwnArchiveEntry(wire::ColorToWire(settings_.backColor),
+                                              wire::ColorToWire(settings_.textColor), name, link)
+                            : ReceivedArchiveEntry(name, link));
   settings_.lastWav = number < INT32_MAX ? number + 1 : number;
   host_.StoreLastWav(settings_.lastWav);
   PostSelf([this, id = sound.id] { host_.CutPrivLine(ArchiveLinkStartOf(id)); });
