@@ -95,8 +95,8 @@ std::optional<std::string> MediaWidgets::AskSoundSavePath() {
   return out.toStdString();
 }
 
-void MediaWidgets::ShowPicture(const std::string&, const std::string& bytes, const QImage& image) {
-  transfer::PictureWindow::Open(bytes, image);
+bool MediaWidgets::ShowPicture(const std::string&, const std::string& bytes, const QImage& image) {
+  return transfer::PictureWindow::Open(bytes, image) != nullptr;
 }
 
 void MediaWidgets::Warn(const std::string& text) {

@@ -179,8 +179,11 @@ struct Host : TransferHost {
   void AddPrivLine(const std::string& markup) override { priv.push_back(markup); }
   void Trace(const std::string& text) override { traces.push_back(text); }
   std::string ProgramDir() const override { return dir.Path(); }
-  void ShowPicture(const std::string& sender, const std::string& bytes, const QImage&) override {
+  bool showWorks = true;
+  bool ShowPicture(const std::string& sender, const std::string& bytes, const QImage&) override {
+    if (!showWorks) return false;
     shown.push_back(sender + ":" + std::to_string(bytes.size()));
+    return true;
   }
   void Warn(const std::string& text) override { warnings.push_back(text); }
 };
@@ -260,6 +263,14 @@ TEST(PictureReceive, PicturesPastTheFolderBoundAreShownButNotKept) {
   EXPECT_EQ(host.shown.size(), 5u);
   EXPECT_EQ(host.traces.size(), 2u);
   EXPECT_EQ(MeasureKeptPictures(host.dir.Path() + "nothing-here/").files, 0u);
+}
+
+TEST(PictureReceive, APictureTheViewersHaveNoRoomForIsKeptAndSaidSo) {
+  Host host;
+  host.showWorks = false;
+  HandlePicturePacket(host, "Bob", "2P" + EncodeGif(Gradient(12, 9)), false);
+  EXPECT_EQ(MeasureKeptPictures(host.dir.Path()).files, 1u);
+  EXPECT_EQ(host.traces, std::vector<std::string>{W("Картинка от Bob не показана: открыто слишком много картинок")});
 }
 
 TEST(PictureReceive, UnknownPacketsBadEscapesAndUnknownFormatsShowNothing) {

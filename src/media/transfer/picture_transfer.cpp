@@ -110,7 +110,8 @@ void HandlePicturePacket(TransferHost& host, const std::string& sender, const st
     host.Trace(W("Картинка от ") + sender + W(" не сохранена: папка Pictures заполнена"));
   else if (KeepPicture(host.ProgramDir(), sender, bytes).empty())
     host.Trace(W("Не могу сохранить картинку от ") + sender);
-  host.ShowPicture(sender, bytes, *image);
+  if (!host.ShowPicture(sender, bytes, *image))
+    host.Trace(W("Картинка от ") + sender + W(" не показана: открыто слишком много картинок"));
 }
 
 }  // namespace transfer
