@@ -36,7 +36,8 @@ class MediaView {
   virtual void SendWavFreed() = 0;
   virtual bool NoSound() = 0;
   virtual std::optional<std::string> AskSoundSavePath() = 0;
-  virtual void ShowPicture(const std::string& sender, const std::string& bytes, const QImage& image) = 0;
+  // False when the picture is not shown.
+  virtual bool ShowPicture(const std::string& sender, const std::string& bytes, const QImage& image) = 0;
   virtual void Warn(const std::string& text) = 0;
   // The dirconn pane's one line of markup.
   virtual void ShowLinks(const std::string& markup) = 0;
@@ -108,8 +109,8 @@ class MediaSession : private MediaTraffic,
 
   // transfer::TransferHost
   bool SendDirect(const std::string& name, const std::string& payload) override;
-  void ShowPicture(const std::string& sender, const std::string& bytes, const QImage& image) override {
-    view_.ShowPicture(sender, bytes, image);
+  bool ShowPicture(const std::string& sender, const std::string& bytes, const QImage& image) override {
+    return view_.ShowPicture(sender, bytes, image);
   }
   void Warn(const std::string& text) override { view_.Warn(text); }
 

@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
-#include <QFileDialog>
 #include <QImage>
 #include <QLabel>
 #include <QMimeData>
@@ -19,6 +18,7 @@
 #include "window/info_window.h"
 #include "window/modal_boxes.h"
 #include "window/qt_text.h"
+#include "window/sound_save_dialog.h"
 
 namespace window {
 
@@ -83,20 +83,11 @@ bool MediaWidgets::NoSound() {
 }
 
 std::optional<std::string> MediaWidgets::AskSoundSavePath() {
-  const bool russian = session_.Settings().RussianInterface;
-  QString selected;
-  const QString path = QFileDialog::getSaveFileName(
-      controls_.window, russian ? QString::fromUtf8("Сохранить звуковое сообщение") : "Save chat wave file", {},
-      "*.cwv;;*.wav", &selected);
-  if (path.isEmpty()) return std::nullopt;
-  QString out = path;
-  const QString extension = selected == "*.wav" ? ".wav" : ".cwv";
-  if (!out.endsWith(".wav", Qt::CaseInsensitive) && !out.endsWith(".cwv", Qt::CaseInsensitive)) out += extension;
-  return out.toStdString();
+  return window::AskSoundSavePath(controls_.window, session_.Settings().RussianInterface);
 }
 
-void MediaWidgets::ShowPicture(const std::string&, const std::string& bytes, const QImage& image) {
-  transfer::PictureWindow::Open(bytes, image);
+bool MediaWidgets::ShowPicture(const std::string&, const std::string& bytes, const QImage& image) {
+  return transfer::PictureWindow::Open(bytes, image) != nullptr;
 }
 
 void MediaWidgets::Warn(const std::string& text) {

@@ -65,7 +65,7 @@ class MediaWidgets : private MediaView {
   void SendWavFreed() override;
   bool NoSound() override;
   std::optional<std::string> AskSoundSavePath() override;
-  void ShowPicture(const std::string& sender, const std::string& bytes, const QImage& image) override;
+  bool ShowPicture(const std::string& sender, const std::string& bytes, const QImage& image) override;
   void Warn(const std::string& text) override;
   void ShowLinks(const std::string& markup) override;
 

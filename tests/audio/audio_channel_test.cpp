@@ -193,7 +193,7 @@ TEST_F(Channel, RawPacketsFromADirectLinkAndTwoMessagesInARow) {
   data[6] = '\n';
   data[7] = '\0';
   channel->HandlePacket("f|Bob|0" + data, false);
-  channel->HandlePacket("f|Bob|1|", false);  // a closing bar is dropped
+  channel->HandlePacket("f|Bob|1", false);
   channel->HandlePacket("f|Bob|0" + data.substr(0, 100), false);
   channel->HandlePacket("f|Bob|1", false);
   ASSERT_EQ(channel->SoundCount(), 2u);
@@ -203,6 +203,30 @@ TEST_F(Channel, RawPacketsFromADirectLinkAndTwoMessagesInARow) {
   // Neither played (PlayNow is off): the private-message reaction instead.
   EXPECT_EQ(host.reactions, (std::vector<bool>{false, false}));
   EXPECT_TRUE(devices.speaker.queued.empty());
+}
+
+TEST_F(Channel, ARawPacketKeepsAFinalBarOnlyTheEscapedFormClosesWithOne) {
+  // ADPCM data may end with 0x7C; over a link it arrives as it is.
+  const std::string data = std::string(255, '\x11') + "|";
+  channel->HandlePacket("f|Bob|0" + data, false);
+  channel->HandlePacket("f|Bob|1", false);
+  const audio::Sound* raw = channel->FindSoundByName("Bob");
+  ASSERT_TRUE(raw);
+  EXPECT_EQ(audio::SoundData(*raw), data);
+  EXPECT_NE(host.priv.back().find(W("размер 256,")), std::string::npos);
+
+  // The server form carries the bar escaped and may close with a bare one.
+  channel->HandlePacket("f|Carol|" + text::EscapeBinary(data, '0') + "|", true);
+  channel->HandlePacket("f|Carol|1|", true);
+  const audio::Sound* escaped = channel->FindSoundByName("Carol");
+  ASSERT_TRUE(escaped);
+  EXPECT_EQ(audio::SoundData(*escaped), data);
+
+  // A picture over a link keeps its last byte as well.
+  channel->HandlePacket("f|Bob|2Pxy|", false);
+  channel->HandlePacket("f|Bob|2Pxy|", true);
+  EXPECT_EQ(host.pictures, (std::vector<std::string>{"Bob:2Pxy|", "Bob:2Pxy"}));
+  EXPECT_TRUE(host.traces.empty());
 }
 
 TEST_F(Channel, MutedPlayNowNeitherPlaysNorSounds) {
@@ -291,6 +315,55 @@ TEST(ChannelLimits, APeerCannotMakeTheClientHoldWithoutBound) {
   send("Dave", "0x");
   EXPECT_EQ(channel.HeldBuffers(), 3u);
   host.channel = nullptr;
+}
+
+TEST(ChannelLimits, FinishedMessagesGiveWayToNewOnesOldestAndSilentFirst) {
+  FakeHost host;
+  TestDevices devices;
+  audio::ReceiveLimits limits{3, 5, 2};
+  audio::AudioChannel channel(host, devices, limits);
+  host.channel = &channel;
+  auto send = [&](const std::string& who, const std::string& packet) {
+    channel.HandlePacket("f|" + who + "|" + packet, false);
+  };
+  for (int i = 0; i < 2; ++i) send("Carol", "0c");
+  send("Carol", "1");
+  for (int i = 0; i < 3; ++i) send("Bob", "0b");
+  send("Bob", "1");
+  ASSERT_EQ(channel.HeldBuffers(), 5u);
+  const int carol = channel.FindSoundByName("Carol")->id, bob = channel.FindSoundByName("Bob")->id;
+  ASSERT_TRUE(channel.HandleLink("::Play" + std::to_string(carol)));
+  ASSERT_TRUE(channel.FindSound(carol)->playing);
+
+  // Bob's message goes before the older one that is playing.
+  send("Dave", "0d");
+  EXPECT_FALSE(channel.FindSound(bob));
+  EXPECT_TRUE(channel.FindSound(carol));
+  EXPECT_EQ(channel.HeldBuffers(), 3u);
+  EXPECT_EQ(host.priv.size(), 2u);  // its line stays, its links name nothing
+  EXPECT_TRUE(channel.HandleLink("::Play" + std::to_string(bob)));
+  EXPECT_EQ(devices.outputsOpened, 1);
+
+  send("Dave", "0d");
+  send("Dave", "0d");
+  send("Erin", "0e");  // then the playing one, its playback ended
+  EXPECT_FALSE(channel.FindSound(carol));
+  EXPECT_TRUE(devices.speaker.queued.empty());
+  EXPECT_EQ(channel.HeldBuffers(), 4u);
+
+  // What is still being received alone fills the bound: now packets drop.
+  send("Erin", "0e");
+  const size_t traces = host.traces.size();
+  send("Erin", "0e");
+  EXPECT_EQ(channel.HeldBuffers(), 5u);
+  EXPECT_EQ(channel.ReceivingCount(), 2u);
+  EXPECT_EQ(host.traces.size(), traces + 1);
+  send("Dave", "1");
+  send("Erin", "1");
+  EXPECT_EQ(audio::SoundData(*channel.FindSoundByName("Erin")), "ee");
+  EXPECT_EQ(channel.SoundCount(), 2u);
+  host.channel = nullptr;
+  host.Drain();
 }
 
 // ---- playback and links --------------------------------------------------------
@@ -441,6 +514,34 @@ TEST_F(Channel, TheArchiveLinkKeepsOnceAndReplayFreesItselfAfterPlaying) {
   channel->HandleLink("::PlArBob0");
   EXPECT_EQ(channel->SoundCount(), 1u);
   EXPECT_EQ(host.traces.back(), W("Не найдено подходящего устройства для воспроизведения"));
+}
+
+TEST_F(Channel, TheArchiveLinkWritesThePrivateArchiveOnlyWhileItIsOn) {
+  SendAudio("Bob", "first");
+  FromServer("Bob", "1");
+  SendAudio("Bob", "second");
+  FromServer("Bob", "1");
+  ASSERT_EQ(host.priv.size(), 2u);
+  const audio::Sound* first = channel->FindSoundByName("Bob");
+  ASSERT_TRUE(first);
+  const int second = first->id + 1;
+  ASSERT_TRUE(channel->FindSound(second));
+
+  // CreateArchive off: the file is kept, nothing goes to private.arc.
+  channel->HandleLink("::Arch" + std::to_string(first->id) + "-Bob");
+  host.Drain();
+  EXPECT_EQ(host.dir.Get("Sounds/Bob0.cwv"), "first");
+  EXPECT_TRUE(host.archive.empty());
+  EXPECT_EQ(host.priv[0].find("::Arch"), std::string::npos);
+
+  audio::AudioSettings s = channel->Settings();
+  s.createArchive = true;
+  channel->SetSettings(s);
+  channel->HandleLink("::Arch" + std::to_string(second) + "-Bob");
+  host.Drain();
+  EXPECT_EQ(host.dir.Get("Sounds/Bob1.cwv"), "second");
+  EXPECT_EQ(host.archive, std::vector<std::string>{W("#ffffff|#000000|00:00 <b>Bob:</b> Звуковое сообщение "
+                                                     "<link=\"Воспроизвести\"::PlArBob1>")});
 }
 
 TEST_F(Channel, SaveWritesTheMessageOrAPcmWave) {

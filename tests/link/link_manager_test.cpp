@@ -12,6 +12,7 @@
 
 #include <functional>
 #include <map>
+#include <set>
 
 #include "media/link/link_host.h"
 #include "qt_wait.h"
@@ -32,6 +33,7 @@ struct Peer;
 struct FakeServer {
   std::map<std::string, Peer*> users;
   std::map<std::string, std::string> addresses;  // what "p" answers; missing: empty
+  std::set<std::string> unanswered;              // "p" requests it never answers
   void Line(Peer& from, const std::string& line);
 };
 
@@ -60,7 +62,7 @@ struct Peer : direct::LinkHost {
 void FakeServer::Line(Peer& from, const std::string& line) {
   std::string body = line.substr(2, line.size() - 4);  // without "x¦" and "¦\n"
   const std::string name = wire::UnescapeField(wire::TakeField(body));
-  if (line[0] == 'p') {
+  if (line[0] == 'p' && !unanswered.count(name)) {
     const std::string address = addresses.count(name) ? addresses[name] : "";
     const std::string answer = "p|" + wire::EscapeField(name) + "|" + address + "|";
     QTimer::singleShot(0, [&from, answer] { from.links->OnAddressReply(answer); });
@@ -82,6 +84,7 @@ class LinkPair : public ::testing::Test {
       options.port = TestPort();
       options.connectTimeoutMs = 3000;
       options.handshakeWaitMs = 3000;
+      options.addressWaitMs = 1500;
       peer->links = std::make_unique<LinkManager>(*peer, options);
       server.users[name] = peer;
       server.addresses[name] = address;
@@ -147,6 +150,26 @@ TEST_F(LinkPair, ARefusedOrUnknownAddressMakesTheLinkImpossibleAndTheQueuedPacke
   ASSERT_TRUE(WaitFor([&] { return StateOf(alice, "Dave") == direct::kImpossible; }));
   EXPECT_EQ(alice.sent.back(), "f\xA6" "Dave\xA6" "1\xA6\n");
   EXPECT_NE(alice.links->PaneMarkup().find(W("Невозможно")), std::string::npos);
+}
+
+TEST_F(LinkPair, AnAddressThatNeverComesMakesTheLinkImpossibleAndTheQueueGoesThroughTheServerInOrder) {
+  server.unanswered.insert("Erin");
+  ASSERT_TRUE(alice.links->SendDirect("Erin", "f|Alice|0one"));
+  ASSERT_TRUE(alice.links->SendDirect("Erin", "f|Alice|0two"));
+  ASSERT_TRUE(alice.links->SendDirect("Erin", "f|Alice|1"));
+  EXPECT_EQ(StateOf(alice, "Erin"), direct::kWaitingAddress);
+  ASSERT_TRUE(WaitFor([&] { return StateOf(alice, "Erin") == direct::kImpossible; }));
+  ASSERT_EQ(alice.sent.size(), 5u);  // the request, the notice, the three packets
+  EXPECT_EQ(alice.sent[2], direct::ServerLineFor("Erin", "0one"));
+  EXPECT_EQ(alice.sent[3], direct::ServerLineFor("Erin", "0two"));
+  EXPECT_EQ(alice.sent[4], "f\xA6" "Erin\xA6" "1\xA6\n");
+  EXPECT_EQ(alice.traces.size(), 1u);
+  // From now on the caller sends through the server himself; an answer
+  // that comes late is used up and changes nothing.
+  EXPECT_FALSE(alice.links->SendDirect("Erin", "f|Alice|0three"));
+  EXPECT_TRUE(alice.links->OnAddressReply("p|Erin|127.0.0.3|"));
+  EXPECT_EQ(StateOf(alice, "Erin"), direct::kImpossible);
+  EXPECT_EQ(alice.sent.size(), 5u);
 }
 
 TEST_F(LinkPair, AnAddressAnswerForSomeoneWithoutALinkIsLeftToTheModerator) {

@@ -91,4 +91,29 @@ TEST(PictureViewerWindow, ShowsTheSizeAndFitsWithoutScrollBars) {
   EXPECT_EQ(PictureWindow::OpenCount(), 0);
 }
 
+TEST(PictureViewerWindow, TheOpenViewersAreBoundedInNumberAndPixels) {
+  auto closeAll = [] {
+    PictureWindow::CloseAll();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  };
+  PictureWindow::SetLimits({3, 10'000});
+  const QImage small = Picture(40, 25);  // 1000 pixels
+  for (int i = 0; i < 3; ++i) EXPECT_NE(PictureWindow::Open("s", small), nullptr);
+  EXPECT_EQ(PictureWindow::Open("s", small), nullptr);
+  EXPECT_EQ(PictureWindow::OpenCount(), 3);
+  // A closed viewer makes room again.
+  closeAll();
+  EXPECT_NE(PictureWindow::Open("s", small), nullptr);
+
+  // 1000 + 9000 fill the pixels; one more, however small, waits.
+  EXPECT_NE(PictureWindow::Open("m", Picture(90, 100)), nullptr);
+  EXPECT_EQ(PictureWindow::Open("t", Picture(1, 1)), nullptr);
+  EXPECT_EQ(PictureWindow::OpenCount(), 2);
+  closeAll();
+  // A picture above the whole budget is never shown.
+  EXPECT_EQ(PictureWindow::Open("b", Picture(101, 100)), nullptr);
+  EXPECT_EQ(PictureWindow::OpenCount(), 0);
+  PictureWindow::SetLimits({});
+}
+
 }  // namespace

@@ -179,8 +179,11 @@ struct Host : TransferHost {
   void AddPrivLine(const std::string& markup) override { priv.push_back(markup); }
   void Trace(const std::string& text) override { traces.push_back(text); }
   std::string ProgramDir() const override { return dir.Path(); }
-  void ShowPicture(const std::string& sender, const std::string& bytes, const QImage&) override {
+  bool showWorks = true;
+  bool ShowPicture(const std::string& sender, const std::string& bytes, const QImage&) override {
+    if (!showWorks) return false;
     shown.push_back(sender + ":" + std::to_string(bytes.size()));
+    return true;
   }
   void Warn(const std::string& text) override { warnings.push_back(text); }
 };
@@ -234,6 +237,40 @@ TEST(PictureReceive, APictureIsShownAndKeptUnderASafeNameInsideItsFolder) {
     EXPECT_EQ(fs::file_size(f), gif.size());
   }
   EXPECT_NE(files[0], files[1]);
+}
+
+TEST(PictureReceive, PicturesPastTheFolderBoundAreShownButNotKept) {
+  namespace fs = std::filesystem;
+  Host host;
+  const std::string gif = EncodeGif(Gradient(12, 9));
+  const KeepLimits bytes{3 * gif.size() + 10, 100};
+  // A file of the user's own counts as well.
+  fs::create_directories(fs::path(host.dir.Path()) / "Pictures");
+  host.dir.Put("Pictures/mine.gif", gif);
+  for (const char* sender : {"Bob", "Carol", "Bob"}) HandlePicturePacket(host, sender, "2P" + gif, false, bytes);
+  EXPECT_EQ(host.shown.size(), 3u);
+  KeptPictures kept = MeasureKeptPictures(host.dir.Path());
+  EXPECT_EQ(kept.files, 3u);
+  EXPECT_EQ(kept.bytes, 3 * gif.size());
+  ASSERT_EQ(host.traces.size(), 1u);
+  EXPECT_EQ(host.traces[0], W("Картинка от Bob не сохранена: папка Pictures заполнена"));
+
+  // The number of files is bounded too, whatever their size.
+  const KeepLimits files{uint64_t(1) << 30, 4};
+  HandlePicturePacket(host, "Dave", "2P" + gif, false, files);
+  HandlePicturePacket(host, "Dave", "2P" + gif, false, files);
+  EXPECT_EQ(MeasureKeptPictures(host.dir.Path()).files, 4u);
+  EXPECT_EQ(host.shown.size(), 5u);
+  EXPECT_EQ(host.traces.size(), 2u);
+  EXPECT_EQ(MeasureKeptPictures(host.dir.Path() + "nothing-here/").files, 0u);
+}
+
+TEST(PictureReceive, APictureTheViewersHaveNoRoomForIsKeptAndSaidSo) {
+  Host host;
+  host.showWorks = false;
+  HandlePicturePacket(host, "Bob", "2P" + EncodeGif(Gradient(12, 9)), false);
+  EXPECT_EQ(MeasureKeptPictures(host.dir.Path()).files, 1u);
+  EXPECT_EQ(host.traces, std::vector<std::string>{W("Картинка от Bob не показана: открыто слишком много картинок")});
 }
 
 TEST(PictureReceive, UnknownPacketsBadEscapesAndUnknownFormatsShowNothing) {

@@ -2,6 +2,8 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QComboBox>
+#include <QFileDialog>
 #include <QFile>
 #include <QProcess>
 #include <QImage>
@@ -17,6 +19,7 @@
 
 #include "chatd_process.h"
 #include "fixed_metrics.h"
+#include "temp_dir.h"
 #include "markup/view_globals.h"
 #include "media/audio/file_audio_devices.h"
 #include "resources/images.h"
@@ -25,6 +28,7 @@
 #include "window/info_window.h"
 #include "window/media_widgets.h"
 #include "window/modal_boxes.h"
+#include "window/sound_save_dialog.h"
 #include "window_fixture.h"
 
 using text::W;
@@ -230,6 +234,56 @@ void AnswerNextModal(std::function<void(QWidget*)> answer) {
     }
   });
   timer->start(20);
+}
+
+TEST(SoundSaveDialog, TheOverwriteQuestionIsAboutTheNameWithItsSuffix) {
+  TempDir dir;
+  dir.Put("x.cwv", "old");
+  dir.Put("x.wav", "old");
+  EXPECT_EQ(window::SoundSuffixFor("*.wav"), "wav");
+  EXPECT_EQ(window::SoundSuffixFor("*.cwv"), "cwv");
+
+  QFileDialog dialog;
+  window::SetUpSoundSaveDialog(dialog, true);
+  // The OK button's accept, public through QDialog.
+  auto accept = [&dialog] { static_cast<QDialog&>(dialog).accept(); };
+  EXPECT_EQ(dialog.windowTitle(), QString::fromUtf8("Сохранить звуковое сообщение"));
+  dialog.setDirectory(QString::fromStdString(dir.Path()));
+  // The user types "x": the dialog asks about x.cwv, and "No" keeps it open.
+  QString question;
+  auto answer = [&question](QMessageBox::StandardButton button) {
+    AnswerNextModal([&question, button](QWidget* modal) {
+      auto* box = qobject_cast<QMessageBox*>(modal);
+      question = box ? box->text() : "no box";
+      if (box) box->button(button)->click();
+    });
+  };
+  dialog.selectFile("x");
+  answer(QMessageBox::No);
+  accept();
+  EXPECT_TRUE(question.contains("x.cwv")) << question.toStdString();
+  EXPECT_NE(dialog.result(), QDialog::Accepted);
+
+  // With "*.wav" chosen a bare name becomes x.wav, and "Yes" takes it.
+  auto* types = dialog.findChild<QComboBox*>("fileTypeCombo");
+  ASSERT_NE(types, nullptr);
+  types->setCurrentIndex(1);
+  emit types->activated(1);
+  emit types->textActivated(types->currentText());
+  dialog.selectFile("x");
+  question.clear();
+  answer(QMessageBox::Yes);
+  accept();
+  EXPECT_TRUE(question.contains("x.wav")) << question.toStdString();
+  EXPECT_EQ(dialog.result(), QDialog::Accepted);
+  EXPECT_EQ(dialog.selectedFiles(), QStringList{QString::fromStdString(dir.File("x.wav"))});
+
+  // A new name is taken without a question.
+  dialog.setResult(0);
+  dialog.selectFile("fresh");
+  accept();
+  EXPECT_EQ(dialog.result(), QDialog::Accepted);
+  EXPECT_EQ(dialog.selectedFiles(), QStringList{QString::fromStdString(dir.File("fresh.wav"))});
 }
 
 TEST(MainWindowWithChatd, RegistersThroughTheDialogAndKeepsTheNumber) {

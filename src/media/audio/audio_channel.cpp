@@ -236,7 +236,9 @@ void AudioChannel::FinishRecording() {
 
 void AudioChannel::HandlePacket(std::string_view payload, bool escaped) {
   std::string_view rest = payload.size() > 2 ? payload.substr(2) : std::string_view();
-  if (!rest.empty() && rest.back() == '|') rest.remove_suffix(1);
+  // Only the escaped server form may close with a "|" (its data never holds
+  // one); a raw packet from a link keeps every byte, a final 0x7C included.
+  if (escaped && !rest.empty() && rest.back() == '|') rest.remove_suffix(1);
   size_t bar = rest.find('|');
   if (bar == std::string_view::npos) {
     host_.Trace(W("Неизвестная аудиокоманда: ") + Shortened(payload));
@@ -281,6 +283,9 @@ void AudioChannel::AddReceivedData(const std::string& sender, std::string data) 
     host_.Trace(W("Слишком много звуковых сообщений сразу, пакет от ") + sender + W(" пропущен"));
     return;
   }
+  // Finished messages give way to new ones: the oldest go first, so only
+  // what is still being received can fill the bound for good.
+  if (receivedBuffers_ >= limits_.buffersInTotal) FreeOldestFinished();
   if (receivedBuffers_ >= limits_.buffersInTotal ||
       (it != receiving_.end() && it->second->buffers.size() >= limits_.buffersPerSound)) {
     // One report per message, not one per packet of a flood.
@@ -304,6 +309,22 @@ void AudioChannel::AddReceivedData(const std::string& sender, std::string data) 
   sound->total += buffer->length;
   sound->buffers.push_back(std::move(buffer));
   ++receivedBuffers_;
+}
+
+// Frees the oldest received sound that is no longer being received, one
+// that is not playing before one that is.  Its line stays; its links then
+// name no live sound and do nothing.
+void AudioChannel::FreeOldestFinished() {
+  auto receiving = [this](const Sound* s) {
+    return std::any_of(receiving_.begin(), receiving_.end(), [s](const auto& r) { return r.second == s; });
+  };
+  for (bool playing : {false, true})
+    for (auto& s : sounds_)
+      if (s->fromPeer && !s->buffers.empty() && s->playing == playing && !receiving(s.get())) {
+        host_.Trace(W("Звуковое сообщение от ") + s->name + W(" освобождено: слишком много звука в памяти"));
+        FreeSound(s.get());
+        return;
+      }
 }
 
 void AudioChannel::FinishReceived(const std::string& sender) {
@@ -472,11 +493,12 @@ void AudioChannel::Keep(Sound& sound, std::string name) {
     return;
   }
   const std::string link = ReplayLink(name, number);
-  if (own)
-    host_.AppendArchive(OwnArchiveEntry(wire::ColorToWire(settings_.backColor),
-                                        wire::ColorToWire(settings_.textColor), name, link));
-  else
-    host_.AppendArchive(ReceivedArchiveEntry(name, link));
+  // The file is kept either way; the private archive is written only while
+  // it is switched on.
+  if (settings_.createArchive)
+    host_.AppendArchive(own ? OwnArchiveEntry(wire::ColorToWire(settings_.backColor),
+                                              wire::ColorToWire(settings_.textColor), name, link)
+                            : ReceivedArchiveEntry(name, link));
   settings_.lastWav = number < INT32_MAX ? number + 1 : number;
   host_.StoreLastWav(settings_.lastWav);
   PostSelf([this, id = sound.id] { host_.CutPrivLine(ArchiveLinkStartOf(id)); });

@@ -23,7 +23,7 @@ class WaveInput;
 // What one peer may make this client hold.
 struct ReceiveLimits {
   size_t buffersPerSound = 4096;  // about 17 minutes of speech
-  size_t buffersInTotal = 16384;  // over every sound still held, received or replayed
+  size_t buffersInTotal = 16384;  // over every received sound held; finished ones give way first
   size_t sendersAtOnce = 32;      // sounds being received at the same time
 };
 
@@ -78,6 +78,7 @@ class AudioChannel {
   // Receiving.
   void AddReceivedData(const std::string& sender, std::string data);
   void FinishReceived(const std::string& sender);
+  void FreeOldestFinished();
 
   // Playback.
   void Play(Sound& sound);

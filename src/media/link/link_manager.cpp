@@ -135,6 +135,7 @@ bool LinkManager::SendDirect(const std::string& name, const std::string& payload
     QueueFrame(*link, payload);
     host_.SendLine(wire::PeerAddressLine(name));
     SendNotice(name);
+    WaitForAddress(*link);
     ScheduleRefresh();
     return true;
   }
@@ -171,6 +172,22 @@ bool LinkManager::OnAddressReply(const std::string& line) {
   link->peerAddress = std::string(address);
   Connect(*link);
   return true;
+}
+
+// Without an answer the link can never be made, and everything queued for
+// the peer would wait for the rest of the session: it goes through the
+// server instead, as after a refused connect.
+void LinkManager::WaitForAddress(DirectLink& link) {
+  const uint64_t attempt = link.attempt;
+  DirectLink* l = &link;
+  QTimer::singleShot(options_.addressWaitMs, this, [this, l, attempt] {
+    if (l->attempt != attempt || l->state != kWaitingAddress) return;
+    host_.Trace(W("Прямое соединение с ") + l->peerName + W(": сервер не сообщил адрес"));
+    l->state = kImpossible;
+    ++l->attempt;
+    FallBackToServer(*l);
+    ScheduleRefresh();
+  });
 }
 
 void LinkManager::Connect(DirectLink& link) {

@@ -32,6 +32,7 @@ struct LinkOptions {
   int64_t noticeWindowMs = 60'000;      // a caller's notice stays valid this long
   int handshakeWaitMs = 10'000;         // for a caller's "a" frame and his notice
   int connectTimeoutMs = 10'000;        // until the peer's "a" frame
+  int addressWaitMs = 10'000;           // for the server's "p|" answer
   size_t maxPendingCallers = 16;        // connections not yet handshaken
   size_t maxFramePayload = kMaxFramePayload;
 };
@@ -83,6 +84,7 @@ class LinkManager : public QObject {
   DirectLink* FindFolded(const std::string& folded);
   void QueueFrame(DirectLink& link, const std::string& payload);
   void Connect(DirectLink& link);
+  void WaitForAddress(DirectLink& link);
   void SendNotice(const std::string& name);
   void Attach(DirectLink& link, QTcpSocket* socket);
   void OnConnected(DirectLink& link);

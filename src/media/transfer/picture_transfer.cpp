@@ -66,8 +66,23 @@ std::string KeepPicture(const std::string& programDir, const std::string& sender
   return {};
 }
 
+KeptPictures MeasureKeptPictures(const std::string& programDir) {
+  namespace fs = std::filesystem;
+  KeptPictures kept;
+  std::error_code ec;
+  for (fs::directory_iterator it(fs::path(programDir) / "Pictures", ec), end; !ec && it != end; it.increment(ec)) {
+    std::error_code sizeError;
+    if (!it->is_regular_file(sizeError)) continue;
+    const uintmax_t size = it->file_size(sizeError);
+    if (sizeError) continue;
+    kept.bytes += size;
+    ++kept.files;
+  }
+  return kept;
+}
+
 void HandlePicturePacket(TransferHost& host, const std::string& sender, const std::string& packet,
-                         bool escaped) {
+                         bool escaped, const KeepLimits& limits) {
   if (packet.size() <= 2 || !text::StartsWith(packet, "2P")) {
     host.Trace(W("От <b>") + sender + W("</b>: файл неизвестного типа, длина = ") +
                std::to_string(int64_t(packet.size()) - 3) + ", ");
@@ -89,9 +104,14 @@ void HandlePicturePacket(TransferHost& host, const std::string& sender, const st
     host.Warn(W("Присланный файл не может быть показан. Неизвестный формат"));
     return;
   }
-  if (KeepPicture(host.ProgramDir(), sender, bytes).empty())
+  // Any number of peers may send: the folder as a whole is bounded.
+  const KeptPictures kept = MeasureKeptPictures(host.ProgramDir());
+  if (kept.files >= limits.files || kept.bytes + bytes.size() > limits.bytes)
+    host.Trace(W("Картинка от ") + sender + W(" не сохранена: папка Pictures заполнена"));
+  else if (KeepPicture(host.ProgramDir(), sender, bytes).empty())
     host.Trace(W("Не могу сохранить картинку от ") + sender);
-  host.ShowPicture(sender, bytes, *image);
+  if (!host.ShowPicture(sender, bytes, *image))
+    host.Trace(W("Картинка от ") + sender + W(" не показана: открыто слишком много картинок"));
 }
 
 }  // namespace transfer

@@ -27,6 +27,11 @@ std::vector<PictureWindow*>& Viewers() {
   static std::vector<PictureWindow*> list;
   return list;
 }
+ViewerLimits& Limits() {
+  static ViewerLimits limits;
+  return limits;
+}
+int64_t Pixels(const QImage& image) { return int64_t(image.width()) * image.height(); }
 
 QScrollArea* MakeScroll(QWidget* parent, QLabel** image) {
   auto* scroll = new QScrollArea(parent);
@@ -165,6 +170,10 @@ void PictureRecoder::Apply() {
 // ---- the viewer ---------------------------------------------------------------------
 
 PictureWindow* PictureWindow::Open(const std::string& bytes, const QImage& image) {
+  const std::vector<PictureWindow*>& open = Viewers();
+  int64_t pixels = Pixels(image);
+  for (const PictureWindow* w : open) pixels += Pixels(w->picture_);
+  if (int(open.size()) >= Limits().windows || pixels > Limits().pixels) return nullptr;
   auto* window = new PictureWindow(bytes, image);
   window->show();
   window->Apply();
@@ -205,6 +214,8 @@ PictureWindow::~PictureWindow() {
 }
 
 int PictureWindow::OpenCount() { return int(Viewers().size()); }
+
+void PictureWindow::SetLimits(const ViewerLimits& limits) { Limits() = limits; }
 
 void PictureWindow::CloseAll() {
   for (PictureWindow* w : std::vector<PictureWindow*>(Viewers())) w->close();

@@ -3,6 +3,7 @@
 // before it is sent) and the viewer of a received picture.
 #include <QWidget>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -70,10 +71,19 @@ class PictureRecoder : public QWidget {
   PicturePreview* preview_;  // owned by the scroll box
 };
 
+// What the open viewers may hold together: each keeps its picture and the
+// label's copy of it, so pictures from peers are bounded in total.
+struct ViewerLimits {
+  int windows = 8;
+  int64_t pixels = 32'000'000;
+};
+
 class PictureWindow : public QWidget {
  public:
   // A window of its own for each received picture; freed when closed.
+  // Null (and no window) when it would pass the limits of the open viewers.
   static PictureWindow* Open(const std::string& bytes, const QImage& image);
+  static void SetLimits(const ViewerLimits& limits);
   static int OpenCount();
   static void CloseAll();
   ~PictureWindow() override;

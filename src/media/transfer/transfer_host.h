@@ -18,8 +18,9 @@ class TransferHost {
   virtual void Trace(const std::string& text) = 0;
   // The program directory, ending with "/".
   virtual std::string ProgramDir() const = 0;
-  // A received picture, decoded: the viewer window shows it.
-  virtual void ShowPicture(const std::string& sender, const std::string& bytes, const QImage& image) = 0;
+  // A received picture, decoded: the viewer window shows it.  False when
+  // it is not shown (too many pictures open).
+  virtual bool ShowPicture(const std::string& sender, const std::string& bytes, const QImage& image) = 0;
   // A modal warning titled "Внимание".
   virtual void Warn(const std::string& text) = 0;
 };
