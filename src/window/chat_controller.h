@@ -165,7 +165,7 @@ class ChatController : private session::DispatcherHost,
                       int height, bool append) override {
     env_.ShowInfoWindow(key, title, text, width, height, append);
   }
-  void OpenUrl(const std::string& url) override { env_.OpenUrl(url); }
+  void OpenUrl(const std::string& url) override { env_.OpenUrl(OpenableUrl(url)); }
   void ModeratorChanged(bool moderator) override { env_.ModeratorChanged(moderator); }
   // session::AcknowledgementHost
   void PatchArchive(const std::string& number, int oldPicture, int newPicture) override;

@@ -501,6 +501,12 @@ TEST_F(ChatTest, WebAddressesInThePrivatePaneOpenAndChooseNoAddressee) {
   EXPECT_EQ(fx.urls.back(), "http://b.ru");
   EXPECT_EQ(fx.urls.size(), 7u);
   EXPECT_EQ(chat->Addressees().Joined(), "WWW.x");
+  // The WHOIS page opens as links do: bytes above 127 percent-encoded.
+  chat->Dispatch(Msg("Whois=" + W("Ян") + ";"));
+  ASSERT_EQ(fx.urls.size(), 8u);
+  EXPECT_NE(fx.urls.back().find("/perl/whois?form_type=simple&full_query_string=&searchtext="), std::string::npos);
+  EXPECT_EQ(fx.urls.back().find('\xDF'), std::string::npos);
+  EXPECT_NE(fx.urls.back().find("%DF%ED"), std::string::npos) << fx.urls.back();
 }
 
 }  // namespace
