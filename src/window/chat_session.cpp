@@ -83,10 +83,11 @@ void ChatSession::ChangeIdentity(bool registration) {
 std::optional<LineEdit> ChatSession::EnterChanged(const std::string& enterText) {
   LineEdit edit;
   edit.text = enterText;
-  // The caret goes after the first rewritten pair.
+  // Pair after pair, as each rewrite changes the line again; the caret
+  // ends after the last one rewritten.
   size_t caret = 0;
   if (RewriteImgMarkers(edit.text, &caret)) {
-    while (RewriteImgMarkers(edit.text, nullptr)) {
+    while (RewriteImgMarkers(edit.text, &caret)) {
     }
     edit.selStart = edit.caret = static_cast<int>(caret);
     return edit;
