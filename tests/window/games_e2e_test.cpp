@@ -344,6 +344,24 @@ TEST(GamesAgainstChatd, ChessInterruptedByQuittingContinuesFromTheRecords) {
   ASSERT_TRUE(WaitFor([&] { return m.AliceGame()->State() == games::kLost; }));
 }
 
+// A game message restores a minimised game window, except while the
+// settings dialog is open: then the dialog keeps the user's attention.
+TEST(GamesAgainstChatd, GameMessagesBringTheWindowBackUnlessTheSettingsDialogIsOpen) {
+  Match m;
+  ASSERT_NO_FATAL_FAILURE(m.Start());
+  m.aw->showMinimized();
+  ASSERT_TRUE(m.aw->isMinimized());
+  media::SettingsDialog& settings = m.alice->form->Setup().Dialog();
+  settings.show();
+  m.bob->form->Games().Channel().Say(GameKind::Chess, "alice", "first");
+  ASSERT_TRUE(WaitFor([&] { return PaneHas(m.aw->findChild<MarkupView*>("chat"), "first"); }));
+  EXPECT_TRUE(m.aw->isMinimized());
+  settings.hide();
+  m.bob->form->Games().Channel().Say(GameKind::Chess, "alice", "second");
+  ASSERT_TRUE(WaitFor([&] { return PaneHas(m.aw->findChild<MarkupView*>("chat"), "second"); }));
+  EXPECT_FALSE(m.aw->isMinimized());
+}
+
 // A pawn reaching the last rank by a capture opens the chooser on the
 // mover's side; the piece chosen there (a knight, not the obvious queen)
 // is what both boards hold.
