@@ -27,7 +27,9 @@ void Room::HandleGetInfo(Session& s, const wire::Record& r) {
   if (!account) {
     info = text::W("Такого посетителя нет.");
   } else {
-    target = account->name;
+    // A user asking about himself is named as he is online, so his client
+    // knows the answer for his own.
+    target = account->id == s.accountId ? s.name : account->name;
     info = account->info.empty() ? text::W("Посетитель пока ничего не рассказал о себе.") : account->info;
     if (!account->photos.empty()) info += "<InfF" + account->photos + ">";
   }

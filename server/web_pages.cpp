@@ -223,8 +223,19 @@ WebResponse WebPages::Announcement() {
 WebResponse WebPages::Picture(const std::string& folder, const std::string& file, const std::string& type) {
   // The decoded name becomes one safe file name: no "/" or leading "." can
   // take it out of the folder.
-  const std::filesystem::path target = std::filesystem::path(config_.dataDir) / folder / SafeFileName(file);
+  std::filesystem::path target = std::filesystem::path(config_.dataDir) / folder / SafeFileName(file);
   std::ifstream in(target, std::ios::binary);
+  // Photos are named after the account; a user online under another
+  // spelling of it asks for them under his.
+  if (!in && folder == std::string("photos")) {
+    const size_t cut = file.rfind('_');
+    std::optional<Account> account;
+    if (cut != std::string::npos) account = room_.store().FindAccount(AccountKey(file.substr(0, cut)));
+    if (account) {
+      target = std::filesystem::path(config_.dataDir) / folder / SafeFileName(account->name + file.substr(cut));
+      in.open(target, std::ios::binary);
+    }
+  }
   if (!in) return NotFound();
   std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (bytes.size() > kMaxPictureBytes) return NotFound();

@@ -247,6 +247,16 @@ TEST_F(ProtocolTest, AUserIsNamedAsHeTypedHisNameNotAsTheAccountIsSpelt) {
   auto podtv = NextRecordWith(*alice, "Podtv");
   ASSERT_TRUE(podtv);
   EXPECT_EQ(Field(*podtv, "Cln"), "bob");
+  // His own information comes back as his; someone else asking hears the
+  // account's spelling.
+  bob->Send("x\xA6GetInfo=1;\xA6\n");
+  auto own = NextRecordWith(*bob, "GetInfo");
+  ASSERT_TRUE(own);
+  EXPECT_EQ(Field(*own, "Cln"), "bob");
+  alice->Send("x\xA6GetInfo=1;Cln=bob;\xA6\n");
+  auto other = NextRecordWith(*alice, "GetInfo");
+  ASSERT_TRUE(other);
+  EXPECT_EQ(Field(*other, "Cln"), "Bob");
 }
 
 TEST_F(ProtocolTest, AddressNoticeAndRelayLines) {

@@ -38,6 +38,9 @@ TEST_F(WebTest, PagesAreTheSameWithAndWithoutGzip) {
     EXPECT_FALSE(plain.empty()) << path;
     EXPECT_EQ(Fetch(path, true), plain) << path;
   }
+  // A photo asked for under another spelling of the account's name.
+  EXPECT_EQ(Fetch("/photos/robot_1.jpg", false), Fetch("/photos/Robot_1.jpg", false));
+  Fetch("/photos/nobody_1.jpg", false, 404);
   Fetch("/cgi-bin/chat/nothing.cgi", false, 404);
   Fetch("/cgi-bin/chat/arx.cgi?arx=11", true, 404);
   // No way out of the picture folders.
