@@ -125,13 +125,9 @@ TEST_F(ConnectionTest, LinesArrivingDuringANestedLoopAreHandledWithoutAnotherPac
   ASSERT_TRUE(peer && WaitFor([&] { return conn->Connected(); }));
   auto* client = conn->findChild<QTcpSocket*>();
   ASSERT_TRUE(client);
-  int nested = 0;
-  host.onLine = [&](const std::string& line) {
-    if (line != "move") return;
-    ++nested;
-    peer->write("after1\nafter2\n");
-    // Like the board animation: a local loop that runs until the bytes
-    // have reached the client's socket.
+  // Like the board animation: a local loop that runs until the bytes have
+  // reached the client's socket.
+  auto localLoop = [&] {
     QEventLoop loop;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
@@ -140,6 +136,13 @@ TEST_F(ConnectionTest, LinesArrivingDuringANestedLoopAreHandledWithoutAnotherPac
     poll.start(5);
     QTimer::singleShot(5000, &loop, &QEventLoop::quit);
     loop.exec();
+  };
+  int nested = 0;
+  host.onLine = [&](const std::string& line) {
+    if (line != "move") return;
+    ++nested;
+    peer->write("after1\nafter2\n");
+    localLoop();
   };
   peer->write("move\n");
   ASSERT_TRUE(WaitFor([&] { return nested == 1; }));
@@ -153,14 +156,7 @@ TEST_F(ConnectionTest, LinesArrivingDuringANestedLoopAreHandledWithoutAnotherPac
     if (line == "m1") peer->write("m2\n");
     if (line == "m2") peer->write("tail\n");
     if (line == "tail") return;
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-      if (client->bytesAvailable() > 0 || peer->state() != QAbstractSocket::ConnectedState) loop.quit();
-    });
-    poll.start(5);
-    QTimer::singleShot(5000, &loop, &QEventLoop::quit);
-    loop.exec();
+    localLoop();
   };
   peer->write("m1\n");
   EXPECT_TRUE(WaitFor([&] { return host.lines.size() == 3; }, 3000));
