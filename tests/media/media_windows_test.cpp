@@ -39,7 +39,6 @@ bool Has(markup::MarkupView* pane, const std::string& part) {
   return false;
 }
 
-QString U(const std::string& cp1251) { return QString::fromStdString(text::Cp1251ToUtf8(cp1251)); }
 
 struct Host : media::ArchiveViewerHost, media::SmileysHost {
   std::vector<std::string> linkActions, privateLinks, inserted;
@@ -120,7 +119,9 @@ TEST_F(MediaWindows, PrivateViewerPagesByCtrlKeysFromAnyControlAndFilters) {
   EXPECT_FALSE(apply->isEnabled());
   bool anyApple = false;
   for (const std::string& l : Lines(ht)) {
-    if (text::Contains(l, "line ")) EXPECT_TRUE(text::Contains(l, "apple")) << l;
+    if (text::Contains(l, "line ")) {
+      EXPECT_TRUE(text::Contains(l, "apple")) << l;
+    }
     anyApple = anyApple || text::Contains(l, "apple");
   }
   EXPECT_TRUE(anyApple);

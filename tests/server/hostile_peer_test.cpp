@@ -151,7 +151,9 @@ TEST_F(MemoryBoundTest, UnfinishedLinesAndRequestsAreCutAndNeverReadersStayWithi
   for (int fd : web) EXPECT_TRUE(ClosedWithin(fd, 10000));
   for (int fd : chat) close(fd);
   for (int fd : web) close(fd);
-  if (kResidentMemoryMeans) EXPECT_LT(peak - start, 48 * 1024) << "KiB held for 40 connections with unfinished lines";
+  if (kResidentMemoryMeans) {
+    EXPECT_LT(peak - start, 48 * 1024) << "KiB held for 40 connections with unfinished lines";
+  }
 
   // Ten logged-in clients that never read while one sender fills the room
   // with 60 KB lines: the queues stay within the total budget and the
@@ -181,14 +183,18 @@ TEST_F(MemoryBoundTest, UnfinishedLinesAndRequestsAreCutAndNeverReadersStayWithi
   watch.join();
   ASSERT_TRUE(list) << "the sleepers were never dropped";
   for (auto& s : sleepers) EXPECT_TRUE(s->WaitClosed(30000));
-  if (kResidentMemoryMeans) EXPECT_LT(peak - start, 160 * 1024) << "KiB at the peak of the flood";
+  if (kResidentMemoryMeans) {
+    EXPECT_LT(peak - start, 160 * 1024) << "KiB at the peak of the flood";
+  }
   // Memory is given back within a few housekeeping rounds.
   long after = Rss();
   for (int i = 0; kResidentMemoryMeans && i < 50 && after - start > 32 * 1024; ++i) {
     usleep(100000);
     after = Rss();
   }
-  if (kResidentMemoryMeans) EXPECT_LT(after - start, 32 * 1024) << "KiB still held after the flood";
+  if (kResidentMemoryMeans) {
+    EXPECT_LT(after - start, 32 * 1024) << "KiB still held after the flood";
+  }
 }
 
 TEST_F(MemoryBoundTest, UnfinishedLinesOfLoggedInClientsShareOneBudget) {
@@ -215,7 +221,9 @@ TEST_F(MemoryBoundTest, UnfinishedLinesOfLoggedInClientsShareOneBudget) {
   }
   EXPECT_GE(dropped, 2) << "96 MiB of unfinished lines were all kept";
   EXPECT_GE(kept, 4) << "more were dropped than the budget needs";
-  if (kResidentMemoryMeans) EXPECT_LT(peak - start, 90 * 1024) << "KiB held for the unfinished lines";
+  if (kResidentMemoryMeans) {
+    EXPECT_LT(peak - start, 90 * 1024) << "KiB held for the unfinished lines";
+  }
 }
 
 class AdmissionTest : public ChatdTest {};

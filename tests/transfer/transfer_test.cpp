@@ -105,9 +105,11 @@ TEST(PictureCodec, DecodeTakesBitmapGifAndJpegAndRefusesEverythingElse) {
   EXPECT_FALSE(DecodePicture(gif.substr(0, 13)));
   EXPECT_FALSE(DecodePicture(jpeg.substr(0, 20)));
   // Cut in the middle of the data: shown as far as it goes, at its own size.
-  for (const std::string* whole : {&bmp, &gif, &jpeg})
-    if (std::optional<QImage> part = DecodePicture(whole->substr(0, whole->size() / 2)))
+  for (const std::string* whole : {&bmp, &gif, &jpeg}) {
+    if (std::optional<QImage> part = DecodePicture(whole->substr(0, whole->size() / 2))) {
       EXPECT_EQ(part->size(), image.size());
+    }
+  }
 
   // A bitmap header that declares a gigantic picture is refused before
   // anything is allocated for it.
