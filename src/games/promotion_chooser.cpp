@@ -27,7 +27,7 @@ class PieceBox : public QWidget {
     if (picture_) p.drawPixmap(4, 4, *picture_);
   }
   void mousePressEvent(QMouseEvent* event) override {
-    if (event->button() == Qt::LeftButton) chooser_.Choose(code_);
+    if (event->button() == Qt::LeftButton) chooser_.Pick(code_);
   }
 
  private:
@@ -59,7 +59,7 @@ PromotionChooser::PromotionChooser(bool white, bool russian, QWidget* parent)
   }
 }
 
-void PromotionChooser::Choose(int8_t code) {
+void PromotionChooser::Pick(int8_t code) {
   chosen_ = code;
   accept();
 }

@@ -16,7 +16,7 @@ class PromotionChooser : public QDialog {
   // The chosen piece's code (chess codes: 2 rook, 3 knight, 4 bishop,
   // 5 queen; +6 for black), 0 while nothing is chosen.
   int8_t Chosen() const { return chosen_; }
-  void Choose(int8_t code);
+  void Pick(int8_t code);
   // Asks until a piece is chosen; 0 when `owner` is destroyed or the
   // program quits first.
   static int8_t Choose(bool white, bool russian, const QObject* owner = nullptr);
