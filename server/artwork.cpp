@@ -8,6 +8,7 @@
 #include "picture/encode/gif_encode.h"
 #include "picture/encode/jpeg_encode.h"
 #include "server/log.h"
+#include "text/bytes.h"
 
 namespace chatd {
 namespace {
@@ -220,24 +221,8 @@ std::vector<int> SmileyNumbers() {
   return numbers;
 }
 
-std::string SafeFileName(const std::string& name) {
-  static const char* hex = "0123456789abcdef";
-  std::string out;
-  for (size_t i = 0; i < name.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(name[i]);
-    if (c == '%' || c == '/' || c == '\\' || c < 0x20 || c == 0x7f || (i == 0 && c == '.')) {
-      out += '%';
-      out += hex[c >> 4];
-      out += hex[c & 15];
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out;
-}
-
 std::string PhotoPath(const std::string& name, int n) {
-  return "photos/" + SafeFileName(name) + "_" + std::to_string(n) + ".jpg";
+  return "photos/" + text::SafeFileName(name) + "_" + std::to_string(n) + ".jpg";
 }
 
 std::vector<ArtFile> DrawArtwork(const std::string& botName) {

@@ -24,12 +24,7 @@ std::vector<ArtFile> DrawArtwork(const std::string& botName);
 // when a file could not be written.
 int EnsureArtwork(const std::string& dataDir, const std::string& botName);
 
-// A user name made safe for a file name: "%", "/", "\\", NUL, control bytes
-// and a leading "." are written as "%xx", so no name leaves its folder and
-// two names never share a file.
-std::string SafeFileName(const std::string& name);
-
-// "photos/" + SafeFileName(name) + "_" + n + ".jpg".
+// "photos/" + text::SafeFileName(name) + "_" + n + ".jpg".
 std::string PhotoPath(const std::string& name, int n);
 
 }  // namespace chatd

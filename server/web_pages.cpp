@@ -223,7 +223,7 @@ WebResponse WebPages::Announcement() {
 WebResponse WebPages::Picture(const std::string& folder, const std::string& file, const std::string& type) {
   // The decoded name becomes one safe file name: no "/" or leading "." can
   // take it out of the folder.
-  std::filesystem::path target = std::filesystem::path(config_.dataDir) / folder / SafeFileName(file);
+  std::filesystem::path target = std::filesystem::path(config_.dataDir) / folder / text::SafeFileName(file);
   std::ifstream in(target, std::ios::binary);
   // Photos are named after the account; a user online under another
   // spelling of it asks for them under his.
@@ -232,7 +232,7 @@ WebResponse WebPages::Picture(const std::string& folder, const std::string& file
     std::optional<Account> account;
     if (cut != std::string::npos) account = room_.store().FindAccount(AccountKey(file.substr(0, cut)));
     if (account) {
-      target = std::filesystem::path(config_.dataDir) / folder / SafeFileName(account->name + file.substr(cut));
+      target = std::filesystem::path(config_.dataDir) / folder / text::SafeFileName(account->name + file.substr(cut));
       in.open(target, std::ios::binary);
     }
   }

@@ -108,11 +108,3 @@ void BM_AudioBufferOverDirectLink(benchmark::State& state) {
 BENCHMARK(BM_AudioBufferOverDirectLink)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

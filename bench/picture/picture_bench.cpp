@@ -11,7 +11,6 @@
 #include "markup/markup_document.h"
 #include "scripted_server.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 
@@ -184,12 +183,3 @@ BENCHMARK(BM_PaneTwentyPicturesColdCache)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PaneTwentyPicturesWarmCache)->Unit(benchmark::kMillisecond);
 
 }  // namespace
-
-// Queued deliveries and sockets need the application object.
-int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

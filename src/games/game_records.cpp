@@ -15,20 +15,6 @@ constexpr size_t kMaxRecordBytes = 1 << 20;
 
 }  // namespace
 
-std::string SafeFileName(std::string_view name) {
-  std::string out;
-  for (size_t i = 0; i < name.size(); ++i) {
-    const unsigned char b = static_cast<unsigned char>(name[i]);
-    if (b == '%' || b == '/' || b == '\\' || b < 0x20 || (i == 0 && b == '.')) {
-      out += '%';
-      out += text::HexByte(b);
-    } else {
-      out += static_cast<char>(b);
-    }
-  }
-  return out;
-}
-
 std::string RecordText(const Game& game) {
   const BoardRules& rules = game.Rules();
   std::string s = game.White() ? "White\r\n" : "Black\r\n";
@@ -73,7 +59,7 @@ GameRecords::GameRecords(std::string programDir) : dir_(std::move(programDir)) {
 }
 
 std::string GameRecords::PathOf(GameKind kind, std::string_view name) const {
-  return dir_ + SafeFileName(name) + std::string(RecordExtensionOf(kind));
+  return dir_ + text::SafeFileName(name) + std::string(RecordExtensionOf(kind));
 }
 
 bool GameRecords::Exists(GameKind kind, std::string_view name) const {

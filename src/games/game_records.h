@@ -12,11 +12,6 @@ namespace games {
 
 class Game;
 
-// A user name as a file name: "%", "/", "\", NUL, control bytes and a
-// leading "." are written as "%xx", so no name leaves the folder and two
-// names never share a file.
-std::string SafeFileName(std::string_view name);
-
 // The record of a game with at least one move, and the PartyText of a
 // record's bytes (nothing when the state line is missing or not a number).
 std::string RecordText(const Game& game);

@@ -149,4 +149,16 @@ std::string HexByte(unsigned char b) {
   return {kDigits[b >> 4], kDigits[b & 15]};
 }
 
+std::string SafeFileName(std::string_view name) {
+  std::string out;
+  for (size_t i = 0; i < name.size(); ++i) {
+    const auto c = static_cast<unsigned char>(name[i]);
+    if (c == '%' || c == '/' || c == '\\' || c < 0x20 || c == 0x7F || (i == 0 && c == '.'))
+      out += '%' + HexByte(c);
+    else
+      out += static_cast<char>(c);
+  }
+  return out;
+}
+
 }  // namespace text

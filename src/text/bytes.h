@@ -40,4 +40,10 @@ int LenientHexDigit(char c);
 // Two lower-case hexadecimal digits of a byte, high digit first.
 std::string HexByte(unsigned char b);
 
+// A user name as a file name or part of one: "%", "/", "\", control bytes,
+// DEL and a leading "." are written as "%" + HexByte, so no name leaves its
+// folder, the same name always gives the same file and two names never
+// share one.
+std::string SafeFileName(std::string_view name);
+
 }  // namespace text

@@ -11,6 +11,7 @@
 #include "media/audio/sound_files.h"
 #include "session/wire.h"
 #include "text/binary_escape.h"
+#include "text/bytes.h"
 #include "text/cp1251.h"
 
 namespace {
@@ -288,55 +289,53 @@ TEST_F(Channel, BlackListedSendersAreIgnoredButNeverTheUserHimself) {
   EXPECT_EQ(host.pictures, std::vector<std::string>{"Bob:2Pxyz"});
 }
 
-TEST(ChannelLimits, APeerCannotMakeTheClientHoldWithoutBound) {
+// A channel with small bounds: 3 buffers per sound, 5 in all, 2 senders at once.
+class ChannelLimits : public ::testing::Test {
+ protected:
+  ChannelLimits() { host.channel = &channel; }
+  ~ChannelLimits() override { host.channel = nullptr; }
+  void Send(const std::string& who, const std::string& packet) {
+    channel.HandlePacket("f|" + who + "|" + packet, false);
+  }
+
   FakeHost host;
   TestDevices devices;
   audio::ReceiveLimits limits{3, 5, 2};
-  audio::AudioChannel channel(host, devices, limits);
-  host.channel = &channel;
-  auto send = [&](const std::string& who, const std::string& packet) {
-    channel.HandlePacket("f|" + who + "|" + packet, false);
-  };
-  for (int i = 0; i < 10; ++i) send("Bob", "0x");
+  audio::AudioChannel channel{host, devices, limits};
+};
+
+TEST_F(ChannelLimits, APeerCannotMakeTheClientHoldWithoutBound) {
+  for (int i = 0; i < 10; ++i) Send("Bob", "0x");
   EXPECT_EQ(channel.HeldBuffers(), 3u);  // per sound
   EXPECT_EQ(host.traces.size(), 1u);     // reported once, not per packet
-  send("Carol", "0x");
-  send("Dave", "0x");  // a third sender at once
+  Send("Carol", "0x");
+  Send("Dave", "0x");  // a third sender at once
   EXPECT_EQ(channel.ReceivingCount(), 2u);
-  send("Carol", "0x");
-  send("Carol", "0x");  // the total is reached
+  Send("Carol", "0x");
+  Send("Carol", "0x");  // the total is reached
   EXPECT_EQ(channel.HeldBuffers(), 5u);
-  send("Bob", "1");
-  send("Carol", "1");
+  Send("Bob", "1");
+  Send("Carol", "1");
   EXPECT_EQ(channel.SoundCount(), 2u);
   // Freeing a sound makes room again.
   ASSERT_TRUE(host.DeletePrivLine("Bob"));
   EXPECT_EQ(channel.HeldBuffers(), 2u);
-  send("Dave", "0x");
+  Send("Dave", "0x");
   EXPECT_EQ(channel.HeldBuffers(), 3u);
-  host.channel = nullptr;
 }
 
-TEST(ChannelLimits, FinishedMessagesGiveWayToNewOnesOldestAndSilentFirst) {
-  FakeHost host;
-  TestDevices devices;
-  audio::ReceiveLimits limits{3, 5, 2};
-  audio::AudioChannel channel(host, devices, limits);
-  host.channel = &channel;
-  auto send = [&](const std::string& who, const std::string& packet) {
-    channel.HandlePacket("f|" + who + "|" + packet, false);
-  };
-  for (int i = 0; i < 2; ++i) send("Carol", "0c");
-  send("Carol", "1");
-  for (int i = 0; i < 3; ++i) send("Bob", "0b");
-  send("Bob", "1");
+TEST_F(ChannelLimits, FinishedMessagesGiveWayToNewOnesOldestAndSilentFirst) {
+  for (int i = 0; i < 2; ++i) Send("Carol", "0c");
+  Send("Carol", "1");
+  for (int i = 0; i < 3; ++i) Send("Bob", "0b");
+  Send("Bob", "1");
   ASSERT_EQ(channel.HeldBuffers(), 5u);
   const int carol = channel.FindSoundByName("Carol")->id, bob = channel.FindSoundByName("Bob")->id;
   ASSERT_TRUE(channel.HandleLink("::Play" + std::to_string(carol)));
   ASSERT_TRUE(channel.FindSound(carol)->playing);
 
   // Bob's message goes before the older one that is playing.
-  send("Dave", "0d");
+  Send("Dave", "0d");
   EXPECT_FALSE(channel.FindSound(bob));
   EXPECT_TRUE(channel.FindSound(carol));
   EXPECT_EQ(channel.HeldBuffers(), 3u);
@@ -344,22 +343,22 @@ TEST(ChannelLimits, FinishedMessagesGiveWayToNewOnesOldestAndSilentFirst) {
   EXPECT_TRUE(channel.HandleLink("::Play" + std::to_string(bob)));
   EXPECT_EQ(devices.outputsOpened, 1);
 
-  send("Dave", "0d");
-  send("Dave", "0d");
-  send("Erin", "0e");  // then the playing one, its playback ended
+  Send("Dave", "0d");
+  Send("Dave", "0d");
+  Send("Erin", "0e");  // then the playing one, its playback ended
   EXPECT_FALSE(channel.FindSound(carol));
   EXPECT_TRUE(devices.speaker.queued.empty());
   EXPECT_EQ(channel.HeldBuffers(), 4u);
 
   // What is still being received alone fills the bound: now packets drop.
-  send("Erin", "0e");
+  Send("Erin", "0e");
   const size_t traces = host.traces.size();
-  send("Erin", "0e");
+  Send("Erin", "0e");
   EXPECT_EQ(channel.HeldBuffers(), 5u);
   EXPECT_EQ(channel.ReceivingCount(), 2u);
   EXPECT_EQ(host.traces.size(), traces + 1);
-  send("Dave", "1");
-  send("Erin", "1");
+  Send("Dave", "1");
+  Send("Erin", "1");
   EXPECT_EQ(audio::SoundData(*channel.FindSoundByName("Erin")), "ee");
   EXPECT_EQ(channel.SoundCount(), 2u);
   host.channel = nullptr;
@@ -591,8 +590,8 @@ TEST_F(Channel, NamesFromPeersStayInsideSounds) {
   // The replay link carries the name itself and finds the same file.
   channel->HandleLink("::PlAr../../etc/x0");
   EXPECT_TRUE(channel->FindSoundByName("../../etc/x0"));
-  EXPECT_EQ(audio::SafeFileBase("%2f"), "%252f");
-  EXPECT_NE(audio::SafeFileBase("%2f"), audio::SafeFileBase("/"));
+  EXPECT_EQ(text::SafeFileName("%2f"), "%252f");
+  EXPECT_NE(text::SafeFileName("%2f"), text::SafeFileName("/"));
 }
 
 }  // namespace

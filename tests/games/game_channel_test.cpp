@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "game_harness.h"
+#include "text/bytes.h"
 #include "text/cp1251.h"
 #include "text/line_file.h"
 
@@ -407,12 +408,12 @@ TEST_F(Duel, DamagedRecordIsReportedAndNeverOverwritten) {
 }
 
 TEST(GameRecords, FileNamesStayInTheirFolderAndNeverCollide) {
-  EXPECT_EQ(SafeFileName("Bob"), "Bob");
-  EXPECT_EQ(SafeFileName("../etc"), "%2e.%2fetc");
-  EXPECT_EQ(SafeFileName("a\\b/c"), "a%5cb%2fc");
-  EXPECT_EQ(SafeFileName("100%"), "100%25");
-  EXPECT_NE(SafeFileName("a/b"), SafeFileName("a%2fb"));
-  EXPECT_EQ(SafeFileName(std::string("x\0y", 3)), "x%00y");
+  EXPECT_EQ(text::SafeFileName("Bob"), "Bob");
+  EXPECT_EQ(text::SafeFileName("../etc"), "%2e.%2fetc");
+  EXPECT_EQ(text::SafeFileName("a\\b/c"), "a%5cb%2fc");
+  EXPECT_EQ(text::SafeFileName("100%"), "100%25");
+  EXPECT_NE(text::SafeFileName("a/b"), text::SafeFileName("a%2fb"));
+  EXPECT_EQ(text::SafeFileName(std::string("x\0y", 3)), "x%00y");
   GameRecords records("/tmp/somewhere");
   EXPECT_EQ(records.PathOf(GameKind::Chess, "a/b"), "/tmp/somewhere/Games/a%2fb.chs");
 }

@@ -90,9 +90,9 @@ TEST(ArtworkTest, PhotosAreJpegsOfTheirSizeUnderSafeNames) {
   }
   EXPECT_EQ(photos, 2);
   EXPECT_EQ(chatd::PhotoPath("Robot", 1), "photos/Robot_1.jpg");
-  EXPECT_EQ(chatd::SafeFileName("../a/b"), "%2e.%2fa%2fb");
-  EXPECT_EQ(chatd::SafeFileName("100%"), "100%25");
-  EXPECT_NE(chatd::SafeFileName("a/b"), chatd::SafeFileName("a%2fb"));
+  EXPECT_EQ(text::SafeFileName("../a/b"), "%2e.%2fa%2fb");
+  EXPECT_EQ(text::SafeFileName("100%"), "100%25");
+  EXPECT_NE(text::SafeFileName("a/b"), text::SafeFileName("a%2fb"));
 }
 
 TEST(NameRulesTest, RegistrableNamesAndLookAlikeKeys) {

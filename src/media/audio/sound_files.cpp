@@ -6,28 +6,12 @@
 
 #include "media/audio/adpcm.h"
 #include "media/audio/wav_file.h"
+#include "text/bytes.h"
 
 namespace audio {
 
-std::string SafeFileBase(std::string_view name) {
-  static const char kHex[] = "0123456789abcdef";
-  std::string out;
-  for (size_t i = 0; i < name.size(); ++i) {
-    auto c = static_cast<unsigned char>(name[i]);
-    bool unsafe = c == '%' || c == '/' || c == '\\' || c < 0x20 || c == 0x7F || (i == 0 && c == '.');
-    if (unsafe) {
-      out += '%';
-      out += kHex[c >> 4];
-      out += kHex[c & 15];
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out;
-}
-
 std::string KeptSoundPath(const std::string& programDir, std::string_view base) {
-  return programDir + "Sounds/" + SafeFileBase(base) + ".cwv";
+  return programDir + "Sounds/" + text::SafeFileName(base) + ".cwv";
 }
 
 std::string SoundData(const Sound& sound) {

@@ -9,12 +9,6 @@
 
 namespace audio {
 
-// A user name as part of a file name: "%", "/", "\", NUL, control bytes and
-// a leading "." are written as "%" + two hex digits, so no name leaves its
-// directory, the same name always gives the same file and two names never
-// give one.
-std::string SafeFileBase(std::string_view name);
-
 // Sounds/ + the safe form of `base` + ".cwv" in `programDir`.
 std::string KeptSoundPath(const std::string& programDir, std::string_view base);
 
