@@ -1,6 +1,8 @@
 // One program per data directory, with the real program started twice.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -47,7 +49,8 @@ TEST(DataDirLock, SecondProgramOnTheSameDirectoryRefusesAndTouchesNothing) {
   // saves go through hidden temporary files, left out here).
   QStringList before = QDir(dir.path()).entryList(QDir::Files);
   const QByteArray ini = ReadFile(dir.filePath("molvat.ini"));
-  const QDateTime iniTime = QFileInfo(dir.filePath("molvat.ini")).lastModified();
+  // Nanoseconds: two saves within one millisecond must not look alike.
+  const auto iniTime = std::filesystem::last_write_time(dir.filePath("molvat.ini").toStdString());
 
   QProcess second;
   StartClient(second, dir.path());
@@ -63,7 +66,7 @@ TEST(DataDirLock, SecondProgramOnTheSameDirectoryRefusesAndTouchesNothing) {
   // The second start wrote nothing; the first one may have saved meanwhile,
   // so only an unchanged time stamp proves the refusal left the file alone.
   EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), before);
-  if (QFileInfo(dir.filePath("molvat.ini")).lastModified() == iniTime) {
+  if (std::filesystem::last_write_time(dir.filePath("molvat.ini").toStdString()) == iniTime) {
     EXPECT_EQ(ReadFile(dir.filePath("molvat.ini")), ini);
   }
 
