@@ -4,11 +4,17 @@ set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="${CHAT_BUILD_DIR:-$ROOT/build}"
 
+# Build: compiler, CMake, Qt and the libraries.  Tests: GoogleTest, Google
+# Benchmark, a virtual display, fonts (fonts-liberation2 gives the markup
+# views Arial's metrics), Qt's own translations, a D-Bus daemon for the
+# notification tests.  Packaging: cpack's shlibdeps needs dpkg-dev and
+# file; the package test runs the desktop and AppStream validators and
+# lintian.
 PACKAGES=(cmake ninja-build g++ pkg-config ccache
-  qt6-base-dev qt6-multimedia-dev qt6-httpserver-dev qt6-websockets-dev
-  libqt6sql6-sqlite libsqlite3-dev zlib1g-dev libjpeg-dev libgif-dev libpcre2-dev
-  libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth fonts-dejavu-core
-  dpkg-dev desktop-file-utils appstream)
+  qt6-base-dev qt6-multimedia-dev qt6-httpserver-dev qt6-websockets-dev qt6-translations-l10n
+  libsqlite3-dev zlib1g-dev libjpeg-dev libgif-dev libpcre2-dev
+  libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth dbus-daemon fonts-dejavu-core fonts-liberation2
+  dpkg-dev file desktop-file-utils appstream lintian)
 # Only fuzz/run.sh needs these: clang and its libFuzzer runtime.
 FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)
 
@@ -23,7 +29,13 @@ install_missing_packages() {
   echo "Installing missing packages: ${missing[*]}"
   # sudo drops the caller's environment, so the variable goes through env.
   local run=(env DEBIAN_FRONTEND=noninteractive)
-  [ "$(id -u)" -ne 0 ] && run=(sudo "${run[@]}")
+  if [ "$(id -u)" -ne 0 ]; then
+    if ! command -v sudo >/dev/null; then
+      echo "Missing packages: ${missing[*]}; install them as root (apt-get install), or install sudo." >&2
+      return 1
+    fi
+    run=(sudo "${run[@]}")
+  fi
   "${run[@]}" apt-get update -qq
   "${run[@]}" apt-get install -y -qq "${missing[@]}"
 }

@@ -77,9 +77,10 @@ bool ReadAt(int fd, int64_t offset, int64_t length, std::string* out) {
 
 // Opens the archive for appending; a file without any write permission bit
 // counts as write-protected even for a user the system would let through.
+// The archive holds private conversations: a new one is its owner's only.
 int OpenArchive(const std::string& path) {
   if (text::IsReadOnlyFile(path)) return -1;
-  return ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  return ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
 }
 
 // Where a trim cuts the file: after the first line feed within kTrimSearch
@@ -102,7 +103,7 @@ int Trim(int fd, int64_t size, const std::string& path, const std::string& copyP
   if (cut < 0 || cut >= size) return fd;  // nothing would be left: keep the file
 
   struct stat st;
-  mode_t mode = ::fstat(fd, &st) == 0 ? (st.st_mode & 07777) : 0644;
+  mode_t mode = ::fstat(fd, &st) == 0 ? (st.st_mode & 07777) : 0600;
   int copy = text::IsReadOnlyFile(copyPath)
                  ? -1
                  : ::open(copyPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);

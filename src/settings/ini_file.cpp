@@ -107,7 +107,9 @@ std::optional<std::string> IniFile::Bytes() const {
 }
 
 bool IniFile::Replace(const std::string& bytes) {
-  if (!text::ReplaceFileAtomically(path_, bytes)) return false;
+  // The settings hold the password: a file an earlier version left
+  // readable by others is closed with the next write.
+  if (!text::ReplaceFileAtomically(path_, bytes, true)) return false;
   if (snapshot_) snapshot_ = bytes;
   return true;
 }

@@ -135,6 +135,7 @@ void Settings::Load(const std::string& programDir) {
   *this = Settings();
   ProgramDir = programDir;
   if (!ProgramDir.empty() && ProgramDir.back() != '/') ProgramDir += '/';
+  CacheDir = ProgramDir + "Cache/";
 
   // One reading of the file serves every key; it is taken again after each
   // write-back, which goes through the field's own writer.

@@ -89,6 +89,9 @@ class Settings {
 
   // ---- start-up facts, not stored ----
   std::string ProgramDir;  // file-system path (not Windows-1251), ends with "/"
+  // The picture cache: "Cache/" in the program directory unless the caller
+  // sets another after Load (an installed client's per-user cache folder).
+  std::string CacheDir;
 
   Settings();
 

@@ -109,14 +109,16 @@ bool IsReadOnlyFile(const std::string& path) {
   return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
 }
 
-bool ReplaceFileAtomically(const std::string& path, std::string_view contents) {
-  mode_t mode = 0644;
+bool ReplaceFileAtomically(const std::string& path, std::string_view contents, bool ownerOnly) {
+  // The files rewritten whole hold settings with the password, contact
+  // lists and messages: a new one is its owner's only.
+  mode_t mode = 0600;
   struct stat st;
   if (::stat(path.c_str(), &st) == 0) {
     if (!S_ISREG(st.st_mode)) return false;
     if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return false;
     if (::access(path.c_str(), W_OK) != 0) return false;
-    mode = st.st_mode & 07777;
+    mode = st.st_mode & (ownerOnly ? 07700 : 07777);
   }
   std::string tmpl = DirectoryOf(path) + "/." + path.substr(path.rfind('/') + 1) + ".XXXXXX";
   int fd = ::mkstemp(tmpl.data());

@@ -31,10 +31,12 @@ std::optional<std::string> ReadWholeFile(const std::string& path);
 // Replaces `path` by `contents` through a temporary file in the same
 // directory that is flushed to disk and renamed over it, so a crash leaves
 // either the old or the new file, never a truncated one.  An existing file
-// keeps its permission bits.  A file that is marked read-only (no write
-// permission bit at all) is not replaced.  Returns false on any failure; no
-// temporary file is left behind.
-bool ReplaceFileAtomically(const std::string& path, std::string_view contents);
+// keeps its permission bits (without those for group and others when
+// `ownerOnly`, for files that hold a password); a new one is readable by
+// its owner only.  A file that is marked read-only (no write permission bit
+// at all) is not replaced.  Returns false on any failure; no temporary file
+// is left behind.
+bool ReplaceFileAtomically(const std::string& path, std::string_view contents, bool ownerOnly = false);
 
 // True when `path` exists and carries no write permission bit.
 bool IsReadOnlyFile(const std::string& path);

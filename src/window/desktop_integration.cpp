@@ -12,6 +12,7 @@
 
 #include "resources/images.h"
 #include "settings/settings.h"
+#include "window/window_forward.h"
 
 namespace window {
 namespace {
@@ -19,8 +20,11 @@ namespace {
 const char* const kService = "org.freedesktop.Notifications";
 const char* const kPath = "/org/freedesktop/Notifications";
 
-// Notification bodies may be read as markup by the notification service.
-QString PlainBody(const std::string& utf8) { return QString::fromUtf8(utf8.c_str()).toHtmlEscaped(); }
+// A service that reads bodies as markup would take "<" and "&" as markup.
+QString NoticeBody(const std::string& utf8, bool markup) {
+  const QString body = QString::fromUtf8(utf8.c_str());
+  return markup ? body.toHtmlEscaped() : body;
+}
 
 // The program's icon with the number of waiting messages on a red badge.
 QIcon WaitingIcon(int count) {
@@ -45,9 +49,13 @@ DesktopIntegration::DesktopIntegration(settings::Settings& settings, QWidget* wi
     : QObject(window), settings_(settings), window_(window), notices_(settings, *this) {
   window_->installEventFilter(this);
   QDBusConnection bus = QDBusConnection::sessionBus();
-  if (bus.isConnected())
+  if (bus.isConnected()) {
     busConnected_ = bus.connect(kService, kPath, kService, "ActionInvoked", this,
                                 SLOT(NotificationAction(uint, QString)));
+    bus.connect(kService, kPath, kService, "ActivationToken", this,
+                SLOT(NotificationActivationToken(uint, QString)));
+  }
+  if (!busConnected_) service_ = Service::Absent;
   UpdateTray();
 }
 
@@ -66,22 +74,64 @@ void DesktopIntegration::SetTrayIcon(bool on) {
 
 void DesktopIntegration::ShowNotice(const std::string& title, const std::string& body) {
   if (testSink_) return testSink_->ShowNotice(title, body);
-  if (!busConnected_) {
-    if (tray_) tray_->showMessage(QString::fromUtf8(title.c_str()), QString::fromUtf8(body.c_str()));
-    return;
+  switch (service_) {
+    case Service::Absent:
+      return ShowBalloon(title, body);
+    case Service::Present:
+      return SendNotice(title, body);
+    case Service::Unknown:
+    case Service::Asking:
+      // Only the latest notice waits: each one replaces the last anyway.
+      pendingTitle_ = title;
+      pendingBody_ = body;
+      noticePending_ = true;
+      AskCapabilities();
+      return;
   }
-  QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kService, "Notify");
-  call << QApplication::applicationName() << lastNotification_ << QString("chat-browser")
-       << QString::fromUtf8(title.c_str()) << PlainBody(body)
-       << QStringList{"default", settings_.RussianInterface ? QString::fromUtf8("Открыть") : QString("Open")}
-       << QVariantMap{{"desktop-entry", QString("chat-browser")}} << int32_t{-1};
+}
+
+void DesktopIntegration::AskCapabilities() {
+  if (service_ != Service::Unknown) return;
+  service_ = Service::Asking;
+  QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kService, "GetCapabilities");
   // Asynchronous: a slow or missing service never holds up the chat.
   auto* watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call), this);
   connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
-    QDBusPendingReply<uint> reply = *w;
-    if (reply.isValid()) lastNotification_ = reply.value();
     w->deleteLater();
+    QDBusPendingReply<QStringList> reply = *w;
+    service_ = reply.isValid() ? Service::Present : Service::Absent;
+    if (reply.isValid()) capabilities_ = reply.value();
+    if (!noticePending_) return;
+    noticePending_ = false;
+    ShowNotice(pendingTitle_, pendingBody_);
   });
+}
+
+void DesktopIntegration::SendNotice(const std::string& title, const std::string& body) {
+  QStringList actions;
+  if (capabilities_.contains("actions"))
+    actions = {"default", settings_.RussianInterface ? QString::fromUtf8("Открыть") : QString("Open")};
+  QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kService, "Notify");
+  call << QApplication::applicationName() << lastNotification_ << QString("chat-browser")
+       << QString::fromUtf8(title.c_str()) << NoticeBody(body, capabilities_.contains("body-markup")) << actions
+       << QVariantMap{{"desktop-entry", QString("chat-browser")}, {"category", QString(kCategory)}}
+       << int32_t{-1};
+  auto* watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call), this);
+  connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, title, body](QDBusPendingCallWatcher* w) {
+    w->deleteLater();
+    QDBusPendingReply<uint> reply = *w;
+    if (reply.isValid()) {
+      lastNotification_ = reply.value();
+      return;
+    }
+    // The service went away: the tray shows this notice and the next ones.
+    service_ = Service::Absent;
+    ShowBalloon(title, body);
+  });
+}
+
+void DesktopIntegration::ShowBalloon(const std::string& title, const std::string& body) {
+  if (tray_) tray_->showMessage(QString::fromUtf8(title.c_str()), QString::fromUtf8(body.c_str()));
 }
 
 void DesktopIntegration::ShowWaiting(int count) {
@@ -94,7 +144,14 @@ void DesktopIntegration::ShowWaiting(int count) {
 }
 
 void DesktopIntegration::NotificationAction(uint id, const QString& action) {
-  if (id == lastNotification_ && action == "default") BringWindowForward();
+  if (id != lastNotification_ || action != "default") return;
+  BringWindowForward(window_, activationToken_);
+  activationToken_.clear();
+}
+
+void DesktopIntegration::NotificationActivationToken(uint id, const QString& token) {
+  // Sent just before ActionInvoked for the same notification.
+  if (id == lastNotification_) activationToken_ = token.toUtf8();
 }
 
 bool DesktopIntegration::eventFilter(QObject* watched, QEvent* event) {
@@ -114,18 +171,11 @@ void DesktopIntegration::UpdateTray() {
   tray_ = new QSystemTrayIcon(resources::AppIcon(), this);
   tray_->setToolTip(QApplication::applicationName());
   connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-    if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) BringWindowForward();
+    if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) BringWindowForward(window_);
   });
-  connect(tray_, &QSystemTrayIcon::messageClicked, this, &DesktopIntegration::BringWindowForward);
+  connect(tray_, &QSystemTrayIcon::messageClicked, this, [this] { BringWindowForward(window_); });
   tray_->show();
   ShowWaiting(notices_.Waiting());
-}
-
-void DesktopIntegration::BringWindowForward() {
-  if (window_->isMinimized()) window_->showNormal();
-  window_->show();
-  window_->raise();
-  window_->activateWindow();
 }
 
 }  // namespace window

@@ -1,11 +1,15 @@
-// chat-browser [--data-dir DIR] | --help | --version
+// chat-browser [--data-dir DIR] [Qt options] | --help | --version
+#include <sys/stat.h>
+
 #include <QGuiApplication>
 #include <QScreen>
 #include <cstdio>
 #include <exception>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "settings/command_line.h"
 #include "settings/program_dir.h"
 #include "settings/settings.h"
 #include "window/chat_application.h"
@@ -13,51 +17,51 @@
 #include "window/login_dialog.h"
 #include "window/main_window.h"
 #include "window/modal_boxes.h"
+#include "window/running_client.h"
 #include "window/shutdown_signals.h"
 
 namespace {
 
-// --help and --version answer without a display, before Qt starts.
-std::optional<int> InformationOption(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string a = argv[i];
-    if (a == "--data-dir") {
-      ++i;
-    } else if (a == "--help" || a == "-h") {
-      std::printf(
-          "usage: chat-browser [--data-dir DIR] [Qt options]\n"
-          "       chat-browser --help | --version\n"
-          "\n"
-          "A chat client: the common room, private messages, games, audio messages\n"
-          "and pictures.  Settings, archives and kept files live in the data folder:\n"
-          "DIR when given, else the program's folder for a portable copy, else\n"
-          "%s.\n"
-          "\n"
-          "  --data-dir DIR  keep everything in DIR (two clients need two folders)\n"
-          "  --help          this text\n"
-          "  --version       the version\n",
-          "$XDG_DATA_HOME/Chat browser (~/.local/share/Chat browser)");
+// How long a second start waits for the running client to answer.
+constexpr int kRaiseWaitMs = 5000;
+
+// --help, --version and a wrong command line answer without a display,
+// before Qt starts.
+std::optional<int> AnswerWithoutWindow(const settings::CommandLine& line) {
+  switch (line.action) {
+    case settings::CommandLine::Action::Run:
+      return std::nullopt;
+    case settings::CommandLine::Action::Help:
+      std::fputs(settings::UsageText("$XDG_DATA_HOME/chat-browser (~/.local/share/chat-browser)").c_str(), stdout);
       return 0;
-    } else if (a == "--version") {
+    case settings::CommandLine::Action::Version:
       std::printf("chat-browser %s\n", CHAT_FILE_VERSION);
       return 0;
-    }
+    case settings::CommandLine::Action::Refuse:
+      std::fprintf(stderr, "chat-browser: %s\n%s", line.error.c_str(), settings::ShortUsage().c_str());
+      return 2;
   }
-  return std::nullopt;
+  return 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (const std::optional<int> answered = InformationOption(argc, argv)) return *answered;
+  // Everything the client writes (settings with the password, archives,
+  // kept messages, the cache) is its user's alone.
+  ::umask(077);
+  const settings::CommandLine commandLine = settings::ParseCommandLine(std::vector<std::string>(argv, argv + argc));
+  if (const std::optional<int> answered = AnswerWithoutWindow(commandLine)) return *answered;
   window::ChatApplication app(argc, argv);
   // Before anything is read, so that a stop during start-up still closes normally.
   window::CatchShutdownSignals();
   try {
-    const std::string programDir = settings::ProgramDirForThisProcess(app.arguments());
+    const settings::DataLayout layout = settings::DataLayoutForThisProcess(commandLine.dataDir);
+    const std::string& programDir = layout.programDir;
     // Taken before anything in the directory is read or written.
     window::DataDirLock lock(programDir);
     if (lock.state() == window::DataDirLock::State::InUse) {
+      if (window::AskRunningClientToRaise(programDir, qgetenv("XDG_ACTIVATION_TOKEN"), kRaiseWaitMs)) return 0;
       const std::string message = window::DataDirLock::InUseMessage(programDir);
       std::fprintf(stderr, "%s\n", message.c_str());
       // A headless platform has nobody to read a box, which would wait for ever.
@@ -67,6 +71,7 @@ int main(int argc, char** argv) {
     }
     settings::Settings settings;
     settings.Load(programDir);
+    settings.CacheDir = layout.cacheDir;
     window::MainWindow form(settings);
     window::LoginDialog login(settings, &form);
     form.SetLoginDialog(&login);
@@ -74,6 +79,10 @@ int main(int argc, char** argv) {
     if (const QScreen* screen = form.screen()) form.setGeometry(screen->availableGeometry());
     form.showMaximized();
     window::CloseOnShutdownSignals(&form);
+    // A second start on this folder brings this window forward.  Without
+    // the lock (a read-only folder) the socket is not this client's to take.
+    std::optional<window::RaiseListener> raiseListener;
+    if (lock.state() == window::DataDirLock::State::Held) raiseListener.emplace(programDir, &form);
     return app.exec();
   } catch (const std::exception& e) {
     window::ShowModal(nullptr, {window::ModalBox::Kind::Error, "Chat browser", QString::fromLocal8Bit(e.what())});

@@ -80,8 +80,9 @@ MainWindow::MainWindow(settings::Settings& settings, QWidget* parent) : QMainWin
   setup_->SetBoardRedraw([this] { games_->RedrawBoards(); });
 
   ApplySettings();
-  markup::ProcessPictureRegistry().LoadCacheIndex(settings_.ProgramDir + "Cache/index.dat",
-                                                  settings_.ProgramDir + "Cache");
+  std::string cacheFolder = settings_.CacheDir;
+  if (!cacheFolder.empty() && cacheFolder.back() == '/') cacheFolder.pop_back();
+  markup::ProcessPictureRegistry().LoadCacheIndex(cacheFolder + "/index.dat", cacheFolder);
   session_->LoadFiles();
   session_->WriteFirstLines(topleft_->Document(), transl_->Document());
   session_->SetAudioCapable(mediaUi_->AudioCapable());

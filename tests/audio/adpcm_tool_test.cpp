@@ -88,6 +88,21 @@ TEST_F(AdpcmTool, EncodesToWavAndToMessageAndBack) {
   for (size_t i = 0; i < tone.size(); ++i) ASSERT_NEAR(back[i], tone[i], 2500) << i;
 }
 
+TEST_F(AdpcmTool, HelpAndVersionAnswerAndAWrongLineShowsTheUsage) {
+  ToolRun r = Adpcm("--help");
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.output.rfind("usage: adpcm decode|encode IN OUT\n", 0), 0u) << r.output;
+  EXPECT_NE(r.output.find("--version"), std::string::npos) << r.output;
+  EXPECT_EQ(Adpcm("-h").output, r.output);
+  r = Adpcm("--version");
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.output, "adpcm " CHAT_FILE_VERSION "\n");
+  // A wrong line gets the usage with a failing exit.
+  r = Adpcm("--help extra");
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_NE(r.output.find("usage"), std::string::npos) << r.output;
+}
+
 TEST_F(AdpcmTool, BadInputGetsAMessageAndAFailingExit) {
   const std::string adpcm = ReadBytes(AudioDataPath("tone-440-8k-msadpcm.wav"));
   Put("truncated.wav", adpcm.substr(0, 1000));

@@ -86,6 +86,25 @@ TEST(LineFile, AtomicReplace) {
   EXPECT_FALSE(text::WriteLineFile(dir.File("nowhere/offline.lst"), {"a"}));
 }
 
+TEST(LineFile, ANewFileIsTheOwnersOnlyAnExistingOneKeepsItsMode) {
+  TempDir dir;
+  // Whatever the process's mask lets through.
+  const mode_t oldMask = ::umask(022);
+  ASSERT_TRUE(text::WriteLineFile(dir.File("offline.lst"), {"friend"}));
+  ASSERT_TRUE(text::ReplaceFileAtomically(dir.File("molvat.ini"), "[Global]\r\nPassword=x\r\n"));
+  dir.Put("shared.txt", "old");
+  ::chmod(dir.File("shared.txt").c_str(), 0644);
+  ASSERT_TRUE(text::ReplaceFileAtomically(dir.File("shared.txt"), "new"));
+  ::umask(oldMask);
+  struct stat st;
+  ASSERT_EQ(::stat(dir.File("offline.lst").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  ASSERT_EQ(::stat(dir.File("molvat.ini").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  ASSERT_EQ(::stat(dir.File("shared.txt").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0644u);
+}
+
 TEST(LineFile, ReadWholeFileKeepsEveryByte) {
   TempDir dir;
   std::string all;

@@ -1,5 +1,7 @@
-// One program per data directory, with the real program started twice.
+// One program per data directory, with the real program started twice: the
+// second start brings the first one forward and ends.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 
@@ -9,18 +11,27 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <QLocalSocket>
+#include <QWidget>
+
 #include "qt_wait.h"
 #include "window/data_dir_lock.h"
+#include "window/running_client.h"
 
 namespace {
 
 const char* kIni = "[Global]\r\nUserName=a\r\nPassword=b\r\nUserNum=1\r\nPort1=1\r\n";
 
-void StartClient(QProcess& client, const QString& dir) {
+void StartClient(QProcess& client, const QString& dir, const QStringList& more = {}) {
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert("QT_QPA_PLATFORM", "offscreen");
   client.setProcessEnvironment(env);
-  client.start(CHAT_BINARY_DIR "/bin/chat-browser", {"--data-dir", dir});
+  client.start(CHAT_BINARY_DIR "/bin/chat-browser", QStringList{"--data-dir", dir} + more);
+}
+
+unsigned Mode(const QString& path) {
+  struct stat st {};
+  return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? (st.st_mode & 07777) : 0u;
 }
 
 QByteArray ReadFile(const QString& path) {
@@ -37,7 +48,7 @@ void WriteIni(const QTemporaryDir& dir) {
 
 bool StartedUp(const QTemporaryDir& dir) { return ReadFile(dir.filePath("molvat.ini")).contains("ChatDir="); }
 
-TEST(DataDirLock, SecondProgramOnTheSameDirectoryRefusesAndTouchesNothing) {
+TEST(DataDirLock, SecondProgramOnTheSameDirectoryRaisesTheFirstAndTouchesNothing) {
   QTemporaryDir dir;
   WriteIni(dir);
   QProcess first;
@@ -57,10 +68,10 @@ TEST(DataDirLock, SecondProgramOnTheSameDirectoryRefusesAndTouchesNothing) {
   ASSERT_TRUE(second.waitForStarted());
   ASSERT_TRUE(second.waitForFinished(10000));
   EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
-  EXPECT_NE(second.exitCode(), 0);
+  // It ends well only when the first one answered that it came forward.
+  EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardError().toStdString();
   const QString said = QString::fromUtf8(second.readAllStandardError());
-  EXPECT_TRUE(said.contains("is in use")) << said.toStdString();
-  EXPECT_TRUE(said.contains(QString::fromUtf8("уже используется"))) << said.toStdString();
+  EXPECT_FALSE(said.contains("is in use")) << said.toStdString();
   EXPECT_TRUE(first.state() == QProcess::Running);
 
   // The second start wrote nothing; the first one may have saved meanwhile,
@@ -85,6 +96,96 @@ TEST(DataDirLock, SecondProgramOnTheSameDirectoryRefusesAndTouchesNothing) {
   // It may not have its signal handlers yet; only the lock mattered here.
   third.kill();
   EXPECT_TRUE(third.waitForFinished(10000));
+}
+
+TEST(DataDirLock, AHeldFolderWhoseHolderDoesNotAnswerIsRefused) {
+  QTemporaryDir dir;
+  const std::string path = dir.path().toStdString() + "/";
+  // This process holds the folder but listens for nobody.
+  window::DataDirLock lock(path);
+  ASSERT_EQ(lock.state(), window::DataDirLock::State::Held);
+  QProcess second;
+  StartClient(second, dir.path());
+  ASSERT_TRUE(second.waitForFinished(20000));
+  EXPECT_EQ(second.exitCode(), 2);
+  const QString said = QString::fromUtf8(second.readAllStandardError());
+  EXPECT_TRUE(said.contains("is in use")) << said.toStdString();
+  EXPECT_TRUE(said.contains(QString::fromUtf8("уже используется"))) << said.toStdString();
+}
+
+TEST(DataDirLock, AFreshFolderAndTheFilesWithThePasswordAreTheOwnersOnly) {
+  QTemporaryDir root;
+  const QString dir = root.filePath("new-client");
+  QProcess client;
+  StartClient(client, dir);
+  ASSERT_TRUE(client.waitForStarted());
+  ASSERT_TRUE(WaitFor([&] { return ReadFile(dir + "/molvat.ini").contains("ChatDir="); }, 10000));
+  EXPECT_EQ(Mode(dir), 0700u);
+  for (const QString& name : QDir(dir).entryList(QDir::Files | QDir::Hidden))
+    EXPECT_EQ(Mode(dir + "/" + name) & 077, 0u) << name.toStdString();
+  client.kill();
+  EXPECT_TRUE(client.waitForFinished(10000));
+}
+
+TEST(DataDirLock, UnknownOptionsAreRefusedWithTheUsageBeforeAnythingIsWritten) {
+  QTemporaryDir root;
+  QProcess client;
+  // A mistyped --data-dir must not start a client in the program's folder.
+  client.start(CHAT_BINARY_DIR "/bin/chat-browser", {"--datadir", root.filePath("x")});
+  ASSERT_TRUE(client.waitForFinished(10000));
+  EXPECT_EQ(client.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(client.exitCode(), 2);
+  const QByteArray said = client.readAllStandardError();
+  EXPECT_TRUE(said.contains("unknown option --datadir")) << said.toStdString();
+  EXPECT_TRUE(said.contains("usage: chat-browser")) << said.toStdString();
+  EXPECT_TRUE(client.readAllStandardOutput().isEmpty());
+  EXPECT_FALSE(QFile::exists(CHAT_BINARY_DIR "/bin/molvat.ini"));
+  EXPECT_TRUE(QDir(root.path()).isEmpty());
+}
+
+TEST(RaiseListener, ARequestBringsTheMinimisedWindowForwardWithItsToken) {
+  QTemporaryDir dir;
+  const std::string path = dir.path().toStdString() + "/";
+  QWidget window;
+  window.showMinimized();
+  window::RaiseListener listener(path, &window);
+  ASSERT_TRUE(listener.Listening());
+  qunsetenv("XDG_ACTIVATION_TOKEN");
+
+  // The asking side blocks; its answer comes from this event loop.
+  QLocalSocket asker;
+  asker.connectToServer(window::RaiseListener::SocketPath(path));
+  ASSERT_TRUE(asker.waitForConnected(5000));
+  asker.write("raise token-123_abc\n");
+  ASSERT_TRUE(WaitFor([&] { return asker.canReadLine(); }));
+  EXPECT_EQ(asker.readLine(), "ok\n");
+  ASSERT_TRUE(WaitFor([&] { return !window.isMinimized(); }));
+  EXPECT_TRUE(window.isVisible());
+  EXPECT_EQ(qgetenv("XDG_ACTIVATION_TOKEN"), "token-123_abc");
+  EXPECT_EQ(listener.Answered(), 1);
+  qunsetenv("XDG_ACTIVATION_TOKEN");
+
+  // A request of another kind, or an endless one, is dropped unanswered.
+  for (const QByteArray& bad : {QByteArray("lower\n"), QByteArray(4096, 'r')}) {
+    QLocalSocket other;
+    other.connectToServer(window::RaiseListener::SocketPath(path));
+    ASSERT_TRUE(other.waitForConnected(5000));
+    other.write(bad);
+    EXPECT_TRUE(WaitFor([&] { return other.state() == QLocalSocket::UnconnectedState; }));
+    EXPECT_FALSE(other.canReadLine());
+  }
+  EXPECT_EQ(listener.Answered(), 1);
+  // A token that could not come from a launcher is not passed on; the
+  // window still comes forward.
+  window.showMinimized();
+  QLocalSocket third;
+  third.connectToServer(window::RaiseListener::SocketPath(path));
+  ASSERT_TRUE(third.waitForConnected(5000));
+  third.write("raise bad\x01token\n");
+  ASSERT_TRUE(WaitFor([&] { return third.canReadLine(); }));
+  ASSERT_TRUE(WaitFor([&] { return !window.isMinimized(); }));
+  EXPECT_TRUE(qgetenv("XDG_ACTIVATION_TOKEN").isEmpty());
+  EXPECT_EQ(listener.Answered(), 2);
 }
 
 TEST(DataDirLock, LockOfAKilledProgramDoesNotLockTheUserOut) {

@@ -1,4 +1,4 @@
-// adpcm decode|encode IN OUT
+// adpcm decode|encode IN OUT | --help | --version
 //
 // Converts between Microsoft ADPCM (a WAV file of format 2, or a kept
 // headerless .cwv audio message) and 16-bit PCM WAV, so kept messages can be
@@ -102,11 +102,37 @@ int EncodeCommand(const std::string& inPath, const std::string& outPath) {
   return 0;
 }
 
+void Usage(FILE* out) {
+  std::fprintf(out,
+               "usage: adpcm decode|encode IN OUT\n"
+               "       adpcm --help | --version\n");
+}
+
+void Help() {
+  Usage(stdout);
+  std::printf(
+      "\nConverts audio messages (Microsoft ADPCM, 8000 Hz mono) to and from WAV.\n"
+      "\n"
+      "  decode IN OUT  a kept message (.cwv) or an ADPCM WAV file to 16-bit PCM WAV\n"
+      "  encode IN OUT  a 16-bit PCM WAV file of 8000 Hz to a .cwv message when OUT\n"
+      "                 ends with .cwv, else to an ADPCM WAV file\n"
+      "  --help         this text\n"
+      "  --version      the version\n");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
+    Help();
+    return 0;
+  }
+  if (argc == 2 && std::string_view(argv[1]) == "--version") {
+    std::printf("adpcm %s\n", CHAT_FILE_VERSION);
+    return 0;
+  }
   if (argc != 4) {
-    std::fprintf(stderr, "usage: adpcm decode|encode IN OUT\n");
+    Usage(stderr);
     return 2;
   }
   std::string command = argv[1];
