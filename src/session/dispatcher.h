@@ -8,7 +8,7 @@
 #include <unordered_map>
 
 #include "games/game_kind.h"
-#include "session/wire.h"
+#include "wire/wire.h"
 #include "settings/settings.h"
 
 namespace markup {

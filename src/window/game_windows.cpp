@@ -7,13 +7,13 @@
 #include "games/game.h"
 #include "games/game_channel.h"
 #include "games/game_records.h"
-#include "games/game_window.h"
-#include "games/promotion_chooser.h"
+#include "games/ui/game_window.h"
+#include "games/ui/promotion_chooser.h"
 #include "markup/markup_document.h"
 #include "session/login.h"
-#include "session/wire.h"
+#include "wire/wire.h"
 #include "settings/settings.h"
-#include "window/chat_session.h"
+#include "chat/chat_session.h"
 #include "window/qt_text.h"
 
 namespace window {

@@ -5,7 +5,7 @@
 #include <QActionGroup>
 #include <QMenuBar>
 
-#include "markup/markup_view.h"
+#include "markup/ui/markup_view.h"
 #include "markup/picture_registry.h"
 #include "settings/settings.h"
 #include "window/desktop_integration.h"

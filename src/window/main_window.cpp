@@ -15,18 +15,18 @@
 #include <QPushButton>
 #include <QUrl>
 
-#include "markup/markup_view.h"
+#include "markup/ui/markup_view.h"
 #include "picture/pictures.h"
 #include "resources/images.h"
 #include "settings/settings.h"
 #include "text/bytes.h"
-#include "window/captions.h"
+#include "chat/captions.h"
 #include "window/desktop_reactions.h"
 #include "window/game_windows.h"
-#include "window/link_actions.h"
+#include "chat/link_actions.h"
 #include "window/info_window.h"
 #include "window/login_dialog.h"
-#include "window/main_texts.h"
+#include "chat/main_texts.h"
 #include "window/desktop_integration.h"
 #include "window/media_widgets.h"
 #include "window/media_windows.h"
@@ -35,7 +35,7 @@
 #include "window/qt_text.h"
 #include "window/settings_menu.h"
 #include "window/static_images.h"
-#include "window/translit.h"
+#include "chat/translit.h"
 
 namespace window {
 

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "window/chat_session.h"
+#include "chat/chat_session.h"
 
 class QAction;
 class QLabel;

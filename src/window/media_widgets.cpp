@@ -9,12 +9,12 @@
 #include <QPushButton>
 
 #include "markup/markup_document.h"
-#include "markup/markup_view.h"
-#include "media/audio/qt_audio_devices.h"
-#include "media/transfer/picture_codec.h"
-#include "media/transfer/picture_windows.h"
+#include "markup/ui/markup_view.h"
+#include "audio/qt_audio_devices.h"
+#include "transfer/picture_codec.h"
+#include "transfer/ui/picture_windows.h"
 #include "settings/settings.h"
-#include "window/chat_session.h"
+#include "chat/chat_session.h"
 #include "window/info_window.h"
 #include "window/modal_boxes.h"
 #include "window/qt_text.h"

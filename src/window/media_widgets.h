@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "window/media_session.h"
+#include "chat/media_session.h"
 
 class QAction;
 class QLabel;

@@ -2,13 +2,13 @@
 
 #include <QGuiApplication>
 
-#include "media/archive_viewer.h"
-#include "media/http_text_download.h"
-#include "media/smileys_window.h"
+#include "archive/ui/archive_viewer.h"
+#include "http/http_text_download.h"
+#include "smileys/ui/smileys_window.h"
 #include "settings/settings.h"
-#include "window/chat_session.h"
-#include "window/link_actions.h"
-#include "window/smiley_codes.h"
+#include "chat/chat_session.h"
+#include "chat/link_actions.h"
+#include "chat/smiley_codes.h"
 
 namespace window {
 namespace {

@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "media/archive_viewer_model.h"
-#include "media/smileys_model.h"
+#include "archive/archive_viewer_model.h"
+#include "smileys/smileys_model.h"
 
 class QObject;
 

@@ -6,10 +6,10 @@
 
 #include "markup/markup_document.h"
 #include "markup/picture_registry.h"
-#include "media/settings_dialog.h"
+#include "setup/ui/settings_dialog.h"
 #include "picture/pictures.h"
 #include "settings/settings.h"
-#include "window/chat_session.h"
+#include "chat/chat_session.h"
 #include "window/desktop_reactions.h"
 #include "window/modal_boxes.h"
 #include "window/qt_text.h"

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "media/settings_editor.h"
+#include "setup/settings_editor.h"
 
 class QWidget;
 
