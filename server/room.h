@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "server/store.h"
-#include "session/wire.h"
+#include "wire/wire.h"
 
 namespace chatd {
 
