@@ -187,6 +187,7 @@ void MainWindow::showEvent(QShowEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+  CloseAllPeerBoxes();
   CloseAllInfoWindows();
   media_->CloseAll();
   mediaUi_->CloseAll();
