@@ -3,7 +3,7 @@
 // offscreen platform) reads it, and a second peer measures how long the
 // client takes to confirm a private message sent in the middle of the flood.
 //
-//   flood_bench [--rates 1000,3000,10000,30000] [--seconds 3] [--million N]
+//   flood_bench [--rates 1000,3000,10000,30000] [--seconds 3] [--million N [--pace R]] [--plain 1]
 //   (CHAT_BROWSER_BINARY in the environment picks another client build)
 //
 // For each rate: messages/s the client got through (the last probe is
@@ -102,10 +102,14 @@ class Peer {
   size_t start_ = 0;
 };
 
+// Without --plain every line carries a smiley (an animated picture).
+bool plainLines = false;
+
 std::string PublicLines(long from, long count) {
   std::string out;
   for (long i = from; i < from + count; ++i)
-    out += "x\xA6Mess=a line of the busy room, number " + std::to_string(i) + ", with a smiley :) in it;\xA6\n";
+    out += "x\xA6Mess=a line of the busy room, number " + std::to_string(i) +
+           (plainLines ? ", with nothing else in it;\xA6\n" : ", with a smiley :) in it;\xA6\n");
   return out;
 }
 
@@ -240,11 +244,14 @@ int main(int argc, char** argv) {
   std::vector<int> rates = {1000, 3000, 10000, 30000};
   double seconds = 3;
   long million = 0;
+  int pace = 0;
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string a = argv[i];
     if (a == "--rates") rates = ParseRates(argv[i + 1]);
     else if (a == "--seconds") seconds = std::atof(argv[i + 1]);
     else if (a == "--million") million = std::atol(argv[i + 1]);
+    else if (a == "--pace") pace = std::atoi(argv[i + 1]);
+    else if (a == "--plain") plainLines = std::string(argv[i + 1]) == "1";
   }
   signal(SIGPIPE, SIG_IGN);
   ChatdProcess chatd(CHAT_BINARY_DIR "/bin/chatd", {}, true);
@@ -293,7 +300,13 @@ int main(int argc, char** argv) {
       const long before = chatd_test::StatusKiB("VmRSS", client);
       const long chunk = 1000;
       const auto start = Clock::now();
-      for (long done = 0; done < million; done += chunk) flooder.Send(PublicLines(sent + done, chunk));
+      for (long done = 0; done < million; done += chunk) {
+        flooder.Send(PublicLines(sent + done, chunk));
+        // A client that cannot keep up is dropped by chatd once its queue
+        // passes chatd's bound; --pace holds the flood to a rate it takes.
+        if (pace > 0)
+          std::this_thread::sleep_until(start + std::chrono::microseconds((done + chunk) * 1000000 / pace));
+      }
       std::atomic<bool> stop{true};
       std::vector<double> latencies;
       prober.Run(stop, 100, &latencies);
