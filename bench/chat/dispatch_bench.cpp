@@ -6,8 +6,11 @@
 // after each is reported as rss_mb, the process's peak as peak_mb.
 #include <benchmark/benchmark.h>
 
+#include <QCoreApplication>
 #include <QFont>
 #include <QGuiApplication>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <fstream>
 #include <memory>
@@ -18,6 +21,8 @@
 #include "settings/settings.h"
 #include "process_memory.h"
 #include "chat/chat_controller.h"
+#include "chat/document_pane.h"
+#include "session/connection.h"
 
 namespace {
 
@@ -66,6 +71,58 @@ void BM_DispatchPublic(benchmark::State& state) {
 }
 BENCHMARK(BM_DispatchPublic)->Arg(0)->Arg(100000)->Unit(benchmark::kMicrosecond)->Iterations(20000);
 
+
+// The same messages through the connection: bytes from a real socket, read
+// in the socket's handler and dispatched from the event loop.
+class ConnectionBench : public session::ConnectionHost {
+ public:
+  explicit ConnectionBench(Pane& pane) : pane_(pane), commPane_(pane.comm) {}
+  session::ChatPane& CommPane() override { return commPane_; }
+  std::string ServerHost() override { return "127.0.0.1"; }
+  uint16_t ServerPort() override { return port; }
+  std::string UserName() override { return "me"; }
+  bool IdentityComplete() override { return true; }
+  bool AskForIdentity(bool) override { return true; }
+  std::string LoginLine() override { return "l\xA6Num=1;Name=me;\xA6\n"; }
+  void DispatchLine(const std::string& line) override {
+    pane_.chat->Dispatch(line);
+    ++dispatched;
+  }
+  void OnlineChanged(bool) override {}
+  void MenuStateChanged(bool) override {}
+  uint16_t port = 0;
+  long dispatched = 0;
+
+ private:
+  Pane& pane_;
+  window::DocumentPane commPane_;
+};
+
+void BM_ConnectionDispatchPublic(benchmark::State& state) {
+  Pane pane;
+  long n = 0;
+  for (; n < state.range(0); ++n) pane.chat->Dispatch(PublicLine(n));
+  QTcpServer server;
+  server.listen(QHostAddress::LocalHost, 0);
+  ConnectionBench host(pane);
+  host.port = server.serverPort();
+  session::ServerConnection connection(host);
+  connection.Connect(session::ServerConnection::Initiator::User);
+  while (!server.hasPendingConnections()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+  QTcpSocket* peer = server.nextPendingConnection();
+  while (!connection.Connected()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+  constexpr int kBatch = 1000;
+  for (auto _ : state) {
+    std::string batch;
+    for (int i = 0; i < kBatch; ++i) batch += PublicLine(n++) + "\n";
+    const long target = host.dispatched + kBatch;
+    peer->write(batch.data(), qint64(batch.size()));
+    while (host.dispatched < target) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+  }
+  state.SetItemsProcessed(state.iterations() * kBatch);
+  state.counters["lines_before"] = static_cast<double>(state.range(0));
+}
+BENCHMARK(BM_ConnectionDispatchPublic)->Arg(0)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(20);
 
 constexpr size_t kHostileBytes = 15 * 1024 * 1024;
 

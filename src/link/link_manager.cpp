@@ -1,6 +1,8 @@
 #include "link/link_manager.h"
 
+#include <QElapsedTimer>
 #include <QHostAddress>
+#include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -25,6 +27,22 @@ constexpr qint64 kWriteWindow = 64 * 1024;
 constexpr size_t kMaxHandshakePayload = 256;
 // What a caller may send before he is accepted.
 constexpr size_t kMaxCallerBytes = 64 * 1024;
+// Most bytes Qt holds for one link's socket before it stops reading it.
+constexpr qint64 kSocketReadBuffer = 1 << 20;
+// Bytes of whole frames read ahead of delivery.
+constexpr size_t kReadAhead = 256 * 1024;
+// Frames are delivered in slices of about this long between returns to the
+// event loop.
+constexpr int kDeliverySliceMs = 8;
+
+// The buffer starts with a whole frame, or with bytes that can never begin
+// one (TakeFrame then says so).
+bool HoldsWholeFrame(const std::string& buffer, size_t maxPayload) {
+  if (buffer.size() < kFrameHeader) return false;
+  uint32_t length = 0;
+  for (int i = 4; i >= 1; --i) length = (length << 8) | static_cast<unsigned char>(buffer[size_t(i)]);
+  return buffer[0] < 'a' || buffer[0] > 'y' || length > maxPayload || buffer.size() >= kFrameHeader + length;
+}
 
 // A name shown as a link in the pane and used as a key: nothing that would
 // end a tag or an attribute.
@@ -215,6 +233,7 @@ void LinkManager::Connect(DirectLink& link) {
 void LinkManager::Attach(DirectLink& link, QTcpSocket* socket) {
   DirectLink* l = &link;
   link.socket = socket;
+  socket->setReadBufferSize(kSocketReadBuffer);
   QObject::connect(socket, &QTcpSocket::connected, this, [this, l] { OnConnected(*l); });
   QObject::connect(socket, &QTcpSocket::readyRead, this, [this, l] { OnReadable(*l); });
   QObject::connect(socket, &QTcpSocket::bytesWritten, this, [this, l] { Flush(*l); });
@@ -241,10 +260,8 @@ void LinkManager::OnConnected(DirectLink& link) {
 }
 
 void LinkManager::OnReadable(DirectLink& link) {
-  QTcpSocket* socket = link.socket;
-  if (!socket) return;
-  const QByteArray bytes = socket->readAll();
-  link.receiveBuffer.append(bytes.constData(), size_t(bytes.size()));
+  if (!link.socket) return;
+  ReadLink(link);
   if (link.state == kConnected) {
     char type = 0;
     std::string payload;
@@ -263,21 +280,62 @@ void LinkManager::OnReadable(DirectLink& link) {
     Lose(link, kClosed);
     return;
   }
-  for (;;) {
-    char type = 0;
-    std::string payload;
-    const FrameResult r = TakeFrame(link.receiveBuffer, type, payload, options_.maxFramePayload);
-    if (r == FrameResult::Incomplete) return;
-    if (r == FrameResult::Garbage) {
-      host_.Trace(W("Прямое соединение с ") + link.peerName + W(": неверный кадр, отключено"));
-      Lose(link, kClosed);
-      return;
-    }
-    if (type == 'c') {
-      Deliver(link, payload);
-      if (link.socket != socket) return;  // the handler ended this connection
+  if (HoldsWholeFrame(link.receiveBuffer, options_.maxFramePayload)) ScheduleDelivery();
+}
+
+void LinkManager::ReadLink(DirectLink& link) {
+  QTcpSocket* socket = link.socket;
+  while (socket && socket->bytesAvailable() > 0 &&
+         (!HoldsWholeFrame(link.receiveBuffer, options_.maxFramePayload) || link.receiveBuffer.size() < kReadAhead)) {
+    const QByteArray bytes = socket->read(kWriteWindow);
+    if (bytes.isEmpty()) break;
+    link.receiveBuffer.append(bytes.constData(), size_t(bytes.size()));
+  }
+}
+
+void LinkManager::ScheduleDelivery() {
+  if (deliveryPending_) return;
+  deliveryPending_ = true;
+  QTimer::singleShot(0, this, [this] { DeliverPending(); });
+}
+
+// One frame at a time, link after link.  A handler may run a nested loop in
+// which links are lost, made again or added: after each frame the link must
+// still be on the same connection, or its remaining bytes are not ours.
+void LinkManager::DeliverPending() {
+  deliveryPending_ = false;
+  QPointer<LinkManager> self(this);
+  QElapsedTimer slice;
+  slice.start();
+  bool more = false;
+  for (size_t i = 0; i < links_.size(); ++i) {
+    DirectLink& link = *links_[i];
+    const uint64_t attempt = link.attempt;
+    while (link.state == kLinked && link.attempt == attempt && link.socket) {
+      if (slice.elapsed() >= kDeliverySliceMs) {
+        more = true;
+        break;
+      }
+      char type = 0;
+      std::string payload;
+      const FrameResult r = TakeFrame(link.receiveBuffer, type, payload, options_.maxFramePayload);
+      if (r == FrameResult::Incomplete) {
+        ReadLink(link);
+        if (!HoldsWholeFrame(link.receiveBuffer, options_.maxFramePayload)) break;
+        continue;
+      }
+      if (r == FrameResult::Garbage) {
+        host_.Trace(W("Прямое соединение с ") + link.peerName + W(": неверный кадр, отключено"));
+        Lose(link, kClosed);
+        break;
+      }
+      if (type == 'c') {
+        Deliver(link, payload);
+        if (!self) return;
+      }
     }
   }
+  if (more) ScheduleDelivery();
 }
 
 // A packet names its sender; on a link that can only be the peer himself.
@@ -341,6 +399,7 @@ void LinkManager::OnNewConnection() {
       Detach(socket);
       continue;
     }
+    socket->setReadBufferSize(kSocketReadBuffer);
     auto caller = std::make_unique<Caller>();
     Caller* c = caller.get();
     const uint64_t id = c->id = nextCallerId_++;
@@ -447,7 +506,7 @@ void LinkManager::TryAccept(Caller* c) {
   if (!leftover.empty()) {
     // Bytes the caller sent after his "a" frame are frames of the link.
     link->receiveBuffer = std::move(leftover);
-    OnReadable(*link);
+    if (HoldsWholeFrame(link->receiveBuffer, options_.maxFramePayload)) ScheduleDelivery();
   }
 }
 

@@ -4,7 +4,9 @@
 // accepted from peers who announced themselves through the server.  What
 // arrives is handed to the host as raw audio/picture packets.  Everything
 // runs on the thread of the event loop and nothing here waits in a nested
-// loop.
+// loop.  Frames are handed to the host from the event loop, never inside a
+// socket's signal, so a handler that waits in a nested loop of its own
+// neither stops the links nor has a socket freed under it.
 #include <QObject>
 
 #include <map>
@@ -89,6 +91,10 @@ class LinkManager : public QObject {
   void Attach(DirectLink& link, QTcpSocket* socket);
   void OnConnected(DirectLink& link);
   void OnReadable(DirectLink& link);
+  // Moves what the link's socket holds into its receive buffer, within bounds.
+  void ReadLink(DirectLink& link);
+  void ScheduleDelivery();
+  void DeliverPending();
   void Deliver(DirectLink& link, const std::string& payload);
   void Flush(DirectLink& link);
   // The link's connection is gone: drops the socket and sets the state
@@ -112,6 +118,7 @@ class LinkManager : public QObject {
   std::vector<std::unique_ptr<Caller>> callers_;
   std::map<std::string, Notice> notices_;  // by folded sender name
   bool refreshPending_ = false;
+  bool deliveryPending_ = false;
   uint64_t nextCallerId_ = 1;
 };
 

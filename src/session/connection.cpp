@@ -1,6 +1,7 @@
 #include "session/connection.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QTcpSocket>
 #include <random>
@@ -79,6 +80,7 @@ void ServerConnection::Connect(Initiator initiator) {
   }
   DropSocket();
   auto* socket = new QTcpSocket(this);
+  socket->setReadBufferSize(kSocketReadBuffer);
   socket_ = socket;
   connect(socket, &QTcpSocket::connected, this, &ServerConnection::OnConnected);
   connect(socket, &QTcpSocket::readyRead, this, &ServerConnection::OnReadyRead);
@@ -91,6 +93,7 @@ void ServerConnection::Connect(Initiator initiator) {
   // Connecting: both lamps, and no bytes of an earlier connection.
   LightLamps(true, true);
   receive_.Clear();
+  ++socketGeneration_;
   if (const std::string local = host_.LocalAddress(); !local.empty())
     socket->bind(QHostAddress(QString::fromStdString(local)));
   socket->connectToHost(QString::fromStdString(host_.ServerHost()), host_.ServerPort());
@@ -109,22 +112,62 @@ void ServerConnection::OnConnected() {
   tag_ = 0;
 }
 
-void ServerConnection::OnReadyRead() {
-  QPointer<QTcpSocket> socket = socket_;
-  // A handler may run a local event loop (a game move being animated); the
-  // socket takes in what arrives meanwhile but does not signal it again, so
-  // read on until it holds nothing more.
-  while (socket && socket == socket_ && socket->bytesAvailable() > 0) {
-    const QByteArray data = socket->readAll();
+// How lines travel from the socket to their handlers, and why nothing is
+// freed under a running frame:
+//  - OnReadyRead only moves what the socket holds into the receive buffer
+//    (within its bounds) and schedules DispatchPending through the event
+//    loop.  No handler ever runs inside the socket's signal.
+//  - DispatchPending hands lines over one at a time, in order.  A handler
+//    may run a nested loop (a move sliding, a question, a box); the socket
+//    signals again from there and the lines after it are read and
+//    dispatched from that loop, as they come.
+//  - A lost socket is disconnected at once and freed with deleteLater; the
+//    generation it leaves behind tells every dispatch under way, when its
+//    handler returns, that the lines after it belonged to that connection.
+//    This object itself outlives every loop its handlers start (its owner
+//    goes only after the program's main loop has ended), and each dispatch
+//    checks that it still exists after every handler anyway.
+void ServerConnection::OnReadyRead() { ReadSocket(); }
+
+void ServerConnection::ReadSocket() {
+  QTcpSocket* socket = socket_;
+  if (!socket) return;
+  bool read = false;
+  while (socket->bytesAvailable() > 0 && (!receive_.HasLine() || receive_.Size() < kReadAhead)) {
+    const QByteArray data = socket->read(kSocketWindow);
+    if (data.isEmpty()) break;
+    read = true;
     receivedBytes_ += static_cast<uint32_t>(data.size());
-    LightLamps(false, true);
-    const bool ok = receive_.Feed(std::string_view(data.constData(), data.size()),
-                                  [this](const std::string& line) { host_.DispatchLine(line); });
-    if (!ok) {
-      if (socket == socket_) OnError();  // a line without end past the bound
+    if (!receive_.Append(std::string_view(data.constData(), data.size()))) {
+      OnError();  // a line without end past the bound
       return;
     }
   }
+  if (read) LightLamps(false, true);
+  if (receive_.HasLine()) ScheduleDispatch();
+}
+
+void ServerConnection::ScheduleDispatch() {
+  if (dispatchScheduled_) return;
+  dispatchScheduled_ = true;
+  QMetaObject::invokeMethod(this, &ServerConnection::DispatchPending, Qt::QueuedConnection);
+}
+
+void ServerConnection::DispatchPending() {
+  dispatchScheduled_ = false;
+  QPointer<ServerConnection> self(this);
+  const uint64_t generation = socketGeneration_;
+  QElapsedTimer slice;
+  slice.start();
+  std::string line;
+  while (receive_.TakeLine(line)) {
+    host_.DispatchLine(line);
+    if (!self || generation != socketGeneration_) return;
+    if (slice.elapsed() >= kDispatchSliceMs) break;
+  }
+  // Room again for what the socket still holds.
+  ReadSocket();
+  if (receive_.HasLine()) ScheduleDispatch();
 }
 
 void ServerConnection::SendLine(const std::string& line) {
@@ -188,6 +231,7 @@ void ServerConnection::DropSocket() {
   socket_ = nullptr;
   // Lines still buffered belong to the connection that is going away.
   receive_.Clear();
+  ++socketGeneration_;
   socket->disconnect(this);
   socket->abort();
   socket->deleteLater();

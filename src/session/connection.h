@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 
+#include "session/line_queue.h"
 #include "wire/wire.h"
 
 #include <QTcpSocket>
@@ -94,10 +95,21 @@ class ServerConnection : public QObject {
   void SetRandom(std::function<int()> random) { random_ = std::move(random); }
   // Most bytes handed to the socket per write (the rest stays queued).
   static constexpr qint64 kSocketWindow = 64 * 1024;
+  // Most bytes Qt holds for the socket before it stops reading it.
+  static constexpr qint64 kSocketReadBuffer = 1 << 20;
+  // Whole lines read ahead of dispatch; past this the rest stays in the
+  // socket until dispatch has caught up.
+  static constexpr size_t kReadAhead = 1 << 20;
+  // A burst is dispatched in slices of about this long, each followed by a
+  // return to the event loop (painting, input, timers, replies).
+  static constexpr int kDispatchSliceMs = 8;
 
  private:
   void OnConnected();
   void OnReadyRead();
+  void ReadSocket();
+  void ScheduleDispatch();
+  void DispatchPending();
   void OnBytesWritten();
   void OnError();
   void OnDisconnected();
@@ -109,7 +121,11 @@ class ServerConnection : public QObject {
   ConnectionHost& host_;
   QPointer<QTcpSocket> socket_;
   std::string outgoing_;
-  wire::ReceiveBuffer receive_;
+  LineQueue receive_;
+  // Bumped whenever the socket goes, so a dispatch under way notices that
+  // the lines after the current one belonged to the old connection.
+  uint64_t socketGeneration_ = 0;
+  bool dispatchScheduled_ = false;
   QTimer timer_;
   QTimer sendLampTimer_;
   QTimer receiveLampTimer_;

@@ -35,24 +35,50 @@ Dispatcher::Dispatcher(settings::Settings& settings, DispatcherHost& host, marku
 void Dispatcher::CommLineDestroyed(const std::string& markup) {
   const std::string prefix = kBlackOnWhite;
   if (!text::StartsWith(markup, prefix)) return;
+  if (olderShown_ > 0) {
+    // The oldest lines go first: while lines older than the remembered ones
+    // are in the pane, a public line leaving it is one of them.
+    for (size_t tag = 0; tag <= 2; ++tag)
+      if (markup.compare(prefix.size() + tag, 3, " - ") == 0) {
+        --olderShown_;
+        return;
+      }
+  }
   size_t bold = markup.find(" <b>", prefix.size());
   for (int candidates = 0; bold != std::string::npos && candidates < 5;
        ++candidates, bold = markup.find(" <b>", bold + 1)) {
-    auto it = commKeys_.find(markup.substr(prefix.size(), bold - prefix.size()));
+    const std::string key = markup.substr(prefix.size(), bold - prefix.size());
+    auto it = commKeys_.find(key);
     if (it == commKeys_.end()) continue;
-    auto seen = commIdentities_.find(it->second.front());
-    if (seen != commIdentities_.end() && --seen->second <= 0) commIdentities_.erase(seen);
-    it->second.pop_front();
-    if (it->second.empty()) commKeys_.erase(it);
+    const uint64_t serial = it->second.front().first;
+    if (serial >= firstSerial_ && serial - firstSerial_ < recent_.size()) recent_[serial - firstSerial_].gone = true;
+    Forget(key);
     return;
   }
+}
+
+void Dispatcher::Forget(const std::string& key) {
+  auto it = commKeys_.find(key);
+  if (it == commKeys_.end()) return;
+  auto seen = commIdentities_.find(it->second.front().second);
+  if (seen != commIdentities_.end() && --seen->second <= 0) commIdentities_.erase(seen);
+  it->second.pop_front();
+  if (it->second.empty()) commKeys_.erase(it);
 }
 
 bool Dispatcher::SeenInComm(const std::string& identity) const { return commIdentities_.count(identity) > 0; }
 
 void Dispatcher::Remember(const std::string& shownKey, const std::string& identity) {
-  commKeys_[shownKey].push_back(identity);
+  commKeys_[shownKey].emplace_back(firstSerial_ + recent_.size(), identity);
   ++commIdentities_[identity];
+  recent_.push_back({shownKey});
+  if (recent_.size() <= kRemembered) return;
+  if (!recent_.front().gone) {
+    Forget(recent_.front().key);
+    ++olderShown_;
+  }
+  recent_.pop_front();
+  ++firstSerial_;
 }
 
 void Dispatcher::Dispatch(const std::string& line) {

@@ -60,6 +60,8 @@ class Dispatcher {
   // on any real server; longer ones are cut to this.
   static constexpr size_t kMaxLead = 256;
   static constexpr size_t kMaxSenderName = 256;
+  // Public lines the duplicate test remembers, the newest.
+  static constexpr size_t kRemembered = 10000;
 
   Dispatcher(settings::Settings& settings, DispatcherHost& host, markup::MarkupDocument& comm,
              markup::MarkupDocument& priv);
@@ -93,9 +95,20 @@ class Dispatcher {
   // lead), which is all its markup tells when it is destroyed; the test
   // itself compares identities (the whole line number and the lead when the
   // record has a number).  Lines leave the pane oldest first, so the
-  // identities behind one shown key are kept in arrival order.
-  std::unordered_map<std::string, std::deque<std::string>> commKeys_;
+  // identities behind one shown key are kept in arrival order.  Only the
+  // newest kRemembered public lines are remembered, so the test costs the
+  // same whatever the pane holds; a repeat comes soon after its line (the
+  // room archive at login), never a hundred thousand lines later.
+  struct Remembered {
+    std::string key;
+    bool gone = false;  // its line left the pane
+  };
+  void Forget(const std::string& key);
+  std::deque<Remembered> recent_;  // oldest first
+  uint64_t firstSerial_ = 0;       // serial number of recent_.front()
+  std::unordered_map<std::string, std::deque<std::pair<uint64_t, std::string>>> commKeys_;
   std::unordered_map<std::string, int> commIdentities_;
+  size_t olderShown_ = 0;  // public lines in the pane older than the remembered ones
 };
 
 }  // namespace session

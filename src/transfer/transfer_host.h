@@ -21,7 +21,8 @@ class TransferHost {
   // A received picture, decoded: the viewer window shows it.  False when
   // it is not shown (too many pictures open).
   virtual bool ShowPicture(const std::string& sender, const std::string& bytes, const QImage& image) = 0;
-  // A modal warning titled "Внимание".
+  // A warning titled "Внимание" about what a peer sent; it does not wait
+  // for the user.
   virtual void Warn(const std::string& text) = 0;
 };
 

@@ -196,6 +196,7 @@ void MainWindow::showEvent(QShowEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+  CloseAllPeerBoxes();
   CloseAllInfoWindows();
   media_->CloseAll();
   mediaUi_->CloseAll();

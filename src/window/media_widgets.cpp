@@ -90,8 +90,10 @@ bool MediaWidgets::ShowPicture(const std::string&, const std::string& bytes, con
   return transfer::PictureWindow::Open(bytes, image) != nullptr;
 }
 
+// Only what peers send is warned about here: the box must not hold up the
+// line it came from.
 void MediaWidgets::Warn(const std::string& text) {
-  ShowModal(controls_.window, {ModalBox::Kind::Warning, QString::fromUtf8("Внимание"), ToQ(text)});
+  ShowPeerBox(controls_.window, "transfer\n" + text, {ModalBox::Kind::Warning, QString::fromUtf8("Внимание"), ToQ(text)});
 }
 
 void MediaWidgets::ShowLinks(const std::string& markup) {

@@ -1,6 +1,10 @@
 #include "window/modal_boxes.h"
 
+#include <QApplication>
+#include <QDialog>
 #include <QMessageBox>
+#include <QPointer>
+#include <map>
 
 namespace window {
 namespace {
@@ -8,6 +12,26 @@ namespace {
 ModalHandler& Handler() {
   static ModalHandler handler;
   return handler;
+}
+
+bool& Ending() {
+  static bool ending = false;
+  return ending;
+}
+
+std::map<std::string, QPointer<QMessageBox>>& PeerBoxes() {
+  static std::map<std::string, QPointer<QMessageBox>> boxes;
+  return boxes;
+}
+
+QMessageBox::Icon IconOf(ModalBox::Kind kind) {
+  switch (kind) {
+    case ModalBox::Kind::Question: return QMessageBox::Question;
+    case ModalBox::Kind::Information: return QMessageBox::Information;
+    case ModalBox::Kind::Error: return QMessageBox::Critical;
+    case ModalBox::Kind::Warning: break;
+  }
+  return QMessageBox::Warning;
 }
 
 }  // namespace
@@ -20,6 +44,8 @@ ModalHandler SetModalHandler(ModalHandler handler) {
 
 bool ShowModal(QWidget* parent, const ModalBox& box) {
   if (Handler()) return Handler()(box);
+  // Nobody is asked any more once the program ends: questions say no.
+  if (Ending()) return box.kind != ModalBox::Kind::Question;
   switch (box.kind) {
     case ModalBox::Kind::Question: {
       const auto buttons = QMessageBox::Yes | QMessageBox::No;
@@ -39,6 +65,37 @@ bool ShowModal(QWidget* parent, const ModalBox& box) {
       return true;
   }
   return false;
+}
+
+void ShowPeerBox(QWidget* parent, const std::string& key, const ModalBox& box) {
+  if (Handler()) {
+    Handler()(box);
+    return;
+  }
+  if (Ending()) return;
+  auto& boxes = PeerBoxes();
+  // A box closed by its user is gone, though it is deleted only later.
+  for (auto it = boxes.begin(); it != boxes.end();)
+    it = it->second && it->second->isVisible() ? std::next(it) : boxes.erase(it);
+  if (boxes.count(key)) return;
+  auto* shown = new QMessageBox(IconOf(box.kind), box.caption, box.text, QMessageBox::Ok, parent);
+  shown->setAttribute(Qt::WA_DeleteOnClose);
+  shown->setWindowModality(Qt::NonModal);
+  boxes[key] = shown;
+  shown->show();
+}
+
+void CloseAllPeerBoxes() {
+  for (auto& [key, box] : PeerBoxes())
+    if (box) box->close();
+  PeerBoxes().clear();
+}
+
+void EndOpenBoxes() {
+  Ending() = true;
+  CloseAllPeerBoxes();
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (auto* dialog = qobject_cast<QDialog*>(w); dialog && dialog->isVisible()) dialog->reject();
 }
 
 void Warn(QWidget* parent, bool russian, const QString& russianText, const QString& englishText) {

@@ -3,6 +3,7 @@
 // so that tests can answer them without a human.
 #include <QString>
 #include <functional>
+#include <string>
 
 class QWidget;
 
@@ -26,6 +27,17 @@ using ModalHandler = std::function<bool(const ModalBox&)>;
 ModalHandler SetModalHandler(ModalHandler handler);
 
 bool ShowModal(QWidget* parent, const ModalBox& box);
+
+// A box about something a peer sent.  It never blocks: the line that caused
+// it is handled to its end and the lines after it go on being handled while
+// it is open.  At most one box per `key` (what it is about, and who) is open
+// at a time, so a peer that repeats himself cannot stack them.
+void ShowPeerBox(QWidget* parent, const std::string& key, const ModalBox& box);
+void CloseAllPeerBoxes();
+
+// The program ends: every dialog still open is rejected (the loop of a
+// modal one returns) and no box or question is shown any more.
+void EndOpenBoxes();
 
 // "Внимание" / "Attention" boxes.
 void Warn(QWidget* parent, bool russian, const QString& russianText, const QString& englishText);

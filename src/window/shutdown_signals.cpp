@@ -10,6 +10,8 @@
 #include <QSocketNotifier>
 #include <QWidget>
 
+#include "window/modal_boxes.h"
+
 namespace window {
 namespace {
 
@@ -32,7 +34,14 @@ void CatchShutdownSignals() {
     char byte;
     [[maybe_unused]] ssize_t n = ::read(signalPipe[0], &byte, 1);
     closeRequested = true;
+    // This may run inside any nested loop (an animation, a question, a
+    // box): the window closes the normal way (records and settings are
+    // written, the connection and the games end), every dialog still open
+    // is rejected, and quitting ends every loop, so each returns to its
+    // caller, which finds its window or game gone, and the program ends.
     if (target) target->close();
+    EndOpenBoxes();
+    QCoreApplication::quit();
   });
   struct sigaction action {};
   action.sa_handler = OnSignal;

@@ -275,6 +275,30 @@ TEST_F(ChatTest, DuplicateTestComparesTheWholeLineNumber) {
   EXPECT_TRUE(text::EndsWith(Lines(comm).back(), "one"));
 }
 
+// The test keeps only the newest lines in mind, so its memory does not grow
+// with the pane: a repeat of a recent line is caught, one of a line far
+// older than any repeat a server sends is shown again, and clearing the
+// pane forgets the lines it still remembered.
+TEST_F(ChatTest, DuplicateTestRemembersTheNewestLinesOnly) {
+  const int total = int(session::Dispatcher::kRemembered) + 300;
+  auto line = [](int n) {
+    return Msg("Mess=12:00:" + std::to_string(n % 60) + " <b>bob:</b> number " + std::to_string(n) +
+               ";Public=1;FrName=bob;Line=" + std::to_string(n) + ";");
+  };
+  for (int n = 1; n <= total; ++n) chat->Dispatch(line(n));
+  ASSERT_EQ(Lines(comm).size(), size_t(total));
+  chat->Dispatch(line(total));
+  chat->Dispatch(line(total - 100));
+  EXPECT_EQ(Lines(comm).size(), size_t(total));
+  chat->Dispatch(line(1));
+  EXPECT_EQ(Lines(comm).size(), size_t(total + 1));
+  comm.Clear();
+  chat->Dispatch(line(total));
+  EXPECT_EQ(Lines(comm).size(), 1u);
+  chat->Dispatch(line(total));
+  EXPECT_EQ(Lines(comm).size(), 1u);
+}
+
 // Through a real chatd: a burst of public messages, far more than 100 in
 // one second, reaches the pane whole; the archive chatd replays to a
 // newcomer is recognised and not shown twice.

@@ -384,3 +384,17 @@ TEST(PromotionChooser, GivesUpWhenItsWindowIsDestroyed) {
   EXPECT_EQ(PromotionChooser::Choose(true, false, window), 0);
   EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
+
+// Its window closing (the game ended, the program quits) ends the choice
+// too; the program's quitting would end the dialog's loop, which must not
+// open it again.
+TEST(PromotionChooser, GivesUpWhenItsWindowCloses) {
+  QWidget window;
+  window.show();
+  QTimer::singleShot(20, &window, [&window] {
+    ASSERT_NE(QApplication::activeModalWidget(), nullptr);
+    window.close();
+  });
+  EXPECT_EQ(PromotionChooser::Choose(true, false, &window), 0);
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}

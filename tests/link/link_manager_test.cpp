@@ -3,6 +3,7 @@
 // address request and pass the notice on.
 #include "link/link_manager.h"
 
+#include <QEventLoop>
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -54,7 +55,11 @@ struct Peer : direct::LinkHost {
   }
   std::string NextMessageNumber() override { return std::to_string(number++); }
   void Trace(const std::string& text) override { traces.push_back(text); }
-  void HandlePacket(const std::string& payload) override { packets.push_back(payload); }
+  void HandlePacket(const std::string& payload) override {
+    packets.push_back(payload);
+    if (onPacket) onPacket(payload);
+  }
+  std::function<void(const std::string&)> onPacket;
   void PaneChanged() override { ++paneChanges; }
   int64_t NowMs() const override { return now; }
 };
@@ -133,6 +138,30 @@ TEST_F(LinkPair, PacketsFlowBothWaysOverOneLinkAfterTheHandshake) {
   WaitFor([&] { return alice.paneChanges > 0; });
   EXPECT_EQ(alice.links->PaneMarkup(), "<fcol=0x010101><bcol=ffffff><b><a href=\"" + bobName + "\">" + bobName +
                                            "</a></b><br><fcol=000000>" + W("Соединились"));
+}
+
+// Packets are handed over from the event loop, not inside the socket's
+// signal: a handler that waits in a nested loop (a box, an animation) has
+// the frames that arrive meanwhile delivered in the middle of its loop.
+TEST_F(LinkPair, FramesArrivingWhileAHandlerWaitsAreDeliveredInTheMiddleOfIt) {
+  const std::string bobName = bob.name;
+  std::vector<std::string> deliveredInside;
+  bob.onPacket = [&](const std::string& packet) {
+    if (packet != "f|Alice|0first") return;
+    alice.links->SendDirect(bobName, "f|Alice|0second");
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+      if (bob.packets.size() == 2) loop.quit();
+    });
+    poll.start(5);
+    QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+    loop.exec();
+    deliveredInside = bob.packets;
+  };
+  ASSERT_TRUE(alice.links->SendDirect(bobName, "f|Alice|0first"));
+  ASSERT_TRUE(WaitFor([&] { return !deliveredInside.empty(); }, 8000));
+  EXPECT_EQ(deliveredInside, (std::vector<std::string>{"f|Alice|0first", "f|Alice|0second"}));
 }
 
 TEST_F(LinkPair, ARefusedOrUnknownAddressMakesTheLinkImpossibleAndTheQueuedPacketsGoThroughTheServer) {

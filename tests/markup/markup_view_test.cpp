@@ -211,6 +211,54 @@ TEST_F(ViewTest, AppendingAtTheBottomPaintsWhatAFullRepaintPaints) {
   EXPECT_EQ(view->Bitmap().toImage(), scrolled);
 }
 
+// Lines appended within one turn of the event loop are painted once, at
+// its end; the picture is the one line-by-line painting gives, for a burst
+// shorter than the view, one longer than it, a change to the last line and
+// a burst while the user looks at older lines.
+TEST_F(ViewTest, ABurstPaintedOnceAtTheEndOfTheTurnLooksLikeLineByLinePainting) {
+  MarkupView single;
+  for (MarkupView* v : {&single, view.get()}) {
+    v->resize(300, 200);
+    v->show();
+    v->SetViewColor(0xE0E0E0);
+  }
+  QApplication::processEvents();
+  auto append = [](MarkupView& v, int from, int count) {
+    for (int i = from; i < from + count; ++i) {
+      v.NewString("<b>" + std::to_string(i) + "</b> a line of the room ", 0, i % 3 ? 0xFFFFFF : 0xCCFFCC);
+      v.AddLink("bob:", "bob");
+      v.AddString(" and <i>some</i> text after it");
+    }
+  };
+  auto same = [&](const char* what) {
+    QApplication::processEvents();
+    EXPECT_EQ(single.VertScrollPos(), view->VertScrollPos()) << what;
+    EXPECT_EQ(view->grab().toImage(), single.grab().toImage()) << what;
+    EXPECT_EQ(view->Bitmap().toImage(), single.Bitmap().toImage()) << what;
+  };
+  int next = 0;
+  for (int burst : {3, 40, 1, 25}) {
+    for (int i = 0; i < burst; ++i) {
+      append(single, next + i, 1);
+      single.FlushPaint();
+    }
+    append(*view, next, burst);
+    next += burst;
+    same("burst");
+  }
+  for (MarkupView* v : {&single, view.get()}) v->ReplaceLastStr("<fcol=ff0000>the last line, replaced");
+  same("replaced");
+  // Scrolled up: what arrives below changes only the scroll bar's range.
+  for (MarkupView* v : {&single, view.get()}) v->Document().SetVertScrollPos(v->VertScrollPos() - 70);
+  same("scrolled");
+  for (int i = 0; i < 5; ++i) {
+    append(single, next + i, 1);
+    single.FlushPaint();
+  }
+  append(*view, next, 5);
+  same("burst while scrolled up");
+}
+
 // Fills a view with representative lines and writes it as a PNG for a
 // person to look at; the checks below make sure the main features drew.
 TEST_F(ViewTest, RepresentativePaneRendersToPng) {

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <QPointer>
 #include <QTcpServer>
 #include <QEventLoop>
 #include <QTcpSocket>
 #include <QTimer>
+#include <chrono>
 #include <functional>
+#include <thread>
 #include <memory>
 #include <vector>
 
@@ -116,52 +119,105 @@ TEST_F(ConnectionTest, ConnectSendsLoginAndDispatchesLines) {
   EXPECT_TRUE(conn->ReceiveLamp());
 }
 
-// A handler that runs a nested event loop (an animated game move) while the
-// server sends more: what arrived meanwhile is dispatched without waiting for
-// another packet, and in order.
-TEST_F(ConnectionTest, LinesArrivingDuringANestedLoopAreHandledWithoutAnotherPacket) {
+// Lines are dispatched from the event loop, never inside the socket's
+// signal: a handler that runs a nested loop (an animated game move) while
+// the server sends more has the lines that arrive meanwhile handled in the
+// middle of its loop, in order.
+TEST_F(ConnectionTest, LinesArrivingDuringANestedLoopAreHandledInTheMiddleOfIt) {
   conn->Connect(ServerConnection::Initiator::User);
   QTcpSocket* peer = AcceptPeer();
   ASSERT_TRUE(peer && WaitFor([&] { return conn->Connected(); }));
-  auto* client = conn->findChild<QTcpSocket*>();
-  ASSERT_TRUE(client);
-  // Like the board animation: a local loop that runs until the bytes have
-  // reached the client's socket.
-  auto localLoop = [&] {
+  // Like the board animation: a local loop that runs until `done` holds
+  // (or, should it never, for 5 s).
+  auto localLoop = [&](std::function<bool()> done) {
     QEventLoop loop;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-      if (client->bytesAvailable() > 0 || peer->state() != QAbstractSocket::ConnectedState) loop.quit();
+      if (done()) loop.quit();
     });
     poll.start(5);
     QTimer::singleShot(5000, &loop, &QEventLoop::quit);
     loop.exec();
   };
-  int nested = 0;
+  std::vector<std::string> handledInside;
   host.onLine = [&](const std::string& line) {
     if (line != "move") return;
-    ++nested;
     peer->write("after1\nafter2\n");
-    localLoop();
+    localLoop([&] { return host.lines.size() == 3; });
+    handledInside = host.lines;
   };
   peer->write("move\n");
-  ASSERT_TRUE(WaitFor([&] { return nested == 1; }));
-  EXPECT_TRUE(WaitFor([&] { return host.lines.size() == 3; }, 3000));
-  EXPECT_EQ(host.lines, (std::vector<std::string>{"move", "after1", "after2"}));
+  ASSERT_TRUE(WaitFor([&] { return !handledInside.empty(); }, 8000));
+  EXPECT_EQ(handledInside, (std::vector<std::string>{"move", "after1", "after2"}));
 
-  // Several nested handlers in a row, the last line sent while the
-  // second one runs.
+  // Nested handlers inside nested handlers, each line sent while the one
+  // before it runs.
   host.lines.clear();
+  std::vector<std::string> returned;
   host.onLine = [&](const std::string& line) {
     if (line == "m1") peer->write("m2\n");
     if (line == "m2") peer->write("tail\n");
-    if (line == "tail") return;
-    localLoop();
+    if (line != "tail") localLoop([&] { return host.lines.size() == 3; });
+    returned.push_back(line);
   };
   peer->write("m1\n");
-  EXPECT_TRUE(WaitFor([&] { return host.lines.size() == 3; }, 3000));
+  EXPECT_TRUE(WaitFor([&] { return returned.size() == 3; }, 8000));
   EXPECT_EQ(host.lines, (std::vector<std::string>{"m1", "m2", "tail"}));
+  EXPECT_EQ(returned, (std::vector<std::string>{"tail", "m2", "m1"}));
   EXPECT_TRUE(conn->Connected());
+}
+
+// The connection goes while a handler waits in its loop: the socket is
+// freed under no frame, and the lines after the handler's, which belonged
+// to the old connection, are not dispatched.
+TEST_F(ConnectionTest, ALossDuringAHandlersLoopDropsTheLinesOfThatConnection) {
+  conn->Connect(ServerConnection::Initiator::User);
+  QTcpSocket* peer = AcceptPeer();
+  ASSERT_TRUE(peer && WaitFor([&] { return conn->Connected(); }));
+  QPointer<QTcpSocket> client = conn->findChild<QTcpSocket*>();
+  ASSERT_TRUE(client);
+  EXPECT_EQ(client->readBufferSize(), ServerConnection::kSocketReadBuffer);
+  bool socketGoneInside = false;
+  host.onLine = [&](const std::string& line) {
+    if (line != "slide") return;
+    peer->abort();
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+      if (!client) loop.quit();
+    });
+    poll.start(5);
+    QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+    loop.exec();
+    socketGoneInside = !client;
+  };
+  peer->write("slide\nstale1\nstale2\n");
+  ASSERT_TRUE(WaitFor([&] { return socketGoneInside; }, 8000));
+  EXPECT_EQ(host.lines, std::vector<std::string>{"slide"});
+  EXPECT_FALSE(conn->Connected());
+  EXPECT_TRUE(conn->ReconnectPending());
+}
+
+// A burst is dispatched in slices with returns to the event loop between
+// them: a timer started by the first line fires before the burst is over.
+TEST_F(ConnectionTest, ABurstYieldsToTheEventLoop) {
+  conn->Connect(ServerConnection::Initiator::User);
+  QTcpSocket* peer = AcceptPeer();
+  ASSERT_TRUE(peer && WaitFor([&] { return conn->Connected(); }));
+  constexpr size_t kLines = 60;
+  size_t handledWhenTimerFired = 0;
+  host.onLine = [&](const std::string& line) {
+    if (line == "0") QTimer::singleShot(0, [&] { handledWhenTimerFired = host.lines.size(); });
+    // A handler that takes a while, as painting a busy pane does.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  };
+  std::string burst;
+  for (size_t i = 0; i < kLines; ++i) burst += std::to_string(i) + "\n";
+  peer->write(burst.data(), qint64(burst.size()));
+  ASSERT_TRUE(WaitFor([&] { return host.lines.size() == kLines; }, 8000));
+  EXPECT_GT(handledWhenTimerFired, 0u);
+  EXPECT_LT(handledWhenTimerFired, kLines);
+  for (size_t i = 0; i < kLines; ++i) EXPECT_EQ(host.lines[i], std::to_string(i));
 }
 
 TEST_F(ConnectionTest, EachLossCountsOnceAndTheFirstRetryStartsANewLine) {

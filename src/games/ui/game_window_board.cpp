@@ -280,6 +280,10 @@ void GameWindow::OpponentMoved(int index) {
     Redraw();
     return;
   }
+  // Lines are handled while an animation waits between its frames, so a
+  // move (or a repaired game) can arrive in the middle of one: the running
+  // animation shows the position as it is then when it ends.
+  if (Animating()) return;
   QPointer<GameWindow> self(this);
   const BoardRules& rules = game_->Rules();
   Board b = rules.PositionAfter(index);

@@ -79,11 +79,21 @@ void PromotionChooser::closeEvent(QCloseEvent* event) {
   else QDialog::closeEvent(event);
 }
 
-int8_t PromotionChooser::Choose(bool white, bool russian, const QObject* owner) {
+// The owner closing (its game ended, the program quits) ends the choice at
+// once: quitting ends the dialog's loop too, so it must not ask again.
+bool PromotionChooser::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Close) GiveUp();
+  return QDialog::eventFilter(watched, event);
+}
+
+int8_t PromotionChooser::Choose(bool white, bool russian, QObject* owner) {
   // Not a child of the game window: that window may be deleted while the
   // dialog runs its own loop.
   PromotionChooser chooser(white, russian);
-  if (owner) connect(owner, &QObject::destroyed, &chooser, &PromotionChooser::GiveUp);
+  if (owner) {
+    connect(owner, &QObject::destroyed, &chooser, &PromotionChooser::GiveUp);
+    owner->installEventFilter(&chooser);
+  }
   connect(qApp, &QCoreApplication::aboutToQuit, &chooser, &PromotionChooser::GiveUp);
   while (chooser.Chosen() == 0 && !chooser.givenUp_) chooser.exec();
   return chooser.Chosen();

@@ -17,14 +17,15 @@ class PromotionChooser : public QDialog {
   // 5 queen; +6 for black), 0 while nothing is chosen.
   int8_t Chosen() const { return chosen_; }
   void Pick(int8_t code);
-  // Asks until a piece is chosen; 0 when `owner` is destroyed or the
-  // program quits first.
-  static int8_t Choose(bool white, bool russian, const QObject* owner = nullptr);
+  // Asks until a piece is chosen; 0 when `owner` closes or is destroyed,
+  // or the program quits first.
+  static int8_t Choose(bool white, bool russian, QObject* owner = nullptr);
 
  protected:
   void reject() override {}  // Escape and the close button do not dismiss it
   void keyPressEvent(QKeyEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void GiveUp();

@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyle>
+#include <QTimer>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
@@ -150,6 +151,9 @@ void MarkupView::ScrollBarAction(int action) {
 // The bitmap has the screen's pixels: on a screen at 200 % it is twice as
 // fine, while everything drawn on it keeps the layout's logical pixels.
 void MarkupView::ResetBitmap() {
+  // Nothing of the old picture is moved any more; the document asks for
+  // the band it needs after a reset.
+  pendingScroll_ = 0;
   const qreal ratio = devicePixelRatioF();
   const QSize size(std::max(doc_.ClientWidth(), 1), std::max(doc_.ClientHeight(), 1));
   if (bitmap_.deviceIndependentSize().toSize() != size || bitmap_.devicePixelRatio() != ratio) {
@@ -168,6 +172,7 @@ void MarkupView::DrawRange(int from, int to) {
 
 void MarkupView::DrawOnBitmap(const std::function<void(MarkupCanvas&)>& draw, int top,
                              int bottom) {
+  FlushPaint();
   if (bitmap_.isNull()) return;
   QPainter painter(&bitmap_);
   painter.setClipRect(QRect(0, top, doc_.ClientWidth(), bottom - top));
@@ -186,24 +191,75 @@ void MarkupView::PaintAll() {
   doc_.PaintAll();
 }
 
+// The document paints after every change.  Within one turn of the event
+// loop those requests are only collected (a chat burst appends many lines
+// in one turn), and FlushPaint does them at the end of the turn, or at the
+// next frame of the screen when the last paint was less than a frame ago:
+// one move of the bitmap by the whole height scrolled, then one band drawn.  The
+// picture is the same as when every request is done at once: the rows the
+// collected band does not cover are the ones every step only moved.
 void MarkupView::ScrollBitmap(int dy) {
   if (bitmap_.isNull()) return;
-  // scroll() moves device pixels; a fractional ratio cannot move whole
-  // rows, so such a bitmap is drawn again instead.
-  const qreal moved = dy * bitmap_.devicePixelRatio();
-  if (moved != std::round(moved)) return PaintAll();
-  bitmap_.scroll(0, static_cast<int>(moved), bitmap_.rect());
-  InvalidateRange(0, doc_.ClientHeight());
+  pendingScroll_ += dy;
+  SchedulePaint();
 }
 
 void MarkupView::RepaintBand(int from, int to) {
-  DrawRange(from, to);
-  InvalidateRange(from - doc_.VertScrollPos(), to - doc_.VertScrollPos());
+  if (from >= to) return;
+  if (pendingFrom_ >= pendingTo_) {
+    pendingFrom_ = from;
+    pendingTo_ = to;
+  } else {
+    pendingFrom_ = std::min(pendingFrom_, from);
+    pendingTo_ = std::max(pendingTo_, to);
+  }
+  SchedulePaint();
+}
+
+void MarkupView::SchedulePaint() {
+  if (paintPending_) return;
+  paintPending_ = true;
+  const qint64 since = lastFlush_.isValid() ? lastFlush_.elapsed() : kFrameMs;
+  if (since >= kFrameMs)
+    QMetaObject::invokeMethod(this, &MarkupView::FlushPaint, Qt::QueuedConnection);
+  else
+    QTimer::singleShot(int(kFrameMs - since), this, &MarkupView::FlushPaint);
+}
+
+void MarkupView::FlushPaint() {
+  if (!paintPending_) return;
+  paintPending_ = false;
+  lastFlush_.start();
+  const int scroll = pendingScroll_;
+  int from = pendingFrom_, to = pendingTo_;
+  pendingScroll_ = 0;
+  pendingFrom_ = pendingTo_ = 0;
+  if (bitmap_.isNull()) return;
+  const int top = doc_.VertScrollPos(), height = doc_.ClientHeight();
+  if (scroll != 0) {
+    // scroll() moves device pixels; a fractional ratio cannot move whole
+    // rows, so such a bitmap is drawn again whole instead.
+    const qreal moved = scroll * bitmap_.devicePixelRatio();
+    if (std::abs(scroll) >= height || moved != std::round(moved)) {
+      from = top;
+      to = top + height;
+    } else {
+      bitmap_.scroll(0, static_cast<int>(moved), bitmap_.rect());
+    }
+  }
+  from = std::max(from, top);
+  to = std::min(to, top + height);
+  if (from < to) DrawRange(from, to);
+  if (scroll != 0)
+    InvalidateRange(0, height);
+  else if (from < to)
+    InvalidateRange(from - top, to - top);
 }
 
 void MarkupView::paintEvent(QPaintEvent* event) {
   // Moved to a screen of another pixel ratio: draw the bitmap anew for it.
   if (!bitmap_.isNull() && bitmap_.devicePixelRatio() != devicePixelRatioF()) PaintAll();
+  FlushPaint();
   QFrame::paintEvent(event);
   QPainter painter(this);
   const QRect cr = contentsRect();
@@ -247,6 +303,7 @@ void MarkupView::ApplyMouseUpdate(const MarkupDocument::MouseUpdate& update) {
 
 void MarkupView::mouseMoveEvent(QMouseEvent* event) {
   const QPoint p = event->position().toPoint() - contentsRect().topLeft();
+  FlushPaint();
   if (bitmap_.isNull()) return;
   QPainter painter(&bitmap_);
   QtCanvas canvas(painter, measurer_);
@@ -255,6 +312,7 @@ void MarkupView::mouseMoveEvent(QMouseEvent* event) {
 
 void MarkupView::leaveEvent(QEvent* event) {
   QFrame::leaveEvent(event);
+  FlushPaint();
   if (bitmap_.isNull()) return;
   QPainter painter(&bitmap_);
   QtCanvas canvas(painter, measurer_);

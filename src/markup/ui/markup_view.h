@@ -4,6 +4,7 @@
 // shows its own vertical scroll bar, underlines links under the mouse and
 // reports link clicks.  All logic lives in the document; this class only
 // shows and forwards.
+#include <QElapsedTimer>
 #include <QFrame>
 #include <QPixmap>
 #include <memory>
@@ -79,7 +80,13 @@ class MarkupView : public QFrame, private DocumentView {
 
   QScrollBar* ScrollBar() const { return bar_; }
   QMenu* PopupMenu() const { return popup_; }
-  const QPixmap& Bitmap() const { return bitmap_; }
+  // The off-screen picture as it is after this turn of the event loop.
+  const QPixmap& Bitmap() const {
+    const_cast<MarkupView*>(this)->FlushPaint();
+    return bitmap_;
+  }
+  // Draws now what this turn of the event loop changed so far.
+  void FlushPaint();
 
   // Class-wide state.
   static inline std::vector<MarkupView*> alltexts;
@@ -105,6 +112,7 @@ class MarkupView : public QFrame, private DocumentView {
   void DrawOnBitmap(const std::function<void(MarkupCanvas&)>& draw, int top,
                     int bottom) override;
 
+  void SchedulePaint();
   void ApplyFrame();
   void PlaceScrollBar();
   void ApplyMouseUpdate(const MarkupDocument::MouseUpdate& update);
@@ -122,6 +130,15 @@ class MarkupView : public QFrame, private DocumentView {
   bool settingBar_ = false;
   std::string popupMarkup_;
   std::string popupPlain_;
+  // What the document asked to paint during this turn, done once at its
+  // end: the bitmap moved by the sum of the scrolls, then one band drawn.
+  // At most one such paint per frame of the screen: a flood of lines in
+  // many short turns costs one paint per frame, not one per turn.
+  static constexpr int kFrameMs = 15;
+  QElapsedTimer lastFlush_;
+  bool paintPending_ = false;
+  int pendingScroll_ = 0;
+  int pendingFrom_ = 0, pendingTo_ = 0;  // content rows; empty when equal
 };
 
 }  // namespace markup
