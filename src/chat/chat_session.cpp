@@ -12,8 +12,8 @@
 namespace window {
 
 namespace {
-constexpr int32_t kBlack = 0x000000;
-constexpr int32_t kWhite = 0xFFFFFF;
+constexpr uint32_t kBlack = 0x000000;
+constexpr uint32_t kWhite = 0xFFFFFF;
 }  // namespace
 
 ChatSession::ChatSession(settings::Settings& settings, ChatPanes panes, SessionView& view, QObject* parent)

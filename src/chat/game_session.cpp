@@ -42,12 +42,12 @@ void GameSession::SendPrivateText(const std::string& name, const std::string& te
 }
 
 void GameSession::PrivLine(const std::string& markup, uint32_t textColor, uint32_t backColor) {
-  chat_.PrivatePane().NewString(markup, static_cast<int32_t>(textColor), static_cast<int32_t>(backColor));
+  chat_.PrivatePane().NewString(markup, textColor, backColor);
 }
 
 void GameSession::PrivAppend(const std::string& markup, uint32_t textColor, uint32_t backColor) {
   markup::MarkupDocument& priv = chat_.PrivatePane();
-  priv.SetColor(static_cast<int32_t>(textColor), static_cast<int32_t>(backColor));
+  priv.SetColor(textColor, backColor);
   priv.AddString(markup);
 }
 

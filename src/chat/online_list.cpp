@@ -17,9 +17,9 @@ bool ContainsName(const std::vector<std::string>& list, const std::string& name)
   return std::find(list.begin(), list.end(), name) != list.end();
 }
 
-constexpr int32_t kBlack = 0x000000;
-constexpr int32_t kWhite = 0xFFFFFF;
-constexpr int32_t kHeading = 0x808000;
+constexpr uint32_t kBlack = 0x000000;
+constexpr uint32_t kWhite = 0xFFFFFF;
+constexpr uint32_t kHeading = 0x808000;
 
 }  // namespace
 

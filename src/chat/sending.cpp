@@ -76,8 +76,8 @@ void MessageSender::SendChatMessage(const std::string& addressees, std::string t
   priv_.NewString("<id=" + number + "><pict=-15>" + text::W("(Послано для <link=\"") + decoded + "\"" +
                       text::W("Для ") + decoded + ":>) ",
                   0x000000, 0xFFFFFF);
-  priv_.SetColor(static_cast<int32_t>(wire::ColorSettingToValue(settings_.TextColor)),
-                 static_cast<int32_t>(wire::ColorSettingToValue(settings_.BackColor)));
+  priv_.SetColor(wire::ColorSettingToValue(settings_.TextColor),
+                 wire::ColorSettingToValue(settings_.BackColor));
   priv_.AddString(codesToMarkup_(text));
 }
 

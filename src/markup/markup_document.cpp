@@ -23,10 +23,9 @@ PictureRegistry& MarkupDocument::PictureSource() const {
   return pictures_ ? *pictures_ : ProcessPictureRegistry();
 }
 
-std::string MarkupDocument::ColorTags(int32_t fontColor, int32_t backColor) {
+std::string MarkupDocument::ColorTags(uint32_t fontColor, uint32_t backColor) {
   char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "<fcol=%06X><bcol=%06X>", static_cast<uint32_t>(fontColor),
-                static_cast<uint32_t>(backColor));
+  std::snprintf(buffer, sizeof buffer, "<fcol=%06X><bcol=%06X>", fontColor, backColor);
   return buffer;
 }
 
@@ -45,14 +44,13 @@ void MarkupDocument::AppendQuietly(const std::string& text) {
   --updateCount_;
 }
 
-void MarkupDocument::NewString(const std::string& text, int32_t fontColor, int32_t backColor) {
+void MarkupDocument::NewString(const std::string& text, uint32_t fontColor, uint32_t backColor) {
   AppendLine();
   AppendQuietly(ColorTags(fontColor, backColor) + text);
   RefreshLastStr();
 }
 
-void MarkupDocument::NewStringFront(const std::string& text, int32_t fontColor,
-                                    int32_t backColor) {
+void MarkupDocument::NewStringFront(const std::string& text, uint32_t fontColor, uint32_t backColor) {
   lines_.insert(lines_.begin(), std::make_unique<MarkupLine>(this, contentHeight_));
   lines_.front()->Append(ColorTags(fontColor, backColor) + text);
 }
@@ -66,7 +64,7 @@ void MarkupDocument::AddString(const std::string& text) {
   RefreshLastStr();
 }
 
-void MarkupDocument::SetColor(int32_t fontColor, int32_t backColor) {
+void MarkupDocument::SetColor(uint32_t fontColor, uint32_t backColor) {
   AddString(ColorTags(fontColor, backColor));
 }
 

@@ -60,13 +60,13 @@ class MarkupDocument {
 
   // ---- Adding and changing lines (text arguments are markup) ----
   // A new last line starting "<fcol=..><bcol=..>" followed by text.
-  void NewString(const std::string& text, int32_t fontColor, int32_t backColor);
+  void NewString(const std::string& text, uint32_t fontColor, uint32_t backColor);
   // A new first line; no layout: call between BeginUpdate and EndUpdate(true).
-  void NewStringFront(const std::string& text, int32_t fontColor, int32_t backColor);
+  void NewStringFront(const std::string& text, uint32_t fontColor, uint32_t backColor);
   // Appends to the last line (with no lines: NewString white on black).
   void AddString(const std::string& text);
   // Appends "<fcol=BBGGRR><bcol=BBGGRR>" to the last line.
-  void SetColor(int32_t fontColor, int32_t backColor);
+  void SetColor(uint32_t fontColor, uint32_t backColor);
   // Appends a link showing text that reports target when clicked.
   void AddLink(const std::string& text, const std::string& target);
   // Replaces the last line's markup.
@@ -196,7 +196,7 @@ class MarkupDocument {
   size_t IndexOf(const MarkupLine* line) const;
   MarkupLine& AppendLine();
   void AppendQuietly(const std::string& text);
-  static std::string ColorTags(int32_t fontColor, int32_t backColor);
+  static std::string ColorTags(uint32_t fontColor, uint32_t backColor);
 
   TextMeasurer& measurer_;
   PictureRegistry* pictures_;

@@ -216,7 +216,7 @@ void Dispatcher::ShowChatMessage(const wire::Record& record, const Incoming& m, 
     pane.AddLink(m.sender + ":", forSender + (m.isPublic ? "(" + m.tag + "):" : std::string(":")));
   }
   pane.AddString("</b> ");
-  pane.SetColor(static_cast<int32_t>(m.textColor), static_cast<int32_t>(m.backColor));
+  pane.SetColor(m.textColor, m.backColor);
   pane.AddString(host_.CodesToMarkup(shown));
   pane.EndUpdate(false);
   if (m.sender != userName && (!m.isPublic || mentionsMe)) host_.PersonalMessage(!m.isPublic, m.sender, shown);

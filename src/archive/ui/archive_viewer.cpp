@@ -143,11 +143,11 @@ bool ArchiveViewer::PagingKey(QEvent* event) {
 void ArchiveViewer::ShowLines(const std::vector<ViewLine>& lines) {
   ht_->Clear();
   for (const ViewLine& line : lines)
-    ht_->NewString(line.markup, static_cast<int32_t>(line.fontColor), static_cast<int32_t>(line.backColor));
+    ht_->NewString(line.markup, line.fontColor, line.backColor);
 }
 
 void ArchiveViewer::AddLine(const ViewLine& line) {
-  ht_->NewString(line.markup, static_cast<int32_t>(line.fontColor), static_cast<int32_t>(line.backColor));
+  ht_->NewString(line.markup, line.fontColor, line.backColor);
 }
 
 void ArchiveViewer::SetProgress(int percent) { progress_->setValue(percent); }

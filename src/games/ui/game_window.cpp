@@ -242,16 +242,16 @@ void GameWindow::MoveListChanged() {
   movetbl_->BeginUpdate();
   movetbl_->Clear();
   for (const MarkupLine& line : game_->MoveList())
-    movetbl_->NewString(line.markup, static_cast<int32_t>(line.textColor), static_cast<int32_t>(line.backColor));
+    movetbl_->NewString(line.markup, line.textColor, line.backColor);
   movetbl_->EndUpdate(true);
 }
 
 void GameWindow::ChatLine(const std::string& markup, uint32_t textColor, uint32_t backColor) {
-  chat_->NewString(markup, static_cast<int32_t>(textColor), static_cast<int32_t>(backColor));
+  chat_->NewString(markup, textColor, backColor);
 }
 
 void GameWindow::ChatAppend(const std::string& markup, uint32_t textColor, uint32_t backColor) {
-  chat_->SetColor(static_cast<int32_t>(textColor), static_cast<int32_t>(backColor));
+  chat_->SetColor(textColor, backColor);
   chat_->AddString(markup);
 }
 
