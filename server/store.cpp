@@ -138,6 +138,18 @@ std::unique_ptr<Store> Store::Open(const std::string& path, std::string* error) 
       return nullptr;
     }
   }
+  // Kept messages name their sender, so one sender's share can be bounded;
+  // a file from before has no such column yet.
+  bool hasSender = false;
+  {
+    Stmt columns(db, "PRAGMA table_info(offline)");
+    while (columns.Step()) hasSender = hasSender || columns.Text(1) == "sender";
+  }
+  if ((!hasSender && !store->Exec("ALTER TABLE offline ADD COLUMN sender BLOB")) ||
+      !store->Exec("CREATE INDEX IF NOT EXISTS offline_sender ON offline(sender)")) {
+    if (error) *error = sqlite3_errmsg(db);
+    return nullptr;
+  }
   // AUTOINCREMENT numbers start after the largest one ever used; the first
   // account gets 1001 so numbers look like account numbers, not counters.
   store->Exec("INSERT INTO sqlite_sequence(name, seq) SELECT 'accounts', 1000"
@@ -262,27 +274,48 @@ std::vector<Fine> Store::RecentFines(int limit) {
   return out;
 }
 
-void Store::KeepOffline(const std::string& recipientKey, const std::string& line, int64_t now) {
-  Stmt s(db_, "INSERT INTO offline (recipient, line, created) VALUES (?1, ?2, ?3)");
-  s.Bind(1, recipientKey).Bind(2, line).Bind(3, now).Run();
+void Store::KeepOffline(const std::string& recipientKey, const std::string& senderKey, const std::string& line,
+                        int64_t now) {
+  Stmt s(db_, "INSERT INTO offline (recipient, sender, line, created) VALUES (?1, ?2, ?3, ?4)");
+  s.Bind(1, recipientKey).Bind(2, senderKey).Bind(3, line).Bind(4, now).Run();
 }
 
-int64_t Store::OfflineCount(const std::string& recipientKey) {
-  Stmt s(db_, "SELECT COUNT(*) FROM offline WHERE recipient = ?1");
+Store::Kept Store::KeptFor(const std::string& recipientKey) {
+  Stmt s(db_, "SELECT COUNT(*), COALESCE(SUM(LENGTH(line)), 0) FROM offline WHERE recipient = ?1");
   s.Bind(1, recipientKey);
-  return s.Step() ? s.Int(0) : 0;
+  if (!s.Step()) return {};
+  return {s.Int(0), s.Int(1)};
 }
 
-std::vector<std::string> Store::TakeOffline(const std::string& recipientKey) {
+Store::Kept Store::KeptFrom(const std::string& senderKey) {
+  Stmt s(db_, "SELECT COUNT(*), COALESCE(SUM(LENGTH(line)), 0) FROM offline WHERE sender = ?1");
+  s.Bind(1, senderKey);
+  if (!s.Step()) return {};
+  return {s.Int(0), s.Int(1)};
+}
+
+std::vector<std::string> Store::TakeOffline(const std::string& recipientKey, size_t maxBytes, bool* more) {
   std::vector<std::string> out;
+  int64_t lastId = 0;
+  size_t bytes = 0;
+  if (more) *more = false;
   {
-    Stmt s(db_, "SELECT line FROM offline WHERE recipient = ?1 ORDER BY id");
+    Stmt s(db_, "SELECT id, line FROM offline WHERE recipient = ?1 ORDER BY id");
     s.Bind(1, recipientKey);
-    while (s.Step()) out.push_back(s.Text(0));
+    while (s.Step()) {
+      std::string line = s.Text(1);
+      if (!out.empty() && bytes + line.size() > maxBytes) {
+        if (more) *more = true;
+        break;
+      }
+      bytes += line.size();
+      lastId = s.Int(0);
+      out.push_back(std::move(line));
+    }
   }
   if (!out.empty()) {
-    Stmt d(db_, "DELETE FROM offline WHERE recipient = ?1");
-    d.Bind(1, recipientKey).Run();
+    Stmt d(db_, "DELETE FROM offline WHERE recipient = ?1 AND id <= ?2");
+    d.Bind(1, recipientKey).Bind(2, lastId).Run();
   }
   return out;
 }

@@ -3,6 +3,7 @@
 // who were offline, and the public room's recent lines.  One SQLite file in
 // the data folder; every text is stored as a blob of Windows-1251 bytes.
 #include <cstdint>
+#include <cstddef>
 #include <memory>
 #include <optional>
 #include <string>
@@ -73,9 +74,19 @@ class Store {
   std::vector<Fine> IpFinesAt(const std::string& address);  // fines with the IP test for this address
   std::vector<Fine> RecentFines(int limit);  // oldest first
 
-  void KeepOffline(const std::string& recipientKey, const std::string& line, int64_t now);
-  std::vector<std::string> TakeOffline(const std::string& recipientKey);  // oldest first, removed
-  int64_t OfflineCount(const std::string& recipientKey);
+  // Private messages kept for an addressee who is offline, with who sent them.
+  void KeepOffline(const std::string& recipientKey, const std::string& senderKey, const std::string& line,
+                   int64_t now);
+  // The oldest kept lines of the addressee, removed: as many as fit in
+  // `maxBytes` (at least one); `more` tells whether others wait.
+  std::vector<std::string> TakeOffline(const std::string& recipientKey, size_t maxBytes = SIZE_MAX,
+                                       bool* more = nullptr);
+  struct Kept {
+    int64_t count = 0;
+    int64_t bytes = 0;
+  };
+  Kept KeptFor(const std::string& recipientKey);
+  Kept KeptFrom(const std::string& senderKey);
 
   void AppendPublic(const std::vector<ArchiveLine>& lines);  // in one transaction
   // Up to `count` public lines, skipping the `skip` newest ones; oldest first.

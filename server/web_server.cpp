@@ -12,6 +12,7 @@
 namespace chatd {
 
 void BoundedTcpServer::incomingConnection(qintptr handle) {
+  pause_.Accepted();
   auto* socket = new QTcpSocket(this);
   if (!socket->setSocketDescriptor(handle)) {
     delete socket;
@@ -20,7 +21,7 @@ void BoundedTcpServer::incomingConnection(qintptr handle) {
   QString peer = socket->peerAddress().toString();
   if (peer.startsWith("::ffff:")) peer = peer.mid(7);
   const std::string address = peer.toStdString();
-  const char* refusal = open_ >= kMaxConnections                   ? "web connection refused: server full"
+  const char* refusal = open_ >= maxConnections_                   ? "web connection refused: server full"
                         : fromAddress_[address] >= perAddress_ ? "web connection refused: too many from this address"
                                                                : nullptr;
   if (refusal) {
@@ -99,11 +100,12 @@ std::optional<std::string> BoundedTcpServer::RawTarget(QTcpSocket* socket, const
   return it->second->Take(qtTarget);
 }
 
-WebServer::WebServer(WebPages& pages, size_t perAddress, QObject* parent)
-    : QAbstractHttpServer(parent), pages_(pages), perAddress_(perAddress) {}
+WebServer::WebServer(WebPages& pages, size_t perAddress, int maxConnections, QObject* parent)
+    : QAbstractHttpServer(parent), pages_(pages), perAddress_(perAddress), maxConnections_(maxConnections) {}
 
 quint16 WebServer::Start(const QHostAddress& address, quint16 port) {
-  tcp_ = new BoundedTcpServer(perAddress_, this);
+  tcp_ = new BoundedTcpServer(perAddress_, maxConnections_, this);
+  tcp_->setListenBacklogSize(1024);
   if (!tcp_->listen(address, port)) return 0;
   bind(tcp_);
   return tcp_->serverPort();

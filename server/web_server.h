@@ -10,6 +10,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "server/accept_pause.h"
 #include "server/raw_targets.h"
 #include "server/web_pages.h"
 
@@ -26,12 +27,12 @@ namespace chatd {
 class BoundedTcpServer : public QTcpServer {
   Q_OBJECT
  public:
-  static constexpr int kMaxConnections = 1000;
+  static constexpr int kMaxConnections = 1000;  // unless the file limit allows fewer
   static constexpr int kRequestWithinMs = 10 * 1000;
   static constexpr int kIdleMs = 120 * 1000;  // Qt HttpServer never closes a connection itself
   static constexpr qint64 kReadAhead = 64 * 1024;
-  explicit BoundedTcpServer(size_t perAddress, QObject* parent = nullptr)
-      : QTcpServer(parent), perAddress_(perAddress) {}
+  BoundedTcpServer(size_t perAddress, int maxConnections, QObject* parent = nullptr)
+      : QTcpServer(parent), perAddress_(perAddress), maxConnections_(maxConnections) {}
 
   // The raw target behind what Qt reports for a request on `socket`.
   std::optional<std::string> RawTarget(QTcpSocket* socket, const std::string& qtTarget);
@@ -42,6 +43,8 @@ class BoundedTcpServer : public QTcpServer {
  private:
   int open_ = 0;
   size_t perAddress_;
+  int maxConnections_;
+  AcceptPause pause_{*this, "web port"};
   std::unordered_map<std::string, size_t> fromAddress_;
   std::unordered_map<QTcpSocket*, std::shared_ptr<RawTargets>> raw_;
 };
@@ -49,7 +52,8 @@ class BoundedTcpServer : public QTcpServer {
 class WebServer : public QAbstractHttpServer {
   Q_OBJECT
  public:
-  WebServer(WebPages& pages, size_t perAddress = 64, QObject* parent = nullptr);
+  WebServer(WebPages& pages, size_t perAddress = 64, int maxConnections = BoundedTcpServer::kMaxConnections,
+            QObject* parent = nullptr);
   // Listens on `address`:`port` (0: a free port); the port, or 0 on failure.
   quint16 Start(const QHostAddress& address, quint16 port);
 
@@ -60,6 +64,7 @@ class WebServer : public QAbstractHttpServer {
  private:
   WebPages& pages_;
   size_t perAddress_;
+  int maxConnections_;
   BoundedTcpServer* tcp_ = nullptr;
 };
 

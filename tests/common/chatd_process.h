@@ -25,12 +25,15 @@ class ChatdProcess {
   const std::string& banner() const { return banner_; }
   pid_t pid() const { return pid_; }
   bool Running();  // the process has not exited
+  // Makes the account `name` with `password` as an administrator does
+  // (chatd --add-user); it works while the server runs.  False on failure.
+  bool AddUser(const std::string& name, const std::string& password);
   void Stop();     // SIGTERM, then waits; the data folder stays
 
  private:
   pid_t pid_ = -1;
   int chatPort_ = 0, httpPort_ = 0;
-  std::string dataDir_, banner_;
+  std::string binary_, dataDir_, banner_;
   bool ownsDataDir_ = false;
 };
 
