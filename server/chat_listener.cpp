@@ -1,6 +1,7 @@
 #include "server/chat_listener.h"
 
 #include <malloc.h>
+#include <unistd.h>
 
 #include <QTcpSocket>
 #include <algorithm>
@@ -21,7 +22,6 @@ size_t ChatListener::Connection::Queued() const {
 
 ChatListener::ChatListener(ChatLimits limits, QObject* parent) : QObject(parent), limits_(limits) {
   readBuffer_.resize(limits_.readBatch);
-  connect(&server_, &QTcpServer::newConnection, this, &ChatListener::Accept);
   housekeeping_.setInterval(500);
   connect(&housekeeping_, &QTimer::timeout, this, &ChatListener::Housekeeping);
   housekeeping_.start();
@@ -43,7 +43,9 @@ ChatListener::~ChatListener() {
 bool ChatListener::Listen(const QHostAddress& address, quint16 port) {
   // A wave of reconnecting users waits in the kernel, not in SYN retries.
   server_.setListenBacklogSize(1024);
-  return server_.listen(address, port);
+  if (!server_.listen(address, port)) return false;
+  acceptor_.Start();
+  return true;
 }
 
 ChatListener::Connection* ChatListener::Find(ClientId id) {
@@ -56,9 +58,14 @@ const ChatListener::Connection* ChatListener::Find(ClientId id) const {
   return it == connections_.end() ? nullptr : it->second.get();
 }
 
-void ChatListener::Accept() {
-  while (QTcpSocket* socket = server_.nextPendingConnection()) {
-    acceptPause_.Accepted();
+void ChatListener::Accept(qintptr descriptor) {
+  {
+    auto* socket = new QTcpSocket(this);
+    if (!socket->setSocketDescriptor(descriptor)) {
+      ::close(static_cast<int>(descriptor));
+      delete socket;
+      return;
+    }
     QString peer = socket->peerAddress().toString();
     if (peer.startsWith("::ffff:")) peer = peer.mid(7);
     const std::string address = peer.toStdString();
@@ -71,7 +78,7 @@ void ChatListener::Accept() {
       Refused("address " + Printable(address, 64), refusal);
       socket->abort();
       socket->deleteLater();
-      continue;
+      return;
     }
     ++fromThere;
     const ClientId id = nextId_++;

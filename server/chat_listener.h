@@ -31,7 +31,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "server/accept_pause.h"
+#include "server/acceptor.h"
 #include "server/line_splitter.h"
 #include "server/room.h"
 
@@ -100,7 +100,7 @@ class ChatListener : public QObject, public RoomOutput {
     size_t Queued() const;
   };
 
-  void Accept();
+  void Accept(qintptr descriptor);
   void OnReadable(ClientId id);
   void OnWritten(ClientId id);
   // One turn: a batch from every connection with input, flushing the
@@ -127,7 +127,7 @@ class ChatListener : public QObject, public RoomOutput {
 
   ChatLimits limits_;
   QTcpServer server_;
-  AcceptPause acceptPause_{server_, "chat port"};
+  Acceptor acceptor_{server_, "chat port", [this](qintptr fd) { Accept(fd); }};
   Room* room_ = nullptr;
   std::unordered_map<ClientId, std::unique_ptr<Connection>> connections_;
   std::unordered_map<std::string, size_t> perAddress_;

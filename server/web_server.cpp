@@ -1,5 +1,7 @@
 #include "server/web_server.h"
 
+#include <unistd.h>
+
 #include <QHttpServerRequest>
 #include <QTcpSocket>
 #include <QTimer>
@@ -11,10 +13,25 @@
 
 namespace chatd {
 
+bool BoundedTcpServer::Listen(const QHostAddress& address, quint16 port) {
+  setListenBacklogSize(1024);
+  if (!listen(address, port)) return false;
+  acceptor_.Start();
+  return true;
+}
+
+void BoundedTcpServer::Take(qintptr descriptor) {
+  incomingConnection(descriptor);
+  // Qt HttpServer takes the connection at once, which turns Qt's own
+  // accepting back on; ours stays the only one.
+  emit newConnection();
+  acceptor_.KeepQtQuiet();
+}
+
 void BoundedTcpServer::incomingConnection(qintptr handle) {
-  pause_.Accepted();
   auto* socket = new QTcpSocket(this);
   if (!socket->setSocketDescriptor(handle)) {
+    ::close(static_cast<int>(handle));
     delete socket;
     return;
   }
@@ -105,8 +122,7 @@ WebServer::WebServer(WebPages& pages, size_t perAddress, int maxConnections, QOb
 
 quint16 WebServer::Start(const QHostAddress& address, quint16 port) {
   tcp_ = new BoundedTcpServer(perAddress_, maxConnections_, this);
-  tcp_->setListenBacklogSize(1024);
-  if (!tcp_->listen(address, port)) return 0;
+  if (!tcp_->Listen(address, port)) return 0;
   bind(tcp_);
   return tcp_->serverPort();
 }

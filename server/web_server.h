@@ -10,7 +10,7 @@
 #include <string>
 #include <unordered_map>
 
-#include "server/accept_pause.h"
+#include "server/acceptor.h"
 #include "server/raw_targets.h"
 #include "server/web_pages.h"
 
@@ -33,6 +33,8 @@ class BoundedTcpServer : public QTcpServer {
   static constexpr qint64 kReadAhead = 64 * 1024;
   BoundedTcpServer(size_t perAddress, int maxConnections, QObject* parent = nullptr)
       : QTcpServer(parent), perAddress_(perAddress), maxConnections_(maxConnections) {}
+  // Listens and takes over accepting from Qt.
+  bool Listen(const QHostAddress& address, quint16 port);
 
   // The raw target behind what Qt reports for a request on `socket`.
   std::optional<std::string> RawTarget(QTcpSocket* socket, const std::string& qtTarget);
@@ -44,7 +46,8 @@ class BoundedTcpServer : public QTcpServer {
   int open_ = 0;
   size_t perAddress_;
   int maxConnections_;
-  AcceptPause pause_{*this, "web port"};
+  Acceptor acceptor_{*this, "web port", [this](qintptr fd) { Take(fd); }};
+  void Take(qintptr descriptor);
   std::unordered_map<std::string, size_t> fromAddress_;
   std::unordered_map<QTcpSocket*, std::shared_ptr<RawTargets>> raw_;
 };

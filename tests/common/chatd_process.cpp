@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,7 +15,7 @@
 namespace chatd_test {
 
 ChatdProcess::ChatdProcess(const std::string& binary, const std::vector<std::string>& extra, bool quiet,
-                           const std::string& dataDir)
+                           const std::string& dataDir, long fileLimit)
     : binary_(binary) {
   if (dataDir.empty()) {
     char pattern[] = "/tmp/chatd-test-XXXXXX";
@@ -31,6 +32,10 @@ ChatdProcess::ChatdProcess(const std::string& binary, const std::vector<std::str
   if (quiet) args.push_back("--quiet");
   pid_ = fork();
   if (pid_ == 0) {
+    if (fileLimit > 0) {
+      const rlimit limit{static_cast<rlim_t>(fileLimit), static_cast<rlim_t>(fileLimit)};
+      setrlimit(RLIMIT_NOFILE, &limit);
+    }
     dup2(out[1], 1);
     close(out[0]);
     close(out[1]);

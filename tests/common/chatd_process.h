@@ -11,9 +11,11 @@ namespace chatd_test {
 class ChatdProcess {
  public:
   // `binary` is the chatd program; `extra` are further options.  Without
-  // `dataDir` a fresh folder is made and removed again at the end.
+  // `dataDir` a fresh folder is made and removed again at the end.  With
+  // `fileLimit` above 0 chatd runs with that many descriptors at most (soft
+  // and hard limit).
   ChatdProcess(const std::string& binary, const std::vector<std::string>& extra, bool quiet = false,
-               const std::string& dataDir = "");
+               const std::string& dataDir = "", long fileLimit = 0);
   ~ChatdProcess();
   ChatdProcess(const ChatdProcess&) = delete;
   ChatdProcess& operator=(const ChatdProcess&) = delete;
