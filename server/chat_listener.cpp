@@ -113,7 +113,9 @@ void ChatListener::OnReadable(ClientId id) {
     c->ready = true;
     ready_.push_back(id);
   }
-  if (!inTurn_) Serve();
+  // Every connection that became readable in this pass of the event loop
+  // joins one turn, so each reader gets one write for all their lines.
+  if (!inTurn_) ScheduleServe();
 }
 
 void ChatListener::OnWritten(ClientId id) {

@@ -54,6 +54,7 @@ void BoundedTcpServer::incomingConnection(qintptr handle) {
   auto raw = std::make_shared<RawTargets>();
   raw_[socket] = raw;
   connect(socket, &QObject::destroyed, this, [this, socket, address, who] {
+    if (parsing_ == socket) parsing_ = nullptr;
     --open_;
     raw_.erase(socket);
     auto it = fromAddress_.find(address);
@@ -78,7 +79,8 @@ void BoundedTcpServer::incomingConnection(qintptr handle) {
   // before they are taken.
   auto guard = std::make_shared<RequestGuard>();
   auto dropping = std::make_shared<bool>(false);
-  connect(socket, &QTcpSocket::readyRead, socket, [socket, guard, dropping, raw, idle, deadline, who] {
+  connect(socket, &QTcpSocket::readyRead, socket, [this, socket, guard, dropping, raw, idle, deadline, who] {
+    parsing_ = socket;
     if (*dropping) return;
     const QByteArray seen = socket->peek(socket->bytesAvailable());
     const std::string_view bytes(seen.constData(), static_cast<size_t>(seen.size()));
@@ -127,7 +129,26 @@ quint16 WebServer::Start(const QHostAddress& address, quint16 port) {
   return tcp_->serverPort();
 }
 
+#if QT_VERSION >= QT_VERSION_CHECK(6, 5, 0)
+bool WebServer::handleRequest(const QHttpServerRequest& request, QHttpServerResponder&) {
+  if (QTcpSocket* socket = tcp_->Parsing()) Answer(request, socket);
+  return true;
+}
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+void WebServer::missingHandler(const QHttpServerRequest&, QHttpServerResponder&) {}
+#else
+void WebServer::missingHandler(const QHttpServerRequest&, QHttpServerResponder&&) {}
+#endif
+#else
 bool WebServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) {
+  Answer(request, socket);
+  return true;
+}
+
+void WebServer::missingHandler(const QHttpServerRequest&, QTcpSocket*) {}
+#endif
+
+void WebServer::Answer(const QHttpServerRequest& request, QTcpSocket* socket) {
   // Path and query in their encoded form: Qt's own decoding assumes UTF-8,
   // while our names are Windows-1251 bytes.
   const QUrl url = request.url();
@@ -155,9 +176,6 @@ bool WebServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* soc
   const bool head = request.method() == QHttpServerRequest::Method::Head;
   const std::string bytes = BuildHttpResponse(response, gzip, head);
   socket->write(bytes.data(), static_cast<qint64>(bytes.size()));
-  return true;
 }
-
-void WebServer::missingHandler(const QHttpServerRequest&, QTcpSocket*) {}
 
 }  // namespace chatd

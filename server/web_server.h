@@ -3,6 +3,10 @@
 // WebPages and written with an exact Content-Length, packed with gzip when
 // the request accepts it.
 #include <QAbstractHttpServer>
+#include <QtGlobal>
+#if QT_VERSION >= QT_VERSION_CHECK(6, 5, 0)
+#include <QHttpServerResponder>
+#endif
 #include <QTcpServer>
 
 #include <memory>
@@ -38,6 +42,9 @@ class BoundedTcpServer : public QTcpServer {
 
   // The raw target behind what Qt reports for a request on `socket`.
   std::optional<std::string> RawTarget(QTcpSocket* socket, const std::string& qtTarget);
+  // The connection whose bytes Qt HttpServer is parsing now: its handler
+  // runs right after ours on the same readyRead, within the same call.
+  QTcpSocket* Parsing() const { return parsing_; }
 
  protected:
   void incomingConnection(qintptr handle) override;
@@ -50,6 +57,7 @@ class BoundedTcpServer : public QTcpServer {
   void Take(qintptr descriptor);
   std::unordered_map<std::string, size_t> fromAddress_;
   std::unordered_map<QTcpSocket*, std::shared_ptr<RawTargets>> raw_;
+  QTcpSocket* parsing_ = nullptr;
 };
 
 class WebServer : public QAbstractHttpServer {
@@ -61,10 +69,24 @@ class WebServer : public QAbstractHttpServer {
   quint16 Start(const QHostAddress& address, quint16 port);
 
  protected:
+  // Qt 6.5 replaced the socket these are given by a responder; the answer
+  // is the same bytes on the same connection either way.
+#if QT_VERSION >= QT_VERSION_CHECK(6, 5, 0)
+  bool handleRequest(const QHttpServerRequest& request, QHttpServerResponder& responder) override;
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+  void missingHandler(const QHttpServerRequest& request, QHttpServerResponder& responder) override;
+#else
+  void missingHandler(const QHttpServerRequest& request, QHttpServerResponder&& responder) override;
+#endif
+#else
   bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override;
   void missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) override;
+#endif
 
  private:
+  // Writes the answer to `request` on `socket`, with an exact Content-Length.
+  void Answer(const QHttpServerRequest& request, QTcpSocket* socket);
+
   WebPages& pages_;
   size_t perAddress_;
   int maxConnections_;
