@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "session/wire.h"
+#include "wire/wire.h"
 #include "text/binary_escape.h"
 
 namespace {

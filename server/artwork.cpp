@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "picture/encode/gif_encode.h"
-#include "picture/encode/jpeg_encode.h"
+#include "encode/gif_encode.h"
+#include "encode/jpeg_encode.h"
 #include "server/log.h"
 #include "text/bytes.h"
 

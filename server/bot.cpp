@@ -5,7 +5,7 @@
 #include "server/log.h"
 #include "server/name_rules.h"
 #include "server/room.h"
-#include "session/wire.h"
+#include "wire/wire.h"
 #include "text/cp1251.h"
 
 namespace chatd {

@@ -1,6 +1,6 @@
 #include "server/fines.h"
 
-#include "session/wire.h"
+#include "wire/wire.h"
 
 namespace chatd {
 

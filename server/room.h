@@ -19,7 +19,7 @@
 #include "server/login_guard.h"
 #include "server/store.h"
 #include "server/token_bucket.h"
-#include "session/wire.h"
+#include "wire/wire.h"
 
 namespace chatd {
 

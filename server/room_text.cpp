@@ -7,7 +7,7 @@
 #include <set>
 
 #include "server/name_rules.h"
-#include "session/wire.h"
+#include "wire/wire.h"
 #include "text/bytes.h"
 
 namespace chatd {

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "markup/markup_document.h"
-#include "markup/qt_canvas.h"
-#include "markup/markup_view.h"
+#include "markup/ui/qt_canvas.h"
+#include "markup/ui/markup_view.h"
 #include "text/cp1251.h"
 
 using markup::MarkupView;

@@ -4,7 +4,7 @@
 #include "chatd_process.h"
 #include "picture/picture_anim.h"
 #include "picture/pictures.h"
-#include "markup/markup_view.h"
+#include "markup/ui/markup_view.h"
 #include "text/cp1251.h"
 
 #include <QApplication>

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "game_art.h"
-#include "picture/encode/gif_encode.h"
-#include "picture/encode/median_cut.h"
+#include "encode/gif_encode.h"
+#include "encode/median_cut.h"
 
 namespace game_art {
 namespace {

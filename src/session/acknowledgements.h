@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "games/game_kind.h"
-#include "session/wire.h"
+#include "wire/wire.h"
 
 namespace markup {
 class MarkupDocument;

@@ -9,7 +9,7 @@
 #include <functional>
 #include <string>
 
-#include "session/wire.h"
+#include "wire/wire.h"
 
 #include <QTcpSocket>
 

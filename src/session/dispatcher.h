@@ -8,7 +8,7 @@
 #include <unordered_map>
 
 #include "games/game_kind.h"
-#include "session/wire.h"
+#include "wire/wire.h"
 #include "settings/settings.h"
 
 namespace markup {
@@ -72,7 +72,15 @@ class Dispatcher {
 
  private:
   void RecordLine(const std::string& line);
+  // A chat message: read, filtered by the black list, routed to a feature
+  // (games, direct links) or tested for a repeat and shown.
+  struct Incoming;
+  enum class Filter { Show, ShowAsBlackListed, Drop };
   void ChatMessage(const wire::Record& record);
+  Incoming ReadChatMessage(const wire::Record& record);
+  Filter FilterBlackListed(const Incoming& m);
+  bool RouteToFeature(const Incoming& m);
+  void ShowChatMessage(const wire::Record& record, const Incoming& m, const std::string& commKey, bool blackListed);
   void TraceUnknown(const std::string& line);
   bool SeenInComm(const std::string& identity) const;
   void Remember(const std::string& shownKey, const std::string& identity);

@@ -1,6 +1,6 @@
 #include "session/login.h"
 
-#include "session/wire.h"
+#include "wire/wire.h"
 
 namespace session {
 

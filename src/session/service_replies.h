@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "session/wire.h"
+#include "wire/wire.h"
 
 namespace settings {
 class Settings;

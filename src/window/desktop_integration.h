@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "window/desktop_notices.h"
+#include "chat/desktop_notices.h"
 
 class QSystemTrayIcon;
 class QWidget;

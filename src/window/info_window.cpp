@@ -4,7 +4,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "markup/markup_view.h"
+#include "markup/ui/markup_view.h"
 #include "settings/settings.h"
 #include "window/qt_text.h"
 

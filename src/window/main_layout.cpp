@@ -11,11 +11,11 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "markup/markup_view.h"
+#include "markup/ui/markup_view.h"
 #include "resources/images.h"
-#include "window/link_actions.h"
+#include "chat/link_actions.h"
 #include "window/main_window.h"
-#include "window/smiley_codes.h"
+#include "chat/smiley_codes.h"
 
 namespace window {
 

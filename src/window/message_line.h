@@ -6,7 +6,7 @@
 // from the last moment the line had the focus.
 #include <QObject>
 
-#include "window/link_actions.h"
+#include "chat/link_actions.h"
 
 class QLineEdit;
 

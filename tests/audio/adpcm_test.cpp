@@ -1,11 +1,11 @@
-#include "media/audio/adpcm.h"
+#include "audio/adpcm.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 #include "audio_files.h"
-#include "media/audio/wav_file.h"
+#include "audio/wav_file.h"
 
 namespace {
 

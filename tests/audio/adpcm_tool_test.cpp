@@ -8,7 +8,7 @@
 #include <fstream>
 
 #include "audio_files.h"
-#include "media/audio/adpcm.h"
+#include "audio/adpcm.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "media/audio/audio_channel.h"
+#include "audio/audio_channel.h"
 
 #include <gtest/gtest.h>
 
@@ -6,10 +6,10 @@
 
 #include "audio_files.h"
 #include "audio_test_kit.h"
-#include "media/audio/adpcm.h"
-#include "media/audio/audio_lines.h"
-#include "media/audio/sound_files.h"
-#include "session/wire.h"
+#include "audio/adpcm.h"
+#include "audio/audio_lines.h"
+#include "audio/sound_files.h"
+#include "wire/wire.h"
 #include "text/binary_escape.h"
 #include "text/bytes.h"
 #include "text/cp1251.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "media/audio/wav_file.h"
+#include "audio/wav_file.h"
 #include "test_data.h"
 
 inline std::string AudioDataPath(const std::string& name) {

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "media/audio/audio_channel.h"
-#include "media/audio/pcm_devices.h"
+#include "audio/audio_channel.h"
+#include "audio/pcm_devices.h"
 #include "temp_dir.h"
 
 class FakeHost : public audio::AudioHost {

@@ -1,4 +1,4 @@
-#include "media/audio/pcm_convert.h"
+#include "audio/pcm_convert.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The audio channel over the real Qt Multimedia devices.  Without a sound
 // card (as on the build machines) everything must degrade with its message
 // and nothing may hang.
-#include "media/audio/qt_audio_devices.h"
+#include "audio/qt_audio_devices.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "media/audio/wav_file.h"
+#include "audio/wav_file.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "session/wire.h"
+#include "wire/wire.h"
 
 namespace chatd_test {
 

@@ -13,12 +13,12 @@
 #include <QToolButton>
 
 #include "games/checkers_rules.h"
-#include "games/checkers_window.h"
+#include "games/ui/checkers_window.h"
 #include "games/reversi_rules.h"
-#include "games/game_window.h"
+#include "games/ui/game_window.h"
 #include "game_harness.h"
-#include "games/promotion_chooser.h"
-#include "markup/markup_view.h"
+#include "games/ui/promotion_chooser.h"
+#include "markup/ui/markup_view.h"
 #include "text/cp1251.h"
 
 using namespace games;

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <memory>
 
-#include "markup/markup_view.h"
+#include "markup/ui/markup_view.h"
 #include "markup/view_globals.h"
 #include "resources/images.h"
 #include "window/static_images.h"

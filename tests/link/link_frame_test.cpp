@@ -1,4 +1,4 @@
-#include "media/link/link_frame.h"
+#include "link/link_frame.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Two link managers on their own loopback addresses, talking over real
 // sockets; the chat server between them is a few lines that answer the
 // address request and pass the notice on.
-#include "media/link/link_manager.h"
+#include "link/link_manager.h"
 
 #include <QHostAddress>
 #include <QTcpServer>
@@ -14,9 +14,9 @@
 #include <map>
 #include <set>
 
-#include "media/link/link_host.h"
+#include "link/link_host.h"
 #include "qt_wait.h"
-#include "session/wire.h"
+#include "wire/wire.h"
 #include "text/bytes.h"
 #include "text/cp1251.h"
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "markup/color_button.h"
+#include "markup/ui/color_button.h"
 
 using markup::ColorButton;
 

@@ -15,7 +15,7 @@
 #include <memory>
 
 #include "markup/markup_parser.h"
-#include "markup/markup_view.h"
+#include "markup/ui/markup_view.h"
 #include "markup/painter_access.h"
 #include "text/cp1251.h"
 

@@ -9,7 +9,7 @@
 
 #include "chatd_process.h"
 #include "line_client.h"
-#include "session/wire.h"
+#include "wire/wire.h"
 #include "text/bytes.h"
 #include "text/cp1251.h"
 

@@ -1,5 +1,5 @@
 // The recode window and the picture viewer as widgets.
-#include "media/transfer/picture_windows.h"
+#include "transfer/ui/picture_windows.h"
 
 #include <QComboBox>
 #include <QCheckBox>
@@ -11,7 +11,7 @@
 #include <QSpinBox>
 #include <gtest/gtest.h>
 
-#include "media/transfer/picture_codec.h"
+#include "transfer/picture_codec.h"
 #include "qt_wait.h"
 
 namespace {

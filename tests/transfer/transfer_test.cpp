@@ -9,11 +9,11 @@
 #include <filesystem>
 #include <set>
 
-#include "media/transfer/picture_codec.h"
-#include "media/transfer/picture_transfer.h"
-#include "media/transfer/recode_model.h"
-#include "media/transfer/transfer_host.h"
-#include "media/link/link_frame.h"
+#include "transfer/picture_codec.h"
+#include "transfer/picture_transfer.h"
+#include "transfer/recode_model.h"
+#include "transfer/transfer_host.h"
+#include "link/link_frame.h"
 #include "temp_dir.h"
 #include "text/binary_escape.h"
 #include "text/cp1251.h"

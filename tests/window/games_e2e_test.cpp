@@ -21,7 +21,7 @@
 #include "games/checkers_rules.h"
 #include "games/game.h"
 #include "games/game_channel.h"
-#include "games/game_window.h"
+#include "games/ui/game_window.h"
 #include "text/bytes.h"
 #include "text/cp1251.h"
 #include "window/game_windows.h"

@@ -21,7 +21,7 @@
 #include "fixed_metrics.h"
 #include "temp_dir.h"
 #include "markup/view_globals.h"
-#include "media/audio/file_audio_devices.h"
+#include "audio/file_audio_devices.h"
 #include "resources/images.h"
 #include "text/bytes.h"
 #include "text/cp1251.h"

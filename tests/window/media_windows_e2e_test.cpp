@@ -9,13 +9,13 @@
 
 #include "chatd_process.h"
 #include "line_client.h"
-#include "media/archive_viewer.h"
-#include "media/smileys_window.h"
+#include "archive/ui/archive_viewer.h"
+#include "smileys/ui/smileys_window.h"
 #include "text/bytes.h"
 #include "text/cp1251.h"
 #include "text/line_file.h"
 #include "window/qt_text.h"
-#include "window/smiley_codes.h"
+#include "chat/smiley_codes.h"
 #include "window_fixture.h"
 
 using text::W;

@@ -20,8 +20,8 @@
 
 #include "chatd_process.h"
 #include "line_client.h"
-#include "markup/color_button.h"
-#include "media/settings_dialog.h"
+#include "markup/ui/color_button.h"
+#include "setup/ui/settings_dialog.h"
 #include "temp_dir.h"
 #include "text/bytes.h"
 #include "text/cp1251.h"

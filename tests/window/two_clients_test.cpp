@@ -5,7 +5,7 @@
 
 #include "chatd_process.h"
 #include "line_client.h"
-#include "media/private_archive.h"
+#include "archive/private_archive.h"
 #include "text/bytes.h"
 #include "text/cp1251.h"
 #include "text/line_file.h"

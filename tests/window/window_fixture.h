@@ -15,8 +15,8 @@
 
 #include "chatd_process.h"
 #include "line_client.h"
-#include "markup/markup_view.h"
-#include "media/settings_dialog.h"
+#include "markup/ui/markup_view.h"
+#include "setup/ui/settings_dialog.h"
 #include "settings/settings.h"
 #include "window/login_dialog.h"
 #include "window/main_window.h"

@@ -1,0 +1,143 @@
+#include "archive/archive_viewer_model.h"
+
+#include "archive/archive_pages.h"
+#include "archive/private_archive.h"
+#include "text/bytes.h"
+#include "text/cp1251.h"
+#include "text/fold.h"
+
+namespace media {
+namespace {
+
+constexpr const char* kRefreshTarget = "Refresh this window";
+constexpr const char* kPageUpTarget = "Page Up";
+constexpr const char* kPageDownTarget = "Page Down";
+
+}  // namespace
+
+std::optional<int> ArchiveNumberOf(const std::string& target) {
+  const auto n = text::ParseInt(target);
+  if (!n || *n < 0 || *n >= kArchiveCount || target.front() == '+' || target.front() == '-') return std::nullopt;
+  return *n;
+}
+
+std::string ArchiveWindowCaption(int number, bool russian) {
+  if (number == 0) return russian ? text::W("Архив привата") : "Private archive";
+  return (russian ? text::W("Архив ") : std::string("Archive ")) + std::to_string(number);
+}
+
+std::string ArchiveFilterCaption(bool russian) { return russian ? text::W("Фильтр:") : "Filter:"; }
+std::string ArchiveApplyCaption(bool russian) { return russian ? text::W("Применить") : "Apply"; }
+
+ArchiveViewerModel::ArchiveViewerModel(int number, ArchiveViewerSettings settings, ArchiveViewerView& view,
+                                       ArchiveViewerHost& host, TextDownloader& downloader)
+    : number_(number), settings_(std::move(settings)), view_(view), host_(host), downloader_(downloader) {
+  if (IsPrivate()) {
+    pages_ = std::make_unique<ArchivePages>(
+        ArchiveFilePath(settings_.programDir), ArchivePages::PageBytesOf(settings_.arcViewKb),
+        [this](std::string_view line) {
+          return FormatPrivateArchiveLine(line, [this](const std::string& t) { return host_.CodesToMarkup(t); });
+        });
+  }
+}
+
+ArchiveViewerModel::~ArchiveViewerModel() = default;
+
+void ArchiveViewerModel::Load() {
+  if (IsPrivate()) {
+    pages_->ShowLast();
+    view_.ShowLines(pages_->Lines());
+    return;
+  }
+  publicLines_.clear();
+  view_.ShowLines({});
+  view_.SetProgress(0);
+  view_.SetProgressVisible(true);
+  AddPublic({text::W("Загрузка архива... Пожалуйста, подождите...")});
+  download_.reset();  // a download still running is abandoned for the new one
+  download_ = downloader_.Start(settings_.chatDir + "arx.cgi?arx=" + std::to_string(number_),
+                                settings_.zipEnable, *this);
+  if (!download_) DownloadFailed();
+}
+
+bool ArchiveViewerModel::PageUpKey() {
+  if (!IsPrivate()) return false;
+  if (pages_->PageUp()) view_.ShowLines(pages_->Lines());
+  return true;
+}
+
+bool ArchiveViewerModel::PageDownKey() {
+  if (!IsPrivate()) return false;
+  if (pages_->PageDown()) view_.ShowLines(pages_->Lines());
+  return true;
+}
+
+void ArchiveViewerModel::LinkClicked(const std::string& target) {
+  if (target == kRefreshTarget) {
+    Load();
+  } else if (target == kPageUpTarget) {
+    PageUpKey();
+  } else if (target == kPageDownTarget) {
+    PageDownKey();
+  } else if (IsPrivate()) {
+    host_.PrivateLink(target);
+  } else {
+    host_.LinkAction(target);
+  }
+}
+
+void ArchiveViewerModel::Copied(const std::string& text) { host_.InsertIntoMessageLine(text); }
+
+void ArchiveViewerModel::FilterEdited() { view_.SetApplyEnabled(true); }
+
+void ArchiveViewerModel::Apply(const std::string& filterText) {
+  view_.SetApplyEnabled(false);
+  filter_ = text::FoldLookAlikes(filterText);
+  if (IsPrivate()) {
+    pages_->SetFilter(filterText);
+    view_.ShowLines(pages_->Lines());
+  } else {
+    ShowPublic();
+  }
+}
+
+bool ArchiveViewerModel::PassesFilter(const ViewLine& line) const {
+  return filter_.empty() || text::FoldLookAlikes(line.markup).find(filter_) != std::string::npos;
+}
+
+void ArchiveViewerModel::AddPublic(const ViewLine& line) {
+  publicLines_.push_back(line);
+  if (PassesFilter(line)) view_.AddLine(line);
+}
+
+void ArchiveViewerModel::ShowPublic() {
+  std::vector<ViewLine> shown;
+  for (const ViewLine& line : publicLines_)
+    if (PassesFilter(line)) shown.push_back(line);
+  view_.ShowLines(shown);
+}
+
+void ArchiveViewerModel::DownloadProgress(int64_t bytes, int64_t total) {
+  if (total <= 0) return;
+  view_.SetProgress(static_cast<int>(std::clamp<int64_t>(bytes * 100 / total, 0, 100)));
+}
+
+void ArchiveViewerModel::DownloadActivity() { host_.DownloadActivity(); }
+
+void ArchiveViewerModel::DownloadDone(const std::string& body) {
+  const auto codes = [this](const std::string& t) { return host_.CodesToMarkup(t); };
+  for (const ViewLine& line : FormatPublicArchive(body, settings_.userName, codes)) AddPublic(line);
+  host_.CountTraffic(static_cast<int64_t>(body.size()));
+  download_.reset();
+  AddPublic({text::W("Загрузка архива завершена")});
+  view_.SetProgressVisible(false);
+}
+
+void ArchiveViewerModel::DownloadFailed() {
+  AddPublic({text::W("Ошибка загрузки архива...")});
+  AddPublic({text::W("<link=\"Попробовать еще раз\"") + kRefreshTarget + ">"});
+  download_.reset();
+  view_.SetProgress(0);
+}
+
+}  // namespace media

@@ -1,0 +1,28 @@
+#pragma once
+// Kept audio messages: the headerless .cwv files under Sounds/ and the safe
+// file names made from user names.
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "audio/sound.h"
+
+namespace audio {
+
+// Sounds/ + the safe form of `base` + ".cwv" in `programDir`.
+std::string KeptSoundPath(const std::string& programDir, std::string_view base);
+
+// The data of the sound's buffers, in order.
+std::string SoundData(const Sound& sound);
+
+// Writes the sound to `path`: PCM WAV when the name ends with ".wav" (any
+// case), else the bare ADPCM data.  False when the file cannot be written.
+bool WriteSoundFile(const std::string& path, const Sound& sound);
+
+// Kept files above this size are not read.
+constexpr size_t kMaxKeptFile = 16u << 20;
+
+// The file's bytes, nothing when it cannot be opened or is too large.
+std::optional<std::string> ReadKeptFile(const std::string& path);
+
+}  // namespace audio

@@ -1,0 +1,51 @@
+#include "chat/main_texts.h"
+
+#include "session/login.h"
+#include "text/bytes.h"
+#include "text/cp1251.h"
+
+namespace window {
+
+std::string HostPortOf(std::string_view url) {
+  constexpr std::string_view scheme = "http://";
+  if (!text::StartsWith(text::Lower(url.substr(0, scheme.size())), scheme)) return {};
+  std::string_view rest = url.substr(scheme.size());
+  return std::string(rest.substr(0, rest.find('/')));
+}
+
+std::string WebHost(std::string_view server, std::string_view chatDir) {
+  const std::string hostPort = HostPortOf(chatDir);
+  const std::string host = hostPort.substr(0, hostPort.find(':'));
+  if (!host.empty() && text::EqualsIgnoreCase(host, server)) return hostPort;
+  return std::string(server);
+}
+
+std::string MembersPage(std::string_view server, std::string_view chatDir) {
+  return "http://" + WebHost(server, chatDir) + "/members.html";
+}
+
+std::string TopRightMarkup(bool russian, std::string_view membersPage) {
+  std::string m = "<fsize=5><link='-11'0>PR       ";
+  for (int n = 1; n <= 10; ++n) m += "<link='-11'" + std::to_string(n) + ">" + std::to_string(n) + "  ";
+  m += "  <fsize=12><link=\"" + (russian ? text::W("КЕЛ") : std::string("QEL")) + "\"" + std::string(membersPage) +
+       "> <pict=-3>";
+  return m;
+}
+
+std::string TopLeftMarkup(std::string_view webHost) { return "<link='-100'http://" + std::string(webHost) + ">"; }
+
+std::string AboutText(std::string_view webHost, std::string_view fileVersion) {
+  std::string build = "0";
+  size_t third = std::string::npos;
+  for (size_t i = 0, dots = 0; i < fileVersion.size(); ++i)
+    if (fileVersion[i] == '.' && ++dots == 3) third = i;
+  if (third != std::string::npos) build = std::string(fileVersion.substr(third + 1));
+  return "<fcol=0000ff>" + text::W("Exe-клиент для чата на ") + "<link='-100'http://" + std::string(webHost) +
+         ">,<br>" + text::W("версия ") + session::LoginVersion(fileVersion) + text::W(", сборка ") + build +
+         "<br>" + text::W("Chat browser и chatd: клиент и сервер для одной машины.<br>") +
+         text::W("Вопросы и замечания: ") + "<link=\"team@localhost\"mailto:team@localhost><br>" +
+         text::W("Новая версия: ") + "<link=\"http://" + std::string(webHost) + "/\"http://" +
+         std::string(webHost) + "/>";
+}
+
+}  // namespace window

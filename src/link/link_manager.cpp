@@ -1,0 +1,490 @@
+#include "link/link_manager.h"
+
+#include <QHostAddress>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+
+#include <algorithm>
+
+#include "link/link_host.h"
+#include "wire/wire.h"
+#include "text/bytes.h"
+#include "text/cp1251.h"
+#include "text/fold.h"
+
+namespace direct {
+
+using text::W;
+
+namespace {
+
+// What Qt is offered at once; the rest waits in the link's send buffer.
+constexpr qint64 kWriteWindow = 64 * 1024;
+// A handshake frame carries a user name.
+constexpr size_t kMaxHandshakePayload = 256;
+// What a caller may send before he is accepted.
+constexpr size_t kMaxCallerBytes = 64 * 1024;
+
+// A name shown as a link in the pane and used as a key: nothing that would
+// end a tag or an attribute.
+bool UsableName(std::string_view name) {
+  if (name.empty()) return false;
+  return std::none_of(name.begin(), name.end(), [](char c) {
+    return c == '<' || c == '>' || c == '"' || c == '|' || static_cast<unsigned char>(c) < 0x20;
+  });
+}
+
+std::string PeerAddressOf(const QTcpSocket& socket) {
+  QHostAddress a = socket.peerAddress();
+  bool ok = false;
+  const quint32 v4 = a.toIPv4Address(&ok);
+  return ok ? QHostAddress(v4).toString().toStdString() : a.toString().toStdString();
+}
+
+}  // namespace
+
+std::string StateText(int state) {
+  switch (state) {
+    case kConnecting: return W("Соединяемся");
+    case kConnected: return W("Связь есть");
+    case kLinked: return W("Соединились");
+    case kClosed: return W("отключены");
+    case kBroken: return W("Разрыв");
+    case kWaitingAddress: return W("Ждем IP");
+    case kImpossible: return W("Невозможно");
+    default: return std::string();
+  }
+}
+
+LinkManager::LinkManager(LinkHost& host, LinkOptions options) : host_(host), options_(std::move(options)) {}
+
+LinkManager::~LinkManager() {
+  for (auto& l : links_) {
+    l->stopRequested = true;
+    if (l->socket) Detach(l->socket);
+    l->socket = nullptr;
+  }
+  for (auto& c : callers_) Detach(c->socket);
+  callers_.clear();
+  if (server_) server_->close();
+}
+
+// ---- listening ----------------------------------------------------------------
+
+bool LinkManager::Listen() {
+  if (!server_) {
+    server_ = new QTcpServer(this);
+    server_->setMaxPendingConnections(int(options_.maxPendingCallers));
+    QObject::connect(server_, &QTcpServer::newConnection, this, [this] { OnNewConnection(); });
+  }
+  if (server_->isListening()) return true;
+  const QHostAddress address = options_.localAddress.empty()
+                                   ? QHostAddress(QHostAddress::Any)
+                                   : QHostAddress(QString::fromStdString(options_.localAddress));
+  if (address.isNull() || !server_->listen(address, options_.port)) {
+    host_.Trace(W("Прямое соединение: порт ") + std::to_string(options_.port) + W(" занят (") +
+                server_->errorString().toStdString() + W("), входящие соединения не принимаются"));
+    return false;
+  }
+  return true;
+}
+
+bool LinkManager::Listening() const { return server_ && server_->isListening(); }
+
+// ---- links ----------------------------------------------------------------------
+
+DirectLink* LinkManager::FindLink(const std::string& name) {
+  for (auto& l : links_)
+    if (l->peerName == name) return l.get();
+  return nullptr;
+}
+
+const DirectLink* LinkManager::Find(const std::string& name) const {
+  for (auto& l : links_)
+    if (l->peerName == name) return l.get();
+  return nullptr;
+}
+
+DirectLink* LinkManager::FindFolded(const std::string& folded) {
+  for (auto& l : links_)
+    if (text::FoldLookAlikes(l->peerName) == folded) return l.get();
+  return nullptr;
+}
+
+void LinkManager::QueueFrame(DirectLink& link, const std::string& payload) {
+  if (!payload.empty()) link.sendBuffer += EncodeFrame('c', payload);
+}
+
+void LinkManager::SendNotice(const std::string& name) {
+  host_.SendLine(wire::DirectLinkNoticeLine(name, host_.NextMessageNumber()));
+}
+
+bool LinkManager::SendDirect(const std::string& name, const std::string& payload) {
+  DirectLink* link = FindLink(name);
+  if (!link) {
+    auto created = std::make_unique<DirectLink>();
+    link = created.get();
+    link->peerName = name;
+    links_.push_back(std::move(created));
+    if (!UsableName(name)) {
+      link->state = kImpossible;
+      ScheduleRefresh();
+      return false;
+    }
+    QueueFrame(*link, payload);
+    host_.SendLine(wire::PeerAddressLine(name));
+    SendNotice(name);
+    WaitForAddress(*link);
+    ScheduleRefresh();
+    return true;
+  }
+  if (link->state == kImpossible) return false;
+  QueueFrame(*link, payload);
+  if (link->state == kLinked) {
+    Flush(*link);
+  } else if ((link->state == kClosed || link->state == kBroken) && !link->peerAddress.empty() &&
+             !payload.empty()) {
+    // The peer accepts a caller only after a fresh notice.
+    SendNotice(name);
+    Connect(*link);
+  }
+  return true;
+}
+
+bool LinkManager::OnAddressReply(const std::string& line) {
+  if (!text::StartsWith(line, "p|")) return false;
+  std::string_view rest = std::string_view(line).substr(2);
+  const size_t bar = rest.find('|');
+  if (bar == std::string_view::npos) return false;
+  DirectLink* link = FindLink(wire::UnescapeField(rest.substr(0, bar)));
+  if (!link) return false;
+  std::string_view address = rest.substr(bar + 1);
+  if (const size_t end = address.find('|'); end != std::string_view::npos) address = address.substr(0, end);
+  if (link->state != kWaitingAddress) return true;
+  const QHostAddress parsed(QString::fromStdString(std::string(address)));
+  if (address.empty() || parsed.isNull()) {
+    link->state = kImpossible;
+    FallBackToServer(*link);
+    ScheduleRefresh();
+    return true;
+  }
+  link->peerAddress = std::string(address);
+  Connect(*link);
+  return true;
+}
+
+// Without an answer the link can never be made, and everything queued for
+// the peer would wait for the rest of the session: it goes through the
+// server instead, as after a refused connect.
+void LinkManager::WaitForAddress(DirectLink& link) {
+  const uint64_t attempt = link.attempt;
+  DirectLink* l = &link;
+  QTimer::singleShot(options_.addressWaitMs, this, [this, l, attempt] {
+    if (l->attempt != attempt || l->state != kWaitingAddress) return;
+    host_.Trace(W("Прямое соединение с ") + l->peerName + W(": сервер не сообщил адрес"));
+    l->state = kImpossible;
+    ++l->attempt;
+    FallBackToServer(*l);
+    ScheduleRefresh();
+  });
+}
+
+void LinkManager::Connect(DirectLink& link) {
+  if (link.socket) Detach(link.socket);
+  link.socket = nullptr;
+  link.receiveBuffer.clear();
+  link.outgoing = true;
+  link.stopRequested = false;
+  auto* socket = new QTcpSocket(this);
+  if (!options_.localAddress.empty()) socket->bind(QHostAddress(QString::fromStdString(options_.localAddress)));
+  Attach(link, socket);
+  link.state = kConnecting;
+  ScheduleRefresh();
+  const uint64_t attempt = ++link.attempt;
+  DirectLink* l = &link;
+  QTimer::singleShot(options_.connectTimeoutMs, this, [this, l, attempt] {
+    if (l->attempt == attempt && (l->state == kConnecting || l->state == kConnected)) {
+      host_.Trace(W("Прямое соединение с ") + l->peerName + W(": нет ответа"));
+      Lose(*l, kBroken);
+    }
+  });
+  socket->connectToHost(QString::fromStdString(link.peerAddress), options_.port);
+}
+
+void LinkManager::Attach(DirectLink& link, QTcpSocket* socket) {
+  DirectLink* l = &link;
+  link.socket = socket;
+  QObject::connect(socket, &QTcpSocket::connected, this, [this, l] { OnConnected(*l); });
+  QObject::connect(socket, &QTcpSocket::readyRead, this, [this, l] { OnReadable(*l); });
+  QObject::connect(socket, &QTcpSocket::bytesWritten, this, [this, l] { Flush(*l); });
+  QObject::connect(socket, &QTcpSocket::errorOccurred, this, [this, l](QAbstractSocket::SocketError e) {
+    Lose(*l, e == QAbstractSocket::RemoteHostClosedError ? kClosed : kBroken);
+  });
+  QObject::connect(socket, &QTcpSocket::disconnected, this, [this, l] { Lose(*l, kClosed); });
+}
+
+void LinkManager::Detach(QTcpSocket* socket) {
+  if (!socket) return;
+  QObject::disconnect(socket, nullptr, this, nullptr);
+  socket->abort();
+  socket->deleteLater();
+}
+
+void LinkManager::OnConnected(DirectLink& link) {
+  if (link.stopRequested) return;
+  link.state = kConnected;
+  ScheduleRefresh();
+  // Both sides name themselves; the caller first, so neither waits for the other.
+  const std::string hello = EncodeFrame('a', text::FoldLookAlikes(host_.UserName()));
+  link.socket->write(hello.data(), qint64(hello.size()));
+}
+
+void LinkManager::OnReadable(DirectLink& link) {
+  QTcpSocket* socket = link.socket;
+  if (!socket) return;
+  const QByteArray bytes = socket->readAll();
+  link.receiveBuffer.append(bytes.constData(), size_t(bytes.size()));
+  if (link.state == kConnected) {
+    char type = 0;
+    std::string payload;
+    const FrameResult r = TakeFrame(link.receiveBuffer, type, payload, kMaxHandshakePayload);
+    if (r == FrameResult::Incomplete) return;
+    if (r == FrameResult::Garbage || type != 'a' || payload != text::FoldLookAlikes(link.peerName)) {
+      host_.Trace(W("Прямое соединение с ") + link.peerName + W(": неверное приветствие, отключено"));
+      Lose(link, kBroken);
+      return;
+    }
+    link.state = kLinked;
+    ScheduleRefresh();
+    Flush(link);
+  }
+  if (link.state != kLinked) {
+    Lose(link, kClosed);
+    return;
+  }
+  for (;;) {
+    char type = 0;
+    std::string payload;
+    const FrameResult r = TakeFrame(link.receiveBuffer, type, payload, options_.maxFramePayload);
+    if (r == FrameResult::Incomplete) return;
+    if (r == FrameResult::Garbage) {
+      host_.Trace(W("Прямое соединение с ") + link.peerName + W(": неверный кадр, отключено"));
+      Lose(link, kClosed);
+      return;
+    }
+    if (type == 'c') {
+      Deliver(link, payload);
+      if (link.socket != socket) return;  // the handler ended this connection
+    }
+  }
+}
+
+// A packet names its sender; on a link that can only be the peer himself.
+void LinkManager::Deliver(DirectLink& link, const std::string& payload) {
+  const size_t bar = payload.find('|', 2);
+  if (!text::StartsWith(payload, "f|") || bar == std::string::npos ||
+      payload.compare(2, bar - 2, text::FoldLookAlikes(link.peerName)) != 0) {
+    host_.Trace(W("Прямое соединение с ") + link.peerName + W(": пакет от чужого имени, пропущен"));
+    return;
+  }
+  host_.HandlePacket("f|" + wire::EscapeField(link.peerName) + payload.substr(bar));
+}
+
+void LinkManager::Flush(DirectLink& link) {
+  if (!link.socket || link.state != kLinked || link.socket->state() != QAbstractSocket::ConnectedState)
+    return;
+  const qint64 room = kWriteWindow - link.socket->bytesToWrite();
+  if (room <= 0 || link.sendBuffer.empty()) return;
+  const qint64 n = std::min<qint64>(room, qint64(link.sendBuffer.size()));
+  const qint64 written = link.socket->write(link.sendBuffer.data(), n);
+  if (written > 0) link.sendBuffer.erase(0, size_t(written));
+}
+
+void LinkManager::Lose(DirectLink& link, int stateAfterLink) {
+  if (!link.socket) return;
+  const bool linked = link.state == kLinked;
+  Detach(link.socket);
+  link.socket = nullptr;
+  link.receiveBuffer.clear();
+  ++link.attempt;
+  if (linked) {
+    link.state = stateAfterLink;
+  } else {
+    // Refused, timed out, or not the peer we asked for: the server carries it.
+    link.state = kImpossible;
+    FallBackToServer(link);
+  }
+  ScheduleRefresh();
+}
+
+// Packets a sender was told would go over the link are not lost when it
+// cannot be made: they go through the server as if sent there at once.
+void LinkManager::FallBackToServer(DirectLink& link) {
+  std::string frames = std::move(link.sendBuffer);
+  link.sendBuffer.clear();
+  char type = 0;
+  std::string payload;
+  while (TakeFrame(frames, type, payload, SIZE_MAX) == FrameResult::Frame) {
+    if (type != 'c') continue;
+    const size_t bar = payload.find('|', 2);
+    if (bar == std::string::npos) continue;
+    host_.SendLine(ServerLineFor(link.peerName, std::string_view(payload).substr(bar + 1)));
+  }
+}
+
+// ---- callers ------------------------------------------------------------------
+
+void LinkManager::OnNewConnection() {
+  while (QTcpSocket* socket = server_->nextPendingConnection()) {
+    if (callers_.size() >= options_.maxPendingCallers) {
+      Detach(socket);
+      continue;
+    }
+    auto caller = std::make_unique<Caller>();
+    Caller* c = caller.get();
+    const uint64_t id = c->id = nextCallerId_++;
+    c->socket = socket;
+    callers_.push_back(std::move(caller));
+    QObject::connect(socket, &QTcpSocket::readyRead, this, [this, c] { OnCallerReadable(c); });
+    QObject::connect(socket, &QTcpSocket::disconnected, this, [this, id] { DropCaller(id); });
+    QObject::connect(socket, &QTcpSocket::errorOccurred, this, [this, id] { DropCaller(id); });
+    QTimer::singleShot(options_.handshakeWaitMs, this, [this, id] {
+      if (!FindCaller(id)) return;
+      host_.Trace(W("Прямое соединение: входящее без приглашения отклонено"));
+      DropCaller(id);
+    });
+    OnCallerReadable(c);
+  }
+}
+
+void LinkManager::OnCallerReadable(Caller* c) {
+  const QByteArray bytes = c->socket->readAll();
+  c->buffer.append(bytes.constData(), size_t(bytes.size()));
+  if (c->buffer.size() > kMaxCallerBytes) {
+    DropCaller(c->id);
+    return;
+  }
+  if (c->foldedName.empty()) {
+    char type = 0;
+    std::string payload;
+    const FrameResult r = TakeFrame(c->buffer, type, payload, kMaxHandshakePayload);
+    if (r == FrameResult::Incomplete) return;
+    if (r == FrameResult::Garbage || type != 'a' || !UsableName(payload)) {
+      host_.Trace(W("Прямое соединение: неверное приветствие, отключено"));
+      DropCaller(c->id);
+      return;
+    }
+    c->foldedName = payload;
+  }
+  TryAccept(c);
+}
+
+void LinkManager::OnConnectNotice(const std::string& sender) {
+  if (!UsableName(sender)) return;
+  const std::string folded = text::FoldLookAlikes(sender);
+  // Old notices go, so a flood of names cannot grow the table for ever.
+  const int64_t now = host_.NowMs();
+  for (auto it = notices_.begin(); it != notices_.end();)
+    it = now - it->second.atMs > options_.noticeWindowMs ? notices_.erase(it) : std::next(it);
+  if (notices_.size() >= 256) return;
+  notices_[folded] = Notice{sender, now};
+  for (size_t i = 0; i < callers_.size(); ++i) {
+    Caller* c = callers_[i].get();
+    if (c->foldedName == folded) {
+      TryAccept(c);
+      return;
+    }
+  }
+}
+
+void LinkManager::TryAccept(Caller* c) {
+  auto it = notices_.find(c->foldedName);
+  if (it == notices_.end()) return;  // wait for his notice
+  if (host_.NowMs() - it->second.atMs > options_.noticeWindowMs) {
+    notices_.erase(it);
+    return;
+  }
+  const std::string sender = it->second.sender;
+  DirectLink* link = FindFolded(c->foldedName);
+  if (link && link->state == kLinked) {
+    DropCaller(c->id);
+    return;
+  }
+  if (link && (link->state == kConnecting || link->state == kConnected)) {
+    // Both called at once: the call of the greater folded name wins on both
+    // sides, so exactly one of the two connections stays.
+    if (text::FoldLookAlikes(host_.UserName()) > c->foldedName) {
+      DropCaller(c->id);
+      return;
+    }
+    Detach(link->socket);
+    link->socket = nullptr;
+  }
+  notices_.erase(it);  // one notice admits one call
+  if (!link) {
+    auto created = std::make_unique<DirectLink>();
+    link = created.get();
+    link->peerName = sender;
+    links_.push_back(std::move(created));
+  }
+  QTcpSocket* socket = c->socket;
+  std::string leftover = std::move(c->buffer);
+  QObject::disconnect(socket, nullptr, this, nullptr);
+  c->socket = nullptr;
+  callers_.erase(std::find_if(callers_.begin(), callers_.end(), [c](auto& p) { return p.get() == c; }));
+
+  ++link->attempt;
+  link->outgoing = false;
+  link->stopRequested = false;
+  link->peerAddress = PeerAddressOf(*socket);
+  link->receiveBuffer.clear();
+  Attach(*link, socket);
+  link->state = kLinked;
+  link->sendBuffer.insert(0, EncodeFrame('a', text::FoldLookAlikes(host_.UserName())));
+  ScheduleRefresh();
+  Flush(*link);
+  if (!leftover.empty()) {
+    // Bytes the caller sent after his "a" frame are frames of the link.
+    link->receiveBuffer = std::move(leftover);
+    OnReadable(*link);
+  }
+}
+
+LinkManager::Caller* LinkManager::FindCaller(uint64_t id) {
+  for (auto& c : callers_)
+    if (c->id == id) return c.get();
+  return nullptr;
+}
+
+void LinkManager::DropCaller(uint64_t id) {
+  auto it = std::find_if(callers_.begin(), callers_.end(), [id](auto& p) { return p->id == id; });
+  if (it == callers_.end()) return;
+  Detach((*it)->socket);
+  callers_.erase(it);
+}
+
+// ---- pane -----------------------------------------------------------------------
+
+void LinkManager::ScheduleRefresh() {
+  if (refreshPending_) return;
+  refreshPending_ = true;
+  QTimer::singleShot(0, this, [this] {
+    refreshPending_ = false;
+    host_.PaneChanged();
+  });
+}
+
+std::string LinkManager::PaneMarkup() const {
+  std::string out;
+  for (size_t i = 0; i < links_.size(); ++i) {
+    const DirectLink& l = *links_[i];
+    if (i) out += "<br>";
+    out += l.state == kLinked ? "<fcol=0x010101>" : "<fcol=808080>";
+    out += "<bcol=ffffff><b><a href=\"" + l.peerName + "\">" + l.peerName + "</a></b><br><fcol=000000>";
+    out += StateText(l.state);
+  }
+  return out;
+}
+
+}  // namespace direct

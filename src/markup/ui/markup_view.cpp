@@ -1,0 +1,319 @@
+#include "markup/ui/markup_view.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QStyle>
+#include <QWheelEvent>
+#include <algorithm>
+#include <cmath>
+
+#include "markup/markup_parser.h"
+#include "markup/picture_registry.h"
+#include "text/cp1251.h"
+
+namespace markup {
+
+namespace {
+
+int32_t ToWindowsColor(const QColor& c) {
+  return static_cast<int32_t>(c.red() | (c.green() << 8) | (c.blue() << 16));
+}
+
+}  // namespace
+
+MarkupView::MarkupView(QWidget* parent)
+    : QFrame(parent),
+      OnLink(doc_.OnLink),
+      OnCopy(doc_.OnCopy),
+      OnStrDestroy(doc_.OnStrDestroy),
+      measurer_(font()),
+      doc_(measurer_) {
+  static const bool scrollBarWidthRead = [this] {
+    ViewGlobals::scrollBarWidth = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    return true;
+  }();
+  (void)scrollBarWidthRead;
+
+  setMouseTracking(true);
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  setFocusPolicy(Qt::ClickFocus);
+  ApplyFrame();
+  doc_.SetFontSize(font().pointSize() > 0 ? font().pointSize() : 10);
+  doc_.SetViewColor(ToWindowsColor(palette().color(QPalette::Base)));
+
+  bar_ = new QScrollBar(Qt::Vertical, this);
+  bar_->hide();
+  connect(bar_, &QScrollBar::actionTriggered, this, &MarkupView::ScrollBarAction);
+  connect(bar_, &QScrollBar::valueChanged, this, [this](int value) {
+    if (!settingBar_ && value != doc_.VertScrollPos())
+      doc_.Scroll(MarkupDocument::ScrollCode::Thumb, value);
+  });
+
+  doc_.AttachView(this);
+  resize(150, 100);
+  alltexts.push_back(this);
+}
+
+MarkupView::~MarkupView() {
+  doc_.AttachView(nullptr);
+  doc_.BeginUpdate();
+  doc_.Clear();  // each line tells OnStrDestroy
+  alltexts.erase(std::remove(alltexts.begin(), alltexts.end(), this), alltexts.end());
+  if (alltexts.empty()) ProcessPictureRegistry().StopDownloads();
+}
+
+MarkupView* MarkupView::ViewOf(const MarkupDocument& document) {
+  for (MarkupView* view : alltexts)
+    if (&view->doc_ == &document) return view;
+  return nullptr;
+}
+
+// ---- Frame and scroll bar ----
+
+void MarkupView::ApplyFrame() {
+  if (borderStyle_ == ViewBorder::None)
+    setFrameStyle(QFrame::NoFrame);
+  else if (ctl3d_)
+    setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
+  else
+    setFrameStyle(QFrame::Box | QFrame::Plain);
+  setLineWidth(1);
+  // The border changes the client area without a resize event.
+  if (bar_ && testAttribute(Qt::WA_WState_Created)) {
+    PlaceScrollBar();
+    doc_.SetViewSize(contentsRect().width(), contentsRect().height());
+  }
+}
+
+void MarkupView::SetBorderStyle(ViewBorder style) {
+  borderStyle_ = style;
+  ApplyFrame();
+}
+
+void MarkupView::SetCtl3D(bool on) {
+  ctl3d_ = on;
+  ApplyFrame();
+}
+
+void MarkupView::SetTabStop(bool on) { setFocusPolicy(on ? Qt::StrongFocus : Qt::ClickFocus); }
+
+void MarkupView::SetVertScrollIncrement(int increment) {
+  doc_.SetVertScrollIncrement(increment);
+  bar_->setSingleStep(std::max(doc_.VertScrollIncrement(), 1));
+}
+
+void MarkupView::PlaceScrollBar() {
+  const QRect cr = contentsRect();
+  const int w = ViewGlobals::scrollBarWidth;
+  bar_->setGeometry(cr.right() - w + 1, cr.top(), w, cr.height());
+}
+
+void MarkupView::ScrollBarChanged() {
+  settingBar_ = true;
+  const int page = doc_.ClientHeight();
+  bar_->setRange(0, std::max(doc_.VertScrollRange() - page, 0));
+  bar_->setPageStep(std::max(page, 1));
+  bar_->setSingleStep(std::max(doc_.VertScrollIncrement(), 1));
+  bar_->setValue(doc_.VertScrollPos());
+  PlaceScrollBar();
+  bar_->setVisible(doc_.VertScrollVisible());
+  settingBar_ = false;
+}
+
+// Arrow and page steps follow the view's own rule (increment, client height
+// minus increment); dragging is handled by valueChanged.
+void MarkupView::ScrollBarAction(int action) {
+  using Code = MarkupDocument::ScrollCode;
+  Code code;
+  switch (action) {
+    case QAbstractSlider::SliderSingleStepSub: code = Code::LineUp; break;
+    case QAbstractSlider::SliderSingleStepAdd: code = Code::LineDown; break;
+    case QAbstractSlider::SliderPageStepSub: code = Code::PageUp; break;
+    case QAbstractSlider::SliderPageStepAdd: code = Code::PageDown; break;
+    case QAbstractSlider::SliderToMinimum: code = Code::Top; break;
+    case QAbstractSlider::SliderToMaximum: code = Code::Bottom; break;
+    default: return;
+  }
+  doc_.Scroll(code);
+  settingBar_ = true;
+  bar_->setSliderPosition(doc_.VertScrollPos());
+  settingBar_ = false;
+}
+
+// ---- Painting ----
+
+// The bitmap has the screen's pixels: on a screen at 200 % it is twice as
+// fine, while everything drawn on it keeps the layout's logical pixels.
+void MarkupView::ResetBitmap() {
+  const qreal ratio = devicePixelRatioF();
+  const QSize size(std::max(doc_.ClientWidth(), 1), std::max(doc_.ClientHeight(), 1));
+  if (bitmap_.deviceIndependentSize().toSize() != size || bitmap_.devicePixelRatio() != ratio) {
+    bitmap_ = QPixmap(size * ratio);
+    bitmap_.setDevicePixelRatio(ratio);
+  }
+  bitmap_.fill(ToQColor(doc_.Color()));
+}
+
+void MarkupView::DrawRange(int from, int to) {
+  if (bitmap_.isNull()) return;
+  QPainter painter(&bitmap_);
+  QtCanvas canvas(painter, measurer_);
+  doc_.DrawRange(canvas, from, to);
+}
+
+void MarkupView::DrawOnBitmap(const std::function<void(MarkupCanvas&)>& draw, int top,
+                             int bottom) {
+  if (bitmap_.isNull()) return;
+  QPainter painter(&bitmap_);
+  painter.setClipRect(QRect(0, top, doc_.ClientWidth(), bottom - top));
+  QtCanvas canvas(painter, measurer_);
+  draw(canvas);
+  InvalidateRange(top, bottom);
+}
+
+void MarkupView::InvalidateRange(int top, int bottom) {
+  const QRect cr = contentsRect();
+  update(QRect(cr.left(), cr.top() + top, doc_.ClientWidth(), bottom - top));
+}
+
+void MarkupView::PaintAll() {
+  doc_.InvalidateBitmap();
+  doc_.PaintAll();
+}
+
+void MarkupView::ScrollBitmap(int dy) {
+  if (bitmap_.isNull()) return;
+  // scroll() moves device pixels; a fractional ratio cannot move whole
+  // rows, so such a bitmap is drawn again instead.
+  const qreal moved = dy * bitmap_.devicePixelRatio();
+  if (moved != std::round(moved)) return PaintAll();
+  bitmap_.scroll(0, static_cast<int>(moved), bitmap_.rect());
+  InvalidateRange(0, doc_.ClientHeight());
+}
+
+void MarkupView::RepaintBand(int from, int to) {
+  DrawRange(from, to);
+  InvalidateRange(from - doc_.VertScrollPos(), to - doc_.VertScrollPos());
+}
+
+void MarkupView::paintEvent(QPaintEvent* event) {
+  // Moved to a screen of another pixel ratio: draw the bitmap anew for it.
+  if (!bitmap_.isNull() && bitmap_.devicePixelRatio() != devicePixelRatioF()) PaintAll();
+  QFrame::paintEvent(event);
+  QPainter painter(this);
+  const QRect cr = contentsRect();
+  painter.setClipRect(QRect(cr.topLeft(), QSize(doc_.ClientWidth(), doc_.ClientHeight())));
+  painter.fillRect(cr, ToQColor(doc_.Color()));
+  painter.drawPixmap(cr.topLeft(), bitmap_);
+}
+
+void MarkupView::resizeEvent(QResizeEvent* event) {
+  QFrame::resizeEvent(event);
+  const QRect cr = contentsRect();
+  PlaceScrollBar();
+  doc_.SetViewSize(cr.width(), cr.height());
+}
+
+void MarkupView::changeEvent(QEvent* event) {
+  QFrame::changeEvent(event);
+  if (event->type() == QEvent::FontChange) {
+    measurer_.SetBaseFont(font());
+    doc_.SetFontSize(font().pointSize() > 0 ? font().pointSize() : 10);
+  }
+}
+
+// ---- Mouse ----
+
+void MarkupView::wheelEvent(QWheelEvent* event) {
+  if (doc_.MouseWheel(event->angleDelta().y()))
+    event->accept();
+  else
+    event->ignore();
+}
+
+void MarkupView::ApplyMouseUpdate(const MarkupDocument::MouseUpdate& update) {
+  for (const auto& [from, to] : update.bands)
+    InvalidateRange(from - doc_.VertScrollPos(), to - doc_.VertScrollPos());
+  if (update.cursor == CursorRequest::Hand)
+    setCursor(Qt::PointingHandCursor);
+  else if (update.cursor == CursorRequest::Arrow)
+    setCursor(Qt::ArrowCursor);
+}
+
+void MarkupView::mouseMoveEvent(QMouseEvent* event) {
+  const QPoint p = event->position().toPoint() - contentsRect().topLeft();
+  if (bitmap_.isNull()) return;
+  QPainter painter(&bitmap_);
+  QtCanvas canvas(painter, measurer_);
+  ApplyMouseUpdate(doc_.MouseMove(p.x(), p.y(), &canvas));
+}
+
+void MarkupView::leaveEvent(QEvent* event) {
+  QFrame::leaveEvent(event);
+  if (bitmap_.isNull()) return;
+  QPainter painter(&bitmap_);
+  QtCanvas canvas(painter, measurer_);
+  ApplyMouseUpdate(doc_.MouseLeave(&canvas));
+}
+
+void MarkupView::mousePressEvent(QMouseEvent* event) {
+  const QPoint p = event->position().toPoint() - contentsRect().topLeft();
+  if (event->button() == Qt::LeftButton) {
+    if (doc_.LineCount() == 0) return;
+    setFocus(Qt::MouseFocusReason);
+    // Reported after the walk, and only while the view still exists: a
+    // handler may open a dialog or change this very pane.
+    for (const std::string& link : doc_.Click(p.x(), p.y()))
+      QMetaObject::invokeMethod(this, [this, link] { doc_.DoLink(link); }, Qt::QueuedConnection);
+  } else if (event->button() == Qt::RightButton && stdPopup_) {
+    ShowPopup(event->globalPosition().toPoint(), p.y());
+  }
+}
+
+void MarkupView::ShowPopup(const QPoint& globalPos, int y) {
+  if (!doc_.PopupTarget(y, &popupMarkup_, &popupPlain_)) return;
+  if (!popup_) popup_ = new QMenu(this);
+  popup_->clear();
+  const bool ru = ViewGlobals::russian;
+  auto caption = [ru](const char* russianText, const char* englishText) {
+    return ToQString(ru ? text::W(russianText) : std::string(englishText));
+  };
+  connect(popup_->addAction(caption("Копировать текст в буфер обмена", "Copy text to clipboard")),
+          &QAction::triggered, this, [this] {
+            QApplication::clipboard()->setText(
+                ToQString(DecodeEntities(popupPlain_)));
+          });
+  connect(popup_->addAction(
+              caption("Копировать текст в строку сообщения", "Copy text to message box")),
+          &QAction::triggered, this, [this] {
+            if (doc_.OnCopy) doc_.OnCopy(doc_, DecodeEntities(popupPlain_));
+          });
+  // The Russian caption is written with a Latin "c".
+  connect(popup_->addAction(caption("Копировать текст вместе c тэгами", "Copy message with tags")),
+          &QAction::triggered, this, [this] {
+            if (doc_.OnCopy) doc_.OnCopy(doc_, DecodeEntities(popupMarkup_));
+          });
+  popup_->addSeparator();
+  connect(popup_->addAction(caption("Очистить окно", "Clear window")), &QAction::triggered, this,
+          [this] { doc_.Clear(); });
+  popup_->popup(globalPos);
+}
+
+// ---- Class-wide ----
+
+void MarkupView::RedrawAll() {
+  for (MarkupView* view : alltexts) view->Redraw();
+}
+
+void MarkupView::SetAnimation(bool on) {
+  if (on == ViewGlobals::animation) return;
+  ViewGlobals::animation = on;
+  for (MarkupView* view : alltexts) view->doc_.UpdateAnimations();
+}
+
+}  // namespace markup

@@ -1,0 +1,74 @@
+#include "smileys/smileys_model.h"
+
+#include "text/bytes.h"
+#include "text/cp1251.h"
+#include "text/line_file.h"
+
+namespace media {
+
+std::string SmileysWindowCaption(bool russian) {
+  return russian ? text::W("Дополнительные смайлы") : "Additional smiles";
+}
+
+SmileysModel::SmileysModel(SmileysSettings settings, SmileysView& view, SmileysHost& host,
+                           TextDownloader& downloader)
+    : settings_(std::move(settings)), view_(view), host_(host), downloader_(downloader) {}
+
+SmileysModel::~SmileysModel() = default;
+
+void SmileysModel::Show() {
+  view_.ShowIndex(SmileyIndexLine(host_.SmileyTable()));
+  ShowGroup(0);
+}
+
+void SmileysModel::ShowGroup(int group) { view_.ShowPictures(SmileyGroupLines(host_.SmileyTable(), group)); }
+
+void SmileysModel::IndexLinkClicked(const std::string& target) {
+  if (target == "read") {
+    Refresh();
+    return;
+  }
+  const auto group = text::ParseInt(target);
+  if (group && (*group == kAllSmileyGroups || (*group >= 0 && *group < kSmileyGroupCount))) ShowGroup(*group);
+}
+
+void SmileysModel::PictureLinkClicked(const std::string& target) {
+  const auto number = text::ParseInt(target);
+  if (number) host_.InsertIntoMessageLine(SmileyCode(*number));
+}
+
+void SmileysModel::Refresh() {
+  if (download_) return;
+  view_.ShowPictures({text::W("Чтение файла доп. смайлов")});
+  download_ = downloader_.Start(settings_.chatDir + "straf.cgi?gol=1", settings_.zipEnable, *this);
+  if (!download_) ShowError();
+}
+
+void SmileysModel::DownloadProgress(int64_t, int64_t) {}
+
+void SmileysModel::DownloadActivity() { host_.DownloadActivity(); }
+
+void SmileysModel::DownloadDone(const std::string& body) {
+  host_.CountTraffic(static_cast<int64_t>(body.size()));
+  // Only a body that looks like a smiley list replaces the stored one; an
+  // error page must not wipe the table.  A list that could not be stored
+  // is reported, not shown as if it had been taken.
+  const bool stored = body.find('\xA6') != std::string::npos &&
+                      text::ReplaceFileAtomically(settings_.programDir + "csmile.dat", body);
+  download_.reset();
+  if (!stored) {
+    ShowError();
+    return;
+  }
+  host_.ReloadSmileyTable();
+  Show();
+}
+
+void SmileysModel::DownloadFailed() {
+  download_.reset();
+  ShowError();
+}
+
+void SmileysModel::ShowError() { view_.ShowPictures({text::W("Ошибка чтения списка смайлов")}); }
+
+}  // namespace media

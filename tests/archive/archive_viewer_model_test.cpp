@@ -1,0 +1,228 @@
+#include "archive/archive_viewer_model.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "temp_dir.h"
+#include "text/cp1251.h"
+#include "text_download_log.h"
+
+namespace {
+
+using media::ArchiveViewerModel;
+using media::ViewLine;
+using text::W;
+
+struct RecordingView : media::ArchiveViewerView {
+  std::vector<ViewLine> pane;
+  int progress = -1;
+  bool progressVisible = false;
+  bool applyEnabled = false;
+  void ShowLines(const std::vector<ViewLine>& lines) override { pane = lines; }
+  void AddLine(const ViewLine& line) override { pane.push_back(line); }
+  void SetProgress(int percent) override { progress = percent; }
+  void SetProgressVisible(bool visible) override { progressVisible = visible; }
+  void SetApplyEnabled(bool enabled) override { applyEnabled = enabled; }
+  bool Shows(const std::string& markup) const {
+    for (const auto& l : pane)
+      if (l.markup.find(markup) != std::string::npos) return true;
+    return false;
+  }
+};
+
+struct RecordingHost : media::ArchiveViewerHost {
+  std::vector<std::string> linkActions, privateLinks, messageLine;
+  int64_t traffic = 0;
+  int activity = 0;
+  void LinkAction(const std::string& t) override { linkActions.push_back(t); }
+  void PrivateLink(const std::string& t) override { privateLinks.push_back(t); }
+  void InsertIntoMessageLine(const std::string& t) override { messageLine.push_back(t); }
+  void CountTraffic(int64_t bytes) override { traffic += bytes; }
+  void DownloadActivity() override { ++activity; }
+  std::string CodesToMarkup(const std::string& t) override { return "{" + t + "}"; }
+};
+
+class Viewer : public ::testing::Test {
+ protected:
+  std::unique_ptr<ArchiveViewerModel> Make(int number) {
+    media::ArchiveViewerSettings s;
+    s.programDir = dir_.Path();
+    s.arcViewKb = 10;
+    s.chatDir = "http://127.0.0.1:1/cgi-bin/chat/";
+    s.zipEnable = true;
+    s.userName = "Guest";
+    return std::make_unique<ArchiveViewerModel>(number, s, view_, host_, downloads_);
+  }
+  void WriteArchive(int lines) {
+    std::ofstream out(dir_.File("private.arc"), std::ios::binary);
+    for (int n = 0; n < lines; ++n)
+      out << W("09.12.26 07.05.03 (Ср)¦#ffffff¦#000000¦12:") << n % 60 << " <b>Bob:</b> line " << n
+          << (n % 3 ? W(" Вася") : std::string(" Petya")) << " <a href=\"::PlAr" << n << "\">x</a>\n";
+  }
+  TempDir dir_;
+  RecordingView view_;
+  RecordingHost host_;
+  testing_media::DownloadLog downloads_;
+};
+
+TEST_F(Viewer, PrivateArchivePagesByKeysAndLinksAndRoutesOtherLinksToThePrivatePane) {
+  WriteArchive(2000);
+  auto viewer = Make(0);
+  viewer->Load();
+  ASSERT_GE(view_.pane.size(), 3u);
+  EXPECT_TRUE(view_.Shows("line 1999 "));
+  EXPECT_EQ(view_.pane.back().markup, W("<b>--- Конец архива ---</b>"));
+  EXPECT_TRUE(view_.pane[1].markup.rfind(W("<i>09.12.26 07.05.03 (Ср)</i> 12:"), 0) == 0);
+  EXPECT_TRUE(downloads_.started.empty());
+
+  EXPECT_TRUE(viewer->PageUpKey());
+  EXPECT_FALSE(view_.Shows("line 1999 "));
+  EXPECT_EQ(view_.pane.back().markup, W("<b><link=\"--- Листать вниз (Ctrl+PgDown)---\"Page Down></b>"));
+  viewer->LinkClicked("Page Down");
+  EXPECT_TRUE(view_.Shows("line 1999 "));
+  viewer->LinkClicked("Page Up");
+  EXPECT_FALSE(view_.Shows("line 1999 "));
+  // At the end the key does nothing but is still the viewer's.
+  viewer->LinkClicked("Page Down");
+  const auto last = view_.pane;
+  EXPECT_TRUE(viewer->PageDownKey());
+  EXPECT_EQ(view_.pane, last);
+
+  viewer->LinkClicked("::PlAr7");
+  viewer->LinkClicked(W("Для Bob:"));
+  EXPECT_EQ(host_.privateLinks, (std::vector<std::string>{"::PlAr7", W("Для Bob:")}));
+  EXPECT_TRUE(host_.linkActions.empty());
+  viewer->Copied("copied text");
+  EXPECT_EQ(host_.messageLine, std::vector<std::string>{"copied text"});
+}
+
+TEST_F(Viewer, PrivateFilterFoldsLookAlikesAndApplyIsEnabledByEditsOnly) {
+  WriteArchive(150);  // the matching lines fit one page
+  auto viewer = Make(0);
+  viewer->Load();
+  EXPECT_FALSE(view_.applyEnabled);
+  viewer->FilterEdited();
+  EXPECT_TRUE(view_.applyEnabled);
+  viewer->Apply(W("Bacя"));  // Latin B, a, c: matches the Cyrillic spelling
+  EXPECT_FALSE(view_.applyEnabled);
+  ASSERT_GT(view_.pane.size(), 2u);
+  for (size_t i = 1; i + 1 < view_.pane.size(); ++i) EXPECT_NE(view_.pane[i].markup.find(W("Вася")), std::string::npos);
+  EXPECT_EQ(view_.pane.front().markup, W("<b>--- Начало архива ---</b>"));
+  viewer->Apply("");
+  EXPECT_TRUE(view_.Shows("Petya"));
+}
+
+TEST_F(Viewer, MissingPrivateArchiveSaysSo) {
+  auto viewer = Make(0);
+  viewer->Load();
+  EXPECT_EQ(view_.pane, std::vector<ViewLine>{ViewLine{W("Архив пуст...")}});
+  EXPECT_TRUE(viewer->PageUpKey());
+  EXPECT_EQ(view_.pane, std::vector<ViewLine>{ViewLine{W("Архив пуст...")}});
+}
+
+TEST_F(Viewer, PublicArchiveDownloadsShowsProgressAndFormatsTheBody) {
+  auto viewer = Make(3);
+  viewer->Load();
+  ASSERT_EQ(downloads_.started.size(), 1u);
+  EXPECT_EQ(downloads_.started[0].url, "http://127.0.0.1:1/cgi-bin/chat/arx.cgi?arx=3");
+  EXPECT_TRUE(downloads_.started[0].gzip);
+  EXPECT_TRUE(viewer->Downloading());
+  EXPECT_TRUE(view_.progressVisible);
+  EXPECT_EQ(view_.pane, std::vector<ViewLine>{ViewLine{W("Загрузка архива... Пожалуйста, подождите...")}});
+
+  downloads_.Receiver().DownloadProgress(50, -1);
+  EXPECT_EQ(view_.progress, 0);
+  downloads_.Receiver().DownloadProgress(50, 200);
+  EXPECT_EQ(view_.progress, 25);
+  downloads_.Receiver().DownloadActivity();
+  EXPECT_EQ(host_.activity, 1);
+
+  const std::string body = W("105¦1¦#ffffff¦#000000¦10:00 <b>Ann:</b> hi Guest\n"
+                             "106¦1¦white¦black¦10:01 <b>Guest:</b> hi Ann\r\n");
+  downloads_.Receiver().DownloadDone(body);
+  EXPECT_FALSE(viewer->Downloading());
+  EXPECT_FALSE(view_.progressVisible);
+  EXPECT_EQ(host_.traffic, static_cast<int64_t>(body.size()));
+  ASSERT_EQ(view_.pane.size(), 4u);
+  EXPECT_EQ(view_.pane[1].markup,
+            W("5 - 10:00 <b><a href=\"Для Ann(5):\"><fcol=0000ff>Ann:</a></b> <fcol=000000><bcol=FFFFFF>{hi Guest}"));
+  EXPECT_NE(view_.pane[2].markup.find("<fcol=008000>Guest:</a>"), std::string::npos);
+  EXPECT_EQ(view_.pane[3].markup, W("Загрузка архива завершена"));
+
+  // Keys are not the public viewer's; links go to the main window.
+  EXPECT_FALSE(viewer->PageUpKey());
+  EXPECT_FALSE(viewer->PageDownKey());
+  viewer->LinkClicked(W("Для Ann(5):"));
+  EXPECT_EQ(host_.linkActions, std::vector<std::string>{W("Для Ann(5):")});
+  EXPECT_TRUE(host_.privateLinks.empty());
+
+  // The filter hides lines without a match, look-alike letters folded.
+  viewer->Apply(W("Аnn"));  // Cyrillic А
+  ASSERT_EQ(view_.pane.size(), 2u);
+  viewer->Apply("");
+  EXPECT_EQ(view_.pane.size(), 4u);
+}
+
+TEST_F(Viewer, FailedPublicDownloadOffersARetryThatStartsAFreshOne) {
+  auto viewer = Make(1);
+  viewer->Load();
+  downloads_.Receiver().DownloadProgress(10, 20);
+  downloads_.Receiver().DownloadFailed();
+  EXPECT_FALSE(viewer->Downloading());
+  EXPECT_EQ(view_.progress, 0);
+  EXPECT_EQ(view_.pane.back().markup, W("<link=\"Попробовать еще раз\"Refresh this window>"));
+  EXPECT_EQ(view_.pane[view_.pane.size() - 2].markup, W("Ошибка загрузки архива..."));
+  EXPECT_EQ(host_.traffic, 0);
+
+  viewer->LinkClicked("Refresh this window");
+  ASSERT_EQ(downloads_.started.size(), 2u);
+  EXPECT_EQ(view_.pane, std::vector<ViewLine>{ViewLine{W("Загрузка архива... Пожалуйста, подождите...")}});
+  downloads_.Receiver().DownloadDone(W("1¦1¦#ffffff¦#000000¦1 <b>A:</b> a\n"));
+  EXPECT_EQ(view_.pane.back().markup, W("Загрузка архива завершена"));
+
+  // A downloader that cannot start at all ends like a failed download.
+  downloads_.refuse = true;
+  viewer->Load();
+  EXPECT_EQ(view_.pane.back().markup, W("<link=\"Попробовать еще раз\"Refresh this window>"));
+  EXPECT_FALSE(viewer->Downloading());
+}
+
+TEST_F(Viewer, ReloadWhileDownloadingAbandonsTheOldDownload) {
+  auto viewer = Make(2);
+  viewer->Load();
+  viewer->Load();
+  ASSERT_EQ(downloads_.started.size(), 2u);
+  EXPECT_EQ(downloads_.alive, 1);
+  viewer.reset();
+  EXPECT_EQ(downloads_.alive, 0);
+}
+
+TEST(ArchiveWindows, NumbersCaptionsPlacementAndOneWindowPerNumber) {
+  EXPECT_EQ(media::ArchiveNumberOf("0"), 0);
+  EXPECT_EQ(media::ArchiveNumberOf("10"), 10);
+  EXPECT_FALSE(media::ArchiveNumberOf("11"));
+  EXPECT_FALSE(media::ArchiveNumberOf("-1"));
+  EXPECT_FALSE(media::ArchiveNumberOf("+1"));
+  EXPECT_FALSE(media::ArchiveNumberOf("http://x"));
+  EXPECT_FALSE(media::ArchiveNumberOf(""));
+  EXPECT_EQ(media::ArchiveWindowOffset(7), 70);
+  EXPECT_EQ(media::ArchiveWindowCaption(0, true), W("Архив привата"));
+  EXPECT_EQ(media::ArchiveWindowCaption(0, false), "Private archive");
+  EXPECT_EQ(media::ArchiveWindowCaption(4, true), W("Архив 4"));
+  EXPECT_EQ(media::ArchiveWindowCaption(4, false), "Archive 4");
+  EXPECT_EQ(media::ArchiveFilterCaption(true), W("Фильтр:"));
+  EXPECT_EQ(media::ArchiveApplyCaption(false), "Apply");
+
+  int a = 0, b = 0;
+  media::ArchiveWindowList<int> list;
+  EXPECT_TRUE(list.Add(3, &a));
+  EXPECT_FALSE(list.Add(3, &b));
+  EXPECT_TRUE(list.Add(0, &b));
+  EXPECT_EQ(list.Find(3), &a);
+  list.Remove(&a);
+  EXPECT_EQ(list.Find(3), nullptr);
+  EXPECT_EQ(list.All(), std::vector<int*>{&b});
+}
+
+}  // namespace
