@@ -26,7 +26,7 @@
 #include "server/log.h"
 #include "server/name_rules.h"
 #include "server/room.h"
-#include "server/store.h"
+#include "server/store_sqlite.h"
 #include "server/web_pages.h"
 #include "server/web_server.h"
 #include "text/cp1251.h"
@@ -132,7 +132,7 @@ int AddUser(const std::string& data, const std::string& name) {
     return 2;
   }
   std::string error;
-  auto store = chatd::Store::Open(data + "/chatd.sqlite", &error);
+  auto store = chatd::SqliteStore::Open(data + "/chatd.sqlite", &error);
   if (!store) {
     std::fprintf(stderr, "chatd: cannot open database: %s\n", error.c_str());
     return 1;
@@ -288,7 +288,7 @@ int main(int argc, char** argv) {
   chatd::Log("open files limit " + std::to_string(files) + ": up to " + std::to_string(limits.maxConnections) +
              " chat and " + std::to_string(webConnections) + " web connections");
   std::string error;
-  auto store = chatd::Store::Open(data + "/chatd.sqlite", &error);
+  auto store = chatd::SqliteStore::Open(data + "/chatd.sqlite", &error);
   if (!store) {
     std::fprintf(stderr, "chatd: cannot open database: %s\n", error.c_str());
     return 1;

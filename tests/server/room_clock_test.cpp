@@ -11,7 +11,7 @@
 #include "line_client.h"
 #include "server/name_rules.h"
 #include "server/room.h"
-#include "server/store.h"
+#include "server/store_sqlite.h"
 #include "text/bytes.h"
 
 namespace {
@@ -54,7 +54,7 @@ class RoomClockTest : public ::testing::Test {
     dir_ = std::filesystem::temp_directory_path() / ("chatd-room-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir_);
     std::string error;
-    store_ = chatd::Store::Open((dir_ / "db.sqlite").string(), &error);
+    store_ = chatd::SqliteStore::Open((dir_ / "db.sqlite").string(), &error);
     ASSERT_TRUE(store_) << error;
     chatd::Account mod;
     mod.name = "Mod";
