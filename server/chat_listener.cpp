@@ -1,6 +1,7 @@
 #include "server/chat_listener.h"
 
 #include <malloc.h>
+#include <unistd.h>
 
 #include <QTcpSocket>
 #include <algorithm>
@@ -21,7 +22,6 @@ size_t ChatListener::Connection::Queued() const {
 
 ChatListener::ChatListener(ChatLimits limits, QObject* parent) : QObject(parent), limits_(limits) {
   readBuffer_.resize(limits_.readBatch);
-  connect(&server_, &QTcpServer::newConnection, this, &ChatListener::Accept);
   housekeeping_.setInterval(500);
   connect(&housekeeping_, &QTimer::timeout, this, &ChatListener::Housekeeping);
   housekeeping_.start();
@@ -40,15 +40,32 @@ ChatListener::~ChatListener() {
   }
 }
 
-bool ChatListener::Listen(const QHostAddress& address, quint16 port) { return server_.listen(address, port); }
+bool ChatListener::Listen(const QHostAddress& address, quint16 port) {
+  // A wave of reconnecting users waits in the kernel, not in SYN retries.
+  server_.setListenBacklogSize(1024);
+  if (!server_.listen(address, port)) return false;
+  acceptor_.Start();
+  return true;
+}
 
 ChatListener::Connection* ChatListener::Find(ClientId id) {
   auto it = connections_.find(id);
   return it == connections_.end() ? nullptr : it->second.get();
 }
 
-void ChatListener::Accept() {
-  while (QTcpSocket* socket = server_.nextPendingConnection()) {
+const ChatListener::Connection* ChatListener::Find(ClientId id) const {
+  auto it = connections_.find(id);
+  return it == connections_.end() ? nullptr : it->second.get();
+}
+
+void ChatListener::Accept(qintptr descriptor) {
+  {
+    auto* socket = new QTcpSocket(this);
+    if (!socket->setSocketDescriptor(descriptor)) {
+      ::close(static_cast<int>(descriptor));
+      delete socket;
+      return;
+    }
     QString peer = socket->peerAddress().toString();
     if (peer.startsWith("::ffff:")) peer = peer.mid(7);
     const std::string address = peer.toStdString();
@@ -61,7 +78,7 @@ void ChatListener::Accept() {
       Refused("address " + Printable(address, 64), refusal);
       socket->abort();
       socket->deleteLater();
-      continue;
+      return;
     }
     ++fromThere;
     const ClientId id = nextId_++;
@@ -91,12 +108,14 @@ void ChatListener::Accept() {
 
 void ChatListener::OnReadable(ClientId id) {
   Connection* c = Find(id);
-  if (!c || c->closing) return;
+  if (!c || c->closing || c->held) return;
   if (!c->ready) {
     c->ready = true;
     ready_.push_back(id);
   }
-  if (!inTurn_) Serve();
+  // Every connection that became readable in this pass of the event loop
+  // joins one turn, so each reader gets one write for all their lines.
+  if (!inTurn_) ScheduleServe();
 }
 
 void ChatListener::OnWritten(ClientId id) {
@@ -116,8 +135,8 @@ void ChatListener::Serve() {
   serveScheduled_ = false;
   if (inTurn_) return;
   inTurn_ = true;
-  FlushDirty();  // lines queued outside a turn (timers, the web side)
   if (!ready_.empty() && !RoomHeld()) {
+    const size_t queuedAtStart = queuedTotal_;
     std::vector<ClientId> batch;
     batch.swap(ready_);
     size_t next = 0;
@@ -126,16 +145,15 @@ void ChatListener::Serve() {
       Connection* c = Find(id);
       if (!c) continue;
       c->ready = false;
-      if (c->closing) continue;
+      if (c->closing || c->held) continue;
       ReadBatch(*c);
       // Qt announces no bytes it already holds, so a connection with more
       // input comes back at the end of the turn's list.
-      if (!c->closing && c->socket->bytesAvailable() > 0) {
+      if (!c->closing && !c->held && c->socket->bytesAvailable() > 0) {
         c->ready = true;
         ready_.push_back(id);
       }
-      FlushDirty();
-      if (RoomHeld()) break;
+      if (RoomHeld() || queuedTotal_ > queuedAtStart + limits_.turnOutput) break;
     }
     // Those not read this turn keep their place ahead of the ones that came back.
     if (next < batch.size()) {
@@ -144,6 +162,10 @@ void ChatListener::Serve() {
       ready_.swap(batch);
     }
   }
+  // Every reader gets what this turn (and anything outside it: timers, the
+  // web side) queued for him in one write.
+  peakQueued_ = std::max(peakQueued_, queuedTotal_);
+  FlushDirty();
   EnforceBudget();
   inTurn_ = false;
   if (!ready_.empty()) {
@@ -288,6 +310,7 @@ void ChatListener::Housekeeping() {
   // The allocator keeps what a burst freed unless asked to give it back.
   peakQueued_ = std::max(peakQueued_, queuedTotal_);
   if (peakQueued_ > kBurstBytes && queuedTotal_ < kBurstBytes / 8) {
+    Log("output queues peaked at " + std::to_string(peakQueued_ >> 10) + " KiB");
     malloc_trim(0);
     peakQueued_ = 0;
   }
@@ -326,6 +349,42 @@ void ChatListener::Close(ClientId id) {
   if (!c || c->closing) return;
   c->closing = true;
   QTimer::singleShot(0, this, [this, id] { Retire(id, true); });
+}
+
+void ChatListener::Hold(ClientId id, int64_t ms) {
+  Connection* c = Find(id);
+  if (!c || c->closing || ms <= 0) return;
+  const auto until = Clock::now() + std::chrono::milliseconds(ms);
+  if (c->held && until <= c->heldUntil) return;
+  c->held = true;
+  c->heldUntil = until;
+  QTimer::singleShot(static_cast<int>(ms), this, [this, id] { Release(id); });
+}
+
+void ChatListener::Release(ClientId id) {
+  Connection* c = Find(id);
+  if (!c || c->closing || !c->held) return;
+  const auto now = Clock::now();
+  if (now < c->heldUntil) {
+    // Held again meanwhile; that hold's own timer comes later.
+    return;
+  }
+  c->held = false;
+  if (!c->ready && c->socket->bytesAvailable() > 0) {
+    c->ready = true;
+    ready_.push_back(id);
+  }
+  if (!ready_.empty() && !inTurn_) ScheduleServe();
+}
+
+void ChatListener::Later(int64_t ms, std::function<void()> task) {
+  QTimer::singleShot(static_cast<int>(std::max<int64_t>(0, ms)), this, std::move(task));
+}
+
+bool ChatListener::Backlogged(ClientId id) const {
+  const Connection* c = Find(id);
+  if (!c || c->closing) return false;
+  return c->Queued() > limits_.backlog || queuedTotal_ > limits_.totalBudget / 4;
 }
 
 void ChatListener::Lost(ClientId id) {

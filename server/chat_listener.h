@@ -4,9 +4,11 @@
 //
 // Flow control.  Each connection is read a bounded batch per turn (Qt keeps
 // no more than that for it either), the lines the room sends are collected
-// per connection and written once after the batch that caused them, and the
-// kernel is offered at most kSocketWindow at a time; the rest waits in the
-// connection's own queue.  While some reader's queue is above kHighWater the
+// per connection and written once at the end of the turn (one write per
+// reader however many senders it heard from), and the kernel is offered at
+// most kSocketWindow at a time; the rest waits in the connection's own
+// queue.  A turn stops reading once it has queued turnOutput bytes, so the
+// queues it builds stay small before they are written.  While some reader's queue is above kHighWater the
 // listener stops reading input, so a sender who outruns the room is slowed,
 // not the room dropped.  A reader only holds the room up for kPaceMs; after
 // that the room goes on and his queue grows.  He is dropped when it is above
@@ -21,6 +23,7 @@
 #include <QTcpServer>
 #include <QTimer>
 #include <chrono>
+#include <functional>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -28,6 +31,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "server/acceptor.h"
 #include "server/line_splitter.h"
 #include "server/room.h"
 
@@ -52,6 +56,10 @@ struct ChatLimits {
   // whose line grows is dropped once it holds more than inputShare.
   size_t inputBudget = 64u << 20;
   size_t inputShare = 1u << 20;
+  size_t turnOutput = 4u << 20;
+  // A connection whose queue is above this is backlogged: the room holds
+  // back what may wait (the online list) until it has drained.
+  size_t backlog = 256 * 1024;
 };
 
 class ChatListener : public QObject, public RoomOutput {
@@ -66,6 +74,9 @@ class ChatListener : public QObject, public RoomOutput {
 
   void Send(ClientId id, const std::string& line) override;
   void Close(ClientId id) override;
+  void Hold(ClientId id, int64_t ms) override;
+  void Later(int64_t ms, std::function<void()> task) override;
+  bool Backlogged(ClientId id) const override;
 
  private:
   using Clock = std::chrono::steady_clock;
@@ -82,13 +93,14 @@ class ChatListener : public QObject, public RoomOutput {
     bool ready = false;      // listed in ready_
     bool congested = false;  // listed in congested_
     bool flushing = false;
-    Clock::time_point lastProgress, congestedSince;
+    bool held = false;  // not read until heldUntil
+    Clock::time_point lastProgress, congestedSince, heldUntil;
 
     explicit Connection(size_t limit) : input(limit) {}
     size_t Queued() const;
   };
 
-  void Accept();
+  void Accept(qintptr descriptor);
   void OnReadable(ClientId id);
   void OnWritten(ClientId id);
   // One turn: a batch from every connection with input, flushing the
@@ -108,10 +120,14 @@ class ChatListener : public QObject, public RoomOutput {
   void Lost(ClientId id);
   // Stops reading, lets queued bytes go out, then frees the socket.
   void Retire(ClientId id, bool flush);
+  // Reads a held connection again once its time is up.
+  void Release(ClientId id);
   Connection* Find(ClientId id);
+  const Connection* Find(ClientId id) const;
 
   ChatLimits limits_;
   QTcpServer server_;
+  Acceptor acceptor_{server_, "chat port", [this](qintptr fd) { Accept(fd); }};
   Room* room_ = nullptr;
   std::unordered_map<ClientId, std::unique_ptr<Connection>> connections_;
   std::unordered_map<std::string, size_t> perAddress_;

@@ -1,6 +1,8 @@
 // chatd: the reference chat server and its web side.
 //   chatd [--port 8080] [--http-port 8081] [--data DIR] [--moderator NAME]...
 //         [--bot NAME] [--host ADDRESS] [--per-address N] [--log FILE] [--quiet]
+//         [limits, see --help]
+//   chatd --data DIR --add-user NAME   (password on standard input)
 // Prints "chatd listening on HOST:PORT http HOST:HTTPPORT" once both sides
 // accept connections; port 0 picks a free port.
 #include <QCoreApplication>
@@ -10,16 +12,21 @@
 #include <QTimer>
 #include <malloc.h>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
-#include <unistd.h>
+#include <ctime>
+#include <iostream>
 
 #include "server/artwork.h"
 #include "server/chat_listener.h"
 #include "server/log.h"
 #include "server/name_rules.h"
 #include "server/room.h"
-#include "server/store.h"
+#include "server/store_sqlite.h"
 #include "server/web_pages.h"
 #include "server/web_server.h"
 #include "text/cp1251.h"
@@ -32,6 +39,10 @@ void Usage(FILE* out = stderr) {
                "             [--host 127.0.0.1] [--per-address 64] [--log FILE] [--quiet]\n"
                "             [--announce HOST:PORT]  (the chat server the gloc.html pages name)\n"
                "             [--photos NAME:1,2]...  (photo numbers of an account)\n"
+               "             [--max-connections N] [--list-interval MS] [--registrations-per-hour N]\n"
+               "             [--public-rate KIB] [--public-burst KIB] [--kept-per-sender N]\n"
+               "             [--kept-kib-per-sender KIB]\n"
+               "       chatd [--data DIR] --add-user NAME  (reads the password from standard input)\n"
                "       chatd --help | --version\n");
 }
 
@@ -52,10 +63,29 @@ void Help() {
       "  --announce H:P    the chat server the discovery pages name\n"
       "  --photos NAME:1,2 photo numbers of an account (DIR/photos/NAME_1.jpg)\n"
       "  --per-address N   connections allowed from one address (64)\n"
+      "  --max-connections N  chat connections in all (2000, fewer when the\n"
+      "                    file limit does not allow them)\n"
+      "  --list-interval MS   the online list goes to each client at most once\n"
+      "                    per MS after a change (250)\n"
+      "  --registrations-per-hour N  new accounts from one address per hour\n"
+      "                    (10; 0 for no limit)\n"
+      "  --public-rate KIB  public messages one user may send per second (16;\n"
+      "                    0 for no limit); past it he is read more slowly\n"
+      "  --public-burst KIB  what he may send at once before that (256)\n"
+      "  --kept-per-sender N  private messages one sender may have kept for\n"
+      "                    users who are offline (100)\n"
+      "  --kept-kib-per-sender KIB  and their size together (1024)\n"
+      "  --add-user NAME   make (or give a new password to) the account NAME with\n"
+      "                    the password read from standard input, and exit; the\n"
+      "                    names given with --moderator can be made no other way\n"
       "  --log FILE        write the log to FILE instead of standard error\n"
       "  --quiet           no log\n"
       "  --help            this text\n"
-      "  --version         the version\n");
+      "  --version         the version\n"
+      "\n"
+      "The log goes to standard error, one line per event. Failed logins make\n"
+      "the next attempt from that address and for that account wait, doubling\n"
+      "up to 30 s.\n");
 }
 
 // SIGTERM and SIGINT end the event loop through a pipe, so the room can
@@ -64,6 +94,66 @@ int g_quitPipe[2] = {-1, -1};
 void OnQuitSignal(int) {
   const char byte = 1;
   [[maybe_unused]] ssize_t n = write(g_quitPipe[1], &byte, 1);
+}
+
+bool ParseCount(const QString& text, int64_t* value, int64_t min = 0) {
+  bool ok = false;
+  const qlonglong n = text.toLongLong(&ok);
+  if (!ok || n < min || n > (int64_t{1} << 40)) return false;
+  *value = n;
+  return true;
+}
+
+// Raises the soft limit of open files to the hard one; returns the limit.
+rlim_t RaiseFileLimit() {
+  rlimit limit{};
+  if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return 1024;
+  if (limit.rlim_cur < limit.rlim_max) {
+    rlimit raised = limit;
+    raised.rlim_cur = limit.rlim_max;
+    if (setrlimit(RLIMIT_NOFILE, &raised) == 0) limit = raised;
+  }
+  return limit.rlim_cur;
+}
+
+// Makes the account `name` (or gives it a new password) with the password
+// on standard input.
+int AddUser(const std::string& data, const std::string& name) {
+  if (!chatd::IsValidName(name)) {
+    std::fprintf(stderr, "chatd: the name is not allowed\n");
+    return 2;
+  }
+  std::string password;
+  std::getline(std::cin, password);
+  if (!password.empty() && password.back() == '\r') password.pop_back();
+  password = text::Utf8ToCp1251(password);
+  if (password.empty()) {
+    std::fprintf(stderr, "chatd: no password on standard input\n");
+    return 2;
+  }
+  std::string error;
+  auto store = chatd::SqliteStore::Open(data + "/chatd.sqlite", &error);
+  if (!store) {
+    std::fprintf(stderr, "chatd: cannot open database: %s\n", error.c_str());
+    return 1;
+  }
+  const std::string key = chatd::AccountKey(name);
+  if (auto existing = store->FindAccount(key)) {
+    store->SetPassword(existing->id, password);
+    std::printf("chatd: new password for account %lld\n", static_cast<long long>(existing->id));
+    return 0;
+  }
+  chatd::Account fresh;
+  fresh.name = name;
+  fresh.key = key;
+  fresh.created = static_cast<int64_t>(std::time(nullptr));
+  auto made = store->CreateAccount(fresh, password);
+  if (!made) {
+    std::fprintf(stderr, "chatd: the account could not be stored\n");
+    return 1;
+  }
+  std::printf("chatd: account %lld made\n", static_cast<long long>(made->id));
+  return 0;
 }
 
 bool ParsePort(const QString& text, int* port) {
@@ -86,6 +176,8 @@ int main(int argc, char** argv) {
   QString logFile;
   QString announceHost;
   int announcePort = -1;
+  int64_t maxConnections = -1;
+  std::string addUser;
   const QStringList args = app.arguments();
   for (int i = 1; i < args.size(); ++i) {
     const QString& a = args[i];
@@ -121,6 +213,31 @@ int main(int argc, char** argv) {
       const qsizetype colon = where.lastIndexOf(':');
       if (colon <= 0 || !ParsePort(where.mid(colon + 1), &announcePort)) return Usage(), 2;
       announceHost = where.left(colon);
+    } else if (a == "--max-connections" && hasValue) {
+      if (!ParseCount(value(), &maxConnections, 1)) return Usage(), 2;
+    } else if (a == "--list-interval" && hasValue) {
+      int64_t ms = 0;
+      if (!ParseCount(value(), &ms) || ms > 60 * 1000) return Usage(), 2;
+      options.listIntervalMs = static_cast<int>(ms);
+    } else if (a == "--registrations-per-hour" && hasValue) {
+      int64_t n = 0;
+      if (!ParseCount(value(), &n) || n > 1000000000) return Usage(), 2;
+      options.login.registrationsPerHour = static_cast<int>(n);
+    } else if (a == "--public-rate" && hasValue) {
+      if (!ParseCount(value(), &options.publicBytesPerSecond)) return Usage(), 2;
+      options.publicBytesPerSecond *= 1024;
+    } else if (a == "--public-burst" && hasValue) {
+      if (!ParseCount(value(), &options.publicBurstBytes, 1)) return Usage(), 2;
+      options.publicBurstBytes *= 1024;
+    } else if (a == "--kept-per-sender" && hasValue) {
+      int64_t n = 0;
+      if (!ParseCount(value(), &n) || n > 1000000000) return Usage(), 2;
+      options.maxKeptPerSender = static_cast<int>(n);
+    } else if (a == "--kept-kib-per-sender" && hasValue) {
+      if (!ParseCount(value(), &options.maxKeptBytesPerSender)) return Usage(), 2;
+      options.maxKeptBytesPerSender *= 1024;
+    } else if (a == "--add-user" && hasValue) {
+      addUser = text::Utf8ToCp1251(value().toStdString());
     } else if (a == "--log" && hasValue) {
       logFile = value();
     } else if (a == "--help" || a == "-h") {
@@ -153,8 +270,25 @@ int main(int argc, char** argv) {
     return 1;
   }
   const std::string data = QDir(dataDir).absolutePath().toStdString();
+  if (!addUser.empty()) return AddUser(data, addUser);
+
+  // Every connection is a descriptor: take what the hard limit allows and
+  // fit the connection caps into it, a third for the web side, with room
+  // for the database, the log and the pictures being served.
+  const rlim_t files = RaiseFileLimit();
+  constexpr rlim_t kReserved = 64;
+  const rlim_t usable = files > kReserved + 3 ? files - kReserved : 3;
+  int webConnections = chatd::BoundedTcpServer::kMaxConnections;
+  if (maxConnections > 0) {
+    limits.maxConnections = static_cast<size_t>(maxConnections);
+  } else {
+    limits.maxConnections = std::min<size_t>(limits.maxConnections, usable * 2 / 3);
+    webConnections = static_cast<int>(std::min<rlim_t>(static_cast<rlim_t>(webConnections), usable / 3));
+  }
+  chatd::Log("open files limit " + std::to_string(files) + ": up to " + std::to_string(limits.maxConnections) +
+             " chat and " + std::to_string(webConnections) + " web connections");
   std::string error;
-  auto store = chatd::Store::Open(data + "/chatd.sqlite", &error);
+  auto store = chatd::SqliteStore::Open(data + "/chatd.sqlite", &error);
   if (!store) {
     std::fprintf(stderr, "chatd: cannot open database: %s\n", error.c_str());
     return 1;
@@ -180,7 +314,7 @@ int main(int argc, char** argv) {
     web.announcedPort = announcePort;
   }
   chatd::WebPages pages(room, web);
-  chatd::WebServer webServer(pages, limits.perAddress);
+  chatd::WebServer webServer(pages, limits.perAddress, webConnections);
   const quint16 actualHttpPort = webServer.Start(address, static_cast<quint16>(httpPort));
   if (actualHttpPort == 0) {
     std::fprintf(stderr, "chatd: cannot listen on %s:%d\n", qPrintable(host), httpPort);

@@ -20,8 +20,15 @@ using wire::Field;
 using wire::Has;
 using wire::RecordWriter;
 
+namespace {
+// A list round that found backlogged readers tries them again this soon.
+constexpr int64_t kListRetryMs = 50;
+constexpr size_t kHeldLineBytes = 64 * 1024;
+constexpr int64_t kExchangeMs = 10 * 60 * 1000;
+}  // namespace
+
 Room::Room(Store& store, RoomOptions options, RoomOutput& output)
-    : store_(store), options_(std::move(options)), output_(output) {
+    : store_(store), options_(std::move(options)), output_(output), loginGuard_(options_.login) {
   for (const auto& m : options_.moderators) moderatorKeys_.insert(AccountKey(m));
   lineNo_ = store_.LastLineNo();
   store_.TrimPublic(options_.archiveLines);
@@ -46,6 +53,23 @@ int64_t Room::Now() const {
   if (options_.now) return options_.now();
   return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
       .count();
+}
+
+int64_t Room::NowMs() const {
+  if (options_.nowMs) return options_.nowMs();
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+void Room::RunOutside(const std::function<void()>& work) {
+  if (running_) {
+    work();
+    return;
+  }
+  running_ = true;
+  work();
+  RunDeferred();
+  running_ = false;
 }
 
 Room::Session* Room::Find(ClientId id) {
@@ -83,6 +107,7 @@ void Room::Drop(ClientId id) {
     onlineOrder_.erase(std::remove(onlineOrder_.begin(), onlineOrder_.end(), id), onlineOrder_.end());
     auto it = onlineByKey_.find(s->key);
     if (it != onlineByKey_.end() && it->second == id) onlineByKey_.erase(it);
+    ListChanged();
   }
   const bool bot = s->bot;
   sessions_.erase(id);
@@ -108,7 +133,7 @@ void Room::Disconnect(ClientId id) {
   }
   if (wasOnline) Log(Printable(s->name) + " left");
   sessions_.erase(id);
-  if (wasOnline) BroadcastOnlineList();
+  if (wasOnline) ListChanged();
 }
 
 void Room::Receive(ClientId id, const std::string& line) {
@@ -116,9 +141,17 @@ void Room::Receive(ClientId id, const std::string& line) {
   if (!s) return;
   const bool outer = !running_;
   running_ = true;
-  if (!s->loggedIn) {
+  if (s->loginHeld) {
+    // Lines after a login that waits are handled once it has been checked.
+    if (s->heldBytes + line.size() <= kHeldLineBytes) {
+      s->heldBytes += line.size();
+      s->heldLines.push_back(line);
+    } else {
+      Refused(Who(*s), "line after a waiting login dropped", line);
+    }
+  } else if (!s->loggedIn) {
     if (text::StartsWith(line, "l\xA6")) {
-      HandleLogin(*s, line);
+      BeginLogin(*s, line);
     } else {
       Refused(Who(*s), "line before login dropped", line);
     }
@@ -174,6 +207,36 @@ void Room::HandleRecord(Session& s, const wire::Record& r, const std::string& li
 
 // ---- login ------------------------------------------------------------------
 
+void Room::BeginLogin(Session& s, const std::string& line) {
+  const wire::Record r = wire::ParseRecord(PositionalBody(line));
+  const std::string& name = Field(r, "Name");
+  const int64_t wait = loginGuard_.Delay(s.address, AccountKey(name), NowMs());
+  if (wait < 0) return Refuse(s.id, "too many failed logins waiting from " + s.address);
+  if (wait == 0) return HandleLogin(s, line);
+  // Nothing more is read from the connection meanwhile, and the event loop
+  // goes on serving everyone else.
+  const ClientId id = s.id;
+  s.loginHeld = true;
+  output_.Hold(id, wait);
+  Log("login of " + Printable(name) + " from " + s.address + " waits " + std::to_string(wait) +
+      " ms after failed logins");
+  output_.Later(wait, [this, id, line] {
+    RunOutside([&] {
+      Session* held = Find(id);
+      if (!held || !held->loginHeld) return;
+      held->loginHeld = false;
+      std::vector<std::string> after;
+      after.swap(held->heldLines);
+      held->heldBytes = 0;
+      HandleLogin(*held, line);
+      for (const std::string& next : after) {
+        if (!Find(id)) break;
+        Receive(id, next);
+      }
+    });
+  });
+}
+
 void Room::HandleLogin(Session& s, const std::string& line) {
   const wire::Record r = wire::ParseRecord(PositionalBody(line));
   const std::string& name = Field(r, "Name");
@@ -199,6 +262,11 @@ void Room::HandleLogin(Session& s, const std::string& line) {
     if (!number.empty()) return Refuse(id, "number given for unknown name " + Printable(name));
     if (!IsValidName(name)) return Refuse(id, "name not allowed: " + Printable(name));
     if (password.empty()) return Refuse(id, "empty password");
+    // A moderator's account is made by the administrator, never by
+    // whoever registers the name first.
+    if (moderator) return Refuse(id, "the name is reserved: " + Printable(name));
+    if (!loginGuard_.MayRegister(s.address, NowMs()))
+      return Refuse(id, "too many registrations from " + s.address);
     Account fresh;
     fresh.name = name;
     fresh.key = key;
@@ -210,9 +278,13 @@ void Room::HandleLogin(Session& s, const std::string& line) {
     fresh.lastAddress = s.address;
     account = store_.CreateAccount(fresh, password);
     if (!account) return Refuse(id, "account could not be stored");
+    loginGuard_.Registered(s.address, NowMs());
     Log("registered " + Printable(name) + " as " + std::to_string(account->id));
   } else if (!store_.CheckPassword(*account, password)) {
+    loginGuard_.Failed(s.address, key, NowMs());
     return Refuse(id, "wrong password for " + Printable(name));
+  } else {
+    loginGuard_.Succeeded(key);
   }
 
   if (Session* old = FindOnline(key); old && old->id != id) {
@@ -242,6 +314,7 @@ void Room::HandleLogin(Session& s, const std::string& line) {
   s.moderator = moderator;
   s.hasInfo = !account->info.empty() || !account->photos.empty();
   s.fines = std::move(fines);
+  s.publicBudget.emplace(options_.publicBytesPerSecond, options_.publicBurstBytes);
   store_.UpdateLook(account->id, sex, back, fore);
   store_.UpdateAddress(account->id, s.address);
   onlineOrder_.push_back(id);
@@ -252,8 +325,10 @@ void Room::HandleLogin(Session& s, const std::string& line) {
   if (s.moderator) welcome += "Mod=1;";
   welcome += "\xA6\n";
   Send(s, welcome);
-  BroadcastOnlineList();
-  for (const auto& stored : store_.TakeOffline(key)) Send(s, stored);
+  // The newcomer gets the list at once; the others with the next round.
+  ListChanged();
+  SendList(s, NowMs());
+  DeliverKept(id);
   if (bot_) {
     std::string newcomer = s.name;
     deferred_.push_back([this, newcomer] { bot_->Greet(newcomer); });
@@ -300,7 +375,7 @@ void Room::RefreshFines() {
       Drop(id);
     }
   }
-  if (!banned.empty()) BroadcastOnlineList();
+  if (!banned.empty()) ListChanged();
 }
 
 std::string Room::ModeratorEcho(const Session& s) const {
@@ -309,7 +384,8 @@ std::string Room::ModeratorEcho(const Session& s) const {
 
 // ---- online list ------------------------------------------------------------
 
-std::string Room::OnlineListLine() const {
+const std::string& Room::OnlineListLine() {
+  if (listLineVersion_ == listVersion_) return listLine_;
   std::string body;
   for (ClientId id : onlineOrder_) {
     auto it = sessions_.find(id);
@@ -320,14 +396,76 @@ std::string Room::OnlineListLine() const {
     if (s.sound) body += ",Sound=1";
     body += s.hasInfo ? ",Inf=T;" : ",Inf=F;";
   }
-  return wire::BuildLine('x', body);
+  listLine_ = wire::BuildLine('x', body);
+  listLineVersion_ = listVersion_;
+  return listLine_;
 }
 
-void Room::BroadcastOnlineList() {
-  const std::string line = OnlineListLine();
+void Room::SendList(Session& s, int64_t nowMs) {
+  s.listVersion = listVersion_;
+  s.listSentMs = nowMs;
+  Send(s, OnlineListLine());
+}
+
+void Room::ListChanged() {
+  ++listVersion_;
+  ScheduleListRound(0);
+}
+
+void Room::ScheduleListRound(int64_t ms) {
+  if (listRoundDue_) return;
+  listRoundDue_ = true;
+  output_.Later(ms, [this] {
+    listRoundDue_ = false;
+    RunOutside([this] { ListRound(); });
+  });
+}
+
+void Room::ListRound() {
+  // A wave of logins within one interval costs every reader one list, not
+  // one per login; a reader with a long queue gets it once he has drained.
+  const int64_t now = NowMs();
+  const int64_t interval = options_.listIntervalMs;
+  int64_t next = -1;
   for (ClientId id : onlineOrder_) {
-    if (Session* s = Find(id)) Send(*s, line);
+    Session* s = Find(id);
+    if (!s || s->bot || s->listVersion == listVersion_) continue;
+    int64_t wait = s->listSentMs + interval - now;
+    if (wait <= 0 && output_.Backlogged(id)) wait = kListRetryMs;
+    if (wait <= 0) {
+      SendList(*s, now);
+    } else if (next < 0 || wait < next) {
+      next = wait;
+    }
   }
+  if (next >= 0) ScheduleListRound(next);
+}
+
+void Room::DeliverKept(ClientId id) {
+  Session* s = Find(id);
+  if (!s || !s->loggedIn || s->bot) return;
+  bool more = false;
+  if (!output_.Backlogged(id)) {
+    for (const auto& stored : store_.TakeOffline(s->key, options_.keptPageBytes, &more)) Send(*s, stored);
+  } else {
+    more = true;
+  }
+  if (more) output_.Later(options_.keptPageMs, [this, id] { RunOutside([this, id] { DeliverKept(id); }); });
+}
+
+void Room::NoteExchange(const std::string& a, const std::string& b) {
+  const int64_t now = NowMs();
+  exchanges_[a < b ? a + "\n" + b : b + "\n" + a] = now;
+  if (exchanges_.size() > 4096 && now - exchangesPrunedMs_ > 60 * 1000) {
+    exchangesPrunedMs_ = now;
+    for (auto it = exchanges_.begin(); it != exchanges_.end();)
+      it = now - it->second > kExchangeMs ? exchanges_.erase(it) : std::next(it);
+  }
+}
+
+bool Room::Exchanged(const std::string& a, const std::string& b) {
+  auto it = exchanges_.find(a < b ? a + "\n" + b : b + "\n" + a);
+  return it != exchanges_.end() && NowMs() - it->second <= kExchangeMs;
 }
 
 std::vector<Room::OnlineUser> Room::Online() const {

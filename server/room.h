@@ -10,11 +10,15 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
+#include <unordered_map>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "server/login_guard.h"
 #include "server/store.h"
+#include "server/token_bucket.h"
 #include "wire/wire.h"
 
 namespace chatd {
@@ -29,6 +33,13 @@ class RoomOutput {
   // Closes the client after what was queued has been written.  The room has
   // already forgotten the client when it calls this.
   virtual void Close(ClientId id) = 0;
+  // Reads nothing more from the client for `ms`: he sends faster than he may.
+  virtual void Hold(ClientId id, int64_t ms) = 0;
+  // Runs `task` from the event loop after `ms`, never inside a line's handling.
+  virtual void Later(int64_t ms, std::function<void()> task) = 0;
+  // True while so much waits for the client (or for all of them) that what
+  // can wait, such as the online list, had better wait.
+  virtual bool Backlogged(ClientId id) const = 0;
 };
 
 struct RoomOptions {
@@ -38,9 +49,25 @@ struct RoomOptions {
   std::map<std::string, std::string> photos;
   std::string botName;                  // empty: no bot
   std::function<int64_t()> now;         // seconds since 1970; the system clock when empty
+  std::function<int64_t()> nowMs;       // a steady clock in milliseconds; the system's when empty
   size_t maxMessageBytes = 64 * 1024;   // longer message texts are cut
   int archiveLines = 1000;              // public lines kept for the archive pages
-  int maxKeptPerUser = 1000;            // private messages kept for one offline user
+  // Private messages kept for users who are offline: per addressee, and
+  // per sender over all his addressees.
+  int maxKeptPerUser = 1000;
+  int64_t maxKeptBytesPerUser = 8 << 20;
+  int maxKeptPerSender = 100;
+  int64_t maxKeptBytesPerSender = 1 << 20;
+  // Kept messages reach a user who logs in this much at a time, so his
+  // client stays responsive while they arrive.
+  size_t keptPageBytes = 128 * 1024;
+  int keptPageMs = 100;
+  // Each connection gets the online list at most once per interval.
+  int listIntervalMs = 250;
+  // What one user may send to the whole room; past it he is read slower.
+  int64_t publicBytesPerSecond = 16 * 1024;
+  int64_t publicBurstBytes = 256 * 1024;
+  LoginLimits login;
 };
 
 class Bot;
@@ -90,6 +117,14 @@ class Room {
     std::string backColor = "#ffffff", textColor = "#000000";
     bool moderator = false;
     std::vector<Fine> fines;  // this user's fines, read at login and after every fine
+    // The online list: the version this client has and when it got it.
+    uint64_t listVersion = 0;
+    int64_t listSentMs = 0;
+    std::optional<TokenBucket> publicBudget;
+    // A login waiting out a backoff, and the lines that came after it.
+    bool loginHeld = false;
+    std::vector<std::string> heldLines;
+    size_t heldBytes = 0;
   };
   friend class Bot;
 
@@ -101,7 +136,15 @@ class Room {
   void Refuse(ClientId id, const std::string& why);
   void Drop(ClientId id);  // forget and close
 
+  // Checks a login line at once or, after failed logins, once the backoff
+  // has passed.
+  void BeginLogin(Session& s, const std::string& line);
   void HandleLogin(Session& s, const std::string& line);
+  // Hands a logged-in user the next page of his kept messages.
+  void DeliverKept(ClientId id);
+  // Runs work that comes from a timer as a line's handling would run.
+  void RunOutside(const std::function<void()>& work);
+  int64_t NowMs() const;
   void HandleRecord(Session& s, const wire::Record& r, const std::string& line);
   void HandleMessage(Session& s, const wire::Record& r);
   void HandleConfirmation(Session& s, const wire::Record& r);
@@ -121,8 +164,17 @@ class Room {
   std::string SendPrivate(Session& from, const std::vector<std::string>& to, const std::string& text,
                           const std::string& mid);
   std::string MessValue(const std::string& name, const std::string& escapedText) const;
-  void BroadcastOnlineList();
-  std::string OnlineListLine() const;
+  // The list changed: every online client gets the new one, each at most
+  // once per interval and not while his queue is backlogged.
+  void ListChanged();
+  void ScheduleListRound(int64_t ms);
+  void ListRound();
+  void SendList(Session& s, int64_t nowMs);
+  const std::string& OnlineListLine();
+  // Private messages between two users in the last minutes: whoever had
+  // one may learn the other's address for a direct link.
+  void NoteExchange(const std::string& a, const std::string& b);
+  bool Exchanged(const std::string& a, const std::string& b);
   std::vector<int> ActiveFineTypes(const Session& s) const;
   // The user's own fines and, unless he is a moderator, the fines with the
   // IP test given to anyone at his address.
@@ -140,6 +192,13 @@ class Room {
   std::vector<ClientId> onlineOrder_;  // logged-in sessions in login order
   std::map<std::string, ClientId> onlineByKey_;
   std::set<std::string> moderatorKeys_;
+  LoginGuard loginGuard_;
+  uint64_t listVersion_ = 1;
+  std::string listLine_;
+  uint64_t listLineVersion_ = 0;
+  bool listRoundDue_ = false;
+  std::unordered_map<std::string, int64_t> exchanges_;  // "a\nb" (a < b) -> last message, ms
+  int64_t exchangesPrunedMs_ = 0;
   int64_t lineNo_ = 0;
   // Public lines not yet in the store.  Only the newest archiveLines can
   // ever be shown, so older ones are forgotten before they cost a write.

@@ -45,6 +45,12 @@ void Room::HandleMessage(Session& s, const wire::Record& r) {
   std::string status = "Ok";
   if (cln.empty()) {
     SendPublic(s, text, mid);
+    // Past his budget the sender is read more slowly; the readers are not
+    // held up for him.
+    if (s.publicBudget) {
+      const int64_t wait = s.publicBudget->Spend(static_cast<int64_t>(text.size()), NowMs());
+      if (wait > 0) output_.Hold(s.id, wait);
+    }
   } else {
     const auto names = Addressees(cln);
     if (names.empty()) {
@@ -97,9 +103,11 @@ std::string Room::SendPrivate(Session& from, const std::vector<std::string>& to,
   const std::string line = w.Line();
   bool allOnline = true;
   int reached = 0;
+  std::optional<Store::Kept> fromSender;  // read when first needed
   for (const auto& name : to) {
     const std::string key = AccountKey(name);
     if (Session* r = FindOnline(key)) {
+      NoteExchange(from.key, key);
       if (r->bot) {
         std::string sender = from.name, said = wire::UnescapeField(text), number = mid;
         deferred_.push_back([this, sender, said, number] { bot_->Answer(sender, said, number); });
@@ -112,11 +120,24 @@ std::string Room::SendPrivate(Session& from, const std::vector<std::string>& to,
     allOnline = false;
     if (!store_.FindAccount(key)) {
       Refused(Who(from), "private message to an unknown name dropped", name);
-    } else if (store_.OfflineCount(key) >= options_.maxKeptPerUser) {
-      // One sender must not be able to fill the disk for an absent user.
+      continue;
+    }
+    // Neither one sender nor all of them together may fill the disk for
+    // someone who is away.
+    const int64_t size = static_cast<int64_t>(line.size());
+    const Store::Kept forAddressee = store_.KeptFor(key);
+    if (!fromSender) fromSender = store_.KeptFrom(from.key);
+    if (forAddressee.count >= options_.maxKeptPerUser ||
+        forAddressee.bytes + size > options_.maxKeptBytesPerUser) {
       Refused(Who(from), "private message dropped: too many kept for the addressee", name);
+    } else if (fromSender->count >= options_.maxKeptPerSender ||
+               fromSender->bytes + size > options_.maxKeptBytesPerSender) {
+      Refused(Who(from), "private message dropped: the sender has too many kept for others", name);
     } else {
-      store_.KeepOffline(key, line, Now());
+      store_.KeepOffline(key, from.key, line, Now());
+      ++fromSender->count;
+      fromSender->bytes += size;
+      NoteExchange(from.key, key);
       ++reached;
     }
   }
@@ -136,8 +157,13 @@ void Room::HandleAddressRequest(Session& s, const std::string& line) {
   std::string body = PositionalBody(line);
   const std::string name = wire::UnescapeField(wire::TakeField(body));
   std::string address;
+  // A user's address is his own business: it goes to a moderator, and to
+  // someone he had a private word with lately (the one he may link with
+  // directly).  Anyone else gets an empty address and uses the server.
   // A bot accepts no direct links, so it gets no address.
-  if (Session* t = FindOnline(AccountKey(name)); t && !t->bot) address = t->address;
+  const std::string key = AccountKey(name);
+  if (Session* t = FindOnline(key); t && !t->bot && (s.moderator || key == s.key || Exchanged(s.key, key)))
+    address = t->address;
   Send(s, "p|" + wire::EscapeField(name) + "|" + address + "|\n");
 }
 

@@ -56,7 +56,7 @@ void Room::HandleSettings(Session& s, const wire::Record& r) {
     s.hasInfo = hasInfo;
   }
   Send(s, ModeratorEcho(s));
-  if (listChanged) BroadcastOnlineList();
+  if (listChanged) ListChanged();
 }
 
 void Room::HandleGetIp(Session& s, const wire::Record& r) {

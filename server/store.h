@@ -1,15 +1,13 @@
 #pragma once
 // chatd's database: accounts, fines, private messages kept for addressees
-// who were offline, and the public room's recent lines.  One SQLite file in
-// the data folder; every text is stored as a blob of Windows-1251 bytes.
+// who were offline, and the public room's recent lines.  Every text is a
+// string of Windows-1251 bytes.
 #include <cstdint>
+#include <cstddef>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
-
-struct sqlite3;
-struct sqlite3_stmt;
 
 namespace chatd {
 
@@ -48,47 +46,52 @@ struct ArchiveLine {
   std::string mess;  // the relayed Mess value, escaped as on the wire
 };
 
+// Where chatd keeps what outlives a connection.  One interface, so the room
+// does not care which database holds it; SqliteStore (store_sqlite.h) is
+// the one a single chatd uses, in its data folder.
 class Store {
  public:
-  // Opens (creating when needed) the database file; nullptr and `error` set
-  // when it cannot be opened.
-  static std::unique_ptr<Store> Open(const std::string& path, std::string* error);
-  ~Store();
+  Store() = default;
+  virtual ~Store() = default;
   Store(const Store&) = delete;
   Store& operator=(const Store&) = delete;
 
-  std::optional<Account> FindAccount(const std::string& key);
-  std::optional<Account> CreateAccount(const Account& fields, const std::string& password);
-  bool CheckPassword(const Account& account, const std::string& password);
-  void SetPassword(int64_t id, const std::string& password);
-  void UpdateLook(int64_t id, char sex, const std::string& backColor, const std::string& textColor);
-  void UpdateInfo(int64_t id, const std::string& info);
-  void UpdatePhotos(int64_t id, const std::string& photos);
-  void UpdateAddress(int64_t id, const std::string& address);
-  std::vector<Account> Accounts(int limit);
+  virtual std::optional<Account> FindAccount(const std::string& key) = 0;
+  virtual std::optional<Account> CreateAccount(const Account& fields, const std::string& password) = 0;
+  virtual bool CheckPassword(const Account& account, const std::string& password) = 0;
+  virtual void SetPassword(int64_t id, const std::string& password) = 0;
+  virtual void UpdateLook(int64_t id, char sex, const std::string& backColor, const std::string& textColor) = 0;
+  virtual void UpdateInfo(int64_t id, const std::string& info) = 0;
+  virtual void UpdatePhotos(int64_t id, const std::string& photos) = 0;
+  virtual void UpdateAddress(int64_t id, const std::string& address) = 0;
+  virtual std::vector<Account> Accounts(int limit) = 0;
 
-  void AddFine(const Fine& fine);
-  void RemoveFines(const std::string& key);
-  std::vector<Fine> FinesOf(const std::string& key);
-  std::vector<Fine> IpFinesAt(const std::string& address);  // fines with the IP test for this address
-  std::vector<Fine> RecentFines(int limit);  // oldest first
+  virtual void AddFine(const Fine& fine) = 0;
+  virtual void RemoveFines(const std::string& key) = 0;
+  virtual std::vector<Fine> FinesOf(const std::string& key) = 0;
+  // Fines with the IP test for this address.
+  virtual std::vector<Fine> IpFinesAt(const std::string& address) = 0;
+  virtual std::vector<Fine> RecentFines(int limit) = 0;  // oldest first
 
-  void KeepOffline(const std::string& recipientKey, const std::string& line, int64_t now);
-  std::vector<std::string> TakeOffline(const std::string& recipientKey);  // oldest first, removed
-  int64_t OfflineCount(const std::string& recipientKey);
+  // Private messages kept for an addressee who is offline, with who sent them.
+  virtual void KeepOffline(const std::string& recipientKey, const std::string& senderKey, const std::string& line,
+                           int64_t now) = 0;
+  // The oldest kept lines of the addressee, removed: as many as fit in
+  // `maxBytes` (at least one); `more` tells whether others wait.
+  virtual std::vector<std::string> TakeOffline(const std::string& recipientKey, size_t maxBytes = SIZE_MAX,
+                                               bool* more = nullptr) = 0;
+  struct Kept {
+    int64_t count = 0;
+    int64_t bytes = 0;
+  };
+  virtual Kept KeptFor(const std::string& recipientKey) = 0;
+  virtual Kept KeptFrom(const std::string& senderKey) = 0;
 
-  void AppendPublic(const std::vector<ArchiveLine>& lines);  // in one transaction
+  virtual void AppendPublic(const std::vector<ArchiveLine>& lines) = 0;  // all or none
   // Up to `count` public lines, skipping the `skip` newest ones; oldest first.
-  std::vector<ArchiveLine> PublicLines(int count, int skip);
-  int64_t LastLineNo();
-  void TrimPublic(int keep);
-
- private:
-  explicit Store(sqlite3* db);
-  bool Exec(const char* sql);
-  sqlite3_stmt* Prepare(const char* sql);
-
-  sqlite3* db_;
+  virtual std::vector<ArchiveLine> PublicLines(int count, int skip) = 0;
+  virtual int64_t LastLineNo() = 0;
+  virtual void TrimPublic(int keep) = 0;
 };
 
 }  // namespace chatd

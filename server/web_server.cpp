@@ -1,5 +1,7 @@
 #include "server/web_server.h"
 
+#include <unistd.h>
+
 #include <QHttpServerRequest>
 #include <QTcpSocket>
 #include <QTimer>
@@ -11,16 +13,32 @@
 
 namespace chatd {
 
+bool BoundedTcpServer::Listen(const QHostAddress& address, quint16 port) {
+  setListenBacklogSize(1024);
+  if (!listen(address, port)) return false;
+  acceptor_.Start();
+  return true;
+}
+
+void BoundedTcpServer::Take(qintptr descriptor) {
+  incomingConnection(descriptor);
+  // Qt HttpServer takes the connection at once, which turns Qt's own
+  // accepting back on; ours stays the only one.
+  emit newConnection();
+  acceptor_.KeepQtQuiet();
+}
+
 void BoundedTcpServer::incomingConnection(qintptr handle) {
   auto* socket = new QTcpSocket(this);
   if (!socket->setSocketDescriptor(handle)) {
+    ::close(static_cast<int>(handle));
     delete socket;
     return;
   }
   QString peer = socket->peerAddress().toString();
   if (peer.startsWith("::ffff:")) peer = peer.mid(7);
   const std::string address = peer.toStdString();
-  const char* refusal = open_ >= kMaxConnections                   ? "web connection refused: server full"
+  const char* refusal = open_ >= maxConnections_                   ? "web connection refused: server full"
                         : fromAddress_[address] >= perAddress_ ? "web connection refused: too many from this address"
                                                                : nullptr;
   if (refusal) {
@@ -36,6 +54,7 @@ void BoundedTcpServer::incomingConnection(qintptr handle) {
   auto raw = std::make_shared<RawTargets>();
   raw_[socket] = raw;
   connect(socket, &QObject::destroyed, this, [this, socket, address, who] {
+    if (parsing_ == socket) parsing_ = nullptr;
     --open_;
     raw_.erase(socket);
     auto it = fromAddress_.find(address);
@@ -60,7 +79,8 @@ void BoundedTcpServer::incomingConnection(qintptr handle) {
   // before they are taken.
   auto guard = std::make_shared<RequestGuard>();
   auto dropping = std::make_shared<bool>(false);
-  connect(socket, &QTcpSocket::readyRead, socket, [socket, guard, dropping, raw, idle, deadline, who] {
+  connect(socket, &QTcpSocket::readyRead, socket, [this, socket, guard, dropping, raw, idle, deadline, who] {
+    parsing_ = socket;
     if (*dropping) return;
     const QByteArray seen = socket->peek(socket->bytesAvailable());
     const std::string_view bytes(seen.constData(), static_cast<size_t>(seen.size()));
@@ -99,17 +119,36 @@ std::optional<std::string> BoundedTcpServer::RawTarget(QTcpSocket* socket, const
   return it->second->Take(qtTarget);
 }
 
-WebServer::WebServer(WebPages& pages, size_t perAddress, QObject* parent)
-    : QAbstractHttpServer(parent), pages_(pages), perAddress_(perAddress) {}
+WebServer::WebServer(WebPages& pages, size_t perAddress, int maxConnections, QObject* parent)
+    : QAbstractHttpServer(parent), pages_(pages), perAddress_(perAddress), maxConnections_(maxConnections) {}
 
 quint16 WebServer::Start(const QHostAddress& address, quint16 port) {
-  tcp_ = new BoundedTcpServer(perAddress_, this);
-  if (!tcp_->listen(address, port)) return 0;
+  tcp_ = new BoundedTcpServer(perAddress_, maxConnections_, this);
+  if (!tcp_->Listen(address, port)) return 0;
   bind(tcp_);
   return tcp_->serverPort();
 }
 
+#if QT_VERSION >= QT_VERSION_CHECK(6, 5, 0)
+bool WebServer::handleRequest(const QHttpServerRequest& request, QHttpServerResponder&) {
+  if (QTcpSocket* socket = tcp_->Parsing()) Answer(request, socket);
+  return true;
+}
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+void WebServer::missingHandler(const QHttpServerRequest&, QHttpServerResponder&) {}
+#else
+void WebServer::missingHandler(const QHttpServerRequest&, QHttpServerResponder&&) {}
+#endif
+#else
 bool WebServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) {
+  Answer(request, socket);
+  return true;
+}
+
+void WebServer::missingHandler(const QHttpServerRequest&, QTcpSocket*) {}
+#endif
+
+void WebServer::Answer(const QHttpServerRequest& request, QTcpSocket* socket) {
   // Path and query in their encoded form: Qt's own decoding assumes UTF-8,
   // while our names are Windows-1251 bytes.
   const QUrl url = request.url();
@@ -137,9 +176,6 @@ bool WebServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* soc
   const bool head = request.method() == QHttpServerRequest::Method::Head;
   const std::string bytes = BuildHttpResponse(response, gzip, head);
   socket->write(bytes.data(), static_cast<qint64>(bytes.size()));
-  return true;
 }
-
-void WebServer::missingHandler(const QHttpServerRequest&, QTcpSocket*) {}
 
 }  // namespace chatd

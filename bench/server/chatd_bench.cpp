@@ -1,6 +1,7 @@
 // How many chat messages per second the built chatd relays over loopback:
-// public and private between two clients, and public to fifty clients.
-// Every iteration sends a batch and waits until every copy has arrived.
+// public and private between two clients, public from one client to fifty,
+// and public from every client of a room of 50 or 500 at once.  Every
+// iteration sends a batch and waits until every copy has arrived.
 //
 // Besides the wall time it reports the server's own CPU time per message
 // (user + system, read from /proc), which is what the relay path costs.
@@ -11,6 +12,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -32,10 +34,11 @@ constexpr int kBatch = 100;
 // One chatd program under test, started on first use.
 struct Server {
   std::string label, binary;
+  std::vector<std::string> options;
   std::unique_ptr<ChatdProcess> process;
 
   ChatdProcess& Get() {
-    if (!process) process = std::make_unique<ChatdProcess>(binary, std::vector<std::string>{}, /*quiet=*/true);
+    if (!process) process = std::make_unique<ChatdProcess>(binary, options, /*quiet=*/true);
     return *process;
   }
 };
@@ -156,12 +159,52 @@ void PublicToFifty(benchmark::State& state, Server* server) {
   ReportCpu(state, chatd.pid(), cpu, static_cast<double>(state.iterations()) * kBatch);
 }
 
+// Every client of the room sends at once; each then reads every copy.  The
+// room's clients come from several loopback addresses, as many users do.
+void AllSending(benchmark::State& state, Server* server) {
+  ChatdProcess& chatd = server->Get();
+  const int count = static_cast<int>(state.range(0));
+  const int each = std::max(1, 500 / count);  // about 500 messages per iteration
+  std::vector<std::unique_ptr<LineClient>> clients;
+  for (int i = 0; i < count; ++i) {
+    const std::string source = "127.0." + std::to_string(1 + i / 8) + "." + std::to_string(1 + i % 8);
+    auto c = std::make_unique<LineClient>(chatd.chatPort(), source.c_str());
+    c->Login(server->label + "all" + std::to_string(count) + "_" + std::to_string(i), "pw");
+    clients.push_back(std::move(c));
+  }
+  for (auto& c : clients) c->Sync();
+  int mid = 1;
+  const double cpu = CpuMicros(chatd.pid());
+  for (auto _ : state) {
+    for (auto& c : clients) {
+      std::string lines;
+      for (int k = 0; k < each; ++k)
+        lines += "x\xA6Mess=benchmark message with some ordinary text in it :);Mid=" + std::to_string(mid++) + ";\xA6\n";
+      c->Send(lines);
+    }
+    // Every copy of every message, and the sender's own statuses.
+    for (auto& c : clients) {
+      if (!Expect(*c, "benchmark message", count * each + each)) {
+        state.SkipWithError("lines missing");
+        return;
+      }
+    }
+  }
+  const double messages = static_cast<double>(state.iterations()) * count * each;
+  state.SetItemsProcessed(static_cast<int64_t>(messages));
+  state.counters["deliveries/s"] = benchmark::Counter(messages * count, benchmark::Counter::kIsRate);
+  ReportCpu(state, chatd.pid(), cpu, messages);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (const char* baseline = std::getenv("CHATD_BASELINE"); baseline && *baseline)
-    Servers().push_back({"before", baseline, nullptr});
-  Servers().push_back({"now", CHAT_BINARY_DIR "/bin/chatd", nullptr});
+    Servers().push_back({"before", baseline, {}, nullptr});
+  // The benchmark's senders are meant to outrun any budget a hostile user
+  // would have, and its users all come from a few addresses.
+  Servers().push_back({"now", CHAT_BINARY_DIR "/bin/chatd",
+                       {"--public-rate", "0", "--registrations-per-hour", "0"}, nullptr});
   // Registered kind by kind, so each figure stands next to its baseline.
   using Fn = void (*)(benchmark::State&, Server*);
   const std::pair<const char*, Fn> kinds[] = {
@@ -172,6 +215,14 @@ int main(int argc, char** argv) {
   for (const auto& [name, fn] : kinds) {
     for (Server& server : Servers()) {
       benchmark::RegisterBenchmark((std::string(name) + "/" + server.label).c_str(), fn, &server)
+          ->Unit(benchmark::kMillisecond)
+          ->UseRealTime();
+    }
+  }
+  for (int count : {50, 500}) {
+    for (Server& server : Servers()) {
+      benchmark::RegisterBenchmark(("BM_AllSending/" + server.label).c_str(), AllSending, &server)
+          ->Arg(count)
           ->Unit(benchmark::kMillisecond)
           ->UseRealTime();
     }

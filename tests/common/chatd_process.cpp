@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,7 +15,8 @@
 namespace chatd_test {
 
 ChatdProcess::ChatdProcess(const std::string& binary, const std::vector<std::string>& extra, bool quiet,
-                           const std::string& dataDir) {
+                           const std::string& dataDir, long fileLimit)
+    : binary_(binary) {
   if (dataDir.empty()) {
     char pattern[] = "/tmp/chatd-test-XXXXXX";
     if (!mkdtemp(pattern)) return;
@@ -30,6 +32,10 @@ ChatdProcess::ChatdProcess(const std::string& binary, const std::vector<std::str
   if (quiet) args.push_back("--quiet");
   pid_ = fork();
   if (pid_ == 0) {
+    if (fileLimit > 0) {
+      const rlimit limit{static_cast<rlim_t>(fileLimit), static_cast<rlim_t>(fileLimit)};
+      setrlimit(RLIMIT_NOFILE, &limit);
+    }
     dup2(out[1], 1);
     close(out[0]);
     close(out[1]);
@@ -57,6 +63,32 @@ ChatdProcess::ChatdProcess(const std::string& binary, const std::vector<std::str
     chatPort_ = std::atoi(m[1].str().c_str());
     httpPort_ = std::atoi(m[2].str().c_str());
   }
+}
+
+bool ChatdProcess::AddUser(const std::string& name, const std::string& password) {
+  int in[2];
+  if (pipe(in) != 0) return false;
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(in[0], 0);
+    close(in[0]);
+    close(in[1]);
+    std::vector<std::string> args = {binary_, "--quiet", "--data", dataDir_, "--add-user", name};
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const int null = open("/dev/null", O_WRONLY);
+    dup2(null, 1);
+    execv(binary_.c_str(), argv.data());
+    _exit(127);
+  }
+  close(in[0]);
+  const std::string line = password + "\n";
+  const bool written = write(in[1], line.data(), line.size()) == static_cast<ssize_t>(line.size());
+  close(in[1]);
+  int status = 0;
+  if (pid < 0 || waitpid(pid, &status, 0) != pid) return false;
+  return written && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 bool ChatdProcess::Running() {

@@ -11,9 +11,11 @@ namespace chatd_test {
 class ChatdProcess {
  public:
   // `binary` is the chatd program; `extra` are further options.  Without
-  // `dataDir` a fresh folder is made and removed again at the end.
+  // `dataDir` a fresh folder is made and removed again at the end.  With
+  // `fileLimit` above 0 chatd runs with that many descriptors at most (soft
+  // and hard limit).
   ChatdProcess(const std::string& binary, const std::vector<std::string>& extra, bool quiet = false,
-               const std::string& dataDir = "");
+               const std::string& dataDir = "", long fileLimit = 0);
   ~ChatdProcess();
   ChatdProcess(const ChatdProcess&) = delete;
   ChatdProcess& operator=(const ChatdProcess&) = delete;
@@ -25,12 +27,15 @@ class ChatdProcess {
   const std::string& banner() const { return banner_; }
   pid_t pid() const { return pid_; }
   bool Running();  // the process has not exited
+  // Makes the account `name` with `password` as an administrator does
+  // (chatd --add-user); it works while the server runs.  False on failure.
+  bool AddUser(const std::string& name, const std::string& password);
   void Stop();     // SIGTERM, then waits; the data folder stays
 
  private:
   pid_t pid_ = -1;
   int chatPort_ = 0, httpPort_ = 0;
-  std::string dataDir_, banner_;
+  std::string binary_, dataDir_, banner_;
   bool ownsDataDir_ = false;
 };
 

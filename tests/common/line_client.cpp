@@ -59,7 +59,7 @@ bool SendBytes(int fd, const std::string& bytes) {
   return true;
 }
 
-LineClient::LineClient(int port) : fd_(ConnectFrom(port, "127.0.0.1", 0)) {}
+LineClient::LineClient(int port, const char* source) : fd_(ConnectFrom(port, source, 0)) {}
 
 LineClient::~LineClient() {
   if (fd_ >= 0) close(fd_);

@@ -22,7 +22,8 @@ bool SendBytes(int fd, const std::string& bytes);
 
 class LineClient {
  public:
-  explicit LineClient(int port);
+  // Connects from `source` (any 127.x.y.z), so tests can play many addresses.
+  explicit LineClient(int port, const char* source = "127.0.0.1");
   ~LineClient();
   LineClient(const LineClient&) = delete;
   LineClient& operator=(const LineClient&) = delete;

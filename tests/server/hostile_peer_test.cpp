@@ -70,9 +70,10 @@ std::vector<int> Sequence(int count) {
   return v;
 }
 
+// The flood is the point here, so the sender's public budget is lifted.
 class FlowControlTest : public ChatdTest {
  protected:
-  void SetUp() override { StartChatd({"--quiet"}); }
+  void SetUp() override { StartChatd({"--quiet", "--public-rate", "0"}); }
 };
 
 TEST_F(FlowControlTest, AFloodingSenderIsSlowedReadersGetEveryLineInOrderOnlyTheNonReaderIsDropped) {
@@ -122,9 +123,10 @@ TEST_F(FlowControlTest, AFloodingSenderIsSlowedReadersGetEveryLineInOrderOnlyThe
   }
 }
 
+// The flood measures the output budget, so the sender's public budget is lifted.
 class MemoryBoundTest : public ChatdTest {
  protected:
-  void SetUp() override { StartChatd({"--quiet"}); }
+  void SetUp() override { StartChatd({"--quiet", "--public-rate", "0"}); }
   long Rss() { return StatusKiB("VmRSS", chatd_->pid()); }
 };
 

@@ -9,7 +9,10 @@ using text::W;
 
 class WebTest : public ChatdTest {
  protected:
-  void SetUp() override { StartChatd({"--bot", "Robot", "--moderator", "Mod"}); }
+  void SetUp() override {
+    StartChatd({"--bot", "Robot", "--moderator", "Mod"});
+    ASSERT_TRUE(chatd_->AddUser("Mod", "modpw"));
+  }
 
   // The body, after checking the framing the client relies on.
   std::string Fetch(const std::string& path, bool gzip, int status = 200) {

@@ -163,7 +163,11 @@ TEST_F(MediaEndToEnd, AudioAndPicturesTravelOverADirectLinkOrThroughChatdWhenItI
   }, 15000));
 
   // ---- alice -> bob over the direct link ----
+  // chatd tells a user's address only to someone who has had a private
+  // word with him lately.
   PickAlone(alice, "bob");
+  Say(alice.Form(), "hello bob");
+  ASSERT_TRUE(WaitFor([&] { return PaneHas(bob.Pane("priv"), "hello bob"); }, 10000));
   Record(alice, 3);
   const std::string announced = W("От <b><link=\"alice\"alice></b>: Звуковое сообщение, размер ");
   ASSERT_TRUE(WaitFor([&] { return PaneHas(bob.Pane("priv"), announced); }, 10000));

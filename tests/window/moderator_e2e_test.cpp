@@ -60,6 +60,8 @@ TEST(ModeratorAgainstChatd, MenuFinesLookupsTraceAndInformationWindows) {
   ASSERT_TRUE(QDir().mkpath(QString::fromStdString(chatd.dataDir() + "/photos")));
   ASSERT_TRUE(QFile::copy(QString::fromStdString(TestData("pictures/baseline.jpg")),
                           QString::fromStdString(chatd.dataDir() + "/photos/pete_1.jpg")));
+  // A moderator's account is made by the administrator, not by registering.
+  ASSERT_TRUE(chatd.AddUser("boss", "pw"));
   const std::string bossNum = Register(chatd, "boss"), aliceNum = Register(chatd, "alice");
   chatd_test::LineClient pete(chatd.chatPort());
   ASSERT_FALSE(pete.Login("pete", "pw").empty());

@@ -1,4 +1,4 @@
-#include "server/store.h"
+#include "server/store_sqlite.h"
 
 #include <sqlite3.h>
 
@@ -107,7 +107,7 @@ constexpr const char* kFineColumns =
 
 }  // namespace
 
-std::unique_ptr<Store> Store::Open(const std::string& path, std::string* error) {
+std::unique_ptr<SqliteStore> SqliteStore::Open(const std::string& path, std::string* error) {
   sqlite3* db = nullptr;
   if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
     if (error) *error = db ? sqlite3_errmsg(db) : "out of memory";
@@ -115,7 +115,7 @@ std::unique_ptr<Store> Store::Open(const std::string& path, std::string* error) 
     return nullptr;
   }
   sqlite3_busy_timeout(db, 2000);
-  std::unique_ptr<Store> store(new Store(db));
+  std::unique_ptr<SqliteStore> store(new SqliteStore(db));
   const char* schema[] = {
       "PRAGMA journal_mode=WAL",
       "PRAGMA synchronous=NORMAL",
@@ -138,6 +138,18 @@ std::unique_ptr<Store> Store::Open(const std::string& path, std::string* error) 
       return nullptr;
     }
   }
+  // Kept messages name their sender, so one sender's share can be bounded;
+  // a file from before has no such column yet.
+  bool hasSender = false;
+  {
+    Stmt columns(db, "PRAGMA table_info(offline)");
+    while (columns.Step()) hasSender = hasSender || columns.Text(1) == "sender";
+  }
+  if ((!hasSender && !store->Exec("ALTER TABLE offline ADD COLUMN sender BLOB")) ||
+      !store->Exec("CREATE INDEX IF NOT EXISTS offline_sender ON offline(sender)")) {
+    if (error) *error = sqlite3_errmsg(db);
+    return nullptr;
+  }
   // AUTOINCREMENT numbers start after the largest one ever used; the first
   // account gets 1001 so numbers look like account numbers, not counters.
   store->Exec("INSERT INTO sqlite_sequence(name, seq) SELECT 'accounts', 1000"
@@ -145,10 +157,10 @@ std::unique_ptr<Store> Store::Open(const std::string& path, std::string* error) 
   return store;
 }
 
-Store::Store(sqlite3* db) : db_(db) {}
-Store::~Store() { sqlite3_close(db_); }
+SqliteStore::SqliteStore(sqlite3* db) : db_(db) {}
+SqliteStore::~SqliteStore() { sqlite3_close(db_); }
 
-bool Store::Exec(const char* sql) {
+bool SqliteStore::Exec(const char* sql) {
   char* message = nullptr;
   if (sqlite3_exec(db_, sql, nullptr, nullptr, &message) != SQLITE_OK) {
     Log(std::string("sqlite: ") + (message ? message : "error") + " in " + sql);
@@ -158,7 +170,7 @@ bool Store::Exec(const char* sql) {
   return true;
 }
 
-std::optional<Account> Store::FindAccount(const std::string& key) {
+std::optional<Account> SqliteStore::FindAccount(const std::string& key) {
   std::string sql = std::string("SELECT ") + kAccountColumns + " FROM accounts WHERE key = ?1";
   Stmt s(db_, sql.c_str());
   s.Bind(1, key);
@@ -166,7 +178,7 @@ std::optional<Account> Store::FindAccount(const std::string& key) {
   return ReadAccount(s);
 }
 
-std::optional<Account> Store::CreateAccount(const Account& a, const std::string& password) {
+std::optional<Account> SqliteStore::CreateAccount(const Account& a, const std::string& password) {
   const std::string salt = NewSalt();
   Stmt s(db_,
          "INSERT INTO accounts (name, key, salt, hash, email, sex, back_color, text_color, info, photos,"
@@ -178,40 +190,40 @@ std::optional<Account> Store::CreateAccount(const Account& a, const std::string&
   return FindAccount(a.key);
 }
 
-bool Store::CheckPassword(const Account& account, const std::string& password) {
+bool SqliteStore::CheckPassword(const Account& account, const std::string& password) {
   Stmt s(db_, "SELECT salt, hash FROM accounts WHERE id = ?1");
   s.Bind(1, account.id);
   if (!s.Step()) return false;
   return HashPassword(s.Text(0), password) == s.Text(1);
 }
 
-void Store::SetPassword(int64_t id, const std::string& password) {
+void SqliteStore::SetPassword(int64_t id, const std::string& password) {
   const std::string salt = NewSalt();
   Stmt s(db_, "UPDATE accounts SET salt = ?1, hash = ?2 WHERE id = ?3");
   s.Bind(1, salt).Bind(2, HashPassword(salt, password)).Bind(3, id).Run();
 }
 
-void Store::UpdateLook(int64_t id, char sex, const std::string& backColor, const std::string& textColor) {
+void SqliteStore::UpdateLook(int64_t id, char sex, const std::string& backColor, const std::string& textColor) {
   Stmt s(db_, "UPDATE accounts SET sex = ?1, back_color = ?2, text_color = ?3 WHERE id = ?4");
   s.Bind(1, static_cast<int64_t>(sex)).Bind(2, backColor).Bind(3, textColor).Bind(4, id).Run();
 }
 
-void Store::UpdateInfo(int64_t id, const std::string& info) {
+void SqliteStore::UpdateInfo(int64_t id, const std::string& info) {
   Stmt s(db_, "UPDATE accounts SET info = ?1 WHERE id = ?2");
   s.Bind(1, info).Bind(2, id).Run();
 }
 
-void Store::UpdatePhotos(int64_t id, const std::string& photos) {
+void SqliteStore::UpdatePhotos(int64_t id, const std::string& photos) {
   Stmt s(db_, "UPDATE accounts SET photos = ?1 WHERE id = ?2");
   s.Bind(1, photos).Bind(2, id).Run();
 }
 
-void Store::UpdateAddress(int64_t id, const std::string& address) {
+void SqliteStore::UpdateAddress(int64_t id, const std::string& address) {
   Stmt s(db_, "UPDATE accounts SET last_address = ?1 WHERE id = ?2");
   s.Bind(1, address).Bind(2, id).Run();
 }
 
-std::vector<Account> Store::Accounts(int limit) {
+std::vector<Account> SqliteStore::Accounts(int limit) {
   std::string sql = std::string("SELECT ") + kAccountColumns + " FROM accounts ORDER BY id LIMIT ?1";
   Stmt s(db_, sql.c_str());
   s.Bind(1, static_cast<int64_t>(limit));
@@ -220,7 +232,7 @@ std::vector<Account> Store::Accounts(int limit) {
   return out;
 }
 
-void Store::AddFine(const Fine& f) {
+void SqliteStore::AddFine(const Fine& f) {
   Stmt s(db_,
          "INSERT INTO fines (name, key, start, period_code, seconds, type, check_ip, address, moderator)"
          " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
@@ -229,12 +241,12 @@ void Store::AddFine(const Fine& f) {
   s.Bind(8, f.address).Bind(9, f.moderator).Run();
 }
 
-void Store::RemoveFines(const std::string& key) {
+void SqliteStore::RemoveFines(const std::string& key) {
   Stmt s(db_, "DELETE FROM fines WHERE key = ?1");
   s.Bind(1, key).Run();
 }
 
-std::vector<Fine> Store::FinesOf(const std::string& key) {
+std::vector<Fine> SqliteStore::FinesOf(const std::string& key) {
   std::string sql = std::string("SELECT ") + kFineColumns + " FROM fines WHERE key = ?1 ORDER BY id";
   Stmt s(db_, sql.c_str());
   s.Bind(1, key);
@@ -243,7 +255,7 @@ std::vector<Fine> Store::FinesOf(const std::string& key) {
   return out;
 }
 
-std::vector<Fine> Store::IpFinesAt(const std::string& address) {
+std::vector<Fine> SqliteStore::IpFinesAt(const std::string& address) {
   std::string sql = std::string("SELECT ") + kFineColumns + " FROM fines WHERE check_ip = 1 AND address = ?1 ORDER BY id";
   Stmt s(db_, sql.c_str());
   s.Bind(1, address);
@@ -252,7 +264,7 @@ std::vector<Fine> Store::IpFinesAt(const std::string& address) {
   return out;
 }
 
-std::vector<Fine> Store::RecentFines(int limit) {
+std::vector<Fine> SqliteStore::RecentFines(int limit) {
   std::string sql = std::string("SELECT * FROM (SELECT ") + kFineColumns +
                     " FROM fines ORDER BY id DESC LIMIT ?1) ORDER BY id";
   Stmt s(db_, sql.c_str());
@@ -262,32 +274,53 @@ std::vector<Fine> Store::RecentFines(int limit) {
   return out;
 }
 
-void Store::KeepOffline(const std::string& recipientKey, const std::string& line, int64_t now) {
-  Stmt s(db_, "INSERT INTO offline (recipient, line, created) VALUES (?1, ?2, ?3)");
-  s.Bind(1, recipientKey).Bind(2, line).Bind(3, now).Run();
+void SqliteStore::KeepOffline(const std::string& recipientKey, const std::string& senderKey, const std::string& line,
+                        int64_t now) {
+  Stmt s(db_, "INSERT INTO offline (recipient, sender, line, created) VALUES (?1, ?2, ?3, ?4)");
+  s.Bind(1, recipientKey).Bind(2, senderKey).Bind(3, line).Bind(4, now).Run();
 }
 
-int64_t Store::OfflineCount(const std::string& recipientKey) {
-  Stmt s(db_, "SELECT COUNT(*) FROM offline WHERE recipient = ?1");
+Store::Kept SqliteStore::KeptFor(const std::string& recipientKey) {
+  Stmt s(db_, "SELECT COUNT(*), COALESCE(SUM(LENGTH(line)), 0) FROM offline WHERE recipient = ?1");
   s.Bind(1, recipientKey);
-  return s.Step() ? s.Int(0) : 0;
+  if (!s.Step()) return {};
+  return {s.Int(0), s.Int(1)};
 }
 
-std::vector<std::string> Store::TakeOffline(const std::string& recipientKey) {
+Store::Kept SqliteStore::KeptFrom(const std::string& senderKey) {
+  Stmt s(db_, "SELECT COUNT(*), COALESCE(SUM(LENGTH(line)), 0) FROM offline WHERE sender = ?1");
+  s.Bind(1, senderKey);
+  if (!s.Step()) return {};
+  return {s.Int(0), s.Int(1)};
+}
+
+std::vector<std::string> SqliteStore::TakeOffline(const std::string& recipientKey, size_t maxBytes, bool* more) {
   std::vector<std::string> out;
+  int64_t lastId = 0;
+  size_t bytes = 0;
+  if (more) *more = false;
   {
-    Stmt s(db_, "SELECT line FROM offline WHERE recipient = ?1 ORDER BY id");
+    Stmt s(db_, "SELECT id, line FROM offline WHERE recipient = ?1 ORDER BY id");
     s.Bind(1, recipientKey);
-    while (s.Step()) out.push_back(s.Text(0));
+    while (s.Step()) {
+      std::string line = s.Text(1);
+      if (!out.empty() && bytes + line.size() > maxBytes) {
+        if (more) *more = true;
+        break;
+      }
+      bytes += line.size();
+      lastId = s.Int(0);
+      out.push_back(std::move(line));
+    }
   }
   if (!out.empty()) {
-    Stmt d(db_, "DELETE FROM offline WHERE recipient = ?1");
-    d.Bind(1, recipientKey).Run();
+    Stmt d(db_, "DELETE FROM offline WHERE recipient = ?1 AND id <= ?2");
+    d.Bind(1, recipientKey).Bind(2, lastId).Run();
   }
   return out;
 }
 
-void Store::AppendPublic(const std::vector<ArchiveLine>& lines) {
+void SqliteStore::AppendPublic(const std::vector<ArchiveLine>& lines) {
   Exec("BEGIN");
   {
     Stmt s(db_,
@@ -302,7 +335,7 @@ void Store::AppendPublic(const std::vector<ArchiveLine>& lines) {
   Exec("COMMIT");
 }
 
-std::vector<ArchiveLine> Store::PublicLines(int count, int skip) {
+std::vector<ArchiveLine> SqliteStore::PublicLines(int count, int skip) {
   Stmt s(db_,
          "SELECT * FROM (SELECT line_no, time, back_color, text_color, mess FROM public_lines"
          " ORDER BY line_no DESC LIMIT ?1 OFFSET ?2) ORDER BY line_no");
@@ -320,12 +353,12 @@ std::vector<ArchiveLine> Store::PublicLines(int count, int skip) {
   return out;
 }
 
-int64_t Store::LastLineNo() {
+int64_t SqliteStore::LastLineNo() {
   Stmt s(db_, "SELECT COALESCE(MAX(line_no), 0) FROM public_lines");
   return s.Step() ? s.Int(0) : 0;
 }
 
-void Store::TrimPublic(int keep) {
+void SqliteStore::TrimPublic(int keep) {
   Stmt s(db_, "DELETE FROM public_lines WHERE line_no <= (SELECT COALESCE(MAX(line_no), 0) FROM public_lines) - ?1");
   s.Bind(1, static_cast<int64_t>(keep)).Run();
 }
