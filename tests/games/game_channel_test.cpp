@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "game_harness.h"
+#include "games/chess_board.h"
 #include "text/bytes.h"
 #include "text/cp1251.h"
 #include "text/line_file.h"
@@ -203,6 +204,47 @@ TEST_F(Duel, LostMoveIsRepairedByPingAndWrongNumbersBySynchronize) {
   bob.channel.GameMessage(GameKind::Checkers, "Gm:Chk:2:PA1-B2", "Alice", "", 0, 0xFFFFFF);
   EXPECT_EQ(net.SentBy("Bob", mark2), std::vector<std::string>{"Synchronize"});
   EXPECT_EQ(B(GameKind::Checkers).MoveCount(), 1);
+  net.queue.clear();
+}
+
+int Square(const char* name) { return SquareAt(name[0] - 'A', name[1] - '1'); }
+
+TEST_F(Duel, AReceivedCastlingWithARookThatCameToTheCapturedRooksCornerIsPlayed) {
+  Start(GameKind::Chess, true);  // Alice white
+  // Black's knight takes the rook on h1; Alice's other rook comes to h1 by
+  // the third rank and the h file, takes the knight there, and the king
+  // castles with it.
+  const char* moves[][2] = {{"H2", "H4"}, {"G8", "F6"}, {"G1", "F3"}, {"F6", "H5"}, {"E2", "E4"}, {"H5", "G3"},
+                            {"F1", "C4"}, {"G3", "H1"}, {"F3", "D4"}, {"A7", "A6"}, {"A2", "A4"}, {"B7", "B6"},
+                            {"A1", "A3"}, {"C7", "C6"}, {"A3", "H3"}, {"D7", "D6"}, {"H3", "H1"}, {"E7", "E6"}};
+  for (const auto& m : moves) {
+    Player& p = A(GameKind::Chess).State() == kOwnMove ? alice : bob;
+    ASSERT_EQ(p.channel.LocalMove(GameKind::Chess, &p == &alice ? "Bob" : "Alice", Square(m[0]), Square(m[1]), 0),
+              LocalPlay::Complete)
+        << m[0] << m[1];
+    ASSERT_TRUE(net.Pump());
+  }
+  ASSERT_EQ(B(GameKind::Chess).MoveCount(), 18);
+  // By the rules of chess the rook on h1 is not the one castling needs.
+  EXPECT_EQ(A(GameKind::Chess).Rules().TargetsOf(Square("E1")) >> Square("G1") & 1, 0u);
+  EXPECT_EQ(alice.channel.LocalMove(GameKind::Chess, "Bob", Square("E1"), Square("G1"), 0), LocalPlay::Refused);
+
+  // A peer that only remembers which pieces left their squares castles.
+  const std::string before = B(GameKind::Chess).PartyTextForOpponent();
+  const size_t mark = net.sent.size();
+  bob.channel.GameMessage(GameKind::Chess, "Gm:Chs:19:KE1-G1", "Alice", "", 0, 0xFFFFFF);
+  EXPECT_TRUE(net.SentBy("Bob", mark).empty());
+  ASSERT_EQ(B(GameKind::Chess).MoveCount(), 19);
+  EXPECT_EQ(B(GameKind::Chess).Rules().Position()[Square("F1")], chess::CodeOf(chess::kRook, Side::White));
+  EXPECT_EQ(B(GameKind::Chess).State(), kOwnMove);
+
+  // The same game as a whole Party text is taken in full.
+  Game& a = A(GameKind::Chess);
+  const std::string party = B(GameKind::Chess).PartyTextForOpponent();
+  EXPECT_NE(party, before);
+  EXPECT_TRUE(a.LoadParty(party));
+  EXPECT_EQ(a.MoveCount(), 19);
+  EXPECT_EQ(a.Rules().Position(), B(GameKind::Chess).Rules().Position());
   net.queue.clear();
 }
 
