@@ -458,6 +458,16 @@ TEST_F(ChatTest, LinkClicksChooseAddresseesAndWriteAddresses) {
   EXPECT_EQ(chat->LinkAction("www.example.org", LineEdit{}, false).text, "");
   EXPECT_EQ(chat->LinkAction("WWW.example.org", LineEdit{}, false).text, "WWW.example.org ");
   EXPECT_EQ(OpenableUrl("www.x.ru/" + W("я")), "http://www.x.ru/%FF");
+  // The photo links of the own information window change nothing.
+  chat->UsersLink("ann", nullptr);
+  const LineEdit typed{"hello", 5, 0, 5};
+  for (const char* photo : {"--DelPict--1", "--AddPict--3"}) {
+    const LineEdit after = chat->LinkAction(photo, typed, false);
+    EXPECT_EQ(after.text, "hello") << photo;
+    EXPECT_EQ(after.caret, 5) << photo;
+    EXPECT_EQ(chat->Addressees().Joined(), "ann") << photo;
+  }
+  chat->TowhomLink("ann");
 
   // A name in priv becomes an addressee; towhom removes every copy.
   chat->PrivLink(W("Для bob:"), LineEdit{}, false);
