@@ -177,7 +177,9 @@ void MainWindow::BuildPanes() {
   column->addWidget(bottom);
   setCentralWidget(central);
 
-  for (MarkupView* pane : {comm_, priv_, users_}) pane->SetStdPopup(true);
+  // The online list has no pop-up menu: nothing in it is worth copying,
+  // and clearing it would only hide who is there until the next list.
+  for (MarkupView* pane : {comm_, priv_}) pane->SetStdPopup(true);
   connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, &MainWindow::ClipboardChanged);
 }
 

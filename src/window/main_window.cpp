@@ -95,6 +95,7 @@ MainWindow::~MainWindow() {
   picture::Pictures::OnTrace = nullptr;
   markup::ViewGlobals::OnLifeTime = nullptr;
   SetInfoLinkHandler(nullptr);
+  SetInfoCopyHandler(nullptr);
   setup_.reset();
   media_.reset();
   mediaUi_.reset();
@@ -263,6 +264,7 @@ void MainWindow::WireLinks() {
   };
   comm_->OnCopy = copyToEnter;
   priv_->OnCopy = copyToEnter;
+  SetInfoCopyHandler([this](const std::string& textValue) { ApplyEnterState(InsertText(EnterState(), textValue)); });
   connect(userInfo_, &QPushButton::clicked, this, [this] { Chat().UserInfoClick(); });
   // Clearing a pane gives the message line the focus back.
   for (auto [name, pane] : {std::pair{"ClearCommon", comm_}, std::pair{"ClearPrivate", priv_}})

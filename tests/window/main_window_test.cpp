@@ -161,6 +161,43 @@ TEST(InfoWindows, KeyedWindowsAreReusedAndTheTraceLogGrows) {
   EXPECT_TRUE(window::InfoWindows().empty());
 }
 
+// Right-clicks the first line of `view` and returns its pop-up menu.
+QMenu* PopupOf(MarkupView* view) {
+  const QPoint at = view->contentsRect().topLeft() + QPoint(5, 5);
+  QMouseEvent press(QEvent::MouseButtonPress, at, view->mapToGlobal(at), Qt::RightButton, Qt::RightButton,
+                    Qt::NoModifier);
+  QApplication::sendEvent(view, &press);
+  return view->PopupMenu();
+}
+
+TEST(InfoWindows, PopupCopiesTheLineLikeThePanesAndTheOnlineListHasNoPopup) {
+  WindowFixture w(kIdentity);
+  w.form->show();
+  window::ShowInfoWindow(*w.settings, "k", "t", "<b>Ann</b> &lt;x&gt;", -1, -1, false);
+  InfoWindow* info = window::InfoWindows().back();
+  QApplication::processEvents();
+  auto* enter = Find<QLineEdit>(*w.form, "Enter");
+  enter->setText("");
+  QMenu* menu = PopupOf(info->ht);
+  ASSERT_NE(menu, nullptr);
+  const QList<QAction*> items = menu->actions();
+  ASSERT_GE(items.size(), 3);
+  items[0]->trigger();
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), "Ann <x>");
+  items[1]->trigger();
+  EXPECT_EQ(enter->text(), "Ann <x>");
+  enter->setText("");
+  items[2]->trigger();
+  EXPECT_TRUE(enter->text().endsWith("<b>Ann</b> <x>")) << enter->text().toStdString();
+  menu->hide();
+  window::CloseAllInfoWindows();
+
+  auto* users = Find<MarkupView>(*w.form, "users");
+  users->NewString("ann", 0, 0xFFFFFF);
+  EXPECT_EQ(PopupOf(users), nullptr);
+  EXPECT_FALSE(Lines(users).empty());
+}
+
 TEST(MainWindow, LabelledRowsGiveTheirPaneTheRestOfTheWidth) {
   WindowFixture w(std::string(kIdentity) + "Preview=1\r\nTranslit=1\r\n");
   MainWindow& f = *w.form;
