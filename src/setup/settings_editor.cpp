@@ -320,6 +320,10 @@ void SettingsEditor::Ok() {
   // 8. Games.
   host_.RefreshMoveHighlighting();
 
+  // The personal information typed on its page is kept, not sent: only
+  // "send to server" sends it.  An untouched page leaves the file alone.
+  if (privInfo != ReadPrivInfo(s.ProgramDir)) WritePrivInfo(s.ProgramDir, privInfo);
+
   // 9. The new look goes to the server.
   // Compared without case: a hand-written "ffffff" is the colour "FFFFFF".
   const bool changed = !text::EqualsIgnoreCase(s.TextColor, oldText) || !text::EqualsIgnoreCase(s.BackColor, oldBack) ||

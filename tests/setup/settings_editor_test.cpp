@@ -105,7 +105,8 @@ TEST_F(SettingsEditorTest, EditedPagesReachSettingsAndFileOnOk) {
   e.arcView = 100;
   e.goAway = W("ушёл");
   e.nqelTime = 9;
-  e.privInfo = {"kept only by SendInfo"};
+  host.online = true;
+  e.privInfo = {"typed on the Info page", W("и сохранено")};
   e.Ok();
   EXPECT_EQ(settings.TextColor, "0000FF");
   EXPECT_EQ(settings.FontSize, 17);
@@ -114,10 +115,13 @@ TEST_F(SettingsEditorTest, EditedPagesReachSettingsAndFileOnOk) {
   EXPECT_EQ(Stored("Global", "ArcView"), "100");
   EXPECT_EQ(Stored("Global", "GoAwayText"), W("ушёл"));
   EXPECT_EQ(Stored("Caching", "NQELTime"), "9");
-  EXPECT_FALSE(dir.Exists("privinfo.txt"));
+  // OK keeps the personal information without sending it.
+  EXPECT_EQ(dir.Get("privinfo.txt"), "typed on the Info page\r\n" + W("и сохранено\r\n"));
+  for (const std::string& line : host.sent) EXPECT_EQ(line.find("You="), std::string::npos) << line;
 
   // A second opening shows what was stored.
   SettingsEditor& again = Open();
+  EXPECT_EQ(again.privInfo, (std::vector<std::string>{"typed on the Info page", W("и сохранено")}));
   EXPECT_EQ(again.textColor, 0x0000FFu);
   EXPECT_EQ(again.fontSize, 17);
   EXPECT_EQ(again.divider, "#");
