@@ -192,6 +192,7 @@ bool Settings::Save(const int& field) { return SaveBound(*this, field); }
 bool Settings::Save(const std::string& field) { return SaveBound(*this, field); }
 
 void Settings::SaveOnClose() {
+  IniBatch batch(IniPath());
   Save(Preview);
   Save(Animation);
   Save(RussianInterface);

@@ -132,7 +132,8 @@ class Settings {
 
   // ---- the single writers ----
   // Main window close: Preview, Animation, RussianInterface, CurrentAckID,
-  // [Sounds] LastWav, CheckIP, FineType, in this order.
+  // [Sounds] LastWav, CheckIP, FineType, in this order, as one replace of
+  // the file.
   void SaveOnClose();
   // Login dialog OK: UserNum, UserName, Password, UserMail, UserSmileNum.
   void SaveIdentity();

@@ -265,54 +265,59 @@ void SettingsEditor::Ok() {
   const int oldType = s.Caching.Type;
   s.TextColor = HexColor(textColor);
   s.BackColor = HexColor(backColor);
-
-  // 2. The general page.
-  s.Save(s.TextColor);
-  s.Save(s.BackColor);
-  s.Set(s.FontSize, fontSize);
-  s.Set(s.HelloText, helloText);
-  s.Set(s.GoAwayText, goAway);
-  s.Set(s.HilightMoves, hilightMoves);
-  s.Set(s.RememberPassword, rememberPassword);
-  // The stored password goes; the one in memory serves until the end.
-  if (!rememberPassword) s.File().Write("Global", "Password", "");
-  s.Set(s.Sex, sex);
-
-  // 3. The transliteration table: up to ten characters after "X - ".
-  for (int i = 0; i < settings::kTranslitLetterCount && i < int(repList.size()); ++i) {
-    const std::string& item = repList[i];
-    const std::string sequence = item.size() > 4 ? item.substr(4, 10) : std::string();
-    s.Set(s.TranslitTable[i], text::Trim(text::Lower(sequence)));
-  }
-
-  // 4. Divider and the switches.
-  s.Set(s.Divider, divider);
-  s.Set(s.Translit, translit);
-  s.Set(s.CreateArchive, createArchive);
-  s.Set(s.SndArchiving, sndArchiving);
-  s.Set(s.ZipEnable, zipEnable);
-  s.Set(s.ArcLimit, std::clamp(arcLimit, 2, 1000));
-  s.Set(s.ArcView, std::clamp(arcView, 10, 500));
-  s.Set(s.AutoOffLine, autoOffLine);
-  s.Set(s.FilterAll, filterAll);
-
-  // 5. The reaction sets.
-  for (int n = 0; n < kEventCount; ++n) {
-    s.Set(s.AnswerType[n], answerType[n]);
-    s.Set(s.Wave[n], wave[n]);
-    s.Set(s.StealFocus[n], stealFocus[n]);
-  }
-  s.Set(s.PlayNow, playNow);
-
-  // 6. The contact lists (their files are written at close).
-  contacts_.friends = friends;
-  contacts_.blackList = blackList;
-
-  // 7. The cache.
   const int newType = cacheType == 0 || cacheType == 1 ? cacheType : 2;
-  s.Set(s.Caching.Type, newType);
-  s.Set(s.Caching.QELTime, std::clamp(qelTime, 0, 9999));
-  s.Set(s.Caching.NQELTime, std::clamp(nqelTime, 0, 9999));
+  {
+    // Every key below reaches the file in one replace, at the end of this block.
+    settings::IniBatch batch(s.IniPath());
+
+    // 2. The general page.
+    s.Save(s.TextColor);
+    s.Save(s.BackColor);
+    s.Set(s.FontSize, fontSize);
+    s.Set(s.HelloText, helloText);
+    s.Set(s.GoAwayText, goAway);
+    s.Set(s.HilightMoves, hilightMoves);
+    s.Set(s.RememberPassword, rememberPassword);
+    // The stored password goes; the one in memory serves until the end.
+    if (!rememberPassword) s.File().Write("Global", "Password", "");
+    s.Set(s.Sex, sex);
+
+    // 3. The transliteration table: up to ten characters after "X - ".
+    for (int i = 0; i < settings::kTranslitLetterCount && i < int(repList.size()); ++i) {
+      const std::string& item = repList[i];
+      const std::string sequence = item.size() > 4 ? item.substr(4, 10) : std::string();
+      s.Set(s.TranslitTable[i], text::Trim(text::Lower(sequence)));
+    }
+
+    // 4. Divider and the switches.
+    s.Set(s.Divider, divider);
+    s.Set(s.Translit, translit);
+    s.Set(s.CreateArchive, createArchive);
+    s.Set(s.SndArchiving, sndArchiving);
+    s.Set(s.ZipEnable, zipEnable);
+    s.Set(s.ArcLimit, std::clamp(arcLimit, 2, 1000));
+    s.Set(s.ArcView, std::clamp(arcView, 10, 500));
+    s.Set(s.AutoOffLine, autoOffLine);
+    s.Set(s.FilterAll, filterAll);
+
+    // 5. The reaction sets.
+    for (int n = 0; n < kEventCount; ++n) {
+      s.Set(s.AnswerType[n], answerType[n]);
+      s.Set(s.Wave[n], wave[n]);
+      s.Set(s.StealFocus[n], stealFocus[n]);
+    }
+    s.Set(s.PlayNow, playNow);
+
+    // 6. The contact lists (their files are written at close).
+    contacts_.friends = friends;
+    contacts_.blackList = blackList;
+
+    // 7. The cache.
+    s.Set(s.Caching.Type, newType);
+    s.Set(s.Caching.QELTime, std::clamp(qelTime, 0, 9999));
+    s.Set(s.Caching.NQELTime, std::clamp(nqelTime, 0, 9999));
+  }
+  // The question comes after the file is written: it runs a nested loop.
   if (oldType == 2 && newType != 2 && clrCacheEnabled &&
       host_.Ask(Caption(), text::W("Очистить существующий кэш?"), false))
     host_.ClearPictureCache();
