@@ -173,10 +173,12 @@ void Dispatcher::ChatMessage(const wire::Record& record) {
     std::string shown = wire::UnescapeField(text);
     // A hostile message size must not freeze the panes.
     if (shown.size() > kMaxShownText) shown = shown.substr(0, kMaxShownText) + "\x85";
+    // The archive keeps the text escaped: the viewer decodes it once and
+    // shows what the pane shows, and a "|" in it cannot end the entry.
     if (!isPublic && settings_.CreateArchive)
       host_.ArchiveLine(wire::CheckWireColor(Field(record, "CBacg"), "#ffffff") + "|" +
                         wire::CheckWireColor(Field(record, "CText"), "#000000") + "|" + lead + " <b>" + sender +
-                        ":</b> " + shown);
+                        ":</b> " + wire::EscapeExactly(shown));
     const bool mentionsMe = !userName.empty() && text::Contains(text, userName);
     if (isPublic && mentionsMe) {
       pane.AddString("<a href=\"" + text::W("Для ") + sender + "(" + tag + "):\"><fcol=0000ff>" + sender + ":</a>");
