@@ -52,7 +52,7 @@ std::string KeepPicture(const std::string& programDir, const std::string& sender
   const fs::path dir = fs::path(programDir) / "Pictures";
   std::error_code ec;
   fs::create_directories(dir, ec);
-  const std::string base = text::SafeFileName(sender);
+  const std::string base = text::UserFileName(sender);
   const std::string ext = ExtensionOf(bytes);
   for (int n = 1; n < 100000; ++n) {
     const fs::path path = dir / (base + std::to_string(n) + ext);

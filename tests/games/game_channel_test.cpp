@@ -460,6 +460,56 @@ TEST(GameRecords, FileNamesStayInTheirFolderAndNeverCollide) {
   EXPECT_EQ(records.PathOf(GameKind::Chess, "a/b"), "/tmp/somewhere/Games/a%2fb.chs");
 }
 
+// Whether `bytes` is well-formed UTF-8 (no overlong forms or surrogates
+// looked at: the converter never makes them).
+bool ValidUtf8(const std::string& bytes) {
+  for (size_t i = 0; i < bytes.size();) {
+    const auto c = static_cast<unsigned char>(bytes[i]);
+    const size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+    if (n == 0 || i + n > bytes.size()) return false;
+    for (size_t k = 1; k < n; ++k)
+      if ((static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80) return false;
+    i += n;
+  }
+  return true;
+}
+
+TEST_F(Duel, ACyrillicOpponentsRecordIsNamedInUtf8AndAnOldRecordIsAdoptedOnce) {
+  const std::string vasya = text::W("Вася");
+  net.players[vasya] = &bob;
+  alice.gameClients.insert(vasya);
+  alice.channel.GameMessage(GameKind::Chess, "Gm:Chs:Let us. I play black", vasya, "", 0, 0xFFFFFF);
+  Game* game = alice.channel.Find(GameKind::Chess, vasya);
+  ASSERT_NE(game, nullptr);
+  ASSERT_EQ(alice.channel.LocalMove(GameKind::Chess, vasya, SquareAt(4, 1), SquareAt(4, 3), 0), LocalPlay::Complete);
+  ASSERT_TRUE(alice.records.Save(*game));
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dirA + "/Games"))
+    names.push_back(entry.path().filename().string());
+  ASSERT_EQ(names, std::vector<std::string>{"Вася.chs"});
+  EXPECT_TRUE(ValidUtf8(names[0]));
+  // Two names that differ only past the code page's letters keep two files.
+  EXPECT_NE(text::UserFileName(vasya), text::UserFileName(text::W("Васю")));
+  EXPECT_EQ(text::UserFileName("../x%"), "%2e.%2fx%25");
+
+  // A record written by an earlier version under the raw bytes is found
+  // under the new name and moved there once.
+  const std::string utf8 = dirA + "/Games/" + names[0];
+  const std::string old = dirA + "/Games/" + text::SafeFileName(vasya) + ".chs";
+  std::filesystem::rename(utf8, old);
+  EXPECT_TRUE(alice.records.Exists(GameKind::Chess, vasya));
+  EXPECT_TRUE(std::filesystem::exists(utf8));
+  EXPECT_FALSE(std::filesystem::exists(old));
+  std::string party;
+  EXPECT_EQ(alice.records.Load(GameKind::Chess, vasya, &party), GameRecords::LoadResult::Loaded);
+  EXPECT_EQ(party, game->PartyText());
+  // A newer record wins over a stale old one, which stays where it is.
+  std::ofstream(old, std::ios::binary) << "stale";
+  EXPECT_EQ(alice.records.Load(GameKind::Chess, vasya, &party), GameRecords::LoadResult::Loaded);
+  EXPECT_TRUE(std::filesystem::exists(old));
+  net.queue.clear();
+}
+
 TEST_F(Duel, ChatEchoAndTheMenu) {
   Start(GameKind::Chess, true);
   alice.channel.Say(GameKind::Chess, "Bob", std::string("one\r\ntwo \xA6 three"));
