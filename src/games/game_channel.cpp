@@ -1,5 +1,6 @@
 #include "games/game_channel.h"
 
+#include "games/game_notes.h"
 #include "games/game_host.h"
 #include "games/game_records.h"
 #include "games/game_texts.h"
@@ -130,7 +131,7 @@ std::optional<std::string> GameChannel::ReadRecord(GameKind kind, const std::str
     case GameRecords::LoadResult::Damaged:
       // The file stays as it is, and no game is made of it that could be
       // saved over it later.
-      host_.PrivLine(text::W("Запись партии повреждена и не загружена: ") + records_->PathOf(kind, name), kRed,
+      host_.PrivLine(text::Shown(notes::kRecordDamaged) + records_->PathOf(kind, name), kRed,
                      kWhite);
       break;
     case GameRecords::LoadResult::Missing: break;
@@ -222,11 +223,11 @@ void GameChannel::HandleGameMessage(GameKind kind, const std::string& text, cons
     Attention(game);
     if (!game) return;
     game->drawOffered = false;
-    ChatNote(*game, text::W("Предложение ничьей отклонено"));
+    ChatNote(*game, text::Shown(notes::kDrawDeclined));
   } else if (m == "No, I do not want play") {
     Attention(game);
-    if (game) ChatNote(*game, text::W("Не, нет желания"));
-    else host_.PrivLine(name + text::W(": Не, нет желания"), kBlack, kWhite);
+    if (game) ChatNote(*game, text::Shown(notes::kNoWish));
+    else host_.PrivLine(name + ": " + text::Shown(notes::kNoWish), kBlack, kWhite);
   } else if (m == "Let us. I play white" || m == "Let us. I play black") {
     const bool white = m == "Let us. I play black";
     Attention(game);
@@ -238,7 +239,7 @@ void GameChannel::HandleGameMessage(GameKind kind, const std::string& text, cons
     }
   } else if (m == "I stop the game") {
     if (game && host_.PeerHasGameClient(name)) {
-      ChatNote(*game, name + text::W(" прекратил игру"), kRed);
+      ChatNote(*game, name + text::Shown(notes::kStoppedTheGame), kRed);
       Attention(game);
     }
   } else if (m == "Synchronize") {
@@ -249,12 +250,12 @@ void GameChannel::HandleGameMessage(GameKind kind, const std::string& text, cons
     Attention(game);
     if (!game->Running()) return;
     game->EndWith(kOpponentSurrendered);
-    ChatNote(*game, name + text::W(" сдался!"));
+    ChatNote(*game, name + text::Shown(notes::kSurrenderedNote));
     Changed(*game);
   } else if (m == "Pong") {
     if (!game) return;
     Attention(game);
-    ChatNote(*game, "<b>" + name + text::W("</b>: Понг"), kSilver);
+    ChatNote(*game, "<b>" + name + "</b>: " + text::Shown(notes::kPong), kSilver);
   } else if (text::StartsWith(m, "Party: ")) {
     Attention(game);
     const std::string party(m.substr(7));
@@ -278,7 +279,7 @@ void GameChannel::HandleGameMessage(GameKind kind, const std::string& text, cons
   } else if (text::StartsWith(m, "Ping:")) {
     if (!game) return;
     Attention(game);
-    ChatNote(*game, "<b>" + name + text::W("</b>: Пинг"), kSilver);
+    ChatNote(*game, "<b>" + name + "</b>: " + text::Shown(notes::kPing), kSilver);
     PingRule(*game, m.substr(5));
   } else if (text::StartsWith(m, "Chat: ")) {
     Attention(game);
@@ -307,7 +308,7 @@ void GameChannel::HandleGameMessage(GameKind kind, const std::string& text, cons
 
 void GameChannel::DeclareDraw(Game& game) {
   game.EndWith(TextsOf(game.Kind()).drawState);
-  ChatNote(game, game.Opponent() + text::W(": ничья!"));
+  ChatNote(game, game.Opponent() + text::Shown(notes::kDrawNote));
   Changed(game);
 }
 
@@ -339,7 +340,7 @@ void GameChannel::VersionRule(GameKind kind, const std::string& name, std::strin
   const auto theirs = VersionNumber(version), mine = VersionNumber(own);
   if (!theirs || !mine) return;
   if (*mine < *theirs) {
-    host_.PrivLine(text::W("Внимание! Ваш партнер имеет более новую версию клиента - <b>") + std::string(version) +
+    host_.PrivLine(text::Shown(notes::kNewerVersion) + std::string(version) +
                        "</b>",
                    kRed, kWhite);
   } else if (*mine > *theirs) {
@@ -396,7 +397,7 @@ void GameChannel::ChatText(GameKind kind, const std::string& name, const std::st
     game->view->ChatAppend(shown, textColor, backColor);
   } else if (!game) {
     host_.PrivLine(head, kBlack, kWhite);
-    host_.PrivAppend(text::W(TextsOf(kind).chatLabel) + shown, textColor, backColor);
+    host_.PrivAppend(text::Shown(notes::kChatLabel[static_cast<int>(kind)]) + shown, textColor, backColor);
   }
 }
 
@@ -407,9 +408,9 @@ void GameChannel::HandleOwnEcho(GameKind kind, const std::string& text, const st
   const std::string_view m = std::string_view(text).substr(kPrefixSize);
   const std::string head = "<b>" + host_.LocalUserName() + "</b> " + lead + " ";
   if (text::StartsWith(m, "Ping:")) {
-    ChatNote(*game, head + text::W("Пинг"), kSilver);
+    ChatNote(*game, head + text::Shown(notes::kPing), kSilver);
   } else if (text::StartsWith(m, "Pong")) {
-    ChatNote(*game, head + text::W("Понг"), kSilver);
+    ChatNote(*game, head + text::Shown(notes::kPong), kSilver);
   } else if (text::StartsWith(m, "Chat:")) {
     const std::string said = text.size() > 13 ? text.substr(13) : std::string();
     ChatText(kind, name, host_.LocalUserName(), lead, said, textColor, backColor);
@@ -422,7 +423,7 @@ void GameChannel::OfferGame(GameKind kind, const std::string& name) {
     Close(kind, name, true);
     SendGameText(kind, name, TextsOf(kind).invitation);
     SendGameText(kind, name, "Version:" + host_.OwnVersion());
-    host_.PrivLine(text::W(TextsOf(kind).inviteNote) + name, kBlack, kWhite);
+    host_.PrivLine(text::Shown(notes::kInviteSent[static_cast<int>(kind)]) + name, kBlack, kWhite);
   };
   if (!Find(kind, name)) return offer();
   Ask(kind, name, text::W("Прекратить предыдущую игру?"), "Stop previous game?", [offer](bool yes) {
@@ -441,7 +442,7 @@ void GameChannel::LoadLastGame(GameKind kind, const std::string& name) {
     Changed(*game);
     if (game->Running() && host_.PeerHasGameClient(name)) {
       SendGameText(kind, name, "Continue?");
-      ChatNote(*game, text::W("Предложение продолжить партию послано"));
+      ChatNote(*game, text::Shown(notes::kContinueOfferSent));
     }
   };
   if (!Find(kind, name)) return load();
@@ -483,7 +484,7 @@ void GameChannel::OfferDraw(GameKind kind, const std::string& name) {
     if (!yes || !g || g->State() != kOwnMove) return;
     g->drawOffered = true;
     SendGameText(kind, name, "I offer draw");
-    ChatNote(*g, text::W("Предложение ничьей послано ") + name);
+    ChatNote(*g, text::Shown(notes::kDrawOfferSent) + name);
   });
 }
 
@@ -494,7 +495,7 @@ void GameChannel::Surrender(GameKind kind, const std::string& name) {
     Game* g = Find(kind, name);
     if (!yes || !g || g->State() != kOwnMove) return;
     g->EndWith(kSurrendered);
-    ChatNote(*g, text::W("Вы сдались ") + name);
+    ChatNote(*g, text::Shown(notes::kYouSurrendered) + name);
     SendGameText(kind, name, "I surrender");
     Changed(*g);
   });
@@ -504,7 +505,7 @@ void GameChannel::OnceMore(GameKind kind, const std::string& name) {
   Game* game = Find(kind, name);
   if (!game || game->Running()) return;
   SendGameText(kind, name, "Once more?");
-  ChatNote(*game, text::W("Предложение сыграть еще послано ") + name);
+  ChatNote(*game, text::Shown(notes::kOnceMoreSent) + name);
 }
 
 void GameChannel::Ping(GameKind kind, const std::string& name) {

@@ -12,6 +12,7 @@
 #include "text/bytes.h"
 #include "text/cp1251.h"
 #include "text/fold.h"
+#include "text/shown_text.h"
 
 namespace direct {
 
@@ -46,13 +47,13 @@ std::string PeerAddressOf(const QTcpSocket& socket) {
 
 std::string StateText(int state) {
   switch (state) {
-    case kConnecting: return W("Соединяемся");
-    case kConnected: return W("Связь есть");
-    case kLinked: return W("Соединились");
-    case kClosed: return W("отключены");
-    case kBroken: return W("Разрыв");
-    case kWaitingAddress: return W("Ждем IP");
-    case kImpossible: return W("Невозможно");
+    case kConnecting: return text::Shown("Соединяемся", "Connecting");
+    case kConnected: return text::Shown("Связь есть", "Connected");
+    case kLinked: return text::Shown("Соединились", "Linked");
+    case kClosed: return text::Shown("отключены", "closed");
+    case kBroken: return text::Shown("Разрыв", "Broken");
+    case kWaitingAddress: return text::Shown("Ждем IP", "Waiting for IP");
+    case kImpossible: return text::Shown("Невозможно", "Impossible");
     default: return std::string();
   }
 }

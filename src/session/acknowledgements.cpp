@@ -1,5 +1,6 @@
 #include "session/acknowledgements.h"
 
+#include "session/session_texts.h"
 #include "markup/markup_document.h"
 #include "settings/settings.h"
 #include "session/dispatcher.h"
@@ -44,7 +45,7 @@ void Acknowledgements::HandleAcknowledgement(const wire::Record& record, const s
         const std::string shown = host_.CodesToMarkup(it->text);
         const int picture = status == "Ok" ? kAccepted : kKeptForOffline;
         const std::string& r = it->addressees;
-        const std::string newLine = StatusPrefix(number, picture) + text::W("(Послано для <link=\"") + r + "\"" +
+        const std::string newLine = StatusPrefix(number, picture) + text::Shown(texts::kSentTo) + "<link=\"" + r + "\"" +
                                     text::W("Для ") + r + ":>) <fcol=" + settings_.TextColor +
                                     "><bcol=" + settings_.BackColor + ">" + shown;
         ReplaceStatusLine(number, kWaiting, picture, newLine);

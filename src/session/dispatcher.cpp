@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "session/session_texts.h"
 #include "markup/markup_document.h"
 #include "settings/settings.h"
 #include "text/bytes.h"
@@ -166,7 +167,7 @@ void Dispatcher::ChatMessage(const wire::Record& record) {
       pane.NewString(lead + " <b>", 0x000000, 0xFFFFFF);
     }
     if (blackListed) {
-      pane.AddString(text::W("</b> --------------- черный список ---------------"));
+      pane.AddString(text::Shown(texts::kBlackListed));
       pane.EndUpdate(false);
       return;
     }

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "setup/settings_texts.h"
 #include "setup/priv_info.h"
 #include "wire/wire.h"
 #include "text/bytes.h"
@@ -70,6 +71,10 @@ SettingsEditor::SettingsEditor(settings::Settings& settings, ContactListsRef con
 
 std::string SettingsEditor::Caption() const {
   return settings_.RussianInterface ? text::W("Внимание") : "Attention";
+}
+
+std::string SettingsEditor::Say(const text::ShownText& t) const {
+  return text::W(settings_.RussianInterface ? t.russian : t.english);
 }
 
 std::string SettingsEditor::ArchivePath() const { return settings_.ProgramDir + "private.arc"; }
@@ -139,7 +144,7 @@ void SettingsEditor::SetEng(const std::string& sequence) {
 }
 
 bool SettingsEditor::RestoreDefaults() {
-  if (!host_.Ask(Caption(), text::W("Вернуть настройки по умолчанию?"), true)) return false;
+  if (!host_.Ask(Caption(), Say(questions::kRestoreDefaults), true)) return false;
   const settings::TranslitSequences& table = settings::DefaultTranslitTable();
   for (int i = 0; i < settings::kTranslitLetterCount; ++i) repList[i] = RepItem(i, table[i]);
   return true;
@@ -173,9 +178,9 @@ void SettingsEditor::AddFriend() {
   const std::string name = text::Trim(toAdd);
   if (name.empty()) return;
   if (Has(friends, name)) {
-    host_.Tell(Caption(), text::W("Уже есть в списке оффлайна"));
+    host_.Tell(Caption(), Say(questions::kAlreadyFriend));
   } else if (Has(blackList, name)) {
-    host_.Tell(Caption(), text::W("Уже есть в черном списке оффлайна"));
+    host_.Tell(Caption(), Say(questions::kAlreadyBlackListed));
   } else {
     const std::string selected = friendIndex >= 0 ? friends[friendIndex] : std::string();
     InsertSorted(friends, name);
@@ -204,7 +209,7 @@ void SettingsEditor::PlayWave() {
     host_.Beep();
     return;
   }
-  if (!host_.PlayWave(wave[event])) host_.Tell(Caption(), text::W("Ошибка проигрывания файла"));
+  if (!host_.PlayWave(wave[event])) host_.Tell(Caption(), Say(questions::kCannotPlay));
 }
 
 // ---- Caching, Archive ----
@@ -215,7 +220,7 @@ void SettingsEditor::ClearCache() {
 }
 
 void SettingsEditor::ClearArchive() {
-  if (!host_.Ask(Caption(), text::W("Очистить архив привата"), true)) return;
+  if (!host_.Ask(Caption(), Say(questions::kClearArchive), true)) return;
   std::error_code ec;
   std::filesystem::remove(ArchivePath(), ec);
   clrArchiveEnabled = std::filesystem::exists(ArchivePath(), ec);
@@ -319,7 +324,7 @@ void SettingsEditor::Ok() {
   }
   // The question comes after the file is written: it runs a nested loop.
   if (oldType == 2 && newType != 2 && clrCacheEnabled &&
-      host_.Ask(Caption(), text::W("Очистить существующий кэш?"), false))
+      host_.Ask(Caption(), Say(questions::kClearCache), false))
     host_.ClearPictureCache();
 
   // 8. Games.

@@ -88,7 +88,9 @@ void MainWindow::BuildPanes() {
   left->setMinimumWidth(100);
   users_ = Pane(left, "users");
   QWidget* panel2 = Panel(left, new QVBoxLayout, "Panel2");
-  panel2->layout()->addWidget(new QLabel("Прямое соединение", panel2));
+  auto* directLab = new QLabel(panel2);
+  directLab->setObjectName("DirectLab");
+  panel2->layout()->addWidget(directLab);
   dirconn_ = Pane(panel2, "dirconn");
   panel2->layout()->addWidget(dirconn_);
   panel2->hide();  // never shown

@@ -110,8 +110,8 @@ void MainWindow::BuildMenus() {
   games->menuAction()->setEnabled(false);
 
   QMenu* files = menu("MenFiles");
-  AddAction(files, "SendBuf", "Картинки из буфера обмена")->setEnabled(false);
-  AddAction(files, "SendPic", "Картинки из файла");
+  AddAction(files, "SendBuf", "")->setEnabled(false);
+  AddAction(files, "SendPic", "");
   files->menuAction()->setVisible(false);
 
   QAction* about = AddAction(nullptr, "MenuAbout", "", QKeySequence(Qt::Key_F1));

@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QUrl>
 
+#include "text/shown_text.h"
 #include "markup/ui/markup_view.h"
 #include "picture/pictures.h"
 #include "resources/images.h"
@@ -83,6 +84,7 @@ MainWindow::MainWindow(settings::Settings& settings, QWidget* parent) : QMainWin
   markup::ProcessPictureRegistry().LoadCacheIndex(settings_.ProgramDir + "Cache/index.dat",
                                                   settings_.ProgramDir + "Cache");
   session_->LoadFiles();
+  text::SetEnglishShown(!settings_.RussianInterface);  // the first lines in the language shown
   session_->WriteFirstLines(topleft_->Document(), transl_->Document());
   session_->SetAudioCapable(mediaUi_->AudioCapable());
   SwitchLanguage(settings_.RussianInterface);
@@ -111,7 +113,8 @@ void MainWindow::WirePictures() {
   // Asking again for a picture already being fetched: the box is shown and
   // the download queued anyway.
   picture::Pictures::OnDuplicateDownload = [this](const std::string&) {
-    ShowModal(this, {ModalBox::Kind::Question, "Внимание", "Повтор загрузки"});
+    ShowModal(this, {ModalBox::Kind::Question, Russian() ? "Внимание" : "Attention",
+                     Russian() ? "Повтор загрузки" : "Repeated download"});
     return true;
   };
   picture::Pictures::OnTrace = [this](const std::string& line) {
@@ -152,6 +155,7 @@ void MainWindow::ApplySettings() {
 void MainWindow::SwitchLanguage(bool russian) {
   Action(russian ? "MenRuss" : "MenEngl")->setChecked(true);
   settings_.RussianInterface = russian;
+  text::SetEnglishShown(!russian);
   setWindowTitle(QString::fromStdString(WindowTitle(russian, kSiteName)));
   // Each caption goes to the element of its object name; ".hint" names the
   // element's tool tip.

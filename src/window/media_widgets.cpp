@@ -19,6 +19,7 @@
 #include "window/modal_boxes.h"
 #include "window/qt_text.h"
 #include "window/sound_save_dialog.h"
+#include "transfer/transfer_texts.h"
 
 namespace window {
 
@@ -91,7 +92,7 @@ bool MediaWidgets::ShowPicture(const std::string&, const std::string& bytes, con
 }
 
 void MediaWidgets::Warn(const std::string& text) {
-  ShowModal(controls_.window, {ModalBox::Kind::Warning, QString::fromUtf8("Внимание"), ToQ(text)});
+  ShowModal(controls_.window, {ModalBox::Kind::Warning, ToQ(text::Shown(transfer::texts::kAttention)), ToQ(text)});
 }
 
 void MediaWidgets::ShowLinks(const std::string& markup) {
