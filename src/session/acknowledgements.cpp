@@ -52,7 +52,7 @@ void Acknowledgements::HandleAcknowledgement(const wire::Record& record, const s
         if (settings_.CreateArchive)
           host_.ArchiveLine("#" + wire::ColorToWire(settings_.BackColor) + "|#" + wire::ColorToWire(settings_.TextColor) +
                             "|<id=" + number + "><pict=-" + std::to_string(picture) + ">" + text::W("(Послано-->") +
-                            r + "): " + wire::EscapeExactly(shown));  // decoded once by the viewer
+                            r + "): " + wire::EscapeField(shown));  // decoded once by the viewer
       }
     }
     waiting_.erase(it);

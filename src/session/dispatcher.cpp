@@ -182,7 +182,7 @@ void Dispatcher::ShowChatMessage(const wire::Record& record, const Incoming& m, 
   if (!m.isPublic && settings_.CreateArchive)
     host_.ArchiveLine(wire::CheckWireColor(wire::Field(record, "CBacg"), "#ffffff") + "|" +
                       wire::CheckWireColor(wire::Field(record, "CText"), "#000000") + "|" + m.lead + " <b>" +
-                      m.sender + ":</b> " + wire::EscapeExactly(shown));
+                      m.sender + ":</b> " + wire::EscapeField(shown));
   const bool mentionsMe = !userName.empty() && text::Contains(m.text, userName);
   const std::string forSender = text::W("Для ") + m.sender;
   if (m.isPublic && mentionsMe) {

@@ -92,11 +92,6 @@ std::string EscapeField(std::string_view value) {
   return out;
 }
 
-std::string EscapeExactly(std::string_view value) {
-  std::string out = EscapeField(value);
-  return text::ReplaceAll(out, "&", "%26");
-}
-
 std::string UnescapeField(std::string_view s) {
   std::string out;
   out.reserve(s.size());

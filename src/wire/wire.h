@@ -82,11 +82,6 @@ std::string EscapeField(std::string_view value);
 // "&gt;" becomes ">".
 std::string UnescapeField(std::string_view text);
 
-// A decoded text stored so that one UnescapeField gives it back exactly:
-// EscapeField, and "&" as "%26" as well, so no "&gt;" is left for the
-// decoding to turn into ">".
-std::string EscapeExactly(std::string_view value);
-
 // ---- colors --------------------------------------------------------------
 
 // Color setting (BBGGRR hex) -> the six digits of a wire color (RRGGBB).

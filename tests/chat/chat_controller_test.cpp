@@ -181,10 +181,12 @@ TEST_F(ChatTest, PrivateMessagesAreConfirmedArchivedAndFiltered) {
 
 TEST_F(ChatTest, TheArchiveViewerShowsAReceivedOrSentTextAsThePaneShowedIt) {
   const media::CodeConverter same = [](const std::string& t) { return t; };
-  // On the wire: "%257c", "%2525", "a%7cb then more", "x &amp;gt; &gt;".
-  const std::vector<std::pair<std::string, std::string>> texts = {
-      {"%257c", "%7c"}, {"%2525", "%25"}, {"a%7cb then more", "a|b then more"}, {"x &amp;gt; &gt;", "x &amp;gt; >"},
-      {"semi%3b " + BB, "semi; " + BB}};
+  // The wire text and what the pane shows of it.
+  const std::vector<std::pair<std::string, std::string>> texts = {{"%257c", "%7c"},
+                                                                  {"%2525", "%25"},
+                                                                  {"a%7cb then more", "a|b then more"},
+                                                                  {"x &amp%3bgt%3b &gt%3b", "x &amp;gt; >"},
+                                                                  {"semi%3b %a6 %7c", "semi; " + BB + " |"}};
   for (const auto& [wireText, shown] : texts) {
     chat->Dispatch(Msg("Mess=1 <b>bob:</b> " + wireText + ";Public=0;FrName=bob;"));
     ASSERT_TRUE(text::EndsWith(Lines(priv).back(), "<fcol=000000><bcol=FFFFFF>" + shown)) << Lines(priv).back();
@@ -195,10 +197,11 @@ TEST_F(ChatTest, TheArchiveViewerShowsAReceivedOrSentTextAsThePaneShowedIt) {
   // An own message confirmed by the server is kept the same way.
   settings.CurrentAckID = 40;
   chat->Addressees().Add("bob");
-  chat->Say("100%25 a|b");
+  chat->Say("100%25 &amp; x");
   chat->Dispatch(Msg("Status=Ok;Mid=40;Cln=bob;Mess=x;"));
+  ASSERT_TRUE(text::EndsWith(Lines(priv).back(), "100%25 &amp; x")) << Lines(priv).back();
   const std::string stored = text::ReadLineFile(programDir + "private.arc").back();
-  EXPECT_TRUE(text::EndsWith(media::FormatPrivateArchiveLine(stored, same).markup, "100%25 a|b"))
+  EXPECT_TRUE(text::EndsWith(media::FormatPrivateArchiveLine(stored, same).markup, "100%25 &amp; x"))
       << media::FormatPrivateArchiveLine(stored, same).markup;
   // A line of an earlier version, its text stored decoded, reads as before.
   EXPECT_TRUE(text::EndsWith(

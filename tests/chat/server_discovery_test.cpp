@@ -205,6 +205,8 @@ TEST(SessionDiscovery, AMovedServerIsFoundAgainAfterOneQuestion) {
   settings.UserNum = number;
   settings.Port1 = first.chatPort();
   settings.ChatDir = ChatDirOf(moved.httpPort());
+  const std::string pages = "http://127.0.0.1:" + std::to_string(moved.httpPort());
+  settings.DiscoveryPages = {pages + "/a/gloc.html", pages + "/b/gloc.html", pages + "/c/gloc.html"};
   markup_test::FixedMeasurer measurer;
   markup::MarkupDocument comm{measurer}, priv{measurer}, users{measurer}, towhom{measurer}, prev{measurer};
   for (auto* d : {&comm, &priv, &users, &towhom, &prev}) d->SetViewSize(400, 300);
