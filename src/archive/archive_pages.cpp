@@ -5,9 +5,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <string.h>
+#include <utility>
 #include <cerrno>
 #include <iterator>
 
+#include "archive/archive_texts.h"
 #include "text/cp1251.h"
 #include "text/fold.h"
 
@@ -20,6 +23,9 @@ constexpr int64_t kLookAround = 5000;
 // Lines are followed beyond the page for at most this many bytes; a longer
 // line is cut there.
 constexpr int64_t kLineLimit = 256 * 1024;
+
+// A filtered search reads at least this much at a time.
+constexpr int64_t kScanStretch = 256 * 1024;
 
 constexpr int kMinPageKb = 10;
 constexpr int kMaxPageKb = 500;
@@ -117,16 +123,14 @@ ArchivePages::ArchivePages(std::string path, int64_t pageBytes, StoredLineFormat
     : path_(std::move(path)), pageBytes_(std::max<int64_t>(pageBytes, 1)), format_(std::move(format)) {}
 
 ViewLine ArchivePages::TopMarker(bool atStart) {
-  return {atStart ? text::W("<b>--- Начало архива ---</b>")
-                  : text::W("<b><link=\"--- Листать вверх (Ctrl+PgUp) ---\"Page Up></b>")};
+  return {text::Shown(atStart ? texts::kArchiveStart : texts::kPageUpMarker)};
 }
 
 ViewLine ArchivePages::BottomMarker(bool atEnd) {
-  return {atEnd ? text::W("<b>--- Конец архива ---</b>")
-                : text::W("<b><link=\"--- Листать вниз (Ctrl+PgDown)---\"Page Down></b>")};
+  return {text::Shown(atEnd ? texts::kArchiveEnd : texts::kPageDownMarker)};
 }
 
-ViewLine ArchivePages::EmptyArchiveLine() { return {text::W("Архив пуст...")}; }
+ViewLine ArchivePages::EmptyArchiveLine() { return {text::Shown(texts::kArchiveEmpty)}; }
 
 int64_t ArchivePages::CurrentSize() const {
   struct stat st;
@@ -135,10 +139,6 @@ int64_t ArchivePages::CurrentSize() const {
 
 bool ArchivePages::HasPrevious() const { return !empty_ && shownStart_ > 0; }
 bool ArchivePages::HasNext() const { return shownEnd_ < CurrentSize(); }
-
-bool ArchivePages::Matches(std::string_view line) const {
-  return text::FoldLookAlikes(line).find(filter_) != std::string::npos;
-}
 
 void ArchivePages::ShowEmpty() {
   lines_ = {EmptyArchiveLine()};
@@ -172,7 +172,8 @@ bool ArchivePages::PageDown() {
 }
 
 void ArchivePages::SetFilter(std::string_view filter) {
-  filter_ = text::FoldLookAlikes(filter);
+  scan_ = Scan{};
+  filter_ = text::FoldForSearch(filter);
   const int64_t end = empty_ ? -1 : shownEnd_;
   if (!filter_.empty())
     ShowMatchingBefore(end);
@@ -244,47 +245,10 @@ void ArchivePages::ShowMatchingBefore(int64_t b) {
   if (!file.Open() || size == 0) return ShowEmpty();
   if (b < 0 || b > size) b = size;
   if (b > 0) b = file.LineEndFrom(b - 1);  // the page ends with a whole line
-
-  std::vector<ViewLine> newestFirst;
-  int64_t cursor = b;  // every line from here on is examined
-  int64_t shown = 0;
-  while (shown < pageBytes_ && cursor > 0) {
-    // The lines that start within the page-sized stretch before the
-    // cursor; the one crossing its start is read whole with the next one.
-    const int64_t from = std::max<int64_t>(0, cursor - pageBytes_);
-    int64_t lineStart = 0;
-    std::string bytes;
-    if (from == 0) {
-      bytes = file.Read(0, cursor);
-    } else {
-      bytes = file.Read(from - 1, cursor - from + 1);
-      const size_t lf = bytes.find('\n');
-      if (lf != std::string::npos && from + static_cast<int64_t>(lf) < cursor) {
-        lineStart = from + static_cast<int64_t>(lf);
-        bytes.erase(0, lf + 1);
-      } else {  // one line longer than the stretch
-        lineStart = file.LineStartBefore(from);
-        bytes = file.Read(lineStart, cursor - lineStart);
-      }
+  scan_ = Scan{true, true, b, b, b, size, 0, {}};
+  if (scanSlice_ <= 0)
+    while (ScanBackward(file)) {
     }
-    if (bytes.empty()) break;  // the file shrank under us
-
-    size_t end = bytes.size();
-    while (end > 0 && shown < pageBytes_) {
-      const size_t lf = end >= 2 ? bytes.rfind('\n', end - 2) : std::string::npos;
-      const size_t begin = lf == std::string::npos ? 0 : lf + 1;
-      std::string_view line(bytes.data() + begin, end - begin);
-      if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
-      if (!line.empty() && Matches(line)) {
-        newestFirst.push_back(format_(line));
-        shown += static_cast<int64_t>(end - begin);
-      }
-      cursor = lineStart + static_cast<int64_t>(begin);
-      end = begin;
-    }
-  }
-
-  ShowFilteredPage(cursor, b, size, {newestFirst.rbegin(), newestFirst.rend()});
 }
 
 void ArchivePages::ShowMatchingFrom(int64_t a) {
@@ -292,37 +256,147 @@ void ArchivePages::ShowMatchingFrom(int64_t a) {
   const int64_t size = file.Size();
   if (!file.Open() || size == 0) return ShowEmpty();
   a = file.LineStartBefore(std::clamp<int64_t>(a, 0, size));  // the page starts with a whole line
-
-  std::vector<ViewLine> taken;
-  int64_t cursor = a;  // every line before this is examined
-  int64_t shown = 0;
-  while (shown < pageBytes_ && cursor < size) {
-    std::string bytes = file.Read(cursor, std::min(size, cursor + pageBytes_) - cursor);
-    if (bytes.empty()) break;  // the file shrank under us
-    if (cursor + static_cast<int64_t>(bytes.size()) < size) {
-      // The line crossing the stretch's end is read whole with the next one.
-      const size_t lf = bytes.rfind('\n');
-      if (lf != std::string::npos)
-        bytes.resize(lf + 1);
-      else  // one line longer than the stretch
-        bytes = file.Read(cursor, file.LineEndFrom(cursor + static_cast<int64_t>(bytes.size())) - cursor);
+  scan_ = Scan{true, false, a, a, a, size, 0, {}};
+  if (scanSlice_ <= 0)
+    while (ScanForward(file)) {
     }
-    const int64_t base = cursor;
-    size_t begin = 0;
-    while (begin < bytes.size() && shown < pageBytes_) {
-      const size_t lf = bytes.find('\n', begin);
-      const size_t next = lf == std::string::npos ? bytes.size() : lf + 1;
-      const std::string_view line(bytes.data() + begin, (lf == std::string::npos ? bytes.size() : lf) - begin);
-      if (!line.empty() && Matches(line)) {
-        taken.push_back(format_(line));
-        shown += static_cast<int64_t>(next - begin);
-      }
-      cursor = base + static_cast<int64_t>(next);
-      begin = next;
+}
+
+bool ArchivePages::ContinueScan() {
+  if (!scan_.active) return false;
+  File file(path_, &bytesRead_);
+  if (!file.Open()) {
+    EndScan();
+    return false;
+  }
+  const uint64_t before = bytesRead_;
+  while (scan_.active && bytesRead_ - before < static_cast<uint64_t>(std::max<int64_t>(scanSlice_, 1))) {
+    if (!(scan_.backward ? ScanBackward(file) : ScanForward(file))) break;
+  }
+  return scan_.active;
+}
+
+void ArchivePages::StopScan() {
+  if (scan_.active) EndScan();
+}
+
+int ArchivePages::ScanPercent() const {
+  if (!scan_.active) return 100;
+  const int64_t total = scan_.backward ? scan_.end : scan_.size - scan_.start;
+  const int64_t done = scan_.backward ? scan_.end - scan_.cursor : scan_.cursor - scan_.start;
+  return total <= 0 ? 100 : static_cast<int>(std::clamp<int64_t>(done * 100 / total, 0, 100));
+}
+
+template <typename Take>
+void ArchivePages::ForEachMatch(std::string_view bytes, Take take) {
+  // A filter with a line feed can never lie within one line.
+  if (filter_.empty() || filter_.find('\n') != std::string::npos) return;
+  folded_.resize(bytes.size());
+  text::FoldForSearch(bytes.data(), bytes.size(), folded_.data());
+  const char* base = folded_.data();
+  size_t from = 0;
+  while (from < bytes.size()) {
+    const void* hit = ::memmem(base + from, bytes.size() - from, filter_.data(), filter_.size());
+    if (!hit) break;
+    const size_t at = static_cast<size_t>(static_cast<const char*>(hit) - base);
+    const size_t lf = bytes.rfind('\n', at);
+    const size_t begin = lf == std::string_view::npos || lf < from ? from : lf + 1;
+    const size_t next = bytes.find('\n', at);
+    const size_t end = next == std::string_view::npos ? bytes.size() : next + 1;
+    take(begin, end);
+    from = end;
+  }
+}
+
+// The lines that start within the stretch before the cursor; the one
+// crossing the stretch's start is read whole with the next stretch.
+bool ArchivePages::ScanBackward(File& file) {
+  Scan& s = scan_;
+  if (s.shown >= pageBytes_ || s.cursor <= 0) {
+    EndScan();
+    return false;
+  }
+  const int64_t stretch = std::max<int64_t>(pageBytes_, kScanStretch);
+  const int64_t from = std::max<int64_t>(0, s.cursor - stretch);
+  int64_t lineStart = 0;
+  std::string bytes;
+  if (from == 0) {
+    bytes = file.Read(0, s.cursor);
+  } else {
+    bytes = file.Read(from - 1, s.cursor - from + 1);
+    const size_t lf = bytes.find('\n');
+    if (lf != std::string::npos && from + static_cast<int64_t>(lf) < s.cursor) {
+      lineStart = from + static_cast<int64_t>(lf);
+      bytes.erase(0, lf + 1);
+    } else {  // one line longer than the stretch
+      lineStart = file.LineStartBefore(from);
+      bytes = file.Read(lineStart, s.cursor - lineStart);
     }
   }
+  if (bytes.empty()) {  // the file shrank under us
+    EndScan();
+    return false;
+  }
+  std::vector<std::pair<size_t, size_t>> matches;
+  ForEachMatch(bytes, [&](size_t begin, size_t end) { matches.emplace_back(begin, end); });
+  s.cursor = lineStart;
+  for (auto m = matches.rbegin(); m != matches.rend(); ++m) {
+    std::string_view line(bytes.data() + m->first, m->second - m->first);
+    if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
+    s.found.push_back(format_(line));
+    s.shown += static_cast<int64_t>(m->second - m->first);
+    if (s.shown >= pageBytes_) {
+      s.cursor = lineStart + static_cast<int64_t>(m->first);
+      break;
+    }
+  }
+  return true;
+}
 
-  ShowFilteredPage(a, cursor, size, std::move(taken));
+bool ArchivePages::ScanForward(File& file) {
+  Scan& s = scan_;
+  if (s.shown >= pageBytes_ || s.cursor >= s.size) {
+    EndScan();
+    return false;
+  }
+  const int64_t stretch = std::max<int64_t>(pageBytes_, kScanStretch);
+  std::string bytes = file.Read(s.cursor, std::min(s.size, s.cursor + stretch) - s.cursor);
+  if (bytes.empty()) {  // the file shrank under us
+    EndScan();
+    return false;
+  }
+  if (s.cursor + static_cast<int64_t>(bytes.size()) < s.size) {
+    // The line crossing the stretch's end is read whole with the next one.
+    const size_t lf = bytes.rfind('\n');
+    if (lf != std::string::npos)
+      bytes.resize(lf + 1);
+    else  // one line longer than the stretch
+      bytes = file.Read(s.cursor, file.LineEndFrom(s.cursor + static_cast<int64_t>(bytes.size())) - s.cursor);
+  }
+  const int64_t base = s.cursor;
+  s.cursor = base + static_cast<int64_t>(bytes.size());
+  bool full = false;
+  ForEachMatch(bytes, [&](size_t begin, size_t end) {
+    if (full) return;
+    std::string_view line(bytes.data() + begin, end - begin);
+    if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
+    s.found.push_back(format_(line));
+    s.shown += static_cast<int64_t>(end - begin);
+    if (s.shown >= pageBytes_) {
+      s.cursor = base + static_cast<int64_t>(end);
+      full = true;
+    }
+  });
+  return true;
+}
+
+void ArchivePages::EndScan() {
+  Scan s = std::move(scan_);
+  scan_ = Scan{};
+  if (s.backward)
+    ShowFilteredPage(s.cursor, s.end, s.size, {s.found.rbegin(), s.found.rend()});
+  else
+    ShowFilteredPage(s.start, s.cursor, s.size, std::move(s.found));
 }
 
 void ArchivePages::ShowFilteredPage(int64_t start, int64_t end, int64_t size, std::vector<ViewLine> oldestFirst) {

@@ -1,5 +1,6 @@
 #include "archive/archive_viewer_model.h"
 
+#include "archive/archive_texts.h"
 #include "archive/archive_pages.h"
 #include "archive/private_archive.h"
 #include "text/bytes.h"
@@ -8,6 +9,9 @@
 
 namespace media {
 namespace {
+
+// How much of private.arc one turn of the event loop searches.
+constexpr int64_t kSearchSlice = 4 * 1024 * 1024;
 
 constexpr const char* kRefreshTarget = "Refresh this window";
 constexpr const char* kPageUpTarget = "Page Up";
@@ -38,6 +42,7 @@ ArchiveViewerModel::ArchiveViewerModel(int number, ArchiveViewerSettings setting
         [this](std::string_view line) {
           return FormatPrivateArchiveLine(line, [this](const std::string& t) { return host_.CodesToMarkup(t); });
         });
+    pages_->SetScanSlice(kSearchSlice);
   }
 }
 
@@ -46,14 +51,14 @@ ArchiveViewerModel::~ArchiveViewerModel() = default;
 void ArchiveViewerModel::Load() {
   if (IsPrivate()) {
     pages_->ShowLast();
-    view_.ShowLines(pages_->Lines());
+    ShowPage(false);
     return;
   }
   publicLines_.clear();
-  view_.ShowLines({});
+  view_.ShowLines({}, false);
   view_.SetProgress(0);
   view_.SetProgressVisible(true);
-  AddPublic({text::W("Загрузка архива... Пожалуйста, подождите...")});
+  AddPublic({text::Shown(texts::kLoading)});
   download_.reset();  // a download still running is abandoned for the new one
   download_ = downloader_.Start(settings_.chatDir + "arx.cgi?arx=" + std::to_string(number_),
                                 settings_.zipEnable, *this);
@@ -62,14 +67,48 @@ void ArchiveViewerModel::Load() {
 
 bool ArchiveViewerModel::PageUpKey() {
   if (!IsPrivate()) return false;
-  if (pages_->PageUp()) view_.ShowLines(pages_->Lines());
+  if (!Searching() && pages_->PageUp()) ShowPage(false);
   return true;
 }
 
 bool ArchiveViewerModel::PageDownKey() {
   if (!IsPrivate()) return false;
-  if (pages_->PageDown()) view_.ShowLines(pages_->Lines());
+  if (!Searching() && pages_->PageDown()) ShowPage(true);
   return true;
+}
+
+bool ArchiveViewerModel::Searching() const { return pages_ && pages_->Scanning(); }
+
+void ArchiveViewerModel::ShowPage(bool fromTop) {
+  if (!pages_->Scanning()) {
+    view_.ShowLines(pages_->Lines(), fromTop);
+    return;
+  }
+  pageFromTop_ = fromTop;
+  view_.SetProgress(0);
+  view_.SetSearching(true);
+  view_.ContinueLater();
+}
+
+void ArchiveViewerModel::ContinueSearch() {
+  if (!Searching()) return;
+  if (pages_->ContinueScan()) {
+    view_.SetProgress(pages_->ScanPercent());
+    view_.ContinueLater();
+    return;
+  }
+  EndSearch();
+}
+
+void ArchiveViewerModel::StopSearch() {
+  if (!Searching()) return;
+  pages_->StopScan();
+  EndSearch();
+}
+
+void ArchiveViewerModel::EndSearch() {
+  view_.SetSearching(false);
+  view_.ShowLines(pages_->Lines(), pageFromTop_);
 }
 
 void ArchiveViewerModel::LinkClicked(const std::string& target) {
@@ -92,17 +131,17 @@ void ArchiveViewerModel::FilterEdited() { view_.SetApplyEnabled(true); }
 
 void ArchiveViewerModel::Apply(const std::string& filterText) {
   view_.SetApplyEnabled(false);
-  filter_ = text::FoldLookAlikes(filterText);
+  filter_ = text::FoldForSearch(filterText);
   if (IsPrivate()) {
     pages_->SetFilter(filterText);
-    view_.ShowLines(pages_->Lines());
+    ShowPage(false);
   } else {
     ShowPublic();
   }
 }
 
 bool ArchiveViewerModel::PassesFilter(const ViewLine& line) const {
-  return filter_.empty() || text::FoldLookAlikes(line.markup).find(filter_) != std::string::npos;
+  return filter_.empty() || text::FoldForSearch(line.markup).find(filter_) != std::string::npos;
 }
 
 void ArchiveViewerModel::AddPublic(const ViewLine& line) {
@@ -114,7 +153,7 @@ void ArchiveViewerModel::ShowPublic() {
   std::vector<ViewLine> shown;
   for (const ViewLine& line : publicLines_)
     if (PassesFilter(line)) shown.push_back(line);
-  view_.ShowLines(shown);
+  view_.ShowLines(shown, false);
 }
 
 void ArchiveViewerModel::DownloadProgress(int64_t bytes, int64_t total) {
@@ -129,15 +168,16 @@ void ArchiveViewerModel::DownloadDone(const std::string& body) {
   for (const ViewLine& line : FormatPublicArchive(body, settings_.userName, codes)) AddPublic(line);
   host_.CountTraffic(static_cast<int64_t>(body.size()));
   download_.reset();
-  AddPublic({text::W("Загрузка архива завершена")});
+  AddPublic({text::Shown(texts::kLoaded)});
   view_.SetProgressVisible(false);
 }
 
 void ArchiveViewerModel::DownloadFailed() {
-  AddPublic({text::W("Ошибка загрузки архива...")});
-  AddPublic({text::W("<link=\"Попробовать еще раз\"") + kRefreshTarget + ">"});
+  AddPublic({text::Shown(texts::kLoadFailed)});
+  AddPublic({text::Shown(texts::kTryAgain) + kRefreshTarget + ">"});
   download_.reset();
   view_.SetProgress(0);
+  view_.SetProgressVisible(false);
 }
 
 }  // namespace media

@@ -21,12 +21,18 @@ class ArchivePages;
 class ArchiveViewerView {
  public:
   virtual ~ArchiveViewerView() = default;
-  // Clears the pane and adds `lines`, each with NewString(markup, colours).
-  virtual void ShowLines(const std::vector<ViewLine>& lines) = 0;
+  // Clears the pane and adds `lines`, each with NewString(markup, colours),
+  // showing their top (a page reached forward) or their bottom.
+  virtual void ShowLines(const std::vector<ViewLine>& lines, bool fromTop) = 0;
   virtual void AddLine(const ViewLine& line) = 0;
   virtual void SetProgress(int percent) = 0;
   virtual void SetProgressVisible(bool visible) = 0;
   virtual void SetApplyEnabled(bool enabled) = 0;
+  // A filtered page is being searched: the progress shows and the Apply
+  // button stops the search.
+  virtual void SetSearching(bool searching) = 0;
+  // Calls the model's ContinueSearch from the event loop, soon.
+  virtual void ContinueLater() = 0;
 };
 
 // What it needs from the main window.
@@ -115,7 +121,8 @@ class ArchiveViewerModel : private TextDownloadReceiver {
   void Load();
 
   // Ctrl+PgUp and Ctrl+PgDown.  True when the key is the viewer's (always
-  // in the private archive, whether or not there was a page to go to).
+  // in the private archive, whether or not there was a page to go to; a
+  // key during a search is ignored).
   bool PageUpKey();
   bool PageDownKey();
 
@@ -124,12 +131,20 @@ class ArchiveViewerModel : private TextDownloadReceiver {
   // Text copied from the pane.
   void Copied(const std::string& text);
 
-  // The filter edit changed; Apply pressed with its text (Windows-1251).
-  // Both archives are filtered here, the filter and the lines folded with
-  // FoldLookAlikes: the public pane is sent only its matching lines, so
-  // the window sets no line filter of its own on the pane.
+  // The filter edit changed; Apply pressed (or Enter in the filter) with its
+  // text (Windows-1251).  Both archives are filtered here, the filter and
+  // the lines folded with FoldForSearch (look-alike letters and case
+  // ignored): the public pane is sent only its matching lines, so the
+  // window sets no line filter of its own on the pane.  A search still
+  // running gives way to the new one.
   void FilterEdited();
   void Apply(const std::string& filterText);
+
+  // The private archive's search of a filtered page goes on in slices from
+  // the event loop; Stop ends it with what it found.
+  bool Searching() const;
+  void ContinueSearch();
+  void StopSearch();
 
   // The private archive's pager (null for a public archive).
   const ArchivePages* Pages() const { return pages_.get(); }
@@ -140,6 +155,9 @@ class ArchiveViewerModel : private TextDownloadReceiver {
   void DownloadDone(const std::string& body) override;
   void DownloadFailed() override;
 
+  // Shows the page the pager has, or starts the search for it.
+  void ShowPage(bool fromTop);
+  void EndSearch();
   void AddPublic(const ViewLine& line);
   void ShowPublic();
   bool PassesFilter(const ViewLine& line) const;
@@ -153,6 +171,7 @@ class ArchiveViewerModel : private TextDownloadReceiver {
   std::unique_ptr<TextDownload> download_;
   std::vector<ViewLine> publicLines_;  // everything the public pane holds
   std::string filter_;                 // folded
+  bool pageFromTop_ = false;           // how the page being searched is shown
 };
 
 }  // namespace media

@@ -449,9 +449,9 @@ bool AudioChannel::HandleLink(const std::string& target) {
 }
 
 void AudioChannel::RemoveLines(int id) {
-  const std::string part = PlayLinkOf(id);
-  for (int guard = 0; guard < 1000 && host_.DeletePrivLine(part); ++guard) {
-  }
+  for (const std::string& part : PlayLinksOf(id))
+    for (int guard = 0; guard < 1000 && host_.DeletePrivLine(part); ++guard) {
+    }
   // The pane frees the sound through OnPrivLineRemoved; one whose line was
   // already gone goes too.
   Sound* sound = Find(id);
@@ -459,7 +459,8 @@ void AudioChannel::RemoveLines(int id) {
 }
 
 void AudioChannel::OnPrivLineRemoved(const std::string& markup) {
-  static const std::string play = W("<link=\"Воспроизвести\"::Play");
+  // Found by its target, which is the same in both languages.
+  static const std::string play = "\"::Play";
   size_t at = markup.find(play);
   if (at == std::string::npos) return;
   at += play.size();
@@ -501,7 +502,9 @@ void AudioChannel::Keep(Sound& sound, std::string name) {
                             : ReceivedArchiveEntry(name, link));
   settings_.lastWav = number < INT32_MAX ? number + 1 : number;
   host_.StoreLastWav(settings_.lastWav);
-  PostSelf([this, id = sound.id] { host_.CutPrivLine(ArchiveLinkStartOf(id)); });
+  PostSelf([this, id = sound.id] {
+    for (const std::string& part : ArchiveLinkStartsOf(id)) host_.CutPrivLine(part);
+  });
 }
 
 void AudioChannel::PlayKept(const std::string& base) {

@@ -3,6 +3,9 @@
 #include "wire/wire.h"
 #include "text/binary_escape.h"
 #include "text/cp1251.h"
+#include "audio/audio_texts.h"
+
+#include <vector>
 
 namespace audio {
 
@@ -18,24 +21,29 @@ std::string EndLine(std::string_view recipients) {
 
 namespace {
 
-std::string ActionLinks(int id) {
-  std::string n = std::to_string(id);
-  return PlayLinkOf(id) + ", " + W("<link=\"Прервать\"::Stop") + n + ">, " +
-         W("<link=\"Удалить\"::Delt") + n + ">, " + W("<link=\"Сохранить\"::Save") + n + ">, " +
-         W("<link=\"В архив\"::Arch") + n + "-";
+std::string LinkOf(const text::ShownText& caption, const char* command, int id,
+                   bool english = text::EnglishShown()) {
+  return "<link=\"" + W(english ? caption.english : caption.russian) + "\"" + command + std::to_string(id);
 }
+
+std::string ActionLinks(int id) {
+  return PlayLinkOf(id) + ", " + LinkOf(texts::kStop, "::Stop", id) + ">, " + LinkOf(texts::kDelete, "::Delt", id) +
+         ">, " + LinkOf(texts::kSave, "::Save", id) + ">, " + LinkOf(texts::kToArchive, "::Arch", id) + "-";
+}
+
+
 
 }  // namespace
 
 std::string SentSoundLine(std::string_view recipients, int64_t total, int id) {
   std::string r(recipients);
-  return W("Послано для <link=\"") + r + W("\"Для ") + r + W(":>: Звуковое сообщение, размер ") +
+  return text::Shown(texts::kSentTo) + "<link=\"" + r + W("\"Для ") + r + ":>" + text::Shown(texts::kSoundOfSize) +
          std::to_string(total) + ", " + ActionLinks(id) + "--" + r + ">";
 }
 
 std::string ReceivedSoundLine(std::string_view sender, int64_t total, int id) {
   std::string s(sender);
-  return W("От <b><link=\"") + s + "\"" + s + W("></b>: Звуковое сообщение, размер ") +
+  return text::Shown(texts::kFrom) + "<b><link=\"" + s + "\"" + s + "></b>" + text::Shown(texts::kSoundOfSize) +
          std::to_string(total) + ", " + ActionLinks(id) + s + ">";
 }
 
@@ -54,12 +62,16 @@ std::string ReceivedArchiveEntry(std::string_view name, std::string_view link) {
          std::string(link);
 }
 
-std::string PlayLinkOf(int id) {
-  return W("<link=\"Воспроизвести\"::Play") + std::to_string(id) + ">";
+std::string PlayLinkOf(int id) { return LinkOf(texts::kPlay, "::Play", id) + ">"; }
+
+// Both languages: a line may have been written before the language changed.
+std::vector<std::string> PlayLinksOf(int id) {
+  return {LinkOf(texts::kPlay, "::Play", id, false) + ">", LinkOf(texts::kPlay, "::Play", id, true) + ">"};
 }
 
-std::string ArchiveLinkStartOf(int id) {
-  return W(", <link=\"В архив\"::Arch") + std::to_string(id) + "-";
+std::vector<std::string> ArchiveLinkStartsOf(int id) {
+  return {", " + LinkOf(texts::kToArchive, "::Arch", id, false) + "-",
+          ", " + LinkOf(texts::kToArchive, "::Arch", id, true) + "-"};
 }
 
 }  // namespace audio

@@ -3,6 +3,7 @@
 // the private archive.  All Windows-1251.
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace audio {
 
@@ -26,6 +27,9 @@ std::string ReceivedArchiveEntry(std::string_view name, std::string_view link);
 // The part of a pane line that names sound `id`: its play link, and the
 // text from which its archive link runs to the end of the line.
 std::string PlayLinkOf(int id);
-std::string ArchiveLinkStartOf(int id);
+// The Play link and the start of the archive link of sound `id` in both
+// interface languages, to find its lines whichever language wrote them.
+std::vector<std::string> PlayLinksOf(int id);
+std::vector<std::string> ArchiveLinkStartsOf(int id);
 
 }  // namespace audio

@@ -7,11 +7,12 @@
 #include "audio/adpcm.h"
 #include "audio/wav_file.h"
 #include "text/bytes.h"
+#include "text/line_file.h"
 
 namespace audio {
 
 std::string KeptSoundPath(const std::string& programDir, std::string_view base) {
-  return programDir + "Sounds/" + text::SafeFileName(base) + ".cwv";
+  return text::UserFilePath(programDir + "Sounds/", base, ".cwv");
 }
 
 std::string SoundData(const Sound& sound) {

@@ -58,6 +58,9 @@ const std::vector<Caption>& MainWindowCaptions() {
       {"ReadPrivInfo", "Прочитать файл личной информации", "Download private info file"},
       {"SavePrivInfo", "Записать файл личной информации", "Upload private info file"},
       {"EditMyFoto", "Редактировать мои фотки", "Edit my photos"},
+      {"SendBuf", "Картинки из буфера обмена", "Pictures from clipboard"},
+      {"SendPic", "Картинки из файла", "Pictures from file"},
+      {"DirectLab", "Прямое соединение", "Direct link"},
   };
   return captions;
 }

@@ -165,6 +165,9 @@ LineEdit ChatController::LinkAction(const std::string& target, const LineEdit& e
     if (media_) media_->AudioLink(target.substr(at));  // archived audio
     return edit;
   }
+  // The photo links of one's own information window: the service edits
+  // photos on its web pages, and such a target is no address to write.
+  if (text::StartsWith(target, "--DelPict--") || text::StartsWith(target, "--AddPict--")) return edit;
   addressees_.Clear();
   RefreshAddressees();
   return InsertAddress(edit, target, shift, settings_.Translit);

@@ -1,5 +1,6 @@
 #include "chat/chat_session.h"
 
+#include "chat/chat_texts.h"
 #include "markup/markup_document.h"
 #include "session/login.h"
 #include "wire/wire.h"
@@ -45,13 +46,12 @@ void ChatSession::LoadFiles() {
 }
 
 void ChatSession::WriteFirstLines(markup::MarkupDocument& topleft, markup::MarkupDocument& transl) {
-  using text::W;
   markup::MarkupDocument& comm = chat_->Panes().comm;
-  comm.NewString(W("Если у Вас проблемы с запуском, добро пожаловать в <b>"), kBlack, kWhite);
+  comm.NewString(text::Shown(texts::kStartProblems), kBlack, kWhite);
   comm.AddLink("HTML", settings_.ChatDir + "index1.html");
-  comm.AddString(W("</b> или <b>"));
+  comm.AddString(text::Shown(texts::kOr));
   comm.AddLink("Java", settings_.ChatDir + "index2.html");
-  comm.AddString(W("</b> версию."));
+  comm.AddString(text::Shown(texts::kVersionEnd));
   for (markup::MarkupDocument* pane : {&comm, &chat_->Panes().priv, &chat_->Panes().prev})
     pane->SetFontSize(settings_.FontSize);
   topleft.NewString(TopLeftMarkup(WebHost(settings_.Server, settings_.ChatDir)), kBlack, kWhite);

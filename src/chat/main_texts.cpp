@@ -1,5 +1,6 @@
 #include "chat/main_texts.h"
 
+#include "chat/chat_texts.h"
 #include "session/login.h"
 #include "text/bytes.h"
 #include "text/cp1251.h"
@@ -40,11 +41,11 @@ std::string AboutText(std::string_view webHost, std::string_view fileVersion) {
   for (size_t i = 0, dots = 0; i < fileVersion.size(); ++i)
     if (fileVersion[i] == '.' && ++dots == 3) third = i;
   if (third != std::string::npos) build = std::string(fileVersion.substr(third + 1));
-  return "<fcol=0000ff>" + text::W("Exe-клиент для чата на ") + "<link='-100'http://" + std::string(webHost) +
-         ">,<br>" + text::W("версия ") + session::LoginVersion(fileVersion) + text::W(", сборка ") + build +
-         "<br>" + text::W("Chat browser и chatd: клиент и сервер для одной машины.<br>") +
-         text::W("Вопросы и замечания: ") + "<link=\"team@localhost\"mailto:team@localhost><br>" +
-         text::W("Новая версия: ") + "<link=\"http://" + std::string(webHost) + "/\"http://" +
+  using text::Shown;
+  return "<fcol=0000ff>" + Shown(texts::kAboutClient) + "<link='-100'http://" + std::string(webHost) + ">,<br>" +
+         Shown(texts::kAboutVersion) + session::LoginVersion(fileVersion) + Shown(texts::kAboutBuild) + build +
+         "<br>" + Shown(texts::kAboutWhat) + Shown(texts::kAboutQuestions) +
+         "<link=\"team@localhost\"mailto:team@localhost><br>" + Shown(texts::kAboutNewVersion) + "<link=\"http://" + std::string(webHost) + "/\"http://" +
          std::string(webHost) + "/>";
 }
 

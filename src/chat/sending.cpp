@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "session/session_texts.h"
 #include "markup/markup_document.h"
 #include "settings/settings.h"
 #include "session/acknowledgements.h"
@@ -73,7 +74,7 @@ void MessageSender::SendChatMessage(const std::string& addressees, std::string t
   acks_.Add({text, number, decoded});
   sendLine_(ChatMessageLine(addressees, text, number));
   if (!show || decoded.empty()) return;
-  priv_.NewString("<id=" + number + "><pict=-15>" + text::W("(Послано для <link=\"") + decoded + "\"" +
+  priv_.NewString("<id=" + number + "><pict=-15>" + text::Shown(session::texts::kSentTo) + "<link=\"" + decoded + "\"" +
                       text::W("Для ") + decoded + ":>) ",
                   0x000000, 0xFFFFFF);
   priv_.SetColor(wire::ColorSettingToValue(settings_.TextColor),

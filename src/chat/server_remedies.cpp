@@ -51,11 +51,6 @@ std::optional<ServerAddress> ReadAnnouncement(const std::string& body) {
   return ServerAddress{*sip, static_cast<int>(*number), *href};
 }
 
-std::array<std::string, 3> DiscoveryPages(const std::string& chatDir) {
-  const std::string root = session::WebRoot(chatDir);
-  return {root + "/a/gloc.html", root + "/b/gloc.html", root + "/c/gloc.html"};
-}
-
 void RestartRequest::Start(const std::string& chatDir) {
   if (download_) return;
   download_ = downloader_.Start(chatDir + "zp9.cgi?start=1", false, *this);
@@ -92,7 +87,7 @@ bool ServerDiscovery::Busy() const {
 
 void ServerDiscovery::Start() {
   if (Busy()) return;
-  const auto pages = DiscoveryPages(host_.ChatDir());
+  const auto pages = host_.AnnouncementPages();
   for (size_t i = 0; i < slots_.size(); ++i) slots_[i]->download = downloader_.Start(pages[i], false, *slots_[i]);
 }
 
@@ -125,7 +120,7 @@ ServerRemedies::~ServerRemedies() {
 
 ServerAddress ServerRemedies::ConfiguredAddress() { return {settings_.Server, settings_.Port1, settings_.ChatDir}; }
 
-std::string ServerRemedies::ChatDir() { return settings_.ChatDir; }
+std::array<std::string, 3> ServerRemedies::AnnouncementPages() { return settings_.DiscoveryPages; }
 
 void ServerRemedies::TakeAddress(const ServerAddress& address) {
   settings_.SetServerAddress(address.href, address.port, address.sip);

@@ -35,10 +35,6 @@ std::optional<std::string> AnnouncementValue(const std::string& text, const std:
 // nothing when a marker or a key is missing or the port is not a number.
 std::optional<ServerAddress> ReadAnnouncement(const std::string& body);
 
-// The three announcement pages of the service whose chat scripts live at
-// `chatDir`: /a/, /b/ and /c/gloc.html at its web root.
-std::array<std::string, 3> DiscoveryPages(const std::string& chatDir);
-
 // "zp9.cgi?start=1": one request at a time, its answer not looked at.
 class RestartRequest : private media::TextDownloadReceiver {
  public:
@@ -61,7 +57,8 @@ class DiscoveryHost {
  public:
   virtual ~DiscoveryHost() = default;
   virtual ServerAddress ConfiguredAddress() = 0;
-  virtual std::string ChatDir() = 0;
+  // The addresses of the three announcement pages.
+  virtual std::array<std::string, 3> AnnouncementPages() = 0;
   // "New server address found. Change parameters?"; true for Yes.
   virtual bool AskToTakeAddress() = 0;
   // Stores the address at once; the next connection attempt uses it.
@@ -103,7 +100,7 @@ class ServerRemedies : private DiscoveryHost {
 
  private:
   ServerAddress ConfiguredAddress() override;
-  std::string ChatDir() override;
+  std::array<std::string, 3> AnnouncementPages() override;
   bool AskToTakeAddress() override { return ask_(); }
   void TakeAddress(const ServerAddress& address) override;
 

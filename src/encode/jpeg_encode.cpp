@@ -41,6 +41,16 @@ std::string EncodeJpeg(int width, int height, const std::vector<uint8_t>& rgb, i
   info.in_color_space = JCS_RGB;
   jpeg_set_defaults(&info);
   jpeg_set_quality(&info, std::clamp(quality, 1, 100), TRUE);
+  // Huffman tables made for this picture (a few per cent smaller than the
+  // standard ones at no loss), and colour at half resolution both ways, as
+  // the eye hardly sees it.
+  info.optimize_coding = TRUE;
+  info.comp_info[0].h_samp_factor = 2;
+  info.comp_info[0].v_samp_factor = 2;
+  for (int c = 1; c < 3; ++c) {
+    info.comp_info[c].h_samp_factor = 1;
+    info.comp_info[c].v_samp_factor = 1;
+  }
   jpeg_start_compress(&info, TRUE);
   while (info.next_scanline < info.image_height) {
     JSAMPROW row = const_cast<JSAMPROW>(rgb.data() + static_cast<size_t>(info.next_scanline) * width * 3);

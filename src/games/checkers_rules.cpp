@@ -1,5 +1,6 @@
 #include "games/checkers_rules.h"
 
+#include "games/game_notes.h"
 #include "text/cp1251.h"
 
 namespace games {
@@ -257,7 +258,7 @@ std::string CheckersRules::MoveListText(int index) const {
   std::string s;
   if (index < 0 || index >= MoveCount()) return s;
   const CheckersMove& move = history_[index];
-  if (IsKing(move.front().piece)) s += text::W("<fcol=ff0000>Д<fcol=000000>");
+  if (IsKing(move.front().piece)) s += "<fcol=ff0000>" + text::Shown(notes::kCheckersKingLetter) + "<fcol=000000>";
   AppendSquare(s, move.front().from, 'a');
   for (const CheckersStep& step : move) {
     s += step.captured != 0 ? 'x' : '-';

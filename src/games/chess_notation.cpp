@@ -1,5 +1,6 @@
 #include "games/chess_notation.h"
 
+#include "games/game_notes.h"
 #include "games/chess_rules.h"
 #include "text/cp1251.h"
 
@@ -31,13 +32,16 @@ int ReadSquare(std::string_view text, size_t at) {
   return SquareAt(file - 'A', rank - '1');
 }
 
-const std::string& RedLetter(int8_t code) {
-  static const std::string kRed[] = {
-      std::string(), text::W("<fcol=ff0000>Л<fcol=000000>"), text::W("<fcol=ff0000>К<fcol=000000>"),
-      text::W("<fcol=ff0000>С<fcol=000000>"), text::W("<fcol=ff0000>Ф<fcol=000000>"),
-      text::W("<fcol=ff0000>Кр<fcol=000000>")};
+std::string RedLetter(int8_t code) {
+  static const text::ShownText* const kLetters[] = {nullptr,
+                                                    &notes::kRookLetter,
+                                                    &notes::kKnightLetter,
+                                                    &notes::kBishopLetter,
+                                                    &notes::kQueenLetter,
+                                                    &notes::kKingLetter};
   const int8_t type = TypeOf(code);
-  return type >= kPawn && type <= kKing ? kRed[type - 1] : kRed[0];
+  if (type <= kPawn || type > kKing) return std::string();  // nothing for a pawn
+  return "<fcol=ff0000>" + text::Shown(*kLetters[type - 1]) + "<fcol=000000>";
 }
 
 }  // namespace
@@ -101,12 +105,10 @@ std::optional<ReadMove> ReadMoveText(ChessRules& rules, std::string_view text) {
 }
 
 std::string MoveListText(const ChessMove& move) {
-  // "О" is the Cyrillic letter, as the list has always shown castling.
-  static const std::string kKingSide = text::W("О-О");
-  static const std::string kQueenSide = text::W("О-О-О");
+  // In Russian "О" is the Cyrillic letter, as the list has always shown it.
   std::string out;
   if (move.IsCastling()) {
-    out = move.toCol > move.fromCol ? kKingSide : kQueenSide;
+    out = text::Shown(move.toCol > move.fromCol ? notes::kKingSideCastling : notes::kQueenSideCastling);
   } else {
     out = RedLetter(move.piece);  // nothing for a pawn
     AppendSquare(out, move.fromCol, move.fromRow, 'a');

@@ -55,7 +55,9 @@ class ChessRules final : public BoardRules {
   // `promotion` is the chosen piece's code (either colour's code of the type
   // is taken); a promotion without one is refused.
   LocalPlay PlayLocal(int from, int to, int8_t promotion) override;
-  // The text is checked as ReadMoveText does before it is played.
+  // The text is checked as ReadMoveText does before it is played, with the
+  // looser castling rule of received moves: castling is refused after a
+  // move that starts on the rook's corner square, not after a capture there.
   bool PlayMoveText(std::string_view text) override;
   std::string MoveText(int index) const override;
   std::string MoveListText(int index) const override;
@@ -120,6 +122,8 @@ class ChessRules final : public BoardRules {
   bool NextToKing(int square, Side side) const;
   uint64_t PerftNode(int depth);
   static uint8_t CastleBlockOf(const ChessMove& move);
+  // Play without the legality test, which the caller made.
+  std::optional<ChessMove> Record(int from, int to, int8_t promotionType);
   // Masks and outcome for the side to move.
   void Refresh();
 
@@ -130,7 +134,11 @@ class ChessRules final : public BoardRules {
   Side toMove_ = Side::White;
   // Castling sides ruled out by the history: bit 0 White king side, 1 White
   // queen side, 2 Black king side, 3 Black queen side.
+  // The high four bits are the same sides under the rule of received moves.
   uint8_t castleBlocked_ = 0;
+  // Castling is judged by the rule of received moves: only a move that
+  // starts on the rook's corner square rules it out.
+  bool receivedRules_ = false;
   std::vector<ChessMove> history_;
   uint32_t fromMask_[64];
   uint32_t toMask_[64];

@@ -1,5 +1,6 @@
 #include "games/game.h"
 
+#include "games/game_notes.h"
 #include "text/bytes.h"
 #include "text/cp1251.h"
 
@@ -93,12 +94,12 @@ void Game::SettleAfterMove(std::string* chatNote) {
   ListMove();
   std::string note;
   if (kind_ == GameKind::Checkers) {
-    if (state_ == kWon) note = text::W("Вы выиграли у ") + opponent_;
-    if (state_ == kLost) note = text::W("Вы проиграли ") + opponent_;
+    if (state_ == kWon) note = text::Shown(notes::kYouWonAgainst) + opponent_;
+    if (state_ == kLost) note = text::Shown(notes::kYouLostTo) + opponent_;
   } else if (kind_ == GameKind::Chess) {
-    if (state_ == kWon) note = text::W("Мат! Вы выиграли у ") + opponent_;
-    if (state_ == kLost) note = text::W("Мат! Вы проиграли ") + opponent_;
-    if (state_ == kDrawState) note = text::W("Пат!");
+    if (state_ == kWon) note = text::Shown(notes::kMateYouWon) + opponent_;
+    if (state_ == kLost) note = text::Shown(notes::kMateYouLost) + opponent_;
+    if (state_ == kDrawState) note = text::Shown(notes::kStalemateNote);
   }
   if (chatNote) *chatNote = note;
   if (state_ > kOpponentMove) ListResult();
@@ -111,8 +112,8 @@ void Game::EndWith(int8_t state) {
 
 void Game::ListHeader() {
   moveList_.clear();
-  moveList_.push_back({text::W("<fsize=9>Партия")});
-  const std::string pair = white_ ? text::W("Вы - ") + opponent_ : opponent_ + text::W(" - Вы");
+  moveList_.push_back({text::Shown(notes::kParty)});
+  const std::string pair = white_ ? text::Shown(notes::kYouDash) + opponent_ : opponent_ + text::Shown(notes::kDashYou);
   moveList_.push_back({"<fsize=9><b>" + pair + "</b>", kBlue});
   moveList_.push_back({"<fsize=4> "});
   moveList_.push_back({"1.<xpos=28>_"});
@@ -142,17 +143,20 @@ void Game::ListMove() {
 }
 
 void Game::ListResult() {
-  const std::string own = white_ ? text::W("Белы") : text::W("Черны");
-  const std::string other = white_ ? text::W("Черны") : text::W("Белы");
+  using text::Shown;
+  const text::ShownText& ownWon = white_ ? notes::kWhiteWon : notes::kBlackWon;
+  const text::ShownText& otherWon = white_ ? notes::kBlackWon : notes::kWhiteWon;
+  const text::ShownText& ownSurrendered = white_ ? notes::kWhiteSurrendered : notes::kBlackSurrendered;
+  const text::ShownText& otherSurrendered = white_ ? notes::kBlackSurrendered : notes::kWhiteSurrendered;
   const bool chess = kind_ == GameKind::Chess;
   std::string r;
   switch (state_) {
-    case kWon: r = chess ? text::W("Мат") : own + text::W("е выиграли"); break;
-    case kLost: r = chess ? text::W("Мат") : other + text::W("е выиграли"); break;
-    case kOpponentSurrendered: r = other + text::W("е сдались"); break;
-    case kSurrendered: r = own + text::W("е сдались"); break;
-    case kDrawState: r = chess ? text::W("Пат") : text::W("Ничья"); break;
-    case kAgreedChessDraw: r = chess ? text::W("Ничья") : ""; break;
+    case kWon: r = Shown(chess ? notes::kMate : ownWon); break;
+    case kLost: r = Shown(chess ? notes::kMate : otherWon); break;
+    case kOpponentSurrendered: r = Shown(otherSurrendered); break;
+    case kSurrendered: r = Shown(ownSurrendered); break;
+    case kDrawState: r = Shown(chess ? notes::kStalemate : notes::kDraw); break;
+    case kAgreedChessDraw: r = chess ? Shown(notes::kDraw) : ""; break;
     default: break;
   }
   if (chess && MoveCount() % 2 == 1) {

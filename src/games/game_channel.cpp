@@ -8,6 +8,7 @@
 #include "text/bytes.h"
 #include "text/cp1251.h"
 #include "wire/wire.h"
+#include "games/game_notes.h"
 
 namespace games {
 namespace {
@@ -134,7 +135,7 @@ std::optional<std::string> GameChannel::ReadRecord(GameKind kind, const std::str
     case GameRecords::LoadResult::Damaged:
       // The file stays as it is, and no game is made of it that could be
       // saved over it later.
-      host_.PrivLine(text::W("Запись партии повреждена и не загружена: ") + records_->PathOf(kind, name), kRed,
+      host_.PrivLine(text::Shown(notes::kRecordDamaged) + records_->PathOf(kind, name), kRed,
                      kWhite);
       break;
     case GameRecords::LoadResult::Missing: break;
@@ -279,13 +280,13 @@ void GameChannel::OnNoDraw(const Incoming& in) {
   Attention(in.game);
   if (!in.game) return;
   in.game->drawOffered = false;
-  ChatNote(*in.game, text::W("Предложение ничьей отклонено"));
+  ChatNote(*in.game, text::Shown(notes::kDrawDeclined));
 }
 
 void GameChannel::OnNoPlay(const Incoming& in) {
   Attention(in.game);
-  if (in.game) ChatNote(*in.game, text::W("Не, нет желания"));
-  else host_.PrivLine(in.name + text::W(": Не, нет желания"), kBlack, kWhite);
+  if (in.game) ChatNote(*in.game, text::Shown(notes::kNoWish));
+  else host_.PrivLine(in.name + ": " + text::Shown(notes::kNoWish), kBlack, kWhite);
 }
 
 void GameChannel::OnLetUs(const Incoming& in) {
@@ -301,7 +302,7 @@ void GameChannel::OnLetUs(const Incoming& in) {
 
 void GameChannel::OnStop(const Incoming& in) {
   if (in.game && host_.PeerHasGameClient(in.name)) {
-    ChatNote(*in.game, in.name + text::W(" прекратил игру"), kRed);
+    ChatNote(*in.game, in.name + text::Shown(notes::kStoppedTheGame), kRed);
     Attention(in.game);
   }
 }
@@ -316,14 +317,14 @@ void GameChannel::OnSurrender(const Incoming& in) {
   Attention(game);
   if (!game->Running()) return;
   game->EndWith(kOpponentSurrendered);
-  ChatNote(*game, in.name + text::W(" сдался!"));
+  ChatNote(*game, in.name + text::Shown(notes::kSurrenderedNote));
   Changed(*game);
 }
 
 void GameChannel::OnPong(const Incoming& in) {
   if (!in.game) return;
   Attention(in.game);
-  ChatNote(*in.game, "<b>" + in.name + text::W("</b>: Понг"), kSilver);
+  ChatNote(*in.game, "<b>" + in.name + "</b>: " + text::Shown(notes::kPong), kSilver);
 }
 
 void GameChannel::OnParty(const Incoming& in) {
@@ -354,7 +355,7 @@ void GameChannel::OnParty(const Incoming& in) {
 void GameChannel::OnPing(const Incoming& in) {
   if (!in.game) return;
   Attention(in.game);
-  ChatNote(*in.game, "<b>" + in.name + text::W("</b>: Пинг"), kSilver);
+  ChatNote(*in.game, "<b>" + in.name + "</b>: " + text::Shown(notes::kPing), kSilver);
   PingRule(*in.game, in.rest);
 }
 
@@ -387,7 +388,7 @@ void GameChannel::OnContinue(const Incoming& in) {
 
 void GameChannel::DeclareDraw(Game& game) {
   game.EndWith(TextsOf(game.Kind()).drawState);
-  ChatNote(game, game.Opponent() + text::W(": ничья!"));
+  ChatNote(game, game.Opponent() + text::Shown(notes::kDrawNote));
   Changed(game);
 }
 
@@ -419,7 +420,7 @@ void GameChannel::VersionRule(GameKind kind, const std::string& name, std::strin
   const auto theirs = VersionNumber(version), mine = VersionNumber(own);
   if (!theirs || !mine) return;
   if (*mine < *theirs) {
-    host_.PrivLine(text::W("Внимание! Ваш партнер имеет более новую версию клиента - <b>") + std::string(version) +
+    host_.PrivLine(text::Shown(notes::kNewerVersion) + std::string(version) +
                        "</b>",
                    kRed, kWhite);
   } else if (*mine > *theirs) {
@@ -476,7 +477,7 @@ void GameChannel::ChatText(GameKind kind, const std::string& name, const std::st
     game->view->ChatAppend(shown, textColor, backColor);
   } else if (!game) {
     host_.PrivLine(head, kBlack, kWhite);
-    host_.PrivAppend(text::W(TextsOf(kind).chatLabel) + shown, textColor, backColor);
+    host_.PrivAppend(text::Shown(notes::kChatLabel[static_cast<int>(kind)]) + shown, textColor, backColor);
   }
 }
 
@@ -487,9 +488,9 @@ void GameChannel::HandleOwnEcho(GameKind kind, const std::string& text, const st
   const std::string_view m = std::string_view(text).substr(kPrefixSize);
   const std::string head = "<b>" + host_.LocalUserName() + "</b> " + lead + " ";
   if (text::StartsWith(m, words::kPing)) {
-    ChatNote(*game, head + text::W("Пинг"), kSilver);
+    ChatNote(*game, head + text::Shown(notes::kPing), kSilver);
   } else if (text::StartsWith(m, words::kPong)) {
-    ChatNote(*game, head + text::W("Понг"), kSilver);
+    ChatNote(*game, head + text::Shown(notes::kPong), kSilver);
   } else if (text::StartsWith(m, "Chat:")) {
     const std::string said = text.size() > 13 ? text.substr(13) : std::string();
     ChatText(kind, name, host_.LocalUserName(), lead, said, textColor, backColor);
@@ -502,7 +503,7 @@ void GameChannel::OfferGame(GameKind kind, const std::string& name) {
     Close(kind, name, true);
     SendGameText(kind, name, TextsOf(kind).invitation);
     SendGameText(kind, name, std::string(words::kVersion) + host_.OwnVersion());
-    host_.PrivLine(text::W(TextsOf(kind).inviteNote) + name, kBlack, kWhite);
+    host_.PrivLine(text::Shown(notes::kInviteSent[static_cast<int>(kind)]) + name, kBlack, kWhite);
   };
   if (!Find(kind, name)) return offer();
   Ask(kind, name, text::W("Прекратить предыдущую игру?"), "Stop previous game?", [offer](bool yes) {
@@ -521,7 +522,7 @@ void GameChannel::LoadLastGame(GameKind kind, const std::string& name) {
     Changed(*game);
     if (game->Running() && host_.PeerHasGameClient(name)) {
       SendGameText(kind, name, words::kContinue);
-      ChatNote(*game, text::W("Предложение продолжить партию послано"));
+      ChatNote(*game, text::Shown(notes::kContinueOfferSent));
     }
   };
   if (!Find(kind, name)) return load();
@@ -563,7 +564,7 @@ void GameChannel::OfferDraw(GameKind kind, const std::string& name) {
     if (!yes || !g || g->State() != kOwnMove) return;
     g->drawOffered = true;
     SendGameText(kind, name, words::kOfferDraw);
-    ChatNote(*g, text::W("Предложение ничьей послано ") + name);
+    ChatNote(*g, text::Shown(notes::kDrawOfferSent) + name);
   });
 }
 
@@ -574,7 +575,7 @@ void GameChannel::Surrender(GameKind kind, const std::string& name) {
     Game* g = Find(kind, name);
     if (!yes || !g || g->State() != kOwnMove) return;
     g->EndWith(kSurrendered);
-    ChatNote(*g, text::W("Вы сдались ") + name);
+    ChatNote(*g, text::Shown(notes::kYouSurrendered) + name);
     SendGameText(kind, name, words::kSurrender);
     Changed(*g);
   });
@@ -584,7 +585,7 @@ void GameChannel::OnceMore(GameKind kind, const std::string& name) {
   Game* game = Find(kind, name);
   if (!game || game->Running()) return;
   SendGameText(kind, name, words::kOnceMore);
-  ChatNote(*game, text::W("Предложение сыграть еще послано ") + name);
+  ChatNote(*game, text::Shown(notes::kOnceMoreSent) + name);
 }
 
 void GameChannel::Ping(GameKind kind, const std::string& name) {

@@ -59,7 +59,7 @@ GameRecords::GameRecords(std::string programDir) : dir_(std::move(programDir)) {
 }
 
 std::string GameRecords::PathOf(GameKind kind, std::string_view name) const {
-  return dir_ + text::SafeFileName(name) + std::string(RecordExtensionOf(kind));
+  return text::UserFilePath(dir_, name, RecordExtensionOf(kind));
 }
 
 bool GameRecords::Exists(GameKind kind, std::string_view name) const {

@@ -8,8 +8,6 @@ const KindTexts& TextsOf(GameKind kind) {
                                    ": Let's play checkers?",
                                    ": Продолжим игру в шашки?",
                                    ": Let's continue checkers game?",
-                                   "Предложение сыграть в шашки послано ",
-                                   " Шашки: ",
                                    true,
                                    100};
   static const KindTexts kChess{"Let us play chess?",
@@ -17,8 +15,6 @@ const KindTexts& TextsOf(GameKind kind) {
                                 ": Let's play chess?",
                                 ": Продолжим игру в шахматы?",
                                 ": Let's continue chess game?",
-                                "Предложение сыграть в шахматы послано ",
-                                " Шахматы: ",
                                 true,
                                 101};
   static const KindTexts kReversi{"Let us play reversi?",
@@ -26,8 +22,6 @@ const KindTexts& TextsOf(GameKind kind) {
                                   ": Let's play reversi?",
                                   ": Продолжим игру в реверси?",
                                   ": Let's continue reversi game?",
-                                  "Предложение сыграть в реверси послано ",
-                                  " Реверси: ",
                                   false,
                                   100};
   switch (kind) {

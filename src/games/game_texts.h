@@ -13,8 +13,6 @@ struct KindTexts {
   const char* askEn;
   const char* continueRu;     // after the opponent's name
   const char* continueEn;
-  const char* inviteNote;     // before the invitee's name, into the private pane
-  const char* chatLabel;      // before game chat shown outside a window
   bool hasDraw;               // draw offers are part of the game
   int8_t drawState;           // the state of an agreed draw
 };

@@ -14,6 +14,7 @@
 #include "text/bytes.h"
 #include "text/cp1251.h"
 #include "text/fold.h"
+#include "text/shown_text.h"
 
 namespace direct {
 
@@ -64,13 +65,13 @@ std::string PeerAddressOf(const QTcpSocket& socket) {
 
 std::string StateText(int state) {
   switch (state) {
-    case kConnecting: return W("Соединяемся");
-    case kConnected: return W("Связь есть");
-    case kLinked: return W("Соединились");
-    case kClosed: return W("отключены");
-    case kBroken: return W("Разрыв");
-    case kWaitingAddress: return W("Ждем IP");
-    case kImpossible: return W("Невозможно");
+    case kConnecting: return text::Shown("Соединяемся", "Connecting");
+    case kConnected: return text::Shown("Связь есть", "Connected");
+    case kLinked: return text::Shown("Соединились", "Linked");
+    case kClosed: return text::Shown("отключены", "closed");
+    case kBroken: return text::Shown("Разрыв", "Broken");
+    case kWaitingAddress: return text::Shown("Ждем IP", "Waiting for IP");
+    case kImpossible: return text::Shown("Невозможно", "Impossible");
     default: return std::string();
   }
 }
@@ -254,7 +255,8 @@ void LinkManager::OnConnected(DirectLink& link) {
   if (link.stopRequested) return;
   link.state = kConnected;
   ScheduleRefresh();
-  // Both sides name themselves; the caller first, so neither waits for the other.
+  // The answering side names itself first, but a caller that names itself at
+  // once works with either order, so it does not wait for that frame.
   const std::string hello = EncodeFrame('a', text::FoldLookAlikes(host_.UserName()));
   link.socket->write(hello.data(), qint64(hello.size()));
 }
@@ -408,6 +410,10 @@ void LinkManager::OnNewConnection() {
     QObject::connect(socket, &QTcpSocket::readyRead, this, [this, c] { OnCallerReadable(c); });
     QObject::connect(socket, &QTcpSocket::disconnected, this, [this, id] { DropCaller(id); });
     QObject::connect(socket, &QTcpSocket::errorOccurred, this, [this, id] { DropCaller(id); });
+    // The answering side names itself first; the caller answers with his
+    // own "a" frame, which is checked against the notices below.
+    const std::string hello = EncodeFrame('a', text::FoldLookAlikes(host_.UserName()));
+    socket->write(hello.data(), qint64(hello.size()));
     QTimer::singleShot(options_.handshakeWaitMs, this, [this, id] {
       if (!FindCaller(id)) return;
       host_.Trace(W("Прямое соединение: входящее без приглашения отклонено"));
@@ -499,8 +505,7 @@ void LinkManager::TryAccept(Caller* c) {
   link->peerAddress = PeerAddressOf(*socket);
   link->receiveBuffer.clear();
   Attach(*link, socket);
-  link->state = kLinked;
-  link->sendBuffer.insert(0, EncodeFrame('a', text::FoldLookAlikes(host_.UserName())));
+  link->state = kLinked;  // our "a" frame went out when he connected
   ScheduleRefresh();
   Flush(*link);
   if (!leftover.empty()) {

@@ -1,5 +1,6 @@
 #include "session/acknowledgements.h"
 
+#include "session/session_texts.h"
 #include "markup/markup_document.h"
 #include "settings/settings.h"
 #include "session/dispatcher.h"
@@ -44,14 +45,14 @@ void Acknowledgements::HandleAcknowledgement(const wire::Record& record, const s
         const std::string shown = host_.CodesToMarkup(it->text);
         const int picture = status == "Ok" ? kAccepted : kKeptForOffline;
         const std::string& r = it->addressees;
-        const std::string newLine = StatusPrefix(number, picture) + text::W("(Послано для <link=\"") + r + "\"" +
+        const std::string newLine = StatusPrefix(number, picture) + text::Shown(texts::kSentTo) + "<link=\"" + r + "\"" +
                                     text::W("Для ") + r + ":>) <fcol=" + settings_.TextColor +
                                     "><bcol=" + settings_.BackColor + ">" + shown;
         ReplaceStatusLine(number, kWaiting, picture, newLine);
         if (settings_.CreateArchive)
           host_.ArchiveLine("#" + wire::ColorToWire(settings_.BackColor) + "|#" + wire::ColorToWire(settings_.TextColor) +
                             "|<id=" + number + "><pict=-" + std::to_string(picture) + ">" + text::W("(Послано-->") +
-                            r + "): " + shown);
+                            r + "): " + wire::EscapeField(shown));  // decoded once by the viewer
       }
     }
     waiting_.erase(it);

@@ -6,6 +6,7 @@
 #include <QTcpSocket>
 #include <random>
 
+#include "session/session_texts.h"
 #include "session/pane.h"
 #include "text/bytes.h"
 #include "text/cp1251.h"
@@ -89,7 +90,7 @@ void ServerConnection::Connect(Initiator initiator) {
   connect(socket, &QTcpSocket::disconnected, this, &ServerConnection::OnDisconnected);
   host_.MenuStateChanged(false);
   if (initiator != Initiator::None)
-    host_.CommPane().NewString(text::W("Подключаемся как ") + host_.UserName() + " ", 0x000000, 0xFFFFFF);
+    host_.CommPane().NewString(text::Shown(texts::kConnectingAs) + host_.UserName() + " ", 0x000000, 0xFFFFFF);
   // Connecting: both lamps, and no bytes of an earlier connection.
   LightLamps(true, true);
   receive_.Clear();
@@ -103,7 +104,7 @@ void ServerConnection::OnConnected() {
   discoveryCountdown_ = 0;
   host_.CancelRestartRequest();
   host_.ClearAddressRequests();
-  host_.CommPane().AddString("<fcol=ff0000><bcol=ffffff>" + text::W(" успешно..."));
+  host_.CommPane().AddString("<fcol=ff0000><bcol=ffffff>" + text::Shown(texts::kConnected));
   outgoing_.clear();
   SendLine(host_.LoginLine());
   LightLamps(false, true);
@@ -248,7 +249,7 @@ void ServerConnection::CloseConnection() {
 void ServerConnection::Disconnect() {
   userStopped_ = true;
   timer_.stop();
-  if (socket_) host_.CommPane().NewString(text::W("Соединение разорвано "), 255, 0xFFFFFF);
+  if (socket_) host_.CommPane().NewString(text::Shown(texts::kDisconnected), 255, 0xFFFFFF);
   host_.MenuStateChanged(true);
   CloseConnection();
   tag_ = 1;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "session/session_texts.h"
 #include "markup/markup_document.h"
 #include "settings/settings.h"
 #include "text/bytes.h"
@@ -195,17 +196,19 @@ void Dispatcher::ShowChatMessage(const wire::Record& record, const Incoming& m, 
   pane.BeginUpdate();
   pane.NewString((m.isPublic ? commKey : m.lead) + " <b>", 0x000000, 0xFFFFFF);
   if (blackListed) {
-    pane.AddString(text::W("</b> --------------- черный список ---------------"));
+    pane.AddString(text::Shown(texts::kBlackListed));
     pane.EndUpdate(false);
     return;
   }
   std::string shown = wire::UnescapeField(m.text);
   // A hostile message size must not freeze the panes.
   if (shown.size() > kMaxShownText) shown = shown.substr(0, kMaxShownText) + "\x85";
+  // The archive keeps the text escaped: the viewer decodes it once and
+  // shows what the pane shows, and a "|" in it cannot end the entry.
   if (!m.isPublic && settings_.CreateArchive)
     host_.ArchiveLine(wire::CheckWireColor(wire::Field(record, "CBacg"), "#ffffff") + "|" +
                       wire::CheckWireColor(wire::Field(record, "CText"), "#000000") + "|" + m.lead + " <b>" +
-                      m.sender + ":</b> " + shown);
+                      m.sender + ":</b> " + wire::EscapeField(shown));
   const bool mentionsMe = !userName.empty() && text::Contains(m.text, userName);
   const std::string forSender = text::W("Для ") + m.sender;
   if (m.isPublic && mentionsMe) {

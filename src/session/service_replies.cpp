@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "session/session_texts.h"
 #include "settings/settings.h"
 #include "text/bytes.h"
 #include "text/cp1251.h"
@@ -53,11 +54,11 @@ int64_t FinePeriodSeconds(int64_t code) {
 
 std::string FineTypeName(int64_t type) {
   switch (type) {
-    case 0: return text::W("Не пускать на сервер");
-    case 1: return text::W("Чтение архивов");
-    case 2: return text::W("Чтение всего");
-    case 3: return text::W("Только приват");
-    default: return text::W("Неизвестно");
+    case 0:
+    case 1:
+    case 2:
+    case 3: return text::Shown(texts::kFineTypes[type]);
+    default: return text::Shown(texts::kFineTypes[4]);
   }
 }
 
@@ -106,17 +107,17 @@ void ServiceReplies::OwnInformation(const wire::Record& record) {
 
   std::string part;
   for (const std::string& n : photos) {
-    part += Link(PhotoFolder() + name + "_" + n + ".jpg", text::W("Фото ") + n) + " ";
-    if (own) part += "(" + Link("--DelPict--" + n, text::W("Удалить")) + ")";
+    part += Link(PhotoFolder() + name + "_" + n + ".jpg", text::Shown(texts::kPhoto) + n) + " ";
+    if (own) part += "(" + Link("--DelPict--" + n, text::Shown(texts::kDeletePhoto)) + ")";
     part += "   ";
   }
   if (own) {
     const int64_t last = photos.empty() ? 0 : text::ParseIntOr(photos.back(), 0);
-    part += "   " + Link("--AddPict--" + std::to_string(last + 1), text::W("Добавить фото"));
+    part += "   " + Link("--AddPict--" + std::to_string(last + 1), text::Shown(texts::kAddPhoto));
   }
   part += "<BR>";
   host_.ShowInfoWindow(name, Russian() ? text::W("Запрос о посетителе") : "Visitor request",
-                       text::W("Информация о <b>") + name + "</b>:<br><br>" + part + info, -1, -1, false);
+                       text::Shown(texts::kInformationAbout) + name + "</b>:<br><br>" + part + info, -1, -1, false);
 }
 
 void ServiceReplies::Rights(const wire::Record& record) {
@@ -160,9 +161,9 @@ void ServiceReplies::AddressLine(const std::string& line) {
 
 void ServiceReplies::FineList(const std::string& line) {
   std::string data = line.size() > 5 ? line.substr(5) : std::string();
-  std::string out = text::W("<nobr><b>Информация о штрафах</nobr><br><br><fsize=9><nobr>Имя") + "<xpos=80>" +
-                    text::W("Адрес") + "<xpos=165>" + text::W("Период") + "<xpos=305>" + text::W("Тип") +
-                    "<xpos=420>" + text::W("IP тест</b></nobr><br><fsize=8>");
+  std::string out = text::Shown(texts::kFinesHeading) + "<xpos=80>" +
+                    text::Shown(texts::kFineAddress) + "<xpos=165>" + text::Shown(texts::kFinePeriod) + "<xpos=305>" + text::Shown(texts::kFineType) +
+                    "<xpos=420>" + text::Shown(texts::kFineIpTest);
   const int64_t now = now_();
   std::string name = wire::TakeField(data);
   while (!data.empty()) {

@@ -3,12 +3,31 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <map>
+#include <mutex>
 
 #include "text/bytes.h"
 #include "text/line_file.h"
 
 namespace settings {
 namespace {
+
+// The open batches by file path: what the file will hold when the
+// outermost batch of that path ends.
+struct PendingFile {
+  int depth = 0;
+  std::optional<std::string> bytes;  // set by the first write of the batch
+};
+
+std::mutex& BatchMutex() {
+  static std::mutex m;
+  return m;
+}
+
+std::map<std::string, PendingFile>& Batches() {
+  static std::map<std::string, PendingFile> batches;
+  return batches;
+}
 
 std::string_view TrimBlanks(std::string_view s) {
   size_t b = 0, e = s.size();
@@ -103,15 +122,48 @@ void IniFile::KeepSnapshot() { snapshot_ = text::ReadWholeFile(path_); }
 
 std::optional<std::string> IniFile::Bytes() const {
   if (snapshot_) return *snapshot_;
+  {
+    std::lock_guard lock(BatchMutex());
+    auto it = Batches().find(path_);
+    if (it != Batches().end() && it->second.bytes) return it->second.bytes;
+  }
   return text::ReadWholeFile(path_);
 }
 
 bool IniFile::Replace(const std::string& bytes) {
+  {
+    std::lock_guard lock(BatchMutex());
+    auto it = Batches().find(path_);
+    if (it != Batches().end()) {
+      // A file that cannot be written fails now, as a single write would.
+      if (text::IsReadOnlyFile(path_)) return false;
+      it->second.bytes = bytes;
+      if (snapshot_) snapshot_ = bytes;
+      return true;
+    }
+  }
   // The settings hold the password: a file an earlier version left
   // readable by others is closed with the next write.
   if (!text::ReplaceFileAtomically(path_, bytes, true)) return false;
   if (snapshot_) snapshot_ = bytes;
   return true;
+}
+
+IniBatch::IniBatch(std::string path) : path_(std::move(path)) {
+  std::lock_guard lock(BatchMutex());
+  ++Batches()[path_].depth;
+}
+
+IniBatch::~IniBatch() {
+  std::optional<std::string> bytes;
+  {
+    std::lock_guard lock(BatchMutex());
+    auto it = Batches().find(path_);
+    if (it == Batches().end() || --it->second.depth > 0) return;
+    bytes = std::move(it->second.bytes);
+    Batches().erase(it);
+  }
+  if (bytes) text::ReplaceFileAtomically(path_, *bytes, true);
 }
 
 std::optional<std::string> IniFile::Read(std::string_view section, std::string_view key) const {

@@ -6,7 +6,8 @@
 //
 // Every read looks at the file on disk, unless KeepSnapshot() asked for one
 // reading to serve many; every write rewrites the file at once, through an
-// atomic replace.  The file is created by
+// atomic replace (or, inside an IniBatch, at the batch's end).  The file is
+// created by
 // the first write.  A write to a read-only file, or one that cannot be
 // replaced, fails without touching the file.
 #include <cstdint>
@@ -67,6 +68,22 @@ class IniFile {
   // The file's bytes while a snapshot is kept; an empty optional inside
   // means the file could not be read.
   std::optional<std::optional<std::string>> snapshot_;
+};
+
+// The writes to one file while an IniBatch of its path lives (from any
+// IniFile object, on any thread) are kept in memory, read back by reads of
+// that path, and reach the disk as one atomic replace when the outermost
+// batch of the path ends.  So one operation that sets many keys costs one
+// replace, and a crash leaves either all of its keys or none.
+class IniBatch {
+ public:
+  explicit IniBatch(std::string path);
+  ~IniBatch();
+  IniBatch(const IniBatch&) = delete;
+  IniBatch& operator=(const IniBatch&) = delete;
+
+ private:
+  std::string path_;
 };
 
 }  // namespace settings

@@ -83,6 +83,9 @@ const std::vector<KeyBinding>& Bindings() {
     add("Sounds", "PlayNow", [](Settings& s) -> FieldRef { return &s.PlayNow; });
     add("Sounds", "LastWav", [](Settings& s) -> FieldRef { return &s.LastWav; });
     add("DirectLink", "LocalAddress", [](Settings& s) -> FieldRef { return &s.LocalAddress; });
+    add("Discovery", "Page1", [](Settings& s) -> FieldRef { return &s.DiscoveryPages[0]; });
+    add("Discovery", "Page2", [](Settings& s) -> FieldRef { return &s.DiscoveryPages[1]; });
+    add("Discovery", "Page3", [](Settings& s) -> FieldRef { return &s.DiscoveryPages[2]; });
     // The letter keys: key i is the i-th letter; the field is found by
     // address in Save(), so one accessor per slot is needed.
     static_assert(kTranslitLetterCount == 33);
@@ -190,6 +193,7 @@ bool Settings::Save(const int& field) { return SaveBound(*this, field); }
 bool Settings::Save(const std::string& field) { return SaveBound(*this, field); }
 
 void Settings::SaveOnClose() {
+  IniBatch batch(IniPath());
   Save(Preview);
   Save(Animation);
   Save(RussianInterface);

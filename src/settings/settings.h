@@ -83,6 +83,14 @@ class Settings {
   // two clients on one machine are told apart.  Empty: every address.
   std::string LocalAddress;
 
+  // ---- [Discovery] ----  the three announcement pages that name the chat
+  // server's current address.  Fixed addresses of their own, never derived
+  // from ChatDir, which may be the very site that moved; the keys only
+  // override them (tests, a service that moves its pages).
+  std::array<std::string, 3> DiscoveryPages = {"http://127.0.0.1:8081/a/gloc.html",
+                                               "http://127.0.0.1:8081/b/gloc.html",
+                                               "http://127.0.0.1:8081/c/gloc.html"};
+
   // ---- [Translit] ----  one sequence per letter of TranslitLowerLetters()
   TranslitSequences TranslitTable;
   std::string Divider = "_";
@@ -127,7 +135,8 @@ class Settings {
 
   // ---- the single writers ----
   // Main window close: Preview, Animation, RussianInterface, CurrentAckID,
-  // [Sounds] LastWav, CheckIP, FineType, in this order.
+  // [Sounds] LastWav, CheckIP, FineType, in this order, as one replace of
+  // the file.
   void SaveOnClose();
   // Login dialog OK: UserNum, UserName, Password, UserMail, UserSmileNum.
   void SaveIdentity();

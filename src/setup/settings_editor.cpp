@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "setup/settings_texts.h"
 #include "setup/priv_info.h"
 #include "wire/wire.h"
 #include "text/bytes.h"
@@ -70,6 +71,10 @@ SettingsEditor::SettingsEditor(settings::Settings& settings, ContactListsRef con
 
 std::string SettingsEditor::Caption() const {
   return settings_.RussianInterface ? text::W("Внимание") : "Attention";
+}
+
+std::string SettingsEditor::Say(const text::ShownText& t) const {
+  return text::W(settings_.RussianInterface ? t.russian : t.english);
 }
 
 std::string SettingsEditor::ArchivePath() const { return settings_.ProgramDir + "private.arc"; }
@@ -139,7 +144,7 @@ void SettingsEditor::SetEng(const std::string& sequence) {
 }
 
 bool SettingsEditor::RestoreDefaults() {
-  if (!host_.Ask(Caption(), text::W("Вернуть настройки по умолчанию?"), true)) return false;
+  if (!host_.Ask(Caption(), Say(questions::kRestoreDefaults), true)) return false;
   const settings::TranslitSequences& table = settings::DefaultTranslitTable();
   for (int i = 0; i < settings::kTranslitLetterCount; ++i) repList[i] = RepItem(i, table[i]);
   return true;
@@ -173,9 +178,9 @@ void SettingsEditor::AddFriend() {
   const std::string name = text::Trim(toAdd);
   if (name.empty()) return;
   if (Has(friends, name)) {
-    host_.Tell(Caption(), text::W("Уже есть в списке оффлайна"));
+    host_.Tell(Caption(), Say(questions::kAlreadyFriend));
   } else if (Has(blackList, name)) {
-    host_.Tell(Caption(), text::W("Уже есть в черном списке оффлайна"));
+    host_.Tell(Caption(), Say(questions::kAlreadyBlackListed));
   } else {
     const std::string selected = friendIndex >= 0 ? friends[friendIndex] : std::string();
     InsertSorted(friends, name);
@@ -204,7 +209,7 @@ void SettingsEditor::PlayWave() {
     host_.Beep();
     return;
   }
-  if (!host_.PlayWave(wave[event])) host_.Tell(Caption(), text::W("Ошибка проигрывания файла"));
+  if (!host_.PlayWave(wave[event])) host_.Tell(Caption(), Say(questions::kCannotPlay));
 }
 
 // ---- Caching, Archive ----
@@ -215,7 +220,7 @@ void SettingsEditor::ClearCache() {
 }
 
 void SettingsEditor::ClearArchive() {
-  if (!host_.Ask(Caption(), text::W("Очистить архив привата"), true)) return;
+  if (!host_.Ask(Caption(), Say(questions::kClearArchive), true)) return;
   std::error_code ec;
   std::filesystem::remove(ArchivePath(), ec);
   clrArchiveEnabled = std::filesystem::exists(ArchivePath(), ec);
@@ -265,60 +270,69 @@ void SettingsEditor::Ok() {
   const int oldType = s.Caching.Type;
   s.TextColor = HexColor(textColor);
   s.BackColor = HexColor(backColor);
-
-  // 2. The general page.
-  s.Save(s.TextColor);
-  s.Save(s.BackColor);
-  s.Set(s.FontSize, fontSize);
-  s.Set(s.HelloText, helloText);
-  s.Set(s.GoAwayText, goAway);
-  s.Set(s.HilightMoves, hilightMoves);
-  s.Set(s.RememberPassword, rememberPassword);
-  // The stored password goes; the one in memory serves until the end.
-  if (!rememberPassword) s.File().Write("Global", "Password", "");
-  s.Set(s.Sex, sex);
-
-  // 3. The transliteration table: up to ten characters after "X - ".
-  for (int i = 0; i < settings::kTranslitLetterCount && i < int(repList.size()); ++i) {
-    const std::string& item = repList[i];
-    const std::string sequence = item.size() > 4 ? item.substr(4, 10) : std::string();
-    s.Set(s.TranslitTable[i], text::Trim(text::Lower(sequence)));
-  }
-
-  // 4. Divider and the switches.
-  s.Set(s.Divider, divider);
-  s.Set(s.Translit, translit);
-  s.Set(s.CreateArchive, createArchive);
-  s.Set(s.SndArchiving, sndArchiving);
-  s.Set(s.ZipEnable, zipEnable);
-  s.Set(s.ArcLimit, std::clamp(arcLimit, 2, 1000));
-  s.Set(s.ArcView, std::clamp(arcView, 10, 500));
-  s.Set(s.AutoOffLine, autoOffLine);
-  s.Set(s.FilterAll, filterAll);
-
-  // 5. The reaction sets.
-  for (int n = 0; n < kEventCount; ++n) {
-    s.Set(s.AnswerType[n], answerType[n]);
-    s.Set(s.Wave[n], wave[n]);
-    s.Set(s.StealFocus[n], stealFocus[n]);
-  }
-  s.Set(s.PlayNow, playNow);
-
-  // 6. The contact lists (their files are written at close).
-  contacts_.friends = friends;
-  contacts_.blackList = blackList;
-
-  // 7. The cache.
   const int newType = cacheType == 0 || cacheType == 1 ? cacheType : 2;
-  s.Set(s.Caching.Type, newType);
-  s.Set(s.Caching.QELTime, std::clamp(qelTime, 0, 9999));
-  s.Set(s.Caching.NQELTime, std::clamp(nqelTime, 0, 9999));
+  {
+    // Every key below reaches the file in one replace, at the end of this block.
+    settings::IniBatch batch(s.IniPath());
+
+    // 2. The general page.
+    s.Save(s.TextColor);
+    s.Save(s.BackColor);
+    s.Set(s.FontSize, fontSize);
+    s.Set(s.HelloText, helloText);
+    s.Set(s.GoAwayText, goAway);
+    s.Set(s.HilightMoves, hilightMoves);
+    s.Set(s.RememberPassword, rememberPassword);
+    // The stored password goes; the one in memory serves until the end.
+    if (!rememberPassword) s.File().Write("Global", "Password", "");
+    s.Set(s.Sex, sex);
+
+    // 3. The transliteration table: up to ten characters after "X - ".
+    for (int i = 0; i < settings::kTranslitLetterCount && i < int(repList.size()); ++i) {
+      const std::string& item = repList[i];
+      const std::string sequence = item.size() > 4 ? item.substr(4, 10) : std::string();
+      s.Set(s.TranslitTable[i], text::Trim(text::Lower(sequence)));
+    }
+
+    // 4. Divider and the switches.
+    s.Set(s.Divider, divider);
+    s.Set(s.Translit, translit);
+    s.Set(s.CreateArchive, createArchive);
+    s.Set(s.SndArchiving, sndArchiving);
+    s.Set(s.ZipEnable, zipEnable);
+    s.Set(s.ArcLimit, std::clamp(arcLimit, 2, 1000));
+    s.Set(s.ArcView, std::clamp(arcView, 10, 500));
+    s.Set(s.AutoOffLine, autoOffLine);
+    s.Set(s.FilterAll, filterAll);
+
+    // 5. The reaction sets.
+    for (int n = 0; n < kEventCount; ++n) {
+      s.Set(s.AnswerType[n], answerType[n]);
+      s.Set(s.Wave[n], wave[n]);
+      s.Set(s.StealFocus[n], stealFocus[n]);
+    }
+    s.Set(s.PlayNow, playNow);
+
+    // 6. The contact lists (their files are written at close).
+    contacts_.friends = friends;
+    contacts_.blackList = blackList;
+
+    // 7. The cache.
+    s.Set(s.Caching.Type, newType);
+    s.Set(s.Caching.QELTime, std::clamp(qelTime, 0, 9999));
+    s.Set(s.Caching.NQELTime, std::clamp(nqelTime, 0, 9999));
+  }
+  // The question comes after the file is written: it runs a nested loop.
   if (oldType == 2 && newType != 2 && clrCacheEnabled &&
-      host_.Ask(Caption(), text::W("Очистить существующий кэш?"), false))
+      host_.Ask(Caption(), Say(questions::kClearCache), false))
     host_.ClearPictureCache();
 
   // 8. Games.
   host_.RefreshMoveHighlighting();
+
+  // The personal information typed on its page is kept, not sent: only
+  // "send to server" sends it.  An untouched page leaves the file alone.
+  if (privInfo != ReadPrivInfo(s.ProgramDir)) WritePrivInfo(s.ProgramDir, privInfo);
 
   // 9. The new look goes to the server.
   // Compared without case: a hand-written "ffffff" is the colour "FFFFFF".

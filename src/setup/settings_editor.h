@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "text/shown_text.h"
 #include "settings/settings.h"
 
 namespace media {
@@ -139,6 +140,8 @@ class SettingsEditor {
 
  private:
   std::string Caption() const;
+  // A question or message in the dialog's language.
+  std::string Say(const text::ShownText& t) const;
   std::string ArchivePath() const;
 
   settings::Settings& settings_;

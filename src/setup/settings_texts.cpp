@@ -46,7 +46,7 @@ const std::vector<SettingsCaption>& SettingsCaptions() {
       {"ClrCache", "Очистить собственный кэш", "Clear own cache"},
       {"Archive", "Архив", "Archive"},
       {"TabInfo", "Инфо", "Info"},
-      {"CreateArchive", "Создавать архив привата", "Create "},
+      {"CreateArchive", "Создавать архив привата", "Create archive"},
       {"SndArchiving", "Авт. записывать в архив звуки", "Autom. archive sounds"},
       {"ZipEnable", "Сжатие HTTP-файлов при загрузке", "Compress HTTP-files at loading"},
       {"ButClrArchive", "Очистить архив", "Clear archive"},
@@ -62,6 +62,9 @@ const std::vector<SettingsCaption>& SettingsCaptions() {
       {"ButCancel", "Отмена", "Cancel"},
       {"DivLab", "Символ-разделитель:", "Symbol-divider:"},
       {"FSLab", "Размер:", "Size:"},
+      {"WavSnd", "Звуковой файл", "Sound file"},
+      {"WavPlay", "Прослушать", "Listen"},
+      {"SendInfo", "Послать серверу", "Send to server"},
   };
   return captions;
 }

@@ -1,5 +1,6 @@
 #include "smileys/smiley_groups.h"
 
+#include "smileys/smileys_texts.h"
 #include "text/cp1251.h"
 
 namespace media {
@@ -41,9 +42,9 @@ std::vector<int> SmileyGroups(const SmileyMap& table) {
 }
 
 std::string SmileyIndexLine(const SmileyMap& table) {
-  std::string line = text::W("<fsize=8><link=\"Обновить\"read>") + std::string(12, ' ');
+  std::string line = text::Shown(media::smileys_texts::kRefresh) + std::string(12, ' ');
   for (int g : SmileyGroups(table)) line += PictureLink(*Entry(table, 100 * g), g) + "  ";
-  return line + text::W("  <link=\"Все\"-1>");
+  return line + text::Shown(media::smileys_texts::kAllGroups);
 }
 
 std::vector<std::string> SmileyGroupLines(const SmileyMap& table, int group) {

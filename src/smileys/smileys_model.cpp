@@ -1,5 +1,6 @@
 #include "smileys/smileys_model.h"
 
+#include "smileys/smileys_texts.h"
 #include "text/bytes.h"
 #include "text/cp1251.h"
 #include "text/line_file.h"
@@ -39,7 +40,7 @@ void SmileysModel::PictureLinkClicked(const std::string& target) {
 
 void SmileysModel::Refresh() {
   if (download_) return;
-  view_.ShowPictures({text::W("Чтение файла доп. смайлов")});
+  view_.ShowPictures({text::Shown(smileys_texts::kReading)});
   download_ = downloader_.Start(settings_.chatDir + "straf.cgi?gol=1", settings_.zipEnable, *this);
   if (!download_) ShowError();
 }
@@ -69,6 +70,6 @@ void SmileysModel::DownloadFailed() {
   ShowError();
 }
 
-void SmileysModel::ShowError() { view_.ShowPictures({text::W("Ошибка чтения списка смайлов")}); }
+void SmileysModel::ShowError() { view_.ShowPictures({text::Shown(smileys_texts::kReadError)}); }
 
 }  // namespace media

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "text/cp1251.h"
+
 namespace text {
 
 bool StartsWith(std::string_view s, std::string_view prefix) {
@@ -160,5 +162,7 @@ std::string SafeFileName(std::string_view name) {
   }
   return out;
 }
+
+std::string UserFileName(std::string_view name) { return SafeFileName(Cp1251ToUtf8(name)); }
 
 }  // namespace text

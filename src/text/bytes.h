@@ -46,4 +46,9 @@ std::string HexByte(unsigned char b);
 // share one.
 std::string SafeFileName(std::string_view name);
 
+// A user name (Windows-1251) as the client names its files after him:
+// converted to UTF-8, so file managers show it, then made safe as above.
+// The conversion keeps every byte apart, so two names never share a file.
+std::string UserFileName(std::string_view name);
+
 }  // namespace text

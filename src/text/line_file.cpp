@@ -1,5 +1,7 @@
 #include "text/line_file.h"
 
+#include "text/bytes.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -128,6 +130,15 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view contents, b
   if (ok) ok = ::rename(tmpl.c_str(), path.c_str()) == 0;
   if (!ok) ::unlink(tmpl.c_str());
   return ok;
+}
+
+std::string UserFilePath(const std::string& dir, std::string_view name, std::string_view suffix) {
+  const std::string path = dir + UserFileName(name) + std::string(suffix);
+  const std::string old = dir + SafeFileName(name) + std::string(suffix);
+  struct stat st;
+  if (old != path && ::lstat(path.c_str(), &st) != 0 && ::lstat(old.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+    ::rename(old.c_str(), path.c_str());
+  return path;
 }
 
 }  // namespace text

@@ -38,6 +38,12 @@ std::optional<std::string> ReadWholeFile(const std::string& path);
 // is left behind.
 bool ReplaceFileAtomically(const std::string& path, std::string_view contents, bool ownerOnly = false);
 
+// dir + UserFileName(name) + suffix.  When that file does not exist but
+// one under the name earlier versions gave it (the Windows-1251 bytes made
+// safe without conversion) does, that one is renamed to it first, so it is
+// found once more and moved only once.
+std::string UserFilePath(const std::string& dir, std::string_view name, std::string_view suffix);
+
 // True when `path` exists and carries no write permission bit.
 bool IsReadOnlyFile(const std::string& path);
 

@@ -10,6 +10,7 @@
 #include "text/binary_escape.h"
 #include "text/bytes.h"
 #include "text/cp1251.h"
+#include "transfer/transfer_texts.h"
 
 namespace transfer {
 
@@ -32,7 +33,7 @@ bool SendPicture(TransferHost& host, const std::string& recipient, const std::st
   if (!(clientVersion >= std::string("2.2") && host.SendDirect(recipient, "") &&
         host.SendDirect(recipient, PictureDirectPayload(host.UserName(), data))))
     host.SendLine(PictureServerLine(recipient, data));
-  host.AddPrivLine(W("Файл длиной ") + std::to_string(data.size()) + W(" послан ") + recipient);
+  host.AddPrivLine(text::Shown(texts::kFileOfLength) + std::to_string(data.size()) + text::Shown(texts::kSentTo) + recipient);
   return true;
 }
 
@@ -51,7 +52,7 @@ std::string KeepPicture(const std::string& programDir, const std::string& sender
   const fs::path dir = fs::path(programDir) / "Pictures";
   std::error_code ec;
   fs::create_directories(dir, ec);
-  const std::string base = text::SafeFileName(sender);
+  const std::string base = text::UserFileName(sender);
   const std::string ext = ExtensionOf(bytes);
   for (int n = 1; n < 100000; ++n) {
     const fs::path path = dir / (base + std::to_string(n) + ext);
@@ -100,7 +101,7 @@ void HandlePicturePacket(TransferHost& host, const std::string& sender, const st
   }
   std::optional<QImage> image = DecodePicture(bytes);
   if (!image) {
-    host.Warn(W("Присланный файл не может быть показан. Неизвестный формат"));
+    host.Warn(text::Shown(texts::kUnknownFormat));
     return;
   }
   // Any number of peers may send: the folder as a whole is bounded.

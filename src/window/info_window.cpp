@@ -21,7 +21,14 @@ std::function<void(const std::string&)>& LinkHandler() {
   return handler;
 }
 
+std::function<void(const std::string&)>& CopyHandler() {
+  static std::function<void(const std::string&)> handler;
+  return handler;
+}
+
 }  // namespace
+
+void SetInfoCopyHandler(std::function<void(const std::string&)> handler) { CopyHandler() = std::move(handler); }
 
 void SetInfoLinkHandler(std::function<void(const std::string&)> handler) { LinkHandler() = std::move(handler); }
 
@@ -62,6 +69,9 @@ InfoWindow::InfoWindow(const settings::Settings& settings, const std::string& ke
   ht->SetStdPopup(true);
   ht->OnLink = [](markup::MarkupDocument&, const std::string& target) {
     if (LinkHandler()) LinkHandler()(target);
+  };
+  ht->OnCopy = [](markup::MarkupDocument&, const std::string& copied) {
+    if (CopyHandler()) CopyHandler()(copied);
   };
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);

@@ -37,6 +37,8 @@ class InfoWindow : public QDialog {
 
 // Where links clicked in information windows go (the main window's link action).
 void SetInfoLinkHandler(std::function<void(const std::string& target)> handler);
+// Where the pop-up menu's "copy to the message line" items put their text.
+void SetInfoCopyHandler(std::function<void(const std::string& text)> handler);
 
 // Shows text (markup) under key: in the open window of that key (cleared
 // first unless append), else in a new window titled by title.  Width and

@@ -88,7 +88,9 @@ void MainWindow::BuildPanes() {
   left->setMinimumWidth(100);
   users_ = Pane(left, "users");
   QWidget* panel2 = Panel(left, new QVBoxLayout, "Panel2");
-  panel2->layout()->addWidget(new QLabel("Прямое соединение", panel2));
+  auto* directLab = new QLabel(panel2);
+  directLab->setObjectName("DirectLab");
+  panel2->layout()->addWidget(directLab);
   dirconn_ = Pane(panel2, "dirconn");
   panel2->layout()->addWidget(dirconn_);
   panel2->hide();  // never shown
@@ -177,7 +179,9 @@ void MainWindow::BuildPanes() {
   column->addWidget(bottom);
   setCentralWidget(central);
 
-  for (MarkupView* pane : {comm_, priv_, users_}) pane->SetStdPopup(true);
+  // The online list has no pop-up menu: nothing in it is worth copying,
+  // and clearing it would only hide who is there until the next list.
+  for (MarkupView* pane : {comm_, priv_}) pane->SetStdPopup(true);
   connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, &MainWindow::ClipboardChanged);
 }
 

@@ -111,9 +111,9 @@ void MainWindow::BuildMenus() {
   games->menuAction()->setEnabled(false);
 
   QMenu* files = menu("MenFiles");
-  items_.sendBuf = AddAction(files, "SendBuf", "Картинки из буфера обмена");
+  items_.sendBuf = AddAction(files, "SendBuf", "");
   items_.sendBuf->setEnabled(false);
-  AddAction(files, "SendPic", "Картинки из файла");
+  AddAction(files, "SendPic", "");
   files->menuAction()->setVisible(false);
 
   QAction* about = AddAction(nullptr, "MenuAbout", "", QKeySequence(Qt::Key_F1));

@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QUrl>
 
+#include "text/shown_text.h"
 #include "markup/ui/markup_view.h"
 #include "picture/pictures.h"
 #include "resources/images.h"
@@ -91,6 +92,7 @@ MainWindow::MainWindow(settings::Settings& settings, QWidget* parent) : QMainWin
   if (!cacheFolder.empty() && cacheFolder.back() == '/') cacheFolder.pop_back();
   markup::ProcessPictureRegistry().LoadCacheIndex(cacheFolder + "/index.dat", cacheFolder);
   session_->LoadFiles();
+  text::SetEnglishShown(!settings_.RussianInterface);  // the first lines in the language shown
   session_->WriteFirstLines(topleft_->Document(), transl_->Document());
   session_->SetAudioCapable(mediaUi_->AudioCapable());
   SwitchLanguage(settings_.RussianInterface);
@@ -103,6 +105,7 @@ MainWindow::~MainWindow() {
   picture::Pictures::OnTrace = nullptr;
   markup::ViewGlobals::OnLifeTime = nullptr;
   SetInfoLinkHandler(nullptr);
+  SetInfoCopyHandler(nullptr);
   setup_.reset();
   media_.reset();
   mediaUi_.reset();
@@ -119,7 +122,8 @@ void MainWindow::WirePictures() {
   // Asking again for a picture already being fetched: the box is shown and
   // the download queued anyway.
   picture::Pictures::OnDuplicateDownload = [this](const std::string&) {
-    ShowModal(this, {ModalBox::Kind::Question, "Внимание", "Повтор загрузки"});
+    ShowModal(this, {ModalBox::Kind::Question, Russian() ? "Внимание" : "Attention",
+                     Russian() ? "Повтор загрузки" : "Repeated download"});
     return true;
   };
   picture::Pictures::OnTrace = [this](const std::string& line) {
@@ -160,6 +164,7 @@ void MainWindow::ApplySettings() {
 void MainWindow::SwitchLanguage(bool russian) {
   (russian ? items_.russian : items_.english)->setChecked(true);
   settings_.RussianInterface = russian;
+  text::SetEnglishShown(!russian);
   setWindowTitle(QString::fromStdString(WindowTitle(russian, kSiteName)));
   // Each caption goes to the element of its object name; ".hint" names the
   // element's tool tip.
@@ -273,6 +278,7 @@ void MainWindow::WireLinks() {
   };
   comm_->OnCopy = copyToEnter;
   priv_->OnCopy = copyToEnter;
+  SetInfoCopyHandler([this](const std::string& textValue) { ApplyEnterState(InsertText(EnterState(), textValue)); });
   connect(userInfo_, &QPushButton::clicked, this, [this] { chat_->UserInfoClick(); });
   // Clearing a pane gives the message line the focus back.
   for (auto [name, pane] : {std::pair{"ClearCommon", comm_}, std::pair{"ClearPrivate", priv_}})

@@ -19,6 +19,7 @@
 #include "window/modal_boxes.h"
 #include "window/qt_text.h"
 #include "window/sound_save_dialog.h"
+#include "transfer/transfer_texts.h"
 
 namespace window {
 
@@ -93,7 +94,8 @@ bool MediaWidgets::ShowPicture(const std::string&, const std::string& bytes, con
 // Only what peers send is warned about here: the box must not hold up the
 // line it came from.
 void MediaWidgets::Warn(const std::string& text) {
-  ShowPeerBox(controls_.window, "transfer\n" + text, {ModalBox::Kind::Warning, QString::fromUtf8("Внимание"), ToQ(text)});
+  ShowPeerBox(controls_.window, "transfer\n" + text,
+              {ModalBox::Kind::Warning, ToQ(text::Shown(transfer::texts::kAttention)), ToQ(text)});
 }
 
 void MediaWidgets::ShowLinks(const std::string& markup) {

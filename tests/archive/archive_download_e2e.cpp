@@ -26,11 +26,13 @@ struct View : media::ArchiveViewerView, media::SmileysView {
   std::vector<media::ViewLine> pane;
   std::string index;
   std::vector<std::string> pictures;
-  void ShowLines(const std::vector<media::ViewLine>& lines) override { pane = lines; }
+  void ShowLines(const std::vector<media::ViewLine>& lines, bool) override { pane = lines; }
   void AddLine(const media::ViewLine& line) override { pane.push_back(line); }
   void SetProgress(int) override {}
   void SetProgressVisible(bool) override {}
   void SetApplyEnabled(bool) override {}
+  void SetSearching(bool) override {}
+  void ContinueLater() override {}
   void ShowIndex(const std::string& line) override { index = line; }
   void ShowPictures(const std::vector<std::string>& lines) override { pictures = lines; }
   bool Shows(const std::string& part) const {

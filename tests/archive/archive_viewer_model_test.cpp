@@ -19,9 +19,21 @@ struct RecordingView : media::ArchiveViewerView {
   int progress = -1;
   bool progressVisible = false;
   bool applyEnabled = false;
-  void ShowLines(const std::vector<ViewLine>& lines) override { pane = lines; }
+  bool searching = false;
+  bool shownFromTop = false;
+  int continueRequests = 0;
+  std::vector<int> progressSeen;
+  void ShowLines(const std::vector<ViewLine>& lines, bool fromTop) override {
+    pane = lines;
+    shownFromTop = fromTop;
+  }
   void AddLine(const ViewLine& line) override { pane.push_back(line); }
-  void SetProgress(int percent) override { progress = percent; }
+  void SetProgress(int percent) override {
+    progress = percent;
+    progressSeen.push_back(percent);
+  }
+  void SetSearching(bool on) override { searching = on; }
+  void ContinueLater() override { ++continueRequests; }
   void SetProgressVisible(bool visible) override { progressVisible = visible; }
   void SetApplyEnabled(bool enabled) override { applyEnabled = enabled; }
   bool Shows(const std::string& markup) const {
@@ -59,6 +71,17 @@ class Viewer : public ::testing::Test {
     for (int n = 0; n < lines; ++n)
       out << W("09.12.26 07.05.03 (Ср)¦#ffffff¦#000000¦12:") << n % 60 << " <b>Bob:</b> line " << n
           << (n % 3 ? W(" Вася") : std::string(" Petya")) << " <a href=\"::PlAr" << n << "\">x</a>\n";
+  }
+  // What the event loop does for a search: one slice per request.
+  int Drain(ArchiveViewerModel& viewer) {
+    int slices = 0;
+    while (viewer.Searching()) {
+      EXPECT_GT(view_.continueRequests, 0);
+      view_.continueRequests = 0;
+      viewer.ContinueSearch();
+      ++slices;
+    }
+    return slices;
   }
   TempDir dir_;
   RecordingView view_;
@@ -105,12 +128,63 @@ TEST_F(Viewer, PrivateFilterFoldsLookAlikesAndApplyIsEnabledByEditsOnly) {
   viewer->FilterEdited();
   EXPECT_TRUE(view_.applyEnabled);
   viewer->Apply(W("Bacя"));  // Latin B, a, c: matches the Cyrillic spelling
+  Drain(*viewer);
   EXPECT_FALSE(view_.applyEnabled);
   ASSERT_GT(view_.pane.size(), 2u);
   for (size_t i = 1; i + 1 < view_.pane.size(); ++i) EXPECT_NE(view_.pane[i].markup.find(W("Вася")), std::string::npos);
   EXPECT_EQ(view_.pane.front().markup, W("<b>--- Начало архива ---</b>"));
   viewer->Apply("");
   EXPECT_TRUE(view_.Shows("Petya"));
+}
+
+TEST_F(Viewer, AFilteredSearchRunsInSlicesWithProgressCanBeStoppedAndIgnoresCase) {
+  // About 12 MB of lines, one in 4000 naming "Zebra" in some case: the
+  // search needs several slices.
+  {
+    std::ofstream out(dir_.File("private.arc"), std::ios::binary);
+    for (int n = 0; n < 120000; ++n)
+      out << W("09.12.26 07.05.03 (Ср)¦#ffffff¦#000000¦12:00 <b>Bob:</b> line ") << n << " "
+          << (n % 4000 == 7 ? (n % 8000 == 7 ? W("ZEBRA и ВАСЯ") : W("zebra и вася")) : std::string(60, 'w')) << "\n";
+  }
+  auto viewer = Make(0);
+  viewer->Load();
+  const auto lastPage = view_.pane;
+  viewer->Apply(W("Zebra и Вася"));
+  EXPECT_TRUE(viewer->Searching());
+  EXPECT_TRUE(view_.searching);
+  EXPECT_EQ(view_.pane, lastPage);  // the old page stays until the new one is complete
+  // Keys wait for the search.
+  EXPECT_TRUE(viewer->PageUpKey());
+  EXPECT_TRUE(viewer->Searching());
+  EXPECT_GT(Drain(*viewer), 1);
+  EXPECT_FALSE(view_.searching);
+  EXPECT_EQ(view_.progressSeen.front(), 0);
+  EXPECT_GT(view_.progressSeen.back(), 0);
+  ASSERT_EQ(view_.pane.size(), 2u + 30u);  // every match: both cases, Latin and Cyrillic
+  EXPECT_EQ(view_.pane.front().markup, W("<b>--- Начало архива ---</b>"));
+
+  // Stopped early, the page holds what was found and reaches back as far as
+  // the search came: paging up goes on from there.
+  viewer->Apply("");
+  viewer->Apply("zebra");
+  ASSERT_TRUE(viewer->Searching());
+  view_.continueRequests = 0;
+  viewer->ContinueSearch();
+  viewer->StopSearch();
+  EXPECT_FALSE(viewer->Searching());
+  EXPECT_FALSE(view_.searching);
+  const size_t found = view_.pane.size() - 2;
+  EXPECT_LT(found, 30u);
+  EXPECT_EQ(view_.pane.front().markup, W("<b><link=\"--- Листать вверх (Ctrl+PgUp) ---\"Page Up></b>"));
+  EXPECT_TRUE(viewer->PageUpKey());
+  Drain(*viewer);
+  EXPECT_EQ(view_.pane.size() - 2 + found, 30u);
+  EXPECT_FALSE(view_.shownFromTop);
+  // Paging down shows the top of the new page.
+  EXPECT_TRUE(viewer->PageDownKey());
+  Drain(*viewer);
+  EXPECT_TRUE(view_.shownFromTop);
+  EXPECT_EQ(view_.pane.size() - 2, found);
 }
 
 TEST_F(Viewer, MissingPrivateArchiveSaysSo) {
@@ -171,6 +245,7 @@ TEST_F(Viewer, FailedPublicDownloadOffersARetryThatStartsAFreshOne) {
   downloads_.Receiver().DownloadFailed();
   EXPECT_FALSE(viewer->Downloading());
   EXPECT_EQ(view_.progress, 0);
+  EXPECT_FALSE(view_.progressVisible);
   EXPECT_EQ(view_.pane.back().markup, W("<link=\"Попробовать еще раз\"Refresh this window>"));
   EXPECT_EQ(view_.pane[view_.pane.size() - 2].markup, W("Ошибка загрузки архива..."));
   EXPECT_EQ(host_.traffic, 0);

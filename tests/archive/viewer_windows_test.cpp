@@ -105,8 +105,11 @@ TEST_F(MediaWindows, PrivateViewerPagesByCtrlKeysFromAnyControlAndFilters) {
   QTest::keyClick(filter, Qt::Key_PageUp, Qt::ControlModifier);
   EXPECT_FALSE(Has(ht, "line 199 "));
   EXPECT_TRUE(text::EndsWith(Lines(ht).back(), W("<b><link=\"--- Листать вниз (Ctrl+PgDown)---\"Page Down></b>")));
+  const int bottom = ht->Document().VertScrollPos();
+  EXPECT_GT(bottom, 0);  // a page reached upward shows its end
   QTest::keyClick(ht, Qt::Key_PageDown, Qt::ControlModifier);
   EXPECT_TRUE(Has(ht, "line 199 "));
+  EXPECT_EQ(ht->Document().VertScrollPos(), 0);  // and one reached downward its top
   // The link is handled once the pane's click is over.
   ht->Document().DoLink("Page Up");
   ASSERT_TRUE(WaitFor([&] { return !Has(ht, "line 199 "); }));
@@ -116,7 +119,9 @@ TEST_F(MediaWindows, PrivateViewerPagesByCtrlKeysFromAnyControlAndFilters) {
   filter->setText("apple");
   EXPECT_TRUE(apply->isEnabled());
   apply->click();
+  ASSERT_TRUE(WaitFor([&] { return !v->Model().Searching(); }));
   EXPECT_FALSE(apply->isEnabled());
+  EXPECT_TRUE(v->findChild<QProgressBar*>("Progress")->isHidden());
   bool anyApple = false;
   for (const std::string& l : Lines(ht)) {
     if (text::Contains(l, "line ")) {
@@ -125,6 +130,11 @@ TEST_F(MediaWindows, PrivateViewerPagesByCtrlKeysFromAnyControlAndFilters) {
     anyApple = anyApple || text::Contains(l, "apple");
   }
   EXPECT_TRUE(anyApple);
+  // Enter applies the filter too, whatever the case of its letters.
+  filter->setText("PEAR");
+  QTest::keyClick(filter, Qt::Key_Return);
+  ASSERT_TRUE(WaitFor([&] { return !v->Model().Searching() && Has(ht, " pear"); }));
+  EXPECT_FALSE(Has(ht, "apple"));
 
   ht->Document().DoLink(W("Для Bob:"));
   ASSERT_TRUE(WaitFor([&] { return !host_.privateLinks.empty(); }));
@@ -162,6 +172,9 @@ TEST_F(MediaWindows, PublicViewerLoadsWithProgressFailsWithRetryAndKeysAreNotIts
   ASSERT_TRUE(WaitFor([&] { return Has(ht, W("Попробовать еще раз")); }));
   EXPECT_TRUE(text::Contains(server.Request(), "GET /cgi-bin/chat/arx.cgi?arx=1 "));
   EXPECT_TRUE(Has(ht, W("Ошибка загрузки архива...")));
+  // A failed load hides its bar and gives the filter back.
+  EXPECT_TRUE(v->findChild<QProgressBar*>("Progress")->isHidden());
+  EXPECT_FALSE(v->findChild<QLineEdit*>("Filter")->isHidden());
 
   server.response = HttpOk(W("123¦x¦#ffffff¦#000000¦12:30 <b>Guest:</b> hi\n"
                              "124¦x¦white¦black¦12:31 <b>Ann:</b> hi Guest\n"));

@@ -15,6 +15,7 @@
 #include "text/line_file.h"
 #include "games/game_traffic.h"
 #include "chat/chat_controller.h"
+#include "archive/archive_format.h"
 
 using text::W;
 using namespace window;
@@ -160,7 +161,7 @@ TEST_F(ChatTest, PrivateMessagesAreConfirmedArchivedAndFiltered) {
   EXPECT_EQ(Lines(priv)[0], "<fcol=000000><bcol=FFFFFF>1 <b><link=\"bob:\"" + W("Для bob:") +
                                 "></b> <fcol=000000><bcol=FFFFFF>psst|x");
   ASSERT_EQ(Archive().size(), 1u);
-  EXPECT_EQ(Archive()[0], "#ffffff|#000000|1 <b>bob:</b> psst|x");
+  EXPECT_EQ(Archive()[0], "#ffffff|#000000|1 <b>bob:</b> psst%7cx");
 
   // Black-listed: confirmed all the same, then dropped without reaction.
   chat->Contacts().blackList = {"eve"};
@@ -176,6 +177,39 @@ TEST_F(ChatTest, PrivateMessagesAreConfirmedArchivedAndFiltered) {
   const size_t count = fx.sent.size();
   chat->Dispatch(Msg("Mess=4 <b>eve:</b> auto;Public=0;FrName=eve;"));
   EXPECT_EQ(fx.sent.size(), count);
+}
+
+TEST_F(ChatTest, TheArchiveViewerShowsAReceivedOrSentTextAsThePaneShowedIt) {
+  const media::CodeConverter same = [](const std::string& t) { return t; };
+  // The wire text and what the pane shows of it.
+  const std::vector<std::pair<std::string, std::string>> texts = {{"%257c", "%7c"},
+                                                                  {"%2525", "%25"},
+                                                                  {"a%7cb then more", "a|b then more"},
+                                                                  {"x &amp%3bgt%3b &gt%3b", "x &amp;gt; >"},
+                                                                  {"semi%3b %a6 %7c", "semi; " + BB + " |"}};
+  for (const auto& [wireText, shown] : texts) {
+    chat->Dispatch(Msg("Mess=1 <b>bob:</b> " + wireText + ";Public=0;FrName=bob;"));
+    ASSERT_TRUE(text::EndsWith(Lines(priv).back(), "<fcol=000000><bcol=FFFFFF>" + shown)) << Lines(priv).back();
+    const std::string stored = text::ReadLineFile(programDir + "private.arc").back();
+    const media::ViewLine line = media::FormatPrivateArchiveLine(stored, same);
+    EXPECT_TRUE(text::EndsWith(line.markup, "<fcol=000000><bcol=FFFFFF>" + shown)) << line.markup;
+  }
+  // An own message confirmed by the server is kept the same way.
+  settings.CurrentAckID = 40;
+  chat->Addressees().Add("bob");
+  chat->Say("100%25 &amp; x");
+  chat->Dispatch(Msg("Status=Ok;Mid=40;Cln=bob;Mess=x;"));
+  ASSERT_TRUE(text::EndsWith(Lines(priv).back(), "100%25 &amp; x")) << Lines(priv).back();
+  const std::string stored = text::ReadLineFile(programDir + "private.arc").back();
+  EXPECT_TRUE(text::EndsWith(media::FormatPrivateArchiveLine(stored, same).markup, "100%25 &amp; x"))
+      << media::FormatPrivateArchiveLine(stored, same).markup;
+  // A line of an earlier version, its text stored decoded, reads as before.
+  EXPECT_TRUE(text::EndsWith(
+      media::FormatPrivateArchiveLine("01.01.26 10.00.00 (Thu)" + BB + "#ffffff" + BB + "#000000" + BB +
+                                          "1 <b>bob:</b> plain %41 text",
+                                      same)
+          .markup,
+      "plain A text"));
 }
 
 TEST_F(ChatTest, BlackListInTheCommonPaneOnlyWithFilterAll) {
@@ -482,6 +516,16 @@ TEST_F(ChatTest, LinkClicksChooseAddresseesAndWriteAddresses) {
   EXPECT_EQ(chat->LinkAction("www.example.org", LineEdit{}, false).text, "");
   EXPECT_EQ(chat->LinkAction("WWW.example.org", LineEdit{}, false).text, "WWW.example.org ");
   EXPECT_EQ(OpenableUrl("www.x.ru/" + W("я")), "http://www.x.ru/%FF");
+  // The photo links of the own information window change nothing.
+  chat->UsersLink("ann", nullptr);
+  const LineEdit typed{"hello", 5, 0, 5};
+  for (const char* photo : {"--DelPict--1", "--AddPict--3"}) {
+    const LineEdit after = chat->LinkAction(photo, typed, false);
+    EXPECT_EQ(after.text, "hello") << photo;
+    EXPECT_EQ(after.caret, 5) << photo;
+    EXPECT_EQ(chat->Addressees().Joined(), "ann") << photo;
+  }
+  chat->TowhomLink("ann");
 
   // A name in priv becomes an addressee; towhom removes every copy.
   chat->PrivLink(W("Для bob:"), LineEdit{}, false);

@@ -12,6 +12,8 @@
 #include "markup/markup_document.h"
 #include "qt_wait.h"
 #include "recording_view.h"
+#include "session/service_replies.h"
+#include "settings/ini_file.h"
 #include "settings/settings.h"
 #include "text/bytes.h"
 #include "text/line_file.h"
@@ -42,7 +44,6 @@ TEST(Announcement, KeysValuesAndTheMarkers) {
   EXPECT_FALSE(ReadAnnouncement("BEGIN_INFOsip" + BB + "h\nport" + BB + "80a\nhref" + BB + "u\nEND_INFO"));
   // Keys after END_INFO do not count.
   EXPECT_FALSE(ReadAnnouncement("BEGIN_INFOsip" + BB + "h\nport" + BB + "1\nEND_INFO\nhref" + BB + "u\n"));
-  EXPECT_EQ(DiscoveryPages("http://127.0.0.1:8081/cgi-bin/chat/")[2], "http://127.0.0.1:8081/c/gloc.html");
 }
 
 int DeadPort() {
@@ -53,6 +54,11 @@ int DeadPort() {
 
 std::string ChatDirOf(int httpPort) { return "http://127.0.0.1:" + std::to_string(httpPort) + "/cgi-bin/chat/"; }
 
+std::array<std::string, 3> PagesOf(int httpPort) {
+  const std::string root = "http://127.0.0.1:" + std::to_string(httpPort);
+  return {root + "/a/gloc.html", root + "/b/gloc.html", root + "/c/gloc.html"};
+}
+
 class RemediesTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -62,7 +68,13 @@ class RemediesTest : public ::testing::Test {
   std::string IniText() const { return text::ReadWholeFile(programDir + "molvat.ini").value_or(""); }
   // Runs the discovery with these settings and waits until it is over.
   ServerDiscovery& RunDiscovery(const std::string& chatDir, int port, bool answer) {
+    const std::string root = session::WebRoot(chatDir);
+    return RunDiscovery(chatDir, port, answer, {root + "/a/gloc.html", root + "/b/gloc.html", root + "/c/gloc.html"});
+  }
+  ServerDiscovery& RunDiscovery(const std::string& chatDir, int port, bool answer,
+                                const std::array<std::string, 3>& pages) {
     settings.ChatDir = chatDir;
+    settings.DiscoveryPages = pages;
     settings.Port1 = port;
     remedies = std::make_unique<ServerRemedies>(settings, [this, answer] {
       ++questions;
@@ -126,6 +138,34 @@ TEST_F(RemediesTest, NoKeepsTheSettingsAndUnreachablePagesChangeNothing) {
   EXPECT_EQ(settings.Port1, 1234);
 }
 
+TEST_F(RemediesTest, TheAnnouncementPagesAreFoundWhenTheChatSitesWebSideIsDown) {
+  // The default pages stay where they are whatever ChatDir says.
+  settings::Settings fresh;
+  fresh.Load(programDir);
+  EXPECT_EQ(fresh.DiscoveryPages[0], "http://127.0.0.1:8081/a/gloc.html");
+  EXPECT_EQ(fresh.DiscoveryPages[2], "http://127.0.0.1:8081/c/gloc.html");
+  // The keys override them.
+  {
+    settings::IniFile ini(programDir + "molvat.ini");
+    ASSERT_TRUE(ini.Write("Discovery", "Page2", "http://example.invalid/b.html"));
+  }
+  fresh.Load(programDir);
+  EXPECT_EQ(fresh.DiscoveryPages[1], "http://example.invalid/b.html");
+  EXPECT_EQ(fresh.DiscoveryPages[0], "http://127.0.0.1:8081/a/gloc.html");
+
+  // The chat site named by ChatDir is gone; the pages elsewhere name the
+  // server's new place.
+  chatd_test::ChatdProcess chatd(CHAT_BINARY_DIR "/bin/chatd", {"--announce", "127.0.0.2:4321"}, true);
+  ASSERT_TRUE(chatd.ok());
+  const std::string dead = ChatDirOf(DeadPort());
+  ServerDiscovery& d = RunDiscovery(dead, 1234, true, PagesOf(chatd.httpPort()));
+  EXPECT_TRUE(d.Found());
+  EXPECT_EQ(questions, 1);
+  EXPECT_EQ(settings.Server, "127.0.0.2");
+  EXPECT_EQ(settings.Port1, 4321);
+  EXPECT_EQ(settings.ChatDir, ChatDirOf(chatd.httpPort()));
+}
+
 TEST_F(RemediesTest, TheRestartRequestRunsOnceAtATime) {
   chatd_test::ChatdProcess chatd(CHAT_BINARY_DIR "/bin/chatd", {}, true);
   ASSERT_TRUE(chatd.ok());
@@ -165,6 +205,8 @@ TEST(SessionDiscovery, AMovedServerIsFoundAgainAfterOneQuestion) {
   settings.UserNum = number;
   settings.Port1 = first.chatPort();
   settings.ChatDir = ChatDirOf(moved.httpPort());
+  const std::string pages = "http://127.0.0.1:" + std::to_string(moved.httpPort());
+  settings.DiscoveryPages = {pages + "/a/gloc.html", pages + "/b/gloc.html", pages + "/c/gloc.html"};
   markup_test::FixedMeasurer measurer;
   markup::MarkupDocument comm{measurer}, priv{measurer}, users{measurer}, towhom{measurer}, prev{measurer};
   for (auto* d : {&comm, &priv, &users, &towhom, &prev}) d->SetViewSize(400, 300);

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "game_harness.h"
+#include "games/chess_board.h"
 #include "text/bytes.h"
 #include "text/cp1251.h"
 #include "text/line_file.h"
@@ -203,6 +204,47 @@ TEST_F(Duel, LostMoveIsRepairedByPingAndWrongNumbersBySynchronize) {
   bob.channel.GameMessage(GameKind::Checkers, "Gm:Chk:2:PA1-B2", "Alice", "", 0, 0xFFFFFF);
   EXPECT_EQ(net.SentBy("Bob", mark2), std::vector<std::string>{"Synchronize"});
   EXPECT_EQ(B(GameKind::Checkers).MoveCount(), 1);
+  net.queue.clear();
+}
+
+int Square(const char* name) { return SquareAt(name[0] - 'A', name[1] - '1'); }
+
+TEST_F(Duel, AReceivedCastlingWithARookThatCameToTheCapturedRooksCornerIsPlayed) {
+  Start(GameKind::Chess, true);  // Alice white
+  // Black's knight takes the rook on h1; Alice's other rook comes to h1 by
+  // the third rank and the h file, takes the knight there, and the king
+  // castles with it.
+  const char* moves[][2] = {{"H2", "H4"}, {"G8", "F6"}, {"G1", "F3"}, {"F6", "H5"}, {"E2", "E4"}, {"H5", "G3"},
+                            {"F1", "C4"}, {"G3", "H1"}, {"F3", "D4"}, {"A7", "A6"}, {"A2", "A4"}, {"B7", "B6"},
+                            {"A1", "A3"}, {"C7", "C6"}, {"A3", "H3"}, {"D7", "D6"}, {"H3", "H1"}, {"E7", "E6"}};
+  for (const auto& m : moves) {
+    Player& p = A(GameKind::Chess).State() == kOwnMove ? alice : bob;
+    ASSERT_EQ(p.channel.LocalMove(GameKind::Chess, &p == &alice ? "Bob" : "Alice", Square(m[0]), Square(m[1]), 0),
+              LocalPlay::Complete)
+        << m[0] << m[1];
+    ASSERT_TRUE(net.Pump());
+  }
+  ASSERT_EQ(B(GameKind::Chess).MoveCount(), 18);
+  // By the rules of chess the rook on h1 is not the one castling needs.
+  EXPECT_EQ(A(GameKind::Chess).Rules().TargetsOf(Square("E1")) >> Square("G1") & 1, 0u);
+  EXPECT_EQ(alice.channel.LocalMove(GameKind::Chess, "Bob", Square("E1"), Square("G1"), 0), LocalPlay::Refused);
+
+  // A peer that only remembers which pieces left their squares castles.
+  const std::string before = B(GameKind::Chess).PartyTextForOpponent();
+  const size_t mark = net.sent.size();
+  bob.channel.GameMessage(GameKind::Chess, "Gm:Chs:19:KE1-G1", "Alice", "", 0, 0xFFFFFF);
+  EXPECT_TRUE(net.SentBy("Bob", mark).empty());
+  ASSERT_EQ(B(GameKind::Chess).MoveCount(), 19);
+  EXPECT_EQ(B(GameKind::Chess).Rules().Position()[Square("F1")], chess::CodeOf(chess::kRook, Side::White));
+  EXPECT_EQ(B(GameKind::Chess).State(), kOwnMove);
+
+  // The same game as a whole Party text is taken in full.
+  Game& a = A(GameKind::Chess);
+  const std::string party = B(GameKind::Chess).PartyTextForOpponent();
+  EXPECT_NE(party, before);
+  EXPECT_TRUE(a.LoadParty(party));
+  EXPECT_EQ(a.MoveCount(), 19);
+  EXPECT_EQ(a.Rules().Position(), B(GameKind::Chess).Rules().Position());
   net.queue.clear();
 }
 
@@ -416,6 +458,56 @@ TEST(GameRecords, FileNamesStayInTheirFolderAndNeverCollide) {
   EXPECT_EQ(text::SafeFileName(std::string("x\0y", 3)), "x%00y");
   GameRecords records("/tmp/somewhere");
   EXPECT_EQ(records.PathOf(GameKind::Chess, "a/b"), "/tmp/somewhere/Games/a%2fb.chs");
+}
+
+// Whether `bytes` is well-formed UTF-8 (no overlong forms or surrogates
+// looked at: the converter never makes them).
+bool ValidUtf8(const std::string& bytes) {
+  for (size_t i = 0; i < bytes.size();) {
+    const auto c = static_cast<unsigned char>(bytes[i]);
+    const size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+    if (n == 0 || i + n > bytes.size()) return false;
+    for (size_t k = 1; k < n; ++k)
+      if ((static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80) return false;
+    i += n;
+  }
+  return true;
+}
+
+TEST_F(Duel, ACyrillicOpponentsRecordIsNamedInUtf8AndAnOldRecordIsAdoptedOnce) {
+  const std::string vasya = text::W("Вася");
+  net.players[vasya] = &bob;
+  alice.gameClients.insert(vasya);
+  alice.channel.GameMessage(GameKind::Chess, "Gm:Chs:Let us. I play black", vasya, "", 0, 0xFFFFFF);
+  Game* game = alice.channel.Find(GameKind::Chess, vasya);
+  ASSERT_NE(game, nullptr);
+  ASSERT_EQ(alice.channel.LocalMove(GameKind::Chess, vasya, SquareAt(4, 1), SquareAt(4, 3), 0), LocalPlay::Complete);
+  ASSERT_TRUE(alice.records.Save(*game));
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dirA + "/Games"))
+    names.push_back(entry.path().filename().string());
+  ASSERT_EQ(names, std::vector<std::string>{"Вася.chs"});
+  EXPECT_TRUE(ValidUtf8(names[0]));
+  // Two names that differ only past the code page's letters keep two files.
+  EXPECT_NE(text::UserFileName(vasya), text::UserFileName(text::W("Васю")));
+  EXPECT_EQ(text::UserFileName("../x%"), "%2e.%2fx%25");
+
+  // A record written by an earlier version under the raw bytes is found
+  // under the new name and moved there once.
+  const std::string utf8 = dirA + "/Games/" + names[0];
+  const std::string old = dirA + "/Games/" + text::SafeFileName(vasya) + ".chs";
+  std::filesystem::rename(utf8, old);
+  EXPECT_TRUE(alice.records.Exists(GameKind::Chess, vasya));
+  EXPECT_TRUE(std::filesystem::exists(utf8));
+  EXPECT_FALSE(std::filesystem::exists(old));
+  std::string party;
+  EXPECT_EQ(alice.records.Load(GameKind::Chess, vasya, &party), GameRecords::LoadResult::Loaded);
+  EXPECT_EQ(party, game->PartyText());
+  // A newer record wins over a stale old one, which stays where it is.
+  std::ofstream(old, std::ios::binary) << "stale";
+  EXPECT_EQ(alice.records.Load(GameKind::Chess, vasya, &party), GameRecords::LoadResult::Loaded);
+  EXPECT_TRUE(std::filesystem::exists(old));
+  net.queue.clear();
 }
 
 TEST_F(Duel, ChatEchoAndTheMenu) {

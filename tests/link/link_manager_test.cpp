@@ -278,6 +278,30 @@ TEST_F(LinkPair, ACallerIsAcceptedOnlyUnderTheNameOfARecentNotice) {
   EXPECT_EQ(payload, "Bop");  // "Вор" folded: В, о, р are look-alikes
 }
 
+TEST_F(LinkPair, ACallerThatWaitsForTheAnsweringSideToNameItselfFirstGetsALink) {
+  bob.links->OnConnectNotice("Alice");
+  RawCaller caller;
+  ASSERT_TRUE(caller.Connected());
+  // Nothing sent yet: the answering side speaks first.
+  std::string hello = caller.Read();
+  char type = 0;
+  std::string payload;
+  ASSERT_EQ(direct::TakeFrame(hello, type, payload), direct::FrameResult::Frame);
+  EXPECT_EQ(type, 'a');
+  EXPECT_EQ(payload, "Bop");
+  EXPECT_TRUE(hello.empty());
+  caller.Send(direct::EncodeFrame('a', "Alice") + direct::EncodeFrame('c', "f|Alice|0first"));
+  ASSERT_TRUE(WaitFor([&] { return bob.packets.size() == 1; }));
+  EXPECT_EQ(bob.packets[0], "f|Alice|0first");
+  EXPECT_EQ(StateOf(bob, "Alice"), direct::kLinked);
+  // Bob's data follows without a second "a" frame.
+  ASSERT_TRUE(bob.links->SendDirect("Alice", "f|Bop|0back"));
+  std::string data = caller.Read();
+  ASSERT_EQ(direct::TakeFrame(data, type, payload), direct::FrameResult::Frame);
+  EXPECT_EQ(type, 'c');
+  EXPECT_EQ(payload, "f|Bop|0back");
+}
+
 TEST_F(LinkPair, HostileLinkTrafficCutsTheLinkOffWithoutDeliveringIt) {
   // A packet in the name of someone else, then garbage, on an accepted link.
   bob.links->OnConnectNotice("Alice");

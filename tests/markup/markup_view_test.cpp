@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QFontDatabase>
 #include <QImage>
 #include <QMenu>
 #include <QApplication>
@@ -314,6 +315,28 @@ TEST_F(ViewTest, RepresentativePaneRendersToPng) {
   EXPECT_GT(count(qRgb(255, 255, 0)), 100);  // yellow background
   EXPECT_GT(count(qRgb(255, 200, 0)), 100);  // static pictures
   EXPECT_GT(count(qRgb(0, 0, 128)), 500);    // the dark-blue logo line's background
+}
+
+TEST_F(ViewTest, TheFineListsPeriodEndsBeforeItsTypeColumn) {
+  if (!QFontDatabase::hasFamily("Liberation Sans"))
+    GTEST_SKIP() << "Liberation Sans (fonts-liberation2) is not installed";
+  EXPECT_EQ(view->font().family(), "Liberation Sans");
+  view->resize(480, 100);
+  view->Document().SetFontSize(11);  // the information windows' default
+  // A fine list row as the service lays it out: the widest digits.
+  view->NewString("<nobr><xpos=165><fsize=7>28.08.28 08.48 - 08.08.08 08.08<fsize=8></nobr>", 0x000000, 0xFFFFFF);
+  QApplication::processEvents();
+  const QImage image = view->grab(view->contentsRect()).toImage().convertToFormat(QImage::Format_RGB32);
+  int first = -1, last = -1;
+  for (int x = 0; x < image.width(); ++x)
+    for (int y = 0; y < image.height(); ++y)
+      if (qGray(image.pixel(x, y)) < 128) {
+        if (first < 0) first = x;
+        last = x;
+        break;
+      }
+  ASSERT_GE(first, 165);
+  EXPECT_LT(last, 305);
 }
 
 TEST_F(ViewTest, AnyBytesPaintAndTakeTheMouse) {

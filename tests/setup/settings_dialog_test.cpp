@@ -97,10 +97,11 @@ TEST_F(SettingsDialogTest, CaptionsFollowTheLanguageAtEveryShow) {
   EXPECT_EQ(F<QRadioButton>("Sex2")->text(), "Female");
   EXPECT_EQ(F<QListWidget>("MessType")->count(), 4);
   EXPECT_EQ(F<QListWidget>("MessType")->item(0)->text(), "Any message");
-  EXPECT_EQ(F<QCheckBox>("CreateArchive")->text(), "Create ");
+  EXPECT_EQ(F<QCheckBox>("CreateArchive")->text(), "Create archive");
   EXPECT_EQ(F<QLabel>("UsPictLab")->text(), "Lifetime of usual pictures in cache(days)");
-  // The texts outside the table stay Russian.
-  EXPECT_EQ(F<QPushButton>("SendInfo")->text(), "Послать серверу");
+  EXPECT_EQ(F<QPushButton>("SendInfo")->text(), "Send to server");
+  EXPECT_EQ(F<QPushButton>("WavPlay")->text(), "Listen");
+  EXPECT_EQ(F<QRadioButton>("WavSnd")->text(), "Sound file");
 }
 
 TEST_F(SettingsDialogTest, ControlsShowTheSettingsAndOkStoresTheEdits) {

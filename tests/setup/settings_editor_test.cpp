@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/inotify.h>
+#include <unistd.h>
+
 #include <filesystem>
 
 #include "temp_dir.h"
@@ -96,6 +99,67 @@ TEST_F(SettingsEditorTest, OkWritesExactlyTheKeysOfTheOrder) {
   EXPECT_EQ(Stored("Global", "BackColor"), "FFFFFF");
 }
 
+// Counts the files renamed into a directory (an atomic replace ends with
+// one), as the kernel reports them.
+class RenameCounter {
+ public:
+  explicit RenameCounter(const std::string& dir) : fd_(inotify_init1(IN_NONBLOCK)) {
+    inotify_add_watch(fd_, dir.c_str(), IN_MOVED_TO);
+  }
+  ~RenameCounter() { close(fd_); }
+  // Renames onto `name` since the last call.
+  int Take(const std::string& name) {
+    int count = 0;
+    alignas(inotify_event) char buffer[8192];
+    for (ssize_t n; (n = read(fd_, buffer, sizeof buffer)) > 0;)
+      for (char* p = buffer; p < buffer + n;) {
+        auto* event = reinterpret_cast<inotify_event*>(p);
+        if (event->len && name == event->name) ++count;
+        p += sizeof(inotify_event) + event->len;
+      }
+    return count;
+  }
+
+ private:
+  int fd_;
+};
+
+TEST_F(SettingsEditorTest, OneOkAndOneCloseEachReplaceTheFileOnce) {
+  RenameCounter renames(dir.Path());
+  ASSERT_EQ(renames.Take("molvat.ini"), 0);
+  SettingsEditor& e = Open();
+  e.fontSize = 15;
+  e.divider = "+";
+  e.wave[2] = "/tmp/x.wav";
+  e.Ok();
+  EXPECT_EQ(renames.Take("molvat.ini"), 1);
+  EXPECT_EQ(Stored("Global", "FontSize"), "15");
+  EXPECT_EQ(Stored("Translit", "Divider"), "+");
+  EXPECT_EQ(Stored("Sounds", "Wave2"), "/tmp/x.wav");
+  EXPECT_EQ(Stored("Caching", "NQELTime"), "300");
+  Open().Ok();
+  EXPECT_EQ(renames.Take("molvat.ini"), 1);
+
+  settings.CurrentAckID = 77;
+  settings.FineType = 2;
+  settings.SaveOnClose();
+  EXPECT_EQ(renames.Take("molvat.ini"), 1);
+  EXPECT_EQ(Stored("Global", "CurrentAckID"), "77");
+  EXPECT_EQ(Stored("Global", "FineType"), "2");
+  // A single write outside an operation still reaches the disk at once.
+  settings.TakeAckID();
+  EXPECT_EQ(renames.Take("molvat.ini"), 1);
+  EXPECT_EQ(Stored("Global", "CurrentAckID"), "78");
+  // A read-only file refuses the writes of a batch as it refuses single ones.
+  std::filesystem::permissions(dir.File("molvat.ini"), std::filesystem::perms::owner_read);
+  SettingsEditor& f = Open();
+  f.fontSize = 20;
+  f.Ok();
+  EXPECT_EQ(renames.Take("molvat.ini"), 0);
+  EXPECT_EQ(Stored("Global", "FontSize"), "15");
+  std::filesystem::permissions(dir.File("molvat.ini"), std::filesystem::perms::owner_all);
+}
+
 TEST_F(SettingsEditorTest, EditedPagesReachSettingsAndFileOnOk) {
   SettingsEditor& e = Open();
   e.textColor = 0x0000FF;  // red
@@ -105,7 +169,8 @@ TEST_F(SettingsEditorTest, EditedPagesReachSettingsAndFileOnOk) {
   e.arcView = 100;
   e.goAway = W("ушёл");
   e.nqelTime = 9;
-  e.privInfo = {"kept only by SendInfo"};
+  host.online = true;
+  e.privInfo = {"typed on the Info page", W("и сохранено")};
   e.Ok();
   EXPECT_EQ(settings.TextColor, "0000FF");
   EXPECT_EQ(settings.FontSize, 17);
@@ -114,10 +179,13 @@ TEST_F(SettingsEditorTest, EditedPagesReachSettingsAndFileOnOk) {
   EXPECT_EQ(Stored("Global", "ArcView"), "100");
   EXPECT_EQ(Stored("Global", "GoAwayText"), W("ушёл"));
   EXPECT_EQ(Stored("Caching", "NQELTime"), "9");
-  EXPECT_FALSE(dir.Exists("privinfo.txt"));
+  // OK keeps the personal information without sending it.
+  EXPECT_EQ(dir.Get("privinfo.txt"), "typed on the Info page\r\n" + W("и сохранено\r\n"));
+  for (const std::string& line : host.sent) EXPECT_EQ(line.find("You="), std::string::npos) << line;
 
   // A second opening shows what was stored.
   SettingsEditor& again = Open();
+  EXPECT_EQ(again.privInfo, (std::vector<std::string>{"typed on the Info page", W("и сохранено")}));
   EXPECT_EQ(again.textColor, 0x0000FFu);
   EXPECT_EQ(again.fontSize, 17);
   EXPECT_EQ(again.divider, "#");

@@ -27,6 +27,7 @@
 #include "window/game_windows.h"
 #include "window/qt_text.h"
 #include "window_fixture.h"
+#include "games/game_notes.h"
 
 using games::Game;
 using games::GameKind;
@@ -121,7 +122,7 @@ TEST(GamesAgainstChatd, CheckersFromInvitationToWinOnceMoreDrawRepairSurrenderAn
 
   // Invitation; bob, who has no window, is asked and chooses black.
   alice.form->Action("MenNewCheckers")->trigger();
-  EXPECT_TRUE(PaneHas(Find<MarkupView>(*alice.form, "priv"), W("Предложение сыграть в шашки послано bob")));
+  EXPECT_TRUE(PaneHas(Find<MarkupView>(*alice.form, "priv"), text::Shown(games::notes::kInviteSent[0]) + "bob"));
   ASSERT_TRUE(Answer("alice: Let's play checkers?", true));
   ASSERT_TRUE(Answer("Do you want to play white pieces?", false));
   ASSERT_TRUE(WaitFor([&] { return WindowOf(alice, "bob") && WindowOf(bob, "alice"); }));
@@ -164,9 +165,9 @@ TEST(GamesAgainstChatd, CheckersFromInvitationToWinOnceMoreDrawRepairSurrenderAn
   EXPECT_EQ(aw->windowTitle(), "Checkers - You won");
   ASSERT_TRUE(WaitFor([&] { return GameOf(bob, "alice")->State() == games::kLost; }));
   EXPECT_EQ(bw->windowTitle(), "Checkers - You lose");
-  EXPECT_TRUE(PaneHas(aw->findChild<MarkupView*>("chat"), W("Вы выиграли у bob")));
-  EXPECT_TRUE(PaneHas(bw->findChild<MarkupView*>("chat"), W("Вы проиграли alice")));
-  EXPECT_TRUE(PaneHas(bw->findChild<MarkupView*>("movetbl"), W("<fcol=ff0000><bcol=ffffff><b>Белые выиграли</b>")));
+  EXPECT_TRUE(PaneHas(aw->findChild<MarkupView*>("chat"), text::Shown(games::notes::kYouWonAgainst) + "bob"));
+  EXPECT_TRUE(PaneHas(bw->findChild<MarkupView*>("chat"), text::Shown(games::notes::kYouLostTo) + "alice"));
+  EXPECT_TRUE(PaneHas(bw->findChild<MarkupView*>("movetbl"), "<fcol=ff0000><bcol=ffffff><b>" + text::Shown(games::notes::kWhiteWon) + "</b>"));
   ASSERT_TRUE(aw->findChild<QPushButton*>("OnceMore")->isEnabled());
 
   // "Once more?": the next game in the same windows, bob white now.
@@ -183,7 +184,7 @@ TEST(GamesAgainstChatd, CheckersFromInvitationToWinOnceMoreDrawRepairSurrenderAn
   bw->findChild<QPushButton*>("Draw")->click();
   ASSERT_TRUE(Answer("Offer draw?", true));
   ASSERT_TRUE(Answer("bob: Offer draw", false));
-  ASSERT_TRUE(WaitFor([&] { return PaneHas(bw->findChild<MarkupView*>("chat"), W("Предложение ничьей отклонено")); }));
+  ASSERT_TRUE(WaitFor([&] { return PaneHas(bw->findChild<MarkupView*>("chat"), text::Shown(games::notes::kDrawDeclined)); }));
   EXPECT_TRUE(GameOf(bob, "alice")->Running());
 
   // bob's first move is lost on the way: only his copy has it.  His ping
@@ -196,8 +197,8 @@ TEST(GamesAgainstChatd, CheckersFromInvitationToWinOnceMoreDrawRepairSurrenderAn
   bw->findChild<QPushButton*>("Ping")->click();
   ASSERT_TRUE(WaitFor([&] { return GameOf(alice, "bob")->MoveCount() == 1; }));
   EXPECT_EQ(aw->ShownBoard()[size_t(Square('d', '4'))], games::kWhiteMan);
-  EXPECT_TRUE(PaneHas(aw->findChild<MarkupView*>("chat"), W("<b>bob</b>: Пинг")));
-  ASSERT_TRUE(WaitFor([&] { return PaneHas(bw->findChild<MarkupView*>("chat"), W("<b>alice</b>: Понг")); }));
+  EXPECT_TRUE(PaneHas(aw->findChild<MarkupView*>("chat"), "<b>bob</b>: " + text::Shown(games::notes::kPing)));
+  ASSERT_TRUE(WaitFor([&] { return PaneHas(bw->findChild<MarkupView*>("chat"), "<b>alice</b>: " + text::Shown(games::notes::kPong)); }));
 
   // alice answers; then a move numbered beyond her copy arrives: she asks
   // with "Synchronize" and takes bob's whole game.
@@ -215,7 +216,7 @@ TEST(GamesAgainstChatd, CheckersFromInvitationToWinOnceMoreDrawRepairSurrenderAn
   EXPECT_EQ(GameOf(bob, "alice")->State(), games::kSurrendered);
   ASSERT_TRUE(WaitFor([&] { return GameOf(alice, "bob")->State() == games::kOpponentSurrendered; }));
   EXPECT_EQ(aw->windowTitle(), "Checkers - opponent surrended, you won");
-  EXPECT_TRUE(PaneHas(aw->findChild<MarkupView*>("chat"), W("bob сдался!")));
+  EXPECT_TRUE(PaneHas(aw->findChild<MarkupView*>("chat"), "bob" + text::Shown(games::notes::kSurrenderedNote)));
 
   // One more game, which bob leaves by closing his window.
   bw->findChild<QPushButton*>("OnceMore")->click();
@@ -225,7 +226,7 @@ TEST(GamesAgainstChatd, CheckersFromInvitationToWinOnceMoreDrawRepairSurrenderAn
   PlayMove(*aw, "PC3-D4");
   ASSERT_TRUE(WaitFor([&] { return GameOf(bob, "alice")->MoveCount() == 1 && !bw->Animating(); }));
   bw->close();
-  ASSERT_TRUE(WaitFor([&] { return PaneHas(aw->findChild<MarkupView*>("chat"), W("bob прекратил игру")); }));
+  ASSERT_TRUE(WaitFor([&] { return PaneHas(aw->findChild<MarkupView*>("chat"), "bob" + text::Shown(games::notes::kStoppedTheGame)); }));
   EXPECT_EQ(GameOf(bob, "alice"), nullptr);
   // bob's last game was kept, so his menu can load it.
   users(bob)->Document().DoLink("alice");
@@ -292,7 +293,7 @@ TEST(GamesAgainstChatd, ChessToMate) {
   ASSERT_NO_FATAL_FAILURE(m.Play({"PF2-F3", "PE7-E5", "PG2-G4", "PD8-H4"}));
   EXPECT_EQ(m.BobGame()->State(), games::kWon);
   ASSERT_TRUE(WaitFor([&] { return m.AliceGame()->State() == games::kLost; }));
-  EXPECT_TRUE(PaneHas(m.bw->findChild<MarkupView*>("chat"), W("Мат! Вы выиграли у alice")));
+  EXPECT_TRUE(PaneHas(m.bw->findChild<MarkupView*>("chat"), text::Shown(games::notes::kMateYouWon) + "alice"));
   Shoot(*m.bw, "chess-mate-black");
 }
 
@@ -329,7 +330,7 @@ TEST(GamesAgainstChatd, ChessInterruptedByQuittingContinuesFromTheRecords) {
   load->trigger();
   ASSERT_TRUE(m.AliceGame());
   EXPECT_TRUE(PaneHas(static_cast<GameWindow*>(m.AliceGame()->view)->findChild<MarkupView*>("chat"),
-                      W("Предложение продолжить партию послано")));
+                      text::Shown(games::notes::kContinueOfferSent)));
   ASSERT_TRUE(Answer("alice: Let's continue chess game?", true));
   ASSERT_TRUE(WaitFor([&] { return m.BobGame() != nullptr; }));
   m.aw = static_cast<GameWindow*>(m.AliceGame()->view);

@@ -43,9 +43,10 @@ TEST(MainWindow, StartsWithItsFirstLinesAndMenuStates) {
   MainWindow& f = *w.form;
   const auto comm = Lines(Find<MarkupView>(f, "comm"));
   ASSERT_EQ(comm.size(), 1u);
-  EXPECT_EQ(comm[0], "<fcol=000000><bcol=FFFFFF>" + W("Если у Вас проблемы с запуском, добро пожаловать в <b>") +
-                         "<link=\"HTML\"http://127.0.0.1:8081/cgi-bin/chat/index1.html>" + W("</b> или <b>") +
-                         "<link=\"Java\"http://127.0.0.1:8081/cgi-bin/chat/index2.html>" + W("</b> версию."));
+  // English mode (the default): the first line in English.
+  EXPECT_EQ(comm[0], "<fcol=000000><bcol=FFFFFF>If you have problems starting, welcome to the <b>"
+                     "<link=\"HTML\"http://127.0.0.1:8081/cgi-bin/chat/index1.html></b> or <b>"
+                     "<link=\"Java\"http://127.0.0.1:8081/cgi-bin/chat/index2.html></b> version.");
   EXPECT_TRUE(text::EndsWith(Lines(Find<MarkupView>(f, "topleft"))[0], "<link='-100'http://127.0.0.1:8081>"));
   EXPECT_FALSE(f.Menu("MenAdmin")->menuAction()->isVisible());
   EXPECT_FALSE(f.Menu("MenPrivate")->menuAction()->isVisible());
@@ -140,7 +141,7 @@ TEST(InfoWindows, KeyedWindowsAreReusedAndTheTraceLogGrows) {
   InfoWindow* about = window::InfoWindows()[1];
   EXPECT_EQ(about->Key(), "Information about program");
   EXPECT_EQ(about->windowTitle(), "Info: About...");
-  EXPECT_NE(Lines(about->ht)[0].find(W("версия 2.8, сборка ")), std::string::npos);
+  EXPECT_NE(Lines(about->ht)[0].find("version 2.8, build "), std::string::npos);  // English mode
   about->resize(333, 222);
   window::ShowInfoWindow(*w.settings, "Information about program", "other", "replaced", 900, 900, false);
   EXPECT_EQ(window::InfoWindows().size(), 2u);
@@ -159,6 +160,43 @@ TEST(InfoWindows, KeyedWindowsAreReusedAndTheTraceLogGrows) {
   EXPECT_EQ(Find<QLineEdit>(*w.form, "Enter")->text(), QString::fromUtf8("Для bob(12): "));
   window::CloseAllInfoWindows();
   EXPECT_TRUE(window::InfoWindows().empty());
+}
+
+// Right-clicks the first line of `view` and returns its pop-up menu.
+QMenu* PopupOf(MarkupView* view) {
+  const QPoint at = view->contentsRect().topLeft() + QPoint(5, 5);
+  QMouseEvent press(QEvent::MouseButtonPress, at, view->mapToGlobal(at), Qt::RightButton, Qt::RightButton,
+                    Qt::NoModifier);
+  QApplication::sendEvent(view, &press);
+  return view->PopupMenu();
+}
+
+TEST(InfoWindows, PopupCopiesTheLineLikeThePanesAndTheOnlineListHasNoPopup) {
+  WindowFixture w(kIdentity);
+  w.form->show();
+  window::ShowInfoWindow(*w.settings, "k", "t", "<b>Ann</b> &lt;x", -1, -1, false);
+  InfoWindow* info = window::InfoWindows().back();
+  QApplication::processEvents();
+  auto* enter = Find<QLineEdit>(*w.form, "Enter");
+  enter->setText("");
+  QMenu* menu = PopupOf(info->ht);
+  ASSERT_NE(menu, nullptr);
+  const QList<QAction*> items = menu->actions();
+  ASSERT_GE(items.size(), 3);
+  items[0]->trigger();
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), "Ann <x");
+  items[1]->trigger();
+  EXPECT_EQ(enter->text(), "Ann <x");
+  enter->setText("");
+  items[2]->trigger();
+  EXPECT_TRUE(enter->text().endsWith("<b>Ann</b> <x")) << enter->text().toStdString();
+  menu->hide();
+  window::CloseAllInfoWindows();
+
+  auto* users = Find<MarkupView>(*w.form, "users");
+  users->NewString("ann", 0, 0xFFFFFF);
+  EXPECT_EQ(PopupOf(users), nullptr);
+  EXPECT_FALSE(Lines(users).empty());
 }
 
 TEST(MainWindow, LabelledRowsGiveTheirPaneTheRestOfTheWidth) {
@@ -308,14 +346,14 @@ TEST(MainWindowWithChatd, RegistersThroughTheDialogAndKeepsTheNumber) {
   EXPECT_NE(w.ReadIni().find("UserNum=" + w.settings->UserNum), std::string::npos);
   EXPECT_NE(w.ReadIni().find("UserName=carol"), std::string::npos);
   EXPECT_TRUE(w.form->Action("MenuDisconnect")->isEnabled());
-  EXPECT_NE(Lines(Find<markup::MarkupView>(*w.form, "comm")).back().find(W(" успешно...")), std::string::npos);
+  EXPECT_NE(Lines(Find<markup::MarkupView>(*w.form, "comm")).back().find(" successfully..."), std::string::npos);
 
   // Typing enables Say only while online.
   Find<QLineEdit>(*w.form, "Enter")->setText("hi");
   EXPECT_TRUE(Find<QPushButton>(*w.form, "Say")->isEnabled());
   w.form->Action("MenuDisconnect")->trigger();
   EXPECT_FALSE(Find<QPushButton>(*w.form, "Say")->isEnabled());
-  EXPECT_TRUE(text::StartsWith(Lines(Find<markup::MarkupView>(*w.form, "comm")).back(), "<fcol=0000FF><bcol=FFFFFF>" + W("Соединение разорвано ")));
+  EXPECT_TRUE(text::StartsWith(Lines(Find<markup::MarkupView>(*w.form, "comm")).back(), "<fcol=0000FF><bcol=FFFFFF>Connection closed "));
 }
 
 // The real boxes: the new-server question carries the exclamation icon and

@@ -67,7 +67,7 @@ double SnrDb(const std::vector<int16_t>& want, const std::vector<int16_t>& got, 
 struct Client {
   Client(const std::string& name, const std::string& number, int port, int host, const std::string& tone)
       : fixture("[Global]\r\nUserName=" + name + "\r\nPassword=pw\r\nUserNum=" + number + "\r\nPort1=" +
-                std::to_string(port) + "\r\nSndArchiving=1\r\n[Sounds]\r\nPlayNow=1\r\n[DirectLink]\r\nLocalAddress=" +
+                std::to_string(port) + "\r\nSndArchiving=1\r\nRussianInterface=1\r\n[Sounds]\r\nPlayNow=1\r\n[DirectLink]\r\nLocalAddress=" +
                 Loopback(host) + "\r\n") {
     auto file = std::make_unique<audio::FileAudioDevices>(tone);
     devices = file.get();

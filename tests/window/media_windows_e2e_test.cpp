@@ -25,8 +25,8 @@ namespace {
 TEST(MediaWindowsAgainstChatd, ArchivesFromTheTopRightShortcutsAndSmileysFromTheButton) {
   chatd_test::ChatdProcess chatd(CHAT_BINARY_DIR "/bin/chatd", {}, true);
   ASSERT_TRUE(chatd.ok());
-  WindowFixture alice(IniFor("alice", Register(chatd, "alice"), chatd.chatPort(), chatd.httpPort()));
-  WindowFixture bob(IniFor("bob", Register(chatd, "bob"), chatd.chatPort(), chatd.httpPort()));
+  WindowFixture alice(IniFor("alice", Register(chatd, "alice"), chatd.chatPort(), chatd.httpPort(), true));
+  WindowFixture bob(IniFor("bob", Register(chatd, "bob"), chatd.chatPort(), chatd.httpPort(), true));
   alice.form->show();
   bob.form->show();
   auto users = [](WindowFixture& w) { return Find<MarkupView>(*w.form, "users"); };
@@ -49,6 +49,7 @@ TEST(MediaWindowsAgainstChatd, ArchivesFromTheTopRightShortcutsAndSmileysFromThe
   EXPECT_TRUE(PaneHas(priv->Pane(), "second pear"));
   priv->findChild<QLineEdit*>("Filter")->setText("apple");
   priv->findChild<QPushButton*>("Apply")->click();
+  ASSERT_TRUE(WaitFor([&] { return !priv->Model().Searching(); }));
   EXPECT_TRUE(PaneHas(priv->Pane(), W(" <b><a href=\"Для alice:\">alice:</a></b> ")));
   EXPECT_TRUE(PaneHas(priv->Pane(), "first apple"));
   EXPECT_TRUE(PaneHas(priv->Pane(), "third apple pie"));

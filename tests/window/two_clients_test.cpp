@@ -28,8 +28,8 @@ struct Recorder : window::NoticeSink {
 TEST(TwoClients, ChatPubliclyAndPrivatelyWithDeliveryStates) {
   chatd_test::ChatdProcess chatd(CHAT_BINARY_DIR "/bin/chatd", {}, true);
   ASSERT_TRUE(chatd.ok());
-  WindowFixture alice(IniFor("alice", Register(chatd, "alice"), chatd.chatPort()));
-  WindowFixture bob(IniFor("bob", Register(chatd, "bob"), chatd.chatPort()));
+  WindowFixture alice(IniFor("alice", Register(chatd, "alice"), chatd.chatPort(), 0, true));
+  WindowFixture bob(IniFor("bob", Register(chatd, "bob"), chatd.chatPort(), 0, true));
   alice.form->show();
   bob.form->show();
   ASSERT_TRUE(WaitFor([&] { return ListsOnline(alice, "bob") && ListsOnline(bob, "alice"); }, 10000));
@@ -65,7 +65,7 @@ TEST(TwoClients, ChatPubliclyAndPrivatelyWithDeliveryStates) {
   const std::string bobArchive = text::ReadWholeFile(media::ArchiveFilePath(bob.programDir)).value_or("");
   EXPECT_TRUE(text::Contains(bobArchive, " <b>alice:</b> secret"));
   // Bob's desktop was told, and counts it as waiting until he comes back.
-  EXPECT_EQ(bobDesktop.notices, std::vector<std::string>{"Private message: alice | secret"});
+  EXPECT_EQ(bobDesktop.notices, std::vector<std::string>{"Личное сообщение: alice | secret"});  // Russian mode
   EXPECT_EQ(bobDesktop.waiting, std::vector<int>{1});
   EXPECT_TRUE(aliceDesktop.notices.empty());
   bob.form->activateWindow();

@@ -48,10 +48,13 @@ inline bool PaneHas(MarkupView* pane, const std::string& part) {
 }
 
 // The molvat.ini text of a stored identity on chatd's ports; with an HTTP
-// port the web side is chatd's too.
-inline std::string IniFor(const std::string& name, const std::string& number, int chatPort, int httpPort = 0) {
+// port the web side is chatd's too.  The interface is English unless
+// `russian`.
+inline std::string IniFor(const std::string& name, const std::string& number, int chatPort, int httpPort = 0,
+                          bool russian = false) {
   std::string ini = "[Global]\r\nUserName=" + name + "\r\nPassword=pw\r\nUserNum=" + number + "\r\nPort1=" +
                     std::to_string(chatPort) + "\r\n";
+  if (russian) ini += "RussianInterface=1\r\n";
   if (httpPort > 0) ini += "ChatDir=http://127.0.0.1:" + std::to_string(httpPort) + "/cgi-bin/chat/\r\n";
   return ini;
 }

@@ -11,6 +11,8 @@
 
 #include "markup/ui/markup_view.h"
 #include "text/cp1251.h"
+#include "archive/archive_texts.h"
+#include "markup/markup_document.h"
 
 namespace media {
 namespace {
@@ -99,8 +101,14 @@ ArchiveViewer::ArchiveViewer(int number, const ArchiveViewerContext& context, Ar
   };
   ht_->OnCopy = [this](markup::MarkupDocument&, const std::string& copied) { model_->Copied(copied); };
   connect(filter_, &QLineEdit::textChanged, this, [this] { model_->FilterEdited(); });
-  connect(apply_, &QPushButton::clicked, this,
-          [this] { model_->Apply(text::Utf8ToCp1251(filter_->text().toStdString())); });
+  // The button stops a search that runs; Enter in the filter applies it.
+  connect(apply_, &QPushButton::clicked, this, [this] {
+    if (model_->Searching())
+      model_->StopSearch();
+    else
+      ApplyFilter();
+  });
+  connect(filter_, &QLineEdit::returnPressed, this, [this] { ApplyFilter(); });
   // The window sees Ctrl+PgUp and Ctrl+PgDown before its controls do.
   for (QWidget* w : {static_cast<QWidget*>(ht_), static_cast<QWidget*>(filter_), static_cast<QWidget*>(apply_)})
     w->installEventFilter(this);
@@ -127,8 +135,14 @@ void ArchiveViewer::showEvent(QShowEvent* event) {
       this, [self] { if (self) self->model_->Load(); }, Qt::QueuedConnection);
 }
 
+void ArchiveViewer::ApplyFilter() { model_->Apply(text::Utf8ToCp1251(filter_->text().toStdString())); }
+
 bool ArchiveViewer::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::KeyPress && PagingKey(event)) return true;
+  if (event->type() == QEvent::KeyPress && searching_ && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+    model_->StopSearch();
+    return true;
+  }
   return QWidget::eventFilter(watched, event);
 }
 
@@ -140,10 +154,15 @@ bool ArchiveViewer::PagingKey(QEvent* event) {
   return false;
 }
 
-void ArchiveViewer::ShowLines(const std::vector<ViewLine>& lines) {
-  ht_->Clear();
+void ArchiveViewer::ShowLines(const std::vector<ViewLine>& lines, bool fromTop) {
+  // One layout and one paint for the whole page.
+  markup::MarkupDocument& doc = ht_->Document();
+  doc.BeginUpdate();
+  doc.Clear();
   for (const ViewLine& line : lines)
-    ht_->NewString(line.markup, line.fontColor, line.backColor);
+    doc.NewString(line.markup, line.fontColor, line.backColor);
+  doc.EndUpdate(true);
+  doc.SetVertScrollPos(fromTop ? 0 : doc.ContentHeight());
 }
 
 void ArchiveViewer::AddLine(const ViewLine& line) {
@@ -159,5 +178,18 @@ void ArchiveViewer::SetProgressVisible(bool visible) {
 }
 
 void ArchiveViewer::SetApplyEnabled(bool enabled) { apply_->setEnabled(enabled); }
+
+void ArchiveViewer::SetSearching(bool searching) {
+  searching_ = searching;
+  progress_->setVisible(searching);
+  apply_->setText(Q(searching ? text::Shown(texts::kStop) : ArchiveApplyCaption(context_.russian)));
+  apply_->setEnabled(searching);  // a finished search leaves nothing to apply
+}
+
+void ArchiveViewer::ContinueLater() {
+  QPointer<ArchiveViewer> self(this);
+  QMetaObject::invokeMethod(
+      this, [self] { if (self) self->model_->ContinueSearch(); }, Qt::QueuedConnection);
+}
 
 }  // namespace media

@@ -53,13 +53,16 @@ class ArchiveViewer : public QWidget, private ArchiveViewerView {
                 TextDownloader& downloader);
 
   // ArchiveViewerView
-  void ShowLines(const std::vector<ViewLine>& lines) override;
+  void ShowLines(const std::vector<ViewLine>& lines, bool fromTop) override;
   void AddLine(const ViewLine& line) override;
   void SetProgress(int percent) override;
   void SetProgressVisible(bool visible) override;
   void SetApplyEnabled(bool enabled) override;
+  void SetSearching(bool searching) override;
+  void ContinueLater() override;
 
   bool PagingKey(QEvent* event);
+  void ApplyFilter();
 
   const ArchiveViewerContext context_;
   markup::MarkupView* ht_ = nullptr;
@@ -69,6 +72,7 @@ class ArchiveViewer : public QWidget, private ArchiveViewerView {
   QProgressBar* progress_ = nullptr;
   std::unique_ptr<ArchiveViewerModel> model_;
   bool shownOnce_ = false;
+  bool searching_ = false;
 };
 
 }  // namespace media

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QFontDatabase>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -20,6 +21,16 @@
 namespace markup {
 
 namespace {
+
+// The service places columns at fixed x positions made for narrow faces
+// with Arial's metrics; Liberation Sans has them, the usual sans-serif of
+// the system (DejaVu Sans) is wider.
+const char kBaseFamily[] = "Liberation Sans";
+
+bool BaseFamilyInstalled() {
+  static const bool installed = QFontDatabase::hasFamily(kBaseFamily);
+  return installed;
+}
 
 int32_t ToWindowsColor(const QColor& c) {
   return static_cast<int32_t>(c.red() | (c.green() << 8) | (c.blue() << 16));
@@ -44,6 +55,12 @@ MarkupView::MarkupView(QWidget* parent)
   setAttribute(Qt::WA_OpaquePaintEvent);
   setFocusPolicy(Qt::ClickFocus);
   ApplyFrame();
+  if (BaseFamilyInstalled()) {
+    QFont base = font();
+    base.setFamily(kBaseFamily);
+    setFont(base);
+    measurer_.SetBaseFont(font());
+  }
   doc_.SetFontSize(font().pointSize() > 0 ? font().pointSize() : 10);
   doc_.SetViewColor(ToWindowsColor(palette().color(QPalette::Base)));
 

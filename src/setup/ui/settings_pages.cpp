@@ -206,7 +206,6 @@ QWidget* SettingsDialog::BuildNotifications() {
   rv->addWidget(Radio("NoSnd", reaction_, 0, reactionBox));
   rv->addWidget(Radio("StdSnd", reaction_, 1, reactionBox));
   QRadioButton* wavSnd = Radio("WavSnd", reaction_, 2, reactionBox);
-  wavSnd->setText("Звуковой файл");
   rv->addWidget(wavSnd);
   stealFocus_ = Named<QCheckBox>("StealFocus", reactionBox);
   rv->addWidget(stealFocus_);
@@ -219,7 +218,6 @@ QWidget* SettingsDialog::BuildNotifications() {
   wavSelect_->setText("...");
   wavSelect_->setMaximumWidth(32);
   wavPlay_ = Named<QPushButton>("WavPlay", soundBox);
-  wavPlay_->setText("Прослушать");
   sh->addWidget(wavName_, 1);
   sh->addWidget(wavSelect_);
   sh->addWidget(wavPlay_);
@@ -293,7 +291,6 @@ QWidget* SettingsDialog::BuildInfo() {
   privInfo_ = Named<QPlainTextEdit>("PrivInfo", page);
   v->addWidget(privInfo_, 1);
   sendInfo_ = Named<QPushButton>("SendInfo", page);
-  sendInfo_->setText("Послать серверу");
   v->addWidget(sendInfo_, 0, Qt::AlignRight);
   return page;
 }

@@ -14,10 +14,14 @@
 
 #include <algorithm>
 #include <vector>
+#include "transfer/transfer_texts.h"
+#include "text/cp1251.h"
 
 namespace transfer {
 
 namespace {
+
+QString ShownQ(const text::ShownText& t) { return QString::fromStdString(text::Cp1251ToUtf8(text::Shown(t))); }
 
 std::vector<PictureRecoder*>& Recoders() {
   static std::vector<PictureRecoder*> list;
@@ -91,7 +95,7 @@ PictureRecoder::PictureRecoder(SendFunction send) : send_(std::move(send)) {
   setObjectName("CodeImage");
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowFlag(Qt::WindowStaysOnTopHint);
-  setWindowTitle(QString::fromUtf8("Передача картинки"));
+  setWindowTitle(ShownQ(texts::kRecoderTitle));
   resize(480, 400);
   Recoders().push_back(this);
 
@@ -107,13 +111,13 @@ PictureRecoder::PictureRecoder(SendFunction send) : send_(std::move(send)) {
   oneToOne_->setObjectName("ResOneTo1");
   oneToOne_->setChecked(true);
   bottom->addWidget(oneToOne_);
-  bottom->addWidget(new QLabel(QString::fromUtf8("Перекодировка"), this));
+  bottom->addWidget(new QLabel(ShownQ(texts::kRecode), this));
   recode_ = new QComboBox(this);
   recode_->setObjectName("RecodeType");
-  recode_->addItems({QString::fromUtf8("Без изменений"), "JPG", "GIF"});
+  recode_->addItems({ShownQ(texts::kUnchanged), "JPG", "GIF"});
   recode_->setCurrentIndex(2);
   bottom->addWidget(recode_);
-  auto* qualityLabel = new QLabel(QString::fromUtf8("Качество JPG:"), this);
+  auto* qualityLabel = new QLabel(ShownQ(texts::kJpegQuality), this);
   qualityLabel->setObjectName("QualLab");
   bottom->addWidget(qualityLabel);
   quality_ = new QSpinBox(this);
@@ -121,12 +125,12 @@ PictureRecoder::PictureRecoder(SendFunction send) : send_(std::move(send)) {
   quality_->setRange(1, 100);
   quality_->setValue(RecodeModel::kDefaultQuality);
   bottom->addWidget(quality_);
-  bottom->addWidget(new QLabel(QString::fromUtf8("Размер к пересылке:"), this));
+  bottom->addWidget(new QLabel(ShownQ(texts::kSizeToSend), this));
   size_ = new QLineEdit(this);
   size_->setObjectName("ResSize");
   size_->setReadOnly(true);
   bottom->addWidget(size_);
-  sendButton_ = new QPushButton(QString::fromUtf8("Послать"), this);
+  sendButton_ = new QPushButton(ShownQ(texts::kSend), this);
   sendButton_->setObjectName("Send");
   bottom->addWidget(sendButton_);
   layout->addLayout(bottom);
@@ -183,7 +187,7 @@ PictureWindow* PictureWindow::Open(const std::string& bytes, const QImage& image
 PictureWindow::PictureWindow(std::string bytes, QImage image) : bytes_(std::move(bytes)), picture_(std::move(image)) {
   setObjectName("Pict");
   setAttribute(Qt::WA_DeleteOnClose);
-  setWindowTitle(QString::fromUtf8("Картинка от Zevo"));
+  setWindowTitle(ShownQ(texts::kViewerTitle));
   resize(std::clamp(picture_.width() + 40, 240, 800), std::clamp(picture_.height() + 80, 160, 600));
   Viewers().push_back(this);
 
@@ -196,7 +200,7 @@ PictureWindow::PictureWindow(std::string bytes, QImage image) : bytes_(std::move
   oneToOne_->setObjectName("OneTo1");
   oneToOne_->setChecked(true);
   bottom->addWidget(oneToOne_);
-  auto* label = new QLabel(QString::fromUtf8("Исходный размер:"), this);
+  auto* label = new QLabel(ShownQ(texts::kOriginalSize), this);
   label->setObjectName("Label1");
   bottom->addWidget(label);
   auto* size = new QLineEdit(QString::number(qulonglong(bytes_.size())), this);
