@@ -120,6 +120,7 @@ class ChatSession : private session::ConnectionHost, private ChatEnvironment, pr
   void CancelRestartRequest() override { remedies_->Restart().Stop(); }
   bool DiscoveryRunning() override { return remedies_->Discovery().Busy(); }
   void StartDiscovery() override { remedies_->Discovery().Start(); }
+  bool RussianTexts() override;
 
   // ChatEnvironment
   void SendLine(const std::string& line) override { connection_->SendLine(line); }

@@ -172,6 +172,18 @@ class MarkupDocument {
   long LineIndexAt(int contentY) const;
   void AttachView(DocumentView* view) { view_ = view; }
 
+  // ---- Reading the text back (selection, search, screen readers) ----
+  // The pieces of line `index` and where the last layout placed each of
+  // their fragments (content coordinates).  Nothing is drawn or changed.
+  struct Placement {
+    std::vector<MarkupLine::Piece> pieces;
+    std::vector<PlacedBox> boxes;
+  };
+  Placement PlaceOf(size_t index);
+  // The pieces of line `index`, without placing them.
+  std::vector<MarkupLine::Piece> PiecesAt(size_t index);
+  TextMeasurer& Measurer() const { return measurer_; }
+
   // ---- Used by MarkupLine ----
   PictureRegistry& PictureSource() const;
   void LineDestroyed(MarkupLine& line);

@@ -1,4 +1,4 @@
-// chat-browser [--data-dir DIR] | --help | --version
+// chat-browser [--data-dir DIR] [--server HOST[:PORT]] | --help | --version
 #include <QGuiApplication>
 #include <QScreen>
 #include <cstdio>
@@ -7,6 +7,7 @@
 #include <string>
 
 #include "settings/program_dir.h"
+#include "session/server_address.h"
 #include "settings/settings.h"
 #include "window/chat_application.h"
 #include "window/data_dir_lock.h"
@@ -21,11 +22,11 @@ namespace {
 std::optional<int> InformationOption(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
-    if (a == "--data-dir") {
+    if (a == "--data-dir" || a == "--server") {
       ++i;
     } else if (a == "--help" || a == "-h") {
       std::printf(
-          "usage: chat-browser [--data-dir DIR] [Qt options]\n"
+          "usage: chat-browser [--data-dir DIR] [--server HOST[:PORT]] [Qt options]\n"
           "       chat-browser --help | --version\n"
           "\n"
           "A chat client: the common room, private messages, games, audio messages\n"
@@ -34,6 +35,9 @@ std::optional<int> InformationOption(int argc, char** argv) {
           "%s.\n"
           "\n"
           "  --data-dir DIR  keep everything in DIR (two clients need two folders)\n"
+          "  --server HOST[:PORT]\n"
+          "                  connect to this chat server for this run (the stored\n"
+          "                  Server and Port1 stay as they are)\n"
           "  --help          this text\n"
           "  --version       the version\n",
           "$XDG_DATA_HOME/Chat browser (~/.local/share/Chat browser)");
@@ -46,10 +50,29 @@ std::optional<int> InformationOption(int argc, char** argv) {
   return std::nullopt;
 }
 
+// The value after `name`, when given (empty when nothing follows it); the
+// last one wins.
+std::optional<std::string> OptionValue(int argc, char** argv, const std::string& name) {
+  std::optional<std::string> value;
+  for (int i = 1; i < argc; ++i)
+    if (argv[i] == name) value = i + 1 < argc ? argv[++i] : "";
+  return value;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (const std::optional<int> answered = InformationOption(argc, argv)) return *answered;
+  const std::optional<std::string> serverOption = OptionValue(argc, argv, "--server");
+  std::optional<session::ServerAddress> server;
+  if (serverOption) {
+    server = session::ParseServerAddress(*serverOption, 8080);
+    if (!server) {
+      std::fprintf(stderr, "chat-browser: --server wants HOST or HOST:PORT (port 1-65535), not \"%s\"\n",
+                   serverOption->c_str());
+      return 2;
+    }
+  }
   window::ChatApplication app(argc, argv);
   // Before anything is read, so that a stop during start-up still closes normally.
   window::CatchShutdownSignals();
@@ -67,6 +90,12 @@ int main(int argc, char** argv) {
     }
     settings::Settings settings;
     settings.Load(programDir);
+    // For this run only: nothing is written, so the next start without the
+    // option goes to the stored server again.
+    if (server) {
+      settings.Server = server->host;
+      settings.Port1 = server->port;
+    }
     window::MainWindow form(settings);
     window::LoginDialog login(settings, &form);
     form.SetLoginDialog(&login);

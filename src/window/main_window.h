@@ -18,6 +18,7 @@ class QPushButton;
 class QToolButton;
 
 namespace markup {
+class FindBar;
 class MarkupView;
 }
 namespace settings {
@@ -60,6 +61,8 @@ class MainWindow : public QMainWindow, private SessionView {
 
   QAction* Action(const std::string& name) const;
   QMenu* Menu(const std::string& name) const;
+  // The lamps' tool tip: server, connection state, traffic.
+  QString LampsToolTip() const;
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -136,6 +139,7 @@ class MainWindow : public QMainWindow, private SessionView {
   QPushButton* say_ = nullptr;
   QLineEdit* enter_ = nullptr;
   MessageLine* messageLine_ = nullptr;
+  markup::FindBar* findBar_ = nullptr;
 };
 
 }  // namespace window

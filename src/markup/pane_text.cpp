@@ -1,0 +1,228 @@
+#include "markup/pane_text.h"
+
+#include <algorithm>
+#include <array>
+
+#include "markup/markup_parser.h"
+#include "markup/view_globals.h"
+#include "text/bytes.h"
+#include "text/fold.h"
+
+namespace markup {
+
+namespace {
+
+std::string PictureText(const MarkupLine::Piece& piece) {
+  if (ViewGlobals::OnPictureText) return ViewGlobals::OnPictureText(piece.value, piece.text);
+  return piece.value >= 0 ? piece.text : std::string();
+}
+
+const std::array<char, 256>& FoldTable() {
+  static const std::array<char, 256> table = [] {
+    std::array<char, 256> t{};
+    for (int b = 0; b < 256; ++b) {
+      const std::string one(1, static_cast<char>(b));
+      t[b] = text::Lower(text::FoldLookAlikes(text::Lower(one)))[0];
+    }
+    return t;
+  }();
+  return table;
+}
+
+bool IsWordByte(char c) {
+  const auto b = static_cast<unsigned char>(c);
+  return b > 127 || (b >= '0' && b <= '9') || (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z') || c == '_';
+}
+
+// The visible bytes of markup folded for search, tags left out, entities
+// as they are.  `exact` turns false when pictures or entities make the
+// line's real text differ from these bytes.
+void FoldedVisible(std::string_view source, std::string& out, bool& exact) {
+  const auto& fold = FoldTable();
+  out.clear();
+  exact = true;
+  for (size_t i = 0; i < source.size(); ++i) {
+    const char c = source[i];
+    if (c == '<') {
+      const size_t gt = source.find('>', i + 1);
+      if (gt == std::string_view::npos) {
+        exact = false;  // the parser shows an unclosed tag as text
+        return;
+      }
+      const std::string_view tag = source.substr(i + 1, gt - i - 1);
+      if (tag.empty() || text::StartsWith(tag, "pict") || text::StartsWith(tag, "img") ||
+          text::StartsWith(tag, "link") || text::StartsWith(tag, "br") || text::StartsWith(tag, "nl") ||
+          tag.find('<') != std::string_view::npos)
+        exact = false;
+      i = gt;
+      continue;
+    }
+    if (c == '&') exact = false;
+    out.push_back(fold[static_cast<unsigned char>(c)]);
+  }
+}
+
+std::vector<size_t> LineMatches(MarkupDocument& document, size_t index, const std::string& folded) {
+  const MarkupLine& line = *document.lines()[index];
+  if (line.hidden) return {};
+  static thread_local std::string visible;
+  bool exact = true;
+  FoldedVisible(line.source, visible, exact);
+  if (exact && visible.find(folded) == std::string::npos) return {};
+  return MatchesIn(PlainLineText(document.PiecesAt(index)).text, folded);
+}
+
+}  // namespace
+
+LineText PlainLineText(const std::vector<MarkupLine::Piece>& pieces) {
+  LineText out;
+  out.pieceStart.reserve(pieces.size());
+  for (const MarkupLine::Piece& p : pieces) {
+    out.pieceStart.push_back(out.text.size());
+    if (p.kind == PieceKind::Text)
+      out.text += p.text;
+    else if (p.kind == PieceKind::Picture)
+      out.text += PictureText(p);
+    else if (p.kind == PieceKind::Break)
+      out.text += '\n';
+  }
+  return out;
+}
+
+namespace {
+
+// The text span of a box: [first, second).
+std::pair<size_t, size_t> BoxSpan(const PlacedBox& box, const LineText& text) {
+  const size_t start = box.piece < static_cast<int>(text.pieceStart.size()) ? text.pieceStart[box.piece] : 0;
+  if (!box.picture) return {start + box.begin, start + box.end};
+  const size_t next = box.piece + 1 < static_cast<int>(text.pieceStart.size()) ? text.pieceStart[box.piece + 1]
+                                                                                : text.text.size();
+  return {start, next};
+}
+
+int WidthOf(TextMeasurer& measurer, const PlacedBox& box, const LineText& text, size_t from, size_t to) {
+  if (to <= from) return 0;
+  return measurer.Width(box.font, std::string_view(text.text).substr(from, to - from));
+}
+
+}  // namespace
+
+size_t OffsetAt(const MarkupDocument::Placement& placement, const LineText& text, TextMeasurer& measurer, int x,
+                int y) {
+  const auto& boxes = placement.boxes;
+  if (boxes.empty()) return 0;
+  if (y < boxes.front().top) return 0;
+  // The boxes of the visual line at y; below every row: the end.
+  const PlacedBox* first = nullptr;
+  const PlacedBox* last = nullptr;
+  for (const PlacedBox& b : boxes) {
+    if (y >= b.top && y < b.top + b.height) {
+      if (!first) first = &b;
+      last = &b;
+    }
+  }
+  if (!first) return text.text.size();
+  if (x < first->x) return BoxSpan(*first, text).first;
+  for (const PlacedBox* b = first; b <= last; ++b) {
+    if (x >= b->x + b->width) continue;
+    const auto [from, to] = BoxSpan(*b, text);
+    if (b->picture) return x < b->x + b->width / 2 ? from : to;
+    // The gap whose position is closest to x.
+    const int dx = x - b->x;
+    int before = 0;
+    for (size_t k = from; k < to; ++k) {
+      const int after = WidthOf(measurer, *b, text, from, k + 1);
+      if (dx < (before + after) / 2) return k;
+      before = after;
+    }
+    return to;
+  }
+  return BoxSpan(*last, text).second;
+}
+
+std::vector<TextRect> RangeRects(const MarkupDocument::Placement& placement, const LineText& text,
+                                 TextMeasurer& measurer, size_t from, size_t to) {
+  std::vector<TextRect> rects;
+  if (to <= from) return rects;
+  for (const PlacedBox& b : placement.boxes) {
+    const auto [start, end] = BoxSpan(b, text);
+    const size_t a = std::max(from, start), z = std::min(to, end);
+    if (a >= z && !(b.picture && from <= start && to >= end && start == end)) continue;
+    if (b.picture) {
+      rects.push_back({b.x, b.top, b.width, b.height});
+      continue;
+    }
+    const int x0 = b.x + WidthOf(measurer, b, text, start, a);
+    const int x1 = b.x + WidthOf(measurer, b, text, start, z);
+    rects.push_back({x0, b.top, std::max(x1 - x0, 1), b.height});
+  }
+  return rects;
+}
+
+std::pair<size_t, size_t> WordAt(std::string_view text, size_t offset) {
+  if (text.empty()) return {0, 0};
+  offset = std::min(offset, text.size() - 1);
+  if (!IsWordByte(text[offset])) return {offset, offset + 1};
+  size_t from = offset, to = offset;
+  while (from > 0 && IsWordByte(text[from - 1])) --from;
+  while (to < text.size() && IsWordByte(text[to])) ++to;
+  return {from, to};
+}
+
+char SearchFoldByte(char c) { return FoldTable()[static_cast<unsigned char>(c)]; }
+
+std::string SearchFold(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = SearchFoldByte(c);
+  return out;
+}
+
+std::vector<size_t> MatchesIn(std::string_view text, std::string_view foldedNeedle) {
+  std::vector<size_t> out;
+  if (foldedNeedle.empty() || text.size() < foldedNeedle.size()) return out;
+  const std::string folded = SearchFold(text);
+  for (size_t at = folded.find(foldedNeedle); at != std::string::npos;
+       at = folded.find(foldedNeedle, at + foldedNeedle.size()))
+    out.push_back(at);
+  return out;
+}
+
+std::optional<TextMatch> FindInDocument(MarkupDocument& document, std::string_view needle, TextPoint from,
+                                        bool forward) {
+  const size_t count = document.LineCount();
+  const std::string folded = SearchFold(needle);
+  if (count == 0 || folded.empty()) return std::nullopt;
+  from.line = std::min(from.line, count - 1);
+  // The starting line is looked at twice: after `from` first, and before
+  // it once the search has come round.
+  for (size_t step = 0; step <= count; ++step) {
+    const size_t index = forward ? (from.line + step) % count : (from.line + count - step % count) % count;
+    const std::vector<size_t> hits = LineMatches(document, index, folded);
+    if (hits.empty()) continue;
+    if (forward) {
+      for (size_t at : hits)
+        if (step > 0 || at >= from.offset) return TextMatch{{index, at}, folded.size()};
+    } else {
+      for (auto it = hits.rbegin(); it != hits.rend(); ++it)
+        if (step > 0 || *it < from.offset) return TextMatch{{index, *it}, folded.size()};
+    }
+  }
+  return std::nullopt;
+}
+
+std::string TextBetween(MarkupDocument& document, TextPoint from, TextPoint to) {
+  if (to < from) std::swap(from, to);
+  std::string out;
+  const size_t count = document.LineCount();
+  for (size_t i = from.line; i <= to.line && i < count; ++i) {
+    if (document.lines()[i]->hidden) continue;
+    const std::string line = PlainLineText(document.PiecesAt(i)).text;
+    const size_t a = i == from.line ? std::min(from.offset, line.size()) : 0;
+    const size_t z = i == to.line ? std::min(to.offset, line.size()) : line.size();
+    if (!out.empty() || i > from.line) out += '\n';
+    if (z > a) out += line.substr(a, z - a);
+  }
+  return out;
+}
+
+}  // namespace markup
