@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 #include "markup/markup_parser.h"
 #include "markup/view_globals.h"
 #include "text/bytes.h"
+#include "text/cp1251.h"
 #include "text/fold.h"
 
 namespace markup {
@@ -34,9 +36,47 @@ bool IsWordByte(char c) {
   return b > 127 || (b >= '0' && b <= '9') || (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z') || c == '_';
 }
 
-// The visible bytes of markup folded for search, tags left out, entities
-// as they are.  `exact` turns false when pictures or entities make the
-// line's real text differ from these bytes.
+// Tags that only format: they add nothing to the text.  Anything else (a
+// picture, a break, a tag the parser shows as text) sends the line to the
+// exact reading.
+bool InvisibleTag(std::string_view tag) {
+  size_t n = !tag.empty() && tag[0] == '/' ? 1 : 0;
+  char name[8];
+  size_t length = 0;
+  for (; n < tag.size() && ((tag[n] >= 'a' && tag[n] <= 'z') || (tag[n] >= 'A' && tag[n] <= 'Z')); ++n) {
+    if (length == sizeof name) return false;
+    name[length++] = static_cast<char>(tag[n] | 0x20);
+  }
+  if (n < tag.size() && tag[n] != ' ' && tag[n] != '=') return false;
+  const std::string_view word(name, length);
+  static constexpr std::string_view kFormatting[] = {"fcol", "bcol", "b", "i", "a", "fsize", "xpos", "nobr", "id"};
+  for (std::string_view known : kFormatting)
+    if (word == known) return tag.find('&') == std::string_view::npos;
+  return false;
+}
+
+// Whether the line's text may hold bytes its markup does not: a picture
+// (its text comes from a hook) or an entity.  Everything else the parser
+// shows (text, the shown text of a link, a tag it does not know) is bytes
+// of the markup itself.
+bool TextNotInSource(std::string_view source) {
+  if (std::memchr(source.data(), '&', source.size())) return true;
+  const char* const end = source.data() + source.size();
+  for (const char* lt = static_cast<const char*>(std::memchr(source.data(), '<', source.size())); lt;
+       lt = static_cast<const char*>(std::memchr(lt + 1, '<', static_cast<size_t>(end - lt - 1)))) {
+    const std::string_view tag(lt + 1, static_cast<size_t>(end - lt - 1));
+    if (tag.empty()) return false;
+    const char c = static_cast<char>(tag[0] | 0x20);
+    if (c == 'p') return true;                                                     // pict
+    if (c == 'i' && tag.size() > 1 && (tag[1] | 0x20) == 'm') return true;         // img
+    if (c == 'l' && !(tag.size() > 5 && tag.substr(4, 2) == "=\"")) return true;  // link with a picture
+  }
+  return false;
+}
+
+// The visible bytes of markup folded for search, tags left out, the shown
+// text of links kept.  `exact` turns false when the line's real text may
+// differ from these bytes (an entity, a tag that is not plain formatting).
 void FoldedVisible(std::string_view source, std::string& out, bool& exact) {
   const auto& fold = FoldTable();
   out.clear();
@@ -50,11 +90,17 @@ void FoldedVisible(std::string_view source, std::string& out, bool& exact) {
         return;
       }
       const std::string_view tag = source.substr(i + 1, gt - i - 1);
-      if (tag.empty() || text::StartsWith(tag, "pict") || text::StartsWith(tag, "img") ||
-          text::StartsWith(tag, "link") || text::StartsWith(tag, "br") || text::StartsWith(tag, "nl") ||
-          tag.find('<') != std::string_view::npos)
-        exact = false;
       i = gt;
+      if (text::StartsWith(tag, "link=\"")) {
+        const size_t close = tag.find('"', 6);
+        if (close == std::string_view::npos) {
+          exact = false;
+          continue;
+        }
+        for (char shown : tag.substr(6, close - 6)) out.push_back(fold[static_cast<unsigned char>(shown)]);
+        continue;
+      }
+      if (!InvisibleTag(tag)) exact = false;
       continue;
     }
     if (c == '&') exact = false;
@@ -62,13 +108,66 @@ void FoldedVisible(std::string_view source, std::string& out, bool& exact) {
   }
 }
 
-std::vector<size_t> LineMatches(MarkupDocument& document, size_t index, const std::string& folded) {
+// The two bytes of the needle least likely in chat text, each with every
+// byte that folds to it: a line lacking all forms of either cannot match,
+// which memchr tells fast.
+struct Probe {
+  std::vector<std::vector<char>> variants;
+};
+
+int Commonness(unsigned char folded) {
+  static const std::string latin = "etaoinshrdlcumwfgypbvkjxqz";
+  static const std::string cyrillic = text::Lower(text::FoldLookAlikes(text::Lower(
+      text::W("оеаинтсрвлкмдпуяыьгзбчйхжшюцщэфъё"))));
+  if (folded == ' ') return 100;
+  if (const size_t at = cyrillic.find(static_cast<char>(folded)); folded >= 0x80 && at != std::string::npos)
+    return 60 - static_cast<int>(at);
+  if (const size_t at = latin.find(static_cast<char>(folded)); at != std::string::npos)
+    return 60 - static_cast<int>(at) * 2;
+  if (folded >= '0' && folded <= '9') return 40;
+  if (folded != 0 && std::strchr(".,-:;!?()\"'", static_cast<char>(folded))) return 55;
+  return 25;
+}
+
+Probe RarestBytes(const std::string& folded) {
+  const auto& fold = FoldTable();
+  std::string distinct;
+  for (char c : folded)
+    if (distinct.find(c) == std::string::npos) distinct.push_back(c);
+  std::stable_sort(distinct.begin(), distinct.end(), [](char a, char b) {
+    return Commonness(static_cast<unsigned char>(a)) < Commonness(static_cast<unsigned char>(b));
+  });
+  Probe probe;
+  for (size_t k = 0; k < distinct.size() && k < 2; ++k) {
+    std::vector<char> forms;
+    for (int b = 0; b < 256; ++b)
+      if (fold[b] == distinct[k]) forms.push_back(static_cast<char>(b));
+    probe.variants.push_back(std::move(forms));
+  }
+  return probe;
+}
+
+bool HoldsAnyOf(std::string_view source, const std::vector<char>& forms) {
+  for (char b : forms)
+    if (std::memchr(source.data(), b, source.size())) return true;
+  return false;
+}
+
+std::vector<size_t> LineMatches(MarkupDocument& document, size_t index, const std::string& folded,
+                                const Probe& probe) {
   const MarkupLine& line = *document.lines()[index];
   if (line.hidden) return {};
-  static thread_local std::string visible;
-  bool exact = true;
-  FoldedVisible(line.source, visible, exact);
-  if (exact && visible.find(folded) == std::string::npos) return {};
+  const std::string_view source = line.source;
+  if (!TextNotInSource(source)) {
+    // Every byte of the text is a byte of the markup: without any form of
+    // the probe byte there is no match; with one, the visible bytes tell.
+    for (const std::vector<char>& forms : probe.variants)
+      if (!HoldsAnyOf(source, forms)) return {};
+    static thread_local std::string visible;
+    bool exact = true;
+    FoldedVisible(source, visible, exact);
+    if (exact && visible.find(folded) == std::string::npos) return {};
+  }
   return MatchesIn(PlainLineText(document.PiecesAt(index)).text, folded);
 }
 
@@ -193,11 +292,12 @@ std::optional<TextMatch> FindInDocument(MarkupDocument& document, std::string_vi
   const std::string folded = SearchFold(needle);
   if (count == 0 || folded.empty()) return std::nullopt;
   from.line = std::min(from.line, count - 1);
+  const Probe probe = RarestBytes(folded);
   // The starting line is looked at twice: after `from` first, and before
   // it once the search has come round.
   for (size_t step = 0; step <= count; ++step) {
     const size_t index = forward ? (from.line + step) % count : (from.line + count - step % count) % count;
-    const std::vector<size_t> hits = LineMatches(document, index, folded);
+    const std::vector<size_t> hits = LineMatches(document, index, folded, probe);
     if (hits.empty()) continue;
     if (forward) {
       for (size_t at : hits)
