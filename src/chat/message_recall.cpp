@@ -2,8 +2,7 @@
 
 #include <algorithm>
 
-#include "text/bytes.h"
-#include "text/fold.h"
+#include "markup/pane_text.h"
 
 namespace window {
 
@@ -30,7 +29,8 @@ std::optional<std::string> MessageHistory::Newer() {
 
 namespace {
 
-std::string Key(std::string_view s) { return text::Lower(text::FoldLookAlikes(text::Lower(s))); }
+// Case and look-alike letters ignored, as the pane search folds them.
+std::string Key(std::string_view s) { return markup::SearchFold(s); }
 
 }  // namespace
 

@@ -22,9 +22,14 @@ std::string PictureText(const MarkupLine::Piece& piece) {
 const std::array<char, 256>& FoldTable() {
   static const std::array<char, 256> table = [] {
     std::array<char, 256> t{};
+    // A letter folds to the Latin letter either of its cases looks like,
+    // so "в", "В", "B" and "b" are one.
     for (int b = 0; b < 256; ++b) {
       const std::string one(1, static_cast<char>(b));
-      t[b] = text::Lower(text::FoldLookAlikes(text::Lower(one)))[0];
+      const char lower = text::FoldLookAlikes(text::Lower(one))[0];
+      const char upper = text::FoldLookAlikes(text::Upper(one))[0];
+      const char latin = static_cast<unsigned char>(lower) < 128 ? lower : upper;
+      t[b] = static_cast<unsigned char>(latin) < 128 ? text::Lower(std::string(1, latin))[0] : text::Lower(one)[0];
     }
     return t;
   }();
