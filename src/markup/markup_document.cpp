@@ -35,6 +35,7 @@ std::string MarkupDocument::ColorTags(int32_t fontColor, int32_t backColor) {
 MarkupLine& MarkupDocument::AppendLine() {
   if (lines_.empty()) contentHeight_ = 0;
   lines_.push_back(std::make_unique<MarkupLine>(this, contentHeight_));
+  if (view_) view_->LineAppended();
   return *lines_.back();
 }
 

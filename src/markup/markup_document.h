@@ -45,6 +45,8 @@ class DocumentView {
   // window rows top .. bottom to the screen; animation frames use it.
   virtual void DrawOnBitmap(const std::function<void(MarkupCanvas&)>& /*draw*/, int /*top*/,
                             int /*bottom*/) {}
+  // A line was added at the end (its text may still grow this turn).
+  virtual void LineAppended() {}
 };
 
 class MarkupDocument {

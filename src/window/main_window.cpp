@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QUrl>
 
+#include "markup/ui/find_bar.h"
 #include "markup/ui/markup_view.h"
 #include "picture/pictures.h"
 #include "resources/images.h"
@@ -182,6 +183,8 @@ void MainWindow::SwitchLanguage(bool russian) {
   }
   session_->ShowTopRight(topright_->Document());
   markup::ViewGlobals::russian = russian;
+  NameControls(russian);
+  if (findBar_) findBar_->Retranslate();
   if (games_) games_->Retitle();
 }
 
@@ -356,6 +359,7 @@ void MainWindow::MenuStateChanged(bool connectEnabled) {
 
 void MainWindow::LampsChanged() {
   ledPanel_->setToolTip(LampsToolTip());
+  ledPanel_->setAccessibleName(LampsToolTip().section('\n', 0, 0));
   if (isVisible()) ledBox_->update();
 }
 

@@ -97,6 +97,8 @@ class MainWindow : public QMainWindow, private SessionView {
   void WireMessageLine();
   void WirePictures();
   void ApplySettings();
+  // accessible_names.cpp
+  void NameControls(bool russian);
   void PaintLeds();
   void ClipboardChanged();
   void ShowAbout();

@@ -108,6 +108,11 @@ class MarkupView : public QFrame, private DocumentView {
   void ScrollIntoView(int top, int bottom);
   // The "new messages below" marker (shown while scrolled up and lines came).
   QToolButton* NewLinesMarker() const { return newLinesMarker_; }
+  // An assistive technology asked for the view: from now on new lines are
+  // announced to it.
+  void SetReadByAssistant() { readByAssistant_ = true; }
+  // The text of the lines last announced.
+  const QString& LastAnnouncement() const { return lastAnnouncement_; }
   // Runs a link's action as a click on it would (a screen reader's press).
   void ActivateLink(const std::string& target);
   // The name a screen reader gives the pane.
@@ -155,6 +160,7 @@ class MarkupView : public QFrame, private DocumentView {
   void ShowPopup(const QPoint& globalPos, int y);
   void ScrollBarAction(int action);
   // markup_view_text.cpp
+  void LineAppended() override;
   std::optional<TextPoint> PointAt(const QPoint& windowPos);
   void DragTo(const QPoint& windowPos);
   bool ValidPoint(const std::optional<TextPoint>& p) const;
@@ -186,6 +192,9 @@ class MarkupView : public QFrame, private DocumentView {
   QToolButton* newLinesMarker_ = nullptr;
   size_t seenLines_ = 0;  // lines the reader has been shown at the bottom
   size_t knownLines_ = 0;
+  bool linesCheckPending_ = false;
+  bool readByAssistant_ = false;
+  QString lastAnnouncement_;
   QString nameRussian_;
   QString nameEnglish_;
 };

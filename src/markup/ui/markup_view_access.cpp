@@ -268,8 +268,11 @@ int ViewAccessible::indexOfChild(const QAccessibleInterface* child) const {
 }
 
 QAccessibleInterface* Factory(const QString& className, QObject* object) {
-  if (className == QLatin1String("markup::MarkupView") && object && object->isWidgetType())
-    return new ViewAccessible(static_cast<MarkupView*>(object));
+  if (className == QLatin1String("markup::MarkupView") && object && object->isWidgetType()) {
+    auto* view = static_cast<MarkupView*>(object);
+    view->SetReadByAssistant();
+    return new ViewAccessible(view);
+  }
   return nullptr;
 }
 
@@ -288,7 +291,7 @@ void MarkupView::ActivateLink(const std::string& target) {
 }
 
 void MarkupView::AnnounceLines(size_t first, size_t count) {
-  if (!QAccessible::isActive() || count == 0) return;
+  if (!readByAssistant_ || count == 0) return;
   QString added;
   for (size_t i = first; i < first + count && i < doc_.LineCount(); ++i) {
     if (doc_.lines()[i]->hidden) continue;
@@ -297,6 +300,7 @@ void MarkupView::AnnounceLines(size_t first, size_t count) {
   if (added.isEmpty()) return;
   QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(this);
   const int at = iface && iface->textInterface() ? iface->textInterface()->characterCount() - int(added.size()) : 0;
+  lastAnnouncement_ = added;
   QAccessibleTextInsertEvent event(this, std::max(at, 0), added);
   QAccessible::updateAccessibility(&event);
 }

@@ -273,6 +273,19 @@ void MarkupView::PaintTextOverlay(QPainter& painter) {
 
 // ---- Lines coming and going ----
 
+// Looked at once per turn of the event loop, when the new lines are whole.
+void MarkupView::LineAppended() {
+  if (linesCheckPending_) return;
+  linesCheckPending_ = true;
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        linesCheckPending_ = false;
+        LinesChanged();
+      },
+      Qt::QueuedConnection);
+}
+
 void MarkupView::LinesChanged() {
   const size_t count = doc_.LineCount();
   if (count < knownLines_) {
