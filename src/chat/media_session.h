@@ -25,7 +25,7 @@ class LinkManager;
 
 namespace window {
 
-class ChatSession;
+class ChatServices;
 
 class MediaView {
  public:
@@ -51,7 +51,7 @@ class MediaSession : private MediaTraffic,
   // Version from which a client takes direct links.
   static constexpr const char* kDirectVersion = "2.2";
 
-  MediaSession(ChatSession& session, MediaView& view, audio::AudioDevices& devices);
+  MediaSession(ChatServices& chat, MediaView& view, audio::AudioDevices& devices);
   ~MediaSession() override;
 
   // Starts listening for direct links (a trace line when the port is taken).
@@ -115,7 +115,7 @@ class MediaSession : private MediaTraffic,
   }
   void Warn(const std::string& text) override { view_.Warn(text); }
 
-  ChatSession& session_;
+  ChatServices& chat_;
   MediaView& view_;
   QObject context_;  // runs the posted calls
   std::unique_ptr<direct::LinkManager> links_;

@@ -4,7 +4,6 @@
 
 #include <filesystem>
 
-#include "audio/sound_files.h"
 #include "link/link_frame.h"
 #include "transfer/picture_codec.h"
 #include "transfer/transfer_host.h"
