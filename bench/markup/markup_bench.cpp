@@ -8,6 +8,7 @@
 #include <string>
 
 #include "markup/markup_document.h"
+#include "markup/pane_text.h"
 #include "markup/ui/qt_canvas.h"
 #include "markup/ui/markup_view.h"
 #include "text/cp1251.h"
@@ -141,6 +142,36 @@ void BM_BytesPerLine(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_BytesPerLine)->Arg(1000000)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// Find from the top of a pane of state.range(0) lines whose only match is in
+// the last line: the whole pane is read once, the finding line parsed.
+void BM_FindLastMatch(benchmark::State& state) {
+  auto view = MakeView();
+  Fill(*view, state.range(0) - 1);
+  view->NewString(ChatLine(0) + " needle-" + text::W("Ёж"), 0, 0xFFFFFF);
+  const std::string needle = text::W("NEEDLE-ёЖ");
+  for (auto _ : state) {
+    const auto match = markup::FindInDocument(view->Document(), needle, {0, 0}, true);
+    if (!match || match->at.line != view->Document().LineCount() - 1) state.SkipWithError("no match in the last line");
+    benchmark::DoNotOptimize(match);
+  }
+}
+BENCHMARK(BM_FindLastMatch)->Arg(1000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+// The same through the view, as the find bar does it: the match found,
+// scrolled into view and the marks painted.
+void BM_FindNextInView(benchmark::State& state) {
+  auto view = MakeView();
+  Fill(*view, state.range(0) - 1);
+  view->NewString(ChatLine(0) + " needle", 0, 0xFFFFFF);
+  view->SetFindText("needle");
+  for (auto _ : state) {
+    view->Document().SetVertScrollPos(0);
+    if (!view->FindNext(true)) state.SkipWithError("not found");
+    view->repaint();
+  }
+}
+BENCHMARK(BM_FindNextInView)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -29,6 +29,8 @@ class ChatServices {
   virtual void ShowInfoWindow(const std::string& key, const std::string& title, const std::string& text, int width,
                               int height, bool append) = 0;
   virtual void Trace(const std::string& text) = 0;
+  // The trace is being kept (a moderator in debug mode).
+  virtual bool TraceEnabled() = 0;
 
   // Identity, settings and the online state.
   virtual settings::Settings& Settings() = 0;

@@ -135,7 +135,19 @@ void ChatSession::TraceSent(const std::string& line) {
   if (chat_->TraceEnabled()) view_.Trace(text::W("Отправили: ") + wire::UnescapeField(line));
 }
 
+bool ChatSession::RussianTexts() { return settings_.RussianInterface; }
+
+// The connect line said " успешно..." when the socket opened; a refused
+// login ends it with what really happened instead.
 void ChatSession::Refused() {
+  markup::MarkupDocument& comm = chat_->Panes().comm;
+  const std::string opened = "<fcol=ff0000><bcol=ffffff>" + text::W(" успешно...");
+  const std::string last = comm.GetLastStr();
+  if (last.size() >= opened.size() && last.compare(last.size() - opened.size(), opened.size(), opened) == 0)
+    comm.ReplaceLastStr(last.substr(0, last.size() - opened.size()));
+  comm.AddString("<fcol=ff0000><bcol=ffffff> " + (settings_.RussianInterface
+                                                      ? text::W("сервер не принял имя или пароль")
+                                                      : std::string("the server refused the name or password")));
   connection_->Disconnect();
   view_.Warn("Сервер не принимает ваше имя/пароль. Выберите в меню 'Подключение->Войти под другим именем ...'",
              "Server does not accept your name/password. Select in menu 'Connection->Connect as another user ...'");

@@ -108,6 +108,7 @@ class ChatSession : private session::ConnectionHost, private ChatLink, private M
   void CancelRestartRequest() override { remedies_->Restart().Stop(); }
   bool DiscoveryRunning() override { return remedies_->Discovery().Busy(); }
   void StartDiscovery() override { remedies_->Discovery().Start(); }
+  bool RussianTexts() override;
 
   // ChatLink
   void SendLine(const std::string& line) override { connection_->SendLine(line); }

@@ -1,6 +1,7 @@
 #include "chat/main_texts.h"
 
 #include "chat/chat_texts.h"
+#include "chat/smiley_codes.h"
 #include "session/login.h"
 #include "text/bytes.h"
 #include "text/cp1251.h"
@@ -47,6 +48,39 @@ std::string AboutText(std::string_view webHost, std::string_view fileVersion) {
          "<br>" + Shown(texts::kAboutWhat) + Shown(texts::kAboutQuestions) +
          "<link=\"team@localhost\"mailto:team@localhost><br>" + Shown(texts::kAboutNewVersion) + "<link=\"http://" + std::string(webHost) + "/\"http://" +
          std::string(webHost) + "/>";
+}
+
+}  // namespace window
+
+namespace window {
+
+std::string PictureMeaning(int number, bool russian) {
+  auto say = [russian](const char* ru, const char* en) { return std::string(russian ? ru : en); };
+  switch (number) {
+    case -15: return say("Отправлено", "Sent");
+    case -16: return say("Принято сервером", "Accepted by the server");
+    case -17: return say("Доставлено", "Delivered");
+    case -18: return say("Сохранено для пользователя не в сети", "Kept for an offline user");
+    case -19: return say("Мужчина", "Male");
+    case -20: return say("Женщина", "Female");
+    case -12: return say("Звуковые сообщения, та же версия", "Audio messages, the same version");
+    case -13: return say("Звуковые сообщения", "Audio messages");
+    case -14: return say("Звуковые сообщения, версия новее", "Audio messages, a newer version");
+    case -21: return say("Звуковые сообщения, версия старее", "Audio messages, an older version");
+    case -22:
+    case -23: return say("Информация о пользователе", "Information about the user");
+    case -11: return say("Архив", "Archive");
+    default: return {};
+  }
+}
+
+std::string PictureAsText(int number, const std::string& address) {
+  if (number <= -1 && number >= -static_cast<int>(kBuiltinSmileyCodes.size()))
+    return std::string(kBuiltinSmileyCodes[static_cast<size_t>(-1 - number)]);
+  if (number < 0) return {};
+  for (const auto& [code, url] : AppSmileyTable())
+    if (!url.empty() && url == address) return ":u" + std::to_string(code) + ":";
+  return address;
 }
 
 }  // namespace window

@@ -29,3 +29,16 @@ std::string AboutText(std::string_view webHost, std::string_view fileVersion);
 inline constexpr const char* kSiteName = "localhost";
 
 }  // namespace window
+
+namespace window {
+
+// What a built-in picture in a pane means, for its tool tip (UTF-8); empty
+// for pictures that need none.
+std::string PictureMeaning(int number, bool russian);
+
+// The text a picture stands for when a pane is copied or read aloud: a
+// built-in smiley's code, an additional smiley's ":uN:" code, a picture's
+// address; empty for the other built-in pictures.
+std::string PictureAsText(int number, const std::string& address);
+
+}  // namespace window

@@ -106,6 +106,8 @@ void MediaSession::Post(std::function<void()> call) {
   QMetaObject::invokeMethod(&context_, std::move(call), Qt::QueuedConnection);
 }
 
+bool MediaSession::TraceEnabled() const { return chat_.TraceEnabled(); }
+
 bool MediaSession::ServerOpen() const { return chat_.Connected(); }
 
 // Audio lines go over a direct link to a client that takes one, else to the

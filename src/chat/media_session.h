@@ -87,6 +87,7 @@ class MediaSession : private MediaTraffic,
   bool ServerOpen() const override;
   void SendLine(const std::string& line) override;
   void Trace(const std::string& text) override { view_.Trace(text); }
+  bool TraceEnabled() const override;
   void AddPrivLine(const std::string& markup) override;
   bool DeletePrivLine(const std::string& part) override;
   void CutPrivLine(const std::string& part) override;

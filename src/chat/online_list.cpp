@@ -40,6 +40,12 @@ bool ContactLists::Save(const std::string& programDir) const {
 OnlineList::OnlineList(settings::Settings& settings, ContactLists& contacts, markup::MarkupDocument& users)
     : settings_(settings), contacts_(contacts), users_(users) {}
 
+std::vector<std::string> OnlineList::Names() const {
+  std::vector<std::string> names;
+  for (const Entry& e : FieldEntries()) names.push_back(e.name);
+  return names;
+}
+
 std::vector<OnlineList::Entry> OnlineList::FieldEntries(size_t* dropped) const {
   std::vector<Entry> entries;
   std::string_view rest = lastListText_;

@@ -40,6 +40,9 @@ class OnlineList {
   const std::string& LastListText() const { return lastListText_; }
   const std::vector<std::string>& NamesOnline() const { return previouslyOnline_; }
 
+  // The names of the last list, in its order (for completing names).
+  std::vector<std::string> Names() const;
+
   // Audio client version of an online user, empty when none.
   std::string ClientInfo(const std::string& name) const;
   // The user runs a client of this program's kind (games possible).

@@ -17,6 +17,9 @@ class LinkHost {
   // The next value of CurrentAckID, which the host then increments (and keeps).
   virtual std::string NextMessageNumber() = 0;
   virtual void Trace(const std::string& text) = 0;
+  // Whether the trace is being kept; lines about the client's own state
+  // (a taken port) are written only then.
+  virtual bool TraceEnabled() const { return true; }
   // A packet that arrived on a link: "f|" + escaped sender + "|" + packet,
   // raw (the audio packet handler with the escaped flag off).
   virtual void HandlePacket(const std::string& payload) = 0;

@@ -102,8 +102,11 @@ bool LinkManager::Listen() {
                                    ? QHostAddress(QHostAddress::Any)
                                    : QHostAddress(QString::fromStdString(options_.localAddress));
   if (address.isNull() || !server_->listen(address, options_.port)) {
-    host_.Trace(W("Прямое соединение: порт ") + std::to_string(options_.port) + W(" занят (") +
-                server_->errorString().toStdString() + W("), входящие соединения не принимаются"));
+    // Another client on this machine holds the port: links still go out,
+    // none come in, which only someone reading the trace needs to know.
+    if (host_.TraceEnabled())
+        host_.Trace(W("Прямое соединение: порт ") + std::to_string(options_.port) + W(" занят (") +
+                  server_->errorString().toStdString() + W("), входящие соединения не принимаются"));
     return false;
   }
   return true;

@@ -32,14 +32,17 @@ class Walker {
       line_.ascents.assign(1, fm.ascent);
       line_.descents.assign(1, fm.descent);
     }
-    for (const auto& piece : pieces) Piece(piece);
+    for (const auto& piece : pieces) {
+      Piece(piece);
+      ++pieceIndex_;
+    }
     y_ += A() + D();
     result_.bottom = y_;
     return result_;
   }
 
  private:
-  enum class Place { Paint, Layout, HitTest };
+  enum class Place { Paint, Layout, HitTest, Boxes };
 
   // Metrics of the current visual line; a line that was never laid out
   // (or not at this width) falls back to its last entry.
@@ -69,13 +72,14 @@ class Walker {
   Place ModePlace() const {
     if (mode_ == WalkMode::Paint) return Place::Paint;
     if (mode_ == WalkMode::Layout) return Place::Layout;
+    if (mode_ == WalkMode::Boxes) return Place::Boxes;
     return Place::HitTest;
   }
 
   void Piece(const MarkupLine::Piece& p) {
     switch (p.kind) {
       case PieceKind::Text:
-        if (p.link.empty() || mode_ == WalkMode::Paint || mode_ == WalkMode::Layout)
+        if (p.link.empty() || mode_ == WalkMode::Paint || mode_ == WalkMode::Layout || mode_ == WalkMode::Boxes)
           PlaceText(p.text, ModePlace());
         else
           LinkText(p);
@@ -171,6 +175,8 @@ class Walker {
           if (mx_ >= x_ && mx_ < x_ + width && my_ >= y_ + A() - fm.ascent &&
               my_ < y_ + A() + fm.descent)
             hit = true;
+        } else if (place == Place::Boxes) {
+          result_.boxes.push_back({pieceIndex_, pos, end, x_, y_, width, A() + D(), font_, false});
         }
         x_ += width;
         pos = end;
@@ -207,6 +213,8 @@ class Walker {
         s_.pictures->PaintOccurrence(line_, key, x_ + 1, py, *s_.canvas);
       else
         s_.pictures->Draw(n, *s_.canvas, x_ + 1, py);
+    } else if (mode_ == WalkMode::Boxes) {
+      result_.boxes.push_back({pieceIndex_, 0, 0, x_, y_, w + 2, A() + D(), font_, true});
     } else if (!p.link.empty()) {
       const bool hit = mx_ >= x_ + 1 && mx_ < x_ + w + 1 && my_ >= y_ + A() - h && my_ < y_ + A();
       if (mode_ == WalkMode::Hover && hit) {
@@ -232,6 +240,7 @@ class Walker {
   bool noBreak_ = false;
   size_t vi_ = 0;
   int pictureCounter_ = 0;
+  int pieceIndex_ = 0;
   std::vector<int32_t> colorStack_;
   std::pair<int, int> fallback_;
   WalkResult result_;

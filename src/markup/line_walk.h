@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "markup/markup_canvas.h"
 #include "markup/markup_line.h"
 
 namespace markup {
@@ -16,7 +17,23 @@ class MarkupCanvas;
 class PictureRegistry;
 class TextMeasurer;
 
-enum class WalkMode : int { Paint = 0, Layout = 1, Hover = 2, Click = 3, Unhover = 4 };
+// Boxes reads where each fragment of text and each picture was placed, for
+// selection and search, without drawing.
+enum class WalkMode : int { Paint = 0, Layout = 1, Hover = 2, Click = 3, Unhover = 4, Boxes = 5 };
+
+// One placed fragment: bytes begin .. end of piece `piece`'s text (a picture
+// is one box with begin == end), at content x and row top, width x height.
+struct PlacedBox {
+  int piece = 0;
+  size_t begin = 0;
+  size_t end = 0;
+  int x = 0;
+  int top = 0;
+  int width = 0;
+  int height = 0;
+  FontSpec font;
+  bool picture = false;
+};
 
 enum class CursorRequest { Unchanged, Hand, Arrow };
 
@@ -43,6 +60,7 @@ struct WalkResult {
   std::vector<std::string> links;          // Click: targets of every link hit
   std::vector<std::pair<int, int>> bands;  // Hover, Unhover: content rows redrawn
   CursorRequest cursor = CursorRequest::Unchanged;
+  std::vector<PlacedBox> boxes;            // Boxes: every fragment in walk order
 };
 
 // `pieces` must be the line's current pieces.  (mouseX, mouseY) are content

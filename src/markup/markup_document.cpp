@@ -34,6 +34,7 @@ std::string MarkupDocument::ColorTags(uint32_t fontColor, uint32_t backColor) {
 MarkupLine& MarkupDocument::AppendLine() {
   if (lines_.empty()) contentHeight_ = 0;
   lines_.push_back(std::make_unique<MarkupLine>(this, contentHeight_));
+  if (view_) view_->LineAppended();
   return *lines_.back();
 }
 
@@ -221,6 +222,29 @@ WalkResult MarkupDocument::Walk(MarkupLine& line, WalkMode mode, int mouseX, int
   s.fontSize = fontSize_;
   s.position = position_;
   return WalkLine(line, PiecesOf(line), mode, line.top, mouseX, mouseY, s, colors_);
+}
+
+MarkupDocument::Placement MarkupDocument::PlaceOf(size_t index) {
+  Placement placement;
+  if (index >= lines_.size()) return placement;
+  MarkupLine& line = *lines_[index];
+  placement.pieces = PiecesOf(line);
+  WalkSettings s;
+  s.measurer = &measurer_;
+  s.pictures = &PictureSource();
+  s.layoutWidth = layoutWidth_;
+  s.leftIndent = leftIndent_;
+  s.fontSize = fontSize_;
+  s.position = position_;
+  // The colours a walk leaves behind belong to painting; this one keeps them.
+  WalkColors colors = colors_;
+  placement.boxes = WalkLine(line, placement.pieces, WalkMode::Boxes, line.top, 0, 0, s, colors).boxes;
+  return placement;
+}
+
+std::vector<MarkupLine::Piece> MarkupDocument::PiecesAt(size_t index) {
+  if (index >= lines_.size()) return {};
+  return PiecesOf(*lines_[index]);
 }
 
 size_t MarkupDocument::IndexOf(const MarkupLine* line) const {

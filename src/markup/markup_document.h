@@ -45,6 +45,8 @@ class DocumentView {
   // window rows top .. bottom to the screen; animation frames use it.
   virtual void DrawOnBitmap(const std::function<void(MarkupCanvas&)>& /*draw*/, int /*top*/,
                             int /*bottom*/) {}
+  // A line was added at the end (its text may still grow this turn).
+  virtual void LineAppended() {}
 };
 
 class MarkupDocument {
@@ -171,6 +173,18 @@ class MarkupDocument {
   // Index of the last line whose top <= contentY, or -1.
   long LineIndexAt(int contentY) const;
   void AttachView(DocumentView* view) { view_ = view; }
+
+  // ---- Reading the text back (selection, search, screen readers) ----
+  // The pieces of line `index` and where the last layout placed each of
+  // their fragments (content coordinates).  Nothing is drawn or changed.
+  struct Placement {
+    std::vector<MarkupLine::Piece> pieces;
+    std::vector<PlacedBox> boxes;
+  };
+  Placement PlaceOf(size_t index);
+  // The pieces of line `index`, without placing them.
+  std::vector<MarkupLine::Piece> PiecesAt(size_t index);
+  TextMeasurer& Measurer() const { return measurer_; }
 
   // ---- Used by MarkupLine ----
   PictureRegistry& PictureSource() const;

@@ -19,6 +19,13 @@ struct ViewGlobals {
   // its height.  Unassigned: every such picture is 1 x 1 and draws nothing.
   static inline std::function<int(int number, MarkupCanvas* canvas, int x, int y, int mode)>
       OnStaticImage;
+  // The text a picture stands for when a pane is read as text (copying,
+  // finding, screen readers): a smiley's code, a picture's address.
+  // Unassigned: the address of a numbered picture, nothing for the others.
+  static inline std::function<std::string(int number, const std::string& address)> OnPictureText;
+  // The tool tip of a picture (UTF-8), empty for none: what a delivery
+  // mark or an online-list icon means.
+  static inline std::function<std::string(int number)> OnPictureTip;
   // Days a cached copy of a picture URL stays valid.
   static inline std::function<int(const std::string& url)> OnLifeTime;
   // Width of a vertical scroll bar, read once when the first view is made.

@@ -32,6 +32,28 @@ std::string WithFailureMark(const std::string& lastLine) {
   return lastLine + kAttemptFailedMark;
 }
 
+std::string FailureReason(QAbstractSocket::SocketError error, bool russian, const std::string& fallback) {
+  using E = QAbstractSocket::SocketError;
+  auto say = [russian](const char* ru, const char* en) { return russian ? text::W(ru) : std::string(en); };
+  switch (error) {
+    case E::ConnectionRefusedError: return say("соединение отклонено", "connection refused");
+    case E::RemoteHostClosedError: return say("сервер закрыл соединение", "the server closed the connection");
+    case E::HostNotFoundError: return say("сервер не найден", "host not found");
+    case E::SocketTimeoutError: return say("нет ответа", "no answer");
+    case E::NetworkError: return say("сеть недоступна", "network unreachable");
+    case E::SocketAccessError: return say("нет доступа к сети", "network access denied");
+    case E::ProxyConnectionRefusedError:
+    case E::ProxyConnectionClosedError:
+    case E::ProxyNotFoundError: return say("ошибка прокси", "proxy error");
+    default: break;
+  }
+  return fallback.empty() ? say("ошибка соединения", "connection error") : fallback;
+}
+
+std::string FailureNote(const std::string& host, uint16_t port, const std::string& reason) {
+  return "<fcol=606060><bcol=ffffff> " + host + ":" + std::to_string(port) + ": " + reason + " ";
+}
+
 ServerConnection::ServerConnection(ConnectionHost& host, QObject* parent) : QObject(parent), host_(host) {
   timer_.setInterval(100);
   timer_.setSingleShot(false);
@@ -105,6 +127,7 @@ void ServerConnection::OnConnected() {
   host_.CancelRestartRequest();
   host_.ClearAddressRequests();
   host_.CommPane().AddString("<fcol=ff0000><bcol=ffffff>" + text::Shown(texts::kConnected));
+  toldReason_.clear();
   outgoing_.clear();
   SendLine(host_.LoginLine());
   LightLamps(false, true);
@@ -141,6 +164,8 @@ void ServerConnection::ReadSocket() {
     receivedBytes_ += static_cast<uint32_t>(data.size());
     if (!receive_.Append(std::string_view(data.constData(), data.size()))) {
       OnError();  // a line without end past the bound
+      TellFailureReason(host_.RussianTexts() ? text::W("слишком длинная строка от сервера")
+                                             : std::string("a line from the server too long"));
       return;
     }
   }
@@ -199,6 +224,9 @@ void ServerConnection::OnBytesWritten() { FlushOutgoing(); }
 
 void ServerConnection::OnError() {
   AppendFailureMarks();
+  if (socket_ && socket_->error() != QAbstractSocket::UnknownSocketError)
+    TellFailureReason(FailureReason(socket_->error(), host_.RussianTexts(),
+                                    text::Utf8ToCp1251(socket_->errorString().toStdString())));
   // One loss per socket: the socket still reports its disconnection after
   // the error, which must not count a second time.
   if (socket_) socket_->disconnect(this);
@@ -209,6 +237,13 @@ void ServerConnection::OnError() {
         if (failed && failed == socket_) CloseConnection();
       },
       Qt::QueuedConnection);
+}
+
+// After the marks, on the same line: the marks keep their count and place.
+void ServerConnection::TellFailureReason(const std::string& reason) {
+  if (reason == toldReason_) return;
+  toldReason_ = reason;
+  host_.CommPane().AddString(FailureNote(host_.ServerHost(), host_.ServerPort(), reason));
 }
 
 void ServerConnection::OnDisconnected() {

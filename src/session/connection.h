@@ -48,6 +48,8 @@ class ConnectionHost {
   virtual void CancelRestartRequest() {}
   virtual bool DiscoveryRunning() { return false; }
   virtual void StartDiscovery() {}
+  // The language of the lines the connection writes itself.
+  virtual bool RussianTexts() { return true; }
 };
 
 // Marks written into the last line of the common pane.
@@ -59,6 +61,13 @@ inline const std::string kDiscoveryMark = "<fcol=ff0000><bcol=ffffff><b>cs </b>"
 // attempt marks collapse (with every restart mark) into one, else one more
 // is appended.
 std::string WithFailureMark(const std::string& lastLine);
+
+// Why a connection failed, in a few words of the interface language
+// (Windows-1251); `fallback` is the socket's own text for the rare errors
+// without words of their own.
+std::string FailureReason(QAbstractSocket::SocketError error, bool russian, const std::string& fallback);
+// What the common pane shows after the marks: " host:port: reason ".
+std::string FailureNote(const std::string& host, uint16_t port, const std::string& reason);
 
 class ServerConnection : public QObject {
   Q_OBJECT
@@ -115,6 +124,7 @@ class ServerConnection : public QObject {
   void OnDisconnected();
   void OnTimer();
   void AppendFailureMarks();
+  void TellFailureReason(const std::string& reason);
   void EnterOffline();
   void DropSocket();
 
@@ -138,6 +148,9 @@ class ServerConnection : public QObject {
   uint32_t sentBytes_ = 0;
   uint32_t receivedBytes_ = 0;
   std::function<int()> random_;
+  // The reason last told in the common pane during this outage; each
+  // reason is told once until a connection succeeds again.
+  std::string toldReason_;
 };
 
 }  // namespace session

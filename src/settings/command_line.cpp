@@ -8,6 +8,7 @@ namespace settings {
 namespace {
 
 constexpr std::string_view kDataDir = "--data-dir";
+constexpr std::string_view kServer = "--server";
 
 // Qt's own options, which QGuiApplication and QApplication take out of the
 // arguments; Qt accepts them with one dash or two.
@@ -47,6 +48,12 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     } else if (a.starts_with(std::string(kDataDir) + "=")) {
       if (a.size() == kDataDir.size() + 1) return refuse("--data-dir needs a folder");
       line.dataDir = a.substr(kDataDir.size() + 1);
+    } else if (a == kServer) {
+      if (!hasValue || arguments[i + 1].empty()) return refuse("--server needs HOST or HOST:PORT");
+      line.server = arguments[++i];
+    } else if (a.starts_with(std::string(kServer) + "=")) {
+      if (a.size() == kServer.size() + 1) return refuse("--server needs HOST or HOST:PORT");
+      line.server = a.substr(kServer.size() + 1);
     } else if (a == "--help" || a == "-h") {
       if (line.action == CommandLine::Action::Run) line.action = CommandLine::Action::Help;
     } else if (a == "--version") {
@@ -67,7 +74,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
 }
 
 std::string ShortUsage() {
-  return "usage: chat-browser [--data-dir DIR] [Qt options]\n"
+  return "usage: chat-browser [--data-dir DIR] [--server HOST[:PORT]] [Qt options]\n"
          "       chat-browser --help | --version\n";
 }
 
@@ -82,6 +89,9 @@ std::string UsageText(const std::string& dataFolder) {
          "Starting it again on the same folder brings the running client forward.\n"
          "\n"
          "  --data-dir DIR  keep everything in DIR (two clients need two folders)\n"
+         "  --server HOST[:PORT]\n"
+         "                  connect to this chat server for this run (the stored\n"
+         "                  Server and Port1 stay as they are)\n"
          "  --help          this text\n"
          "  --version       the version\n";
 }

@@ -13,6 +13,7 @@ struct CommandLine {
   enum class Action { Run, Help, Version, Refuse };
   Action action = Action::Run;
   std::optional<std::string> dataDir;
+  std::optional<std::string> server;  // --server HOST[:PORT], for this run only
   std::string error;  // why a Refuse was refused
 };
 

@@ -124,6 +124,18 @@ void SettingsEditor::Load() {
   clrArchiveEnabled = std::filesystem::exists(ArchivePath(), ec);
 
   privInfo = ReadPrivInfo(s.ProgramDir);
+
+  server = s.Server;
+  port1 = s.Port1;
+  chatDir = s.ChatDir;
+}
+
+bool SettingsEditor::ServerValid() const {
+  const bool hostOk = !server.empty() && std::none_of(server.begin(), server.end(), [](char c) {
+    const auto b = static_cast<unsigned char>(c);
+    return b <= ' ' || b == 0x7F || c == '/';
+  });
+  return hostOk && port1 >= 1 && port1 <= 65535 && text::StartsWith(chatDir, "http://") && chatDir.size() > 7;
 }
 
 // ---- Translit ----
@@ -330,6 +342,12 @@ void SettingsEditor::Ok() {
   // 8. Games.
   host_.RefreshMoveHighlighting();
 
+  // The server page: the next connection goes there.
+  if (ServerValid()) {
+    if (s.Server != server) s.Set(s.Server, server);
+    if (s.Port1 != port1) s.Set(s.Port1, port1);
+    if (s.ChatDir != chatDir) s.Set(s.ChatDir, chatDir);
+  }
   // The personal information typed on its page is kept, not sent: only
   // "send to server" sends it.  An untouched page leaves the file alone.
   if (privInfo != ReadPrivInfo(s.ProgramDir)) WritePrivInfo(s.ProgramDir, privInfo);

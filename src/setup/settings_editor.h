@@ -82,6 +82,10 @@ class SettingsEditor {
   bool clrArchiveEnabled = false;
   // TabInfo: the memo's lines
   std::vector<std::string> privInfo;
+  // Server: the chat server's host and port, the web folder of its scripts
+  std::string server;
+  int port1 = 8080;
+  std::string chatDir;
 
   // Every page from the settings, the lists and the files, as the dialog
   // is shown.
@@ -124,6 +128,11 @@ class SettingsEditor {
   void ClearCache();
   // Asks first; deletes private.arc on Yes.
   void ClearArchive();
+
+  // ---- Server ----
+  // A host without blanks or control bytes, a port of 1..65535, and a web
+  // folder beginning with "http://"; OK stores nothing of the page otherwise.
+  bool ServerValid() const;
 
   // ---- TabInfo ----
   // Saves privinfo.txt and sends the text when connected.

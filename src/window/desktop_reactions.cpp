@@ -29,9 +29,18 @@ DesktopReactions::DesktopReactions(QWidget& window, TraceFunction trace)
 
 DesktopReactions::~DesktopReactions() = default;
 
+bool DesktopReactions::ProgramActive() const {
+  if (activeProbe_) return activeProbe_();
+  return QGuiApplication::applicationState() == Qt::ApplicationActive;
+}
+
 void DesktopReactions::BringToFront() {
   if (window_.isMinimized()) window_.showNormal();
   window_.raise();
+  if (!ProgramActive()) {
+    QApplication::alert(&window_);
+    return;
+  }
   window_.activateWindow();
   // Wayland never gives the focus to a program that asks for it; elsewhere
   // the request may be refused too, which shows only later.

@@ -22,7 +22,13 @@ class DesktopReactions {
   DesktopReactions(QWidget& window, TraceFunction trace);
   ~DesktopReactions();
 
+  // Restores and raises the window.  While this program is the active one
+  // it takes the keyboard too; while the user works in another program it
+  // only asks for attention, as a background program may do.
   void BringToFront();
+  // Whether this program is the one the user works in; the application
+  // state unless replaced.
+  void SetActiveProbe(std::function<bool()> probe) { activeProbe_ = std::move(probe); }
   // Starts playing `file` (a file-system path in Windows-1251); false when
   // it cannot be played: unreadable, not a wave file, or no output device.
   bool PlayWave(const std::string& file);
@@ -33,8 +39,11 @@ class DesktopReactions {
  private:
   void TraceOnce(const std::string& key, const std::string& text);
 
+  bool ProgramActive() const;
+
   QWidget& window_;
   TraceFunction trace_;
+  std::function<bool()> activeProbe_;
   std::set<std::string> reported_;
   // One effect per file, so a burst of events reuses it.
   std::map<std::string, std::unique_ptr<QSoundEffect>> effects_;

@@ -1,9 +1,13 @@
 #include "window/info_window.h"
 
+#include <QApplication>
 #include <QKeyEvent>
+#include <QPointer>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "markup/ui/find_bar.h"
 #include "markup/ui/markup_view.h"
 #include "settings/settings.h"
 #include "window/qt_text.h"
@@ -34,24 +38,45 @@ void SetInfoLinkHandler(std::function<void(const std::string&)> handler) { LinkH
 
 const std::vector<InfoWindow*>& InfoWindows() { return Windows(); }
 
+namespace {
+
+// How long after showing the trace window an activation counts as the
+// window system's own doing rather than the user's.
+constexpr int kShowActivationMs = 500;
+
+// The trace only gains lines: it never takes the keyboard from where the
+// user is typing, and never covers a dialog waiting for him.
+constexpr const char* kTraceKey = "DEBUG";
+
+}  // namespace
+
 void ShowInfoWindow(const settings::Settings& settings, const std::string& key, const std::string& title, const std::string& text, int width, int height,
                     bool append) {
+  const bool trace = key == kTraceKey;
   for (InfoWindow* info : Windows()) {
     if (info->Key() != key) continue;
     if (!append) info->ht->Clear();
     info->ht->NewString(text, 0x000000, 0xFFFFFF);
-    info->raise();
-    info->activateWindow();
+    if (!trace) {
+      info->raise();
+      info->activateWindow();
+    }
     return;
   }
   auto* info = new InfoWindow(settings, key, title, text);
-  info->show();
+  if (!trace) {
+    info->show();
+  } else {
+    info->setAttribute(Qt::WA_ShowWithoutActivating);
+    info->setWindowFlag(Qt::WindowStaysOnTopHint, false);
+    info->ShowWithoutTakingFocus();
+  }
   if (width != -1) info->resize(width, info->height());
   if (height != -1) info->resize(info->width(), height);
 }
 
 void TraceLog(const settings::Settings& settings, const std::string& text) {
-  ShowInfoWindow(settings, "DEBUG", "Trace log", text, 500, -1, true);
+  ShowInfoWindow(settings, kTraceKey, "Trace log", text, 500, -1, true);
 }
 
 void CloseAllInfoWindows() {
@@ -76,8 +101,38 @@ InfoWindow::InfoWindow(const settings::Settings& settings, const std::string& ke
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(ht);
+  layout->addWidget(new markup::FindBar(this, ht));
+  ht->SetPaneName(ToQ(key), ToQ(key));
   resize(400, 250);
   Windows().push_back(this);
+}
+
+void InfoWindow::ShowWithoutTakingFocus() {
+  setAttribute(Qt::WA_ShowWithoutActivating);
+  returnTo_ = QApplication::activeWindow();
+  returnFocus_ = QApplication::focusWidget();
+  show();
+  // Only the activation that comes with showing is handed back.
+  QTimer::singleShot(kShowActivationMs, this, [this] { returnTo_ = nullptr; });
+}
+
+bool InfoWindow::event(QEvent* event) {
+  // Where the window system activates a new window anyway, the keyboard goes
+  // back to where the user was typing.
+  if (event->type() == QEvent::WindowActivate && returnTo_) {
+    QPointer<QWidget> window = returnTo_;
+    QPointer<QWidget> focus = returnFocus_;
+    returnTo_ = nullptr;
+    QMetaObject::invokeMethod(
+        this,
+        [window, focus] {
+          if (!window) return;
+          window->activateWindow();
+          if (focus) focus->setFocus(Qt::OtherFocusReason);
+        },
+        Qt::QueuedConnection);
+  }
+  return QDialog::event(event);
 }
 
 InfoWindow::~InfoWindow() {

@@ -2,6 +2,7 @@
 // InfoWindow: small windows for replies the user asked for and for the trace
 // log, each opened under a key and reused while open.
 #include <QDialog>
+#include <QPointer>
 #include <functional>
 #include <string>
 
@@ -22,17 +23,22 @@ class InfoWindow : public QDialog {
   ~InfoWindow() override;
 
   const std::string& Key() const { return key_; }
+  // Shows the window without taking the keyboard from the active window.
+  void ShowWithoutTakingFocus();
   markup::MarkupView* ht;
 
  protected:
   void showEvent(QShowEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  bool event(QEvent* event) override;
 
  private:
   const settings::Settings& settings_;
   std::string key_;
   std::string initialText_;
   bool shownOnce_ = false;
+  QPointer<QWidget> returnTo_;
+  QPointer<QWidget> returnFocus_;
 };
 
 // Where links clicked in information windows go (the main window's link action).

@@ -28,9 +28,11 @@ class LoginDialog : public QDialog {
   QLineEdit* Name;
   QLineEdit* Password;
   QLineEdit* Mail;
+  QLineEdit* ServerField;  // "host:port" of the chat server
   QLabel* NamLab;
   QLabel* PassLab;
   QLabel* MailLab;
+  QLabel* ServerLab;
   QLabel* Problem;  // why OK refused the input
   QPushButton* ButOk;
   QPushButton* ButCancel;

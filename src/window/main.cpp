@@ -1,4 +1,4 @@
-// chat-browser [--data-dir DIR] [Qt options] | --help | --version
+// chat-browser [--data-dir DIR] [--server HOST[:PORT]] [Qt options] | --help | --version
 #include <sys/stat.h>
 
 #include <QGuiApplication>
@@ -11,6 +11,7 @@
 
 #include "settings/command_line.h"
 #include "settings/program_dir.h"
+#include "session/server_address.h"
 #include "settings/settings.h"
 #include "window/chat_application.h"
 #include "window/data_dir_lock.h"
@@ -52,6 +53,15 @@ int main(int argc, char** argv) {
   ::umask(077);
   const settings::CommandLine commandLine = settings::ParseCommandLine(std::vector<std::string>(argv, argv + argc));
   if (const std::optional<int> answered = AnswerWithoutWindow(commandLine)) return *answered;
+  std::optional<session::ServerAddress> server;
+  if (commandLine.server) {
+    server = session::ParseServerAddress(*commandLine.server, 8080);
+    if (!server) {
+      std::fprintf(stderr, "chat-browser: --server wants HOST or HOST:PORT (port 1-65535), not \"%s\"\n",
+                   commandLine.server->c_str());
+      return 2;
+    }
+  }
   window::ChatApplication app(argc, argv);
   // Before anything is read, so that a stop during start-up still closes normally.
   window::CatchShutdownSignals();
@@ -72,6 +82,12 @@ int main(int argc, char** argv) {
     settings::Settings settings;
     settings.Load(programDir);
     settings.CacheDir = layout.cacheDir;
+    // For this run only: nothing is written, so the next start without the
+    // option goes to the stored server again.
+    if (server) {
+      settings.Server = server->host;
+      settings.Port1 = server->port;
+    }
     window::MainWindow form(settings);
     window::LoginDialog login(settings, &form);
     form.SetLoginDialog(&login);

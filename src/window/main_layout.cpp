@@ -11,6 +11,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "markup/ui/find_bar.h"
 #include "markup/ui/markup_view.h"
 #include "resources/images.h"
 #include "chat/link_actions.h"
@@ -97,6 +98,7 @@ void MainWindow::BuildPanes() {
   left->layout()->addWidget(users_);
   left->layout()->addWidget(panel2);
   auto* right = new QSplitter(Qt::Vertical, middle);
+  right->setObjectName("RightPanel");
   comm_ = Pane(right, "comm");
   priv_ = Pane(right, "priv");
   right->addWidget(comm_);
@@ -110,6 +112,8 @@ void MainWindow::BuildPanes() {
   middle->setSizes({200, 800});
   right->setSizes({500, 300});
   column->addWidget(middle, 1);
+  findBar_ = new markup::FindBar(this, comm_);
+  column->addWidget(findBar_);
 
   prevPanel_ = LabelledPane(central, "PrevPanelBig", "PrevLab", "prev", 44, &prev_);
   column->addWidget(prevPanel_);
@@ -182,6 +186,14 @@ void MainWindow::BuildPanes() {
   // The online list has no pop-up menu: nothing in it is worth copying,
   // and clearing it would only hide who is there until the next list.
   for (MarkupView* pane : {comm_, priv_}) pane->SetStdPopup(true);
+  // What a screen reader calls each pane.
+  const std::pair<MarkupView*, std::pair<const char*, const char*>> names[] = {
+      {comm_, {"Общий чат", "Common room"}},     {priv_, {"Приват", "Private"}},
+      {users_, {"Кто в чате", "Who is online"}}, {dirconn_, {"Прямые соединения", "Direct links"}},
+      {topleft_, {"Сайт", "Site"}},              {topright_, {"Архивы", "Archives"}},
+      {prev_, {"Предпросмотр", "Preview"}},      {transl_, {"Транслит", "Transliteration"}},
+      {towhom_, {"Кому", "Addressees"}}};
+  for (const auto& [pane, name] : names) pane->SetPaneName(QString::fromUtf8(name.first), QString::fromUtf8(name.second));
   connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, &MainWindow::ClipboardChanged);
 }
 

@@ -16,6 +16,7 @@
 #include <QUrl>
 
 #include "text/shown_text.h"
+#include "markup/ui/find_bar.h"
 #include "markup/ui/markup_view.h"
 #include "picture/pictures.h"
 #include "resources/images.h"
@@ -34,6 +35,7 @@
 #include "window/message_line.h"
 #include "window/modal_boxes.h"
 #include "window/qt_text.h"
+#include "window/qt_translations.h"
 #include "window/settings_menu.h"
 #include "window/static_images.h"
 #include "chat/translit.h"
@@ -49,6 +51,10 @@ MainWindow::MainWindow(settings::Settings& settings, QWidget* parent) : QMainWin
   markup::ViewGlobals::OnLifeTime = [this](const std::string& url) {
     return url.rfind(settings_.QelDir, 0) == 0 ? settings_.Caching.QELTime : settings_.Caching.NQELTime;
   };
+  markup::ViewGlobals::OnPictureText = [](int number, const std::string& address) {
+    return PictureAsText(number, address);
+  };
+  markup::ViewGlobals::OnPictureTip = [this](int number) { return PictureMeaning(number, Russian()); };
   BuildPanes();
   desktop_ = new DesktopIntegration(settings_, this);
   session_ = std::make_unique<ChatSession>(
@@ -104,6 +110,8 @@ MainWindow::~MainWindow() {
   picture::Pictures::OnDuplicateDownload = nullptr;
   picture::Pictures::OnTrace = nullptr;
   markup::ViewGlobals::OnLifeTime = nullptr;
+  markup::ViewGlobals::OnPictureText = nullptr;
+  markup::ViewGlobals::OnPictureTip = nullptr;
   SetInfoLinkHandler(nullptr);
   SetInfoCopyHandler(nullptr);
   setup_.reset();
@@ -165,6 +173,7 @@ void MainWindow::SwitchLanguage(bool russian) {
   (russian ? items_.russian : items_.english)->setChecked(true);
   settings_.RussianInterface = russian;
   text::SetEnglishShown(!russian);
+  UseQtTranslations(russian);
   setWindowTitle(QString::fromStdString(WindowTitle(russian, kSiteName)));
   // Each caption goes to the element of its object name; ".hint" names the
   // element's tool tip.
@@ -188,6 +197,8 @@ void MainWindow::SwitchLanguage(bool russian) {
   }
   session_->ShowTopRight(topright_->Document());
   markup::ViewGlobals::russian = russian;
+  NameControls(russian);
+  if (findBar_) findBar_->Retranslate();
   if (games_) games_->Retitle();
 }
 
@@ -226,10 +237,27 @@ void MainWindow::PaintLeds() {
   const qreal ratio = ledBox_->devicePixelRatioF();
   p.drawImage(1, 3, resources::LedFor(connection.SendLamp() ? 1 : 0, ratio));
   p.drawImage(1, 12, resources::LedFor(connection.ReceiveLamp() ? 3 : 2, ratio));
+  ledPanel_->setToolTip(LampsToolTip());
+}
+
+// The lamps' tool tip: which server, in which state, and the traffic.
+QString MainWindow::LampsToolTip() const {
+  const session::ServerConnection& connection = session_->Connection();
+  const bool ru = Russian();
+  QString state;
+  if (connection.Connected())
+    state = ru ? "соединено" : "connected";
+  else if (connection.HasSocket())
+    state = ru ? "подключаемся" : "connecting";
+  else if (connection.UserStopped())
+    state = ru ? "отключено" : "disconnected";
+  else
+    state = ru ? "нет связи, повтор" : "no connection, retrying";
+  const QString server = ToQ(settings_.Server) + ":" + QString::number(settings_.Port1);
   const QString sent = QString::number(connection.SentBytes());
   const QString received = QString::number(connection.ReceivedBytes());
-  ledPanel_->setToolTip(Russian() ? QString("Послано: %1, получено: %2").arg(sent, received)
-                                  : QString("Sent: %1, received: %2").arg(sent, received));
+  return (ru ? QString("Сервер %1: %2\nПослано: %3, получено: %4") : QString("Server %1: %2\nSent: %3, received: %4"))
+      .arg(server, state, sent, received);
 }
 
 void MainWindow::ClipboardChanged() {
@@ -289,7 +317,7 @@ void MainWindow::WireLinks() {
 }
 
 void MainWindow::WireMessageLine() {
-  messageLine_ = new MessageLine(enter_);
+  messageLine_ = new MessageLine(enter_, [this] { return Chat().Online().Names(); });
   connect(enter_, &QLineEdit::textChanged, this, [this] {
     const std::string typed = FromQ(enter_->text());
     say_->setEnabled(session_->CanSay(typed));
@@ -318,7 +346,9 @@ LineEdit MainWindow::EnterState() const { return messageLine_->State(); }
 void MainWindow::ApplyEnterState(const LineEdit& edit) { messageLine_->Apply(edit); }
 
 void MainWindow::SayClick() {
-  if (!session_->Say(FromQ(enter_->text()))) return;
+  const std::string typed = FromQ(enter_->text());
+  if (!session_->Say(typed)) return;
+  messageLine_->Sent(typed);
   enter_->clear();
   enter_->setFocus();
 }
@@ -344,6 +374,8 @@ void MainWindow::MenuStateChanged(bool connectEnabled) {
 }
 
 void MainWindow::LampsChanged() {
+  ledPanel_->setToolTip(LampsToolTip());
+  ledPanel_->setAccessibleName(LampsToolTip().section('\n', 0, 0));
   if (isVisible()) ledBox_->update();
 }
 

@@ -19,6 +19,7 @@ class QPushButton;
 class QToolButton;
 
 namespace markup {
+class FindBar;
 class MarkupView;
 }
 namespace settings {
@@ -61,6 +62,8 @@ class MainWindow : public QMainWindow, private SessionView {
 
   QAction* Action(const std::string& name) const;
   QMenu* Menu(const std::string& name) const;
+  // The lamps' tool tip: server, connection state, traffic.
+  QString LampsToolTip() const;
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -95,6 +98,8 @@ class MainWindow : public QMainWindow, private SessionView {
   void WireMessageLine();
   void WirePictures();
   void ApplySettings();
+  // accessible_names.cpp
+  void NameControls(bool russian);
   void PaintLeds();
   void ClipboardChanged();
   void ShowAbout();
@@ -159,6 +164,7 @@ class MainWindow : public QMainWindow, private SessionView {
   QPushButton* say_ = nullptr;
   QLineEdit* enter_ = nullptr;
   MessageLine* messageLine_ = nullptr;
+  markup::FindBar* findBar_ = nullptr;
 };
 
 }  // namespace window

@@ -1,6 +1,7 @@
 #include "window/message_line.h"
 
 #include <QEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <algorithm>
 
@@ -8,7 +9,8 @@
 
 namespace window {
 
-MessageLine::MessageLine(QLineEdit* edit) : QObject(edit), edit_(edit) {
+MessageLine::MessageLine(QLineEdit* edit, NameSource names)
+    : QObject(edit), edit_(edit), names_(std::move(names)) {
   edit_->installEventFilter(this);
   connect(edit_, &QLineEdit::selectionChanged, this, &MessageLine::Remember);
   connect(edit_, &QLineEdit::cursorPositionChanged, this, &MessageLine::Remember);
@@ -17,7 +19,32 @@ MessageLine::MessageLine(QLineEdit* edit) : QObject(edit), edit_(edit) {
 bool MessageLine::eventFilter(QObject* watched, QEvent* event) {
   // Runs before the line handles the focus loss and deselects.
   if (watched == edit_ && event->type() == QEvent::FocusOut) Remember();
+  if (watched == edit_ && event->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (Key(key->key(), key->modifiers())) return true;
+  }
   return QObject::eventFilter(watched, event);
+}
+
+// Up and Down walk the sent messages; Tab completes a name when one fits
+// and otherwise moves the focus on, as everywhere.
+bool MessageLine::Key(int key, Qt::KeyboardModifiers modifiers) {
+  if (modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier)) return false;
+  std::optional<std::string> recalled;
+  if (key == Qt::Key_Up) recalled = history_.Older(FromQ(edit_->text()));
+  if (key == Qt::Key_Down) recalled = history_.Newer();
+  if (recalled) {
+    edit_->setText(ToQ(*recalled));
+    edit_->end(false);
+    return true;
+  }
+  if (key == Qt::Key_Tab && names_) {
+    completion_ = CompleteName(State(), names_(), completion_);
+    if (!completion_) return false;
+    Apply(completion_->edit);
+    return true;
+  }
+  return false;
 }
 
 void MessageLine::Remember() {

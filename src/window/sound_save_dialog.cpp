@@ -16,7 +16,6 @@ void SetUpSoundSaveDialog(QFileDialog& dialog, bool russian) {
   dialog.setFileMode(QFileDialog::AnyFile);
   // Qt's own dialog adds the suffix before its overwrite question; a
   // platform dialog may ask about the bare name instead.
-  dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setNameFilters({"*.cwv", "*.wav"});
   dialog.setDefaultSuffix(SoundSuffixFor(dialog.selectedNameFilter()));
   QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [d = &dialog](const QString& filter) {

@@ -50,10 +50,12 @@ MarkupView::MarkupView(QWidget* parent)
     return true;
   }();
   (void)scrollBarWidthRead;
+  InstallMarkupViewAccessibility();
 
   setMouseTracking(true);
   setAttribute(Qt::WA_OpaquePaintEvent);
-  setFocusPolicy(Qt::ClickFocus);
+  // Read like any text view: Tab and a click give it the keyboard.
+  setFocusPolicy(Qt::StrongFocus);
   ApplyFrame();
   if (BaseFamilyInstalled()) {
     QFont base = font();
@@ -141,6 +143,7 @@ void MarkupView::ScrollBarChanged() {
   PlaceScrollBar();
   bar_->setVisible(doc_.VertScrollVisible());
   settingBar_ = false;
+  LinesChanged();
 }
 
 // Arrow and page steps follow the view's own rule (increment, client height
@@ -283,6 +286,7 @@ void MarkupView::paintEvent(QPaintEvent* event) {
   painter.setClipRect(QRect(cr.topLeft(), QSize(doc_.ClientWidth(), doc_.ClientHeight())));
   painter.fillRect(cr, ToQColor(doc_.Color()));
   painter.drawPixmap(cr.topLeft(), bitmap_);
+  PaintTextOverlay(painter);
 }
 
 void MarkupView::resizeEvent(QResizeEvent* event) {
@@ -319,6 +323,7 @@ void MarkupView::ApplyMouseUpdate(const MarkupDocument::MouseUpdate& update) {
 }
 
 void MarkupView::mouseMoveEvent(QMouseEvent* event) {
+  if (dragging_ && (event->buttons() & Qt::LeftButton)) DragTo(event->position().toPoint());
   const QPoint p = event->position().toPoint() - contentsRect().topLeft();
   FlushPaint();
   if (bitmap_.isNull()) return;
@@ -341,6 +346,15 @@ void MarkupView::mousePressEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton) {
     if (doc_.LineCount() == 0) return;
     setFocus(Qt::MouseFocusReason);
+    // A press starts a selection; a drag extends it.
+    pressPos_ = event->position().toPoint();
+    dragging_ = true;
+    if (event->modifiers() & Qt::ShiftModifier && anchor_) {
+      caret_ = PointAt(pressPos_);
+    } else {
+      anchor_ = caret_ = PointAt(pressPos_);
+    }
+    update();
     // Reported after the walk, and only while the view still exists: a
     // handler may open a dialog or change this very pane.
     for (const std::string& link : doc_.Click(p.x(), p.y()))

@@ -8,19 +8,26 @@
 #include <QFrame>
 #include <QPixmap>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "markup/markup_document.h"
+#include "markup/pane_text.h"
 #include "markup/ui/qt_canvas.h"
 #include "markup/view_globals.h"
 
 class QMenu;
+class QPainter;
 class QScrollBar;
+class QToolButton;
 
 namespace markup {
 
 enum class ViewBorder { None, Single };
+
+// Lets assistive technologies read every MarkupView (once per process).
+void InstallMarkupViewAccessibility();
 
 class MarkupView : public QFrame, private DocumentView {
   Q_OBJECT
@@ -88,6 +95,37 @@ class MarkupView : public QFrame, private DocumentView {
   // Draws now what this turn of the event loop changed so far.
   void FlushPaint();
 
+  // ---- Reading as text: selection, keyboard, find (markup_view_text.cpp) ----
+  bool HasSelection() const { return anchor_ && caret_ && *anchor_ != *caret_; }
+  // The selected text, Windows-1251, lines joined by "\n".
+  std::string SelectedText();
+  void Select(TextPoint from, TextPoint to);
+  void SelectAll();
+  void ClearSelection();
+  // Puts the selected text on the clipboard; false with nothing selected.
+  bool CopySelection();
+  // Matches of `needle` are marked in the visible lines; empty clears them.
+  void SetFindText(const std::string& needle);
+  const std::string& FindText() const { return findText_; }
+  // Moves to the next (previous) match and scrolls it into view; false when
+  // there is none.
+  bool FindNext(bool forward);
+  const std::optional<TextMatch>& CurrentMatch() const { return currentMatch_; }
+  // Scrolls so that content rows top .. bottom are visible.
+  void ScrollIntoView(int top, int bottom);
+  // The "new messages below" marker (shown while scrolled up and lines came).
+  QToolButton* NewLinesMarker() const { return newLinesMarker_; }
+  // An assistive technology asked for the view: from now on new lines are
+  // announced to it.
+  void SetReadByAssistant() { readByAssistant_ = true; }
+  // The text of the lines last announced.
+  const QString& LastAnnouncement() const { return lastAnnouncement_; }
+  // Runs a link's action as a click on it would (a screen reader's press).
+  void ActivateLink(const std::string& target);
+  // The name a screen reader gives the pane.
+  void SetPaneName(const QString& russian, const QString& english);
+  QString PaneName() const;
+
   // Class-wide state.
   static inline std::vector<MarkupView*> alltexts;
 
@@ -102,6 +140,17 @@ class MarkupView : public QFrame, private DocumentView {
   void mouseMoveEvent(QMouseEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void leaveEvent(QEvent* event) override;
+  bool event(QEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
+
+ signals:
+  void SelectionChanged();
+  // Lines were appended (count) while the view existed.
+  void LinesAppended(int first, int count);
 
  private:
   // DocumentView
@@ -118,6 +167,17 @@ class MarkupView : public QFrame, private DocumentView {
   void ApplyMouseUpdate(const MarkupDocument::MouseUpdate& update);
   void ShowPopup(const QPoint& globalPos, int y);
   void ScrollBarAction(int action);
+  // markup_view_text.cpp
+  void LineAppended() override;
+  std::optional<TextPoint> PointAt(const QPoint& windowPos);
+  void DragTo(const QPoint& windowPos);
+  bool ValidPoint(const std::optional<TextPoint>& p) const;
+  void PaintTextOverlay(QPainter& painter);
+  void KeyScroll(MarkupDocument::ScrollCode code);
+  void LinesChanged();
+  void PlaceNewLinesMarker();
+  // markup_view_access.cpp: tells a screen reader about new lines.
+  void AnnounceLines(size_t first, size_t count);
 
   QtTextMeasurer measurer_;
   MarkupDocument doc_;
@@ -139,6 +199,21 @@ class MarkupView : public QFrame, private DocumentView {
   bool paintPending_ = false;
   int pendingScroll_ = 0;
   int pendingFrom_ = 0, pendingTo_ = 0;  // content rows; empty when equal
+  // Reading as text.
+  std::optional<TextPoint> anchor_;
+  std::optional<TextPoint> caret_;
+  bool dragging_ = false;
+  QPoint pressPos_;
+  std::string findText_;
+  std::optional<TextMatch> currentMatch_;
+  QToolButton* newLinesMarker_ = nullptr;
+  size_t seenLines_ = 0;  // lines the reader has been shown at the bottom
+  size_t knownLines_ = 0;
+  bool linesCheckPending_ = false;
+  bool readByAssistant_ = false;
+  QString lastAnnouncement_;
+  QString nameRussian_;
+  QString nameEnglish_;
 };
 
 }  // namespace markup

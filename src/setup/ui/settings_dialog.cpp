@@ -63,7 +63,7 @@ SettingsDialog::SettingsDialog(settings::Settings& settings, ContactListsRef con
   pages_ = new QTabWidget(this);
   pages_->setObjectName("SetupPages");
   for (QWidget* page : {BuildCommon(), BuildTranslit(), BuildOffLine(), BuildNotifications(), BuildCaching(),
-                        BuildArchive(), BuildInfo()})
+                        BuildArchive(), BuildInfo(), BuildServer()})
     pages_->addTab(page, QString());
   v->addWidget(pages_, 1);
 
@@ -85,6 +85,7 @@ SettingsDialog::SettingsDialog(settings::Settings& settings, ContactListsRef con
   WireOffLine();
   WireNotifications();
   WireOthers();
+  WireServer();
   resize(680, 520);
 }
 
@@ -195,6 +196,7 @@ void SettingsDialog::SyncAll() {
     for (const std::string& line : e.privInfo) lines << Q(line);
     privInfo_->setPlainText(lines.join('\n'));
   }
+  SyncServer(true);
 }
 
 void SettingsDialog::SyncExample() {
@@ -380,7 +382,6 @@ void SettingsDialog::ChooseSound() {
   chooser.setObjectName("GetSound");
   chooser.setDefaultSuffix("wav");
   chooser.setFileMode(QFileDialog::ExistingFile);
-  chooser.setOption(QFileDialog::DontUseNativeDialog);
   const bool ok = chooser.exec() == QDialog::Accepted;
   if (!self || !ok || chooser.selectedFiles().isEmpty()) return;
   editor_->SetWave(B(chooser.selectedFiles().front()));

@@ -1,5 +1,5 @@
 #pragma once
-// SettingsDialog: the modal settings dialog with its seven pages.  Every
+// SettingsDialog: the modal settings dialog with its eight pages.  Every
 // control shows a field of the SettingsEditor and forwards its changes
 // there; OK lets the editor store everything.  One instance lives as long
 // as the program and is shown again for each use.
@@ -50,11 +50,13 @@ class SettingsDialog : public QDialog {
   QWidget* BuildCaching();
   QWidget* BuildArchive();
   QWidget* BuildInfo();
+  QWidget* BuildServer();
   void WireCommon();
   void WireTranslit();
   void WireOffLine();
   void WireNotifications();
   void WireOthers();
+  void WireServer();
 
   // The steps of showing: captions, working copy, every control.
   void Prepare();
@@ -65,6 +67,9 @@ class SettingsDialog : public QDialog {
   void SyncLists();
   void SyncEvent();
   void SyncArchive();
+  // The server page: its fields from the working copy when `fields`, and
+  // OK allowed only with a usable address.
+  void SyncServer(bool fields);
   void ChooseSound();
   void OkClick();
 
@@ -127,6 +132,11 @@ class SettingsDialog : public QDialog {
   // TabInfo
   QPlainTextEdit* privInfo_ = nullptr;
   QPushButton* sendInfo_ = nullptr;
+  // Server
+  QLineEdit* serverHost_ = nullptr;
+  QSpinBox* serverPort_ = nullptr;
+  QLineEdit* chatDir_ = nullptr;
+  QLabel* serverProblem_ = nullptr;
   QPushButton* ok_ = nullptr;
 };
 

@@ -1,0 +1,169 @@
+// A pane used as a text view: selecting with the mouse and copying, the
+// keys that scroll it, the find marks and the "new messages below" marker.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QImage>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QTest>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <memory>
+
+#include "markup/pane_text.h"
+#include "markup/ui/markup_view.h"
+#include "text/cp1251.h"
+
+using markup::MarkupView;
+using markup::TextPoint;
+
+namespace {
+
+class ReadingTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    markup::ViewGlobals::OnPictureText = [](int n, const std::string& address) {
+      return n == -1 ? std::string(":)") : n > 0 ? address : std::string();
+    };
+    window = std::make_unique<QWidget>();
+    auto* column = new QVBoxLayout(window.get());
+    edit = new QLineEdit(window.get());
+    view = new MarkupView(window.get());
+    column->addWidget(edit);
+    column->addWidget(view);
+    window->resize(320, 240);
+    window->show();
+    window->activateWindow();
+    QApplication::processEvents();
+  }
+  void TearDown() override { markup::ViewGlobals::OnPictureText = nullptr; }
+
+  // The window point in the middle of byte `offset` of line `line`.
+  QPoint PointOf(size_t line, size_t offset) {
+    markup::MarkupDocument& doc = view->Document();
+    const auto placement = doc.PlaceOf(line);
+    const auto text = markup::PlainLineText(placement.pieces);
+    const auto rects = markup::RangeRects(placement, text, doc.Measurer(), offset, offset + 1);
+    EXPECT_FALSE(rects.empty());
+    if (rects.empty()) return {};
+    return view->contentsRect().topLeft() +
+           QPoint(rects[0].x + rects[0].width / 4, rects[0].y + rects[0].height / 2 - doc.VertScrollPos());
+  }
+  void Mouse(QEvent::Type type, const QPoint& at, Qt::MouseButtons buttons) {
+    QMouseEvent e(type, at, view->mapToGlobal(at), type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
+                  buttons, Qt::NoModifier);
+    QApplication::sendEvent(view, &e);
+  }
+  void Fill(int lines) {
+    for (int i = 0; i < lines; ++i) view->NewString("line " + std::to_string(i), 0, 0xFFFFFF);
+  }
+
+  std::unique_ptr<QWidget> window;
+  QLineEdit* edit = nullptr;
+  MarkupView* view = nullptr;
+};
+
+TEST_F(ReadingTest, DragAcrossThreeLinesCopiesTheirTextWithTheSmileyCode) {
+  view->NewString("alpha one", 0, 0xFFFFFF);
+  view->NewString("<b>beta</b> <pict=-1> two", 0, 0xFFFFFF);
+  view->NewString("gamma three", 0, 0xFFFFFF);
+  Mouse(QEvent::MouseButtonPress, PointOf(0, 6), Qt::LeftButton);
+  Mouse(QEvent::MouseMove, PointOf(1, 3), Qt::LeftButton);
+  Mouse(QEvent::MouseMove, PointOf(2, 5), Qt::LeftButton);
+  Mouse(QEvent::MouseButtonRelease, PointOf(2, 5), Qt::NoButton);
+  EXPECT_TRUE(view->hasFocus());
+  ASSERT_TRUE(view->HasSelection());
+  EXPECT_EQ(view->SelectedText(), "one\nbeta :) two\ngamma");
+  QApplication::clipboard()->clear();
+  QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(QApplication::clipboard()->text(), "one\nbeta :) two\ngamma");
+
+  // The selection is drawn: the grabbed pane differs where it lies.
+  const QImage selected = view->grab().toImage();
+  view->ClearSelection();
+  const QImage plain = view->grab().toImage();
+  EXPECT_NE(selected, plain);
+
+  // A double click takes the word; Ctrl+A everything.
+  QMouseEvent dbl(QEvent::MouseButtonDblClick, PointOf(2, 8), view->mapToGlobal(PointOf(2, 8)), Qt::LeftButton,
+                  Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(view, &dbl);
+  EXPECT_EQ(view->SelectedText(), "three");
+  QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(QApplication::clipboard()->text(), "alpha one\nbeta :) two\ngamma three");
+}
+
+TEST_F(ReadingTest, TabReachesThePaneAndKeysScrollIt) {
+  Fill(200);
+  edit->setFocus();
+  ASSERT_TRUE(edit->hasFocus());
+  QTest::keyClick(edit, Qt::Key_Tab);
+  ASSERT_TRUE(view->hasFocus());
+  const markup::MarkupDocument& doc = view->Document();
+  const int bottom = doc.VertScrollPos();
+  ASSERT_GT(bottom, 0);
+  QTest::keyClick(view, Qt::Key_Home);
+  EXPECT_EQ(doc.VertScrollPos(), 0);
+  QTest::keyClick(view, Qt::Key_Down);
+  EXPECT_EQ(doc.VertScrollPos(), doc.VertScrollIncrement());
+  QTest::keyClick(view, Qt::Key_PageDown);
+  EXPECT_EQ(doc.VertScrollPos(), doc.ClientHeight());
+  QTest::keyClick(view, Qt::Key_Up);
+  EXPECT_EQ(doc.VertScrollPos(), doc.ClientHeight() - doc.VertScrollIncrement());
+  QTest::keyClick(view, Qt::Key_End, Qt::ControlModifier);
+  EXPECT_EQ(doc.VertScrollPos(), bottom);
+  QTest::keyClick(view, Qt::Key_PageUp);
+  EXPECT_EQ(doc.VertScrollPos(), bottom - (doc.ClientHeight() - doc.VertScrollIncrement()));
+  EXPECT_EQ(view->ScrollBar()->value(), doc.VertScrollPos());
+}
+
+TEST_F(ReadingTest, FindMarksMatchesAndGoesNextAndPrevious) {
+  view->NewString("a cat here", 0, 0xFFFFFF);
+  Fill(150);
+  view->NewString(text::W("another CAT and a саt"), 0, 0xFFFFFF);  // Cyrillic "са" looks Latin
+  view->Document().SetVertScrollPos(0);
+  const QImage before = view->grab().toImage();
+  view->SetFindText("cat");
+  EXPECT_NE(view->grab().toImage(), before);  // the match on screen is marked
+  ASSERT_TRUE(view->FindNext(true));
+  EXPECT_EQ(view->CurrentMatch()->at, (TextPoint{0, 2}));
+  ASSERT_TRUE(view->FindNext(true));
+  EXPECT_EQ(view->CurrentMatch()->at, (TextPoint{151, 8}));
+  // Scrolled into view.
+  const markup::MarkupDocument& doc = view->Document();
+  const int top = doc.lines()[151]->top;
+  EXPECT_GE(top, doc.VertScrollPos());
+  EXPECT_LE(top, doc.VertScrollPos() + doc.ClientHeight());
+  ASSERT_TRUE(view->FindNext(true));
+  EXPECT_EQ(view->CurrentMatch()->at, (TextPoint{151, 18}));
+  ASSERT_TRUE(view->FindNext(true));
+  EXPECT_EQ(view->CurrentMatch()->at, (TextPoint{0, 2}));  // round again
+  EXPECT_EQ(doc.VertScrollPos(), 0);
+  ASSERT_TRUE(view->FindNext(false));
+  EXPECT_EQ(view->CurrentMatch()->at, (TextPoint{151, 18}));
+  view->SetFindText("dog");
+  EXPECT_FALSE(view->FindNext(true));
+}
+
+TEST_F(ReadingTest, NewMessagesMarkerWhileScrolledUp) {
+  Fill(100);
+  EXPECT_TRUE(!view->NewLinesMarker() || view->NewLinesMarker()->isHidden());
+  QTest::keyClick(view, Qt::Key_Home);
+  const int kept = view->Document().VertScrollPos();
+  view->NewString("fresh", 0, 0xFFFFFF);
+  ASSERT_TRUE(view->NewLinesMarker());
+  EXPECT_TRUE(view->NewLinesMarker()->isVisible());
+  EXPECT_EQ(view->Document().VertScrollPos(), kept);  // the reader keeps his place
+  view->NewLinesMarker()->click();
+  EXPECT_TRUE(view->Document().AtBottom());
+  EXPECT_FALSE(view->NewLinesMarker()->isVisible());
+  // At the bottom new lines need no marker.
+  view->NewString("more", 0, 0xFFFFFF);
+  EXPECT_FALSE(view->NewLinesMarker()->isVisible());
+}
+
+}  // namespace
