@@ -43,7 +43,14 @@ MediaSession::~MediaSession() {
   links_.reset();
 }
 
-void MediaSession::Start() { links_->Listen(); }
+// Without a configured address the links are listened for where the chat
+// connection goes out from, once it is up: the address the server tells
+// peers, and no other.
+void MediaSession::Start() {
+  if (!links_->Listen()) ServerOnline();
+}
+
+void MediaSession::ServerOnline() { links_->ListenOn(session_.Connection().LocalAddressInUse()); }
 
 std::string MediaSession::Recipient() const {
   const auto& names = session_.Chat().Addressees().Names();

@@ -56,6 +56,8 @@ class MediaSession : private MediaTraffic,
 
   // Starts listening for direct links (a trace line when the port is taken).
   void Start();
+  // The chat connection is up (again).
+  void ServerOnline();
 
   // SendWav pressed and released.
   void PressSendWav();
