@@ -7,11 +7,14 @@
 #include "audio/adpcm.h"
 #include "audio/wav_file.h"
 #include "text/bytes.h"
+#include "text/line_file.h"
 
 namespace audio {
 
+std::string KeptSoundFileName(std::string_view base) { return text::SafeFileName(base) + ".cwv"; }
+
 std::string KeptSoundPath(const std::string& programDir, std::string_view base) {
-  return programDir + "Sounds/" + text::SafeFileName(base) + ".cwv";
+  return programDir + "Sounds/" + KeptSoundFileName(base);
 }
 
 std::string SoundData(const Sound& sound) {
@@ -36,8 +39,7 @@ bool WriteSoundFile(const std::string& path, const Sound& sound) {
   } else {
     bytes = SoundData(sound);
   }
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  return out && out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())) && out.flush();
+  return text::ReplaceFileAtomically(path, bytes);
 }
 
 std::optional<std::string> ReadKeptFile(const std::string& path) {

@@ -1,6 +1,7 @@
 #include "chat/media_session.h"
 
 #include <QMetaObject>
+#include <QTimer>
 
 #include <chrono>
 
@@ -21,6 +22,7 @@ namespace window {
 namespace {
 constexpr int32_t kBlack = 0x000000;
 constexpr int32_t kWhite = 0xFFFFFF;
+constexpr int kLastWavDelayMs = 5000;
 }  // namespace
 
 MediaSession::MediaSession(ChatSession& session, MediaView& view, audio::AudioDevices& devices)
@@ -29,6 +31,7 @@ MediaSession::MediaSession(ChatSession& session, MediaView& view, audio::AudioDe
   options.localAddress = session.Settings().LocalAddress;
   links_ = std::make_unique<direct::LinkManager>(static_cast<direct::LinkHost&>(*this), options);
   audio_ = std::make_unique<audio::AudioChannel>(static_cast<audio::AudioHost&>(*this), devices);
+  pictures_ = std::make_unique<transfer::PictureInbox>(static_cast<transfer::TransferHost&>(*this));
   RefreshAudioSettings();
   session_.Chat().SetMediaTraffic(this);
   session_.Chat().Panes().priv.OnStrDestroy = [this](markup::MarkupDocument&, const std::string& markup) {
@@ -39,6 +42,7 @@ MediaSession::MediaSession(ChatSession& session, MediaView& view, audio::AudioDe
 MediaSession::~MediaSession() {
   session_.Chat().SetMediaTraffic(nullptr);
   session_.Chat().Panes().priv.OnStrDestroy = nullptr;
+  pictures_.reset();
   audio_.reset();
   links_.reset();
 }
@@ -170,9 +174,18 @@ bool MediaSession::IsBlackListed(const std::string& name) const {
 
 std::string MediaSession::ProgramDir() const { return session_.Settings().ProgramDir; }
 
+// The number moves with every kept sound; molvat.ini gets it a little later,
+// once for a burst, and at close.  After a crash the kept files themselves
+// tell which numbers are taken, so a stale number overwrites nothing.
 void MediaSession::StoreLastWav(int value) {
-  settings::Settings& s = session_.Settings();
-  s.Set(s.LastWav, value);
+  session_.Settings().LastWav = value;
+  if (lastWavPending_) return;
+  lastWavPending_ = true;
+  QTimer::singleShot(kLastWavDelayMs, &context_, [this] {
+    lastWavPending_ = false;
+    settings::Settings& s = session_.Settings();
+    s.Save(s.LastWav);
+  });
 }
 
 void MediaSession::AppendArchive(const std::string& line) {
@@ -183,7 +196,7 @@ void MediaSession::AppendArchive(const std::string& line) {
 void MediaSession::ReactToMessage(bool) { session_.Chat().React(settings::ReactionSet::Personal); }
 
 void MediaSession::HandlePicturePacket(const std::string& sender, const std::string& packet, bool escaped) {
-  transfer::HandlePicturePacket(*this, sender, packet, escaped);
+  pictures_->HandlePacket(sender, packet, escaped);
 }
 
 // ---- direct::LinkHost --------------------------------------------------------------

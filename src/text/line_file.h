@@ -33,8 +33,15 @@ std::optional<std::string> ReadWholeFile(const std::string& path);
 // either the old or the new file, never a truncated one.  An existing file
 // keeps its permission bits.  A file that is marked read-only (no write
 // permission bit at all) is not replaced.  Returns false on any failure; no
-// temporary file is left behind.
-bool ReplaceFileAtomically(const std::string& path, std::string_view contents);
+// temporary file is left behind.  Without `syncToDisk` the data is not
+// forced to the disk first: a killed program still leaves the old or the
+// new file, a power cut may not (for files that are cheap to lose).
+bool ReplaceFileAtomically(const std::string& path, std::string_view contents, bool syncToDisk = true);
+
+// Removes the temporary files ReplaceFileAtomically leaves when the program
+// is killed in the middle of a replace (".name.XXXXXX" beside "name") from
+// directory `dir`.  Returns how many went.
+size_t RemoveStaleReplaceTemporaries(const std::string& dir);
 
 // True when `path` exists and carries no write permission bit.
 bool IsReadOnlyFile(const std::string& path);
