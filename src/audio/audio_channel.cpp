@@ -475,16 +475,16 @@ void AudioChannel::OnPrivLineRemoved(const std::string& markup) {
 
 // ---- keeping -------------------------------------------------------------------
 
-KeptFolder& AudioChannel::KeptSounds() {
+text::KeptFolder& AudioChannel::KeptSounds() {
   const std::string dir = host_.ProgramDir() + "Sounds/";
-  if (!keptSounds_ || keptSounds_->Dir() != dir) keptSounds_ = std::make_unique<KeptFolder>(dir, keepLimits_);
+  if (!keptSounds_ || keptSounds_->Dir() != dir) keptSounds_ = std::make_unique<text::KeptFolder>(dir, keepLimits_);
   return *keptSounds_;
 }
 
 void AudioChannel::Keep(Sound& sound, std::string name) {
   bool own = text::StartsWith(name, "--");
   if (own) name.erase(0, 2);
-  KeptFolder& folder = KeptSounds();
+  text::KeptFolder& folder = KeptSounds();
   const std::string data = SoundData(sound);
   if (!folder.HasRoom(data.size())) {
     host_.Trace(W("Звуковое сообщение не сохранено: папка Sounds заполнена"));

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "audio/audio_host.h"
-#include "audio/kept_folder.h"
+#include "text/kept_folder.h"
 #include "audio/sound.h"
 
 namespace audio {
@@ -38,9 +38,9 @@ class AudioChannel {
   void SetSettings(const AudioSettings& settings) { settings_ = settings; }
   const AudioSettings& Settings() const { return settings_; }
   // The bounds of Sounds/ (before the first sound is kept).
-  void SetKeepLimits(const KeepLimits& limits) { keepLimits_ = limits; }
+  void SetKeepLimits(const text::KeepLimits& limits) { keepLimits_ = limits; }
   // Sounds/, counted on first use.
-  KeptFolder& KeptSounds();
+  text::KeptFolder& KeptSounds();
 
   // The microphone button pressed and released.  `recipients` are the
   // selected private recipients.
@@ -102,8 +102,8 @@ class AudioChannel {
   AudioDevices& devices_;
   ReceiveLimits limits_;
   AudioSettings settings_;
-  KeepLimits keepLimits_;
-  std::unique_ptr<KeptFolder> keptSounds_;
+  text::KeepLimits keepLimits_;
+  std::unique_ptr<text::KeptFolder> keptSounds_;
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 
   std::vector<std::unique_ptr<Sound>> sounds_;  // every live sound

@@ -1,5 +1,6 @@
 #include "chat/chat_controller.h"
 
+
 #include <chrono>
 
 #include "games/game_traffic.h"
@@ -10,20 +11,22 @@
 #include "text/bytes.h"
 #include "text/cp1251.h"
 #include "text/fold.h"
+#include "chat/reaction.h"
 #include "chat/smiley_codes.h"
 #include "chat/translit.h"
 
 namespace window {
 
-ChatController::ChatController(settings::Settings& settings, ChatPanes panes, ChatEnvironment& env)
+ChatController::ChatController(settings::Settings& settings, ChatPanes panes, ChatLink& link, ChatView& view)
     : settings_(settings),
       panes_(panes),
-      env_(env),
+      link_(link),
+      view_(view),
       online_(settings, contacts_, panes.users),
       acks_(settings, static_cast<session::AcknowledgementHost&>(*this), panes.priv),
       dispatcher_(settings, static_cast<session::DispatcherHost&>(*this), panes.comm, panes.priv),
       replies_(settings, static_cast<session::ServiceRepliesHost&>(*this)),
-      sender_(settings, acks_, panes.priv, [this](const std::string& line) { env_.SendLine(line); },
+      sender_(settings, acks_, panes.priv, [this](const std::string& line) { link_.SendLine(line); },
               [this](const std::string& text) { return CodesToMarkup(text, false); }) {
   online_.ownVersion = CHAT_LOGIN_VERSION;
   panes_.comm.OnStrDestroy = [this](markup::MarkupDocument&, const std::string& markup) {
@@ -60,7 +63,7 @@ std::string ChatController::PrepareOwnText(const std::string& text) const {
 
 void ChatController::ArchiveLine(const std::string& line) {
   media::AppendArchiveLine(settings_.ProgramDir, settings_.ArcLimit, line,
-                           [this](const std::string& message) { env_.Trace(message); });
+                           [this](const std::string& message) { view_.Trace(message); });
 }
 
 void ChatController::PatchArchive(const std::string& number, int oldPicture, int newPicture) {
@@ -93,25 +96,29 @@ void ChatController::DirectLinkNotice(const std::string& sender) {
 }
 
 void ChatController::React(settings::ReactionSet set) {
-  const int n = static_cast<int>(set);
-  if (!env_.SettingsDialogVisible() && settings_.StealFocus[n]) env_.BringToFront();
-  if (env_.NoSound()) return;
-  if (settings_.AnswerType[n] == 1)
-    env_.Beep();
-  else if (settings_.AnswerType[n] == 2)
-    env_.PlayWave(settings_.Wave[n]);
+  const Reaction r = ReactionFor(settings_, set, view_.SettingsDialogVisible(), view_.NoSound());
+  if (r.bringForward) view_.BringToFront();
+  if (r.beep) view_.Beep();
+  else if (!r.wave.empty()) view_.PlayWave(r.wave);
 }
 
 void ChatController::ShowOnlineList(const std::string& body) {
   if (online_.ShowOnlineList(body)) React(settings::ReactionSet::FriendOnline);
   if (online_.DroppedEntries() > 0)
-    env_.Trace(text::W("Список пользователей слишком длинный, не показаны: ") + std::to_string(online_.DroppedEntries()));
-  env_.ControlsChanged();
+    view_.Trace(text::W("Список пользователей слишком длинный, не показаны: ") + std::to_string(online_.DroppedEntries()));
+  link_.ControlsChanged();
+}
+
+void ChatController::SettingsApplied(const std::string& enterText) {
+  online_.TakeFriendsSnapshot();
+  ShowOnlineList(online_.LastListText());
+  for (markup::MarkupDocument* pane : {&panes_.comm, &panes_.priv, &panes_.prev}) pane->SetFontSize(settings_.FontSize);
+  RefreshPreview(enterText);
 }
 
 void ChatController::RefreshAddressees() {
   addressees_.Show(panes_.towhom);
-  env_.ControlsChanged();
+  link_.ControlsChanged();
 }
 
 bool ChatController::Say(const std::string& enterText) {
@@ -125,8 +132,8 @@ bool ChatController::Say(const std::string& enterText) {
 }
 
 void ChatController::UserInfoClick() {
-  if (!env_.SocketOpen() || addressees_.Names().empty()) return;
-  env_.SendLine(wire::RecordWriter().Raw("GetInfo", "1").Escaped("Cln", addressees_.Names().front()).Line());
+  if (!link_.SocketOpen() || addressees_.Names().empty()) return;
+  link_.SendLine(wire::RecordWriter().Raw("GetInfo", "1").Escaped("Cln", addressees_.Names().front()).Line());
 }
 
 void ChatController::UsersLink(const std::string& target, LineEdit* edit) {
@@ -137,8 +144,8 @@ void ChatController::UsersLink(const std::string& target, LineEdit* edit) {
     return;
   }
   if (text::StartsWith(target, "--INFO--")) {
-    if (env_.SocketOpen())
-      env_.SendLine(wire::RecordWriter().Raw("GetInfo", "1").Escaped("Cln", text::ReplaceAll(target, "--INFO--", "")).Line());
+    if (link_.SocketOpen())
+      link_.SendLine(wire::RecordWriter().Raw("GetInfo", "1").Escaped("Cln", text::ReplaceAll(target, "--INFO--", "")).Line());
     return;
   }
   if (addressees_.Add(target)) RefreshAddressees();
@@ -151,7 +158,7 @@ void ChatController::TowhomLink(const std::string& name) {
 
 LineEdit ChatController::LinkAction(const std::string& target, const LineEdit& edit, bool shift) {
   if (IsWebAddress(target)) {
-    env_.OpenUrl(OpenableUrl(target));
+    view_.OpenUrl(OpenableUrl(target));
     return edit;
   }
   if (const size_t at = target.find("::PlAr"); at != std::string::npos) {

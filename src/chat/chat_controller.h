@@ -12,6 +12,7 @@
 #include "session/acknowledgements.h"
 #include "session/dispatcher.h"
 #include "session/service_replies.h"
+#include "chat/chat_services.h"
 #include "chat/desktop_notices.h"
 #include "chat/link_actions.h"
 #include "chat/online_list.h"
@@ -52,21 +53,17 @@ struct ChatPanes {
   markup::MarkupDocument& prev;
 };
 
-// Effects outside the chat logic: the connection, sounds, the window.
-class ChatEnvironment {
+// What the chat logic shows or plays: the window's side.
+class ChatView {
  public:
-  virtual ~ChatEnvironment() = default;
-  virtual void SendLine(const std::string& line) = 0;
-  virtual bool SocketOpen() = 0;
+  virtual ~ChatView() = default;
   virtual void Trace(const std::string& text) = 0;
   virtual void Beep() = 0;
   virtual void PlayWave(const std::string& file) = 0;
   virtual void BringToFront() = 0;
   virtual bool NoSound() = 0;
+  // Reactions do not take the focus from the settings dialog.
   virtual bool SettingsDialogVisible() { return false; }
-  virtual void Refused() = 0;
-  // The addressee list or the online list changed: SendWav, UserInfo, games.
-  virtual void ControlsChanged() {}
   virtual void OpenUrl(const std::string& /*url*/) {}
   // Information windows and the moderator menu, for the service replies.
   virtual void ShowInfoWindow(const std::string& /*key*/, const std::string& /*title*/, const std::string& /*text*/,
@@ -76,25 +73,52 @@ class ChatEnvironment {
   virtual void Notice(NoticeKind /*kind*/, const std::string& /*sender*/, const std::string& /*text*/) {}
 };
 
-class ChatController : private session::DispatcherHost,
+// The connection's side: sending, its state, and what follows a refusal or
+// a change of the addressee or online list.
+class ChatLink {
+ public:
+  virtual ~ChatLink() = default;
+  virtual void SendLine(const std::string& line) = 0;
+  virtual bool SocketOpen() = 0;
+  // The local address of the connection to the chat server; empty without one.
+  virtual std::string SocketLocalAddress() { return {}; }
+  virtual void Refused() = 0;
+  // The addressee list or the online list changed: SendWav, UserInfo, games.
+  virtual void ControlsChanged() {}
+};
+
+// Both sides in one object (tests and benchmarks).
+class ChatEnvironment : public ChatLink, public ChatView {};
+
+class ChatController : public ChatServices,
+                       private session::DispatcherHost,
                        private session::AcknowledgementHost,
                        private session::ServiceRepliesHost {
  public:
-  ChatController(settings::Settings& settings, ChatPanes panes, ChatEnvironment& env);
+  ChatController(settings::Settings& settings, ChatPanes panes, ChatLink& link, ChatView& view);
+  ChatController(settings::Settings& settings, ChatPanes panes, ChatEnvironment& env)
+      : ChatController(settings, panes, env, env) {}
   ~ChatController() override;
 
-  // Where game messages and the confirmations of one's own go; null (no
-  // games) drops them.
-  void SetGameTraffic(games::GameTraffic* games) { games_ = games; }
-  // Where audio, pictures and link traffic go; null drops them.
-  void SetMediaTraffic(MediaTraffic* media) { media_ = media; }
+  // ChatServices (SendLine, Trace, ShowInfoWindow and React below serve it too)
+  void SetGameTraffic(games::GameTraffic* games) override { games_ = games; }
+  void SetMediaTraffic(MediaTraffic* media) override { media_ = media; }
+  settings::Settings& Settings() override { return settings_; }
+  bool Connected() const override { return link_.SocketOpen(); }
+  std::string LocalAddressInUse() const override { return link_.SocketLocalAddress(); }
+  const std::vector<std::string>& AddresseeNames() const override { return addressees_.Names(); }
+  bool PeerHasGameClient(const std::string& name) const override { return online_.PeerHasGameClient(name); }
+  std::string ClientInfo(const std::string& name) const override { return online_.ClientInfo(name); }
+  bool BlackListed(const std::string& name) override { return contacts_.IsBlackListed(name); }
+  markup::MarkupDocument& PrivatePane() override { return panes_.priv; }
+  std::string ChatTextMarkup(const std::string& text) const override { return CodesToMarkup(text, false); }
 
   // Smiley and picture codes to markup (own: the user's own typed text,
   // transliterated first).
   std::string CodesToMarkup(const std::string& text, bool own) const;
   // What a typed text becomes before it is sent: transliteration, then the
   // own picture codes in the form receivers show.
-  std::string PrepareOwnText(const std::string& text) const;
+  std::string PrepareOwnText(const std::string& text) const override;
   // Moderator rights and the debug trace both on.
   bool TraceEnabled() override;
 
@@ -110,7 +134,7 @@ class ChatController : private session::DispatcherHost,
 
   // The user's actions.  Say returns false when nothing was sent.
   bool Say(const std::string& enterText);
-  void SendChatMessage(const std::string& addressees, const std::string& text, bool show) {
+  void SendChatMessage(const std::string& addressees, const std::string& text, bool show) override {
     sender_.SendChatMessage(addressees, text, show);
   }
   void UserInfoClick();
@@ -123,10 +147,13 @@ class ChatController : private session::DispatcherHost,
   void RefreshPreview(const std::string& enterText);
 
   void ShowOnlineList(const std::string& body);
+  // The settings dialog's OK was applied: the online list (friends already
+  // online do not count as newcomers), the panes' font size, the preview.
+  void SettingsApplied(const std::string& enterText);
   void RefreshAddressees();
   void React(settings::ReactionSet set) override;
   void PersonalMessage(bool isPrivate, const std::string& sender, const std::string& text) override {
-    env_.Notice(isPrivate ? NoticeKind::Private : NoticeKind::Personal, sender, text);
+    view_.Notice(isPrivate ? NoticeKind::Private : NoticeKind::Personal, sender, text);
   }
 
   ContactLists& Contacts() { return contacts_; }
@@ -139,14 +166,13 @@ class ChatController : private session::DispatcherHost,
 
  private:
   // session::DispatcherHost
-  void SendLine(const std::string& line) override { env_.SendLine(line); }
-  void Trace(const std::string& text) override { env_.Trace(text); }
-  void Refused() override { env_.Refused(); }
+  void SendLine(const std::string& line) override { link_.SendLine(line); }
+  void Trace(const std::string& text) override { view_.Trace(text); }
+  void Refused() override { link_.Refused(); }
   void Acknowledgement(const wire::Record& record, const std::string& line) override {
     acks_.HandleAcknowledgement(record, line);
   }
   void OnlineListRecord(const std::string& body) override { ShowOnlineList(body); }
-  bool BlackListed(const std::string& name) override { return contacts_.IsBlackListed(name); }
   std::string CodesToMarkup(const std::string& text) override { return CodesToMarkup(text, false); }
   void ArchiveLine(const std::string& line) override;
   void GameMessage(games::GameKind kind, const std::string& text, const std::string& sender,
@@ -163,10 +189,10 @@ class ChatController : private session::DispatcherHost,
   // session::ServiceRepliesHost
   void ShowInfoWindow(const std::string& key, const std::string& title, const std::string& text, int width,
                       int height, bool append) override {
-    env_.ShowInfoWindow(key, title, text, width, height, append);
+    view_.ShowInfoWindow(key, title, text, width, height, append);
   }
-  void OpenUrl(const std::string& url) override { env_.OpenUrl(OpenableUrl(url)); }
-  void ModeratorChanged(bool moderator) override { env_.ModeratorChanged(moderator); }
+  void OpenUrl(const std::string& url) override { view_.OpenUrl(OpenableUrl(url)); }
+  void ModeratorChanged(bool moderator) override { view_.ModeratorChanged(moderator); }
   // session::AcknowledgementHost
   void PatchArchive(const std::string& number, int oldPicture, int newPicture) override;
   void OwnGameEcho(games::GameKind kind, const std::string& text, const std::string& addressee, uint32_t fg,
@@ -174,7 +200,8 @@ class ChatController : private session::DispatcherHost,
 
   settings::Settings& settings_;
   ChatPanes panes_;
-  ChatEnvironment& env_;
+  ChatLink& link_;
+  ChatView& view_;
   games::GameTraffic* games_ = nullptr;
   MediaTraffic* media_ = nullptr;
   ContactLists contacts_;

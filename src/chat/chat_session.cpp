@@ -21,7 +21,7 @@ ChatSession::ChatSession(settings::Settings& settings, ChatPanes panes, SessionV
       view_(view),
       commPane_(panes.comm),
       connection_(std::make_unique<session::ServerConnection>(static_cast<session::ConnectionHost&>(*this), parent)),
-      chat_(std::make_unique<ChatController>(settings, panes, static_cast<ChatEnvironment&>(*this))),
+      chat_(std::make_unique<ChatController>(settings, panes, static_cast<ChatLink&>(*this), view)),
       moderator_(std::make_unique<ModeratorCommands>(settings, chat_->Replies(), static_cast<ModeratorHost&>(*this))),
       remedies_(std::make_unique<ServerRemedies>(settings, [this] {
         return view_.AskWarning(text::W("Найден новый адрес сервера. Изменить настройки?"),
@@ -132,7 +132,7 @@ std::string ChatSession::LoginLine() {
 void ChatSession::OnlineChanged(bool online) { view_.OnlineChanged(online); }
 
 void ChatSession::TraceSent(const std::string& line) {
-  if (chat_->TraceEnabled()) Trace(text::W("Отправили: ") + wire::UnescapeField(line));
+  if (chat_->TraceEnabled()) view_.Trace(text::W("Отправили: ") + wire::UnescapeField(line));
 }
 
 void ChatSession::Refused() {

@@ -23,10 +23,10 @@ class Settings;
 
 namespace window {
 
-// What the session needs the window to show or ask.
-class SessionView {
+// What the session needs the window to show or ask, beyond what the chat
+// logic shows (ChatView).
+class SessionView : public ChatView {
  public:
-  virtual ~SessionView() = default;
   // The login dialog, modal; true when it ended with OK.
   virtual bool AskForIdentity(bool registration) = 0;
   // Logged in or not: the Say button follows.
@@ -35,26 +35,14 @@ class SessionView {
   virtual void LampsChanged() = 0;
   // The buttons that need one addressee (and, for SendWav, one with audio).
   virtual void ControlsChanged(bool userInfo, bool sendWav) = 0;
-  virtual void ModeratorChanged(bool moderator) = 0;
   virtual void Warn(const std::string& russianUtf8, const std::string& englishUtf8) = 0;
-  virtual void Trace(const std::string& text) = 0;
-  virtual void ShowInfo(const std::string& key, const std::string& title, const std::string& text, int width,
-                        int height, bool append) = 0;
-  virtual void Beep() = 0;
-  virtual void PlayWave(const std::string& file) = 0;
-  virtual void BringToFront() = 0;
-  virtual bool NoSound() = 0;
-  // Reactions do not take the focus from the settings dialog.
-  virtual bool SettingsDialogVisible() { return false; }
-  virtual void OpenUrl(const std::string& url) = 0;
   // Yes/No question, No the default (Windows-1251 texts).
   virtual bool AskYesNo(const std::string& russian, const std::string& english) = 0;
   // Yes/No question with the exclamation icon, Yes the default.
   virtual bool AskWarning(const std::string& russian, const std::string& english) { return AskYesNo(russian, english); }
-  virtual void Notice(NoticeKind /*kind*/, const std::string& /*sender*/, const std::string& /*text*/) {}
 };
 
-class ChatSession : private session::ConnectionHost, private ChatEnvironment, private ModeratorHost {
+class ChatSession : private session::ConnectionHost, private ChatLink, private ModeratorHost {
  public:
   ChatSession(settings::Settings& settings, ChatPanes panes, SessionView& view, QObject* parent = nullptr);
   ~ChatSession() override;
@@ -121,32 +109,19 @@ class ChatSession : private session::ConnectionHost, private ChatEnvironment, pr
   bool DiscoveryRunning() override { return remedies_->Discovery().Busy(); }
   void StartDiscovery() override { remedies_->Discovery().Start(); }
 
-  // ChatEnvironment
+  // ChatLink
   void SendLine(const std::string& line) override { connection_->SendLine(line); }
   bool SocketOpen() override { return connection_->Connected(); }
-  void Trace(const std::string& text) override { view_.Trace(text); }
-  void Beep() override { view_.Beep(); }
-  void PlayWave(const std::string& file) override { view_.PlayWave(file); }
-  void BringToFront() override { view_.BringToFront(); }
-  void Notice(NoticeKind kind, const std::string& sender, const std::string& text) override {
-    view_.Notice(kind, sender, text);
-  }
-  bool NoSound() override { return view_.NoSound(); }
-  bool SettingsDialogVisible() override { return view_.SettingsDialogVisible(); }
+  std::string SocketLocalAddress() override { return connection_->LocalAddressInUse(); }
   void Refused() override;
   void ControlsChanged() override;
-  void OpenUrl(const std::string& url) override { view_.OpenUrl(url); }
-  void ShowInfoWindow(const std::string& key, const std::string& title, const std::string& text, int width,
-                      int height, bool append) override {
-    view_.ShowInfo(key, title, text, width, height, append);
-  }
-  void ModeratorChanged(bool moderator) override { view_.ModeratorChanged(moderator); }
   void ClearAddressRequests() override { chat_->Replies().ClearAddressRequests(); }
   // ModeratorHost
   std::string Target() override;
   bool AskYesNo(const std::string& russian, const std::string& english) override {
     return view_.AskYesNo(russian, english);
   }
+  void OpenUrl(const std::string& url) override { view_.OpenUrl(url); }
 
   settings::Settings& settings_;
   SessionView& view_;

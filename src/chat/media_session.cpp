@@ -15,7 +15,7 @@
 #include "settings/settings.h"
 #include "text/binary_escape.h"
 #include "text/bytes.h"
-#include "chat/chat_session.h"
+#include "chat/chat_services.h"
 
 namespace window {
 
@@ -25,23 +25,23 @@ constexpr int32_t kWhite = 0xFFFFFF;
 constexpr int kLastWavDelayMs = 5000;
 }  // namespace
 
-MediaSession::MediaSession(ChatSession& session, MediaView& view, audio::AudioDevices& devices)
-    : session_(session), view_(view) {
+MediaSession::MediaSession(ChatServices& chat, MediaView& view, audio::AudioDevices& devices)
+    : chat_(chat), view_(view) {
   direct::LinkOptions options;
-  options.localAddress = session.Settings().LocalAddress;
+  options.localAddress = chat.Settings().LocalAddress;
   links_ = std::make_unique<direct::LinkManager>(static_cast<direct::LinkHost&>(*this), options);
   audio_ = std::make_unique<audio::AudioChannel>(static_cast<audio::AudioHost&>(*this), devices);
   pictures_ = std::make_unique<transfer::PictureInbox>(static_cast<transfer::TransferHost&>(*this));
   RefreshAudioSettings();
-  session_.Chat().SetMediaTraffic(this);
-  session_.Chat().Panes().priv.OnStrDestroy = [this](markup::MarkupDocument&, const std::string& markup) {
+  chat_.SetMediaTraffic(this);
+  chat_.PrivatePane().OnStrDestroy = [this](markup::MarkupDocument&, const std::string& markup) {
     audio_->OnPrivLineRemoved(markup);
   };
 }
 
 MediaSession::~MediaSession() {
-  session_.Chat().SetMediaTraffic(nullptr);
-  session_.Chat().Panes().priv.OnStrDestroy = nullptr;
+  chat_.SetMediaTraffic(nullptr);
+  chat_.PrivatePane().OnStrDestroy = nullptr;
   pictures_.reset();
   audio_.reset();
   links_.reset();
@@ -54,15 +54,15 @@ void MediaSession::Start() {
   if (!links_->Listen()) ServerOnline();
 }
 
-void MediaSession::ServerOnline() { links_->ListenOn(session_.Connection().LocalAddressInUse()); }
+void MediaSession::ServerOnline() { links_->ListenOn(chat_.LocalAddressInUse()); }
 
 std::string MediaSession::Recipient() const {
-  const auto& names = session_.Chat().Addressees().Names();
+  const auto& names = chat_.AddresseeNames();
   return names.size() == 1 ? names.front() : std::string();
 }
 
 void MediaSession::RefreshAudioSettings() {
-  const settings::Settings& s = session_.Settings();
+  const settings::Settings& s = chat_.Settings();
   audio::AudioSettings a;
   a.playNow = s.PlayNow;
   a.muted = view_.NoSound();
@@ -77,7 +77,7 @@ void MediaSession::RefreshAudioSettings() {
 void MediaSession::PressSendWav() {
   if (audio_->Busy()) return;
   RefreshAudioSettings();
-  audio_->StartRecording(session_.Chat().Addressees().Names());
+  audio_->StartRecording(chat_.AddresseeNames());
 }
 
 void MediaSession::ReleaseSendWav() { audio_->StopRecording(); }
@@ -86,13 +86,13 @@ bool MediaSession::AudioBusy() const { return audio_->Busy(); }
 
 bool MediaSession::CanSendPicture() const {
   const std::string name = Recipient();
-  return !name.empty() && name != session_.Settings().UserName && session_.Chat().Online().PeerHasGameClient(name);
+  return !name.empty() && name != chat_.Settings().UserName && chat_.PeerHasGameClient(name);
 }
 
 bool MediaSession::SendPicture(const std::string& data) {
-  if (!CanSendPicture() || !session_.Connection().Connected()) return false;
+  if (!CanSendPicture() || !chat_.Connected()) return false;
   const std::string name = Recipient();
-  return transfer::SendPicture(*this, name, session_.Chat().Online().ClientInfo(name), data);
+  return transfer::SendPicture(*this, name, chat_.ClientInfo(name), data);
 }
 
 // ---- MediaTraffic --------------------------------------------------------------
@@ -117,15 +117,14 @@ void MediaSession::Post(std::function<void()> call) {
   QMetaObject::invokeMethod(&context_, std::move(call), Qt::QueuedConnection);
 }
 
-bool MediaSession::ServerOpen() const { return session_.Connection().Connected(); }
+bool MediaSession::ServerOpen() const { return chat_.Connected(); }
 
 // Audio lines go over a direct link to a client that takes one, else to the
 // server; a link that turns out impossible hands what it held to the server
 // in order, and everything after it goes there directly.
 void MediaSession::SendLine(const std::string& line) {
-  session::ServerConnection& connection = session_.Connection();
   if (!text::StartsWith(line, "f\xA6") || line.size() < 5) {
-    connection.SendLine(line);
+    chat_.SendLine(line);
     return;
   }
   std::string body = line.substr(2, line.size() - 4);  // without "f¦" and "¦\n"
@@ -139,21 +138,21 @@ void MediaSession::SendLine(const std::string& line) {
     packet.clear();
   }
   if (packet.empty()) {
-    connection.SendLine(line);
+    chat_.SendLine(line);
     return;
   }
-  if (session_.Chat().Online().ClientInfo(recipient) >= std::string(kDirectVersion) &&
+  if (chat_.ClientInfo(recipient) >= std::string(kDirectVersion) &&
       links_->SendDirect(recipient, direct::DirectPayload(UserName(), packet)))
     return;
-  connection.SendLine(line);
+  chat_.SendLine(line);
 }
 
 void MediaSession::AddPrivLine(const std::string& markup) {
-  session_.Chat().Panes().priv.NewString(markup, kBlack, kWhite);
+  chat_.PrivatePane().NewString(markup, kBlack, kWhite);
 }
 
 bool MediaSession::DeletePrivLine(const std::string& part) {
-  markup::MarkupDocument& priv = session_.Chat().Panes().priv;
+  markup::MarkupDocument& priv = chat_.PrivatePane();
   for (const auto& line : priv.lines())
     if (line->source.find(part) != std::string::npos) {
       priv.DeleteStr(part);
@@ -162,38 +161,38 @@ bool MediaSession::DeletePrivLine(const std::string& part) {
   return false;
 }
 
-void MediaSession::CutPrivLine(const std::string& part) { session_.Chat().Panes().priv.DeleteArc(part); }
+void MediaSession::CutPrivLine(const std::string& part) { chat_.PrivatePane().DeleteArc(part); }
 
 void MediaSession::SetSendWavEnabled(bool) { view_.SendWavFreed(); }
 
-std::string MediaSession::UserName() const { return session_.Settings().UserName; }
+std::string MediaSession::UserName() const { return chat_.Settings().UserName; }
 
 bool MediaSession::IsBlackListed(const std::string& name) const {
-  return const_cast<ChatSession&>(session_).Chat().Contacts().IsBlackListed(name);
+  return chat_.BlackListed(name);
 }
 
-std::string MediaSession::ProgramDir() const { return session_.Settings().ProgramDir; }
+std::string MediaSession::ProgramDir() const { return chat_.Settings().ProgramDir; }
 
 // The number moves with every kept sound; molvat.ini gets it a little later,
 // once for a burst, and at close.  After a crash the kept files themselves
 // tell which numbers are taken, so a stale number overwrites nothing.
 void MediaSession::StoreLastWav(int value) {
-  session_.Settings().LastWav = value;
+  chat_.Settings().LastWav = value;
   if (lastWavPending_) return;
   lastWavPending_ = true;
   QTimer::singleShot(kLastWavDelayMs, &context_, [this] {
     lastWavPending_ = false;
-    settings::Settings& s = session_.Settings();
+    settings::Settings& s = chat_.Settings();
     s.Save(s.LastWav);
   });
 }
 
 void MediaSession::AppendArchive(const std::string& line) {
-  const settings::Settings& s = session_.Settings();
+  const settings::Settings& s = chat_.Settings();
   media::AppendArchiveLine(s.ProgramDir, s.ArcLimit, line, [this](const std::string& m) { view_.Trace(m); });
 }
 
-void MediaSession::ReactToMessage(bool) { session_.Chat().React(settings::ReactionSet::Personal); }
+void MediaSession::ReactToMessage(bool) { chat_.React(settings::ReactionSet::Personal); }
 
 void MediaSession::HandlePicturePacket(const std::string& sender, const std::string& packet, bool escaped) {
   pictures_->HandlePacket(sender, packet, escaped);
@@ -201,7 +200,7 @@ void MediaSession::HandlePicturePacket(const std::string& sender, const std::str
 
 // ---- direct::LinkHost --------------------------------------------------------------
 
-std::string MediaSession::NextMessageNumber() { return std::to_string(session_.Settings().TakeAckID()); }
+std::string MediaSession::NextMessageNumber() { return std::to_string(chat_.Settings().TakeAckID()); }
 
 void MediaSession::HandlePacket(const std::string& payload) {
   RefreshAudioSettings();

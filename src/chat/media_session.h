@@ -28,7 +28,7 @@ class PictureInbox;
 
 namespace window {
 
-class ChatSession;
+class ChatServices;
 
 class MediaView {
  public:
@@ -54,7 +54,7 @@ class MediaSession : private MediaTraffic,
   // Version from which a client takes direct links.
   static constexpr const char* kDirectVersion = "2.2";
 
-  MediaSession(ChatSession& session, MediaView& view, audio::AudioDevices& devices);
+  MediaSession(ChatServices& chat, MediaView& view, audio::AudioDevices& devices);
   ~MediaSession() override;
 
   // Starts listening for direct links (a trace line when the port is taken).
@@ -120,7 +120,7 @@ class MediaSession : private MediaTraffic,
   }
   void Warn(const std::string& text) override { view_.Warn(text); }
 
-  ChatSession& session_;
+  ChatServices& chat_;
   MediaView& view_;
   QObject context_;  // runs the posted calls
   std::unique_ptr<direct::LinkManager> links_;

@@ -4,8 +4,10 @@
 #include "games/game_records.h"
 #include "games/game_texts.h"
 #include "games/game_view.h"
+#include "games/game_words.h"
 #include "text/bytes.h"
 #include "text/cp1251.h"
+#include "wire/wire.h"
 
 namespace games {
 namespace {
@@ -63,14 +65,16 @@ GameChannel::~GameChannel() {
       if (game->view) game->view->GameClosed();
 }
 
+// Game traffic arrives as the chat carries it: ";" and "|" escaped inside
+// the record's field.  The channel reads the message as it was written.
 void GameChannel::GameMessage(GameKind kind, const std::string& text, const std::string& sender,
                               const std::string& lead, uint32_t textColor, uint32_t backColor) {
-  HandleGameMessage(kind, text, sender, lead, textColor, backColor);
+  HandleGameMessage(kind, wire::UnescapeField(text), sender, lead, textColor, backColor);
 }
 
 void GameChannel::OwnGameEcho(GameKind kind, const std::string& text, const std::string& addressee,
                               uint32_t textColor, uint32_t backColor) {
-  HandleOwnEcho(kind, text, addressee, "", textColor, backColor);
+  HandleOwnEcho(kind, text, wire::UnescapeField(addressee), "", textColor, backColor);
 }
 
 Game* GameChannel::Find(GameKind kind, const std::string& name) const {
@@ -81,8 +85,8 @@ Game* GameChannel::Find(GameKind kind, const std::string& name) const {
 
 size_t GameChannel::GameCount(GameKind kind) const { return games_[IndexOf(kind)].size(); }
 
-void GameChannel::SendGameText(GameKind kind, const std::string& name, const std::string& text) {
-  host_.SendPrivateText(name, std::string(PrefixOf(kind)) + text);
+void GameChannel::SendGameText(GameKind kind, const std::string& name, std::string_view text) {
+  host_.SendPrivateText(name, std::string(PrefixOf(kind)).append(text));
 }
 
 void GameChannel::Attention(Game* game) { host_.GameAttention(game ? game->view : nullptr); }
@@ -153,7 +157,7 @@ void GameChannel::Close(GameKind kind, const std::string& name, bool tellView) {
   if (it == r.end()) return;
   std::unique_ptr<Game> game = std::move(it->second);
   r.erase(it);
-  if (!game->silentClose && game->Running()) SendGameText(kind, name, "I stop the game");
+  if (!game->silentClose && game->Running()) SendGameText(kind, name, words::kStop);
   if (tellView && game->view) game->view->GameClosed();
   game->view = nullptr;
   if (records_ && records_->Save(*game)) host_.GamesMenuChanged();
@@ -183,7 +187,40 @@ void GameChannel::CloseAllGames() {
 }
 
 void GameChannel::SendParty(const Game& game) {
-  SendGameText(game.Kind(), game.Opponent(), "Party: " + game.PartyTextForOpponent());
+  SendGameText(game.Kind(), game.Opponent(), std::string(words::kParty) + game.PartyTextForOpponent());
+}
+
+// One received game message, split into its word and what follows it.
+struct GameChannel::Incoming {
+  GameKind kind;
+  const std::string& name;
+  const std::string& lead;
+  std::string_view rest;  // the value after a word that carries one
+  Game* game;
+  uint32_t textColor, backColor;
+};
+
+const std::vector<GameChannel::WordHandler>& GameChannel::Handlers() {
+  using namespace words;
+  static const std::vector<WordHandler> table{
+      {kOnceMore, false, false, &GameChannel::OnOnceMore},
+      {kOfferDraw, false, true, &GameChannel::OnOfferDraw},
+      {kDraw, false, true, &GameChannel::OnDraw},
+      {kNoDraw, false, true, &GameChannel::OnNoDraw},
+      {kNoPlay, false, false, &GameChannel::OnNoPlay},
+      {kLetUsWhite, false, false, &GameChannel::OnLetUs},
+      {kLetUsBlack, false, false, &GameChannel::OnLetUs},
+      {kStop, false, false, &GameChannel::OnStop},
+      {kSynchronize, false, false, &GameChannel::OnSynchronize},
+      {kSurrender, false, false, &GameChannel::OnSurrender},
+      {kPong, false, false, &GameChannel::OnPong},
+      {kParty, true, false, &GameChannel::OnParty},
+      {kPing, true, false, &GameChannel::OnPing},
+      {kChat, true, false, &GameChannel::OnChat},
+      {kVersion, true, false, &GameChannel::OnVersion},
+      {kContinue, false, false, &GameChannel::OnContinue},
+  };
+  return table;
 }
 
 void GameChannel::HandleGameMessage(GameKind kind, const std::string& text, const std::string& name,
@@ -191,117 +228,160 @@ void GameChannel::HandleGameMessage(GameKind kind, const std::string& text, cons
   if (!available_[IndexOf(kind)] || !text::StartsWith(text, PrefixOf(kind)) || text.size() > kMaxGameMessage)
     return;
   const std::string_view m = std::string_view(text).substr(kPrefixSize);
-  const KindTexts& t = TextsOf(kind);
-  Game* game = Find(kind, name);
-
-  if (m == t.invitation) {
-    if (game && game->Running()) SendParty(*game);
+  Incoming in{kind, name, lead, {}, Find(kind, name), textColor, backColor};
+  if (m == TextsOf(kind).invitation) {
+    if (in.game && in.game->Running()) SendParty(*in.game);
     else AskToPlay(kind, name, true);
-  } else if (m == "Once more?") {
-    Attention(game);
-    Ask(kind, name, name + text::W(": Сыграем еще?"), name + ": Once more?", [this, kind, name](bool yes) {
-      if (yes) AskToPlay(kind, name, false);
-      else SendGameText(kind, name, "No, I do not want play");
+    return;
+  }
+  for (const WordHandler& h : Handlers()) {
+    if (h.drawOnly && !TextsOf(kind).hasDraw) continue;
+    if (h.prefix ? text::StartsWith(m, h.word) : m == h.word) {
+      in.rest = h.prefix ? m.substr(h.word.size()) : m;
+      return (this->*h.handle)(in);
+    }
+  }
+  if (!m.empty() && m[0] >= '0' && m[0] <= '9') MoveRule(kind, name, m);
+}
+
+void GameChannel::OnOnceMore(const Incoming& in) {
+  const GameKind kind = in.kind;
+  const std::string name = in.name;
+  Attention(in.game);
+  Ask(kind, name, name + text::W(": Сыграем еще?"), name + ": Once more?", [this, kind, name](bool yes) {
+    if (yes) AskToPlay(kind, name, false);
+    else SendGameText(kind, name, words::kNoPlay);
+  });
+}
+
+void GameChannel::OnOfferDraw(const Incoming& in) {
+  const GameKind kind = in.kind;
+  const std::string name = in.name;
+  if (!in.game) return SendGameText(kind, name, words::kSynchronize);
+  Attention(in.game);
+  Ask(kind, name, name + text::W(": Предлагаю ничью"), name + ": Offer draw", [this, kind, name](bool yes) {
+    if (!yes) return SendGameText(kind, name, words::kNoDraw);
+    Game* g = Find(kind, name);
+    if (!g || !g->Running()) return;  // the game ended or went while the question was open
+    DeclareDraw(*g);
+    SendGameText(kind, name, words::kDraw);
+  });
+}
+
+void GameChannel::OnDraw(const Incoming& in) {
+  if (!in.game) return SendGameText(in.kind, in.name, words::kSynchronize);
+  Attention(in.game);
+  // Only an answer to the local player's own offer ends a running game.
+  if (in.game->Running() && in.game->drawOffered) DeclareDraw(*in.game);
+}
+
+void GameChannel::OnNoDraw(const Incoming& in) {
+  Attention(in.game);
+  if (!in.game) return;
+  in.game->drawOffered = false;
+  ChatNote(*in.game, text::W("Предложение ничьей отклонено"));
+}
+
+void GameChannel::OnNoPlay(const Incoming& in) {
+  Attention(in.game);
+  if (in.game) ChatNote(*in.game, text::W("Не, нет желания"));
+  else host_.PrivLine(in.name + text::W(": Не, нет желания"), kBlack, kWhite);
+}
+
+void GameChannel::OnLetUs(const Incoming& in) {
+  const bool white = in.rest == words::kLetUsBlack;
+  Attention(in.game);
+  if (in.game) {
+    in.game->LoadParty(white ? "W;0" : "B;1");
+    Changed(*in.game);
+  } else {
+    Create(in.kind, in.name, white);
+  }
+}
+
+void GameChannel::OnStop(const Incoming& in) {
+  if (in.game && host_.PeerHasGameClient(in.name)) {
+    ChatNote(*in.game, in.name + text::W(" прекратил игру"), kRed);
+    Attention(in.game);
+  }
+}
+
+void GameChannel::OnSynchronize(const Incoming& in) {
+  if (in.game) SendParty(*in.game);
+}
+
+void GameChannel::OnSurrender(const Incoming& in) {
+  Game* game = in.game ? in.game : CreateFromRecord(in.kind, in.name);
+  if (!game) return;
+  Attention(game);
+  if (!game->Running()) return;
+  game->EndWith(kOpponentSurrendered);
+  ChatNote(*game, in.name + text::W(" сдался!"));
+  Changed(*game);
+}
+
+void GameChannel::OnPong(const Incoming& in) {
+  if (!in.game) return;
+  Attention(in.game);
+  ChatNote(*in.game, "<b>" + in.name + text::W("</b>: Понг"), kSilver);
+}
+
+void GameChannel::OnParty(const Incoming& in) {
+  const GameKind kind = in.kind;
+  const std::string name = in.name;
+  Attention(in.game);
+  const std::string party(in.rest);
+  auto load = [this, kind, name, party] {
+    Game* g = Find(kind, name);
+    if (!g) g = &Create(kind, name, true);
+    // A repaired copy is the same game: an open draw offer stays open.
+    const bool offered = g->drawOffered;
+    g->LoadParty(party);
+    g->drawOffered = offered && g->Running();
+    Changed(*g);
+  };
+  if (!in.game && host_.PeerHasGameClient(name)) {
+    const KindTexts& t = TextsOf(kind);
+    Ask(kind, name, name + text::W(t.continueRu), name + t.continueEn, [this, kind, name, load](bool yes) {
+      if (yes) load();
+      else SendGameText(kind, name, words::kNoPlay);
     });
-  } else if (t.hasDraw && m == "I offer draw") {
-    if (!game) return SendGameText(kind, name, "Synchronize");
-    Attention(game);
-    Ask(kind, name, name + text::W(": Предлагаю ничью"), name + ": Offer draw", [this, kind, name](bool yes) {
-      if (!yes) return SendGameText(kind, name, "No, I do not want draw");
-      Game* g = Find(kind, name);
-      if (!g || !g->Running()) return;  // the game ended or went while the question was open
-      DeclareDraw(*g);
-      SendGameText(kind, name, "Draw");
+  } else {
+    load();
+  }
+}
+
+void GameChannel::OnPing(const Incoming& in) {
+  if (!in.game) return;
+  Attention(in.game);
+  ChatNote(*in.game, "<b>" + in.name + text::W("</b>: Пинг"), kSilver);
+  PingRule(*in.game, in.rest);
+}
+
+void GameChannel::OnChat(const Incoming& in) {
+  Attention(in.game);
+  ChatText(in.kind, in.name, in.name, in.lead, std::string(in.rest), in.textColor, in.backColor);
+}
+
+void GameChannel::OnVersion(const Incoming& in) { VersionRule(in.kind, in.name, in.rest); }
+
+void GameChannel::OnContinue(const Incoming& in) {
+  if (in.game) return;
+  const GameKind kind = in.kind;
+  const std::string name = in.name;
+  auto resume = [this, kind, name] {
+    if (Find(kind, name)) return;
+    if (!records_ || !records_->Exists(kind, name)) return SendGameText(kind, name, words::kSynchronize);
+    CreateFromRecord(kind, name);
+  };
+  if (host_.PeerHasGameClient(name)) {
+    const KindTexts& t = TextsOf(kind);
+    Ask(kind, name, name + text::W(t.continueRu), name + t.continueEn, [this, kind, name, resume](bool yes) {
+      if (yes) resume();
+      else SendGameText(kind, name, words::kNoPlay);
     });
-  } else if (t.hasDraw && m == "Draw") {
-    if (!game) return SendGameText(kind, name, "Synchronize");
-    Attention(game);
-    // Only an answer to the local player's own offer ends a running game.
-    if (game->Running() && game->drawOffered) DeclareDraw(*game);
-  } else if (t.hasDraw && m == "No, I do not want draw") {
-    Attention(game);
-    if (!game) return;
-    game->drawOffered = false;
-    ChatNote(*game, text::W("Предложение ничьей отклонено"));
-  } else if (m == "No, I do not want play") {
-    Attention(game);
-    if (game) ChatNote(*game, text::W("Не, нет желания"));
-    else host_.PrivLine(name + text::W(": Не, нет желания"), kBlack, kWhite);
-  } else if (m == "Let us. I play white" || m == "Let us. I play black") {
-    const bool white = m == "Let us. I play black";
-    Attention(game);
-    if (game) {
-      game->LoadParty(white ? "W;0" : "B;1");
-      Changed(*game);
-    } else {
-      Create(kind, name, white);
-    }
-  } else if (m == "I stop the game") {
-    if (game && host_.PeerHasGameClient(name)) {
-      ChatNote(*game, name + text::W(" прекратил игру"), kRed);
-      Attention(game);
-    }
-  } else if (m == "Synchronize") {
-    if (game) SendParty(*game);
-  } else if (m == "I surrender") {
-    if (!game) game = CreateFromRecord(kind, name);
-    if (!game) return;
-    Attention(game);
-    if (!game->Running()) return;
-    game->EndWith(kOpponentSurrendered);
-    ChatNote(*game, name + text::W(" сдался!"));
-    Changed(*game);
-  } else if (m == "Pong") {
-    if (!game) return;
-    Attention(game);
-    ChatNote(*game, "<b>" + name + text::W("</b>: Понг"), kSilver);
-  } else if (text::StartsWith(m, "Party: ")) {
-    Attention(game);
-    const std::string party(m.substr(7));
-    auto load = [this, kind, name, party] {
-      Game* g = Find(kind, name);
-      if (!g) g = &Create(kind, name, true);
-      // A repaired copy is the same game: an open draw offer stays open.
-      const bool offered = g->drawOffered;
-      g->LoadParty(party);
-      g->drawOffered = offered && g->Running();
-      Changed(*g);
-    };
-    if (!game && host_.PeerHasGameClient(name)) {
-      Ask(kind, name, name + text::W(t.continueRu), name + t.continueEn, [this, kind, name, load](bool yes) {
-        if (yes) load();
-        else SendGameText(kind, name, "No, I do not want play");
-      });
-    } else {
-      load();
-    }
-  } else if (text::StartsWith(m, "Ping:")) {
-    if (!game) return;
-    Attention(game);
-    ChatNote(*game, "<b>" + name + text::W("</b>: Пинг"), kSilver);
-    PingRule(*game, m.substr(5));
-  } else if (text::StartsWith(m, "Chat: ")) {
-    Attention(game);
-    ChatText(kind, name, name, lead, std::string(m.substr(6)), textColor, backColor);
-  } else if (text::StartsWith(m, "Version:")) {
-    VersionRule(kind, name, m.substr(8));
-  } else if (m == "Continue?") {
-    if (game) return;
-    auto resume = [this, kind, name] {
-      if (Find(kind, name)) return;
-      if (!records_ || !records_->Exists(kind, name)) return SendGameText(kind, name, "Synchronize");
-      CreateFromRecord(kind, name);
-    };
-    if (host_.PeerHasGameClient(name)) {
-      Ask(kind, name, name + text::W(t.continueRu), name + t.continueEn, [this, kind, name, resume](bool yes) {
-        if (yes) resume();
-        else SendGameText(kind, name, "No, I do not want play");
-      });
-    } else {
-      resume();
-    }
-  } else if (!m.empty() && m[0] >= '0' && m[0] <= '9') {
-    MoveRule(kind, name, m);
+  } else {
+    resume();
   }
 }
 
@@ -321,7 +401,7 @@ void GameChannel::AskToPlay(GameKind kind, const std::string& name, bool askFirs
       } else {
         Create(kind, name, white);
       }
-      SendGameText(kind, name, white ? "Let us. I play white" : "Let us. I play black");
+      SendGameText(kind, name, white ? words::kLetUsWhite : words::kLetUsBlack);
     });
   };
   if (!askFirst) return chooseColour();
@@ -329,7 +409,7 @@ void GameChannel::AskToPlay(GameKind kind, const std::string& name, bool askFirs
   host_.Invited(name, host_.RussianInterface() ? name + text::W(t.askRu) : name + t.askEn);
   Ask(kind, name, name + text::W(t.askRu), name + t.askEn, [this, kind, name, chooseColour](bool yes) {
     if (yes) chooseColour();
-    else SendGameText(kind, name, "No, I do not want play");
+    else SendGameText(kind, name, words::kNoPlay);
   });
 }
 
@@ -345,7 +425,7 @@ void GameChannel::VersionRule(GameKind kind, const std::string& name, std::strin
   } else if (*mine > *theirs) {
     // Equal numbers written differently ("2.8", "2.80") answer nothing, so
     // two such clients do not send their versions back and forth for ever.
-    SendGameText(kind, name, "Version:" + own);
+    SendGameText(kind, name, std::string(words::kVersion) + own);
   }
 }
 
@@ -356,9 +436,9 @@ void GameChannel::PingRule(Game& game, std::string_view count) {
   const std::string name = game.Opponent();
   const int64_t w = game.MoveCount(), theirs = *u;
   if (w + 1 < theirs) {
-    SendGameText(kind, name, "Synchronize");
+    SendGameText(kind, name, words::kSynchronize);
   } else if (w + 1 == theirs) {
-    SendGameText(kind, name, "Ping:" + std::to_string(w));
+    SendGameText(kind, name, std::string(words::kPing) + std::to_string(w));
   } else if (w == theirs) {
     // in step: nothing to repair
   } else if (w == theirs + 1 && w > 0) {
@@ -366,20 +446,20 @@ void GameChannel::PingRule(Game& game, std::string_view count) {
   } else {
     SendParty(game);
   }
-  SendGameText(kind, name, "Pong");
+  SendGameText(kind, name, words::kPong);
 }
 
 void GameChannel::MoveRule(GameKind kind, const std::string& name, std::string_view text) {
   Game* game = Find(kind, name);
   if (!game) game = CreateFromRecord(kind, name);
-  if (!game) return SendGameText(kind, name, "Synchronize");
+  if (!game) return SendGameText(kind, name, words::kSynchronize);
   const std::string expected = std::to_string(game->MoveCount() + 1) + ":";
   std::string note;
-  if (!text::StartsWith(text, expected)) return SendGameText(kind, name, "Synchronize");
+  if (!text::StartsWith(text, expected)) return SendGameText(kind, name, words::kSynchronize);
   Attention(game);
   // A move that cannot be played here means the copies differ: ask for the
   // opponent's game, which then replaces this one.
-  if (!game->PlayOpponentMove(text.substr(expected.size()), &note)) return SendGameText(kind, name, "Synchronize");
+  if (!game->PlayOpponentMove(text.substr(expected.size()), &note)) return SendGameText(kind, name, words::kSynchronize);
   if (!note.empty()) ChatNote(*game, note);
   if (game->view) {
     game->view->MoveListChanged();
@@ -406,9 +486,9 @@ void GameChannel::HandleOwnEcho(GameKind kind, const std::string& text, const st
   if (!game || !text::StartsWith(text, PrefixOf(kind))) return;
   const std::string_view m = std::string_view(text).substr(kPrefixSize);
   const std::string head = "<b>" + host_.LocalUserName() + "</b> " + lead + " ";
-  if (text::StartsWith(m, "Ping:")) {
+  if (text::StartsWith(m, words::kPing)) {
     ChatNote(*game, head + text::W("Пинг"), kSilver);
-  } else if (text::StartsWith(m, "Pong")) {
+  } else if (text::StartsWith(m, words::kPong)) {
     ChatNote(*game, head + text::W("Понг"), kSilver);
   } else if (text::StartsWith(m, "Chat:")) {
     const std::string said = text.size() > 13 ? text.substr(13) : std::string();
@@ -421,7 +501,7 @@ void GameChannel::OfferGame(GameKind kind, const std::string& name) {
   auto offer = [this, kind, name] {
     Close(kind, name, true);
     SendGameText(kind, name, TextsOf(kind).invitation);
-    SendGameText(kind, name, "Version:" + host_.OwnVersion());
+    SendGameText(kind, name, std::string(words::kVersion) + host_.OwnVersion());
     host_.PrivLine(text::W(TextsOf(kind).inviteNote) + name, kBlack, kWhite);
   };
   if (!Find(kind, name)) return offer();
@@ -440,7 +520,7 @@ void GameChannel::LoadLastGame(GameKind kind, const std::string& name) {
     game->LoadParty(*party);
     Changed(*game);
     if (game->Running() && host_.PeerHasGameClient(name)) {
-      SendGameText(kind, name, "Continue?");
+      SendGameText(kind, name, words::kContinue);
       ChatNote(*game, text::W("Предложение продолжить партию послано"));
     }
   };
@@ -482,7 +562,7 @@ void GameChannel::OfferDraw(GameKind kind, const std::string& name) {
     Game* g = Find(kind, name);
     if (!yes || !g || g->State() != kOwnMove) return;
     g->drawOffered = true;
-    SendGameText(kind, name, "I offer draw");
+    SendGameText(kind, name, words::kOfferDraw);
     ChatNote(*g, text::W("Предложение ничьей послано ") + name);
   });
 }
@@ -495,7 +575,7 @@ void GameChannel::Surrender(GameKind kind, const std::string& name) {
     if (!yes || !g || g->State() != kOwnMove) return;
     g->EndWith(kSurrendered);
     ChatNote(*g, text::W("Вы сдались ") + name);
-    SendGameText(kind, name, "I surrender");
+    SendGameText(kind, name, words::kSurrender);
     Changed(*g);
   });
 }
@@ -503,14 +583,14 @@ void GameChannel::Surrender(GameKind kind, const std::string& name) {
 void GameChannel::OnceMore(GameKind kind, const std::string& name) {
   Game* game = Find(kind, name);
   if (!game || game->Running()) return;
-  SendGameText(kind, name, "Once more?");
+  SendGameText(kind, name, words::kOnceMore);
   ChatNote(*game, text::W("Предложение сыграть еще послано ") + name);
 }
 
 void GameChannel::Ping(GameKind kind, const std::string& name) {
   Game* game = Find(kind, name);
   if (!game || !game->Running()) return;
-  SendGameText(kind, name, "Ping:" + std::to_string(game->MoveCount()));
+  SendGameText(kind, name, std::string(words::kPing) + std::to_string(game->MoveCount()));
 }
 
 void GameChannel::Say(GameKind kind, const std::string& name, const std::string& said) {
@@ -520,7 +600,7 @@ void GameChannel::Say(GameKind kind, const std::string& name, const std::string&
   std::string t = WithoutLineBreaks(said);
   for (char& c : t)
     if (static_cast<unsigned char>(c) == 166) c = '|';
-  SendGameText(kind, name, "Chat: " + host_.OutgoingChatText(t));
+  SendGameText(kind, name, std::string(words::kChat) + host_.OutgoingChatText(t));
 }
 
 }  // namespace games

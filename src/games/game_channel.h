@@ -75,7 +75,7 @@ class GameChannel : public GameTraffic {
   using Registry = std::map<std::string, std::unique_ptr<Game>>;
 
   // Every game message leaves here: the prefix, then the text.
-  void SendGameText(GameKind kind, const std::string& name, const std::string& text);
+  void SendGameText(GameKind kind, const std::string& name, std::string_view text);
   void Attention(Game* game);
   void Ask(GameKind kind, const std::string& name, const std::string& ru, const std::string& en,
            std::function<void(bool)> answer);
@@ -91,6 +91,31 @@ class GameChannel : public GameTraffic {
   void VersionRule(GameKind kind, const std::string& name, std::string_view version);
   void PingRule(Game& game, std::string_view count);
   void MoveRule(GameKind kind, const std::string& name, std::string_view text);
+
+  // Received messages: one handler per word of the channel.
+  struct Incoming;
+  struct WordHandler {
+    std::string_view word;
+    bool prefix;    // the word is followed by a value
+    bool drawOnly;  // only in games with draw offers
+    void (GameChannel::*handle)(const Incoming&);
+  };
+  static const std::vector<WordHandler>& Handlers();
+  void OnOnceMore(const Incoming& in);
+  void OnOfferDraw(const Incoming& in);
+  void OnDraw(const Incoming& in);
+  void OnNoDraw(const Incoming& in);
+  void OnNoPlay(const Incoming& in);
+  void OnLetUs(const Incoming& in);
+  void OnStop(const Incoming& in);
+  void OnSynchronize(const Incoming& in);
+  void OnSurrender(const Incoming& in);
+  void OnPong(const Incoming& in);
+  void OnParty(const Incoming& in);
+  void OnPing(const Incoming& in);
+  void OnChat(const Incoming& in);
+  void OnVersion(const Incoming& in);
+  void OnContinue(const Incoming& in);
   void ChatText(GameKind kind, const std::string& name, const std::string& who, const std::string& lead,
                 const std::string& text, uint32_t textColor, uint32_t backColor);
   void ChatNote(Game& game, const std::string& markup, uint32_t color = 0x000000);

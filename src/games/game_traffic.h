@@ -1,7 +1,7 @@
 #pragma once
 // What the chat session hands to the games: game messages from peers, the
 // server's confirmation of one's own game messages, and the connection state.
-// The games implement it; the chat controller only forwards to it.
+// The game channel implements it; the chat controller only forwards to it.
 #include <cstdint>
 #include <string>
 

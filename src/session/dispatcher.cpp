@@ -106,93 +106,120 @@ void Dispatcher::RecordLine(const std::string& line) {
     TraceUnknown(line);
 }
 
-void Dispatcher::ChatMessage(const wire::Record& record) {
+// A chat message as the dispatcher reads it, with the fields it needs.
+struct Dispatcher::Incoming {
+  bool isPublic = false;
+  std::string sender;     // FrName, bounded
+  std::string lineField;  // Line, bounded
+  std::string tag;        // the last two bytes of Line
+  std::string mid;
+  std::string lead;       // the message time
+  std::string text;       // Mess without the lead and the bold name
+  uint32_t textColor = 0, backColor = 0xFFFFFF;
+};
+
+Dispatcher::Incoming Dispatcher::ReadChatMessage(const wire::Record& record) {
   using wire::Field;
-  const bool isPublic = Field(record, "Public") == "1";
-  markup::MarkupDocument& pane = isPublic ? comm_ : priv_;
+  Incoming m;
+  m.isPublic = Field(record, "Public") == "1";
   const std::string& fullSender = Field(record, "FrName");
-  const std::string sender = fullSender.substr(0, std::min(fullSender.size(), kMaxSenderName));
+  m.sender = fullSender.substr(0, std::min(fullSender.size(), kMaxSenderName));
   const std::string& fullLine = Field(record, "Line");
-  const std::string lineField = fullLine.substr(0, std::min(fullLine.size(), kMaxLead));
-  const std::string tag = fullLine.size() > 2 ? fullLine.substr(fullLine.size() - 2) : fullLine;
-  const std::string& mid = Field(record, "Mid");
-  const uint32_t textColor = wire::WireToColor(Field(record, "CText"), 0);
-  const uint32_t backColor = wire::WireToColor(Field(record, "CBacg"), 0xFFFFFF);
+  m.lineField = fullLine.substr(0, std::min(fullLine.size(), kMaxLead));
+  m.tag = fullLine.size() > 2 ? fullLine.substr(fullLine.size() - 2) : fullLine;
+  m.mid = Field(record, "Mid");
+  m.textColor = wire::WireToColor(Field(record, "CText"), 0);
+  m.backColor = wire::WireToColor(Field(record, "CBacg"), 0xFFFFFF);
+  m.text = Field(record, "Mess");
+  m.lead = wire::SplitFirstWord(m.text);
+  if (m.lead.size() > kMaxLead) m.lead.resize(kMaxLead);
+  DropBoldName(m.text);
+  return m;
+}
+
+Dispatcher::Filter Dispatcher::FilterBlackListed(const Incoming& m) {
+  if (m.sender == settings_.UserName || !(settings_.FilterAll || !m.isPublic) || !host_.BlackListed(m.sender))
+    return Filter::Show;
+  if (m.isPublic) return Filter::ShowAsBlackListed;
+  // Only a real message (one with a number) gets the automatic answer, so
+  // two clients that black-list each other cannot answer for ever.
+  if (!settings_.GoAwayText.empty() && !m.mid.empty()) {
+    const std::string answer = text::ReplaceAll(text::ReplaceAll(settings_.GoAwayText, "\r", " "), "\n", " ");
+    host_.SendLine(wire::RecordWriter().Escaped("Cln", m.sender).Escaped("Mess", answer).Line());
+  }
+  return Filter::Drop;
+}
+
+bool Dispatcher::RouteToFeature(const Incoming& m) {
+  if (const std::optional<games::GameKind> kind = games::GameKindOf(m.text)) {
+    host_.GameMessage(*kind, m.text, m.sender, m.lead, m.textColor, m.backColor);
+    return true;
+  }
+  if (text::StartsWith(m.text, kDirectLinkNotice)) {
+    host_.DirectLinkNotice(m.sender);
+    return true;
+  }
+  return false;
+}
+
+void Dispatcher::ShowChatMessage(const wire::Record& record, const Incoming& m, const std::string& commKey,
+                                 bool blackListed) {
+  markup::MarkupDocument& pane = m.isPublic ? comm_ : priv_;
   const std::string& userName = settings_.UserName;
-
-  std::string text = Field(record, "Mess");
-  std::string lead = wire::SplitFirstWord(text);
-  if (lead.size() > kMaxLead) lead.resize(kMaxLead);
-  DropBoldName(text);
-
-  if (!isPublic && !mid.empty())
-    host_.SendLine(wire::RecordWriter().Escaped("Cln", sender).Raw("Podtv", "1").Raw("Mid", mid).Raw("Time", "0").Line());
-
-  bool blackListed = false;
-  if (sender != userName && (settings_.FilterAll || !isPublic) && host_.BlackListed(sender)) {
-    if (!isPublic) {
-      // Only a real message (one with a number) gets the automatic answer,
-      // so two clients that black-list each other cannot answer for ever.
-      if (!settings_.GoAwayText.empty() && !mid.empty()) {
-        const std::string answer = text::ReplaceAll(text::ReplaceAll(settings_.GoAwayText, "\r", " "), "\n", " ");
-        host_.SendLine(wire::RecordWriter().Escaped("Cln", sender).Escaped("Mess", answer).Line());
-      }
-      return;
-    }
-    blackListed = true;
-  }
-
-  if (!blackListed && !isPublic) {
-    if (const std::optional<games::GameKind> kind = games::GameKindOf(text)) {
-      host_.GameMessage(*kind, text, sender, lead, textColor, backColor);
-      return;
-    }
-    if (text::StartsWith(text, kDirectLinkNotice)) {
-      host_.DirectLinkNotice(sender);
-      return;
-    }
-  }
-
-  const std::string commKey = tag + " - " + lead;
-  // A numbered line is a repeat only with the same number; a line without
-  // one can only be told by its tag and lead.
-  const std::string identity = lineField.empty() ? commKey : "#" + lineField + " " + lead;
-  if (!(isPublic && SeenInComm(identity))) {
-    pane.BeginUpdate();
-    if (isPublic) {
-      pane.NewString(commKey + " <b>", 0x000000, 0xFFFFFF);
-      Remember(commKey, identity);
-    } else {
-      pane.NewString(lead + " <b>", 0x000000, 0xFFFFFF);
-    }
-    if (blackListed) {
-      pane.AddString(text::W("</b> --------------- черный список ---------------"));
-      pane.EndUpdate(false);
-      return;
-    }
-    std::string shown = wire::UnescapeField(text);
-    // A hostile message size must not freeze the panes.
-    if (shown.size() > kMaxShownText) shown = shown.substr(0, kMaxShownText) + "\x85";
-    if (!isPublic && settings_.CreateArchive)
-      host_.ArchiveLine(wire::CheckWireColor(Field(record, "CBacg"), "#ffffff") + "|" +
-                        wire::CheckWireColor(Field(record, "CText"), "#000000") + "|" + lead + " <b>" + sender +
-                        ":</b> " + shown);
-    const bool mentionsMe = !userName.empty() && text::Contains(text, userName);
-    if (isPublic && mentionsMe) {
-      pane.AddString("<a href=\"" + text::W("Для ") + sender + "(" + tag + "):\"><fcol=0000ff>" + sender + ":</a>");
-    } else if (isPublic && sender == userName) {
-      pane.AddString("<a href=\"" + text::W("Для ") + sender + "(" + tag + "):\"><fcol=008000>" + sender + ":</a>");
-    } else {
-      pane.AddLink(sender + ":", text::W("Для ") + sender + (isPublic ? "(" + tag + "):" : std::string(":")));
-    }
-    pane.AddString("</b> ");
-    pane.SetColor(static_cast<int32_t>(textColor), static_cast<int32_t>(backColor));
-    pane.AddString(host_.CodesToMarkup(shown));
+  pane.BeginUpdate();
+  pane.NewString((m.isPublic ? commKey : m.lead) + " <b>", 0x000000, 0xFFFFFF);
+  if (blackListed) {
+    pane.AddString(text::W("</b> --------------- черный список ---------------"));
     pane.EndUpdate(false);
-    if (sender != userName && (!isPublic || mentionsMe)) host_.PersonalMessage(!isPublic, sender, shown);
+    return;
+  }
+  std::string shown = wire::UnescapeField(m.text);
+  // A hostile message size must not freeze the panes.
+  if (shown.size() > kMaxShownText) shown = shown.substr(0, kMaxShownText) + "\x85";
+  if (!m.isPublic && settings_.CreateArchive)
+    host_.ArchiveLine(wire::CheckWireColor(wire::Field(record, "CBacg"), "#ffffff") + "|" +
+                      wire::CheckWireColor(wire::Field(record, "CText"), "#000000") + "|" + m.lead + " <b>" +
+                      m.sender + ":</b> " + shown);
+  const bool mentionsMe = !userName.empty() && text::Contains(m.text, userName);
+  const std::string forSender = text::W("Для ") + m.sender;
+  if (m.isPublic && mentionsMe) {
+    pane.AddString("<a href=\"" + forSender + "(" + m.tag + "):\"><fcol=0000ff>" + m.sender + ":</a>");
+  } else if (m.isPublic && m.sender == userName) {
+    pane.AddString("<a href=\"" + forSender + "(" + m.tag + "):\"><fcol=008000>" + m.sender + ":</a>");
+  } else {
+    pane.AddLink(m.sender + ":", forSender + (m.isPublic ? "(" + m.tag + "):" : std::string(":")));
+  }
+  pane.AddString("</b> ");
+  pane.SetColor(static_cast<int32_t>(m.textColor), static_cast<int32_t>(m.backColor));
+  pane.AddString(host_.CodesToMarkup(shown));
+  pane.EndUpdate(false);
+  if (m.sender != userName && (!m.isPublic || mentionsMe)) host_.PersonalMessage(!m.isPublic, m.sender, shown);
+}
+
+void Dispatcher::ChatMessage(const wire::Record& record) {
+  const Incoming m = ReadChatMessage(record);
+  if (!m.isPublic && !m.mid.empty())
+    host_.SendLine(
+        wire::RecordWriter().Escaped("Cln", m.sender).Raw("Podtv", "1").Raw("Mid", m.mid).Raw("Time", "0").Line());
+
+  const Filter filter = FilterBlackListed(m);
+  if (filter == Filter::Drop) return;
+  const bool blackListed = filter == Filter::ShowAsBlackListed;
+  if (!blackListed && !m.isPublic && RouteToFeature(m)) return;
+
+  // The duplicate test: a numbered line is a repeat only with the same
+  // number; a line without one can only be told by its tag and lead.
+  const std::string commKey = m.tag + " - " + m.lead;
+  const std::string identity = m.lineField.empty() ? commKey : "#" + m.lineField + " " + m.lead;
+  if (!(m.isPublic && SeenInComm(identity))) {
+    if (m.isPublic) Remember(commKey, identity);
+    ShowChatMessage(record, m, commKey, blackListed);
+    if (blackListed) return;  // a black-listed line is shown, never reacted to
   }
 
-  const bool personal = !isPublic || (!userName.empty() && text::Contains(text, userName) && sender != userName);
+  const std::string& userName = settings_.UserName;
+  const bool personal =
+      !m.isPublic || (!userName.empty() && text::Contains(m.text, userName) && m.sender != userName);
   host_.React(personal ? settings::ReactionSet::Personal : settings::ReactionSet::Public);
 }
 

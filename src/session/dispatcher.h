@@ -72,7 +72,15 @@ class Dispatcher {
 
  private:
   void RecordLine(const std::string& line);
+  // A chat message: read, filtered by the black list, routed to a feature
+  // (games, direct links) or tested for a repeat and shown.
+  struct Incoming;
+  enum class Filter { Show, ShowAsBlackListed, Drop };
   void ChatMessage(const wire::Record& record);
+  Incoming ReadChatMessage(const wire::Record& record);
+  Filter FilterBlackListed(const Incoming& m);
+  bool RouteToFeature(const Incoming& m);
+  void ShowChatMessage(const wire::Record& record, const Incoming& m, const std::string& commKey, bool blackListed);
   void TraceUnknown(const std::string& line);
   bool SeenInComm(const std::string& identity) const;
   void Remember(const std::string& shownKey, const std::string& identity);

@@ -1,7 +1,6 @@
 #include "transfer/picture_transfer.h"
 
 
-#include "audio/sound_files.h"
 #include "link/link_frame.h"
 #include "transfer/picture_codec.h"
 #include "transfer/transfer_host.h"
@@ -44,7 +43,7 @@ std::string ExtensionOf(const std::string& bytes) {
 
 }  // namespace
 
-std::string KeepPicture(audio::KeptFolder& folder, const std::string& sender, const std::string& bytes) {
+std::string KeepPicture(text::KeptFolder& folder, const std::string& sender, const std::string& bytes) {
   if (!folder.HasRoom(bytes.size())) return {};
   const std::string base = text::SafeFileName(sender);
   const std::string ext = ExtensionOf(bytes);
@@ -54,7 +53,7 @@ std::string KeepPicture(audio::KeptFolder& folder, const std::string& sender, co
   return folder.Dir() + fileNameOf(n);
 }
 
-PictureInbox::PictureInbox(TransferHost& host, audio::KeepLimits limits, picture::MemoryBudget* budget)
+PictureInbox::PictureInbox(TransferHost& host, text::KeepLimits limits, picture::MemoryBudget* budget)
     : host_(host), limits_(limits), budget_(budget), thread_([this] { Run(); }) {}
 
 PictureInbox::~PictureInbox() {
@@ -67,9 +66,9 @@ PictureInbox::~PictureInbox() {
   thread_.join();
 }
 
-audio::KeptFolder& PictureInbox::Folder() {
+text::KeptFolder& PictureInbox::Folder() {
   const std::string dir = host_.ProgramDir() + "Pictures/";
-  if (!folder_ || folder_->Dir() != dir) folder_ = std::make_unique<audio::KeptFolder>(dir, limits_);
+  if (!folder_ || folder_->Dir() != dir) folder_ = std::make_unique<text::KeptFolder>(dir, limits_);
   return *folder_;
 }
 
@@ -144,7 +143,7 @@ void PictureInbox::Finish(const std::string& sender, const std::string& bytes, c
     return;
   }
   // Any number of peers may send: the folder as a whole is bounded.
-  audio::KeptFolder& folder = Folder();
+  text::KeptFolder& folder = Folder();
   if (!folder.HasRoom(bytes.size()))
     host_.Trace(W("Картинка от ") + sender + W(" не сохранена: папка Pictures заполнена"));
   else if (KeepPicture(folder, sender, bytes).empty())

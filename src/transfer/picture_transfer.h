@@ -15,7 +15,7 @@
 #include <string>
 #include <thread>
 
-#include "audio/kept_folder.h"
+#include "text/kept_folder.h"
 #include "picture/decode_budget.h"
 
 namespace transfer {
@@ -44,7 +44,7 @@ class PictureInbox {
  public:
   static constexpr int kPerSender = 2;
 
-  PictureInbox(TransferHost& host, audio::KeepLimits limits = {},
+  PictureInbox(TransferHost& host, text::KeepLimits limits = {},
                picture::MemoryBudget* budget = &picture::ProcessBudget());
   // Stops the worker: a decoding under way is finished, nothing more is
   // shown or kept.
@@ -59,7 +59,7 @@ class PictureInbox {
   // Pictures waiting or being decoded.
   size_t Pending() const;
   // Pictures/, counted once.
-  audio::KeptFolder& Folder();
+  text::KeptFolder& Folder();
 
  private:
   struct Job {
@@ -70,9 +70,9 @@ class PictureInbox {
   void Finish(const std::string& sender, const std::string& bytes, const std::optional<QImage>& image);
 
   TransferHost& host_;
-  audio::KeepLimits limits_;
+  text::KeepLimits limits_;
   picture::MemoryBudget* budget_;
-  std::unique_ptr<audio::KeptFolder> folder_;
+  std::unique_ptr<text::KeptFolder> folder_;
   std::map<std::string, int> perSender_;  // pictures of a sender not finished yet
   QObject context_;                        // finished pictures come back through it
 
@@ -86,6 +86,6 @@ class PictureInbox {
 // Pictures/ + the safe form of the sender + the next free number + the
 // extension the bytes call for; the picture is written there.  Empty when
 // it cannot be written or the folder has no room.
-std::string KeepPicture(audio::KeptFolder& folder, const std::string& sender, const std::string& bytes);
+std::string KeepPicture(text::KeptFolder& folder, const std::string& sender, const std::string& bytes);
 
 }  // namespace transfer

@@ -1,31 +1,31 @@
 #pragma once
-// GameWindows: the games of the main window.  It owns the game channel and
-// the records, takes the game traffic from the chat session (unescaping it
-// on the way), serves the channel as its host (private lines through the
-// connection, notes in the private pane, questions, the online list, the
-// event reaction), opens the game windows and keeps the Games menu set up.
+// GameWindows: the game windows of the main window.  It owns the game
+// session (channel and records, without widgets) and serves it as its
+// screen: questions, the windows of new games, the reaction to game events;
+// and it keeps the Games menu set up.
+#include <array>
 #include <functional>
 #include <memory>
 #include <string>
 
-#include "games/game_host.h"
-#include "games/game_traffic.h"
+#include "chat/game_session.h"
 
 class QAction;
 class QWidget;
 
-namespace games {
-class GameChannel;
-class GameRecords;
-}  // namespace games
-
 namespace window {
 
-class ChatSession;
+class ChatServices;
+
+// The Games menu: the menu itself, and New and Load per game kind.
+struct GamesMenu {
+  QAction* menu = nullptr;
+  std::array<QAction*, 3> newGame{};
+  std::array<QAction*, 3> loadGame{};
+};
 
 // What the games need of the main window.
 struct GameWindowsAccess {
-  std::function<QAction*(const std::string& name)> action;
   std::function<bool()> noSound;
   std::function<void(const std::string& file)> playWave;
   std::function<void(const std::string& text)> copyToMessageLine;
@@ -35,60 +35,41 @@ struct GameWindowsAccess {
   std::function<bool()> settingsDialogOpen;
 };
 
-class GameWindows : public games::GameTraffic, private games::GameHost {
+class GameWindows : private GameScreen {
  public:
   // `parent` carries the questions; it must outlive this object.
-  GameWindows(ChatSession& session, QWidget* parent, GameWindowsAccess access);
+  GameWindows(ChatServices& chat, QWidget* parent, GamesMenu menu, GameWindowsAccess access);
   ~GameWindows() override;
 
-  games::GameChannel& Channel() { return *channel_; }
+  games::GameChannel& Channel() { return session_->Channel(); }
 
-  // The Games menu: its commands, and its state for the addressees.
-  void WireMenu();
+  // The Games menu's state for the addressees.
   void RefreshMenu();
   // Every open game window in the current language.
   void Retitle();
   // Repaints every board, after the settings changed (the highlighting).
   void RedrawBoards();
-  void SetOnline(bool online) { SetGameOnline(online); }
+  void SetOnline(bool online) { session_->Channel().SetGameOnline(online); }
+  // The main window closes: every game saves itself and goes.
+  void CloseAllGames() { session_->Channel().CloseAllGames(); }
   // The pause between animation frames of windows opened from now on.
   void SetFrameDelay(int ms) { frameDelayMs_ = ms; }
 
-  // GameTraffic
-  void GameMessage(games::GameKind kind, const std::string& text, const std::string& sender,
-                   const std::string& lead, uint32_t textColor, uint32_t backColor) override;
-  void OwnGameEcho(games::GameKind kind, const std::string& text, const std::string& addressee,
-                   uint32_t textColor, uint32_t backColor) override;
-  void SetGameOnline(bool online) override;
-  void CloseAllGames() override;
-
  private:
-  // GameHost
-  void SendPrivateText(const std::string& name, const std::string& text) override;
-  void PrivLine(const std::string& markup, uint32_t textColor, uint32_t backColor) override;
-  void PrivAppend(const std::string& markup, uint32_t textColor, uint32_t backColor) override;
+  // GameScreen
   void Ask(const std::string& question, std::function<void(bool yes)> answer) override;
-  bool RussianInterface() const override;
-  bool PeerHasGameClient(const std::string& name) const override;
-  std::string OwnVersion() const override;
-  std::string LocalUserName() const override;
-  bool Online() const override;
-  void GameAttention(games::GameView* view) override;
+  games::GameView* CreateView(games::Game& game) override;
+  void Attention(games::GameView* view) override;
   void Invited(const std::string& name, const std::string& question) override {
     if (access_.invited) access_.invited(name, question);
   }
-  std::string ChatTextMarkup(const std::string& text) override;
-  std::string OutgoingChatText(const std::string& text) override;
-  games::GameView* CreateView(games::Game& game) override;
   void GamesMenuChanged() override { RefreshMenu(); }
 
-  std::string SingleAddressee() const;
-
-  ChatSession& session_;
+  ChatServices& chat_;
   QWidget* parent_;
+  GamesMenu menu_;
   GameWindowsAccess access_;
-  std::unique_ptr<games::GameRecords> records_;
-  std::unique_ptr<games::GameChannel> channel_;
+  std::unique_ptr<GameSession> session_;
   int frameDelayMs_ = 30;
 };
 

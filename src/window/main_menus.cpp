@@ -33,30 +33,31 @@ void MainWindow::BuildMenus() {
   };
 
   QMenu* conn = menu("MenConn");
-  connect(AddAction(conn, "MenuConnect", "", QKeySequence(Qt::Key_F5)), &QAction::triggered, this,
-          [this] { session_->Connect(); });
-  QAction* disconnect = AddAction(conn, "MenuDisconnect", "", QKeySequence(Qt::Key_F6));
-  disconnect->setEnabled(false);
-  connect(disconnect, &QAction::triggered, this, [this] { session_->Disconnect(); });
+  items_.connect = AddAction(conn, "MenuConnect", "", QKeySequence(Qt::Key_F5));
+  connect(items_.connect, &QAction::triggered, this, [this] { session_->Connect(); });
+  items_.disconnect = AddAction(conn, "MenuDisconnect", "", QKeySequence(Qt::Key_F6));
+  items_.disconnect->setEnabled(false);
+  connect(items_.disconnect, &QAction::triggered, this, [this] { session_->Disconnect(); });
   conn->addSeparator();
   connect(AddAction(conn, "MenuReg", ""), &QAction::triggered, this, [this] { session_->ChangeIdentity(true); });
   connect(AddAction(conn, "MenuChangeName", ""), &QAction::triggered, this,
           [this] { session_->ChangeIdentity(false); });
   conn->addSeparator();
-  AddAction(conn, "MenuSetup", "");
+  items_.setup = AddAction(conn, "MenuSetup", "");
   conn->addSeparator();
-  AddAction(conn, "MenuNoSound", "", QKeySequence(Qt::CTRL | Qt::Key_S))->setCheckable(true);
+  items_.noSound = AddAction(conn, "MenuNoSound", "", QKeySequence(Qt::CTRL | Qt::Key_S));
+  items_.noSound->setCheckable(true);
   conn->addSeparator();
   connect(AddAction(conn, "MenuExit", ""), &QAction::triggered, this, &QWidget::close);
 
   QMenu* view = menu("MenView");
-  QAction* preview = AddAction(view, "MenPreview", "");
+  QAction* preview = items_.preview = AddAction(view, "MenPreview", "");
   preview->setCheckable(true);
   connect(preview, &QAction::toggled, this, [this](bool on) {
     session_->SetPreview(on, EnterState().text);
     prevPanel_->setVisible(on);
   });
-  QAction* refresh = AddAction(view, "MenRefresh", "");
+  QAction* refresh = items_.refresh = AddAction(view, "MenRefresh", "");
   refresh->setEnabled(false);
   connect(refresh, &QAction::triggered, this, [refresh] {
     refresh->setEnabled(false);
@@ -64,7 +65,7 @@ void MainWindow::BuildMenus() {
     markup::MarkupView::RedrawAll();
   });
   view->addSeparator();
-  QAction* animation = AddAction(view, "MenAnimation", "");
+  QAction* animation = items_.animation = AddAction(view, "MenAnimation", "");
   animation->setCheckable(true);
   connect(animation, &QAction::toggled, this, [this](bool on) {
     settings_.Animation = on;
@@ -89,8 +90,8 @@ void MainWindow::BuildMenus() {
 
   QMenu* language = menu("MenLanguage");
   auto* languages = new QActionGroup(this);
-  QAction* ru = AddAction(language, "MenRuss", "Русский");
-  QAction* en = AddAction(language, "MenEngl", "English");
+  QAction* ru = items_.russian = AddAction(language, "MenRuss", "Русский");
+  QAction* en = items_.english = AddAction(language, "MenEngl", "English");
   for (QAction* a : {ru, en}) {
     a->setCheckable(true);
     languages->addAction(a);
@@ -98,19 +99,20 @@ void MainWindow::BuildMenus() {
   connect(ru, &QAction::triggered, this, [this] { SwitchLanguage(true); });
   connect(en, &QAction::triggered, this, [this] { SwitchLanguage(false); });
 
-  QMenu* games = menu("MenGames");
-  AddAction(games, "MenNewChess", "");
-  AddAction(games, "MenLoadChess", "");
+  QMenu* games = items_.games = menu("MenGames");
+  items_.newGame[1] = AddAction(games, "MenNewChess", "");
+  items_.loadGame[1] = AddAction(games, "MenLoadChess", "");
   games->addSeparator();
-  AddAction(games, "MenNewCheckers", "");
-  AddAction(games, "MenLoadCheckers", "");
+  items_.newGame[0] = AddAction(games, "MenNewCheckers", "");
+  items_.loadGame[0] = AddAction(games, "MenLoadCheckers", "");
   games->addSeparator();
-  AddAction(games, "MenNewReversi", "");
-  AddAction(games, "MenLoadReversi", "");
+  items_.newGame[2] = AddAction(games, "MenNewReversi", "");
+  items_.loadGame[2] = AddAction(games, "MenLoadReversi", "");
   games->menuAction()->setEnabled(false);
 
   QMenu* files = menu("MenFiles");
-  AddAction(files, "SendBuf", "Картинки из буфера обмена")->setEnabled(false);
+  items_.sendBuf = AddAction(files, "SendBuf", "Картинки из буфера обмена");
+  items_.sendBuf->setEnabled(false);
   AddAction(files, "SendPic", "Картинки из файла");
   files->menuAction()->setVisible(false);
 
@@ -118,9 +120,9 @@ void MainWindow::BuildMenus() {
   bar->addAction(about);
   connect(about, &QAction::triggered, this, &MainWindow::ShowAbout);
 
-  QMenu* admin = menu("MenAdmin");
+  QMenu* admin = items_.admin = menu("MenAdmin");
   auto moderator = [this] { return &session_->Moderator(); };
-  QAction* debug = AddAction(admin, "DebugMode", "");
+  QAction* debug = items_.debugMode = AddAction(admin, "DebugMode", "");
   debug->setCheckable(true);
   connect(debug, &QAction::triggered, this, [moderator](bool on) { moderator()->SetDebugMode(on); });
   admin->addSeparator();
@@ -129,13 +131,13 @@ void MainWindow::BuildMenus() {
   connect(AddAction(admin, "WhoIsLoc", "WhoIs"), &QAction::triggered, this,
           [moderator] { moderator()->RequestWhois(); });
   admin->addSeparator();
-  QAction* checkIp = AddAction(admin, "MenEnIp", "");
+  QAction* checkIp = items_.checkIp = AddAction(admin, "MenEnIp", "");
   checkIp->setCheckable(true);
   connect(checkIp, &QAction::triggered, this, [moderator](bool on) { moderator()->SetCheckIp(on); });
   admin->addSeparator();
   auto* fineTypes = new QActionGroup(this);
   for (int i = 1; i <= 4; ++i) {
-    QAction* a = AddAction(admin, "MenNS" + std::to_string(i), "");
+    QAction* a = items_.fineType[i - 1] = AddAction(admin, "MenNS" + std::to_string(i), "");
     a->setCheckable(true);
     fineTypes->addAction(a);
     connect(a, &QAction::triggered, this, [moderator, i] { moderator()->SetFineType(i - 1); });

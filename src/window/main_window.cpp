@@ -54,29 +54,36 @@ MainWindow::MainWindow(settings::Settings& settings, QWidget* parent) : QMainWin
       settings_,
       ChatPanes{comm_->Document(), priv_->Document(), users_->Document(), towhom_->Document(), prev_->Document()},
       static_cast<SessionView&>(*this), this);
+  chat_ = &session_->Chat();
   BuildMenus();
   WirePictures();
   WireLinks();
   WireMessageLine();
   media_ = std::make_unique<MediaWindows>(
-      *session_, MessageLineAccess{[this] { return EnterState(); }, [this](const LineEdit& e) { ApplyEnterState(e); }},
-      this);
+      *chat_,
+      MessageLineAccess{[this] { return EnterState(); }, [this](const LineEdit& e) { ApplyEnterState(e); },
+                        [this](const std::string& target, bool privatePane, bool shift) {
+                          ApplyEnterState(privatePane ? chat_->PrivLink(target, EnterState(), shift)
+                                                      : chat_->LinkAction(target, EnterState(), shift));
+                        }},
+      [this](uint32_t bytes) { session_->AddPictureTraffic(bytes, 0, false, true); }, this);
   connect(findChild<QPushButton*>("AddSmile"), &QPushButton::clicked, this, [this] { media_->OpenSmileys(); });
   reactions_ = std::make_unique<DesktopReactions>(*this, [this](const std::string& line) { Trace(line); });
-  setup_ = std::make_unique<SettingsMenu>(*session_, *this, *reactions_, [this] { return EnterState().text; });
-  connect(Action("MenuSetup"), &QAction::triggered, this, [this] { setup_->Open(); });
+  setup_ = std::make_unique<SettingsMenu>(*chat_, media::ContactListsRef{chat_->Contacts().friends, chat_->Contacts().blackList},
+                                          *this, *reactions_, [this] { chat_->SettingsApplied(EnterState().text); });
+  connect(items_.setup, &QAction::triggered, this, [this] { setup_->Open(); });
   mediaUi_ = std::make_unique<MediaWidgets>(
-      *session_, MediaControls{this, sendWav_, findChild<QLabel*>("AudioSize"), dirconn_, Action("SendBuf")});
+      *chat_, MediaControls{this, sendWav_, findChild<QLabel*>("AudioSize"), dirconn_, items_.sendBuf,
+                            [this](bool capable) { session_->SetAudioCapable(capable); }});
   games_ = std::make_unique<GameWindows>(
-      *session_, this,
-      GameWindowsAccess{[this](const std::string& n) { return n == "MenGames" ? Menu(n)->menuAction() : Action(n); },
-                        [this] { return NoSound(); }, [this](const std::string& f) { PlayWave(f); },
+      *chat_, this,
+      GamesMenu{items_.games->menuAction(), items_.newGame, items_.loadGame},
+      GameWindowsAccess{[this] { return NoSound(); }, [this](const std::string& f) { PlayWave(f); },
                         [this](const std::string& t) { ApplyEnterState(InsertText(EnterState(), t)); },
                         [this](const std::string& name, const std::string& question) {
                           desktop_->Arrived(NoticeKind::GameInvitation, name, question);
                         },
                         [this] { return SettingsDialogVisible(); }});
-  games_->WireMenu();
   setup_->SetBoardRedraw([this] { games_->RedrawBoards(); });
 
   ApplySettings();
@@ -99,6 +106,7 @@ MainWindow::~MainWindow() {
   media_.reset();
   mediaUi_.reset();
   games_.reset();
+  chat_ = nullptr;
   session_.reset();
 }
 
@@ -114,10 +122,10 @@ void MainWindow::WirePictures() {
     return true;
   };
   picture::Pictures::OnTrace = [this](const std::string& line) {
-    if (session_ && session_->Chat().TraceEnabled()) Trace(line);
+    if (chat_ && chat_->TraceEnabled()) Trace(line);
   };
   connect(&pictures, &picture::Pictures::PictureLoadFailed, this,
-          [this] { Action("MenRefresh")->setEnabled(true); }, Qt::QueuedConnection);
+          [this] { items_.refresh->setEnabled(true); }, Qt::QueuedConnection);
   connect(&pictures, &picture::Pictures::TrafficReport, this,
           [this](quint32 in, quint32 out, bool send, bool receive) {
             session_->AddPictureTraffic(in, out, send, receive);
@@ -138,18 +146,18 @@ QMenu* MainWindow::Menu(const std::string& name) const {
 void MainWindow::ApplySettings() {
   transPanel_->setVisible(settings_.Translit);
   prevPanel_->setVisible(settings_.Preview);
-  Action("MenPreview")->setChecked(settings_.Preview);
-  Action("MenEnIp")->setChecked(settings_.CheckIP);
-  Action("MenNS" + std::to_string(settings_.FineType + 1))->setChecked(true);
-  Action("MenAnimation")->setChecked(settings_.Animation);
+  items_.preview->setChecked(settings_.Preview);
+  items_.checkIp->setChecked(settings_.CheckIP);
+  items_.fineType[settings_.FineType]->setChecked(true);  // 0…3 after loading
+  items_.animation->setChecked(settings_.Animation);
   MarkupView::SetAnimation(settings_.Animation);
-  Action(settings_.RussianInterface ? "MenRuss" : "MenEngl")->setChecked(true);
-  Action("DebugMode")->setChecked(settings_.DebugMode);
-  Menu("MenAdmin")->menuAction()->setVisible(false);
+  (settings_.RussianInterface ? items_.russian : items_.english)->setChecked(true);
+  items_.debugMode->setChecked(settings_.DebugMode);
+  items_.admin->menuAction()->setVisible(false);
 }
 
 void MainWindow::SwitchLanguage(bool russian) {
-  Action(russian ? "MenRuss" : "MenEngl")->setChecked(true);
+  (russian ? items_.russian : items_.english)->setChecked(true);
   settings_.RussianInterface = russian;
   setWindowTitle(QString::fromStdString(WindowTitle(russian, kSiteName)));
   // Each caption goes to the element of its object name; ".hint" names the
@@ -219,12 +227,12 @@ void MainWindow::PaintLeds() {
 
 void MainWindow::ClipboardChanged() {
   const QMimeData* data = QGuiApplication::clipboard()->mimeData();
-  Action("SendBuf")->setEnabled(data && data->hasImage());
+  items_.sendBuf->setEnabled(data && data->hasImage());
 }
 
 void MainWindow::ShowAbout() {
-  ShowInfoWindow(settings_, "Information about program", Russian() ? text::W("О программе...") : "About...",
-                 AboutText(WebHost(settings_.Server, settings_.ChatDir), CHAT_FILE_VERSION), -1, -1, false);
+  window::ShowInfoWindow(settings_, "Information about program", Russian() ? text::W("О программе...") : "About...",
+                         AboutText(WebHost(settings_.Server, settings_.ChatDir), CHAT_FILE_VERSION), -1, -1, false);
 }
 
 void MainWindow::WireLinks() {
@@ -234,36 +242,36 @@ void MainWindow::WireLinks() {
     ApplyEnterState(InsertText(EnterState(), TranslitPanelInsertion(target, shift())));
   };
   auto linkAction = [this, shift](const std::string& target) {
-    ApplyEnterState(Chat().LinkAction(target, EnterState(), shift()));
+    ApplyEnterState(chat_->LinkAction(target, EnterState(), shift()));
   };
   comm_->OnLink = [linkAction](Doc&, const std::string& target) { linkAction(target); };
   topleft_->OnLink = comm_->OnLink;
   SetInfoLinkHandler(linkAction);
   priv_->OnLink = [this, shift](Doc&, const std::string& target) {
-    ApplyEnterState(Chat().PrivLink(target, EnterState(), shift()));
+    ApplyEnterState(chat_->PrivLink(target, EnterState(), shift()));
   };
   auto usersLink = [this](Doc&, const std::string& target) {
     if (text::StartsWith(target, "DL::")) return;
     LineEdit edit = EnterState();
-    Chat().UsersLink(target, &edit);
+    chat_->UsersLink(target, &edit);
     ApplyEnterState(edit);
   };
   users_->OnLink = usersLink;
   dirconn_->OnLink = usersLink;
   towhom_->OnLink = [this](Doc&, const std::string& name) {
-    Chat().TowhomLink(name);
+    chat_->TowhomLink(name);
     ApplyEnterState(EnterState());
   };
   topright_->OnLink = [this](Doc&, const std::string& target) {
     if (media_->OpenArchiveLink(target)) return;
-    if (text::StartsWith(target, "http://")) ApplyEnterState(Chat().LinkAction(target, EnterState(), false));
+    if (text::StartsWith(target, "http://")) ApplyEnterState(chat_->LinkAction(target, EnterState(), false));
   };
   auto copyToEnter = [this](Doc&, const std::string& textValue) {
     ApplyEnterState(InsertText(EnterState(), textValue));
   };
   comm_->OnCopy = copyToEnter;
   priv_->OnCopy = copyToEnter;
-  connect(userInfo_, &QPushButton::clicked, this, [this] { Chat().UserInfoClick(); });
+  connect(userInfo_, &QPushButton::clicked, this, [this] { chat_->UserInfoClick(); });
   // Clearing a pane gives the message line the focus back.
   for (auto [name, pane] : {std::pair{"ClearCommon", comm_}, std::pair{"ClearPrivate", priv_}})
     connect(findChild<QPushButton*>(name), &QPushButton::clicked, this, [this, pane = pane] {
@@ -324,8 +332,8 @@ void MainWindow::OnlineChanged(bool online) {
 }
 
 void MainWindow::MenuStateChanged(bool connectEnabled) {
-  Action("MenuConnect")->setEnabled(connectEnabled);
-  Action("MenuDisconnect")->setEnabled(!connectEnabled);
+  items_.connect->setEnabled(connectEnabled);
+  items_.disconnect->setEnabled(!connectEnabled);
 }
 
 void MainWindow::LampsChanged() {
@@ -338,7 +346,7 @@ void MainWindow::ControlsChanged(bool userInfo, bool sendWav) {
   if (games_) games_->RefreshMenu();
 }
 
-void MainWindow::ModeratorChanged(bool moderator) { Menu("MenAdmin")->menuAction()->setVisible(moderator); }
+void MainWindow::ModeratorChanged(bool moderator) { items_.admin->menuAction()->setVisible(moderator); }
 
 void MainWindow::Warn(const std::string& russianUtf8, const std::string& englishUtf8) {
   window::Warn(this, Russian(), QString::fromStdString(russianUtf8), QString::fromStdString(englishUtf8));
@@ -353,9 +361,9 @@ bool MainWindow::AskWarning(const std::string& russian, const std::string& engli
 }
 
 void MainWindow::Trace(const std::string& textValue) { TraceLog(settings_, textValue); }
-void MainWindow::ShowInfo(const std::string& key, const std::string& title, const std::string& textValue, int width,
-                          int height, bool append) {
-  ShowInfoWindow(settings_, key, title, textValue, width, height, append);
+void MainWindow::ShowInfoWindow(const std::string& key, const std::string& title, const std::string& textValue,
+                                int width, int height, bool append) {
+  window::ShowInfoWindow(settings_, key, title, textValue, width, height, append);
 }
 
 void MainWindow::Beep() { QApplication::beep(); }
@@ -370,7 +378,7 @@ void MainWindow::Notice(NoticeKind kind, const std::string& sender, const std::s
   desktop_->Arrived(kind, sender, text);
 }
 
-bool MainWindow::NoSound() { return Action("MenuNoSound")->isChecked(); }
+bool MainWindow::NoSound() { return items_.noSound->isChecked(); }
 
 void MainWindow::OpenUrl(const std::string& url) {
   QDesktopServices::openUrl(QUrl::fromEncoded(QByteArray::fromStdString(url)));

@@ -4,6 +4,7 @@
 // user's actions to the session; the chat logic lives in ChatSession and
 // ChatController.
 #include <QMainWindow>
+#include <array>
 #include <map>
 #include <memory>
 #include <string>
@@ -48,7 +49,7 @@ class MainWindow : public QMainWindow, private SessionView {
   DesktopIntegration& Desktop() { return *desktop_; }
   MediaWidgets& MediaUi() { return *mediaUi_; }
   GameWindows& Games() { return *games_; }
-  ChatController& Chat() { return session_->Chat(); }
+  ChatController& Chat() { return *chat_; }
   session::ServerConnection& Connection() { return session_->Connection(); }
   settings::Settings& Settings() { return settings_; }
   bool Russian() const;
@@ -78,7 +79,7 @@ class MainWindow : public QMainWindow, private SessionView {
   void Trace(const std::string& text) override;
   bool AskYesNo(const std::string& russian, const std::string& english) override;
   bool AskWarning(const std::string& russian, const std::string& english) override;
-  void ShowInfo(const std::string& key, const std::string& title, const std::string& text, int width, int height,
+  void ShowInfoWindow(const std::string& key, const std::string& title, const std::string& text, int width, int height,
                 bool append) override;
   void Beep() override;
   void PlayWave(const std::string& file) override;
@@ -105,6 +106,7 @@ class MainWindow : public QMainWindow, private SessionView {
 
   settings::Settings& settings_;
   std::unique_ptr<ChatSession> session_;
+  ChatController* chat_ = nullptr;  // the session's chat logic
   std::unique_ptr<MediaWindows> media_;  // archive viewers, additional smileys
   std::unique_ptr<DesktopReactions> reactions_;
   std::unique_ptr<SettingsMenu> setup_;  // "Settings ..." and its dialog
@@ -112,8 +114,29 @@ class MainWindow : public QMainWindow, private SessionView {
   std::unique_ptr<MediaWidgets> mediaUi_;  // audio, direct links, pictures
   std::unique_ptr<GameWindows> games_;   // game channel and windows, Games menu
   LoginDialog* loginDialog_ = nullptr;
+  // Every menu item by object name, for the captions; the items the window
+  // works with are also held by what they do.
   std::map<std::string, QAction*> actions_;
   std::map<std::string, QMenu*> menus_;
+  struct MenuItems {
+    QAction* connect = nullptr;
+    QAction* disconnect = nullptr;
+    QAction* setup = nullptr;
+    QAction* noSound = nullptr;
+    QAction* preview = nullptr;
+    QAction* refresh = nullptr;
+    QAction* animation = nullptr;
+    QAction* russian = nullptr;
+    QAction* english = nullptr;
+    QAction* sendBuf = nullptr;
+    QAction* debugMode = nullptr;
+    QAction* checkIp = nullptr;
+    std::array<QAction*, 4> fineType{};
+    QMenu* games = nullptr;
+    std::array<QAction*, 3> newGame{};   // by game kind: checkers, chess, reversi
+    std::array<QAction*, 3> loadGame{};
+    QMenu* admin = nullptr;
+  } items_;
   bool shownOnce_ = false;
 
   // Panes.

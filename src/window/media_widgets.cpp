@@ -14,7 +14,7 @@
 #include "transfer/picture_codec.h"
 #include "transfer/ui/picture_windows.h"
 #include "settings/settings.h"
-#include "chat/chat_session.h"
+#include "chat/chat_services.h"
 #include "window/info_window.h"
 #include "window/modal_boxes.h"
 #include "window/qt_text.h"
@@ -22,9 +22,9 @@
 
 namespace window {
 
-MediaWidgets::MediaWidgets(ChatSession& session, MediaControls controls)
-    : session_(session), controls_(controls), devices_(std::make_unique<audio::QtAudioDevices>()) {
-  media_ = std::make_unique<MediaSession>(session_, static_cast<MediaView&>(*this), *devices_);
+MediaWidgets::MediaWidgets(ChatServices& chat, MediaControls controls)
+    : chat_(chat), controls_(controls), devices_(std::make_unique<audio::QtAudioDevices>()) {
+  media_ = std::make_unique<MediaSession>(chat_, static_cast<MediaView&>(*this), *devices_);
   QObject::connect(controls_.sendWav, &QPushButton::pressed, controls_.sendWav, [this] { media_->PressSendWav(); });
   QObject::connect(controls_.sendWav, &QPushButton::released, controls_.sendWav, [this] {
     media_->ReleaseSendWav();
@@ -38,8 +38,8 @@ MediaWidgets::~MediaWidgets() { media_.reset(); }
 void MediaWidgets::ReplaceAudioDevices(std::unique_ptr<audio::AudioDevices> devices) {
   media_.reset();
   devices_ = std::move(devices);
-  media_ = std::make_unique<MediaSession>(session_, static_cast<MediaView&>(*this), *devices_);
-  session_.SetAudioCapable(AudioCapable());
+  media_ = std::make_unique<MediaSession>(chat_, static_cast<MediaView&>(*this), *devices_);
+  if (controls_.audioCapable) controls_.audioCapable(AudioCapable());
 }
 
 bool MediaWidgets::AudioCapable() const { return devices_->HasOutput() || devices_->HasInput(); }
@@ -67,7 +67,7 @@ void MediaWidgets::CloseAll() {
 
 // ---- MediaView --------------------------------------------------------------------
 
-void MediaWidgets::Trace(const std::string& text) { TraceLog(session_.Settings(), text); }
+void MediaWidgets::Trace(const std::string& text) { TraceLog(chat_.Settings(), text); }
 
 void MediaWidgets::SetAudioSize(const std::string& text) { controls_.audioSize->setText(ToQ(text)); }
 
@@ -83,7 +83,7 @@ bool MediaWidgets::NoSound() {
 }
 
 std::optional<std::string> MediaWidgets::AskSoundSavePath() {
-  return window::AskSoundSavePath(controls_.window, session_.Settings().RussianInterface);
+  return window::AskSoundSavePath(controls_.window, chat_.Settings().RussianInterface);
 }
 
 bool MediaWidgets::ShowPicture(const std::string&, const std::string& bytes, const QImage& image) {

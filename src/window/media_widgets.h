@@ -4,6 +4,7 @@
 // MediaSession, holds SendWav down for recording, opens the recode window
 // from SendBuf and a viewer for each received picture, shows the dirconn
 // pane and asks where a sound is saved.
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -33,11 +34,13 @@ struct MediaControls {
   QLabel* audioSize;           // "Размер: …"
   markup::MarkupView* dirconn; // the direct links
   QAction* sendBuf;            // picture from the clipboard
+  // Whether the client can play or record, told to the login.
+  std::function<void(bool capable)> audioCapable;
 };
 
 class MediaWidgets : private MediaView {
  public:
-  MediaWidgets(ChatSession& session, MediaControls controls);
+  MediaWidgets(ChatServices& chat, MediaControls controls);
   ~MediaWidgets() override;
 
   // Devices other than the sound card (a tone file for a microphone); the
@@ -71,7 +74,7 @@ class MediaWidgets : private MediaView {
   void Warn(const std::string& text) override;
   void ShowLinks(const std::string& markup) override;
 
-  ChatSession& session_;
+  ChatServices& chat_;
   MediaControls controls_;
   std::unique_ptr<audio::AudioDevices> devices_;
   std::unique_ptr<MediaSession> media_;

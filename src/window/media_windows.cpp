@@ -6,7 +6,7 @@
 #include "http/http_text_download.h"
 #include "smileys/ui/smileys_window.h"
 #include "settings/settings.h"
-#include "chat/chat_session.h"
+#include "chat/chat_services.h"
 #include "chat/link_actions.h"
 #include "chat/smiley_codes.h"
 
@@ -17,9 +17,11 @@ bool ShiftHeld() { return bool(QGuiApplication::keyboardModifiers() & Qt::ShiftM
 
 }  // namespace
 
-MediaWindows::MediaWindows(ChatSession& session, MessageLineAccess line, QObject* context)
-    : session_(session),
+MediaWindows::MediaWindows(ChatServices& chat, MessageLineAccess line, std::function<void(uint32_t)> countTraffic,
+                           QObject* context)
+    : chat_(chat),
       line_(std::move(line)),
+      countTraffic_(std::move(countTraffic)),
       http_(std::make_unique<media::HttpTextDownloader>(context)),
       downloader_(http_.get()) {}
 
@@ -33,7 +35,7 @@ bool MediaWindows::OpenArchiveLink(const std::string& target) {
 }
 
 void MediaWindows::OpenArchive(int number) {
-  const settings::Settings& s = session_.Settings();
+  const settings::Settings& s = chat_.Settings();
   media::ArchiveViewerContext context;
   context.settings = {s.ProgramDir, s.ArcView, s.ChatDir, s.ZipEnable, s.UserName};
   context.fontSize = s.FontSize;
@@ -42,7 +44,7 @@ void MediaWindows::OpenArchive(int number) {
 }
 
 void MediaWindows::OpenSmileys() {
-  const settings::Settings& s = session_.Settings();
+  const settings::Settings& s = chat_.Settings();
   media::SmileysWindow::Open({s.ProgramDir, s.ChatDir, s.ZipEnable}, s.RussianInterface, *this, *downloader_);
 }
 
@@ -52,29 +54,27 @@ void MediaWindows::CloseAll() {
 }
 
 void MediaWindows::LinkAction(const std::string& target) {
-  line_.apply(session_.Chat().LinkAction(target, line_.state(), ShiftHeld()));
+  line_.link(target, false, ShiftHeld());
 }
 
 void MediaWindows::PrivateLink(const std::string& target) {
-  line_.apply(session_.Chat().PrivLink(target, line_.state(), ShiftHeld()));
+  line_.link(target, true, ShiftHeld());
 }
 
 void MediaWindows::InsertIntoMessageLine(const std::string& text) {
   line_.apply(InsertText(line_.state(), text));
 }
 
-void MediaWindows::CountTraffic(int64_t bytes) {
-  session_.AddPictureTraffic(static_cast<uint32_t>(bytes), 0, false, true);
-}
+void MediaWindows::CountTraffic(int64_t bytes) { countTraffic_(static_cast<uint32_t>(bytes)); }
 
-void MediaWindows::DownloadActivity() { session_.AddPictureTraffic(0, 0, false, true); }
+void MediaWindows::DownloadActivity() { countTraffic_(0); }
 
-std::string MediaWindows::CodesToMarkup(const std::string& text) { return session_.Chat().CodesToMarkup(text, false); }
+std::string MediaWindows::CodesToMarkup(const std::string& text) { return chat_.ChatTextMarkup(text); }
 
 const media::SmileyMap& MediaWindows::SmileyTable() const { return AppSmileyTable(); }
 
 void MediaWindows::ReloadSmileyTable() {
-  LoadSmileyTable(SmileyFilePath(session_.Settings().ProgramDir), AppSmileyTable());
+  LoadSmileyTable(SmileyFilePath(chat_.Settings().ProgramDir), AppSmileyTable());
 }
 
 }  // namespace window

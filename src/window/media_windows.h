@@ -3,6 +3,7 @@
 // and the additional smileys window (the "Additional" button) for the main
 // window, and serves them as their host: link actions, the message line,
 // the traffic counters and the smiley table.
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -18,19 +19,24 @@ class HttpTextDownloader;
 
 namespace window {
 
-class ChatSession;
+class ChatServices;
 struct LineEdit;
 
-// How the controller reaches the main window's message line.
+// How the windows reach the main window's message line: its state, a new
+// state, and the chat's link actions on it (a link of the archive viewer
+// acts as the same link in the common or, `privatePane`, the private pane).
 struct MessageLineAccess {
   std::function<LineEdit()> state;
   std::function<void(const LineEdit&)> apply;
+  std::function<void(const std::string& target, bool privatePane, bool shift)> link;
 };
 
 class MediaWindows : private media::ArchiveViewerHost, private media::SmileysHost {
  public:
   // `context` runs the downloads' reports; it must outlive this object.
-  MediaWindows(ChatSession& session, MessageLineAccess line, QObject* context);
+  // `countTraffic` adds downloaded bytes to the traffic lamps.
+  MediaWindows(ChatServices& chat, MessageLineAccess line, std::function<void(uint32_t bytes)> countTraffic,
+               QObject* context);
   ~MediaWindows() override;
 
   // A top-right link: true when it named an archive (and the viewer opened).
@@ -55,8 +61,9 @@ class MediaWindows : private media::ArchiveViewerHost, private media::SmileysHos
   const media::SmileyMap& SmileyTable() const override;
   void ReloadSmileyTable() override;
 
-  ChatSession& session_;
+  ChatServices& chat_;
   MessageLineAccess line_;
+  std::function<void(uint32_t bytes)> countTraffic_;
   std::unique_ptr<media::HttpTextDownloader> http_;
   media::TextDownloader* downloader_;
 };

@@ -2,8 +2,8 @@
 // SettingsMenu: the main window's "Settings ..." item.  It owns the settings
 // dialog for the program's life, serves it as its host (the connection, the
 // picture cache, sounds, questions) and, after OK, applies the new values
-// to the window: the transliteration row, the online list, the font sizes,
-// the preview and the picture cache.
+// to the window: the transliteration row and the picture cache; the chat
+// applies the rest.
 #include <functional>
 #include <memory>
 #include <string>
@@ -18,15 +18,15 @@ class SettingsDialog;
 
 namespace window {
 
-class ChatSession;
+class ChatServices;
 class DesktopReactions;
 
 class SettingsMenu : private media::SettingsDialogHost {
  public:
   // `window` is the main window (the dialog's parent, where the
-  // transliteration row is found); `enterText` reads the message line.
-  SettingsMenu(ChatSession& session, QWidget& window, DesktopReactions& reactions,
-               std::function<std::string()> enterText);
+  // transliteration row is found); `applied` runs after OK was applied.
+  SettingsMenu(ChatServices& chat, media::ContactListsRef contacts, QWidget& window, DesktopReactions& reactions,
+               std::function<void()> applied);
   ~SettingsMenu() override;
 
   // Shows the dialog modally; true when it ended with OK (and was applied).
@@ -48,10 +48,10 @@ class SettingsMenu : private media::SettingsDialogHost {
   void Tell(const std::string& caption, const std::string& text) override;
   void RefreshMoveHighlighting() override;
 
-  ChatSession& session_;
+  ChatServices& chat_;
   QWidget& window_;
   DesktopReactions& reactions_;
-  std::function<std::string()> enterText_;
+  std::function<void()> applied_;
   std::unique_ptr<media::SettingsDialog> dialog_;
   std::function<void()> redrawBoards_;
 };

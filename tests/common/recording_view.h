@@ -18,7 +18,7 @@ class RecordingView : public window::SessionView {
   void ModeratorChanged(bool on) override { moderator = on; }
   void Warn(const std::string&, const std::string& english) override { warnings.push_back(english); }
   void Trace(const std::string& t) override { traces.push_back(t); }
-  void ShowInfo(const std::string& key, const std::string&, const std::string& text, int, int, bool) override {
+  void ShowInfoWindow(const std::string& key, const std::string&, const std::string& text, int, int, bool) override {
     shown.push_back(key + "=" + text);
   }
   void Beep() override {}

@@ -19,6 +19,7 @@
 #include "games/game_records.h"
 #include "games/game_view.h"
 #include "text/bytes.h"
+#include "wire/wire.h"
 
 namespace games_test {
 
@@ -110,12 +111,13 @@ struct Network {
       queue.pop_front();
       const auto kind = GameKindOf(m.text);
       if (!kind) continue;
+      // The chat carries the text escaped inside its record field.
       if (auto it = players.find(m.to); it != players.end())
-        it->second->channel.GameMessage(*kind, m.text, m.from, "12:00:00", 0x000000, 0xFFFFFF);
+        it->second->channel.GameMessage(*kind, wire::EscapeField(m.text), m.from, "12:00:00", 0x000000, 0xFFFFFF);
       // The server confirms delivery; chat, ping and pong show as own echo.
       const std::string body = m.text.substr(7);
       if (text::StartsWith(body, "Chat:") || text::StartsWith(body, "Ping:") || text::StartsWith(body, "Pong"))
-        players[m.from]->channel.OwnGameEcho(*kind, m.text, m.to, 0x000000, 0xFFFFFF);
+        players[m.from]->channel.OwnGameEcho(*kind, m.text, wire::EscapeField(m.to), 0x000000, 0xFFFFFF);
     }
     return true;
   }

@@ -358,7 +358,7 @@ TEST(PictureReceive, PictureBombsAreRefusedUndecodedAndOneSenderCannotHoldUpAnot
 
 TEST(PictureReceive, ThreeThousandPicturesAreKeptWithoutListingTheFolderAgain) {
   Host host;
-  audio::KeptFolder folder(host.dir.Path() + "Pictures/");
+  text::KeptFolder folder(host.dir.Path() + "Pictures/");
   std::filesystem::create_directories(folder.Dir());
   host.dir.Put("Pictures/Bob1.gif", "taken earlier");
   const std::string gif = EncodeGif(Gradient(4, 4));

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-namespace audio {
+namespace text {
 
 struct KeepLimits {
   uint64_t bytes = uint64_t(256) << 20;
@@ -50,4 +50,4 @@ class KeptFolder {
   std::map<std::string, int> nextNumber_;  // by key
 };
 
-}  // namespace audio
+}  // namespace text

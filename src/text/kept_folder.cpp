@@ -1,4 +1,4 @@
-#include "audio/kept_folder.h"
+#include "text/kept_folder.h"
 
 #include <sys/stat.h>
 
@@ -6,7 +6,7 @@
 
 #include "text/line_file.h"
 
-namespace audio {
+namespace text {
 
 namespace {
 
@@ -74,4 +74,4 @@ bool KeptFolder::Keep(const std::string& fileName, std::string_view bytes) {
   return true;
 }
 
-}  // namespace audio
+}  // namespace text
