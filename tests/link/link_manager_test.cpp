@@ -429,6 +429,7 @@ TEST_F(LinkPair, UnfinishedFramesOfAllLinksStayWithinOneBudgetAndClosedLinksFree
   EXPECT_GE(alive, 1);
   EXPECT_LE(alive, 2);
   EXPECT_LT(ResidentKiB() - before, 48 * 1024);
+  RecordProperty("resident_growth_kib", int(ResidentKiB() - before));
 
   callers.clear();
   ASSERT_TRUE(WaitFor([&] { return bob.links->ReceiveCommitted() == 0; }));
