@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "text/cp1251.h"
+#include "text/line_file.h"
 
 namespace settings {
 namespace {
@@ -135,6 +136,8 @@ void Settings::Load(const std::string& programDir) {
   *this = Settings();
   ProgramDir = programDir;
   if (!ProgramDir.empty() && ProgramDir.back() != '/') ProgramDir += '/';
+  // A replace cut short by a kill left its temporary beside the file.
+  if (!ProgramDir.empty()) text::RemoveStaleReplaceTemporaries(ProgramDir);
 
   // One reading of the file serves every key; it is taken again after each
   // write-back, which goes through the field's own writer.
