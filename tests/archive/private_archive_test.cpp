@@ -162,6 +162,8 @@ TEST_F(Archive, OneTrimPerTenthOfTheLimitAndNoLineAppendedDuringATrimIsLost) {
   Finish();
   EXPECT_TRUE(traces_.empty());
   const int trims = media::ArchiveTrimCount(dir_.Path());
+  RecordProperty("trims", trims);
+  RecordProperty("written_bytes", std::to_string(written));
   EXPECT_GE(trims, int(written / limit));
   EXPECT_LE(trims, int(written / (limit / 10)) + 1);
   // The newest lines are all there, in order, without a gap, and patched.

@@ -526,6 +526,9 @@ TEST_F(Duel, StalePingsAreAnsweredByTheWholeGameAtMostOnceInTheInterval) {
   for (int i = 0; i < 30; ++i)
     bob.channel.GameMessage(GameKind::Checkers, "Gm:Chk:Ping:0", "Alice", "", 0, 0xFFFFFF);
   EXPECT_EQ(parties(mark), 1u);
+  size_t bytes = 0;
+  for (const auto& t : net.SentBy("Bob", mark)) bytes += t.size();
+  RecordProperty("bytes_sent_for_30_pings", int(bytes));
   // After the interval the game may be sent again, once.
   net.nowMs += GameChannel::kPartyIntervalMs;
   const size_t later = net.sent.size();
