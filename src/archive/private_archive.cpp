@@ -10,6 +10,13 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <atomic>
+#include <utility>
+#include <vector>
 
 #include "settings/settings.h"
 #include "text/cp1251.h"
@@ -20,10 +27,11 @@ namespace {
 
 constexpr char kBrokenBar = '\xA6';
 
-// A trim keeps the file from the first line start after this offset...
-constexpr int64_t kTrimOffset = 500000;
-// ...looked for within this many bytes; without one the cut is blind.
-constexpr int64_t kTrimSearch = 5000;
+// A trim keeps this share of the limit (in tenths): the newest lines, from
+// the first line start in that stretch, so the next trim is far away.
+constexpr int64_t kKeepTenths = 9;
+// The line start is looked for in pieces this big.
+constexpr int64_t kTrimSearch = 64 * 1024;
 // The trim copies through a buffer of this size.
 constexpr int64_t kCopyPiece = 100000;
 // The state-picture patch reads the file from its end in windows this big.
@@ -33,7 +41,6 @@ constexpr int64_t kMegabyte = 1048576;
 
 std::string CannotOpenText() { return text::W("Не могу открыть файл архива привата для записи"); }
 std::string CannotTrimText() { return text::W("Не могу уменьшить размер файла привата"); }
-std::string CannotReopenText() { return text::W("Не могу открыть уменьшенный файл привата"); }
 
 void Report(const ArchiveTrace& trace, const std::string& message) {
   if (trace) trace(message);
@@ -83,57 +90,147 @@ int OpenArchive(const std::string& path) {
   return ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
 }
 
-// Where a trim cuts the file: after the first line feed within kTrimSearch
-// bytes from kTrimOffset, else right after that stretch.  -1 on a read error.
-int64_t TrimCutPoint(int fd) {
+// Where a trim of a file of `size` bytes cuts it: after the first line
+// feed at or past the point that leaves `keep` bytes.  `size` (nothing is
+// left, the trim is skipped) when there is none; -1 on a read error.
+int64_t TrimCutPoint(int fd, int64_t size, int64_t keep) {
   std::string probe;
-  if (!ReadAt(fd, kTrimOffset, kTrimSearch, &probe)) return -1;
-  size_t lf = probe.find('\n');
-  return lf == std::string::npos ? kTrimOffset + kTrimSearch + 1
-                                 : kTrimOffset + static_cast<int64_t>(lf) + 1;
+  for (int64_t at = std::max<int64_t>(0, size - keep - 1); at < size; at += kTrimSearch) {
+    if (!ReadAt(fd, at, std::min(kTrimSearch, size - at), &probe)) return -1;
+    if (const size_t lf = probe.find('\n'); lf != std::string::npos) return at + static_cast<int64_t>(lf) + 1;
+  }
+  return size;
 }
 
-// Copies `fd` from `cut` to its end into `copyPath` and puts the copy in the
-// archive's place.  Returns the descriptor to append to: `fd` itself when
-// the trim was skipped or failed (the archive is then as it was), a new one
-// for the trimmed file, or -1 when that could not be opened.
-int Trim(int fd, int64_t size, const std::string& path, const std::string& copyPath,
-         const ArchiveTrace& trace) {
-  const int64_t cut = TrimCutPoint(fd);
-  if (cut < 0 || cut >= size) return fd;  // nothing would be left: keep the file
+// Copies [from, to) of `in` to `out` at `outAt`.
+bool CopyRange(int in, int64_t from, int64_t to, int out, int64_t outAt) {
+  std::string piece;
+  while (from < to) {
+    if (!ReadAt(in, from, std::min(kCopyPiece, to - from), &piece) || piece.empty()) return false;
+    if (!WriteAllAt(out, piece, outAt)) return false;
+    from += static_cast<int64_t>(piece.size());
+    outAt += static_cast<int64_t>(piece.size());
+  }
+  return true;
+}
 
+// Trims run on a worker thread, one per archive at a time.  Appends and
+// status patches take the archive's lock for their short writes; the trim
+// copies the bulk without it and takes it only to copy what was appended
+// meanwhile and rename, so no line is lost and nobody waits for the copy.
+struct TrimState {
+  std::mutex lock;                  // guards the file's appends, patches and the rename
+  std::thread worker;
+  std::atomic<bool> running{false};
+  std::vector<std::string> failures;  // reported by the next append, on its thread
+  std::vector<std::pair<std::string, std::string>> patches;  // made while a trim copied
+  int trims = 0;
+};
+
+struct TrimRegistry {
+  std::mutex lock;
+  std::map<std::string, std::unique_ptr<TrimState>> states;  // by archive path
+  ~TrimRegistry() {
+    for (auto& entry : states)
+      if (entry.second->worker.joinable()) entry.second->worker.join();
+  }
+};
+
+TrimRegistry& Registry() {
+  static TrimRegistry registry;
+  return registry;
+}
+
+TrimState& StateOf(const std::string& path) {
+  TrimRegistry& r = Registry();
+  std::lock_guard<std::mutex> guard(r.lock);
+  auto& state = r.states[path];
+  if (!state) state = std::make_unique<TrimState>();
+  return *state;
+}
+
+bool PatchOpenFile(int fd, const std::string& from, const std::string& to);
+
+// The trim itself, on the worker: the newest kKeepTenths of the limit go to
+// the copy, then, under the lock, what was appended meanwhile, and the copy
+// replaces the archive in one rename.
+void RunTrim(TrimState& state, const std::string& path, const std::string& copyPath, int64_t limit) {
+  auto fail = [&state](const std::string& text) {
+    std::lock_guard<std::mutex> guard(state.lock);
+    state.failures.push_back(text);
+    state.patches.clear();
+  };
+  {
+    std::lock_guard<std::mutex> guard(state.lock);
+    state.patches.clear();
+  }
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return fail(CannotTrimText());
   struct stat st;
-  mode_t mode = ::fstat(fd, &st) == 0 ? (st.st_mode & 07777) : 0600;
+  const int64_t size = ::fstat(fd, &st) == 0 ? static_cast<int64_t>(st.st_size) : 0;
+  const mode_t mode = ::fstat(fd, &st) == 0 ? (st.st_mode & 07777) : 0600;
+  const int64_t cut = TrimCutPoint(fd, size, limit * kKeepTenths / 10);
+  if (cut < 0 || cut >= size) {  // nothing would be left: keep the file
+    ::close(fd);
+    std::lock_guard<std::mutex> guard(state.lock);
+    state.patches.clear();
+    return;
+  }
   int copy = text::IsReadOnlyFile(copyPath)
                  ? -1
-                 : ::open(copyPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
+                 : ::open(copyPath.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
   if (copy < 0) {
-    Report(trace, CannotTrimText());
-    return fd;
+    ::close(fd);
+    return fail(CannotTrimText());
   }
-  bool ok = true;
-  std::string piece;
-  for (int64_t from = cut, to = 0; ok;) {
-    ok = ReadAt(fd, from, kCopyPiece, &piece) && WriteAllAt(copy, piece, to);
-    if (static_cast<int64_t>(piece.size()) < kCopyPiece) break;
-    from += kCopyPiece;
-    to += kCopyPiece;
-  }
-  ok = ok && ::fsync(copy) == 0;
-  ok = (::close(copy) == 0) && ok;
-  // The old archive stays until its replacement is complete: one rename.
-  if (!ok || ::rename(copyPath.c_str(), path.c_str()) != 0) {
-    ::unlink(copyPath.c_str());
-    Report(trace, CannotTrimText());
-    return fd;
+  bool ok = CopyRange(fd, cut, size, copy, 0);
+  {
+    std::lock_guard<std::mutex> guard(state.lock);
+    const int64_t now = ::fstat(fd, &st) == 0 ? static_cast<int64_t>(st.st_size) : size;
+    ok = ok && CopyRange(fd, size, now, copy, size - cut);
+    // Status changes made meanwhile may lie in the part copied already.
+    for (const auto& [from, to] : state.patches) PatchOpenFile(copy, from, to);
+    state.patches.clear();
+    ok = ok && ::fsync(copy) == 0;
+    ok = (::close(copy) == 0) && ok;
+    // The old archive stays until its replacement is complete: one rename.
+    if (!ok || ::rename(copyPath.c_str(), path.c_str()) != 0) {
+      ::unlink(copyPath.c_str());
+      state.failures.push_back(CannotTrimText());
+    } else {
+      ++state.trims;
+    }
   }
   ::close(fd);
-  int trimmed = OpenArchive(path);
-  if (trimmed < 0) Report(trace, CannotReopenText());
-  return trimmed;
+}
+
+void StartTrim(TrimState& state, const std::string& path, const std::string& copyPath, int64_t limit) {
+  if (state.running.exchange(true)) return;
+  if (state.worker.joinable()) state.worker.join();
+  state.worker = std::thread([&state, path, copyPath, limit] {
+    RunTrim(state, path, copyPath, limit);
+    state.running = false;
+  });
 }
 
 }  // namespace
+
+void FinishArchiveTrims(const std::string& programDir, const ArchiveTrace& trace) {
+  TrimState& state = StateOf(ArchiveFilePath(programDir));
+  if (state.worker.joinable()) state.worker.join();
+  std::vector<std::string> failures;
+  {
+    std::lock_guard<std::mutex> guard(state.lock);
+    failures.swap(state.failures);
+  }
+  for (const auto& f : failures) Report(trace, f);
+}
+
+int ArchiveTrimCount(const std::string& programDir) {
+  TrimState& state = StateOf(ArchiveFilePath(programDir));
+  std::lock_guard<std::mutex> guard(state.lock);
+  return state.trims;
+}
 
 std::string ArchiveFilePath(const std::string& programDir) { return programDir + "private.arc"; }
 std::string ArchiveCopyPath(const std::string& programDir) { return programDir + "privatecopy.arc"; }
@@ -179,26 +276,32 @@ void AppendArchiveLine(const std::string& programDir, int arcLimitMb, std::strin
   const std::string stored = ArchiveLineText(line, local) + '\n';
 
   const std::string path = ArchiveFilePath(programDir);
-  int fd = OpenArchive(path);
-  if (fd < 0) {
-    Report(trace, CannotOpenText());
-    return;
+  TrimState& state = StateOf(path);
+  std::vector<std::string> failures;
+  int64_t size = 0;
+  {
+    std::lock_guard<std::mutex> guard(state.lock);
+    failures.swap(state.failures);
+    const int fd = OpenArchive(path);
+    if (fd < 0) {
+      failures.push_back(CannotOpenText());
+    } else {
+      struct stat st;
+      size = ::fstat(fd, &st) == 0 ? static_cast<int64_t>(st.st_size) : 0;
+      // A failed write is taken back, so no half line is left for the next
+      // one to run into.
+      if (WriteAllAt(fd, stored, size)) {
+        size += static_cast<int64_t>(stored.size());
+      } else {
+        int ignored = ::ftruncate(fd, size);
+        (void)ignored;
+      }
+      ::close(fd);
+    }
   }
-  struct stat st;
-  int64_t size = ::fstat(fd, &st) == 0 ? static_cast<int64_t>(st.st_size) : 0;
+  for (const auto& f : failures) Report(trace, f);
   const int64_t limit = static_cast<int64_t>(std::clamp(arcLimitMb, 2, 1000)) * kMegabyte;
-  if (size + static_cast<int64_t>(stored.size()) > limit) {
-    fd = Trim(fd, size, path, ArchiveCopyPath(programDir), trace);
-    if (fd < 0) return;
-    size = ::fstat(fd, &st) == 0 ? static_cast<int64_t>(st.st_size) : 0;
-  }
-  // A failed write is taken back, so no half line is left for the next one
-  // to run into.
-  if (!WriteAllAt(fd, stored, size)) {
-    int ignored = ::ftruncate(fd, size);
-    (void)ignored;
-  }
-  ::close(fd);
+  if (size > limit) StartTrim(state, path, ArchiveCopyPath(programDir), limit);
 }
 
 bool PatchArchiveStatus(const std::string& path, std::string_view number, int oldPicture,
@@ -207,8 +310,20 @@ bool PatchArchiveStatus(const std::string& path, std::string_view number, int ol
   const std::string from = head + std::to_string(oldPicture) + ">";
   const std::string to = head + std::to_string(newPicture) + ">";
   if (from.size() != to.size() || text::IsReadOnlyFile(path)) return false;
+  TrimState& state = StateOf(path);
+  std::lock_guard<std::mutex> guard(state.lock);
   int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
   if (fd < 0) return false;
+  const bool patched = PatchOpenFile(fd, from, to);
+  ::close(fd);
+  // A trim under way copies from the file as it was: it patches its copy too.
+  if (patched && state.running) state.patches.emplace_back(from, to);
+  return patched;
+}
+
+namespace {
+
+bool PatchOpenFile(int fd, const std::string& from, const std::string& to) {
   struct stat st;
   const int64_t size = ::fstat(fd, &st) == 0 ? static_cast<int64_t>(st.st_size) : 0;
   // Each window reaches into the next newer one by the pattern's length
@@ -225,8 +340,9 @@ bool PatchArchiveStatus(const std::string& path, std::string_view number, int ol
     patched = WriteAllAt(fd, to, start + static_cast<int64_t>(at));
     break;
   }
-  ::close(fd);
   return patched;
 }
+
+}  // namespace
 
 }  // namespace media

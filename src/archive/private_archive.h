@@ -1,8 +1,9 @@
 #pragma once
 // The private archive private.arc: one line per private message sent or
 // received, oldest first, each "time stamp¦#background¦#text¦entry" and a
-// line feed.  The file is trimmed by its oldest ~500 000 bytes once it would
-// pass the size limit.  Texts are Windows-1251.
+// line feed.  Once the file passes its size limit it is trimmed to its
+// newest lines, nine tenths of the limit, on a worker thread.  Texts are
+// Windows-1251.
 #include <ctime>
 #include <functional>
 #include <string>
@@ -29,13 +30,19 @@ std::string ArchiveTimeStamp(const std::tm& local);
 std::string ArchiveLineText(std::string_view line, const std::tm& local);
 
 // Appends `line` (as for ArchiveLineText, stamped now) to private.arc of
-// `programDir`, first trimming the file when it would grow past
-// `arcLimitMb` megabytes (clamped to 2..1000).  The trim goes through
-// privatecopy.arc, which replaces private.arc only once it is complete.
-// Failures lose the line (or only skip the trim) and are reported through
-// `trace`, which may be empty; nothing is thrown.
+// `programDir`; when the file then passes `arcLimitMb` megabytes (clamped
+// to 2..1000) a trim starts on a worker thread unless one runs.  The trim
+// goes through privatecopy.arc, which replaces private.arc only once it is
+// complete, with every line appended meanwhile.  Failures lose the line (or
+// only skip the trim) and are reported through `trace` (a trim's by the
+// next append), which may be empty; nothing is thrown.
 void AppendArchiveLine(const std::string& programDir, int arcLimitMb, std::string_view line,
                        const ArchiveTrace& trace);
+
+// Waits for the trim of the archive of `programDir` and reports its failures.
+void FinishArchiveTrims(const std::string& programDir, const ArchiveTrace& trace);
+// How many trims of that archive completed in this process.
+int ArchiveTrimCount(const std::string& programDir);
 
 // Changes the state picture of sent message `number` in the archive file at
 // `path` in place: the first "<id=N><pict=-OLD>" in the newest 10 000-byte

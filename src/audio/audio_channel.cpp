@@ -476,20 +476,26 @@ void AudioChannel::OnPrivLineRemoved(const std::string& markup) {
 
 // ---- keeping -------------------------------------------------------------------
 
+text::KeptFolder& AudioChannel::KeptSounds() {
+  const std::string dir = host_.ProgramDir() + "Sounds/";
+  if (!keptSounds_ || keptSounds_->Dir() != dir) keptSounds_ = std::make_unique<text::KeptFolder>(dir, keepLimits_);
+  return *keptSounds_;
+}
+
 void AudioChannel::Keep(Sound& sound, std::string name) {
   bool own = text::StartsWith(name, "--");
   if (own) name.erase(0, 2);
-  const std::string dir = host_.ProgramDir();
-  std::error_code ec;
-  std::filesystem::create_directories(dir + "Sounds", ec);
-  int number = settings_.lastWav;
-  while (number < INT32_MAX && std::filesystem::exists(KeptSoundPath(dir, name + std::to_string(number)), ec))
-    ++number;
-  if (number != settings_.lastWav) {
-    settings_.lastWav = number;
-    host_.StoreLastWav(number);
+  text::KeptFolder& folder = KeptSounds();
+  const std::string data = SoundData(sound);
+  if (!folder.HasRoom(data.size())) {
+    host_.Trace(W("Звуковое сообщение не сохранено: папка Sounds заполнена"));
+    return;
   }
-  if (!WriteSoundFile(KeptSoundPath(dir, name + std::to_string(number)), sound)) {
+  // Numbers are shared by all senders; the folder remembers where each
+  // name's free numbers start, so no file is ever probed twice.
+  auto fileNameOf = [&name](int n) { return KeptSoundFileName(name + std::to_string(n)); };
+  const int number = folder.NextFreeNumber(name, settings_.lastWav, fileNameOf);
+  if (!folder.Keep(fileNameOf(number), data)) {
     host_.Trace(W("Не могу сохранить звуковое сообщение"));
     return;
   }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "audio/audio_host.h"
+#include "text/kept_folder.h"
 #include "audio/sound.h"
 
 namespace audio {
@@ -36,6 +37,10 @@ class AudioChannel {
 
   void SetSettings(const AudioSettings& settings) { settings_ = settings; }
   const AudioSettings& Settings() const { return settings_; }
+  // The bounds of Sounds/ (before the first sound is kept).
+  void SetKeepLimits(const text::KeepLimits& limits) { keepLimits_ = limits; }
+  // Sounds/, counted on first use.
+  text::KeptFolder& KeptSounds();
 
   // The microphone button pressed and released.  `recipients` are the
   // selected private recipients.
@@ -97,6 +102,8 @@ class AudioChannel {
   AudioDevices& devices_;
   ReceiveLimits limits_;
   AudioSettings settings_;
+  text::KeepLimits keepLimits_;
+  std::unique_ptr<text::KeptFolder> keptSounds_;
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 
   std::vector<std::unique_ptr<Sound>> sounds_;  // every live sound

@@ -11,6 +11,8 @@
 
 namespace audio {
 
+std::string KeptSoundFileName(std::string_view base) { return text::UserFileName(base) + ".cwv"; }
+
 std::string KeptSoundPath(const std::string& programDir, std::string_view base) {
   return text::UserFilePath(programDir + "Sounds/", base, ".cwv");
 }
@@ -37,8 +39,7 @@ bool WriteSoundFile(const std::string& path, const Sound& sound) {
   } else {
     bytes = SoundData(sound);
   }
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  return out && out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())) && out.flush();
+  return text::ReplaceFileAtomically(path, bytes);
 }
 
 std::optional<std::string> ReadKeptFile(const std::string& path) {

@@ -9,14 +9,17 @@
 
 namespace audio {
 
-// Sounds/ + the safe form of `base` + ".cwv" in `programDir`.
+// The safe form of `base` + ".cwv".
+std::string KeptSoundFileName(std::string_view base);
+// Sounds/ + KeptSoundFileName(`base`) in `programDir`.
 std::string KeptSoundPath(const std::string& programDir, std::string_view base);
 
 // The data of the sound's buffers, in order.
 std::string SoundData(const Sound& sound);
 
 // Writes the sound to `path`: PCM WAV when the name ends with ".wav" (any
-// case), else the bare ADPCM data.  False when the file cannot be written.
+// case), else the bare ADPCM data, whole or not at all.  False when the file
+// cannot be written.
 bool WriteSoundFile(const std::string& path, const Sound& sound);
 
 // Kept files above this size are not read.

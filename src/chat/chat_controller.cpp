@@ -133,6 +133,7 @@ bool ChatController::Say(const std::string& enterText) {
 
 void ChatController::UserInfoClick() {
   if (!link_.SocketOpen() || addressees_.Names().empty()) return;
+  replies_.PushInfoRequest();
   link_.SendLine(wire::RecordWriter().Raw("GetInfo", "1").Escaped("Cln", addressees_.Names().front()).Line());
 }
 
@@ -144,8 +145,10 @@ void ChatController::UsersLink(const std::string& target, LineEdit* edit) {
     return;
   }
   if (text::StartsWith(target, "--INFO--")) {
-    if (link_.SocketOpen())
+    if (link_.SocketOpen()) {
+      replies_.PushInfoRequest();
       link_.SendLine(wire::RecordWriter().Raw("GetInfo", "1").Escaped("Cln", text::ReplaceAll(target, "--INFO--", "")).Line());
+    }
     return;
   }
   if (addressees_.Add(target)) RefreshAddressees();

@@ -80,6 +80,8 @@ class ChatLink {
   virtual ~ChatLink() = default;
   virtual void SendLine(const std::string& line) = 0;
   virtual bool SocketOpen() = 0;
+  // The local address of the connection to the chat server; empty without one.
+  virtual std::string SocketLocalAddress() { return {}; }
   virtual void Refused() = 0;
   // The addressee list or the online list changed: SendWav, UserInfo, games.
   virtual void ControlsChanged() {}
@@ -103,6 +105,7 @@ class ChatController : public ChatServices,
   void SetMediaTraffic(MediaTraffic* media) override { media_ = media; }
   settings::Settings& Settings() override { return settings_; }
   bool Connected() const override { return link_.SocketOpen(); }
+  std::string LocalAddressInUse() const override { return link_.SocketLocalAddress(); }
   const std::vector<std::string>& AddresseeNames() const override { return addressees_.Names(); }
   bool PeerHasGameClient(const std::string& name) const override { return online_.PeerHasGameClient(name); }
   std::string ClientInfo(const std::string& name) const override { return online_.ClientInfo(name); }

@@ -35,6 +35,8 @@ class ChatServices {
   // Identity, settings and the online state.
   virtual settings::Settings& Settings() = 0;
   virtual bool Connected() const = 0;
+  // The local address of the connection to the chat server; empty without one.
+  virtual std::string LocalAddressInUse() const = 0;
   virtual const std::vector<std::string>& AddresseeNames() const = 0;
   virtual bool PeerHasGameClient(const std::string& name) const = 0;
   // The peer's client version ("" for none of this kind), see OnlineList.

@@ -113,6 +113,7 @@ class ChatSession : private session::ConnectionHost, private ChatLink, private M
   // ChatLink
   void SendLine(const std::string& line) override { connection_->SendLine(line); }
   bool SocketOpen() override { return connection_->Connected(); }
+  std::string SocketLocalAddress() override { return connection_->LocalAddressInUse(); }
   void Refused() override;
   void ControlsChanged() override;
   void ClearAddressRequests() override { chat_->Replies().ClearAddressRequests(); }

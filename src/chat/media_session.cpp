@@ -1,6 +1,7 @@
 #include "chat/media_session.h"
 
 #include <QMetaObject>
+#include <QTimer>
 
 #include <chrono>
 
@@ -21,6 +22,7 @@ namespace window {
 namespace {
 constexpr uint32_t kBlack = 0x000000;
 constexpr uint32_t kWhite = 0xFFFFFF;
+constexpr int kLastWavDelayMs = 5000;
 }  // namespace
 
 MediaSession::MediaSession(ChatServices& chat, MediaView& view, audio::AudioDevices& devices)
@@ -29,6 +31,7 @@ MediaSession::MediaSession(ChatServices& chat, MediaView& view, audio::AudioDevi
   options.localAddress = chat.Settings().LocalAddress;
   links_ = std::make_unique<direct::LinkManager>(static_cast<direct::LinkHost&>(*this), options);
   audio_ = std::make_unique<audio::AudioChannel>(static_cast<audio::AudioHost&>(*this), devices);
+  pictures_ = std::make_unique<transfer::PictureInbox>(static_cast<transfer::TransferHost&>(*this));
   RefreshAudioSettings();
   chat_.SetMediaTraffic(this);
   chat_.PrivatePane().OnStrDestroy = [this](markup::MarkupDocument&, const std::string& markup) {
@@ -39,11 +42,19 @@ MediaSession::MediaSession(ChatServices& chat, MediaView& view, audio::AudioDevi
 MediaSession::~MediaSession() {
   chat_.SetMediaTraffic(nullptr);
   chat_.PrivatePane().OnStrDestroy = nullptr;
+  pictures_.reset();
   audio_.reset();
   links_.reset();
 }
 
-void MediaSession::Start() { links_->Listen(); }
+// Without a configured address the links are listened for where the chat
+// connection goes out from, once it is up: the address the server tells
+// peers, and no other.
+void MediaSession::Start() {
+  if (!links_->Listen()) ServerOnline();
+}
+
+void MediaSession::ServerOnline() { links_->ListenOn(chat_.LocalAddressInUse()); }
 
 std::string MediaSession::Recipient() const {
   const auto& names = chat_.AddresseeNames();
@@ -164,9 +175,18 @@ bool MediaSession::IsBlackListed(const std::string& name) const {
 
 std::string MediaSession::ProgramDir() const { return chat_.Settings().ProgramDir; }
 
+// The number moves with every kept sound; molvat.ini gets it a little later,
+// once for a burst, and at close.  After a crash the kept files themselves
+// tell which numbers are taken, so a stale number overwrites nothing.
 void MediaSession::StoreLastWav(int value) {
-  settings::Settings& s = chat_.Settings();
-  s.Set(s.LastWav, value);
+  chat_.Settings().LastWav = value;
+  if (lastWavPending_) return;
+  lastWavPending_ = true;
+  QTimer::singleShot(kLastWavDelayMs, &context_, [this] {
+    lastWavPending_ = false;
+    settings::Settings& s = chat_.Settings();
+    s.Save(s.LastWav);
+  });
 }
 
 void MediaSession::AppendArchive(const std::string& line) {
@@ -177,7 +197,7 @@ void MediaSession::AppendArchive(const std::string& line) {
 void MediaSession::ReactToMessage(bool) { chat_.React(settings::ReactionSet::Personal); }
 
 void MediaSession::HandlePicturePacket(const std::string& sender, const std::string& packet, bool escaped) {
-  transfer::HandlePicturePacket(*this, sender, packet, escaped);
+  pictures_->HandlePacket(sender, packet, escaped);
 }
 
 // ---- direct::LinkHost --------------------------------------------------------------

@@ -22,6 +22,9 @@ class AudioDevices;
 namespace direct {
 class LinkManager;
 }
+namespace transfer {
+class PictureInbox;
+}
 
 namespace window {
 
@@ -56,6 +59,8 @@ class MediaSession : private MediaTraffic,
 
   // Starts listening for direct links (a trace line when the port is taken).
   void Start();
+  // The chat connection is up (again).
+  void ServerOnline();
 
   // SendWav pressed and released.
   void PressSendWav();
@@ -71,6 +76,7 @@ class MediaSession : private MediaTraffic,
 
   audio::AudioChannel& Audio() { return *audio_; }
   direct::LinkManager& Links() { return *links_; }
+  transfer::PictureInbox& Pictures() { return *pictures_; }
 
  private:
   std::string Recipient() const;
@@ -120,6 +126,8 @@ class MediaSession : private MediaTraffic,
   QObject context_;  // runs the posted calls
   std::unique_ptr<direct::LinkManager> links_;
   std::unique_ptr<audio::AudioChannel> audio_;
+  std::unique_ptr<transfer::PictureInbox> pictures_;
+  bool lastWavPending_ = false;  // LastWav changed and is written a little later
 };
 
 }  // namespace window

@@ -74,6 +74,7 @@ void ModeratorCommands::RequestWhois() {
   if (!host_.SocketOpen()) return;
   const std::string target = host_.Target();
   if (target.empty()) return;
+  replies_.PushWhoisRequest();
   host_.SendLine("x\xA6Whois=1;Cln=" + wire::EscapeField(target) + ";\xA6\n");
 }
 

@@ -108,7 +108,8 @@ ServerRemedies::ServerRemedies(settings::Settings& settings, std::function<bool(
     : settings_(settings),
       ask_(std::move(ask)),
       context_(std::make_unique<QObject>()),
-      http_(std::make_unique<media::HttpTextDownloader>(context_.get())),
+      // Announcement pages are small: 64 KiB each at most.
+      http_(std::make_unique<media::HttpTextDownloader>(context_.get(), media::TextLimits{int64_t(64) << 10, 30'000})),
       restart_(std::make_unique<RestartRequest>(*http_)),
       discovery_(std::make_unique<ServerDiscovery>(*http_, static_cast<DiscoveryHost&>(*this))) {}
 

@@ -1,5 +1,7 @@
 #include "games/game_channel.h"
 
+#include <chrono>
+
 #include "games/game_host.h"
 #include "games/game_records.h"
 #include "games/game_texts.h"
@@ -144,6 +146,7 @@ std::optional<std::string> GameChannel::ReadRecord(GameKind kind, const std::str
 }
 
 Game* GameChannel::CreateFromRecord(GameKind kind, const std::string& name) {
+  if (!RoomFor(kind, name)) return nullptr;
   const auto party = ReadRecord(kind, name);
   if (!party) return nullptr;
   Game& game = Create(kind, name, true);
@@ -158,6 +161,7 @@ void GameChannel::Close(GameKind kind, const std::string& name, bool tellView) {
   if (it == r.end()) return;
   std::unique_ptr<Game> game = std::move(it->second);
   r.erase(it);
+  lastParty_.erase(KeyOf(kind, name));
   if (!game->silentClose && game->Running()) SendGameText(kind, name, words::kStop);
   if (tellView && game->view) game->view->GameClosed();
   game->view = nullptr;
@@ -187,7 +191,36 @@ void GameChannel::CloseAllGames() {
   }
 }
 
+std::string GameChannel::KeyOf(GameKind kind, const std::string& name) {
+  return std::to_string(IndexOf(kind)) + name;
+}
+
+size_t GameChannel::OpenGames() const {
+  size_t n = 0;
+  for (const Registry& r : games_) n += r.size();
+  return n;
+}
+
+bool GameChannel::RoomFor(GameKind kind, const std::string& name) const {
+  return Find(kind, name) || OpenGames() < kMaxOpenGames;
+}
+
+void GameChannel::NoRoomNote(const std::string& name) {
+  host_.PrivLine(name + text::W(": игра не открыта, открыто слишком много игр"), kRed, kWhite);
+}
+
+// The whole game goes at most once per interval: stale pings or repeated
+// requests cannot make this client send it again and again.
 void GameChannel::SendParty(const Game& game) {
+  const int64_t now = clock_ ? clock_()
+                             : std::chrono::duration_cast<std::chrono::milliseconds>(
+                                   std::chrono::steady_clock::now().time_since_epoch())
+                                   .count();
+  auto [it, fresh] = lastParty_.try_emplace(KeyOf(game.Kind(), game.Opponent()), now);
+  if (!fresh) {
+    if (now - it->second < kPartyIntervalMs) return;
+    it->second = now;
+  }
   SendGameText(game.Kind(), game.Opponent(), std::string(words::kParty) + game.PartyTextForOpponent());
 }
 
@@ -231,8 +264,15 @@ void GameChannel::HandleGameMessage(GameKind kind, const std::string& text, cons
   const std::string_view m = std::string_view(text).substr(kPrefixSize);
   Incoming in{kind, name, lead, {}, Find(kind, name), textColor, backColor};
   if (m == TextsOf(kind).invitation) {
-    if (in.game && in.game->Running()) SendParty(*in.game);
-    else AskToPlay(kind, name, true);
+    if (in.game && in.game->Running()) {
+      SendParty(*in.game);
+    } else if (!RoomFor(kind, name)) {
+      // No more windows: declined at once, and the user is told.
+      SendGameText(kind, name, words::kNoPlay);
+      host_.PrivLine(name + text::W(": приглашение к игре отклонено, открыто слишком много игр"), kRed, kWhite);
+    } else {
+      AskToPlay(kind, name, true);
+    }
     return;
   }
   for (const WordHandler& h : Handlers()) {
@@ -291,13 +331,16 @@ void GameChannel::OnNoPlay(const Incoming& in) {
 
 void GameChannel::OnLetUs(const Incoming& in) {
   const bool white = in.rest == words::kLetUsBlack;
-  Attention(in.game);
   if (in.game) {
+    Attention(in.game);
     in.game->LoadParty(white ? "W;0" : "B;1");
     Changed(*in.game);
-  } else {
-    Create(in.kind, in.name, white);
+    return;
   }
+  // A new game only as the answer to an invitation of ours.
+  if (invited_.erase(KeyOf(in.kind, in.name)) == 0) return;
+  if (!RoomFor(in.kind, in.name)) return NoRoomNote(in.name);
+  Create(in.kind, in.name, white);
 }
 
 void GameChannel::OnStop(const Incoming& in) {
@@ -332,8 +375,18 @@ void GameChannel::OnParty(const Incoming& in) {
   const std::string name = in.name;
   Attention(in.game);
   const std::string party(in.rest);
+  // The last field is the state: a Party without it was cut on its way.
+  const size_t lastSemi = party.rfind(';');
+  if (lastSemi == std::string::npos || !text::ParseInt(std::string_view(party).substr(lastSemi + 1))) {
+    const std::string note = text::W("Партия от ") + name + text::W(" пришла не целиком и не загружена");
+    if (in.game) ChatNote(*in.game, note, kRed);
+    else host_.PrivLine(note, kRed, kWhite);
+    return;
+  }
+  if (!RoomFor(kind, name)) return NoRoomNote(name);
   auto load = [this, kind, name, party] {
     Game* g = Find(kind, name);
+    if (!g && !RoomFor(kind, name)) return NoRoomNote(name);
     if (!g) g = &Create(kind, name, true);
     // A repaired copy is the same game: an open draw offer stays open.
     const bool offered = g->drawOffered;
@@ -396,6 +449,10 @@ void GameChannel::AskToPlay(GameKind kind, const std::string& name, bool askFirs
   Attention(Find(kind, name));
   auto chooseColour = [this, kind, name] {
     Ask(kind, name, text::W("Вы будете играть белыми?"), "Do you want to play white pieces?", [this, kind, name](bool white) {
+      if (!RoomFor(kind, name)) {
+        SendGameText(kind, name, words::kNoPlay);
+        return NoRoomNote(name);
+      }
       if (Game* g = Find(kind, name)) {
         g->LoadParty(white ? "W;0" : "B;1");
         Changed(*g);
@@ -502,6 +559,7 @@ void GameChannel::OfferGame(GameKind kind, const std::string& name) {
   auto offer = [this, kind, name] {
     Close(kind, name, true);
     SendGameText(kind, name, TextsOf(kind).invitation);
+    invited_.insert(KeyOf(kind, name));
     SendGameText(kind, name, std::string(words::kVersion) + host_.OwnVersion());
     host_.PrivLine(text::Shown(notes::kInviteSent[static_cast<int>(kind)]) + name, kBlack, kWhite);
   };

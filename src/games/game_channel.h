@@ -70,6 +70,15 @@ class GameChannel : public GameTraffic {
 
   Game* Find(GameKind kind, const std::string& name) const;
   size_t GameCount(GameKind kind) const;
+  // Games of every kind, each with its window.
+  size_t OpenGames() const;
+
+  // At most this many game windows at once: further invitations are declined.
+  static constexpr size_t kMaxOpenGames = 8;
+  // The whole game is sent to an opponent at most once in this time.
+  static constexpr int64_t kPartyIntervalMs = 10'000;
+  // Milliseconds of a steady clock (tests set their own).
+  void SetClock(std::function<int64_t()> nowMs) { clock_ = std::move(nowMs); }
 
  private:
   using Registry = std::map<std::string, std::unique_ptr<Game>>;
@@ -86,6 +95,10 @@ class GameChannel : public GameTraffic {
   // Saves and removes the game; `tellView` when the view must close too.
   void Close(GameKind kind, const std::string& name, bool tellView);
   void SendParty(const Game& game);
+  static std::string KeyOf(GameKind kind, const std::string& name);
+  // A game with `name` exists or one more may be opened.
+  bool RoomFor(GameKind kind, const std::string& name) const;
+  void NoRoomNote(const std::string& name);
   void AskToPlay(GameKind kind, const std::string& name, bool askFirst);
   void DeclareDraw(Game& game);
   void VersionRule(GameKind kind, const std::string& name, std::string_view version);
@@ -128,6 +141,9 @@ class GameChannel : public GameTraffic {
   // Answers to questions that arrive after the channel is gone are dropped.
   std::shared_ptr<bool> alive_;
   std::set<std::string> openQuestions_;
+  std::set<std::string> invited_;              // KeyOf: our invitations not answered yet
+  std::map<std::string, int64_t> lastParty_;   // KeyOf: when the whole game was last sent
+  std::function<int64_t()> clock_;
 };
 
 }  // namespace games

@@ -27,9 +27,11 @@ struct DirectLink {
   std::string peerAddress;  // the peer's IP address, empty until known
   std::string sendBuffer;   // frames waiting to be written
   std::string receiveBuffer;
+  size_t receiveCommitted = 0;  // what the unfinished frame may grow to, counted in the budget
+  int64_t lastActiveMs = 0;     // last packet queued or bytes received
   QTcpSocket* socket = nullptr;
   bool stopRequested = false;
-  uint64_t attempt = 0;  // tells the timer of this connection from an earlier one's
+  uint64_t attempt = 0;  // unique per connection attempt: tells a timer of this one from an earlier one's
 };
 
 }  // namespace direct

@@ -8,6 +8,8 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <tuple>
+#include <utility>
 
 #include "link/link_host.h"
 #include "wire/wire.h"
@@ -54,12 +56,24 @@ bool UsableName(std::string_view name) {
   });
 }
 
-std::string PeerAddressOf(const QTcpSocket& socket) {
-  QHostAddress a = socket.peerAddress();
+// One spelling per address: an IPv4 address mapped into IPv6 as plain IPv4.
+std::string CanonicalAddress(const QHostAddress& a) {
   bool ok = false;
   const quint32 v4 = a.toIPv4Address(&ok);
   return ok ? QHostAddress(v4).toString().toStdString() : a.toString().toStdString();
 }
+
+std::string CanonicalAddress(const std::string& text) {
+  const QHostAddress a(QString::fromStdString(text));
+  return a.isNull() ? std::string() : CanonicalAddress(a);
+}
+
+std::string PeerAddressOf(const QTcpSocket& socket) { return CanonicalAddress(socket.peerAddress()); }
+
+// Garbage collection of links runs this often.
+constexpr int kIdleSweepMs = 60'000;
+// A drained receive buffer keeps at most this much memory.
+constexpr size_t kKeptReceiveCapacity = 64 * 1024;
 
 }  // namespace
 
@@ -76,7 +90,12 @@ std::string StateText(int state) {
   }
 }
 
-LinkManager::LinkManager(LinkHost& host, LinkOptions options) : host_(host), options_(std::move(options)) {}
+LinkManager::LinkManager(LinkHost& host, LinkOptions options) : host_(host), options_(std::move(options)) {
+  idleTimer_ = new QTimer(this);
+  idleTimer_->setInterval(kIdleSweepMs);
+  QObject::connect(idleTimer_, &QTimer::timeout, this, [this] { RemoveIdleLinks(); });
+  idleTimer_->start();
+}
 
 LinkManager::~LinkManager() {
   for (auto& l : links_) {
@@ -92,15 +111,33 @@ LinkManager::~LinkManager() {
 // ---- listening ----------------------------------------------------------------
 
 bool LinkManager::Listen() {
+  if (options_.localAddress.empty()) return false;
+  return StartListening(options_.localAddress);
+}
+
+bool LinkManager::ListenOn(const std::string& address) {
+  if (!options_.localAddress.empty()) return Listen();
+  if (address.empty()) return false;
+  if (Listening() && ListeningAddress() == CanonicalAddress(address)) return true;
+  if (server_) server_->close();
+  return StartListening(address);
+}
+
+std::string LinkManager::ListeningAddress() const {
+  return Listening() ? CanonicalAddress(server_->serverAddress()) : std::string();
+}
+
+bool LinkManager::StartListening(const std::string& text) {
   if (!server_) {
     server_ = new QTcpServer(this);
     server_->setMaxPendingConnections(int(options_.maxPendingCallers));
     QObject::connect(server_, &QTcpServer::newConnection, this, [this] { OnNewConnection(); });
   }
   if (server_->isListening()) return true;
-  const QHostAddress address = options_.localAddress.empty()
-                                   ? QHostAddress(QHostAddress::Any)
-                                   : QHostAddress(QString::fromStdString(options_.localAddress));
+  QHostAddress address(QString::fromStdString(text));
+  // An IPv4 address mapped into IPv6 listens as IPv4, where its callers arrive.
+  bool v4 = false;
+  if (const quint32 plain = address.toIPv4Address(&v4); v4) address = QHostAddress(plain);
   if (address.isNull() || !server_->listen(address, options_.port)) {
     // Another client on this machine holds the port: links still go out,
     // none come in, which only someone reading the trace needs to know.
@@ -115,6 +152,62 @@ bool LinkManager::Listen() {
 bool LinkManager::Listening() const { return server_ && server_->isListening(); }
 
 // ---- links ----------------------------------------------------------------------
+
+bool LinkManager::Current(const DirectLink* l, uint64_t attempt) const {
+  for (auto& link : links_)
+    if (link.get() == l) return l->attempt == attempt;
+  return false;
+}
+
+void LinkManager::RemoveIdleLinks() {
+  const int64_t now = host_.NowMs();
+  const size_t before = links_.size();
+  for (auto it = links_.begin(); it != links_.end();) {
+    DirectLink& l = **it;
+    if (now - l.lastActiveMs < options_.idleLinkMs) {
+      ++it;
+      continue;
+    }
+    l.stopRequested = true;
+    if (l.socket) Detach(l.socket);
+    l.socket = nullptr;
+    if (!l.sendBuffer.empty()) FallBackToServer(l);
+    it = links_.erase(it);
+  }
+  if (links_.size() != before) ScheduleRefresh();
+}
+
+size_t LinkManager::ReceiveCommitted() const {
+  size_t total = 0;
+  for (auto& l : links_) total += l->receiveCommitted;
+  return total;
+}
+
+bool LinkManager::CommitReceive(DirectLink& link) {
+  std::string& buffer = link.receiveBuffer;
+  if (buffer.empty()) {
+    ReleaseReceive(link);
+    return true;
+  }
+  size_t need = buffer.size();
+  if (buffer.size() >= kFrameHeader) {
+    uint32_t raw = 0;
+    for (int i = 0; i < 4; ++i) raw |= uint32_t(static_cast<unsigned char>(buffer[1 + i])) << (8 * i);
+    need = std::max(need, kFrameHeader + size_t(raw));
+  }
+  const size_t others = ReceiveCommitted() - link.receiveCommitted;
+  if (others + need > options_.receiveBudget) return false;
+  link.receiveCommitted = need;
+  // Room for the whole frame at once: no doubling while it arrives.
+  if (buffer.capacity() < need) buffer.reserve(need);
+  return true;
+}
+
+void LinkManager::ReleaseReceive(DirectLink& link) {
+  link.receiveCommitted = 0;
+  if (link.receiveBuffer.empty() && link.receiveBuffer.capacity() > kKeptReceiveCapacity)
+    std::string().swap(link.receiveBuffer);
+}
 
 DirectLink* LinkManager::FindLink(const std::string& name) {
   for (auto& l : links_)
@@ -144,10 +237,12 @@ void LinkManager::SendNotice(const std::string& name) {
 
 bool LinkManager::SendDirect(const std::string& name, const std::string& payload) {
   DirectLink* link = FindLink(name);
+  if (link) link->lastActiveMs = host_.NowMs();
   if (!link) {
     auto created = std::make_unique<DirectLink>();
     link = created.get();
     link->peerName = name;
+    link->lastActiveMs = host_.NowMs();
     links_.push_back(std::move(created));
     if (!UsableName(name)) {
       link->state = kImpossible;
@@ -179,10 +274,12 @@ bool LinkManager::OnAddressReply(const std::string& line) {
   std::string_view rest = std::string_view(line).substr(2);
   const size_t bar = rest.find('|');
   if (bar == std::string_view::npos) return false;
-  DirectLink* link = FindLink(wire::UnescapeField(rest.substr(0, bar)));
-  if (!link) return false;
+  const std::string name = wire::UnescapeField(rest.substr(0, bar));
   std::string_view address = rest.substr(bar + 1);
   if (const size_t end = address.find('|'); end != std::string_view::npos) address = address.substr(0, end);
+  const bool forNotice = NoticeAnswered(name, std::string(address));
+  DirectLink* link = FindLink(name);
+  if (!link) return forNotice;
   if (link->state != kWaitingAddress) return true;
   const QHostAddress parsed(QString::fromStdString(std::string(address)));
   if (address.empty() || parsed.isNull()) {
@@ -200,13 +297,13 @@ bool LinkManager::OnAddressReply(const std::string& line) {
 // the peer would wait for the rest of the session: it goes through the
 // server instead, as after a refused connect.
 void LinkManager::WaitForAddress(DirectLink& link) {
-  const uint64_t attempt = link.attempt;
+  const uint64_t attempt = link.attempt = nextAttempt_++;
   DirectLink* l = &link;
   QTimer::singleShot(options_.addressWaitMs, this, [this, l, attempt] {
-    if (l->attempt != attempt || l->state != kWaitingAddress) return;
+    if (!Current(l, attempt) || l->state != kWaitingAddress) return;
     host_.Trace(W("Прямое соединение с ") + l->peerName + W(": сервер не сообщил адрес"));
     l->state = kImpossible;
-    ++l->attempt;
+    l->attempt = nextAttempt_++;
     FallBackToServer(*l);
     ScheduleRefresh();
   });
@@ -216,6 +313,7 @@ void LinkManager::Connect(DirectLink& link) {
   if (link.socket) Detach(link.socket);
   link.socket = nullptr;
   link.receiveBuffer.clear();
+  ReleaseReceive(link);
   link.outgoing = true;
   link.stopRequested = false;
   auto* socket = new QTcpSocket(this);
@@ -223,10 +321,10 @@ void LinkManager::Connect(DirectLink& link) {
   Attach(link, socket);
   link.state = kConnecting;
   ScheduleRefresh();
-  const uint64_t attempt = ++link.attempt;
+  const uint64_t attempt = link.attempt = nextAttempt_++;
   DirectLink* l = &link;
   QTimer::singleShot(options_.connectTimeoutMs, this, [this, l, attempt] {
-    if (l->attempt == attempt && (l->state == kConnecting || l->state == kConnected)) {
+    if (Current(l, attempt) && (l->state == kConnecting || l->state == kConnected)) {
       host_.Trace(W("Прямое соединение с ") + l->peerName + W(": нет ответа"));
       Lose(*l, kBroken);
     }
@@ -267,6 +365,7 @@ void LinkManager::OnConnected(DirectLink& link) {
 void LinkManager::OnReadable(DirectLink& link) {
   if (!link.socket) return;
   ReadLink(link);
+  link.lastActiveMs = host_.NowMs();
   if (link.state == kConnected) {
     char type = 0;
     std::string payload;
@@ -286,6 +385,7 @@ void LinkManager::OnReadable(DirectLink& link) {
     return;
   }
   if (HoldsWholeFrame(link.receiveBuffer, options_.maxFramePayload)) ScheduleDelivery();
+  else if (!CommitReceive(link)) LoseOverBudget(link);
 }
 
 void LinkManager::ReadLink(DirectLink& link) {
@@ -326,7 +426,10 @@ void LinkManager::DeliverPending() {
       const FrameResult r = TakeFrame(link.receiveBuffer, type, payload, options_.maxFramePayload);
       if (r == FrameResult::Incomplete) {
         ReadLink(link);
-        if (!HoldsWholeFrame(link.receiveBuffer, options_.maxFramePayload)) break;
+        if (!HoldsWholeFrame(link.receiveBuffer, options_.maxFramePayload)) {
+          if (!CommitReceive(link)) LoseOverBudget(link);
+          break;
+        }
         continue;
       }
       if (r == FrameResult::Garbage) {
@@ -341,6 +444,12 @@ void LinkManager::DeliverPending() {
     }
   }
   if (more) ScheduleDelivery();
+}
+
+// All links' unfinished frames together stay within the receive budget.
+void LinkManager::LoseOverBudget(DirectLink& link) {
+  host_.Trace(W("Прямое соединение с ") + link.peerName + W(": слишком много незаконченных данных, отключено"));
+  Lose(link, kBroken);
 }
 
 // A packet names its sender; on a link that can only be the peer himself.
@@ -370,7 +479,8 @@ void LinkManager::Lose(DirectLink& link, int stateAfterLink) {
   Detach(link.socket);
   link.socket = nullptr;
   link.receiveBuffer.clear();
-  ++link.attempt;
+  ReleaseReceive(link);
+  link.attempt = nextAttempt_++;
   if (linked) {
     link.state = stateAfterLink;
   } else {
@@ -400,15 +510,15 @@ void LinkManager::FallBackToServer(DirectLink& link) {
 
 void LinkManager::OnNewConnection() {
   while (QTcpSocket* socket = server_->nextPendingConnection()) {
-    if (callers_.size() >= options_.maxPendingCallers) {
-      Detach(socket);
-      continue;
-    }
     socket->setReadBufferSize(kSocketReadBuffer);
+    const std::string address = PeerAddressOf(*socket);
+    MakeRoomForCaller(address);
     auto caller = std::make_unique<Caller>();
     Caller* c = caller.get();
     const uint64_t id = c->id = nextCallerId_++;
     c->socket = socket;
+    c->address = address;
+    c->lastActiveMs = host_.NowMs();
     callers_.push_back(std::move(caller));
     QObject::connect(socket, &QTcpSocket::readyRead, this, [this, c] { OnCallerReadable(c); });
     QObject::connect(socket, &QTcpSocket::disconnected, this, [this, id] { DropCaller(id); });
@@ -426,9 +536,29 @@ void LinkManager::OnNewConnection() {
   }
 }
 
+void LinkManager::MakeRoomForCaller(const std::string& address) {
+  auto oldestIdle = [this](bool sameAddressOnly, const std::string& from) {
+    Caller* oldest = nullptr;
+    size_t count = 0;
+    for (auto& c : callers_) {
+      if (sameAddressOnly && c->address != from) continue;
+      ++count;
+      if (!oldest || c->lastActiveMs < oldest->lastActiveMs) oldest = c.get();
+    }
+    return std::pair{oldest, count};
+  };
+  for (auto [oldest, n] = oldestIdle(true, address); oldest && n >= options_.maxCallersPerAddress;
+       std::tie(oldest, n) = oldestIdle(true, address))
+    DropCaller(oldest->id);
+  for (auto [oldest, n] = oldestIdle(false, address); oldest && n >= options_.maxPendingCallers;
+       std::tie(oldest, n) = oldestIdle(false, address))
+    DropCaller(oldest->id);
+}
+
 void LinkManager::OnCallerReadable(Caller* c) {
   const QByteArray bytes = c->socket->readAll();
   c->buffer.append(bytes.constData(), size_t(bytes.size()));
+  if (!bytes.isEmpty()) c->lastActiveMs = host_.NowMs();
   if (c->buffer.size() > kMaxCallerBytes) {
     DropCaller(c->id);
     return;
@@ -455,8 +585,13 @@ void LinkManager::OnConnectNotice(const std::string& sender) {
   const int64_t now = host_.NowMs();
   for (auto it = notices_.begin(); it != notices_.end();)
     it = now - it->second.atMs > options_.noticeWindowMs ? notices_.erase(it) : std::next(it);
-  if (notices_.size() >= 256) return;
-  notices_[folded] = Notice{sender, now};
+  if (notices_.size() >= 256 && !notices_.count(folded)) return;
+  // The caller must come from where the chat server says the sender is;
+  // an address learnt from an earlier notice holds until the new answer.
+  Notice& notice = notices_[folded];
+  notice.sender = sender;
+  notice.atMs = now;
+  host_.SendLine(wire::PeerAddressLine(sender));
   for (size_t i = 0; i < callers_.size(); ++i) {
     Caller* c = callers_[i].get();
     if (c->foldedName == folded) {
@@ -466,11 +601,36 @@ void LinkManager::OnConnectNotice(const std::string& sender) {
   }
 }
 
+bool LinkManager::NoticeAnswered(const std::string& name, const std::string& address) {
+  auto it = notices_.find(text::FoldLookAlikes(name));
+  if (it == notices_.end() || it->second.sender != name) return false;
+  it->second.address = CanonicalAddress(address);
+  const std::string folded = it->first;
+  // Callers that waited for the answer: the first from the right address links.
+  std::vector<uint64_t> waiting;
+  for (auto& c : callers_)
+    if (c->foldedName == folded) waiting.push_back(c->id);
+  for (uint64_t id : waiting)
+    if (Caller* c = FindCaller(id); c && notices_.count(folded)) TryAccept(c);
+  return true;
+}
+
+bool LinkManager::FromNoticeAddress(const Caller& caller, const Notice& notice) {
+  return !notice.address.empty() && notice.address == caller.address;
+}
+
 void LinkManager::TryAccept(Caller* c) {
   auto it = notices_.find(c->foldedName);
   if (it == notices_.end()) return;  // wait for his notice
   if (host_.NowMs() - it->second.atMs > options_.noticeWindowMs) {
     notices_.erase(it);
+    return;
+  }
+  if (it->second.address.empty()) return;  // wait for the server's answer
+  if (!FromNoticeAddress(*c, it->second)) {
+    host_.Trace(W("Прямое соединение: входящее от ") + it->second.sender + W(" с чужого адреса ") + c->address +
+                W(" отклонено"));
+    DropCaller(c->id);
     return;
   }
   const std::string sender = it->second.sender;
@@ -502,11 +662,13 @@ void LinkManager::TryAccept(Caller* c) {
   c->socket = nullptr;
   callers_.erase(std::find_if(callers_.begin(), callers_.end(), [c](auto& p) { return p.get() == c; }));
 
-  ++link->attempt;
+  link->attempt = nextAttempt_++;
+  link->lastActiveMs = host_.NowMs();
   link->outgoing = false;
   link->stopRequested = false;
   link->peerAddress = PeerAddressOf(*socket);
   link->receiveBuffer.clear();
+  ReleaseReceive(*link);
   Attach(*link, socket);
   link->state = kLinked;  // our "a" frame went out when he connected
   ScheduleRefresh();

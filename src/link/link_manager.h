@@ -18,6 +18,7 @@
 #include "link/link_frame.h"
 
 class QTcpServer;
+class QTimer;
 class QTcpSocket;
 
 namespace direct {
@@ -25,7 +26,8 @@ namespace direct {
 class LinkHost;
 
 struct LinkOptions {
-  // The address this client listens on; empty for every address.  Two
+  // The address this client listens on; empty for the address the chat
+  // connection goes out from (see ListenOn), never every address.  Two
   // clients on one machine each take their own loopback address of
   // 127.0.0.0/8 (and should reach the chat server from it, so the server
   // announces that address).  Links to peers go out from it as well.
@@ -35,8 +37,11 @@ struct LinkOptions {
   int handshakeWaitMs = 10'000;         // for a caller's "a" frame and his notice
   int connectTimeoutMs = 10'000;        // until the peer's "a" frame
   int addressWaitMs = 10'000;           // for the server's "p|" answer
-  size_t maxPendingCallers = 16;        // connections not yet handshaken
+  size_t maxPendingCallers = 16;        // connections not yet accepted, all addresses
+  size_t maxCallersPerAddress = 4;      // of those, from one address
   size_t maxFramePayload = kMaxFramePayload;
+  size_t receiveBudget = 32u << 20;     // unfinished frames of all links together
+  int64_t idleLinkMs = 600'000;         // a link without traffic this long is removed
 };
 
 class LinkManager : public QObject {
@@ -44,10 +49,20 @@ class LinkManager : public QObject {
   LinkManager(LinkHost& host, LinkOptions options = {});
   ~LinkManager() override;
 
-  // Starts listening.  False (and a trace line) when the port is taken:
-  // then this client accepts no links, but still makes them.
+  // Starts listening on the configured address.  False (and a trace line)
+  // when the port is taken: then this client accepts no links, but still
+  // makes them.  Without a configured address it waits for ListenOn.
   bool Listen();
+  // Without a configured address: listens on `address`, the local end of the
+  // chat connection, moving there when it changed since the last call.
+  bool ListenOn(const std::string& address);
   bool Listening() const;
+  std::string ListeningAddress() const;
+
+  // Removes the links without traffic for the idle time (a timer calls it).
+  void RemoveIdleLinks();
+  // What the unfinished frames of all links hold against the budget.
+  size_t ReceiveCommitted() const;
 
   // Queues `payload` ("f|" + folded own name + "|" + packet) for peer `name`,
   // creating his link and asking the server for his address when there is
@@ -76,10 +91,13 @@ class LinkManager : public QObject {
     QTcpSocket* socket = nullptr;
     std::string buffer;
     std::string foldedName;  // from his "a" frame, empty until it arrived
+    std::string address;     // where he calls from
+    int64_t lastActiveMs = 0;
   };
   struct Notice {
     std::string sender;
     int64_t atMs = 0;
+    std::string address;  // the sender's address as the chat server gave it; empty until then
   };
 
   DirectLink* FindLink(const std::string& name);
@@ -102,10 +120,24 @@ class LinkManager : public QObject {
   void Lose(DirectLink& link, int stateAfterLink);
   void FallBackToServer(DirectLink& link);
   void Detach(QTcpSocket* socket);
+  // The link `l` still exists and is on connection attempt `attempt`.
+  bool Current(const DirectLink* l, uint64_t attempt) const;
+  // Counts the link's unfinished frame in the receive budget; false when
+  // it does not fit.  An empty buffer gives its memory back.
+  bool CommitReceive(DirectLink& link);
+  void LoseOverBudget(DirectLink& link);
+  void ReleaseReceive(DirectLink& link);
+  bool StartListening(const std::string& address);
 
   void OnNewConnection();
   void OnCallerReadable(Caller* caller);
   void TryAccept(Caller* caller);
+  // Makes room for a caller from `address`: the oldest idle caller of that
+  // address, or of all, goes when the bound is reached.
+  void MakeRoomForCaller(const std::string& address);
+  bool NoticeAnswered(const std::string& name, const std::string& address);
+  // The notice's sender is known to call from the caller's address.
+  static bool FromNoticeAddress(const Caller& caller, const Notice& notice);
   void DropCaller(uint64_t id);
   Caller* FindCaller(uint64_t id);
 
@@ -120,6 +152,8 @@ class LinkManager : public QObject {
   bool refreshPending_ = false;
   bool deliveryPending_ = false;
   uint64_t nextCallerId_ = 1;
+  uint64_t nextAttempt_ = 1;
+  QTimer* idleTimer_ = nullptr;
 };
 
 }  // namespace direct

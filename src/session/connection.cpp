@@ -122,6 +122,11 @@ void ServerConnection::Connect(Initiator initiator) {
   socket->connectToHost(QString::fromStdString(host_.ServerHost()), host_.ServerPort());
 }
 
+std::string ServerConnection::LocalAddressInUse() const {
+  if (!socket_ || socket_->state() != QAbstractSocket::ConnectedState) return {};
+  return socket_->localAddress().toString().toStdString();
+}
+
 void ServerConnection::OnConnected() {
   discoveryCountdown_ = 0;
   host_.CancelRestartRequest();

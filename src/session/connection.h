@@ -91,6 +91,8 @@ class ServerConnection : public QObject {
   bool UserStopped() const { return userStopped_; }
   void SetUserStopped(bool stopped) { userStopped_ = stopped; }
   bool HasSocket() const { return socket_ != nullptr; }
+  // The local address of the connection to the chat server; empty without one.
+  std::string LocalAddressInUse() const;
   int Tag() const { return tag_; }
   int ReconnectInterval() const { return timer_.interval(); }
   bool ReconnectPending() const { return timer_.isActive(); }

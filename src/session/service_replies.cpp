@@ -8,7 +8,6 @@
 #include "settings/settings.h"
 #include "text/bytes.h"
 #include "text/cp1251.h"
-#include "text/perl_regex.h"
 
 namespace session {
 
@@ -22,10 +21,14 @@ std::string Link(const std::string& target, const std::string& caption) {
 
 // The photo numbers of a trailing <InfF1,2,…> tag, which is cut off the text.
 std::vector<std::string> TakePhotoList(std::string& info) {
-  static const text::PerlRegex tag("<InfF((\\d|,)*)>\\Z");
+  // "<InfF" + digits and commas + ">" at the very end (a line end may follow).
   std::vector<std::string> numbers;
   const size_t open = info.rfind("<InfF");
-  if (open == std::string::npos || !tag.Matches(std::string_view(info).substr(open))) return numbers;
+  if (open == std::string::npos) return numbers;
+  const size_t close = info.find_first_not_of("0123456789,", open + 5);
+  if (close == std::string::npos || info[close] != '>') return numbers;
+  const std::string_view after = std::string_view(info).substr(close + 1);
+  if (!(after.empty() || after == "\n")) return numbers;
   // The tag may still be followed by a line end, which "\Z" allows.
   const std::string list = info.substr(open + 5, info.find('>', open) - open - 5);
   info.erase(open);
@@ -33,6 +36,7 @@ std::vector<std::string> TakePhotoList(std::string& info) {
   while (from <= list.size()) {
     const size_t comma = std::min(list.find(',', from), list.size());
     if (comma > from) numbers.push_back(list.substr(from, comma - from));
+    if (numbers.size() == ServiceReplies::kMaxPhotos) break;
     from = comma + 1;
   }
   return numbers;
@@ -102,6 +106,11 @@ void ServiceReplies::OwnInformation(const wire::Record& record) {
   std::string info = wire::UnescapeField(wire::Field(record, "GetInfo"));
   const std::string other = wire::UnescapeField(wire::Field(record, "Cln"));
   const bool own = other.empty() || other == settings_.UserName;
+  // Someone else's information only answers a request of ours.
+  if (!own) {
+    if (infoRequests_ == 0) return;
+    --infoRequests_;
+  }
   const std::string name = own ? settings_.UserName : other;
   const std::vector<std::string> photos = TakePhotoList(info);
 
@@ -134,6 +143,9 @@ void ServiceReplies::AddressRecord(const wire::Record& record) {
 }
 
 void ServiceReplies::WhoisRecord(const wire::Record& record, const std::string& body) {
+  // An answer nobody asked for opens neither a window nor a page.
+  if (whoisRequests_ == 0) return;
+  --whoisRequests_;
   const std::string name = wire::UnescapeField(wire::Field(record, "Cln"));
   if (name.empty()) {
     host_.OpenUrl(WhoisPage(wire::UnescapeField(body)));
@@ -165,20 +177,35 @@ void ServiceReplies::FineList(const std::string& line) {
                     text::Shown(texts::kFineAddress) + "<xpos=165>" + text::Shown(texts::kFinePeriod) + "<xpos=305>" + text::Shown(texts::kFineType) +
                     "<xpos=420>" + text::Shown(texts::kFineIpTest);
   const int64_t now = now_();
-  std::string name = wire::TakeField(data);
-  while (!data.empty()) {
+  // The fields are taken from a moving start, never by cutting the front
+  // off the rest: the list costs time in proportion to its length.
+  size_t at = 0;
+  auto take = [&data, &at]() -> std::string {
+    if (at >= data.size()) return {};
+    const size_t bar = data.find('\xA6', at);
+    const size_t end = bar == std::string::npos ? data.size() : bar;
+    std::string field = data.substr(at, end - at);
+    at = bar == std::string::npos ? data.size() : bar + 1;
+    return field;
+  };
+  std::string name = take();
+  for (int rows = 0; at < data.size(); ++rows) {
+    if (rows == kMaxFineRows) {
+      out += "...<br>";
+      break;
+    }
     const std::string thisName = name;
-    const std::string start = wire::TakeField(data);
-    const std::string address = wire::TakeField(data);
-    wire::TakeField(data);  // the moderator who gave it
-    const std::string period = wire::TakeField(data);
-    const std::string type = wire::TakeField(data);
-    std::string iptest = wire::TakeField(data);
+    const std::string start = take();
+    const std::string address = take();
+    take();  // the moderator who gave it
+    const std::string period = take();
+    const std::string type = take();
+    std::string iptest = take();
     if (!iptest.empty() && iptest.front() == ':') {
       name = iptest.substr(1);
       iptest = "0";
     } else {
-      const std::string next = wire::TakeField(data);
+      const std::string next = take();
       name = next.empty() ? next : next.substr(1);
     }
     const auto startSeconds = text::ParseInt(start);

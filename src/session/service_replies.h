@@ -4,6 +4,7 @@
 // user's network address, WHOIS texts and the list of fines.  Each answer
 // becomes the text of a keyed information window or opens a web page.
 #include <cstdint>
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <string>
@@ -52,7 +53,18 @@ class ServiceReplies {
   bool Moderator() const { return moderator_; }
   // An address request of the moderator menu waits for its answer.
   void PushAddressRequest() { pending_.push_back(false); }
-  void ClearAddressRequests() { pending_.clear(); }
+  // A WHOIS or information request about someone else waits for its
+  // answer: only then does such an answer open a window.
+  void PushWhoisRequest() { whoisRequests_ = std::min(whoisRequests_ + 1, kMaxPendingRequests); }
+  void PushInfoRequest() { infoRequests_ = std::min(infoRequests_ + 1, kMaxPendingRequests); }
+  void ClearAddressRequests() {
+    pending_.clear();
+    whoisRequests_ = infoRequests_ = 0;
+  }
+  // What a server's answers may show at most.
+  static constexpr size_t kMaxPhotos = 100;
+  static constexpr int kMaxFineRows = 5000;
+  static constexpr int kMaxPendingRequests = 32;
   size_t PendingAddressRequests() const { return pending_.size(); }
 
   std::string PhotoFolder() const;
@@ -69,6 +81,8 @@ class ServiceReplies {
   ServiceRepliesHost& host_;
   bool moderator_ = false;
   std::deque<bool> pending_;
+  int whoisRequests_ = 0;
+  int infoRequests_ = 0;
   std::function<int64_t()> now_;
 };
 

@@ -144,7 +144,7 @@ bool IniFile::Replace(const std::string& bytes) {
   }
   // The settings hold the password: a file an earlier version left
   // readable by others is closed with the next write.
-  if (!text::ReplaceFileAtomically(path_, bytes, true)) return false;
+  if (!text::ReplaceFileAtomically(path_, bytes, {.ownerOnly = true})) return false;
   if (snapshot_) snapshot_ = bytes;
   return true;
 }
@@ -163,7 +163,7 @@ IniBatch::~IniBatch() {
     bytes = std::move(it->second.bytes);
     Batches().erase(it);
   }
-  if (bytes) text::ReplaceFileAtomically(path_, *bytes, true);
+  if (bytes) text::ReplaceFileAtomically(path_, *bytes, {.ownerOnly = true});
 }
 
 std::optional<std::string> IniFile::Read(std::string_view section, std::string_view key) const {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "text/cp1251.h"
+#include "text/line_file.h"
 
 namespace settings {
 namespace {
@@ -139,6 +140,8 @@ void Settings::Load(const std::string& programDir) {
   ProgramDir = programDir;
   if (!ProgramDir.empty() && ProgramDir.back() != '/') ProgramDir += '/';
   CacheDir = ProgramDir + "Cache/";
+  // A replace cut short by a kill left its temporary beside the file.
+  if (!ProgramDir.empty()) text::RemoveStaleReplaceTemporaries(ProgramDir);
 
   // One reading of the file serves every key; it is taken again after each
   // write-back, which goes through the field's own writer.

@@ -80,7 +80,8 @@ class Settings {
 
   // ---- [DirectLink] ----  never sent: the loopback address of 127.0.0.0/8
   // this client listens on for direct links and reaches the server from, so
-  // two clients on one machine are told apart.  Empty: every address.
+  // two clients on one machine are told apart.  Empty: the local address of
+  // the connection to the chat server.
   std::string LocalAddress;
 
   // ---- [Discovery] ----  the three announcement pages that name the chat

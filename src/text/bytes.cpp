@@ -160,6 +160,19 @@ std::string SafeFileName(std::string_view name) {
     else
       out += static_cast<char>(c);
   }
+  if (out.size() <= kMaxSafeFileName) return out;
+  // Too long for a file name: a head of the name, then "%~" (which no
+  // escaped name contains, since "%" is always followed by two hexadecimal
+  // digits) and a 64-bit hash of the whole name.
+  uint64_t hash = 14695981039346656037ull;
+  for (unsigned char c : name) hash = (hash ^ c) * 1099511628211ull;
+  size_t cut = kMaxSafeFileName - 18;
+  while (cut > 0 && ((static_cast<unsigned char>(out[cut]) & 0xC0) == 0x80 || out[cut - 1] == '%' ||
+                     (cut >= 2 && out[cut - 2] == '%')))
+    --cut;
+  out.resize(cut);
+  out += "%~";
+  for (int shift = 56; shift >= 0; shift -= 8) out += HexByte(static_cast<unsigned char>(hash >> shift));
   return out;
 }
 

@@ -43,7 +43,10 @@ std::string HexByte(unsigned char b);
 // A user name as a file name or part of one: "%", "/", "\", control bytes,
 // DEL and a leading "." are written as "%" + HexByte, so no name leaves its
 // folder, the same name always gives the same file and two names never
-// share one.
+// share one.  A result above kMaxSafeFileName bytes is cut and ends in a
+// hash of the whole name instead, so it still fits a file name with a
+// number and an extension after it.
+constexpr size_t kMaxSafeFileName = 200;
 std::string SafeFileName(std::string_view name);
 
 // A user name (Windows-1251) as the client names its files after him:

@@ -6,6 +6,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <dirent.h>
+
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -105,13 +108,39 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
   return out;
 }
 
+// The temporary's name: "." + the file's name + "." + six characters
+// mkstemp chose.  Only one whose file name ends in a plain name is ours.
+static bool IsReplaceTemporary(const std::string& name) {
+  if (name.size() < 9 || name[0] != '.' || name[name.size() - 7] != '.') return false;
+  for (size_t i = name.size() - 6; i < name.size(); ++i)
+    if (!std::isalnum(static_cast<unsigned char>(name[i]))) return false;
+  return name.size() > 8 && name[1] != '.';
+}
+
+size_t RemoveStaleReplaceTemporaries(const std::string& dir) {
+  size_t removed = 0;
+  DIR* d = ::opendir(dir.c_str());
+  if (!d) return 0;
+  std::string base = dir;
+  if (!base.empty() && base.back() != '/') base += '/';
+  while (dirent* e = ::readdir(d)) {
+    const std::string name = e->d_name;
+    if (!IsReplaceTemporary(name)) continue;
+    struct stat st;
+    const std::string path = base + name;
+    if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::unlink(path.c_str()) == 0) ++removed;
+  }
+  ::closedir(d);
+  return removed;
+}
+
 bool IsReadOnlyFile(const std::string& path) {
   struct stat st;
   if (::stat(path.c_str(), &st) != 0) return false;
   return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
 }
 
-bool ReplaceFileAtomically(const std::string& path, std::string_view contents, bool ownerOnly) {
+bool ReplaceFileAtomically(const std::string& path, std::string_view contents, ReplaceOptions options) {
   // The files rewritten whole hold settings with the password, contact
   // lists and messages: a new one is its owner's only.
   mode_t mode = 0600;
@@ -120,12 +149,12 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view contents, b
     if (!S_ISREG(st.st_mode)) return false;
     if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return false;
     if (::access(path.c_str(), W_OK) != 0) return false;
-    mode = st.st_mode & (ownerOnly ? 07700 : 07777);
+    mode = st.st_mode & (options.ownerOnly ? 07700 : 07777);
   }
   std::string tmpl = DirectoryOf(path) + "/." + path.substr(path.rfind('/') + 1) + ".XXXXXX";
   int fd = ::mkstemp(tmpl.data());
   if (fd < 0) return false;
-  bool ok = WriteAll(fd, contents) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+  bool ok = WriteAll(fd, contents) && ::fchmod(fd, mode) == 0 && (!options.syncToDisk || ::fsync(fd) == 0);
   ok = (::close(fd) == 0) && ok;
   if (ok) ok = ::rename(tmpl.c_str(), path.c_str()) == 0;
   if (!ok) ::unlink(tmpl.c_str());

@@ -35,14 +35,25 @@ std::optional<std::string> ReadWholeFile(const std::string& path);
 // `ownerOnly`, for files that hold a password); a new one is readable by
 // its owner only.  A file that is marked read-only (no write permission bit
 // at all) is not replaced.  Returns false on any failure; no temporary file
-// is left behind.
-bool ReplaceFileAtomically(const std::string& path, std::string_view contents, bool ownerOnly = false);
+// is left behind.  Without `syncToDisk` the data is not forced to the disk
+// first: a killed program still leaves the old or the new file, a power cut
+// may not (for files that are cheap to lose).
+struct ReplaceOptions {
+  bool ownerOnly = false;
+  bool syncToDisk = true;
+};
+bool ReplaceFileAtomically(const std::string& path, std::string_view contents, ReplaceOptions options = {});
 
 // dir + UserFileName(name) + suffix.  When that file does not exist but
 // one under the name earlier versions gave it (the Windows-1251 bytes made
 // safe without conversion) does, that one is renamed to it first, so it is
 // found once more and moved only once.
 std::string UserFilePath(const std::string& dir, std::string_view name, std::string_view suffix);
+
+// Removes the temporary files ReplaceFileAtomically leaves when the program
+// is killed in the middle of a replace (".name.XXXXXX" beside "name") from
+// directory `dir`.  Returns how many went.
+size_t RemoveStaleReplaceTemporaries(const std::string& dir);
 
 // True when `path` exists and carries no write permission bit.
 bool IsReadOnlyFile(const std::string& path);

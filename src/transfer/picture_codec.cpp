@@ -5,9 +5,11 @@
 #include <QImageReader>
 #include <QImageWriter>
 
+#include <algorithm>
 #include <vector>
 
 // The decoders that refuse hostile pictures (clipped frames, bounded sizes).
+#include "picture/decode_budget.h"
 #include "picture/gif_decode.h"
 #include "picture/jpeg_decode.h"
 
@@ -67,7 +69,40 @@ std::string EncodeBmp(const QImage& image) {
   return std::string(bytes.constData(), size_t(bytes.size()));
 }
 
-std::optional<QImage> DecodePicture(std::string_view bytes) {
+int64_t DeclaredDecodeWork(std::string_view bytes) {
+  if (bytes.size() < 13 || bytes.substr(0, 4) != "GIF8") return 0;
+  auto byte = [&bytes](size_t i) { return static_cast<unsigned char>(bytes[i]); };
+  const int64_t screen = int64_t(byte(6) | byte(7) << 8) * int64_t(byte(8) | byte(9) << 8);
+  size_t at = 13;
+  if (byte(10) & 0x80) at += 3u << ((byte(10) & 7) + 1);
+  // Data sub-blocks: a length byte, that many bytes, until a zero length.
+  auto skipBlocks = [&](size_t& i) {
+    while (i < bytes.size() && byte(i) != 0) i += size_t(byte(i)) + 1;
+    ++i;
+  };
+  int64_t frames = 0;
+  while (at < bytes.size()) {
+    const unsigned char kind = byte(at);
+    if (kind == 0x21) {
+      at += 2;
+      skipBlocks(at);
+    } else if (kind == 0x2C) {
+      if (at + 10 > bytes.size()) break;
+      ++frames;
+      const unsigned char flags = byte(at + 9);
+      at += 10;
+      if (flags & 0x80) at += 3u << ((flags & 7) + 1);
+      ++at;  // the code size
+      skipBlocks(at);
+    } else {
+      break;  // the trailer, or bytes the decoder refuses anyway
+    }
+  }
+  return std::max<int64_t>(frames, 1) * screen;
+}
+
+std::optional<QImage> DecodePicture(std::string_view bytes, picture::MemoryBudget* budget) {
+  if (DeclaredDecodeWork(bytes) > kMaxDecodeWork) return std::nullopt;
   if (bytes.empty() || int64_t(bytes.size()) > picture::kMaxPictureFileBytes) return std::nullopt;
   {
     // A bitmap keeps every colour: the transparency rule of the views' own
@@ -83,11 +118,15 @@ std::optional<QImage> DecodePicture(std::string_view bytes) {
       if (!image.isNull()) return image.convertToFormat(QImage::Format_ARGB32);
     }
   }
-  if (auto gif = picture::ReadGif(bytes)) {
-    picture::DecodedImage decoded = picture::ComposeGif(*gif);
-    if (decoded.Loaded()) return decoded.frames.front();
+  {
+    picture::BudgetCharge charge(budget, picture::kMaxComposedBytes);
+    if (auto gif = picture::ReadGif(bytes, &charge)) {
+      picture::DecodedImage decoded = picture::ComposeGif(*gif, &charge);
+      if (decoded.Loaded()) return decoded.frames.front();
+    }
   }
-  picture::DecodedImage jpeg = picture::DecodeJpeg(bytes);
+  picture::BudgetCharge charge(budget, picture::kMaxComposedBytes);
+  picture::DecodedImage jpeg = picture::DecodeJpeg(bytes, &charge);
   if (jpeg.Loaded()) return jpeg.frames.front();
   return std::nullopt;
 }

@@ -1,8 +1,5 @@
 #include "transfer/picture_transfer.h"
 
-#include <QSaveFile>
-
-#include <filesystem>
 
 #include "link/link_frame.h"
 #include "transfer/picture_codec.h"
@@ -47,71 +44,113 @@ std::string ExtensionOf(const std::string& bytes) {
 
 }  // namespace
 
-std::string KeepPicture(const std::string& programDir, const std::string& sender, const std::string& bytes) {
-  namespace fs = std::filesystem;
-  const fs::path dir = fs::path(programDir) / "Pictures";
-  std::error_code ec;
-  fs::create_directories(dir, ec);
+std::string KeepPicture(text::KeptFolder& folder, const std::string& sender, const std::string& bytes) {
+  if (!folder.HasRoom(bytes.size())) return {};
   const std::string base = text::UserFileName(sender);
   const std::string ext = ExtensionOf(bytes);
-  for (int n = 1; n < 100000; ++n) {
-    const fs::path path = dir / (base + std::to_string(n) + ext);
-    if (fs::exists(path, ec)) continue;
-    // Written whole or not at all.
-    QSaveFile file(QString::fromLocal8Bit(path.c_str()));
-    if (!file.open(QIODevice::WriteOnly)) return {};
-    if (file.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()) || !file.commit()) return {};
-    return path.string();
-  }
-  return {};
+  auto fileNameOf = [&](int n) { return base + std::to_string(n) + ext; };
+  const int n = folder.NextFreeNumber(base + ext, 1, fileNameOf);
+  if (!folder.Keep(fileNameOf(n), bytes)) return {};
+  return folder.Dir() + fileNameOf(n);
 }
 
-KeptPictures MeasureKeptPictures(const std::string& programDir) {
-  namespace fs = std::filesystem;
-  KeptPictures kept;
-  std::error_code ec;
-  for (fs::directory_iterator it(fs::path(programDir) / "Pictures", ec), end; !ec && it != end; it.increment(ec)) {
-    std::error_code sizeError;
-    if (!it->is_regular_file(sizeError)) continue;
-    const uintmax_t size = it->file_size(sizeError);
-    if (sizeError) continue;
-    kept.bytes += size;
-    ++kept.files;
+PictureInbox::PictureInbox(TransferHost& host, text::KeepLimits limits, picture::MemoryBudget* budget)
+    : host_(host), limits_(limits), budget_(budget), thread_([this] { Run(); }) {}
+
+PictureInbox::~PictureInbox() {
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    stop_ = true;
+    queue_.clear();
   }
-  return kept;
+  wake_.notify_all();
+  thread_.join();
 }
 
-void HandlePicturePacket(TransferHost& host, const std::string& sender, const std::string& packet,
-                         bool escaped, const KeepLimits& limits) {
+text::KeptFolder& PictureInbox::Folder() {
+  const std::string dir = host_.ProgramDir() + "Pictures/";
+  if (!folder_ || folder_->Dir() != dir) folder_ = std::make_unique<text::KeptFolder>(dir, limits_);
+  return *folder_;
+}
+
+size_t PictureInbox::Pending() const {
+  size_t n = 0;
+  for (const auto& entry : perSender_) n += size_t(entry.second);
+  return n;
+}
+
+void PictureInbox::HandlePacket(const std::string& sender, const std::string& packet, bool escaped) {
   if (packet.size() <= 2 || !text::StartsWith(packet, "2P")) {
-    host.Trace(W("От <b>") + sender + W("</b>: файл неизвестного типа, длина = ") +
-               std::to_string(int64_t(packet.size()) - 3) + ", ");
+    host_.Trace(W("От <b>") + sender + W("</b>: файл неизвестного типа, длина = ") +
+                std::to_string(int64_t(packet.size()) - 3) + ", ");
+    return;
+  }
+  int& pending = perSender_[sender];
+  if (pending >= kPerSender) {
+    host_.Trace(W("Картинка от ") + sender + W(" пропущена: предыдущие ещё не показаны"));
     return;
   }
   std::string bytes;
   if (escaped) {
     std::optional<std::string> data = text::UnescapeBinary(std::string_view(packet).substr(2), 2 * packet.size() + 10);
     if (!data) {
-      host.Trace(W("Неверный пакет при приеме звука, пропущен"));
+      if (pending == 0) perSender_.erase(sender);
+      host_.Trace(W("Неверный пакет при приеме звука, пропущен"));
       return;
     }
     bytes = std::move(*data);
   } else {
     bytes = packet.substr(2);
   }
-  std::optional<QImage> image = DecodePicture(bytes);
+  ++pending;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    queue_.push_back(Job{sender, std::move(bytes)});
+  }
+  wake_.notify_one();
+}
+
+void PictureInbox::Run() {
+  for (;;) {
+    Job job;
+    {
+      std::unique_lock<std::mutex> guard(lock_);
+      wake_.wait(guard, [this] { return stop_ || !queue_.empty(); });
+      if (stop_) return;
+      job = std::move(queue_.front());
+      queue_.pop_front();
+    }
+    std::optional<QImage> image = DecodePicture(job.bytes, budget_);
+    {
+      std::lock_guard<std::mutex> guard(lock_);
+      if (stop_) return;
+      // Queued while the lock is held: the destructor cannot pass its
+      // stop in between, and the context dies with this object, dropping
+      // whatever was not delivered.
+      QMetaObject::invokeMethod(
+          &context_,
+          [this, sender = std::move(job.sender), bytes = std::move(job.bytes), image = std::move(image)] {
+            Finish(sender, bytes, image);
+          },
+          Qt::QueuedConnection);
+    }
+  }
+}
+
+void PictureInbox::Finish(const std::string& sender, const std::string& bytes, const std::optional<QImage>& image) {
+  if (auto it = perSender_.find(sender); it != perSender_.end() && --it->second <= 0) perSender_.erase(it);
   if (!image) {
-    host.Warn(text::Shown(texts::kUnknownFormat));
+    host_.Warn(text::Shown(texts::kUnknownFormat));
     return;
   }
   // Any number of peers may send: the folder as a whole is bounded.
-  const KeptPictures kept = MeasureKeptPictures(host.ProgramDir());
-  if (kept.files >= limits.files || kept.bytes + bytes.size() > limits.bytes)
-    host.Trace(W("Картинка от ") + sender + W(" не сохранена: папка Pictures заполнена"));
-  else if (KeepPicture(host.ProgramDir(), sender, bytes).empty())
-    host.Trace(W("Не могу сохранить картинку от ") + sender);
-  if (!host.ShowPicture(sender, bytes, *image))
-    host.Trace(W("Картинка от ") + sender + W(" не показана: открыто слишком много картинок"));
+  text::KeptFolder& folder = Folder();
+  if (!folder.HasRoom(bytes.size()))
+    host_.Trace(W("Картинка от ") + sender + W(" не сохранена: папка Pictures заполнена"));
+  else if (KeepPicture(folder, sender, bytes).empty())
+    host_.Trace(W("Не могу сохранить картинку от ") + sender);
+  if (!host_.ShowPicture(sender, bytes, *image))
+    host_.Trace(W("Картинка от ") + sender + W(" не показана: открыто слишком много картинок"));
 }
 
 }  // namespace transfer

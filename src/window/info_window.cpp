@@ -63,6 +63,14 @@ void ShowInfoWindow(const settings::Settings& settings, const std::string& key, 
     }
     return;
   }
+  // What a server sends cannot open windows without end: the oldest goes,
+  // never the trace log.
+  auto& open = Windows();
+  while (open.size() >= kMaxInfoWindows) {
+    const auto oldest = std::find_if(open.begin(), open.end(), [](InfoWindow* w) { return w->Key() != "DEBUG"; });
+    if (oldest == open.end()) break;
+    delete *oldest;
+  }
   auto* info = new InfoWindow(settings, key, title, text);
   if (!trace) {
     info->show();

@@ -58,6 +58,9 @@ void TraceLog(const settings::Settings& settings, const std::string& text);
 // Frees every open information window.
 void CloseAllInfoWindows();
 
+// At most this many information windows are open at once.
+constexpr size_t kMaxInfoWindows = 32;
+
 // The open windows, in opening order.
 const std::vector<InfoWindow*>& InfoWindows();
 

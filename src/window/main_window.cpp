@@ -366,6 +366,7 @@ bool MainWindow::AskForIdentity(bool registration) {
 void MainWindow::OnlineChanged(bool online) {
   say_->setEnabled(online && !enter_->text().isEmpty());
   if (games_) games_->SetOnline(online);
+  if (online) mediaUi_->ServerOnline();
 }
 
 void MainWindow::MenuStateChanged(bool connectEnabled) {

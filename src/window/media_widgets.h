@@ -51,6 +51,8 @@ class MediaWidgets : private MediaView {
 
   // The window is shown: links are listened for.
   void Start() { media_->Start(); }
+  // The chat connection is up: links are listened for on its address.
+  void ServerOnline() { media_->ServerOnline(); }
   // The addressee or the online list changed; `sendWav` is one addressee
   // with an audio client.
   void ControlsChanged(bool sendWav);

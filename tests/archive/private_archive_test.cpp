@@ -36,6 +36,9 @@ class Archive : public ::testing::Test {
                              [this](const std::string& m) { traces_.push_back(m); });
   }
   std::string Arc() const { return dir_.Get("private.arc"); }
+  void Finish() {
+    media::FinishArchiveTrims(dir_.Path(), [this](const std::string& m) { traces_.push_back(m); });
+  }
   // Bytes of a whole line as AppendArchiveLine will store it now.
   static size_t StoredSize(const std::string& line) {
     std::time_t now = std::time(nullptr);
@@ -81,31 +84,24 @@ TEST_F(Archive, AppendsOneLineFeedEndedLinePerCall) {
   EXPECT_TRUE(traces_.empty());
 }
 
-TEST_F(Archive, TrimKeepsTheLinesAfterTheFirstLineFeedPastHalfAMegabyte) {
+TEST_F(Archive, ATrimKeepsTheNewestNineTenthsOfTheLimitFromALineStart) {
   // 2097000 bytes and a line of about 240: past 2 MiB, so the file is trimmed.
   const std::string line = "#ffffff|#000000|" + std::string(200, 'n');
   std::string old(2097000, 'x');
-  old[500100] = '\n';
+  old[100000] = '\n';  // too early: more than nine tenths would stay
+  old[250000] = '\n';  // the first line start within the newest nine tenths
   old[600000] = '\n';
   old.back() = '\n';
   dir_.Put("private.arc", old);
   Append(line, 2);
+  Finish();
   std::string arc = Arc();
-  ASSERT_EQ(arc.size(), old.size() - 500101 + StoredSize(line));
-  EXPECT_EQ(arc.compare(0, old.size() - 500101, old, 500101), 0);
+  ASSERT_EQ(arc.size(), old.size() - 250001 + StoredSize(line));
+  EXPECT_EQ(arc.compare(0, old.size() - 250001, old, 250001), 0);
+  EXPECT_LE(arc.size(), 2097152u * 9 / 10);
   EXPECT_FALSE(dir_.Exists("privatecopy.arc"));
   EXPECT_TRUE(traces_.empty());
-}
-
-TEST_F(Archive, TrimCutsBlindWithoutALineFeedNearTheCut) {
-  std::string old(2097151, 'x');
-  old[505002] = '\n';  // outside the 5000 bytes looked at
-  for (size_t i = 0; i < old.size(); i += 997) old[i] = static_cast<char>('a' + i % 26);
-  dir_.Put("private.arc", old);
-  Append("#ffffff|#000000|z", 2);
-  std::string arc = Arc();
-  EXPECT_EQ(arc.compare(0, old.size() - 505001, old, 505001), 0);
-  EXPECT_EQ(arc.size(), old.size() - 505001 + StoredSize("#ffffff|#000000|z"));
+  EXPECT_EQ(media::ArchiveTrimCount(dir_.Path()), 1);
 }
 
 TEST_F(Archive, LimitBoundaryAndClamp) {
@@ -113,17 +109,21 @@ TEST_F(Archive, LimitBoundaryAndClamp) {
   const size_t limit = 2 * 1048576;
   dir_.Put("private.arc", std::string(limit - StoredSize(line), 'x'));
   Append(line, 2);  // ends exactly at the limit: no trim
+  Finish();
   EXPECT_EQ(Arc().size(), limit);
   // A limit below 2 megabytes counts as 2.
   dir_.Put("private.arc", std::string(1500000, 'x'));
   Append(line, 0);
+  Finish();
   EXPECT_EQ(Arc().size(), 1500000 + StoredSize(line));
+  EXPECT_EQ(media::ArchiveTrimCount(dir_.Path()), 0);
 }
 
 TEST_F(Archive, TrimThatWouldLeaveNothingIsSkipped) {
   dir_.Put("private.arc", "old\n");
   const std::string huge = "#ffffff|#000000|" + std::string(2100000, 'h');
   Append(huge, 2);
+  Finish();
   std::string arc = Arc();
   EXPECT_EQ(arc.rfind("old\n", 0), 0u);
   EXPECT_EQ(arc.size(), 4 + StoredSize(huge));
@@ -136,10 +136,54 @@ TEST_F(Archive, CopyThatCannotBeCreatedAppendsUntrimmed) {
   dir_.Put("private.arc", old);
   std::filesystem::create_directory(dir_.File("privatecopy.arc"));
   Append("#ffffff|#000000|kept", 2);
+  Finish();
   EXPECT_EQ(traces_, std::vector<std::string>{W("Не могу уменьшить размер файла привата")});
   std::string arc = Arc();
   EXPECT_EQ(arc.compare(0, old.size(), old), 0);
   EXPECT_TRUE(text::EndsWith(arc, W("¦kept\n")));
+}
+
+TEST_F(Archive, OneTrimPerTenthOfTheLimitAndNoLineAppendedDuringATrimIsLost) {
+  // 10 MB through an archive of 2 MiB, in lines numbered in order, with a
+  // status patch now and then.
+  const int64_t limit = 2 * 1048576;
+  const int lines = 10000;
+  int64_t written = 0;
+  for (int i = 0; i < lines; ++i) {
+    const std::string line = "#ffffff|#000000|<id=" + std::to_string(i) + "><pict=-18>#" + std::to_string(i) + "#" +
+                             std::string(1000, 'p');
+    Append(line, 2);
+    written += int64_t(StoredSize(line));
+    if (i % 500 == 499) {
+      // The newest line changes its state picture even while a trim copies.
+      EXPECT_TRUE(media::PatchArchiveStatus(dir_.File("private.arc"), std::to_string(i), 18, 17));
+    }
+  }
+  Finish();
+  EXPECT_TRUE(traces_.empty());
+  const int trims = media::ArchiveTrimCount(dir_.Path());
+  RecordProperty("trims", trims);
+  RecordProperty("written_bytes", std::to_string(written));
+  EXPECT_GE(trims, int(written / limit));
+  EXPECT_LE(trims, int(written / (limit / 10)) + 1);
+  // The newest lines are all there, in order, without a gap, and patched.
+  const std::string arc = Arc();
+  EXPECT_LE(int64_t(arc.size()), limit + 2 * 1048576);
+  std::vector<int> numbers;
+  for (size_t at = arc.find('#', arc.find("><pict=")); at != std::string::npos;) {
+    const size_t end = arc.find('#', at + 1);
+    numbers.push_back(std::stoi(arc.substr(at + 1, end - at - 1)));
+    at = arc.find("><pict=", end);
+    if (at != std::string::npos) at = arc.find('#', at);
+  }
+  ASSERT_FALSE(numbers.empty());
+  EXPECT_EQ(numbers.back(), lines - 1);
+  for (size_t k = 1; k < numbers.size(); ++k) ASSERT_EQ(numbers[k], numbers[k - 1] + 1);
+  EXPECT_NE(arc.find("<id=9999><pict=-17>"), std::string::npos);
+  EXPECT_EQ(arc.find("<id=9998><pict=-17>"), std::string::npos);
+  size_t lf = 0;
+  for (char c : arc) lf += c == '\n';
+  EXPECT_EQ(lf, numbers.size());
 }
 
 TEST_F(Archive, ReadOnlyArchiveIsLeftAlone) {

@@ -479,6 +479,44 @@ TEST_F(Channel, KeptSoundsGoToSoundsWithTheNextFreeNumberAndIntoTheArchive) {
   EXPECT_EQ(host.priv.back().find("::Arch"), std::string::npos);
 }
 
+TEST_F(Channel, SoundsStopsAtItsBoundCountingTheFolderOnceAndWritingWholeFiles) {
+  audio::AudioSettings s;
+  s.createArchive = s.sndArchiving = true;
+  s.lastWav = 1;
+  channel->SetSettings(s);
+  channel->SetKeepLimits({uint64_t(1) << 20, 5});
+  std::filesystem::create_directories(host.dir.File("Sounds"));
+  host.dir.Put("Sounds/mine.wav", "own");
+  host.dir.Put("Sounds/.Bob3.cwv.Xy12Zz", "left by a kill");
+  for (int i = 0; i < 8; ++i) {
+    SendAudio("Bob", "sound" + std::to_string(i));
+    FromServer("Bob", "1");
+    host.Drain();
+  }
+  size_t files = 0;
+  for (const auto& e : std::filesystem::directory_iterator(host.dir.File("Sounds"))) {
+    ++files;
+    EXPECT_NE(e.path().filename().string()[0], '.');  // no temporaries, the stale one gone
+  }
+  EXPECT_EQ(files, 5u);
+  EXPECT_EQ(host.dir.Get("Sounds/Bob4.cwv"), "sound3");
+  EXPECT_EQ(channel->KeptSounds().Scans(), 1);
+  EXPECT_EQ(channel->Settings().lastWav, 5);
+  size_t full = 0;
+  for (const auto& t : host.traces) full += t == W("Звуковое сообщение не сохранено: папка Sounds заполнена");
+  EXPECT_EQ(full, 4u);
+
+  // The bytes are bounded as well.
+  channel = std::make_unique<audio::AudioChannel>(host, devices, limits);
+  host.channel = channel.get();
+  channel->SetSettings(s);
+  channel->SetKeepLimits({20, 100});
+  SendAudio("Carol", std::string(30, 'x'));
+  FromServer("Carol", "1");
+  host.Drain();
+  EXPECT_FALSE(std::filesystem::exists(host.dir.File("Sounds/Carol5.cwv")));
+}
+
 TEST_F(Channel, TheArchiveLinkKeepsOnceAndReplayFreesItselfAfterPlaying) {
   std::string blocks = audio::Encode(std::span(devices.tone).subspan(0, 2500));  // 1280 bytes
   SendAudio("Bob", blocks.substr(0, 1024));

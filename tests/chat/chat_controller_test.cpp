@@ -569,7 +569,11 @@ TEST_F(ChatTest, WebAddressesInThePrivatePaneOpenAndChooseNoAddressee) {
   EXPECT_EQ(fx.urls.back(), "http://b.ru");
   EXPECT_EQ(fx.urls.size(), 7u);
   EXPECT_EQ(chat->Addressees().Joined(), "WWW.x");
-  // The WHOIS page opens as links do: bytes above 127 percent-encoded.
+  // The WHOIS page opens as links do: bytes above 127 percent-encoded, for
+  // an answer that was asked for; one nobody asked for opens nothing.
+  chat->Dispatch(Msg("Whois=" + W("Ян") + ";"));
+  ASSERT_EQ(fx.urls.size(), 7u);
+  chat->Replies().PushWhoisRequest();
   chat->Dispatch(Msg("Whois=" + W("Ян") + ";"));
   ASSERT_EQ(fx.urls.size(), 8u);
   EXPECT_NE(fx.urls.back().find("/perl/whois?form_type=simple&full_query_string=&searchtext="), std::string::npos);

@@ -94,6 +94,7 @@ TEST_F(SessionTest, ModeratorRightsAndTheTraceFollowTheSettingsEcho) {
 // The "i" badge and "?" ask for anybody's information; the reply opens his
 // window, and the moderator's fine goes out on the open connection only.
 TEST_F(SessionTest, InformationRepliesReachTheViewAndFinesNeedTheConnection) {
+  session->Chat().Replies().PushInfoRequest();
   session->Chat().Dispatch(Msg("GetInfo=hi<InfF4>;Cln=bob;"));
   ASSERT_EQ(view.shown.size(), 1u);
   EXPECT_TRUE(view.shown[0].starts_with("bob=")) << view.shown[0];

@@ -7,6 +7,7 @@
 
 #include "game_harness.h"
 #include "games/chess_board.h"
+#include "games/game_words.h"
 #include "text/bytes.h"
 #include "text/cp1251.h"
 #include "text/line_file.h"
@@ -299,7 +300,13 @@ TEST_F(Duel, OnlyTheOlderClientWarnsAndEqualNumbersStayQuiet) {
 }
 
 TEST_F(Duel, MessagesWithoutAWindow) {
-  // An acceptance nobody asked for opens a game the local player leads.
+  // An acceptance nobody asked for opens nothing.
+  bob.channel.GameMessage(GameKind::Checkers, "Gm:Chk:Let us. I play black", "Alice", "", 0, 0xFFFFFF);
+  EXPECT_EQ(bob.channel.Find(GameKind::Checkers, "Alice"), nullptr);
+  EXPECT_EQ(bob.channel.OpenGames(), 0u);
+  // The answer to Bob's own invitation opens a game the local player leads,
+  // once: a second acceptance is no new invitation's.
+  bob.channel.OfferGame(GameKind::Checkers, "Alice");
   bob.channel.GameMessage(GameKind::Checkers, "Gm:Chk:Let us. I play black", "Alice", "", 0, 0xFFFFFF);
   ASSERT_NE(bob.channel.Find(GameKind::Checkers, "Alice"), nullptr);
   EXPECT_TRUE(B(GameKind::Checkers).White());
@@ -350,6 +357,7 @@ TEST_F(Duel, InvitationDuringARunningGameIsAnsweredWithThatGame) {
   EXPECT_TRUE(A(GameKind::Checkers).White());
 
   // Without this client in the online list the game is taken without a question.
+  net.nowMs += GameChannel::kPartyIntervalMs;
   A(GameKind::Checkers).silentClose = true;
   alice.channel.WindowClosed(GameKind::Checkers, "Bob");
   alice.gameClients.clear();
@@ -561,9 +569,64 @@ TEST_F(Duel, HostilePartyTextsCannotHurt) {
   EXPECT_EQ(B(GameKind::Checkers).MoveList().back().markup, text::W("<fcol=ff0000><bcol=ffffff><b>Черные выиграли</b>"));
   bob.channel.GameMessage(GameKind::Checkers, "Gm:Chk:Party: W;101", "Alice", "", 0, 0xFFFFFF);
   EXPECT_EQ(B(GameKind::Checkers).State(), kOwnMove);
-  bob.channel.GameMessage(GameKind::Checkers, "Gm:Chk:Party: ", "Alice", "", 0, 0xFFFFFF);
-  EXPECT_FALSE(B(GameKind::Checkers).White());
-  EXPECT_EQ(B(GameKind::Checkers).State(), kOpponentMove);
+  // A Party cut before its state is refused with a note; the game stays.
+  for (const char* cut : {"Gm:Chk:Party: ", "Gm:Chk:Party: B;PC3-D4;", "Gm:Chk:Party: B;PC3-D4;P"}) {
+    bob.priv.clear();
+    bob.channel.GameMessage(GameKind::Checkers, cut, "Alice", "", 0, 0xFFFFFF);
+    EXPECT_TRUE(B(GameKind::Checkers).White()) << cut;
+    EXPECT_EQ(B(GameKind::Checkers).State(), kOwnMove);
+    EXPECT_EQ(B(GameKind::Checkers).MoveCount(), 0);
+  }
+  EXPECT_NE(bob.ViewOf(GameKind::Checkers, "Alice")->chat.back().find(text::W("не целиком")), std::string::npos);
+}
+
+TEST_F(Duel, NoMoreThanEightGameWindowsAndANinthInvitationIsDeclined) {
+  // Eight opponents' acceptances of Bob's own invitations open eight games.
+  for (int i = 0; i < 8; ++i) {
+    const std::string name = "P" + std::to_string(i);
+    bob.channel.OfferGame(GameKind::Reversi, name);
+    bob.channel.GameMessage(GameKind::Reversi, "Gm:Rvs:Let us. I play white", name, "", 0, 0xFFFFFF);
+  }
+  EXPECT_EQ(bob.channel.OpenGames(), 8u);
+  // A ninth invitation is declined without a question, and Bob is told.
+  const size_t mark = net.sent.size();
+  bob.channel.GameMessage(GameKind::Chess, "Gm:Chs:Let us play chess?", "Alice", "", 0, 0xFFFFFF);
+  EXPECT_TRUE(bob.pending.empty());
+  EXPECT_EQ(net.SentBy("Bob", mark), std::vector<std::string>{std::string(words::kNoPlay)});
+  ASSERT_FALSE(bob.priv.empty());
+  EXPECT_NE(bob.priv.back().find("Alice"), std::string::npos);
+  // Nor does a whole game sent unasked open a ninth window.
+  bob.channel.GameMessage(GameKind::Chess, "Gm:Chs:Party: W;0", "Alice", "", 0, 0xFFFFFF);
+  bob.channel.GameMessage(GameKind::Checkers, "Gm:Chk:Party: W;0", "Alice", "", 0, 0xFFFFFF);
+  EXPECT_EQ(bob.channel.OpenGames(), 8u);
+  EXPECT_TRUE(bob.pending.empty());
+  // One closes: there is room again.
+  bob.channel.WindowClosed(GameKind::Reversi, "P0");
+  bob.channel.GameMessage(GameKind::Chess, "Gm:Chs:Let us play chess?", "Alice", "", 0, 0xFFFFFF);
+  EXPECT_EQ(bob.pending.size(), 1u);
+}
+
+TEST_F(Duel, StalePingsAreAnsweredByTheWholeGameAtMostOnceInTheInterval) {
+  Start(GameKind::Checkers, true);
+  for (int i = 0; i < 4; ++i) ASSERT_TRUE(MoveFirstLegal(GameKind::Checkers));
+  auto parties = [&](size_t since) {
+    size_t n = 0;
+    for (const auto& t : net.SentBy("Bob", since)) n += t.rfind("Party:", 0) == 0;
+    return n;
+  };
+  const size_t mark = net.sent.size();
+  for (int i = 0; i < 30; ++i)
+    bob.channel.GameMessage(GameKind::Checkers, "Gm:Chk:Ping:0", "Alice", "", 0, 0xFFFFFF);
+  EXPECT_EQ(parties(mark), 1u);
+  size_t bytes = 0;
+  for (const auto& t : net.SentBy("Bob", mark)) bytes += t.size();
+  RecordProperty("bytes_sent_for_30_pings", int(bytes));
+  // After the interval the game may be sent again, once.
+  net.nowMs += GameChannel::kPartyIntervalMs;
+  const size_t later = net.sent.size();
+  for (int i = 0; i < 30; ++i)
+    bob.channel.GameMessage(GameKind::Checkers, "Gm:Chk:Ping:0", "Alice", "", 0, 0xFFFFFF);
+  EXPECT_EQ(parties(later), 1u);
 }
 
 }  // namespace

@@ -44,7 +44,10 @@ struct Network;
 
 struct Player : GameHost {
   Player(Network& net, std::string name, const std::string& dir)
-      : net(net), name(std::move(name)), records(dir), channel(*this, &records) {}
+      : net(net), name(std::move(name)), records(dir), channel(*this, &records) {
+    channel.SetClock([this] { return NetNow(); });
+  }
+  int64_t NetNow() const;
 
   Network& net;
   std::string name;
@@ -99,6 +102,7 @@ struct Message {
 
 struct Network {
   std::map<std::string, Player*> players;
+  int64_t nowMs = 1'000'000;  // the players' clock
   std::deque<Message> queue;
   std::vector<Message> sent;  // everything ever sent, in order
   int dropNext = 0;           // messages to lose on the way
@@ -147,5 +151,7 @@ inline std::string TempDir(const std::string& label) {
   std::filesystem::create_directories(dir);
   return dir.string();
 }
+
+inline int64_t Player::NetNow() const { return net.nowMs; }
 
 }  // namespace games_test

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <functional>
 #include <map>
 #include <set>
@@ -126,12 +127,13 @@ TEST_F(LinkPair, PacketsFlowBothWaysOverOneLinkAfterTheHandshake) {
   EXPECT_FALSE(bob.links->Find("Alice")->outgoing);
   EXPECT_EQ(bob.links->Find("Alice")->peerAddress, "127.0.0.2");
 
-  // Bob answers over the link Alice made: no request, no notice, no new link.
+  // Bob answers over the link Alice made: no notice, no new link; all he
+  // sent was the question where Alice is, asked when her notice came.
   // His name is folded in the payload; Alice's handler gets it as she knows him.
   ASSERT_TRUE(bob.links->SendDirect("Alice", direct::DirectPayload(bobName, "1")));
   ASSERT_TRUE(WaitFor([&] { return alice.packets.size() == 1; }));
   EXPECT_EQ(alice.packets[0], "f|" + wire::EscapeField(bobName) + "|1");
-  EXPECT_TRUE(bob.sent.empty());
+  EXPECT_EQ(bob.sent, std::vector<std::string>{wire::PeerAddressLine("Alice")});
   EXPECT_EQ(bob.links->Links().size(), 1u);
 
   // The pane lists the link with its state text, linked in near-black.
@@ -223,7 +225,8 @@ TEST_F(LinkPair, TheSecondListenerOnATakenPortAcceptsNothingAndSaysSo) {
 // A raw caller at Bob's listener.
 class RawCaller {
  public:
-  explicit RawCaller(const char* from = "127.0.0.4") {
+  // From Alice's address unless told otherwise: the server gives that one for her.
+  explicit RawCaller(const char* from = "127.0.0.2") {
     socket.bind(QHostAddress(from));
     socket.connectToHost("127.0.0.3", TestPort());
   }
@@ -370,6 +373,167 @@ TEST_F(LinkPair, TwoPeersCallingEachOtherAtOnceEndWithOneWorkingLink) {
   // And the link carries what comes next.
   ASSERT_TRUE(alice.links->SendDirect(bobName, "f|Alice|1"));
   ASSERT_TRUE(WaitFor([&] { return !bob.packets.empty() && bob.packets.back() == "f|Alice|1"; }));
+}
+
+}  // namespace
+
+// ---- hostile callers and hostile frames --------------------------------------
+
+namespace {
+
+TEST_F(LinkPair, ACallerUnderTheNoticeNameFromAnotherAddressIsRefusedWhileTheRealOneLinks) {
+  bob.links->OnConnectNotice("Alice");
+  // The notice made Bob ask where Alice is.
+  ASSERT_FALSE(bob.sent.empty());
+  EXPECT_EQ(bob.sent.back(), wire::PeerAddressLine("Alice"));
+  RawCaller impostor("127.0.0.4");
+  ASSERT_TRUE(impostor.Connected());
+  impostor.Send(direct::EncodeFrame('a', "Alice") + direct::EncodeFrame('c', "f|Alice|0evil"));
+  ASSERT_TRUE(impostor.Closed());
+  EXPECT_TRUE(bob.links->Links().empty());
+
+  // The notice still admits Alice herself.
+  RawCaller alice2;
+  ASSERT_TRUE(alice2.Connected());
+  alice2.Send(direct::EncodeFrame('a', "Alice") + direct::EncodeFrame('c', "f|Alice|0real"));
+  ASSERT_TRUE(WaitFor([&] { return bob.packets.size() == 1; }));
+  EXPECT_EQ(bob.packets[0], "f|Alice|0real");
+  EXPECT_EQ(bob.links->Find("Alice")->peerAddress, "127.0.0.2");
+}
+
+TEST_F(LinkPair, ACallerWaitsForTheServersAnswerAndAnEmptyAnswerAdmitsNobody) {
+  server.unanswered.insert("Alice");
+  bob.links->OnConnectNotice("Alice");
+  RawCaller caller;
+  ASSERT_TRUE(caller.Connected());
+  caller.Send(direct::EncodeFrame('a', "Alice") + direct::EncodeFrame('c', "f|Alice|0early"));
+  ASSERT_TRUE(WaitFor([&] { return bob.links->PendingCallers() == 1; }));
+  EXPECT_TRUE(bob.packets.empty());
+  // The answer is used up by the notice, not left to the moderator.
+  EXPECT_TRUE(bob.links->OnAddressReply("p|Alice|127.0.0.2|"));
+  ASSERT_TRUE(WaitFor([&] { return bob.packets.size() == 1; }));
+
+  bob.links->OnConnectNotice("Carol");
+  EXPECT_TRUE(bob.links->OnAddressReply("p|Carol||"));
+  RawCaller carol;
+  ASSERT_TRUE(carol.Connected());
+  carol.Send(direct::EncodeFrame('a', "Carol"));
+  ASSERT_TRUE(carol.Closed());
+  EXPECT_EQ(bob.links->Find("Carol"), nullptr);
+}
+
+TEST_F(LinkPair, SixteenSilentSocketsFromOneAddressDoNotKeepTheRealCallerOut) {
+  std::vector<std::unique_ptr<RawCaller>> silent;
+  for (int i = 0; i < 16; ++i) {
+    silent.push_back(std::make_unique<RawCaller>("127.0.0.5"));
+    ASSERT_TRUE(silent.back()->Connected());
+  }
+  ASSERT_TRUE(WaitFor([&] { return bob.links->PendingCallers() > 0; }));
+  WaitFor([] { return false; }, 200);
+  EXPECT_LE(bob.links->PendingCallers(), 4u);
+  bob.links->OnConnectNotice("Alice");
+  RawCaller real;
+  ASSERT_TRUE(real.Connected());
+  real.Send(direct::EncodeFrame('a', "Alice") + direct::EncodeFrame('c', "f|Alice|0hello"));
+  ASSERT_TRUE(WaitFor([&] { return bob.packets.size() == 1; }));
+  EXPECT_EQ(StateOf(bob, "Alice"), direct::kLinked);
+  // The oldest silent ones went first; the newest four still wait.
+  int open = 0;
+  for (auto& s : silent) open += s->socket.state() == QAbstractSocket::ConnectedState;
+  EXPECT_LE(open, 4);
+}
+
+long ResidentKiB() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+  return 0;
+}
+
+TEST_F(LinkPair, UnfinishedFramesOfAllLinksStayWithinOneBudgetAndClosedLinksFreeThem) {
+  constexpr int kCallers = 8;
+  constexpr size_t kDeclared = direct::kMaxFramePayload;
+  const std::string chunk(1 << 20, 'x');
+  std::vector<std::unique_ptr<RawCaller>> callers;
+  const long before = ResidentKiB();
+  for (int i = 0; i < kCallers; ++i) {
+    const std::string name = "U" + std::to_string(i);
+    server.addresses[name] = "127.0.0.2";
+    bob.links->OnConnectNotice(name);
+    callers.push_back(std::make_unique<RawCaller>());
+    RawCaller& c = *callers.back();
+    ASSERT_TRUE(c.Connected());
+    std::string header = direct::EncodeFrame('c', "");
+    for (int b = 0; b < 4; ++b) header[1 + b] = char((kDeclared >> (8 * b)) & 0xFF);
+    c.Send(direct::EncodeFrame('a', name) + header);
+    ASSERT_TRUE(WaitFor([&] { return bob.links->Find(name) != nullptr || c.socket.state() != QAbstractSocket::ConnectedState; }));
+    // All but the last megabyte of the frame, written as Bob reads it.
+    for (size_t sent = 0; sent + chunk.size() < kDeclared && c.socket.state() == QAbstractSocket::ConnectedState;
+         sent += chunk.size()) {
+      c.Send(chunk);
+      WaitFor([&] { return c.socket.bytesToWrite() == 0 || c.socket.state() != QAbstractSocket::ConnectedState; });
+    }
+  }
+  WaitFor([] { return false; }, 300);
+  EXPECT_LE(bob.links->ReceiveCommitted(), size_t(32) << 20);
+  int alive = 0;
+  for (auto& c : callers) alive += c->socket.state() == QAbstractSocket::ConnectedState;
+  EXPECT_GE(alive, 1);
+  EXPECT_LE(alive, 2);
+  EXPECT_LT(ResidentKiB() - before, 48 * 1024);
+  RecordProperty("resident_growth_kib", int(ResidentKiB() - before));
+
+  callers.clear();
+  ASSERT_TRUE(WaitFor([&] { return bob.links->ReceiveCommitted() == 0; }));
+  for (auto& l : bob.links->Links()) EXPECT_LE(l->receiveBuffer.capacity(), 64u * 1024);
+}
+
+TEST_F(LinkPair, LinksWithoutTrafficForTenMinutesAreRemoved) {
+  const std::string bobName = bob.name;
+  ASSERT_TRUE(alice.links->SendDirect(bobName, "f|Alice|0first"));
+  ASSERT_TRUE(WaitFor([&] { return bob.packets.size() == 1; }));
+  alice.now += 9 * 60'000;
+  bob.now += 9 * 60'000;
+  alice.links->RemoveIdleLinks();
+  EXPECT_EQ(alice.links->Links().size(), 1u);
+  alice.now += 60'000;
+  bob.now += 60'000;
+  alice.links->RemoveIdleLinks();
+  bob.links->RemoveIdleLinks();
+  EXPECT_TRUE(alice.links->Links().empty());
+  EXPECT_TRUE(bob.links->Links().empty());
+  // A link waiting for an address goes as well, and its timer finds nothing.
+  server.unanswered.insert("Erin");
+  ASSERT_TRUE(alice.links->SendDirect("Erin", "f|Alice|0x"));
+  alice.now += 600'000;
+  alice.links->RemoveIdleLinks();
+  EXPECT_TRUE(alice.links->Links().empty());
+  EXPECT_EQ(alice.sent.back(), direct::ServerLineFor("Erin", "0x"));
+  WaitFor([] { return false; }, 1700);
+  EXPECT_TRUE(alice.links->Links().empty());
+}
+
+TEST(LinkListener, WithoutAConfiguredAddressItListensOnlyWhereTheChatConnectionGoesOut) {
+  Peer peer;
+  peer.name = "Solo";
+  direct::LinkOptions options;
+  options.port = TestPort();
+  LinkManager links(peer, options);
+  EXPECT_FALSE(links.Listen());
+  EXPECT_FALSE(links.Listening());
+  ASSERT_TRUE(links.ListenOn("::ffff:127.0.0.6"));
+  EXPECT_EQ(links.ListeningAddress(), "127.0.0.6");
+  QTcpSocket elsewhere;
+  elsewhere.connectToHost("127.0.0.7", TestPort());
+  EXPECT_FALSE(elsewhere.waitForConnected(2000));
+  // The port on every other address stays free for another client.
+  QTcpServer other;
+  EXPECT_TRUE(other.listen(QHostAddress("127.0.0.7"), TestPort()));
+  other.close();
+  // A new connection from another address moves the listener.
+  ASSERT_TRUE(links.ListenOn("127.0.0.8"));
+  EXPECT_EQ(links.ListeningAddress(), "127.0.0.8");
 }
 
 }  // namespace

@@ -85,6 +85,7 @@ TEST_F(Replies, OwnInformationListsPhotosWithDeleteAndNextAddNumber) {
 }
 
 TEST_F(Replies, SomeoneElsesInformationIsKeyedByHisNameWithoutEditLinks) {
+  replies.PushInfoRequest();
   replies.OwnInformation(Rec("GetInfo=hello<InfF2>;Cln=bob;"));
   ASSERT_EQ(host.shown.size(), 1u);
   EXPECT_EQ(host.shown[0].key, "bob");
@@ -140,6 +141,8 @@ TEST_F(Replies, AddressLineShowsOrSearchesAndTakesOneRequest) {
 }
 
 TEST_F(Replies, WhoisWindowByNameOrPageForTheWholeBody) {
+  replies.PushWhoisRequest();
+  replies.PushWhoisRequest();
   replies.WhoisRecord(Rec("Whois=1;Cln=bob;WhoIs=line%7Cone;"), "Whois=1;Cln=bob;WhoIs=line%7Cone;");
   ASSERT_EQ(host.shown.size(), 1u);
   EXPECT_EQ(host.shown[0].key, "WhoIs::bob");
@@ -209,4 +212,55 @@ TEST_F(Replies, FineListStopsAtAFieldThatIsNotANumber) {
   replies.FineList("T|");
   EXPECT_TRUE(host.shown[1].text.ends_with("<fsize=8>"));
   EXPECT_EQ(host.shown[2].text, host.shown[1].text);
+}
+
+TEST_F(Replies, AnswersNobodyAskedForOpenNothingAndListsAreBounded) {
+  // 5,000 WHOIS answers and 2,000 others' information without a request.
+  for (int i = 0; i < 5000; ++i) {
+    const std::string body = "Whois=1;Cln=u" + std::to_string(i) + ";WhoIs=x;";
+    replies.WhoisRecord(Rec(body), body);
+  }
+  replies.WhoisRecord(Rec("Whois=1.2.3.4;Cln=;"), "Whois=1.2.3.4;Cln=;");
+  for (int i = 0; i < 2000; ++i) replies.OwnInformation(Rec("GetInfo=x;Cln=u" + std::to_string(i) + ";"));
+  EXPECT_TRUE(host.shown.empty());
+  EXPECT_TRUE(host.urls.empty());
+  // One request, one window; the own information needs none.
+  replies.PushInfoRequest();
+  replies.OwnInformation(Rec("GetInfo=x;Cln=bob;"));
+  replies.OwnInformation(Rec("GetInfo=x;Cln=eve;"));
+  replies.OwnInformation(Rec("GetInfo=mine;"));
+  ASSERT_EQ(host.shown.size(), 2u);
+  EXPECT_EQ(host.shown[0].key, "bob");
+  EXPECT_EQ(host.shown[1].key, "me");
+  // A reconnect forgets what was asked.
+  replies.PushWhoisRequest();
+  replies.ClearAddressRequests();
+  replies.WhoisRecord(Rec("Whois=1;Cln=bob;WhoIs=x;"), "Whois=1;Cln=bob;WhoIs=x;");
+  EXPECT_EQ(host.shown.size(), 2u);
+
+  // A million photo numbers: a hundred shown.
+  std::string numbers;
+  for (int i = 1; i <= 1000000; ++i) numbers += std::to_string(i) + ",";
+  replies.OwnInformation(Rec("GetInfo=x<InfF" + numbers + ">;"));
+  ASSERT_EQ(host.shown.size(), 3u);
+  const std::string& text = host.shown.back().text;
+  EXPECT_NE(text.find("me_100.jpg"), std::string::npos);
+  EXPECT_EQ(text.find("me_101.jpg"), std::string::npos);
+  EXPECT_LT(text.size(), 20000u);
+}
+
+TEST_F(Replies, AFineListOfEightyThousandRowsShowsFiveThousand) {
+  std::string line = "T|ok|n0";
+  for (int i = 0; i < 80000; ++i)
+    line += BB + "1000000000" + BB + "1.1.1.1" + BB + "mod" + BB + "3" + BB + "0" + BB + "1" + BB + ":n" +
+            std::to_string(i + 1);
+  line += BB;
+  replies.FineList(line);
+  ASSERT_EQ(host.shown.size(), 1u);
+  const std::string& text = host.shown[0].text;
+  size_t rows = 0;
+  for (size_t at = text.find("</nobr><br>"); at != std::string::npos; at = text.find("</nobr><br>", at + 1)) ++rows;
+  EXPECT_EQ(rows, 2u + size_t(ServiceReplies::kMaxFineRows));  // the header's two lines and the rows
+  EXPECT_NE(text.find(">n4999<"), std::string::npos);
+  EXPECT_EQ(text.find(">n5000<"), std::string::npos);
 }

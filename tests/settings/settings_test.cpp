@@ -1,5 +1,6 @@
 #include "settings/settings.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 
 #include <limits>
@@ -72,8 +73,12 @@ TEST(Settings, StoredValuesAreReadWhateverTheCaseOfTheirNames) {
 TEST(Settings, StartUpDeletesObsoleteKeysAndClampsFineTypeAndArcLimit) {
   TempDir dir;
   dir.Put("molvat.ini", "[Global]\r\nPort=80\r\nUserDir=C:\\x\r\nFineType=7\r\nArcLimit=0\r\n");
+  dir.Put(".molvat.ini.a1B2c3", "left by a kill");
+  dir.Put(".offline.lst.Zz9Yy8", "left by a kill");
   Settings s;
   s.Load(dir.Path());
+  EXPECT_FALSE(std::filesystem::exists(dir.File(".molvat.ini.a1B2c3")));
+  EXPECT_FALSE(std::filesystem::exists(dir.File(".offline.lst.Zz9Yy8")));
   settings::IniFile ini = s.File();
   EXPECT_FALSE(ini.Read("Global", "Port").has_value());
   EXPECT_FALSE(ini.Read("Global", "UserDir").has_value());

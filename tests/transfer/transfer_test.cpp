@@ -14,6 +14,7 @@
 #include "transfer/recode_model.h"
 #include "transfer/transfer_host.h"
 #include "link/link_frame.h"
+#include "qt_wait.h"
 #include "temp_dir.h"
 #include "text/binary_escape.h"
 #include "text/cp1251.h"
@@ -216,16 +217,49 @@ TEST(PictureSend, NewClientsGetItOverTheLinkOthersAndRefusedLinksThroughTheServe
   EXPECT_EQ(big.traces.size(), 1u);
 }
 
+// The regular files in Pictures/ and their bytes.
+std::pair<size_t, uint64_t> KeptPictures(const std::string& programDir) {
+  namespace fs = std::filesystem;
+  std::pair<size_t, uint64_t> kept{0, 0};
+  std::error_code ec;
+  for (fs::directory_iterator it(fs::path(programDir) / "Pictures", ec), end; !ec && it != end; it.increment(ec))
+    if (it->is_regular_file()) {
+      ++kept.first;
+      kept.second += it->file_size();
+    }
+  return kept;
+}
+
+// A GIF of a few bytes that declares `frames` frames on a screen of side
+// `side`, each frame one pixel.
+std::string GifBomb(int side, int frames) {
+  std::string g = "GIF89a";
+  g += char(side & 0xFF);
+  g += char(side >> 8);
+  g += char(side & 0xFF);
+  g += char(side >> 8);
+  g += std::string("\x80\x00\x00", 3);  // a global map of two colours
+  g += std::string("\x00\x00\x00\xFF\xFF\xFF", 6);
+  for (int i = 0; i < frames; ++i) {
+    g += std::string("\x2C\x00\x00\x00\x00\x01\x00\x01\x00\x00", 10);
+    g += std::string("\x02\x02\x44\x01\x00", 5);
+  }
+  g += ';';
+  return g;
+}
+
 TEST(PictureReceive, APictureIsShownAndKeptUnderASafeNameInsideItsFolder) {
   namespace fs = std::filesystem;
   Host host;
+  PictureInbox inbox(host);
   const std::string gif = EncodeGif(Gradient(12, 9));
   const std::string sender = "../../evil/.x";
-  HandlePicturePacket(host, sender, "2P" + text::EscapeBinary(gif, '2'), true);
-  HandlePicturePacket(host, sender, "2P" + gif, false);
-  ASSERT_EQ(host.shown.size(), 2u);
+  inbox.HandlePacket(sender, "2P" + text::EscapeBinary(gif, '2'), true);
+  inbox.HandlePacket(sender, "2P" + gif, false);
+  ASSERT_TRUE(WaitFor([&] { return host.shown.size() == 2; }));
   EXPECT_EQ(host.shown[0], sender + ":" + std::to_string(gif.size()));
   EXPECT_TRUE(host.warnings.empty());
+  EXPECT_EQ(inbox.Pending(), 0u);
 
   // Both kept, as two files, both inside Pictures/, bytes intact.
   const fs::path dir = fs::path(host.dir.Path()) / "Pictures";
@@ -245,52 +279,101 @@ TEST(PictureReceive, PicturesPastTheFolderBoundAreShownButNotKept) {
   namespace fs = std::filesystem;
   Host host;
   const std::string gif = EncodeGif(Gradient(12, 9));
-  const KeepLimits bytes{3 * gif.size() + 10, 100};
   // A file of the user's own counts as well.
   fs::create_directories(fs::path(host.dir.Path()) / "Pictures");
   host.dir.Put("Pictures/mine.gif", gif);
-  for (const char* sender : {"Bob", "Carol", "Bob"}) HandlePicturePacket(host, sender, "2P" + gif, false, bytes);
-  EXPECT_EQ(host.shown.size(), 3u);
-  KeptPictures kept = MeasureKeptPictures(host.dir.Path());
-  EXPECT_EQ(kept.files, 3u);
-  EXPECT_EQ(kept.bytes, 3 * gif.size());
-  ASSERT_EQ(host.traces.size(), 1u);
-  EXPECT_EQ(host.traces[0], W("Картинка от Bob не сохранена: папка Pictures заполнена"));
-
+  {
+    PictureInbox inbox(host, {3 * gif.size() + 10, 100});
+    for (const char* sender : {"Bob", "Carol", "Bob"}) inbox.HandlePacket(sender, "2P" + gif, false);
+    ASSERT_TRUE(WaitFor([&] { return host.shown.size() == 3; }));
+    EXPECT_EQ(KeptPictures(host.dir.Path()), std::make_pair(size_t(3), 3 * uint64_t(gif.size())));
+    ASSERT_EQ(host.traces.size(), 1u);
+    EXPECT_EQ(host.traces[0], W("Картинка от Bob не сохранена: папка Pictures заполнена"));
+  }
   // The number of files is bounded too, whatever their size.
-  const KeepLimits files{uint64_t(1) << 30, 4};
-  HandlePicturePacket(host, "Dave", "2P" + gif, false, files);
-  HandlePicturePacket(host, "Dave", "2P" + gif, false, files);
-  EXPECT_EQ(MeasureKeptPictures(host.dir.Path()).files, 4u);
-  EXPECT_EQ(host.shown.size(), 5u);
+  PictureInbox inbox(host, {uint64_t(1) << 30, 4});
+  inbox.HandlePacket("Dave", "2P" + gif, false);
+  inbox.HandlePacket("Dave", "2P" + gif, false);
+  ASSERT_TRUE(WaitFor([&] { return host.shown.size() == 5; }));
+  EXPECT_EQ(KeptPictures(host.dir.Path()).first, 4u);
   EXPECT_EQ(host.traces.size(), 2u);
-  EXPECT_EQ(MeasureKeptPictures(host.dir.Path() + "nothing-here/").files, 0u);
 }
 
 TEST(PictureReceive, APictureTheViewersHaveNoRoomForIsKeptAndSaidSo) {
   Host host;
   host.showWorks = false;
-  HandlePicturePacket(host, "Bob", "2P" + EncodeGif(Gradient(12, 9)), false);
-  EXPECT_EQ(MeasureKeptPictures(host.dir.Path()).files, 1u);
+  PictureInbox inbox(host);
+  inbox.HandlePacket("Bob", "2P" + EncodeGif(Gradient(12, 9)), false);
+  ASSERT_TRUE(WaitFor([&] { return !host.traces.empty(); }));
+  EXPECT_EQ(KeptPictures(host.dir.Path()).first, 1u);
   EXPECT_EQ(host.traces, std::vector<std::string>{W("Картинка от Bob не показана: открыто слишком много картинок")});
 }
 
 TEST(PictureReceive, UnknownPacketsBadEscapesAndUnknownFormatsShowNothing) {
   Host host;
-  HandlePicturePacket(host, "Bob", "2Qabcdef", false);
+  PictureInbox inbox(host);
+  inbox.HandlePacket("Bob", "2Qabcdef", false);
   ASSERT_EQ(host.traces.size(), 1u);
   EXPECT_EQ(host.traces[0], W("От <b>Bob</b>: файл неизвестного типа, длина = 5, "));
 
-  HandlePicturePacket(host, "Bob", std::string("2Pab\x0F", 5), true);  // ends right after the escape byte
+  inbox.HandlePacket("Bob", std::string("2Pab\x0F", 5), true);  // ends right after the escape byte
   ASSERT_EQ(host.traces.size(), 2u);
   EXPECT_EQ(host.traces[1], W("Неверный пакет при приеме звука, пропущен"));
 
-  HandlePicturePacket(host, "Bob", "2P" + Png(Gradient(5, 5)), false);
-  ASSERT_EQ(host.warnings.size(), 1u);
+  inbox.HandlePacket("Bob", "2P" + Png(Gradient(5, 5)), false);
+  ASSERT_TRUE(WaitFor([&] { return host.warnings.size() == 1; }));
   EXPECT_EQ(host.warnings[0], W("Присланный файл не может быть показан. Неизвестный формат"));
   EXPECT_TRUE(host.shown.empty());
   const std::filesystem::path kept = std::filesystem::path(host.dir.Path()) / "Pictures";
   EXPECT_TRUE(!std::filesystem::exists(kept) || std::filesystem::is_empty(kept));
+}
+
+TEST(PictureReceive, PictureBombsAreRefusedUndecodedAndOneSenderCannotHoldUpAnother) {
+  const std::string bomb = GifBomb(4096, 3);
+  ASSERT_LT(bomb.size(), 200u);
+  EXPECT_EQ(DeclaredDecodeWork(bomb), 3 * 4096 * 4096);
+  EXPECT_GT(DeclaredDecodeWork(bomb), kMaxDecodeWork);
+  EXPECT_FALSE(DecodePicture(bomb));
+  // One such frame is an honest large picture, and is decoded.
+  EXPECT_LE(DeclaredDecodeWork(GifBomb(4096, 1)), kMaxDecodeWork);
+  EXPECT_EQ(DeclaredDecodeWork(EncodeGif(Gradient(12, 9))), 12 * 9);
+
+  Host host;
+  PictureInbox inbox(host);
+  for (int i = 0; i < 100; ++i) inbox.HandlePacket("Mallory", "2P" + text::EscapeBinary(bomb, '2'), true);
+  // Handing them in decoded nothing: at most a sender's share waits.
+  EXPECT_LE(inbox.Pending(), size_t(PictureInbox::kPerSender));
+  const std::string probe = EncodeGif(Gradient(12, 9));
+  inbox.HandlePacket("Carol", "2P" + probe, false);
+  ASSERT_TRUE(WaitFor([&] { return !host.shown.empty(); }));
+  EXPECT_EQ(host.shown, std::vector<std::string>{"Carol:" + std::to_string(probe.size())});
+  ASSERT_TRUE(WaitFor([&] { return inbox.Pending() == 0; }));
+  EXPECT_EQ(host.warnings.size(), size_t(PictureInbox::kPerSender));
+  EXPECT_EQ(KeptPictures(host.dir.Path()).first, 1u);
+  EXPECT_EQ(host.traces.size(), 100u - PictureInbox::kPerSender);
+  // Mallory's next picture is taken again once his earlier ones are done.
+  inbox.HandlePacket("Mallory", "2P" + probe, false);
+  ASSERT_TRUE(WaitFor([&] { return host.shown.size() == 2; }));
+}
+
+TEST(PictureReceive, ThreeThousandPicturesAreKeptWithoutListingTheFolderAgain) {
+  Host host;
+  text::KeptFolder folder(host.dir.Path() + "Pictures/");
+  std::filesystem::create_directories(folder.Dir());
+  host.dir.Put("Pictures/Bob1.gif", "taken earlier");
+  const std::string gif = EncodeGif(Gradient(4, 4));
+  for (int i = 0; i < 3000; ++i) {
+    const std::string sender = i % 3 ? "Bob" : "Carol";
+    ASSERT_FALSE(KeepPicture(folder, sender, gif + std::to_string(i)).empty()) << i;
+  }
+  EXPECT_EQ(folder.Scans(), 1);
+  EXPECT_EQ(folder.Files(), 3001u);
+  EXPECT_EQ(KeptPictures(host.dir.Path()).first, 3001u);
+  // Numbers go on from the first free one per sender, none overwritten.
+  EXPECT_EQ(host.dir.Get("Pictures/Bob1.gif"), "taken earlier");
+  EXPECT_EQ(host.dir.Get("Pictures/Bob2.gif"), gif + "1");
+  EXPECT_EQ(host.dir.Get("Pictures/Carol1000.gif"), gif + "2997");
+  EXPECT_EQ(folder.Bytes(), KeptPictures(host.dir.Path()).second);
 }
 
 }  // namespace

@@ -125,6 +125,19 @@ TEST(MainWindow, ClipboardPictureEnablesSendBuf) {
   EXPECT_TRUE(WaitFor([&] { return !w.form->Action("SendBuf")->isEnabled(); }));
 }
 
+TEST(InfoWindows, AtMostThirtyTwoAreOpenTheOldestGoesButNeverTheTraceLog) {
+  WindowFixture w(kIdentity);
+  window::TraceLog(*w.settings, "first");
+  for (int i = 0; i < 100; ++i)
+    window::ShowInfoWindow(*w.settings, "k" + std::to_string(i), "t", "x", -1, -1, false);
+  const auto& open = window::InfoWindows();
+  ASSERT_EQ(open.size(), window::kMaxInfoWindows);
+  EXPECT_EQ(open.front()->Key(), "DEBUG");
+  EXPECT_EQ(open[1]->Key(), "k69");
+  EXPECT_EQ(open.back()->Key(), "k99");
+  window::CloseAllInfoWindows();
+}
+
 TEST(InfoWindows, KeyedWindowsAreReusedAndTheTraceLogGrows) {
   WindowFixture w(kIdentity);
   window::TraceLog(*w.settings, "one");

@@ -51,8 +51,14 @@ QScrollArea* MakeScroll(QWidget* parent, QLabel** image) {
 
 }  // namespace
 
-PicturePreview::PicturePreview(QScrollArea* scroll, QLabel* image) : QObject(scroll), scroll_(scroll), image_(image) {
-  scroll_->viewport()->installEventFilter(this);
+PicturePreview::PicturePreview(QScrollArea* scroll, QLabel* image)
+    : QObject(scroll), scroll_(scroll), viewport_(scroll->viewport()), image_(image) {
+  viewport_->installEventFilter(this);
+  // Once the viewport is gone nothing is asked of the box either.
+  QObject::connect(viewport_, &QObject::destroyed, this, [this] {
+    viewport_ = nullptr;
+    scroll_ = nullptr;
+  });
 }
 
 void PicturePreview::Show(const QImage& picture, bool oneToOne) {
@@ -66,14 +72,14 @@ void PicturePreview::Show(const QImage& picture, bool oneToOne) {
 // The scroll area shows a bar exactly when the picture is larger than the
 // box on that side, and centres it otherwise.
 void PicturePreview::Place() {
-  if (picture_.isNull()) return;
+  if (picture_.isNull() || !scroll_) return;
   // Without bars: the size the box has when the picture fits.
   const QSize box = scroll_->maximumViewportSize();
   image_->resize(PlacePreview(picture_.size(), box, oneToOne_).rect.size());
 }
 
 bool PicturePreview::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == scroll_->viewport() && event->type() == QEvent::Resize && !oneToOne_) Place();
+  if (viewport_ && watched == viewport_ && event->type() == QEvent::Resize && !oneToOne_) Place();
   return false;
 }
 

@@ -35,6 +35,9 @@ class PicturePreview : public QObject {
   void Place();
 
   QScrollArea* scroll_;
+  // The box's viewport, remembered: events reach the filter while the
+  // scroll area is being destroyed, when asking it for anything is wrong.
+  QWidget* viewport_;
   QLabel* image_;
   QImage picture_;
   bool oneToOne_ = true;
