@@ -13,6 +13,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
@@ -45,9 +47,14 @@ struct Room {
     client = std::make_unique<ClientProcess>("alice", number, chatd->chatPort(), chatd->httpPort());
     ready = Confirmed(*bob, "alice", "hello", mid++, 30000);
   }
+  // Alice keeps a game with bob at its start (black, white to move); his
+  // first move loads it and slides across her board.
   bool Slide() {
-    return Confirmed(*bob, "alice", "Gm:Chk:Let us. I play white", mid++) &&
-           Confirmed(*bob, "alice", "Gm:Chk:1:PC3-D4", mid++);
+    std::error_code ec;
+    std::filesystem::create_directories(client->dataDir() + "/Games", ec);
+    std::ofstream record(client->dataDir() + "/Games/bob.chk", std::ios::binary);
+    record << "Black\r\n1\r\n";
+    return record.flush() && Confirmed(*bob, "alice", "Gm:Chk:1:PC3-D4", mid++);
   }
   std::unique_ptr<ChatdProcess> chatd;
   std::unique_ptr<LineClient> bob;

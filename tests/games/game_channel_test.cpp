@@ -486,6 +486,7 @@ TEST_F(Duel, ACyrillicOpponentsRecordIsNamedInUtf8AndAnOldRecordIsAdoptedOnce) {
   const std::string vasya = text::W("Вася");
   net.players[vasya] = &bob;
   alice.gameClients.insert(vasya);
+  alice.channel.OfferGame(GameKind::Chess, vasya);  // "Let us" answers only an invitation of ours
   alice.channel.GameMessage(GameKind::Chess, "Gm:Chs:Let us. I play black", vasya, "", 0, 0xFFFFFF);
   Game* game = alice.channel.Find(GameKind::Chess, vasya);
   ASSERT_NE(game, nullptr);

@@ -12,6 +12,8 @@
 #include <QTimer>
 #include <atomic>
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 
@@ -36,6 +38,15 @@ using chatd_test::RelayTo;
 
 constexpr int kExitWaitMs = 20000;
 
+// A saved checkers game with bob at its start: alice black, white to move.
+bool SeedGameWithBob(const std::string& dataDir) {
+  std::error_code ec;
+  std::filesystem::create_directories(dataDir + "/Games", ec);
+  std::ofstream record(dataDir + "/Games/bob.chk", std::ios::binary);
+  record << "Black\r\n1\r\n";
+  return bool(record.flush());
+}
+
 // chatd, the account "alice" run by the real client, and bob's raw connection.
 struct Room {
   explicit Room(const std::vector<std::string>& chatdOptions = {})
@@ -53,9 +64,10 @@ struct Room {
   // The client is logged in and dispatches what it gets.
   bool Ready() { return chatd->ok() && Confirmed(*bob, "alice", "hello", nextMid++, 30000); }
   // A checkers game in which bob plays white; his first move slides across
-  // alice's board once this returns.
+  // alice's board once this returns.  Alice keeps the game from earlier
+  // (a new one opens only for an invitation of hers): his move loads it.
   bool OpponentSlides() {
-    if (!Confirmed(*bob, "alice", "Gm:Chk:Let us. I play white", nextMid++)) return false;
+    if (!SeedGameWithBob(client->dataDir())) return false;
     // Confirmed before the handler runs; the slide starts right after.
     return Confirmed(*bob, "alice", "Gm:Chk:1:PC3-D4", nextMid++);
   }
@@ -72,7 +84,7 @@ void ExpectClosedNormally(ClientProcess& client, bool gameRecord) {
   EXPECT_EQ(*status, 0);
   EXPECT_NE(client.FileText("molvat.ini").find("Animation="), std::string::npos) << "settings not written at close";
   if (gameRecord) {
-    EXPECT_TRUE(client.HasFileEndingWith(".chk")) << "the game record was not written";
+    EXPECT_NE(client.FileText("Games/bob.chk").find("1: "), std::string::npos) << "the game record was not written";
   }
 }
 
@@ -121,6 +133,7 @@ TEST(BusyClient, ConfirmsAPrivateMessageWhileAPieceSlides) {
   MarkupView* priv = Find<MarkupView>(*alice.form, "priv");
   ASSERT_TRUE(bob.Send(PrivateTo("alice", "hello", 1)));
   ASSERT_TRUE(WaitFor([&] { return PaneHas(priv, "hello"); }, 20000));
+  alice.form->Games().Channel().OfferGame(games::GameKind::Checkers, "bob");
   ASSERT_TRUE(bob.Send(PrivateTo("alice", "Gm:Chk:Let us. I play white", 2)));
   auto window = [&]() -> games::GameWindow* {
     games::Game* game = alice.form->Games().Channel().Find(games::GameKind::Checkers, "bob");
