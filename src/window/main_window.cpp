@@ -317,7 +317,7 @@ void MainWindow::WireLinks() {
 }
 
 void MainWindow::WireMessageLine() {
-  messageLine_ = new MessageLine(enter_, [this] { return Chat().Online().Names(); });
+  messageLine_ = new MessageLine(enter_, [this] { return chat_->Online().Names(); });
   connect(enter_, &QLineEdit::textChanged, this, [this] {
     const std::string typed = FromQ(enter_->text());
     say_->setEnabled(session_->CanSay(typed));
