@@ -21,6 +21,7 @@
 #include "wire/wire.h"
 #include "text/bytes.h"
 #include "text/cp1251.h"
+#include "process_memory.h"
 
 namespace {
 
@@ -481,7 +482,9 @@ TEST_F(LinkPair, UnfinishedFramesOfAllLinksStayWithinOneBudgetAndClosedLinksFree
   for (auto& c : callers) alive += c->socket.state() == QAbstractSocket::ConnectedState;
   EXPECT_GE(alive, 1);
   EXPECT_LE(alive, 2);
-  EXPECT_LT(ResidentKiB() - before, 48 * 1024);
+  if (chatd_test::kResidentSizeMeasurable) {
+    EXPECT_LT(ResidentKiB() - before, 48 * 1024);
+  }
   RecordProperty("resident_growth_kib", int(ResidentKiB() - before));
 
   callers.clear();
