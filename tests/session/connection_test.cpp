@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+#include "line_pane.h"
 #include "qt_wait.h"
 #include "session/connection.h"
 #include "session/pane.h"
@@ -21,21 +22,7 @@ using namespace session;
 
 namespace {
 
-// Keeps pane lines as plain markup strings.
-class LinePane : public ChatPane {
- public:
-  void NewString(const std::string& m, uint32_t, uint32_t) override { lines.push_back(m); }
-  void AddString(const std::string& m) override {
-    if (lines.empty()) lines.emplace_back();
-    lines.back() += m;
-  }
-  void ReplaceLastStr(const std::string& m) override {
-    if (lines.empty()) lines.emplace_back();
-    lines.back() = m;
-  }
-  std::string GetLastStr() const override { return lines.empty() ? std::string() : lines.back(); }
-  std::vector<std::string> lines;
-};
+using chatd_test::LinePane;
 
 class Host : public ConnectionHost {
  public:

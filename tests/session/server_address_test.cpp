@@ -2,6 +2,7 @@
 
 #include <QTcpServer>
 
+#include "line_pane.h"
 #include "qt_wait.h"
 #include "session/connection.h"
 #include "session/pane.h"
@@ -47,20 +48,7 @@ TEST(FailureReason, WordsInBothLanguages) {
   EXPECT_EQ(FailureNote("h", 1, "r"), "<fcol=606060><bcol=ffffff> h:1: r ");
 }
 
-class LinePane : public ChatPane {
- public:
-  void NewString(const std::string& m, uint32_t, uint32_t) override { lines.push_back(m); }
-  void AddString(const std::string& m) override {
-    if (lines.empty()) lines.emplace_back();
-    lines.back() += m;
-  }
-  void ReplaceLastStr(const std::string& m) override {
-    if (lines.empty()) lines.emplace_back();
-    lines.back() = m;
-  }
-  std::string GetLastStr() const override { return lines.empty() ? std::string() : lines.back(); }
-  std::vector<std::string> lines;
-};
+using chatd_test::LinePane;
 
 class EnglishHost : public ConnectionHost {
  public:
