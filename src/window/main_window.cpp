@@ -75,6 +75,8 @@ MainWindow::MainWindow(settings::Settings& settings, QWidget* parent) : QMainWin
                         }},
       [this](uint32_t bytes) { session_->AddPictureTraffic(bytes, 0, false, true); }, this);
   connect(findChild<QPushButton*>("AddSmile"), &QPushButton::clicked, this, [this] { media_->OpenSmileys(); });
+  connect(comm_, &MarkupView::LinesAppended, this,
+          [this](int first, int count) { media_->PublicLinesShown(comm_->Document(), first, count); });
   reactions_ = std::make_unique<DesktopReactions>(*this, [this](const std::string& line) { Trace(line); });
   setup_ = std::make_unique<SettingsMenu>(*chat_, media::ContactListsRef{chat_->Contacts().friends, chat_->Contacts().blackList},
                                           *this, *reactions_, [this] { chat_->SettingsApplied(EnterState().text); });

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "markup/ui/find_bar.h"
 #include "markup/ui/markup_view.h"
 #include "text/cp1251.h"
 #include "archive/archive_texts.h"
@@ -86,6 +87,9 @@ ArchiveViewer::ArchiveViewer(int number, const ArchiveViewerContext& context, Ar
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
   layout->addWidget(ht_, 1);
+  // Ctrl+F finds in the page, as in the other windows with panes.
+  findBar_ = new markup::FindBar(this, ht_);
+  layout->addWidget(findBar_);
   layout->addWidget(bottom);
   resize(600, 420);
 

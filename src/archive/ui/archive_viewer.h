@@ -16,6 +16,7 @@ class QProgressBar;
 class QPushButton;
 
 namespace markup {
+class FindBar;
 class MarkupView;
 }
 
@@ -43,6 +44,7 @@ class ArchiveViewer : public QWidget, private ArchiveViewerView {
 
   ArchiveViewerModel& Model() { return *model_; }
   markup::MarkupView* Pane() const { return ht_; }
+  markup::FindBar* Finder() const { return findBar_; }
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -66,6 +68,7 @@ class ArchiveViewer : public QWidget, private ArchiveViewerView {
 
   const ArchiveViewerContext context_;
   markup::MarkupView* ht_ = nullptr;
+  markup::FindBar* findBar_ = nullptr;
   QLabel* filterLab_ = nullptr;
   QLineEdit* filter_ = nullptr;
   QPushButton* apply_ = nullptr;
