@@ -13,6 +13,8 @@
 #include <QPainter>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
+#include <QSplitter>
 #include <QUrl>
 
 #include "text/shown_text.h"
@@ -38,6 +40,7 @@
 #include "window/qt_translations.h"
 #include "window/settings_menu.h"
 #include "window/static_images.h"
+#include "window/window_places.h"
 #include "chat/translit.h"
 
 namespace window {
@@ -105,6 +108,18 @@ MainWindow::MainWindow(settings::Settings& settings, QWidget* parent) : QMainWin
   session_->SetAudioCapable(mediaUi_->AudioCapable());
   SwitchLanguage(settings_.RussianInterface);
   setMinimumHeight(464);
+  for (const char* name : {"MainPanel", "RightPanel"})
+    if (auto* splitter = findChild<QSplitter*>(name)) RestoreSplitter(settings_, name, *splitter);
+}
+
+void MainWindow::ShowAtKeptPlace() {
+  if (!settings_.File().ReadBool(kWindowsSection, "MainMaximized", true) && RestorePlace(settings_, "Main", *this)) {
+    show();
+    return;
+  }
+  // Without a window manager showMaximized() alone keeps the design size.
+  if (const QScreen* screen = this->screen()) setGeometry(screen->availableGeometry());
+  showMaximized();
 }
 
 MainWindow::~MainWindow() {
@@ -214,6 +229,12 @@ void MainWindow::showEvent(QShowEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+  // Everything written at close reaches the file as one replace.
+  settings::IniBatch batch(settings_.IniPath());
+  KeepPlace(settings_, "Main", *this);
+  settings_.File().WriteBool(kWindowsSection, "MainMaximized", isMaximized());
+  for (const char* name : {"MainPanel", "RightPanel"})
+    if (const auto* splitter = findChild<QSplitter*>(name)) KeepSplitter(settings_, name, *splitter);
   CloseAllPeerBoxes();
   CloseAllInfoWindows();
   media_->CloseAll();

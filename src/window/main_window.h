@@ -43,6 +43,9 @@ class MainWindow : public QMainWindow, private SessionView {
  public:
   explicit MainWindow(settings::Settings& settings, QWidget* parent = nullptr);
   ~MainWindow() override;
+  // Shows the window where it was at the last close (maximized unless it
+  // was closed in a normal state), inside the screens there are.
+  void ShowAtKeptPlace();
 
   ChatSession& Session() { return *session_; }
   MediaWindows& Media() { return *media_; }

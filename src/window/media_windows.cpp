@@ -8,6 +8,7 @@
 #include "markup/markup_document.h"
 #include "smileys/smiley_list_fetch.h"
 #include "smileys/ui/smileys_window.h"
+#include "window/window_places.h"
 #include "settings/settings.h"
 #include "chat/chat_services.h"
 #include "chat/link_actions.h"
@@ -39,9 +40,24 @@ MediaWindows::MediaWindows(ChatServices& chat, MessageLineAccess line, std::func
   forward_ = std::make_unique<Forward>(&downloader_);
   listFetch_ = std::make_unique<media::SmileyListFetch>(static_cast<media::SmileysHost&>(*this), *forward_,
                                                         [] { return QDateTime::currentSecsSinceEpoch(); });
+  // The archive and smileys windows open where the last of their kind was.
+  media::ArchiveViewer::OnPlace = [this](QWidget& w, int offset) {
+    return RestorePlace(chat_.Settings(), "Archive", w, offset);
+  };
+  media::ArchiveViewer::OnClosing = [this](const QWidget& w, int offset) {
+    KeepPlace(chat_.Settings(), "Archive", w, offset);
+  };
+  media::SmileysWindow::OnPlace = [this](QWidget& w) { return RestorePlace(chat_.Settings(), "Smileys", w); };
+  media::SmileysWindow::OnClosing = [this](const QWidget& w) { KeepPlace(chat_.Settings(), "Smileys", w); };
 }
 
-MediaWindows::~MediaWindows() { CloseAll(); }
+MediaWindows::~MediaWindows() {
+  CloseAll();
+  media::ArchiveViewer::OnPlace = nullptr;
+  media::ArchiveViewer::OnClosing = nullptr;
+  media::SmileysWindow::OnPlace = nullptr;
+  media::SmileysWindow::OnClosing = nullptr;
+}
 
 bool MediaWindows::OpenArchiveLink(const std::string& target) {
   const std::optional<int> number = media::ArchiveNumberOf(target);

@@ -40,7 +40,8 @@ ArchiveViewer* ArchiveViewer::Open(int number, const ArchiveViewerContext& conte
     return open;
   }
   auto* viewer = new ArchiveViewer(number, context, host, downloader);
-  viewer->move(kDesignedLeft + ArchiveWindowOffset(number), kDesignedTop + ArchiveWindowOffset(number));
+  const int offset = ArchiveWindowOffset(number);
+  if (!OnPlace || !OnPlace(*viewer, offset)) viewer->move(kDesignedLeft + offset, kDesignedTop + offset);
   viewer->show();
   return viewer;
 }
@@ -120,6 +121,7 @@ ArchiveViewer::ArchiveViewer(int number, const ArchiveViewerContext& context, Ar
 }
 
 ArchiveViewer::~ArchiveViewer() {
+  if (OnClosing) OnClosing(*this, ArchiveWindowOffset(model_->Number()));
   Viewers().Remove(this);
   // The model frees the running download before the pane goes.
   model_.reset();

@@ -4,6 +4,7 @@
 // clicks, copies and the filter to it.  At most one window per archive
 // number is open; Open brings an existing one to the front.
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -39,6 +40,10 @@ class ArchiveViewer : public QWidget, private ArchiveViewerView {
   static ArchiveViewer* Find(int number);
   static std::vector<ArchiveViewer*> OpenViewers();
   static void CloseAll();
+  // Where a new window opens (true: placed; else its designed place) and
+  // where a closing one was; `offset` is its number's step (10 N pixels).
+  static inline std::function<bool(QWidget& window, int offset)> OnPlace;
+  static inline std::function<void(const QWidget& window, int offset)> OnClosing;
 
   ~ArchiveViewer() override;
 
