@@ -41,11 +41,21 @@
 #include "window/settings_menu.h"
 #include "window/static_images.h"
 #include "window/window_places.h"
+#include "archive/archive_viewer_model.h"
+#include "text/cp1251.h"
 #include "chat/translit.h"
 
 namespace window {
 
 using markup::MarkupView;
+
+// A top-right archive shortcut names its archive; other pictures say what
+// they mean.
+std::string PictureTip(int number, const std::string& link, bool russian) {
+  if (const auto archive = number == kArchiveShortcutPicture ? media::ArchiveNumberOf(link) : std::nullopt)
+    return text::Cp1251ToUtf8(media::ArchiveWindowCaption(*archive, russian));
+  return PictureMeaning(number, russian);
+}
 
 MainWindow::MainWindow(settings::Settings& settings, QWidget* parent) : QMainWindow(parent), settings_(settings) {
   setObjectName("MainForm");
@@ -57,7 +67,9 @@ MainWindow::MainWindow(settings::Settings& settings, QWidget* parent) : QMainWin
   markup::ViewGlobals::OnPictureText = [](int number, const std::string& address) {
     return PictureAsText(number, address);
   };
-  markup::ViewGlobals::OnPictureTip = [this](int number) { return PictureMeaning(number, Russian()); };
+  markup::ViewGlobals::OnPictureTip = [this](int number, const std::string& link) {
+    return PictureTip(number, link, Russian());
+  };
   BuildPanes();
   desktop_ = new DesktopIntegration(settings_, this);
   session_ = std::make_unique<ChatSession>(

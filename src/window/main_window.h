@@ -38,6 +38,10 @@ class SettingsMenu;
 class MessageLine;
 struct LineEdit;
 
+// The tool tip of picture `number` of a pane, a link to `link` when not empty.
+inline constexpr int kArchiveShortcutPicture = -11;
+std::string PictureTip(int number, const std::string& link, bool russian);
+
 class MainWindow : public QMainWindow, private SessionView {
   Q_OBJECT
  public:

@@ -6,6 +6,8 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QSplitter>
+#include <QHelpEvent>
+#include <QToolTip>
 
 #include "archive/ui/archive_viewer.h"
 #include "window/window_places.h"
@@ -78,6 +80,32 @@ TEST(WindowPlaces, MainWindowSplittersAndArchiveViewerComeBackWhereTheyWere) {
   w.Restart();
   w.form->ShowAtKeptPlace();
   EXPECT_TRUE(screen.contains(QRect(w.form->pos(), w.form->size()))) << w.form->pos().x();
+}
+
+}  // namespace
+
+namespace {
+
+// Hovering a top-right archive shortcut names the archive it opens.
+TEST(MainWindow, ArchiveShortcutsNameTheirArchiveInTheirToolTip) {
+  WindowFixture w("[Global]\r\nUserName=alice\r\nPassword=pw\r\nUserNum=5\r\nRussianInterface=1\r\n");
+  w.form->show();
+  MarkupView* topright = Find<MarkupView>(*w.form, "topright");
+  QApplication::processEvents();
+  auto tipOver = [&](const std::string& target) {
+    const markup::MarkupDocument::Placement placement = topright->Document().PlaceOf(0);
+    for (const markup::PlacedBox& box : placement.boxes) {
+      if (!box.picture || placement.pieces[size_t(box.piece)].link != target) continue;
+      const QPoint at = topright->contentsRect().topLeft() +
+                        QPoint(box.x + box.width / 2, box.top - topright->VertScrollPos() + box.height / 2);
+      QHelpEvent help(QEvent::ToolTip, at, topright->mapToGlobal(at));
+      QApplication::sendEvent(topright, &help);
+      return QToolTip::text();
+    }
+    return QString("no shortcut ") + QString::fromStdString(target);
+  };
+  EXPECT_EQ(tipOver("0"), QString::fromUtf8("Архив привата"));
+  EXPECT_EQ(tipOver("7"), QString::fromUtf8("Архив 7"));
 }
 
 }  // namespace
