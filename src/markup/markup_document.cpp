@@ -370,7 +370,7 @@ void MarkupDocument::PlaceFrom(size_t index) {
 // above the first of them stay; the lines below move by what changed, and
 // lines that move into the rows are laid out too.  True when a line was.
 bool MarkupDocument::LayOutRows(int from, int to) {
-  bool laid = false;
+  size_t laid = 0;
   int delta = 0;
   size_t i = static_cast<size_t>(std::max(LineIndexAt(from), 0L));
   for (; i < lines_.size(); ++i) {
@@ -383,15 +383,25 @@ bool MarkupDocument::LayOutRows(int from, int to) {
     if (!Stale(line)) continue;
     const int before = Rows(line);
     LayOutLine(line);
-    laid = true;
+    ++laid;
     MarkDirty(line.top);
     delta += Rows(line) - before;
   }
   if (delta != 0) {
+    // Lines ahead are laid out too, so that moving the rest is paid for.
+    for (; i < lines_.size() && laid * kMovesPerLayout < lines_.size() - i; ++i) {
+      MarkupLine& line = *lines_[i];
+      MoveLine(line, delta);
+      if (!Stale(line)) continue;
+      const int before = Rows(line);
+      LayOutLine(line);
+      ++laid;
+      delta += Rows(line) - before;
+    }
     for (; i < lines_.size(); ++i) MoveLine(*lines_[i], delta);
     contentHeight_ += delta;
   }
-  return laid;
+  return laid > 0;
 }
 
 // The client area at `position` (at the bottom when `bottom`) gets its
@@ -416,17 +426,25 @@ void MarkupDocument::LayOutAbove(int y, int distance) {
   if (holder <= 0) return;
   int covered = y - lines_[static_cast<size_t>(holder)]->top;
   int delta = 0;
+  size_t laid = 0;
   long i = holder - 1;
+  auto layOut = [&](MarkupLine& line) {
+    if (!Stale(line)) return;
+    const int before = Rows(line);
+    LayOutLine(line);
+    ++laid;
+    delta += Rows(line) - before;
+  };
   for (; i >= 0 && covered < distance; --i) {
     MarkupLine& line = *lines_[static_cast<size_t>(i)];
-    if (Stale(line)) {
-      const int before = Rows(line);
-      LayOutLine(line);
-      delta += Rows(line) - before;
-    }
+    layOut(line);
     covered += Rows(line);
   }
   if (delta == 0) return;
+  // Lines further up are laid out too, so that moving those below is paid
+  // for (the next steps up find them ready).
+  for (; i >= 0 && laid * kMovesPerLayout < lines_.size() - static_cast<size_t>(i); --i)
+    layOut(*lines_[static_cast<size_t>(i)]);
   PlaceFrom(static_cast<size_t>(i + 1));
   position_ += delta;
   if (paintedPosition_ >= 0) paintedPosition_ += delta;

@@ -215,7 +215,11 @@ class MarkupDocument {
   // there are laid out as they show.
   void RecalculateFrom(size_t index);
 
-  // Lazy layout.  Tops are always the sums of the rows above them.
+  // Lazy layout.  Tops are always the sums of the rows above them.  A layout
+  // that changes a height moves every line below; each such call lays out at
+  // least one line per kMovesPerLayout lines it moves, so paging through a
+  // fresh pane of a million lines costs its layout, not a move per page.
+  static constexpr size_t kMovesPerLayout = 256;
   bool Stale(const MarkupLine& line) const { return !line.hidden && line.layoutStamp != layoutStamp_; }
   static int Rows(const MarkupLine& line) { return line.hidden ? 0 : std::max(line.height, 0); }
   int EstimateHeight(const MarkupLine& line);
