@@ -143,25 +143,28 @@ std::string MarkupDocument::GetLastStr() const {
   return lines_.empty() ? std::string() : lines_.back()->source;
 }
 
+// Both change one line: the lines above it keep their places, so only the
+// lines from it on are placed again (a kept sound cuts its line in a pane
+// of thousands).
 void MarkupDocument::DeleteStr(const std::string& text) {
   hovered_ = nullptr;
   for (size_t i = 0; i < lines_.size(); ++i) {
     if (lines_[i]->source.find(text) == std::string::npos) continue;
     lines_.erase(lines_.begin() + static_cast<long>(i));
-    break;
+    RecalculateFrom(i);
+    return;
   }
-  RecalculateFrom(0);
 }
 
 void MarkupDocument::DeleteArc(const std::string& text) {
   hovered_ = nullptr;
-  for (auto& line : lines_) {
-    const size_t at = line->source.find(text);
+  for (size_t i = 0; i < lines_.size(); ++i) {
+    const size_t at = lines_[i]->source.find(text);
     if (at == std::string::npos) continue;
-    line->Replace(line->source.substr(0, at));
-    break;
+    lines_[i]->Replace(lines_[i]->source.substr(0, at));
+    RecalculateFrom(i);
+    return;
   }
-  RecalculateFrom(0);
 }
 
 void MarkupDocument::Clear() {
@@ -274,7 +277,9 @@ void MarkupDocument::RecalculateText(const MarkupLine* from) {
 }
 
 void MarkupDocument::RecalculateFrom(size_t index) {
-  MarkDirty(index < lines_.size() && index > 0 ? lines_[index]->top : 0);
+  // Where the line before ends: the line at `index` may be new or gone.
+  index = std::min(index, lines_.size());
+  MarkDirty(index > 0 ? lines_[index - 1]->top + Rows(*lines_[index - 1]) : 0);
   PlaceFrom(index);
   AnticipateScrollBar(false);
   SetVertScrollPosRange(atBottom_ ? contentHeight_ - clientHeight_ : position_, contentHeight_);
