@@ -26,6 +26,7 @@
 #include "server/log.h"
 #include "server/name_rules.h"
 #include "server/room.h"
+#include "server/store_pg.h"
 #include "server/store_sqlite.h"
 #include "server/web_pages.h"
 #include "server/web_server.h"
@@ -41,7 +42,7 @@ void Usage(FILE* out = stderr) {
                "             [--photos NAME:1,2]...  (photo numbers of an account)\n"
                "             [--max-connections N] [--list-interval MS] [--registrations-per-hour N]\n"
                "             [--public-rate KIB] [--public-burst KIB] [--kept-per-sender N]\n"
-               "             [--kept-kib-per-sender KIB]\n"
+               "             [--kept-kib-per-sender KIB] [--store postgresql://...]\n"
                "       chatd [--data DIR] --add-user NAME  (reads the password from standard input)\n"
                "       chatd --help | --version\n");
 }
@@ -75,6 +76,10 @@ void Help() {
       "  --kept-per-sender N  private messages one sender may have kept for\n"
       "                    users who are offline (100)\n"
       "  --kept-kib-per-sender KIB  and their size together (1024)\n"
+      "  --store URI       keep accounts, fines, kept messages and the archive\n"
+      "                    in PostgreSQL (postgresql://user@host/db?...) instead\n"
+      "                    of DIR/chatd.sqlite: every node of one room names the\n"
+      "                    same database\n"
       "  --add-user NAME   make (or give a new password to) the account NAME with\n"
       "                    the password read from standard input, and exit; the\n"
       "                    names given with --moderator can be made no other way\n"
@@ -116,9 +121,19 @@ rlim_t RaiseFileLimit() {
   return limit.rlim_cur;
 }
 
+// The store named by --store, or the SQLite file in the data folder.
+std::unique_ptr<chatd::Store> OpenStore(const std::string& uri, const std::string& data, std::string* error) {
+  if (uri.empty()) return chatd::SqliteStore::Open(data + "/chatd.sqlite", error);
+  return chatd::PgStore::Open(uri, error);
+}
+
+bool IsPostgresUri(const QString& uri) {
+  return uri.startsWith("postgresql://") || uri.startsWith("postgres://");
+}
+
 // Makes the account `name` (or gives it a new password) with the password
 // on standard input.
-int AddUser(const std::string& data, const std::string& name) {
+int AddUser(const std::string& data, const std::string& storeUri, const std::string& name) {
   if (!chatd::IsValidName(name)) {
     std::fprintf(stderr, "chatd: the name is not allowed\n");
     return 2;
@@ -132,7 +147,7 @@ int AddUser(const std::string& data, const std::string& name) {
     return 2;
   }
   std::string error;
-  auto store = chatd::SqliteStore::Open(data + "/chatd.sqlite", &error);
+  auto store = OpenStore(storeUri, data, &error);
   if (!store) {
     std::fprintf(stderr, "chatd: cannot open database: %s\n", error.c_str());
     return 1;
@@ -178,6 +193,7 @@ int main(int argc, char** argv) {
   int announcePort = -1;
   int64_t maxConnections = -1;
   std::string addUser;
+  std::string storeUri;
   const QStringList args = app.arguments();
   for (int i = 1; i < args.size(); ++i) {
     const QString& a = args[i];
@@ -236,6 +252,10 @@ int main(int argc, char** argv) {
     } else if (a == "--kept-kib-per-sender" && hasValue) {
       if (!ParseCount(value(), &options.maxKeptBytesPerSender)) return Usage(), 2;
       options.maxKeptBytesPerSender *= 1024;
+    } else if (a == "--store" && hasValue) {
+      const QString uri = value();
+      if (!IsPostgresUri(uri)) return Usage(), 2;
+      storeUri = uri.toStdString();
     } else if (a == "--add-user" && hasValue) {
       addUser = text::Utf8ToCp1251(value().toStdString());
     } else if (a == "--log" && hasValue) {
@@ -270,7 +290,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   const std::string data = QDir(dataDir).absolutePath().toStdString();
-  if (!addUser.empty()) return AddUser(data, addUser);
+  if (!addUser.empty()) return AddUser(data, storeUri, addUser);
 
   // Every connection is a descriptor: take what the hard limit allows and
   // fit the connection caps into it, a third for the web side, with room
@@ -288,7 +308,7 @@ int main(int argc, char** argv) {
   chatd::Log("open files limit " + std::to_string(files) + ": up to " + std::to_string(limits.maxConnections) +
              " chat and " + std::to_string(webConnections) + " web connections");
   std::string error;
-  auto store = chatd::SqliteStore::Open(data + "/chatd.sqlite", &error);
+  auto store = OpenStore(storeUri, data, &error);
   if (!store) {
     std::fprintf(stderr, "chatd: cannot open database: %s\n", error.c_str());
     return 1;

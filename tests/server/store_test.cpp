@@ -7,7 +7,9 @@
 #include <filesystem>
 #include <functional>
 
+#include "private_postgres.h"
 #include "server/name_rules.h"
+#include "server/store_pg.h"
 #include "server/store_sqlite.h"
 
 namespace {
@@ -20,18 +22,29 @@ using chatd::Store;
 
 struct Engine {
   const char* name;
+  // Empty when the engine can run here, else why not.
+  std::function<std::string()> unavailable;
   std::function<std::unique_ptr<Store>(const fs::path& dir, std::string* error)> open;
 };
 
 const Engine kEngines[] = {
-    {"SQLite", [](const fs::path& dir, std::string* error) -> std::unique_ptr<Store> {
+    {"SQLite", [] { return std::string(); },
+     [](const fs::path& dir, std::string* error) -> std::unique_ptr<Store> {
        return chatd::SqliteStore::Open((dir / "chatd.sqlite").string(), error);
+     }},
+    // Each test starts from an empty database in the program's own cluster.
+    {"PostgreSQL", [] { return chatd_test::SharedPostgres().why; },
+     [](const fs::path&, std::string* error) -> std::unique_ptr<Store> {
+       const std::string& uri = chatd_test::SharedPostgres().uri;
+       if (!chatd_test::ResetPostgres(uri, error)) return nullptr;
+       return chatd::PgStore::Open(uri, error);
      }},
 };
 
 class StoreTest : public ::testing::TestWithParam<Engine> {
  protected:
   void SetUp() override {
+    if (const std::string why = GetParam().unavailable(); !why.empty()) GTEST_SKIP() << why;
     dir_ = fs::temp_directory_path() / ("chatd-store-" + std::to_string(getpid()));
     fs::create_directories(dir_);
     std::string error;
