@@ -43,6 +43,7 @@ void Usage(FILE* out = stderr) {
                "             [--max-connections N] [--list-interval MS] [--registrations-per-hour N]\n"
                "             [--public-rate KIB] [--public-burst KIB] [--kept-per-sender N]\n"
                "             [--kept-kib-per-sender KIB] [--store postgresql://...]\n"
+               "             [--proxy-protocol]\n"
                "       chatd [--data DIR] --add-user NAME  (reads the password from standard input)\n"
                "       chatd --help | --version\n");
 }
@@ -80,6 +81,10 @@ void Help() {
       "                    in PostgreSQL (postgresql://user@host/db?...) instead\n"
       "                    of DIR/chatd.sqlite: every node of one room names the\n"
       "                    same database\n"
+      "  --proxy-protocol  every chat connection begins with a PROXY protocol\n"
+      "                    header (v1 or v2) from a TCP balancer; the address it\n"
+      "                    names counts for the limits per address, IP fines and\n"
+      "                    the addresses chatd tells\n"
       "  --add-user NAME   make (or give a new password to) the account NAME with\n"
       "                    the password read from standard input, and exit; the\n"
       "                    names given with --moderator can be made no other way\n"
@@ -252,6 +257,8 @@ int main(int argc, char** argv) {
     } else if (a == "--kept-kib-per-sender" && hasValue) {
       if (!ParseCount(value(), &options.maxKeptBytesPerSender)) return Usage(), 2;
       options.maxKeptBytesPerSender *= 1024;
+    } else if (a == "--proxy-protocol") {
+      limits.proxyProtocol = true;
     } else if (a == "--store" && hasValue) {
       const QString uri = value();
       if (!IsPostgresUri(uri)) return Usage(), 2;
