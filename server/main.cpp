@@ -24,6 +24,7 @@
 #include "server/artwork.h"
 #include "server/chat_listener.h"
 #include "server/log.h"
+#include "server/nats_bus.h"
 #include "server/name_rules.h"
 #include "server/room.h"
 #include "server/store_pg.h"
@@ -43,7 +44,7 @@ void Usage(FILE* out = stderr) {
                "             [--max-connections N] [--list-interval MS] [--registrations-per-hour N]\n"
                "             [--public-rate KIB] [--public-burst KIB] [--kept-per-sender N]\n"
                "             [--kept-kib-per-sender KIB] [--store postgresql://...]\n"
-               "             [--proxy-protocol]\n"
+               "             [--proxy-protocol] [--cluster nats://HOST:4222 --node N]\n"
                "       chatd [--data DIR] --add-user NAME  (reads the password from standard input)\n"
                "       chatd --help | --version\n");
 }
@@ -81,6 +82,10 @@ void Help() {
       "                    in PostgreSQL (postgresql://user@host/db?...) instead\n"
       "                    of DIR/chatd.sqlite: every node of one room names the\n"
       "                    same database\n"
+      "  --cluster URL     serve one room together with other chatd nodes through\n"
+      "                    the NATS server at URL (nats://host:4222); needs\n"
+      "                    --node and a shared --store\n"
+      "  --node N          this node's number, 1 to 63, different on every node\n"
       "  --proxy-protocol  every chat connection begins with a PROXY protocol\n"
       "                    header (v1 or v2) from a TCP balancer; the address it\n"
       "                    names counts for the limits per address, IP fines and\n"
@@ -199,6 +204,8 @@ int main(int argc, char** argv) {
   int64_t maxConnections = -1;
   std::string addUser;
   std::string storeUri;
+  std::string clusterUrl;
+  int node = 0;
   const QStringList args = app.arguments();
   for (int i = 1; i < args.size(); ++i) {
     const QString& a = args[i];
@@ -257,6 +264,14 @@ int main(int argc, char** argv) {
     } else if (a == "--kept-kib-per-sender" && hasValue) {
       if (!ParseCount(value(), &options.maxKeptBytesPerSender)) return Usage(), 2;
       options.maxKeptBytesPerSender *= 1024;
+    } else if (a == "--cluster" && hasValue) {
+      const QString url = value();
+      if (!url.startsWith("nats://") && !url.startsWith("tls://")) return Usage(), 2;
+      clusterUrl = url.toStdString();
+    } else if (a == "--node" && hasValue) {
+      bool ok = false;
+      node = value().toInt(&ok);
+      if (!ok || node < 1 || node > chatd::kMaxNode) return Usage(), 2;
     } else if (a == "--proxy-protocol") {
       limits.proxyProtocol = true;
     } else if (a == "--store" && hasValue) {
@@ -279,6 +294,10 @@ int main(int argc, char** argv) {
       Usage();
       return 2;
     }
+  }
+  if (!clusterUrl.empty() && (node == 0 || storeUri.empty())) {
+    std::fprintf(stderr, "chatd: --cluster needs --node N and --store postgresql://...\n");
+    return 2;
   }
   if (!logFile.isEmpty() && !chatd::SetLogFile(logFile.toStdString())) {
     std::fprintf(stderr, "chatd: cannot write the log %s\n", qPrintable(logFile));
@@ -328,6 +347,16 @@ int main(int argc, char** argv) {
   chatd::ChatListener listener(limits);
   chatd::Room room(*store, options, listener);
   listener.SetRoom(&room);
+  std::unique_ptr<chatd::NatsBus> bus;
+  if (!clusterUrl.empty()) {
+    bus = std::make_unique<chatd::NatsBus>(room, node);
+    room.SetPeers(bus.get(), node);
+    if (!bus->Start(clusterUrl, &error)) {
+      std::fprintf(stderr, "chatd: cannot use the bus %s: %s\n", clusterUrl.c_str(), error.c_str());
+      return 1;
+    }
+    listener.SetBeforeWrite([&bus] { bus->Sync(); });
+  }
   if (!listener.Listen(address, static_cast<quint16>(port))) {
     std::fprintf(stderr, "chatd: cannot listen on %s:%d\n", qPrintable(host), port);
     return 1;
@@ -371,5 +400,9 @@ int main(int argc, char** argv) {
   std::printf("chatd listening on %s:%u http %s:%u\n", qPrintable(host), listener.Port(), qPrintable(host),
               actualHttpPort);
   std::fflush(stdout);
-  return app.exec();
+  const int status = app.exec();
+  // The bus goes first; nothing the room does while it is torn down may
+  // reach for it.
+  room.SetPeers(nullptr, node);
+  return status;
 }
