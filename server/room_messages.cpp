@@ -119,9 +119,24 @@ std::string Room::SendPrivate(Session& from, const std::vector<std::string>& to,
       continue;
     }
     if (const RemoteUser* there = FindRemote(key); there && peers_) {
-      // His node delivers it, or keeps it when he has just left.
       NoteExchange(from.key, key);
-      peers_->ToNode(there->node, EncodePeer({"private", node_, {key, from.key, from.name, mid, text}, line}));
+      if (there->bot) {
+        // The robot answers at its own node.
+        peers_->ToNode(there->node, EncodePeer({"private", node_, {key, from.key, from.name, mid, text}, line}));
+        ++reached;
+        continue;
+      }
+      // Through the shared store: his node takes it out at once, and should
+      // that node die first, it waits for him wherever he logs in next.
+      const Store::Kept forAddressee = store_.KeptFor(key);
+      if (forAddressee.count >= options_.maxKeptPerUser ||
+          forAddressee.bytes + static_cast<int64_t>(line.size()) > options_.maxKeptBytesPerUser) {
+        Refused(Who(from), "private message dropped: too many waiting for the addressee", name);
+        allOnline = false;
+        continue;
+      }
+      store_.KeepOffline(key, from.key, line, Now());
+      peers_->ToNode(there->node, EncodePeer({"kept", node_, {key}, {}}));
       ++reached;
       continue;
     }

@@ -2,6 +2,8 @@
 
 #include <libpq-fe.h>
 
+#include <cstdint>
+
 #include "server/log.h"
 #include "server/password_hash.h"
 
@@ -296,36 +298,22 @@ Store::Kept PgStore::KeptFrom(const std::string& senderKey) {
 std::vector<std::string> PgStore::TakeOffline(const std::string& recipientKey, size_t maxBytes, bool* more) {
   std::vector<std::string> out;
   if (more) *more = false;
-  // The rows are locked while they are taken, so two nodes never hand the
-  // same kept message out twice.  A page reads at most as many rows as
-  // could fit, plus one to tell whether more wait.
-  if (!Exec("BEGIN")) return out;
-  Query q(*this, "SELECT id, line FROM offline WHERE recipient = $1 ORDER BY id FOR UPDATE");
-  if (!q.Bind(recipientKey).Run()) {
-    Exec("ROLLBACK");
-    return out;
-  }
-  int64_t lastId = 0;
-  size_t bytes = 0;
+  // One statement takes the oldest page: the first line whatever its size,
+  // then as many as fit.  Two nodes taking at once never both get a line:
+  // the second one's DELETE finds it gone and does not return it.
+  Query q(*this,
+          "WITH waiting AS (SELECT id, SUM(LENGTH(line)) OVER (ORDER BY id) AS upto,"
+          " ROW_NUMBER() OVER (ORDER BY id) AS n FROM offline WHERE recipient = $1),"
+          " chosen AS (SELECT id FROM waiting WHERE n = 1 OR upto <= $2),"
+          " taken AS (DELETE FROM offline o USING chosen c WHERE o.id = c.id RETURNING o.id, o.line)"
+          " SELECT id, line, CASE WHEN (SELECT COUNT(*) FROM waiting) > (SELECT COUNT(*) FROM chosen) THEN 1 ELSE 0 END::bigint"
+          " FROM taken ORDER BY id");
+  const int64_t bound = maxBytes > static_cast<size_t>(INT64_MAX) ? INT64_MAX : static_cast<int64_t>(maxBytes);
+  if (!q.Bind(recipientKey).Bind(bound).Run()) return out;
   for (int row = 0; row < q.Rows(); ++row) {
-    std::string line = q.Text(row, 1);
-    if (!out.empty() && bytes + line.size() > maxBytes) {
-      if (more) *more = true;
-      break;
-    }
-    bytes += line.size();
-    lastId = q.Int(row, 0);
-    out.push_back(std::move(line));
+    out.push_back(q.Text(row, 1));
+    if (more && q.Int(row, 2) != 0) *more = true;
   }
-  if (!out.empty() && !Query(*this, "DELETE FROM offline WHERE recipient = $1 AND id <= $2")
-                           .Bind(recipientKey)
-                           .Bind(lastId)
-                           .Run()) {
-    Exec("ROLLBACK");
-    if (more) *more = false;
-    return {};
-  }
-  if (!Exec("COMMIT")) return {};
   return out;
 }
 

@@ -6,6 +6,9 @@
 
 #include <filesystem>
 #include <functional>
+#include <ostream>
+#include <set>
+#include <thread>
 
 #include "private_postgres.h"
 #include "server/name_rules.h"
@@ -40,6 +43,8 @@ const Engine kEngines[] = {
        return chatd::PgStore::Open(uri, error);
      }},
 };
+
+void PrintTo(const Engine& engine, std::ostream* os) { *os << engine.name; }
 
 class StoreTest : public ::testing::TestWithParam<Engine> {
  protected:
@@ -163,6 +168,44 @@ TEST_P(StoreTest, PublicLinesAreAppendedPagedAndTrimmed) {
 
 INSTANTIATE_TEST_SUITE_P(Engines, StoreTest, ::testing::ValuesIn(kEngines),
                          [](const ::testing::TestParamInfo<Engine>& info) { return std::string(info.param.name); });
+
+// Several nodes share one database: what one writes the other reads, and
+// two nodes taking one addressee's kept messages at once never both get one.
+TEST(PgStoreTest, NodesShareOneDatabaseAndNeverTakeAKeptMessageTwice) {
+  const auto& pg = chatd_test::SharedPostgres();
+  if (pg.uri.empty()) GTEST_SKIP() << pg.why;
+  std::string error;
+  ASSERT_TRUE(chatd_test::ResetPostgres(pg.uri, &error)) << error;
+  auto one = chatd::PgStore::Open(pg.uri, &error);
+  ASSERT_TRUE(one) << error;
+  auto two = chatd::PgStore::Open(pg.uri, &error);
+  ASSERT_TRUE(two) << error;
+  Account a;
+  a.name = "Alice";
+  a.key = chatd::AccountKey(a.name);
+  ASSERT_TRUE(one->CreateAccount(a, "pw"));
+  EXPECT_FALSE(two->CreateAccount(a, "pw")) << "one account per name across nodes";
+  ASSERT_TRUE(two->FindAccount(a.key));
+
+  constexpr int kKept = 300;
+  for (int i = 0; i < kKept; ++i) one->KeepOffline("bob", "eve", "m" + std::to_string(i), 1);
+  std::vector<std::string> tookOne, tookTwo;
+  auto drain = [](Store* store, std::vector<std::string>* took) {
+    for (;;) {
+      bool more = false;
+      auto page = store->TakeOffline("bob", 1, &more);
+      if (page.empty()) return;
+      took->insert(took->end(), page.begin(), page.end());
+    }
+  };
+  std::thread first(drain, one.get(), &tookOne), second(drain, two.get(), &tookTwo);
+  first.join();
+  second.join();
+  std::set<std::string> all(tookOne.begin(), tookOne.end());
+  all.insert(tookTwo.begin(), tookTwo.end());
+  EXPECT_EQ(tookOne.size() + tookTwo.size(), static_cast<size_t>(kKept));
+  EXPECT_EQ(all.size(), static_cast<size_t>(kKept));
+}
 
 TEST(SqliteStoreTest, AFileFromBeforeKeptMessagesNamedTheirSenderStillOpensAndKeepsItsMessages) {
   const fs::path dir = fs::temp_directory_path() / ("chatd-old-store-" + std::to_string(getpid()));
