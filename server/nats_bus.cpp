@@ -115,6 +115,14 @@ void NatsBus::ToNode(int node, const std::string& payload) { Publish(NodeSubject
 void NatsBus::Sync() {
   if (!unsynced_) return;
   unsynced_ = false;
+  // Without a connection the client library keeps what was published and
+  // sends it once it is back; waiting here would only stop this node.
+  if (natsConnection_Status(connection_) != NATS_CONN_STATUS_CONNECTED) {
+    if (!warnedOffline_) Log("bus: not connected, lines for other nodes wait for it");
+    warnedOffline_ = true;
+    return;
+  }
+  warnedOffline_ = false;
   const natsStatus s = natsConnection_FlushTimeout(connection_, 2000);
   if (s != NATS_OK) Log(std::string("bus: flush failed: ") + natsStatus_GetText(s));
 }

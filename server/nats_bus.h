@@ -50,6 +50,7 @@ class NatsBus : public QObject, public RoomPeers {
   __natsSubscription* mine_ = nullptr;
   QTimer beat_;
   bool unsynced_ = false;
+  bool warnedOffline_ = false;
   std::mutex mutex_;
   std::deque<std::string> inbox_;  // guarded by mutex_
   size_t inboxBytes_ = 0;          // guarded by mutex_

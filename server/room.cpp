@@ -301,10 +301,14 @@ void Room::HandleLogin(Session& s, const std::string& line) {
     Send(*old, "?5\n");
     Drop(old->id);
   }
+  // Login times order logins across nodes; one that follows a login known
+  // here is later than it even when the other node's clock runs ahead.
+  int64_t stamp = WallMs();
   if (const RemoteUser* there = FindRemote(key)) {
     if (there->bot) return Refuse(id, "the bot's name");
     // The node that holds him closes its session when it hears of this one.
     Log("second login of " + Printable(account->name) + " replaces the one at node " + std::to_string(there->node));
+    stamp = std::max(stamp, there->stamp + 1);
     remote_.erase(key);
   }
 
@@ -329,7 +333,7 @@ void Room::HandleLogin(Session& s, const std::string& line) {
   s.publicBudget.emplace(options_.publicBytesPerSecond, options_.publicBurstBytes);
   store_.UpdateLook(account->id, sex, back, fore);
   store_.UpdateAddress(account->id, s.address);
-  s.loginStamp = WallMs();
+  s.loginStamp = stamp;
   onlineOrder_.push_back(id);
   onlineByKey_[key] = id;
   Log(Printable(s.name) + " logged in from " + s.address + " as " + Who(s));

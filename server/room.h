@@ -208,6 +208,7 @@ class Room {
 
   // Other nodes (room_cluster.cpp).
   const RemoteUser* FindRemote(const std::string& key) const;
+  std::string Presence(const Session& s) const;  // the "on" message
   void Announce(const Session& s);
   void AnnounceGone(const Session& s);
   // Hands a line to the node holding `key`; false when no node does.

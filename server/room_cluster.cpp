@@ -48,14 +48,16 @@ const Room::RemoteUser* Room::FindRemote(const std::string& key) const {
   return it == remote_.end() ? nullptr : &it->second;
 }
 
+std::string Room::Presence(const Session& s) const {
+  return EncodePeer({"on",
+                     node_,
+                     {s.key, s.name, s.version, s.sex ? std::string(1, s.sex) : std::string(), s.sound ? "1" : "0",
+                      s.hasInfo ? "1" : "0", s.address, std::to_string(s.loginStamp), s.bot ? "1" : "0"},
+                     {}});
+}
+
 void Room::Announce(const Session& s) {
-  if (!peers_ || !s.loggedIn) return;
-  peers_->ToAll(EncodePeer({"on",
-                            node_,
-                            {s.key, s.name, s.version, s.sex ? std::string(1, s.sex) : std::string(),
-                             s.sound ? "1" : "0", s.hasInfo ? "1" : "0", s.address, std::to_string(s.loginStamp),
-                             s.bot ? "1" : "0"},
-                            {}}));
+  if (peers_ && s.loggedIn) peers_->ToAll(Presence(s));
 }
 
 void Room::AnnounceGone(const Session& s) {
@@ -71,7 +73,13 @@ bool Room::LineToPeer(const std::string& key, const std::string& line) {
 }
 
 void Room::PeerHello() {
-  if (peers_) peers_->ToAll(EncodePeer({"hello", node_, {}, {}}));
+  if (!peers_) return;
+  // The others forget what they knew of this node when they hear hello
+  // (it may have restarted), so its users follow at once.
+  peers_->ToAll(EncodePeer({"hello", node_, {}, {}}));
+  for (ClientId id : onlineOrder_) {
+    if (const Session* s = Find(id)) Announce(*s);
+  }
 }
 
 void Room::PeerBeat() {
@@ -102,14 +110,7 @@ void Room::NodeSeen(int node) {
   // A node new to us (or back after silence) learns who is here.
   Log("node " + std::to_string(node) + " joined the room");
   for (ClientId id : onlineOrder_) {
-    if (const Session* s = Find(id)) {
-      peers_->ToNode(node, EncodePeer({"on",
-                                       node_,
-                                       {s->key, s->name, s->version, s->sex ? std::string(1, s->sex) : std::string(),
-                                        s->sound ? "1" : "0", s->hasInfo ? "1" : "0", s->address,
-                                        std::to_string(s->loginStamp), s->bot ? "1" : "0"},
-                                       {}}));
-    }
+    if (const Session* s = Find(id)) peers_->ToNode(node, Presence(*s));
   }
 }
 
