@@ -48,8 +48,11 @@ class PgStore::Query {
       lengths.push_back(static_cast<int>(v.size()));
       formats.push_back(1);
     }
-    result_ = PQexecParams(store_.db_, sql_.c_str(), static_cast<int>(values_.size()), types_.data(), values.data(),
-                           lengths.data(), formats.data(), 1);
+    const int n = static_cast<int>(values_.size());
+    const std::string* name = n > 0 ? store_.Prepared(sql_, types_) : nullptr;
+    result_ = name ? PQexecPrepared(store_.db_, name->c_str(), n, values.data(), lengths.data(), formats.data(), 1)
+                   : PQexecParams(store_.db_, sql_.c_str(), n, types_.data(), values.data(), lengths.data(),
+                                  formats.data(), 1);
     const ExecStatusType status = PQresultStatus(result_);
     if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) {
       Log(std::string("postgresql: ") + PQresultErrorMessage(result_));
@@ -132,6 +135,20 @@ void PgStore::Reconnect() {
   if (PQstatus(db_) == CONNECTION_OK) return;
   Log("postgresql: connection lost, connecting again");
   PQreset(db_);
+  prepared_.clear();  // they died with the old connection
+}
+
+const std::string* PgStore::Prepared(const std::string& sql, const std::vector<unsigned>& types) {
+  // Statements with parameters are parsed and planned once per connection.
+  auto it = prepared_.find(sql);
+  if (it != prepared_.end()) return &it->second;
+  const std::string name = "chatd" + std::to_string(prepared_.size() + 1);
+  PGresult* r = PQprepare(db_, name.c_str(), sql.c_str(), static_cast<int>(types.size()), types.data());
+  const bool ok = PQresultStatus(r) == PGRES_COMMAND_OK;
+  if (!ok) Log(std::string("postgresql: ") + PQresultErrorMessage(r));
+  PQclear(r);
+  if (!ok) return nullptr;
+  return &prepared_.emplace(sql, name).first->second;
 }
 
 bool PgStore::Exec(const char* sql) {

@@ -4,6 +4,8 @@
 // name or message is ever part of the SQL.
 #include <memory>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "server/store.h"
 
@@ -54,8 +56,11 @@ class PgStore final : public Store {
   bool Exec(const char* sql);
   // A lost connection is opened again before the next statement.
   void Reconnect();
+  // The name of `sql` prepared on this connection; nullptr when it cannot be.
+  const std::string* Prepared(const std::string& sql, const std::vector<unsigned>& types);
 
   pg_conn* db_;
+  std::unordered_map<std::string, std::string> prepared_;  // SQL -> statement name
 };
 
 }  // namespace chatd
