@@ -152,6 +152,12 @@ TEST_F(ClusterTest, PrivateMessagesTheirOkAndConfirmationCrossNodesAndOfflineOne
   EXPECT_EQ(Field(*podtv, "Mid"), "5");
   EXPECT_EQ(Field(*podtv, "Cln"), "Bob");
 
+  // Audio and picture packets go the same way.
+  alice->Send("f\xA6" "Bob\xA6" "payload%7Cbytes\xA6\n");
+  auto packet = bob->ReadUntil([](const std::string& l) { return text::StartsWith(l, "f|"); });
+  ASSERT_TRUE(packet);
+  EXPECT_EQ(*packet, "f|Alice|payload%7Cbytes");
+
   // Dave is offline: kept in the shared store, handed to him at node 3.
   EXPECT_EQ(Say(*alice, "Dave", "while you were out", "6"), "OkNr");
   auto dave = Join(3, "Dave");
@@ -245,6 +251,10 @@ TEST_F(ClusterTest, ANodeKilledLosesNoAcknowledgedMessageAndItsUsersGoOnElsewher
     }
   }
   for (const std::string& m : acknowledged) EXPECT_EQ(arrived.count(m), 1u) << m;
+  // Node 3's copy of her is gone from the lists: she is there once.
+  auto watcher = Join(2, "Watcher");
+  const std::string list = WaitForList(*watcher, {"Robot", "Alice", "Bob", "Watcher"});
+  EXPECT_EQ(OnlineEntries(list).size(), 4u) << list;
 }
 
 }  // namespace
