@@ -2,6 +2,7 @@
 # One chat room served by three chatd nodes on this machine:
 #   scripts/cluster.sh start DIR [chatd options for every node...]
 #   scripts/cluster.sh stop DIR
+#   scripts/cluster.sh restart-nats DIR   (kills nats-server and starts it again)
 # start makes, under DIR, a private PostgreSQL cluster (scripts/pg_private.sh),
 # a nats-server with JetStream on a free loopback port and three chatd nodes
 # on free ports (node 1 runs the bot, "Robot", unless CLUSTER_BOT is set
@@ -18,7 +19,7 @@ CHATD=${CHATD:-$ROOT/build/bin/chatd}
 NODES=${NODES:-3}
 BOT=${CLUSTER_BOT-Robot}
 
-usage() { echo "usage: $0 start|stop DIR [chatd options...]" >&2; exit 2; }
+usage() { echo "usage: $0 start|stop|restart-nats DIR [chatd options...]" >&2; exit 2; }
 [ $# -ge 2 ] || usage
 action=$1
 dir=$2
@@ -58,6 +59,24 @@ stop_pids() {
   done
 }
 
+start_nats() {
+  nats-server -c "$dir/nats.conf" -l "$dir/nats.log" -P "$dir/nats.pid" </dev/null >/dev/null 2>&1 &
+}
+
+# Kills nats-server (SIGKILL, as a crash would) and starts it again on its
+# port: the nodes must find their way back.
+restart_nats() {
+  # shellcheck disable=SC1091
+  . "$dir/cluster.env"
+  kill -KILL "$NATS_PID" 2>/dev/null || true
+  while kill -0 "$NATS_PID" 2>/dev/null; do sleep 0.05; done
+  : >"$dir/nats.log"
+  start_nats
+  sed -i "s|^NATS_PID=.*|NATS_PID=$!|" "$dir/cluster.env"
+  wait_for_line "$dir/nats.log" "Listening for client connections on" >/dev/null ||
+    { echo "nats-server did not start again:" >&2; cat "$dir/nats.log" >&2; exit 1; }
+}
+
 start() {
   mkdir -p "$dir"
   dir=$(cd "$dir" && pwd)
@@ -81,13 +100,16 @@ jetstream {
   store_dir: "$dir/jetstream"
 }
 EOF
-  nats-server -c "$dir/nats.conf" -l "$dir/nats.log" -P "$dir/nats.pid" </dev/null >/dev/null 2>&1 &
+  start_nats
   echo "NATS_PID=$!" >>"$env"
   local listening
   listening=$(wait_for_line "$dir/nats.log" "Listening for client connections on") ||
     { echo "nats-server did not start:" >&2; cat "$dir/nats.log" >&2; exit 1; }
   local nats_url="nats://${listening##*on }"
   echo "NATS_URL=$nats_url" >>"$env"
+  # A restarted nats-server (restart-nats) must come back where the nodes
+  # look for it.
+  sed -i "s|^listen: .*|listen: ${listening##*on }|" "$dir/nats.conf"
 
   for n in $(seq "$NODES"); do
     local extra=()
@@ -128,5 +150,6 @@ stop() {
 case $action in
   start) start "$@" ;;
   stop) stop ;;
+  restart-nats) restart_nats ;;
   *) usage ;;
 esac

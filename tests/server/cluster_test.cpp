@@ -203,6 +203,25 @@ TEST_F(ClusterTest, AFineGivenAtOneNodeHoldsAtAnother) {
   EXPECT_EQ(status, "Fined");
 }
 
+TEST_F(ClusterTest, TheRoomComesTogetherAgainAfterTheBusWasKilledAndRestarted) {
+  auto alice = Join(1, "Alice");
+  auto bob = Join(2, "Bob");
+  WaitForList(*alice, {"Robot", "Alice", "Bob"});
+  int status = -1;
+  const std::string out = RunScript(script_ + " restart-nats " + dir_ + " 2>&1", &status);
+  ASSERT_EQ(status, 0) << out;
+  // Lines said while the nodes reconnect may come late, but they come.
+  auto carol = Join(3, "Carol");
+  EXPECT_EQ(Say(*alice, "", "after the outage", "1"), "Ok");
+  auto line = bob->ReadUntil([](const std::string& l) { return l.find("after the outage") != std::string::npos; });
+  EXPECT_TRUE(line);
+  // Every node knows everyone again, once.
+  const std::string list = WaitForList(*carol, {"Robot", "Alice", "Bob", "Carol"});
+  EXPECT_EQ(OnlineEntries(list).size(), 4u) << list;
+  EXPECT_EQ(Say(*carol, "Bob", "still here", "2"), "Ok");
+  EXPECT_TRUE(bob->ReadUntil([](const std::string& l) { return l.find("still here") != std::string::npos; }));
+}
+
 TEST_F(ClusterTest, ANodeKilledLosesNoAcknowledgedMessageAndItsUsersGoOnElsewhere) {
   auto bob = Join(2, "Bob");
   auto alice = Join(3, "Alice");
