@@ -2,6 +2,7 @@
 // The store in PostgreSQL, shared by every chatd that serves one room.
 // Every text is a bytea; statements are parameterised, so no byte of a
 // name or message is ever part of the SQL.
+#include <chrono>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -54,13 +55,15 @@ class PgStore final : public Store {
  private:
   explicit PgStore(pg_conn* db);
   bool Exec(const char* sql);
-  // A lost connection is opened again before the next statement.
-  void Reconnect();
+  // A lost connection is opened again before the next statement; false
+  // while there is none.
+  bool Reconnect();
   // The name of `sql` prepared on this connection; nullptr when it cannot be.
   const std::string* Prepared(const std::string& sql, const std::vector<unsigned>& types);
 
   pg_conn* db_;
   std::unordered_map<std::string, std::string> prepared_;  // SQL -> statement name
+  std::chrono::steady_clock::time_point lastReset_{};
 };
 
 }  // namespace chatd

@@ -38,6 +38,7 @@ class Cluster {
     dir_ = pattern;
     int status = 0;
     const std::string out = Run(script_ + " start " + dir_ + " 2>&1", &status);
+    state_.dir = dir_;
     if (status == 0) {
       state_.uri = out.substr(out.rfind('\n') == std::string::npos ? 0 : out.rfind('\n') + 1);
     } else {

@@ -8,6 +8,7 @@ namespace chatd_test {
 struct PrivatePostgres {
   std::string uri;   // for --store and PgStore::Open; empty when none runs
   std::string why;   // why none runs
+  std::string dir;   // its folder, for scripts/pg_private.sh stop|start
 };
 
 // Starts the cluster on first use.

@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <ostream>
 #include <set>
@@ -205,6 +207,34 @@ TEST(PgStoreTest, NodesShareOneDatabaseAndNeverTakeAKeptMessageTwice) {
   all.insert(tookTwo.begin(), tookTwo.end());
   EXPECT_EQ(tookOne.size() + tookTwo.size(), static_cast<size_t>(kKept));
   EXPECT_EQ(all.size(), static_cast<size_t>(kKept));
+}
+
+// The database restarts under a running node: statements fail meanwhile
+// (nothing crashes, nothing hangs), and the store finds it again.
+TEST(PgStoreTest, ADatabaseThatGoesAwayIsFoundAgain) {
+  const auto& pg = chatd_test::SharedPostgres();
+  if (pg.uri.empty()) GTEST_SKIP() << pg.why;
+  std::string error;
+  ASSERT_TRUE(chatd_test::ResetPostgres(pg.uri, &error)) << error;
+  auto store = chatd::PgStore::Open(pg.uri, &error);
+  ASSERT_TRUE(store) << error;
+  Account a;
+  a.name = "Alice";
+  a.key = chatd::AccountKey(a.name);
+  ASSERT_TRUE(store->CreateAccount(a, "pw"));
+  const std::string script = CHAT_SOURCE_DIR "/scripts/pg_private.sh ";
+  ASSERT_EQ(std::system((script + "stop " + pg.dir + " >/dev/null 2>&1").c_str()), 0);
+  EXPECT_FALSE(store->FindAccount(a.key));
+  EXPECT_TRUE(store->TakeOffline(a.key).empty());
+  store->KeepOffline(a.key, "eve", "lost", 1);
+  ASSERT_EQ(std::system((script + "start " + pg.dir + " >/dev/null 2>&1").c_str()), 0);
+  std::optional<Account> back;
+  for (int i = 0; i < 100 && !back; ++i) {
+    back = store->FindAccount(a.key);
+    if (!back) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  ASSERT_TRUE(back);
+  EXPECT_TRUE(store->CheckPassword(*back, "pw"));
 }
 
 TEST(SqliteStoreTest, AFileFromBeforeKeptMessagesNamedTheirSenderStillOpensAndKeepsItsMessages) {
