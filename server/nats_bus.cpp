@@ -21,7 +21,12 @@ NatsBus::NatsBus(Room& room, int node, QObject* parent) : QObject(parent), room_
 }
 
 NatsBus::~NatsBus() {
-  // After these no callback runs; events already posted die with us.
+  // From here on the library's threads post nothing more to us; events
+  // already posted die with this object.
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    closing_ = true;
+  }
   natsSubscription_Destroy(all_);
   natsSubscription_Destroy(mine_);
   if (connection_) natsConnection_Close(connection_);
@@ -62,6 +67,8 @@ bool NatsBus::Start(const std::string& url, std::string* error) {
 
 void NatsBus::OnConnected(__natsConnection*, void* closure) {
   auto* bus = static_cast<NatsBus*>(closure);
+  std::lock_guard<std::mutex> lock(bus->mutex_);
+  if (bus->closing_) return;
   QMetaObject::invokeMethod(
       bus,
       [bus] {
@@ -74,10 +81,12 @@ void NatsBus::OnConnected(__natsConnection*, void* closure) {
 void NatsBus::OnMessage(__natsConnection*, __natsSubscription*, __natsMsg* msg, void* closure) {
   auto* bus = static_cast<NatsBus*>(closure);
   const int length = natsMsg_GetDataLength(msg);
-  bool wake = false;
   {
+    bool wake = false;
     std::lock_guard<std::mutex> lock(bus->mutex_);
-    if (length < 0 || static_cast<size_t>(length) > kMaxPeerPayload ||
+    if (bus->closing_) {
+      // Shutting down: nothing is handed on.
+    } else if (length < 0 || static_cast<size_t>(length) > kMaxPeerPayload ||
         bus->inboxBytes_ + static_cast<size_t>(length) > kInboxBytes) {
       ++bus->dropped_;
     } else {
@@ -85,9 +94,10 @@ void NatsBus::OnMessage(__natsConnection*, __natsSubscription*, __natsMsg* msg, 
       bus->inbox_.emplace_back(natsMsg_GetData(msg), static_cast<size_t>(length));
       bus->inboxBytes_ += static_cast<size_t>(length);
     }
+    // Posted under the lock, so the destructor cannot run in between.
+    if (wake) QMetaObject::invokeMethod(bus, [bus] { bus->Drain(); }, Qt::QueuedConnection);
   }
   natsMsg_Destroy(msg);
-  if (wake) QMetaObject::invokeMethod(bus, [bus] { bus->Drain(); }, Qt::QueuedConnection);
 }
 
 void NatsBus::Drain() {

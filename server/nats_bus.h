@@ -55,6 +55,7 @@ class NatsBus : public QObject, public RoomPeers {
   std::deque<std::string> inbox_;  // guarded by mutex_
   size_t inboxBytes_ = 0;          // guarded by mutex_
   size_t dropped_ = 0;             // guarded by mutex_
+  bool closing_ = false;           // guarded by mutex_
 };
 
 }  // namespace chatd
