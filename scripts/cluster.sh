@@ -44,7 +44,7 @@ wait_for_line() {
 stop_pids() {
   local pid alive
   for pid in "$@"; do
-    [ -n "$pid" ] && kill -TERM "$pid" 2>/dev/null || true
+    if [ -n "$pid" ]; then kill -TERM "$pid" 2>/dev/null || true; fi
   done
   for _ in $(seq 50); do
     alive=0
@@ -55,7 +55,7 @@ stop_pids() {
     sleep 0.1
   done
   for pid in "$@"; do
-    [ -n "$pid" ] && kill -KILL "$pid" 2>/dev/null || true
+    if [ -n "$pid" ]; then kill -KILL "$pid" 2>/dev/null || true; fi
   done
 }
 
@@ -116,13 +116,13 @@ EOF
     [ "$n" -eq 1 ] && [ -n "$BOT" ] && extra=(--bot "$BOT")
     mkdir -p "$dir/node$n"
     "$CHATD" --port 0 --http-port 0 --data "$dir/node$n" --store "$store" --cluster "$nats_url" --node "$n" \
-      --log "$dir/node$n/chatd.log" "${extra[@]}" "$@" </dev/null >"$dir/node$n/banner" 2>>"$dir/node$n/chatd.log" &
+      --log "$dir/node$n/chatd.log" "${extra[@]}" "$@" </dev/null >"$dir/node$n/banner" 2>"$dir/node$n/stderr" &
     echo "NODE${n}_PID=$!" >>"$env"
   done
   for n in $(seq "$NODES"); do
     local banner
     banner=$(wait_for_line "$dir/node$n/banner" "^chatd listening on") ||
-      { echo "node $n did not start:" >&2; cat "$dir/node$n/chatd.log" >&2; exit 1; }
+      { echo "node $n did not start:" >&2; cat "$dir/node$n/stderr" "$dir/node$n/chatd.log" >&2; exit 1; }
     # "chatd listening on 127.0.0.1:PORT http 127.0.0.1:HTTPPORT"
     local chat=${banner#chatd listening on } http=${banner##* }
     chat=${chat%% *}

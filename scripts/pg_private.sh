@@ -76,7 +76,7 @@ case $action in
     if [ -f "$data/postmaster.pid" ]; then
       "${as_owner[@]}" "$bindir/pg_ctl" -D "$data" -m fast -w stop >/dev/null 2>&1 || {
         pid=$(head -n1 "$data/postmaster.pid" 2>/dev/null || true)
-        [ -n "$pid" ] && kill -TERM "$pid" 2>/dev/null || true
+        if [ -n "$pid" ]; then kill -TERM "$pid" 2>/dev/null || true; fi
       }
     fi
     ;;
