@@ -217,8 +217,13 @@ void Room::PeerOnline(const PeerMessage& m) {
     Refused("node " + std::to_string(m.node), "presence past the bound of remote users dropped", key);
     return;
   }
+  const bool arrived = it == remote_.end();
+  const std::string name = u.name;
+  const bool greet = arrived && bot_ && !u.bot;
   remote_[key] = std::move(u);
   ListChanged();
+  // The robot lives at one node and greets whoever comes in at any.
+  if (greet) deferred_.push_back([this, name] { bot_->Greet(name); });
 }
 
 void Room::PeerOffline(const PeerMessage& m) {

@@ -136,7 +136,8 @@ std::string Room::SendPrivate(Session& from, const std::vector<std::string>& to,
         continue;
       }
       store_.KeepOffline(key, from.key, line, Now());
-      peers_->ToNode(there->node, EncodePeer({"kept", node_, {key}, {}}));
+      // Every node hears of it: he may have moved on from the node we know.
+      peers_->ToAll(EncodePeer({"kept", node_, {key}, {}}));
       ++reached;
       continue;
     }
