@@ -219,6 +219,7 @@ class Room {
   void PeerOnline(const PeerMessage& m);
   void PeerOffline(const PeerMessage& m);
   void NodeSeen(int node);
+  void TellUsers(int node);  // our users' presence, to one node
   void ForgetNode(int node);
   int64_t WallMs() const;
   int64_t NextLineNo();

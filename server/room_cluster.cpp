@@ -107,8 +107,14 @@ void Room::NodeSeen(int node) {
   const bool known = nodeSeenMs_.count(node) > 0;
   nodeSeenMs_[node] = NowMs();
   if (known) return;
-  // A node new to us (or back after silence) learns who is here.
+  // A node new to us (or back after silence) learns who is here, and is
+  // asked for its own users: we may have forgotten them while it was silent.
   Log("node " + std::to_string(node) + " joined the room");
+  TellUsers(node);
+  peers_->ToNode(node, EncodePeer({"who", node_, {}, {}}));
+}
+
+void Room::TellUsers(int node) {
   for (ClientId id : onlineOrder_) {
     if (const Session* s = Find(id)) peers_->ToNode(node, Presence(*s));
   }
@@ -133,6 +139,7 @@ void Room::FromPeer(const std::string& payload) {
     else if (m->kind == "on") PeerOnline(*m);
     else if (m->kind == "off") PeerOffline(*m);
     else if (m->kind == "fines") RefreshFines();
+    else if (m->kind == "who") TellUsers(m->node);
     else if (m->kind == "kept") {
       if (Session* t = FindOnline(m->fields[0]); t && !t->bot) DeliverKept(t->id);
     }

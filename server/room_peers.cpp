@@ -18,7 +18,7 @@ const std::map<std::string, Shape>& Shapes() {
   static const std::map<std::string, Shape> shapes = {
       {"public", {1, true}}, {"private", {5, true}}, {"line", {1, true}}, {"on", {9, false}},
       {"off", {2, false}},   {"hello", {0, false}},  {"beat", {0, false}}, {"fines", {0, false}},
-      {"kept", {1, false}},
+      {"kept", {1, false}},  {"who", {0, false}},
   };
   return shapes;
 }

@@ -40,7 +40,7 @@ struct PeerMessage {
 //   on       key name version sex sound hasInfo address stamp bot
 //   off      key stamp
 //   kept     key          (a message was kept for him: deliver it if he is here)
-//   hello | beat | fines
+//   hello | beat | fines | who   (who: tell me your users)
 std::string EncodePeer(const PeerMessage& m);
 // nullopt for anything malformed: unknown kind, wrong field count, a field
 // too long or holding a line feed, a node out of range, a line that is

@@ -109,6 +109,17 @@ TEST_F(RoomClusterTest, TheLaterLoginWinsEvenWhenTheFirstNodesClockIsAnHourAhead
   EXPECT_EQ(Names(1), std::vector<std::string>{"Alice"});
 }
 
+TEST_F(RoomClusterTest, ANodeSilentForAWhileLosesItsUsersAndGetsThemBackWhenHeardAgain) {
+  Login(1, 7, "Bob");
+  ASSERT_EQ(Names(0), std::vector<std::string>{"Bob"});
+  now_[0] += 6;  // node 2 says nothing for 6 s (its loop was stuck, say)
+  rooms_[0]->PeerBeat();
+  EXPECT_TRUE(Names(0).empty()) << "his node is taken for dead";
+  rooms_[1]->PeerBeat();  // it lives after all
+  bus_.Pump();
+  EXPECT_EQ(Names(0), std::vector<std::string>{"Bob"});
+}
+
 TEST_F(RoomClusterTest, PresenceThatDoesNotAddUpIsNotBelieved) {
   Login(0, 1, "Alice");
   // A name whose key is not the one given, a name no account may have, an
