@@ -207,6 +207,7 @@ void SettingsDialog::SyncExample() {
   QFont f = exam_->font();
   f.setPointSize(editor_->fontSize);
   exam_->setFont(f);
+  fontSizeValue_->setNum(editor_->fontSize);
 }
 
 void SettingsDialog::SyncTranslit() {
