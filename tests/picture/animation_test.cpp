@@ -98,6 +98,31 @@ TEST(Animation, EachStepDrawsTheNextFrameWhereTheOccurrenceIs) {
   EXPECT_EQ(view.image.pixel(inside), qRgb(0, 0, 255));
 }
 
+// A long pane keeps the animation state of the newest lines and of what
+// shows; a line scrolled back into view animates again.
+TEST(Animation, LinesFarBehindGiveUpTheirStateUntilTheyShowAgain) {
+  testing_http::ScriptedServer server;
+  const std::string gif = ThreeFrameGif();
+  server.response = "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(gif.size()) + "\r\n\r\n" + gif;
+  const std::string line = "smiley <img src=" + server.Url("/anim.gif") + ">";
+  Pictures registry;
+  Pane pane(registry, 300, 100);
+  pane.doc.NewString(line, 0, 0xFFFFFF);
+  ASSERT_TRUE(SpinUntil([&] { return registry.Decodings() == 1; }));
+  for (int i = 0; i < 400; ++i) pane.doc.NewString(line, 0, 0xFFFFFF);
+  const auto& lines = pane.doc.lines();
+  size_t animated = 0;
+  for (const auto& l : lines) animated += l->anims.empty() ? 0 : 1;
+  EXPECT_LE(animated, 257u);
+  EXPECT_TRUE(lines.front()->anims.empty());
+  ASSERT_NE(Record(*lines.back()), nullptr);
+  EXPECT_TRUE(Record(*lines.back())->Running());
+
+  pane.doc.SetVertScrollPos(0);
+  ASSERT_NE(Record(*lines.front()), nullptr);
+  EXPECT_TRUE(Record(*lines.front())->Running());
+}
+
 TEST(Animation, OnlyVisibleOccurrencesAdvanceAndEachKeepsItsOwnFrame) {
   testing_http::ScriptedServer server;
   const std::string gif = ThreeFrameGif();
