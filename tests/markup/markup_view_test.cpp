@@ -92,6 +92,35 @@ TEST_F(ViewTest, ScrollBarMirrorsTheDocumentAndDrivesIt) {
   EXPECT_FALSE(bar->isVisible());
 }
 
+// A pane at its end taking line after line: the bar looks the same and is
+// not painted again; a thumb that moves is.
+TEST_F(ViewTest, TheScrollBarIsPaintedAgainOnlyWhenItsThumbMoves) {
+  struct PaintCounter : QObject {
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* e) override {
+      if (e->type() == QEvent::Paint) ++paints;
+      return false;
+    }
+  } counter;
+  Fill(3000);
+  QScrollBar* bar = view->ScrollBar();
+  bar->installEventFilter(&counter);
+  QApplication::processEvents();
+  const QImage atEnd = bar->grab().toImage();
+  QApplication::processEvents();
+  counter.paints = 0;
+  for (int i = 0; i < 5; ++i) {
+    Fill(1);
+    QApplication::processEvents();
+  }
+  EXPECT_EQ(counter.paints, 0);
+  EXPECT_EQ(bar->value(), bar->maximum());
+  bar->triggerAction(QAbstractSlider::SliderToMinimum);
+  QApplication::processEvents();
+  EXPECT_GT(counter.paints, 0);
+  EXPECT_NE(bar->grab().toImage(), atEnd);
+}
+
 TEST_F(ViewTest, WheelScrollsFortyPixelsPerNotchOnlyWithTheBarShown) {
   Fill(2);
   EXPECT_FALSE(Wheel(-120));

@@ -9,6 +9,8 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyle>
+#include <QStyleOptionSlider>
+#include <QStyle>
 #include <QTimer>
 #include <QWheelEvent>
 #include <algorithm>
@@ -35,6 +37,53 @@ bool BaseFamilyInstalled() {
 int32_t ToWindowsColor(const QColor& c) {
   return static_cast<int32_t>(c.red() | (c.green() << 8) | (c.blue() << 16));
 }
+
+}  // namespace
+
+namespace {
+
+// A busy pane changes its range with every line while the thumb stays
+// where it is (at the bottom, at its smallest length).  The bar looks the
+// same, so it is painted again only when the thumb or the ends changed,
+// judged once per turn of the event loop, after all of the turn's changes.
+class SteadyScrollBar : public QScrollBar {
+ public:
+  explicit SteadyScrollBar(QWidget* parent) : QScrollBar(Qt::Vertical, parent) {}
+
+ protected:
+  void sliderChange(SliderChange change) override {
+    if (change == SliderOrientationChange) return QScrollBar::sliderChange(change);
+    if (checkPending_) return;
+    checkPending_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+          checkPending_ = false;
+          if (Look() != painted_) update();
+        },
+        Qt::QueuedConnection);
+  }
+  void paintEvent(QPaintEvent* event) override {
+    painted_ = Look();
+    QScrollBar::paintEvent(event);
+  }
+
+ private:
+  struct Looks {
+    QRect thumb;
+    bool atMinimum = false, atMaximum = false;
+    bool operator==(const Looks&) const = default;
+  };
+  Looks Look() const {
+    QStyleOptionSlider option;
+    initStyleOption(&option);
+    return {style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, this),
+            value() == minimum(), value() == maximum()};
+  }
+
+  Looks painted_;
+  bool checkPending_ = false;
+};
 
 }  // namespace
 
@@ -66,7 +115,7 @@ MarkupView::MarkupView(QWidget* parent)
   doc_.SetFontSize(font().pointSize() > 0 ? font().pointSize() : 10);
   doc_.SetViewColor(ToWindowsColor(palette().color(QPalette::Base)));
 
-  bar_ = new QScrollBar(Qt::Vertical, this);
+  bar_ = new SteadyScrollBar(this);
   bar_->hide();
   connect(bar_, &QScrollBar::actionTriggered, this, &MarkupView::ScrollBarAction);
   connect(bar_, &QScrollBar::valueChanged, this, [this](int value) {
