@@ -288,11 +288,11 @@ void MarkupView::RepaintBand(int from, int to) {
 void MarkupView::SchedulePaint() {
   if (paintPending_) return;
   paintPending_ = true;
-  const qint64 since = lastFlush_.isValid() ? lastFlush_.elapsed() : kFrameMs;
-  if (since >= kFrameMs)
+  const qint64 since = lastFlush_.isValid() ? lastFlush_.elapsed() : frameMs_;
+  if (since >= frameMs_)
     QMetaObject::invokeMethod(this, &MarkupView::FlushPaint, Qt::QueuedConnection);
   else
-    QTimer::singleShot(int(kFrameMs - since), this, &MarkupView::FlushPaint);
+    QTimer::singleShot(int(frameMs_ - since), this, &MarkupView::FlushPaint);
 }
 
 void MarkupView::FlushPaint() {
@@ -305,6 +305,7 @@ void MarkupView::FlushPaint() {
   pendingFrom_ = pendingTo_ = 0;
   if (bitmap_.isNull()) return;
   const int top = doc_.VertScrollPos(), height = doc_.ClientHeight();
+  frameMs_ = std::abs(scroll) >= height && height > 0 ? kFloodFrameMs : kFrameMs;
   if (scroll != 0) {
     // scroll() moves device pixels; a fractional ratio cannot move whole
     // rows, so such a bitmap is drawn again whole instead.

@@ -195,6 +195,10 @@ class MarkupView : public QFrame, private DocumentView {
   // At most one such paint per frame of the screen: a flood of lines in
   // many short turns costs one paint per frame, not one per turn.
   static constexpr int kFrameMs = 15;
+  // While more than a screenful arrives per frame (a flood nobody can read
+  // line by line), every frame draws the whole pane: fewer such frames.
+  static constexpr int kFloodFrameMs = 40;
+  int frameMs_ = kFrameMs;
   QElapsedTimer lastFlush_;
   bool paintPending_ = false;
   int pendingScroll_ = 0;
