@@ -34,11 +34,16 @@ constexpr int kSmallBoardHeight = 326;  // the paint box of the small board
 QString Q(std::string_view cp1251) { return QString::fromStdString(text::Cp1251ToUtf8(cp1251)); }
 QString U(const char* utf8) { return QString::fromUtf8(utf8); }
 
+// The text colour of an enabled button; a disabled one keeps the palette's
+// grey, so it looks disabled whatever its colour.
 void Colour(QWidget* w, QColor c) {
   QPalette p = w->palette();
-  p.setColor(QPalette::ButtonText, c);
+  p.setColor(QPalette::Active, QPalette::ButtonText, c);
+  p.setColor(QPalette::Inactive, QPalette::ButtonText, c);
   w->setPalette(p);
 }
+
+Box BoxOf(const QRect& r) { return {r.x(), r.y(), r.width(), r.height()}; }
 
 }  // namespace
 
@@ -303,14 +308,27 @@ void GameWindow::BigSizeClick() {
     if (sizes.size() == 2 && sizes[1] > limit) splitter_->setSizes({sizes[0] + sizes[1] - limit, limit});
   }
   Relayout();
+  // All of the window, its frame included, stays on the screen.
   if (const QScreen* screen = this->screen()) {
-    const QRect area = screen->availableGeometry();
-    QPoint p = pos();
-    if (p.x() + width() > area.right() + 1) p.setX(std::max(area.left(), area.right() + 1 - width()));
-    if (p.y() + height() > area.bottom() + 1) p.setY(std::max(area.top(), area.bottom() + 1 - height()));
-    if (p != pos()) move(p);
+    const QRect frame = frameGeometry();
+    const QSize margins = frame.size() - geometry().size();
+    const Point p = KeepInside({frame.x(), frame.y(), width() + margins.width(), height() + margins.height()},
+                               BoxOf(screen->availableGeometry()));
+    if (QPoint(p.x, p.y) != frame.topLeft()) move(p.x, p.y);
   }
   Redraw();
+}
+
+void GameWindow::PlaceBesideMain() {
+  if (!context_.mainFrame || !context_.panes) return;
+  const QRect main = context_.mainFrame(), panes = context_.panes();
+  const QScreen* screen = QGuiApplication::screenAt(main.center());
+  if (!screen) screen = QGuiApplication::primaryScreen();
+  if (!screen || main.isEmpty()) return;
+  const QSize margins = frameGeometry().size() - geometry().size();
+  const Point p = PlaceBeside(BoxOf(main), BoxOf(panes), width() + margins.width(), height() + margins.height(),
+                              BoxOf(screen->availableGeometry()));
+  move(p.x, p.y);
 }
 
 void GameWindow::TurnBoardClick() {

@@ -1,7 +1,9 @@
 // The game window's board: painting into the bitmap, the hand cursor,
 // dragging and clicking moves, replay of earlier positions, and the slide
 // and reveal animations, which survive the window or game going away.
+#include <QAccessible>
 #include <QEventLoop>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTimer>
@@ -12,6 +14,8 @@
 #include "games/game_channel.h"
 #include "games/ui/game_window.h"
 #include "games/ui/piece_images.h"
+#include "games/board_speech.h"
+#include "text/cp1251.h"
 
 namespace games {
 namespace {
@@ -35,8 +39,10 @@ std::vector<int> Between(int from, int to) {
 }  // namespace
 
 BoardArea::BoardArea(GameWindow& window, QWidget* parent) : QWidget(parent), window_(window) {
+  InstallBoardAccessibility();
   setMouseTracking(true);
   setAttribute(Qt::WA_OpaquePaintEvent);
+  setFocusPolicy(Qt::StrongFocus);
 }
 
 void BoardArea::paintEvent(QPaintEvent* event) {
@@ -56,11 +62,37 @@ void BoardArea::paintEvent(QPaintEvent* event) {
   if (w.slidePiece_) {
     if (const QPixmap* piece = images.Piece(w.slidePiece_)) p.drawPixmap(w.slidePoint_, *piece);
   }
+  if (hasFocus() && w.cursor_ >= 0) {
+    // The keyboard's square: a wide frame in the highlight colour with a
+    // thin one in its text colour inside, so it shows on light and dark
+    // squares and follows a high-contrast palette.
+    const Point c = SquareCorner(w.geometry_, w.SeenFromWhite(), w.cursor_);
+    const QRect square(c.x, c.y, w.geometry_.square, w.geometry_.square);
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(palette().color(QPalette::Highlight), 3, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+    p.drawRect(square.adjusted(1, 1, -2, -2));
+    p.setPen(QPen(palette().color(QPalette::HighlightedText), 1));
+    p.drawRect(square.adjusted(3, 3, -4, -4));
+  }
   if (w.dragging_) {
     // The hot spot is the picture's centre.
     if (const QPixmap* piece = images.Piece(w.dragPiece_))
       p.drawPixmap(w.dragPoint_ - QPoint(piece->width() / 2, piece->height() / 2), *piece);
   }
+}
+
+void BoardArea::keyPressEvent(QKeyEvent* event) {
+  if (!window_.BoardKey(event->key())) QWidget::keyPressEvent(event);
+}
+
+void BoardArea::focusInEvent(QFocusEvent* event) {
+  QWidget::focusInEvent(event);
+  window_.BoardFocused();
+}
+
+void BoardArea::focusOutEvent(QFocusEvent* event) {
+  QWidget::focusOutEvent(event);
+  update();
 }
 
 void BoardArea::mousePressEvent(QMouseEvent* event) {
@@ -95,6 +127,7 @@ void GameWindow::Redraw() {
   PaintBoard();
   UpdateStatus();
   board_->update();
+  AnnounceBoard();
 }
 
 void GameWindow::PaintBoard() {
@@ -138,11 +171,120 @@ void GameWindow::PaintBoard() {
     if (const QPixmap* piece = images.Piece(shown[size_t(s)]))
       p.drawPixmap(corner.x + (g.square - piece->width()) / 2, corner.y + (g.square - piece->height()) / 2, *piece);
   }
+  // The opponent's last move: a frame on the squares it left and reached.
+  const uint64_t last = LastMoveSquares();
+  if (last != 0) {
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(QColor(255, 160, 0), 2, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+    for (int s = 0; s < 64; ++s)
+      if (Has(last, s)) {
+        const Point corner = SquareCorner(g, fromWhite, s);
+        p.drawRect(QRect(corner.x + 1, corner.y + 1, g.square - 2, g.square - 2));
+      }
+  }
 }
 
-void GameWindow::BoardMouseDown(QPoint pt) {
+uint64_t GameWindow::LastMoveSquares() const {
+  if (!game_ || game_->review || lastMoveIndex_ < 0 || lastMoveIndex_ != game_->MoveCount() - 1) return 0;
+  uint64_t squares = 0;
+  const std::vector<games::Slide> slides = game_->Rules().SlidesOf(lastMoveIndex_);
+  for (size_t i = 0; i < slides.size(); ++i) {
+    if (i == 0 && kind_ != GameKind::Reversi) squares |= uint64_t(1) << slides[i].from;
+    squares |= uint64_t(1) << slides[i].to;
+    if (kind_ == GameKind::Reversi) break;  // the placed disc; the rest are flips
+  }
+  return squares;
+}
+
+QString GameWindow::BoardName() const {
+  if (!game_) return windowTitle();
+  const BoardRules& rules = game_->Rules();
+  return QString::fromUtf8(
+      BoardSpeech(kind_, game_->Running(), rules.ToMove(), rules.Result(), context_.russian()).c_str());
+}
+
+QString GameWindow::SquareName(int square) const {
+  if (square < 0 || square >= 64) return QString();
+  const int8_t piece = dragging_ && square == dragFrom_ ? dragPiece_ : ShownBoard()[size_t(square)];
+  return QString::fromUtf8(SquareSpeech(kind_, square, piece, context_.russian()).c_str());
+}
+
+void GameWindow::AnnounceBoard() {
+  if (!QAccessible::isActive()) return;
+  const QString name = BoardName();
+  if (name != spokenName_) {
+    spokenName_ = name;
+    QAccessibleEvent changed(board_, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&changed);
+  }
+  if (board_->hasFocus() && cursor_ >= 0) {
+    QAccessibleEvent focus(board_, QAccessible::Focus);
+    focus.setChild(ScreenOrder(SeenFromWhite(), cursor_));
+    QAccessible::updateAccessibility(&focus);
+  }
+}
+
+QPoint GameWindow::PieceCentre(int square) const {
+  const Point p = PieceCorner(geometry_, SeenFromWhite(), square);
+  return {p.x + geometry_.pieceWidth / 2, p.y + geometry_.pieceHeight / 2};
+}
+
+void GameWindow::BoardFocused() {
+  if (cursor_ < 0) {
+    // The first piece that can move, in reading order from the player's
+    // side; else the bottom-left square.
+    const bool fromWhite = SeenFromWhite();
+    cursor_ = ScreenOrder(fromWhite, 56);
+    bool found = false;
+    for (int row = 7; row >= 0 && !found; --row)
+      for (int column = 0; column < 8 && !found; ++column) {
+        const int s = ScreenOrder(fromWhite, row * 8 + column);
+        found = kind_ == GameKind::Reversi ? Has(marks_, s) : masks_.Movable(s);
+        if (found) cursor_ = s;
+      }
+  }
+  board_->update();
+  AnnounceBoard();
+}
+
+void GameWindow::MoveCursor(int columns, int rows) {
+  cursor_ = ScreenStep(SeenFromWhite(), cursor_ < 0 ? 0 : cursor_, columns, rows);
+  if (dragging_) dragPoint_ = PieceCentre(cursor_);
+  board_->update();
+  AnnounceBoard();
+}
+
+bool GameWindow::BoardKey(int key) {
+  switch (key) {
+    case Qt::Key_Left: MoveCursor(-1, 0); return true;
+    case Qt::Key_Right: MoveCursor(1, 0); return true;
+    case Qt::Key_Up: MoveCursor(0, -1); return true;
+    case Qt::Key_Down: MoveCursor(0, 1); return true;
+    case Qt::Key_Space:
+    case Qt::Key_Return:
+    case Qt::Key_Enter: {
+      if (cursor_ < 0) BoardFocused();
+      QPointer<GameWindow> self(this);
+      if (dragging_) PutDown(cursor_);
+      else PickUp(cursor_, PieceCentre(cursor_));
+      if (self) {
+        board_->update();
+        AnnounceBoard();
+      }
+      return true;
+    }
+    case Qt::Key_Escape:
+      if (!dragging_) return false;
+      PutDown(-1);
+      return true;
+    default: return false;
+  }
+}
+
+void GameWindow::BoardMouseDown(QPoint pt) { PickUp(HitTest(geometry_, SeenFromWhite(), pt.x(), pt.y()), pt); }
+
+void GameWindow::PickUp(int s, QPoint pt) {
   if (!game_ || game_->State() != kOwnMove || busy_ || game_->review || dragging_) return;
-  const int s = HitTest(geometry_, SeenFromWhite(), pt.x(), pt.y());
   if (s < 0) return;
   if (kind_ == GameKind::Reversi) {
     if (Has(game_->Rules().MovableSquares(), s)) PlayLocal(s, s);
@@ -174,11 +316,14 @@ void GameWindow::BoardMouseMove(QPoint pt) {
 }
 
 void GameWindow::BoardMouseUp(QPoint pt) {
+  if (dragging_) PutDown(HitTest(geometry_, SeenFromWhite(), pt.x(), pt.y()));
+}
+
+void GameWindow::PutDown(int s) {
   if (!dragging_) return;
   dragging_ = false;
   const int from = dragFrom_;
   dragFrom_ = -1;
-  const int s = HitTest(geometry_, SeenFromWhite(), pt.x(), pt.y());
   const bool accepted = Has(marks_, s);
   marks_ = 0;
   if (accepted && game_) PlayLocal(from, s);
@@ -275,6 +420,7 @@ bool GameWindow::Reveal(int square, const Board& before, const Board& after) {
 
 void GameWindow::OpponentMoved(int index) {
   if (!game_) return;
+  lastMoveIndex_ = index;
   if (game_->review) {
     // Shown when the review ends.
     Redraw();
