@@ -59,7 +59,9 @@ Point PlaceBeside(const Box& mainFrame, const Box& panes, int width, int height,
     const Box beside{x, std::min(top, area.Bottom() - height), width, height};
     if (area.Contains(beside)) return {beside.x, beside.y};
   }
-  return KeepInside({panes.x, panes.y, width, height}, area);
+  // Over the panes' right part: the start of each line (time, sender)
+  // stays readable on the left.
+  return KeepInside({std::max(panes.x, panes.Right() - width), panes.y, width, height}, area);
 }
 
 std::vector<BoardLabel> BoardLabels(const BoardGeometry& g, bool fromWhite) {

@@ -44,9 +44,9 @@ int ScreenOrder(bool fromWhite, int square);
 int ScreenStep(bool fromWhite, int square, int columns, int rows);
 
 // Where a new window of `width` x `height` (its frame included) opens: right
-// of the main window's frame, else left of it, else over its panes at their
-// top-left corner, so it covers neither the menu bar nor the online list;
-// always inside `area`, the screen's available part.
+// of the main window's frame, else left of it, else over the right part of
+// its panes (level with their top), so it covers neither the menu bar nor
+// the online list; always inside `area`, the screen's available part.
 struct Box {
   int x = 0, y = 0, width = 0, height = 0;
   int Right() const { return x + width; }

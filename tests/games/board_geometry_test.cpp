@@ -148,8 +148,9 @@ TEST(WindowPlacement, BesideTheMainWindowElseOverItsPanesAlwaysOnTheScreen) {
   EXPECT_EQ(PlaceBeside({0, 0, 700, 800}, panes, 465, 379, screen), (Point{700, 60}));
   // None on the right, some on the left.
   EXPECT_EQ(PlaceBeside({600, 0, 680, 800}, {610, 60, 500, 600}, 465, 379, screen), (Point{135, 60}));
-  // None on either side: over the panes, below the menu bar.
-  EXPECT_EQ(PlaceBeside({0, 0, 1280, 900}, panes, 465, 379, screen), (Point{10, 60}));
+  // None on either side: over the panes' right part, below the menu bar.
+  EXPECT_EQ(PlaceBeside({0, 0, 1280, 900}, panes, 465, 379, screen), (Point{45, 60}));
+  EXPECT_EQ(PlaceBeside({0, 0, 1280, 900}, {100, 60, 300, 600}, 465, 379, screen), (Point{100, 60}));
   // Panes low on the screen: moved up to fit.
   EXPECT_EQ(PlaceBeside({0, 500, 700, 500}, {10, 800, 500, 190}, 465, 379, screen), (Point{700, 621}));
   // Keeping a window inside: moved the least; a window larger than the

@@ -6,6 +6,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
@@ -54,11 +57,18 @@ void WalkTo(GameWindow& w, QWidget* board, int square) {
     QTest::keyClick(board, dy > 0 ? Qt::Key_Down : Qt::Key_Up);
 }
 
-// One move from the keyboard: walk, Space, walk, Enter.
-void KeyMove(GameWindow& w, const char* from, const char* to) {
+// The board of the window that gets the keyboard.
+QWidget* FocusBoard(GameWindow& w) {
   QWidget* board = w.findChild<QWidget*>("Board");
   w.activateWindow();
+  EXPECT_TRUE(QTest::qWaitForWindowActive(&w));
   board->setFocus(Qt::TabFocusReason);
+  return board;
+}
+
+// One move from the keyboard: walk, Space, walk, Enter.
+void KeyMove(GameWindow& w, const char* from, const char* to) {
+  QWidget* board = FocusBoard(w);
   WalkTo(w, board, Sq(from));
   ASSERT_EQ(w.Cursor(), Sq(from));
   QTest::keyClick(board, Qt::Key_Space);
@@ -80,6 +90,14 @@ TEST(GamesFromKeyboard, CheckersToTheFirstCaptureAgainstAnotherClient) {
     w->form->show();
   }
   ASSERT_TRUE(WaitFor([&] { return ListsOnline(alice, "bob") && ListsOnline(bob, "alice"); }, 10000));
+  const char* shots = getenv("CHAT_SCREENSHOT_DIR");
+  const bool screen = shots && QGuiApplication::platformName() == "xcb";
+  if (screen) {
+    // For the picture: a main window of a usual size in the top-left corner.
+    bob.form->hide();
+    alice.form->setGeometry(20, 40, 760, 640);
+    QTest::qWait(300);
+  }
   Find<MarkupView>(*alice.form, "users")->Document().DoLink("bob");
   alice.form->Action("MenNewCheckers")->trigger();
   ASSERT_TRUE(AnswerBox("alice: Let's play checkers?", true));
@@ -96,8 +114,7 @@ TEST(GamesFromKeyboard, CheckersToTheFirstCaptureAgainstAnotherClient) {
   };
 
   // Escape puts a picked-up man back; nothing is sent.
-  QWidget* board = aw->findChild<QWidget*>("Board");
-  board->setFocus(Qt::TabFocusReason);
+  QWidget* board = FocusBoard(*aw);
   ASSERT_GE(aw->Cursor(), 0);
   WalkTo(*aw, board, Sq("c3"));
   QTest::keyClick(board, Qt::Key_Space);
@@ -120,8 +137,7 @@ TEST(GamesFromKeyboard, CheckersToTheFirstCaptureAgainstAnotherClient) {
   ASSERT_TRUE(settled(2));
   EXPECT_EQ(bw->LastMoveSquares(), 0u);  // his own move clears the mark
   // A square the man may not go to puts it back; the capture is then made.
-  QWidget* aBoard = aw->findChild<QWidget*>("Board");
-  aBoard->setFocus(Qt::TabFocusReason);
+  QWidget* aBoard = FocusBoard(*aw);
   WalkTo(*aw, aBoard, Sq("b4"));
   QTest::keyClick(aBoard, Qt::Key_Space);
   WalkTo(*aw, aBoard, Sq("a5"));
@@ -138,4 +154,18 @@ TEST(GamesFromKeyboard, CheckersToTheFirstCaptureAgainstAnotherClient) {
     EXPECT_EQ(g->Rules().Position()[size_t(Sq("d6"))], games::kWhiteMan);
   }
   EXPECT_EQ(bw->windowTitle(), "Checkers - your move");
+
+  // On a real display (xcb under Xvfb) the whole screen: alice's game window
+  // beside her main window, the last move framed, the keyboard's cursor.
+  if (screen) {
+    const QString dir = shots;
+    bw->grab().save(QString("%1/game-last-move-marked.png").arg(dir));
+    bw->hide();
+    FocusBoard(*aw);
+    QTest::qWait(500);
+    QGuiApplication::primaryScreen()->grabWindow(0).save(QString("%1/game-beside-panes.png").arg(dir));
+    aw->findChild<QCheckBox*>("BigSize")->click();
+    QTest::qWait(500);
+    QGuiApplication::primaryScreen()->grabWindow(0).save(QString("%1/game-big-on-screen.png").arg(dir));
+  }
 }
