@@ -21,6 +21,7 @@
 #include "settings/settings.h"
 #include "text/cp1251.h"
 #include "text/line_file.h"
+#include "text/shown_text.h"
 
 namespace media {
 namespace {
@@ -39,8 +40,8 @@ constexpr int64_t kPatchWindow = 10000;
 
 constexpr int64_t kMegabyte = 1048576;
 
-std::string CannotOpenText() { return text::W("Не могу открыть файл архива привата для записи"); }
-std::string CannotTrimText() { return text::W("Не могу уменьшить размер файла привата"); }
+std::string CannotOpenText() { return text::Shown("Не могу открыть файл архива привата для записи", "Cannot open the private archive file for writing"); }
+std::string CannotTrimText() { return text::Shown("Не могу уменьшить размер файла привата", "Cannot shrink the private archive file"); }
 
 void Report(const ArchiveTrace& trace, const std::string& message) {
   if (trace) trace(message);

@@ -10,6 +10,7 @@
 #include "text/binary_escape.h"
 #include "text/bytes.h"
 #include "text/cp1251.h"
+#include "text/shown_text.h"
 
 namespace audio {
 
@@ -126,7 +127,7 @@ void AudioChannel::StartRecording(const std::vector<std::string>& recipients) {
   if (Busy()) return;
   recipients_ = Join(recipients);
   if (!devices_.HasInput()) {
-    host_.Trace(W("Не найдено подходящего устройства для записи звука"));
+    host_.Trace(text::Shown("Не найдено подходящего устройства для записи звука", "No suitable sound recording device found"));
     return;
   }
   const uint64_t serial = ++recordingSerial_;
@@ -137,7 +138,7 @@ void AudioChannel::StartRecording(const std::vector<std::string>& recipients) {
         });
       });
   if (!input_) {
-    host_.Trace(W("Не могу открыть устройство для записи звука"));
+    host_.Trace(text::Shown("Не могу открыть устройство для записи звука", "Cannot open the sound recording device"));
     return;
   }
   if (own_) FreeSound(own_);
@@ -146,7 +147,7 @@ void AudioChannel::StartRecording(const std::vector<std::string>& recipients) {
   buffersDone_ = 0;
   stopPosition_.reset();
   if (started && !input_->Start()) {
-    host_.Trace(W("Не могу начать запись звука"));
+    host_.Trace(text::Shown("Не могу начать запись звука", "Cannot start recording sound"));
     started = false;
   }
   if (!started) {
@@ -160,12 +161,12 @@ void AudioChannel::StartRecording(const std::vector<std::string>& recipients) {
 bool AudioChannel::QueueRecordBuffer() {
   auto buffer = std::make_unique<WaveBuffer>();
   if (!input_->Prepare(*buffer)) {
-    host_.Trace(W("Не могу подготовить новый блок памяти для записи"));
+    host_.Trace(text::Shown("Не могу подготовить новый блок памяти для записи", "Cannot prepare a new recording buffer"));
     return false;
   }
   if (!input_->AddBuffer(*buffer)) {
     input_->Unprepare(*buffer);
-    host_.Trace(W("Не могу добавить новый блок памяти для записи"));
+    host_.Trace(text::Shown("Не могу добавить новый блок памяти для записи", "Cannot add a new recording buffer"));
     return false;
   }
   own_->buffers.push_back(std::move(buffer));
@@ -183,10 +184,10 @@ void AudioChannel::StopRecording() {
   if (!recording_) return;
   recording_ = false;
   stopPosition_ = input_->Position();
-  if (!stopPosition_) host_.Trace(W("Не могу определить положение записи"));
-  if (!input_->Stop()) host_.Trace(W("Не могу прекратить запись"));
-  if (!input_->Reset()) host_.Trace(W("Не могу сбросить запись"));
-  if (!input_->Close()) host_.Trace(W("Не могу закрыть устройство записи"));
+  if (!stopPosition_) host_.Trace(text::Shown("Не могу определить положение записи", "Cannot get the recording position"));
+  if (!input_->Stop()) host_.Trace(text::Shown("Не могу прекратить запись", "Cannot stop recording"));
+  if (!input_->Reset()) host_.Trace(text::Shown("Не могу сбросить запись", "Cannot reset recording"));
+  if (!input_->Close()) host_.Trace(text::Shown("Не могу закрыть устройство записи", "Cannot close the recording device"));
   host_.SetSendWavEnabled(false);
 }
 
@@ -213,7 +214,7 @@ void AudioChannel::OnBufferRecorded(WaveBuffer* buffer) {
   buffer->length = std::min(buffer->recorded, WaveBuffer::kCapacity);
   if (host_.ServerOpen() && buffer->length > 0) host_.SendLine(DataLine(recipients_, buffer->Bytes()));
   ++buffersDone_;
-  host_.SetAudioSize(W("Размер: ") + std::to_string(buffersDone_ * 1024 / 1000) + W(" кб"));
+  host_.SetAudioSize(text::Shown("Размер: ", "Size: ") + std::to_string(buffersDone_ * 1024 / 1000) + text::Shown(" кб", " KB"));
   if (!recording_ && buffer == list.back().get()) FinishRecording();
 }
 
@@ -241,13 +242,13 @@ void AudioChannel::HandlePacket(std::string_view payload, bool escaped) {
   if (escaped && !rest.empty() && rest.back() == '|') rest.remove_suffix(1);
   size_t bar = rest.find('|');
   if (bar == std::string_view::npos) {
-    host_.Trace(W("Неизвестная аудиокоманда: ") + Shortened(payload));
+    host_.Trace(text::Shown("Неизвестная аудиокоманда: ", "Unknown audio command: ") + Shortened(payload));
     return;
   }
   std::string sender = wire::UnescapeField(rest.substr(0, bar));
   std::string_view packet = rest.substr(bar + 1);
   if (!UsableSender(sender)) {
-    host_.Trace(W("Неверный пакет при приеме звука, пропущен"));
+    host_.Trace(text::Shown("Неверный пакет при приеме звука, пропущен", "Bad packet while receiving sound, skipped"));
     return;
   }
   if (sender != host_.UserName() && host_.IsBlackListed(sender)) return;
@@ -260,7 +261,7 @@ void AudioChannel::HandlePacket(std::string_view payload, bool escaped) {
       else if (packet.size() - 1 <= WaveBuffer::kCapacity)
         data = std::string(packet.substr(1));
       if (!data || data->empty()) {
-        host_.Trace(W("Неверный пакет при приеме звука, пропущен"));
+        host_.Trace(text::Shown("Неверный пакет при приеме звука, пропущен", "Bad packet while receiving sound, skipped"));
         return;
       }
       AddReceivedData(sender, std::move(*data));
@@ -280,7 +281,7 @@ void AudioChannel::HandlePacket(std::string_view payload, bool escaped) {
 void AudioChannel::AddReceivedData(const std::string& sender, std::string data) {
   auto it = receiving_.find(sender);
   if (it == receiving_.end() && receiving_.size() >= limits_.sendersAtOnce) {
-    host_.Trace(W("Слишком много звуковых сообщений сразу, пакет от ") + sender + W(" пропущен"));
+    host_.Trace(text::Shown("Слишком много звуковых сообщений сразу, пакет от ", "Too many sound messages at once, packet from ") + sender + text::Shown(" пропущен", " skipped"));
     return;
   }
   // Finished messages give way to new ones: the oldest go first, so only
@@ -291,7 +292,7 @@ void AudioChannel::AddReceivedData(const std::string& sender, std::string data) 
     // One report per message, not one per packet of a flood.
     Sound* over = it != receiving_.end() ? it->second : nullptr;
     if (!over || !over->overLimit)
-      host_.Trace(W("Звуковое сообщение от ") + sender + W(" слишком длинное, пакет пропущен"));
+      host_.Trace(text::Shown("Звуковое сообщение от ", "Sound message from ") + sender + text::Shown(" слишком длинное, пакет пропущен", " is too long, packet skipped"));
     if (over) over->overLimit = true;
     return;
   }
@@ -321,7 +322,7 @@ void AudioChannel::FreeOldestFinished() {
   for (bool playing : {false, true})
     for (auto& s : sounds_)
       if (s->fromPeer && !s->buffers.empty() && s->playing == playing && !receiving(s.get())) {
-        host_.Trace(W("Звуковое сообщение от ") + s->name + W(" освобождено: слишком много звука в памяти"));
+        host_.Trace(text::Shown("Звуковое сообщение от ", "Sound message from ") + s->name + text::Shown(" освобождено: слишком много звука в памяти", " released: too much sound in memory"));
         FreeSound(s.get());
         return;
       }
@@ -330,7 +331,7 @@ void AudioChannel::FreeOldestFinished() {
 void AudioChannel::FinishReceived(const std::string& sender) {
   auto it = receiving_.find(sender);
   if (it == receiving_.end()) {
-    host_.Trace(W("FinishAndPlay:: не найден текущий звук???"));
+    host_.Trace(text::Shown("FinishAndPlay:: не найден текущий звук???", "FinishAndPlay:: current sound not found???"));
     return;
   }
   Sound& sound = *it->second;
@@ -348,7 +349,7 @@ void AudioChannel::FinishReceived(const std::string& sender) {
 void AudioChannel::Play(Sound& sound) {
   if (sound.playing || sound.buffers.empty()) return;
   if (!devices_.HasOutput()) {
-    host_.Trace(W("Не найдено подходящего устройства для воспроизведения"));
+    host_.Trace(text::Shown("Не найдено подходящего устройства для воспроизведения", "No suitable playback device found"));
     return;
   }
   auto token = std::make_shared<int>(sound.id);
@@ -360,7 +361,7 @@ void AudioChannel::Play(Sound& sound) {
         });
       });
   if (!output) {
-    host_.Trace(W("Не могу открыть устройство для воспроизведения"));
+    host_.Trace(text::Shown("Не могу открыть устройство для воспроизведения", "Cannot open the playback device"));
     return;
   }
   sound.output = std::move(output);
@@ -369,7 +370,7 @@ void AudioChannel::Play(Sound& sound) {
   for (auto& b : sound.buffers) {
     if (!sound.output->Prepare(*b) || !sound.output->Write(*b)) {
       if (b->prepared) sound.output->Unprepare(*b);
-      host_.Trace(W("Неверный блок для воспроизведения, пропущен"));
+      host_.Trace(text::Shown("Неверный блок для воспроизведения, пропущен", "Bad playback block, skipped"));
       continue;
     }
     ++sound.outstanding;
@@ -389,7 +390,7 @@ void AudioChannel::OnPlayed(const std::weak_ptr<int>& weak, WaveBuffer* buffer) 
   auto it = std::find_if(sounds_.begin(), sounds_.end(),
                          [&](const auto& s) { return s->outputToken == token; });
   if (it == sounds_.end()) {
-    host_.Trace(W("CheckLast:: не найден звук???"));
+    host_.Trace(text::Shown("CheckLast:: не найден звук???", "CheckLast:: sound not found???"));
     return;
   }
   Sound& sound = **it;
@@ -409,7 +410,7 @@ void AudioChannel::EndPlayback(Sound& sound) {
 
 void AudioChannel::Stop(Sound& sound) {
   if (sound.playing && !sound.output->Reset())
-    host_.Trace(W("Не могу прекратить воспроизведение"));
+    host_.Trace(text::Shown("Не могу прекратить воспроизведение", "Cannot stop playback"));
 }
 
 // ---- links --------------------------------------------------------------------
@@ -441,7 +442,7 @@ bool AudioChannel::HandleLink(const std::string& target) {
     // The dialog ran its own event loop: the sound may be gone by now.
     sound = Find(*id);
     if (path && sound && !WriteSoundFile(*path, *sound))
-      host_.Trace(W("Не могу сохранить звуковое сообщение"));
+      host_.Trace(text::Shown("Не могу сохранить звуковое сообщение", "Cannot save the sound message"));
   } else if (dash != std::string::npos) {
     Keep(*sound, rest.substr(dash + 1));
   }
@@ -488,7 +489,7 @@ void AudioChannel::Keep(Sound& sound, std::string name) {
   text::KeptFolder& folder = KeptSounds();
   const std::string data = SoundData(sound);
   if (!folder.HasRoom(data.size())) {
-    host_.Trace(W("Звуковое сообщение не сохранено: папка Sounds заполнена"));
+    host_.Trace(text::Shown("Звуковое сообщение не сохранено: папка Sounds заполнена", "Sound message not saved: the Sounds folder is full"));
     return;
   }
   // Numbers are shared by all senders; the folder remembers where each
@@ -496,7 +497,7 @@ void AudioChannel::Keep(Sound& sound, std::string name) {
   auto fileNameOf = [&name](int n) { return KeptSoundFileName(name + std::to_string(n)); };
   const int number = folder.NextFreeNumber(name, settings_.lastWav, fileNameOf);
   if (!folder.Keep(fileNameOf(number), data)) {
-    host_.Trace(W("Не могу сохранить звуковое сообщение"));
+    host_.Trace(text::Shown("Не могу сохранить звуковое сообщение", "Cannot save the sound message"));
     return;
   }
   const std::string link = ReplayLink(name, number);

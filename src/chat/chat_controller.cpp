@@ -14,6 +14,7 @@
 #include "chat/reaction.h"
 #include "chat/smiley_codes.h"
 #include "chat/translit.h"
+#include "text/shown_text.h"
 
 namespace window {
 
@@ -105,7 +106,7 @@ void ChatController::React(settings::ReactionSet set) {
 void ChatController::ShowOnlineList(const std::string& body) {
   if (online_.ShowOnlineList(body)) React(settings::ReactionSet::FriendOnline);
   if (online_.DroppedEntries() > 0)
-    view_.Trace(text::W("Список пользователей слишком длинный, не показаны: ") + std::to_string(online_.DroppedEntries()));
+    view_.Trace(text::Shown("Список пользователей слишком длинный, не показаны: ", "Online list too long, not shown: ") + std::to_string(online_.DroppedEntries()));
   link_.ControlsChanged();
 }
 

@@ -9,6 +9,7 @@
 #include "chat/main_texts.h"
 #include "chat/smiley_codes.h"
 #include "chat/translit.h"
+#include "text/shown_text.h"
 
 namespace window {
 
@@ -132,7 +133,7 @@ std::string ChatSession::LoginLine() {
 void ChatSession::OnlineChanged(bool online) { view_.OnlineChanged(online); }
 
 void ChatSession::TraceSent(const std::string& line) {
-  if (chat_->TraceEnabled()) view_.Trace(text::W("Отправили: ") + wire::UnescapeField(line));
+  if (chat_->TraceEnabled()) view_.Trace(text::Shown("Отправили: ", "Sent: ") + wire::UnescapeField(line));
 }
 
 bool ChatSession::RussianTexts() { return settings_.RussianInterface; }

@@ -11,6 +11,7 @@
 #include "text/cp1251.h"
 #include "wire/wire.h"
 #include "games/game_notes.h"
+#include "text/shown_text.h"
 
 namespace games {
 namespace {
@@ -206,7 +207,7 @@ bool GameChannel::RoomFor(GameKind kind, const std::string& name) const {
 }
 
 void GameChannel::NoRoomNote(const std::string& name) {
-  host_.PrivLine(name + text::W(": игра не открыта, открыто слишком много игр"), kRed, kWhite);
+  host_.PrivLine(name + text::Shown(": игра не открыта, открыто слишком много игр", ": game not opened, too many games open"), kRed, kWhite);
 }
 
 // The whole game goes at most once per interval: stale pings or repeated
@@ -269,7 +270,7 @@ void GameChannel::HandleGameMessage(GameKind kind, const std::string& text, cons
     } else if (!RoomFor(kind, name)) {
       // No more windows: declined at once, and the user is told.
       SendGameText(kind, name, words::kNoPlay);
-      host_.PrivLine(name + text::W(": приглашение к игре отклонено, открыто слишком много игр"), kRed, kWhite);
+      host_.PrivLine(name + text::Shown(": приглашение к игре отклонено, открыто слишком много игр", ": game invitation declined, too many games open"), kRed, kWhite);
     } else {
       AskToPlay(kind, name, true);
     }
@@ -378,7 +379,7 @@ void GameChannel::OnParty(const Incoming& in) {
   // The last field is the state: a Party without it was cut on its way.
   const size_t lastSemi = party.rfind(';');
   if (lastSemi == std::string::npos || !text::ParseInt(std::string_view(party).substr(lastSemi + 1))) {
-    const std::string note = text::W("Партия от ") + name + text::W(" пришла не целиком и не загружена");
+    const std::string note = text::Shown("Партия от ", "The game record from ") + name + text::Shown(" пришла не целиком и не загружена", " arrived incomplete and was not loaded");
     if (in.game) ChatNote(*in.game, note, kRed);
     else host_.PrivLine(note, kRed, kWhite);
     return;

@@ -142,8 +142,8 @@ bool LinkManager::StartListening(const std::string& text) {
     // Another client on this machine holds the port: links still go out,
     // none come in, which only someone reading the trace needs to know.
     if (host_.TraceEnabled())
-        host_.Trace(W("Прямое соединение: порт ") + std::to_string(options_.port) + W(" занят (") +
-                  server_->errorString().toStdString() + W("), входящие соединения не принимаются"));
+        host_.Trace(text::Shown("Прямое соединение: порт ", "Direct link: port ") + std::to_string(options_.port) + text::Shown(" занят (", " is taken (") +
+                  server_->errorString().toStdString() + text::Shown("), входящие соединения не принимаются", "), incoming links are not accepted"));
     return false;
   }
   return true;
@@ -301,7 +301,7 @@ void LinkManager::WaitForAddress(DirectLink& link) {
   DirectLink* l = &link;
   QTimer::singleShot(options_.addressWaitMs, this, [this, l, attempt] {
     if (!Current(l, attempt) || l->state != kWaitingAddress) return;
-    host_.Trace(W("Прямое соединение с ") + l->peerName + W(": сервер не сообщил адрес"));
+    host_.Trace(text::Shown("Прямое соединение с ", "Direct link with ") + l->peerName + text::Shown(": сервер не сообщил адрес", ": the server did not give an address"));
     l->state = kImpossible;
     l->attempt = nextAttempt_++;
     FallBackToServer(*l);
@@ -325,7 +325,7 @@ void LinkManager::Connect(DirectLink& link) {
   DirectLink* l = &link;
   QTimer::singleShot(options_.connectTimeoutMs, this, [this, l, attempt] {
     if (Current(l, attempt) && (l->state == kConnecting || l->state == kConnected)) {
-      host_.Trace(W("Прямое соединение с ") + l->peerName + W(": нет ответа"));
+      host_.Trace(text::Shown("Прямое соединение с ", "Direct link with ") + l->peerName + text::Shown(": нет ответа", ": no answer"));
       Lose(*l, kBroken);
     }
   });
@@ -372,7 +372,7 @@ void LinkManager::OnReadable(DirectLink& link) {
     const FrameResult r = TakeFrame(link.receiveBuffer, type, payload, kMaxHandshakePayload);
     if (r == FrameResult::Incomplete) return;
     if (r == FrameResult::Garbage || type != 'a' || payload != text::FoldLookAlikes(link.peerName)) {
-      host_.Trace(W("Прямое соединение с ") + link.peerName + W(": неверное приветствие, отключено"));
+      host_.Trace(text::Shown("Прямое соединение с ", "Direct link with ") + link.peerName + text::Shown(": неверное приветствие, отключено", ": bad greeting, disconnected"));
       Lose(link, kBroken);
       return;
     }
@@ -433,7 +433,7 @@ void LinkManager::DeliverPending() {
         continue;
       }
       if (r == FrameResult::Garbage) {
-        host_.Trace(W("Прямое соединение с ") + link.peerName + W(": неверный кадр, отключено"));
+        host_.Trace(text::Shown("Прямое соединение с ", "Direct link with ") + link.peerName + text::Shown(": неверный кадр, отключено", ": bad frame, disconnected"));
         Lose(link, kClosed);
         break;
       }
@@ -448,7 +448,7 @@ void LinkManager::DeliverPending() {
 
 // All links' unfinished frames together stay within the receive budget.
 void LinkManager::LoseOverBudget(DirectLink& link) {
-  host_.Trace(W("Прямое соединение с ") + link.peerName + W(": слишком много незаконченных данных, отключено"));
+  host_.Trace(text::Shown("Прямое соединение с ", "Direct link with ") + link.peerName + text::Shown(": слишком много незаконченных данных, отключено", ": too much unfinished data, disconnected"));
   Lose(link, kBroken);
 }
 
@@ -457,7 +457,7 @@ void LinkManager::Deliver(DirectLink& link, const std::string& payload) {
   const size_t bar = payload.find('|', 2);
   if (!text::StartsWith(payload, "f|") || bar == std::string::npos ||
       payload.compare(2, bar - 2, text::FoldLookAlikes(link.peerName)) != 0) {
-    host_.Trace(W("Прямое соединение с ") + link.peerName + W(": пакет от чужого имени, пропущен"));
+    host_.Trace(text::Shown("Прямое соединение с ", "Direct link with ") + link.peerName + text::Shown(": пакет от чужого имени, пропущен", ": packet under another name, skipped"));
     return;
   }
   host_.HandlePacket("f|" + wire::EscapeField(link.peerName) + payload.substr(bar));
@@ -529,7 +529,7 @@ void LinkManager::OnNewConnection() {
     socket->write(hello.data(), qint64(hello.size()));
     QTimer::singleShot(options_.handshakeWaitMs, this, [this, id] {
       if (!FindCaller(id)) return;
-      host_.Trace(W("Прямое соединение: входящее без приглашения отклонено"));
+      host_.Trace(text::Shown("Прямое соединение: входящее без приглашения отклонено", "Direct link: uninvited caller refused"));
       DropCaller(id);
     });
     OnCallerReadable(c);
@@ -569,7 +569,7 @@ void LinkManager::OnCallerReadable(Caller* c) {
     const FrameResult r = TakeFrame(c->buffer, type, payload, kMaxHandshakePayload);
     if (r == FrameResult::Incomplete) return;
     if (r == FrameResult::Garbage || type != 'a' || !UsableName(payload)) {
-      host_.Trace(W("Прямое соединение: неверное приветствие, отключено"));
+      host_.Trace(text::Shown("Прямое соединение: неверное приветствие, отключено", "Direct link: bad greeting, disconnected"));
       DropCaller(c->id);
       return;
     }
@@ -628,8 +628,8 @@ void LinkManager::TryAccept(Caller* c) {
   }
   if (it->second.address.empty()) return;  // wait for the server's answer
   if (!FromNoticeAddress(*c, it->second)) {
-    host_.Trace(W("Прямое соединение: входящее от ") + it->second.sender + W(" с чужого адреса ") + c->address +
-                W(" отклонено"));
+    host_.Trace(text::Shown("Прямое соединение: входящее от ", "Direct link: caller claiming ") + it->second.sender + text::Shown(" с чужого адреса ", " from a foreign address ") + c->address +
+                text::Shown(" отклонено", " refused"));
     DropCaller(c->id);
     return;
   }

@@ -9,6 +9,7 @@
 #include "picture/picture_anim.h"
 #include "markup/view_globals.h"
 #include "text/cp1251.h"
+#include "text/shown_text.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -201,8 +202,8 @@ void Pictures::TraceOverBudget(const std::string& url) {
   if (budgetTraced_) return;
   budgetTraced_ = true;
   if (OnTrace)
-    OnTrace(text::W("Картинки сверх ") + std::to_string(budget_->Limit() / (1024 * 1024)) +
-            text::W(" МБ памяти не показаны, первая: ") + url);
+    OnTrace(text::Shown("Картинки сверх ", "Pictures beyond ") + std::to_string(budget_->Limit() / (1024 * 1024)) +
+            text::Shown(" МБ памяти не показаны, первая: ", " MB of memory not shown, first: ") + url);
 }
 
 bool Pictures::OnScreen(const Picture& picture) const {

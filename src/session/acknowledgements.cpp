@@ -7,6 +7,7 @@
 #include "text/bytes.h"
 #include "text/cp1251.h"
 #include "text/line_file.h"
+#include "text/shown_text.h"
 
 namespace session {
 
@@ -30,7 +31,7 @@ void Acknowledgements::HandleAcknowledgement(const wire::Record& record, const s
     auto it = waiting_.begin();
     while (it != waiting_.end() && it->number != number) ++it;
     if (it == waiting_.end()) {
-      if (host_.TraceEnabled()) host_.Trace(text::W("Неизвестная команда: ") + wire::UnescapeField(line));
+      if (host_.TraceEnabled()) host_.Trace(text::Shown("Неизвестная команда: ", "Unknown command: ") + wire::UnescapeField(line));
       return;
     }
     if (!it->addressees.empty()) {

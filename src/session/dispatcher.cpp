@@ -8,6 +8,7 @@
 #include "text/bytes.h"
 #include "text/cp1251.h"
 #include "text/perl_regex.h"
+#include "text/shown_text.h"
 
 namespace session {
 
@@ -83,7 +84,7 @@ void Dispatcher::Remember(const std::string& shownKey, const std::string& identi
 }
 
 void Dispatcher::Dispatch(const std::string& line) {
-  if (host_.TraceEnabled()) host_.Trace(text::W("Приняли: ") + wire::UnescapeField(line));
+  if (host_.TraceEnabled()) host_.Trace(text::Shown("Приняли: ", "Received: ") + wire::UnescapeField(line));
   switch (wire::ClassifyLine(line)) {
     case wire::LineClass::Record:
       RecordLine(line);
@@ -107,7 +108,7 @@ void Dispatcher::Dispatch(const std::string& line) {
 }
 
 void Dispatcher::TraceUnknown(const std::string& line) {
-  if (host_.TraceEnabled()) host_.Trace(text::W("Неизвестная команда: ") + wire::UnescapeField(line));
+  if (host_.TraceEnabled()) host_.Trace(text::Shown("Неизвестная команда: ", "Unknown command: ") + wire::UnescapeField(line));
 }
 
 void Dispatcher::RecordLine(const std::string& line) {

@@ -8,6 +8,7 @@
 #include "text/bytes.h"
 #include "text/cp1251.h"
 #include "transfer/transfer_texts.h"
+#include "text/shown_text.h"
 
 namespace transfer {
 
@@ -24,7 +25,7 @@ std::string PictureDirectPayload(const std::string& userName, const std::string&
 bool SendPicture(TransferHost& host, const std::string& recipient, const std::string& clientVersion,
                  const std::string& data) {
   if (data.size() > kMaxPictureBytes) {
-    host.Trace(W("Картинка слишком велика для пересылки: ") + std::to_string(data.size()));
+    host.Trace(text::Shown("Картинка слишком велика для пересылки: ", "Picture too large to send: ") + std::to_string(data.size()));
     return false;
   }
   if (!(clientVersion >= std::string("2.2") && host.SendDirect(recipient, "") &&
@@ -81,13 +82,13 @@ size_t PictureInbox::Pending() const {
 
 void PictureInbox::HandlePacket(const std::string& sender, const std::string& packet, bool escaped) {
   if (packet.size() <= 2 || !text::StartsWith(packet, "2P")) {
-    host_.Trace(W("От <b>") + sender + W("</b>: файл неизвестного типа, длина = ") +
+    host_.Trace(text::Shown("От <b>", "From <b>") + sender + text::Shown("</b>: файл неизвестного типа, длина = ", "</b>: file of unknown type, length = ") +
                 std::to_string(int64_t(packet.size()) - 3) + ", ");
     return;
   }
   int& pending = perSender_[sender];
   if (pending >= kPerSender) {
-    host_.Trace(W("Картинка от ") + sender + W(" пропущена: предыдущие ещё не показаны"));
+    host_.Trace(text::Shown("Картинка от ", "Picture from ") + sender + text::Shown(" пропущена: предыдущие ещё не показаны", " skipped: earlier ones not shown yet"));
     return;
   }
   std::string bytes;
@@ -95,7 +96,7 @@ void PictureInbox::HandlePacket(const std::string& sender, const std::string& pa
     std::optional<std::string> data = text::UnescapeBinary(std::string_view(packet).substr(2), 2 * packet.size() + 10);
     if (!data) {
       if (pending == 0) perSender_.erase(sender);
-      host_.Trace(W("Неверный пакет при приеме звука, пропущен"));
+      host_.Trace(text::Shown("Неверный пакет при приеме звука, пропущен", "Bad packet while receiving sound, skipped"));
       return;
     }
     bytes = std::move(*data);
@@ -146,11 +147,11 @@ void PictureInbox::Finish(const std::string& sender, const std::string& bytes, c
   // Any number of peers may send: the folder as a whole is bounded.
   text::KeptFolder& folder = Folder();
   if (!folder.HasRoom(bytes.size()))
-    host_.Trace(W("Картинка от ") + sender + W(" не сохранена: папка Pictures заполнена"));
+    host_.Trace(text::Shown("Картинка от ", "Picture from ") + sender + text::Shown(" не сохранена: папка Pictures заполнена", " not saved: the Pictures folder is full"));
   else if (KeepPicture(folder, sender, bytes).empty())
-    host_.Trace(W("Не могу сохранить картинку от ") + sender);
+    host_.Trace(text::Shown("Не могу сохранить картинку от ", "Cannot save the picture from ") + sender);
   if (!host_.ShowPicture(sender, bytes, *image))
-    host_.Trace(W("Картинка от ") + sender + W(" не показана: открыто слишком много картинок"));
+    host_.Trace(text::Shown("Картинка от ", "Picture from ") + sender + text::Shown(" не показана: открыто слишком много картинок", " not shown: too many pictures open"));
 }
 
 }  // namespace transfer

@@ -12,6 +12,7 @@
 
 #include "text/cp1251.h"
 #include "window/qt_text.h"
+#include "text/shown_text.h"
 
 namespace window {
 namespace {
@@ -63,13 +64,13 @@ bool DesktopReactions::PlayWave(const std::string& file) {
   const QString path = ToQ(file);
   QFile f(path);
   if (!f.open(QIODevice::ReadOnly) || !LooksLikeWave(f.read(12).toStdString())) {
-    TraceOnce("file:" + file, text::W("Звуковой файл не найден или не читается: ") + file);
+    TraceOnce("file:" + file, text::Shown("Звуковой файл не найден или не читается: ", "Sound file missing or unreadable: ") + file);
     return false;
   }
   f.close();
   // Without an output device the effect would claim to play for ever.
   if (QMediaDevices::audioOutputs().isEmpty()) {
-    TraceOnce("no-output", text::W("Нет устройства вывода звука, звуковые файлы не проигрываются"));
+    TraceOnce("no-output", text::Shown("Нет устройства вывода звука, звуковые файлы не проигрываются", "No sound output device, sound files are not played"));
     return false;
   }
   auto it = effects_.find(file);
@@ -80,7 +81,7 @@ bool DesktopReactions::PlayWave(const std::string& file) {
     effect->setSource(QUrl::fromLocalFile(path));
     QObject::connect(raw, &QSoundEffect::statusChanged, raw, [this, raw, file] {
       if (raw->status() == QSoundEffect::Error)
-        TraceOnce("file:" + file, text::W("Звуковой файл не проигрывается: ") + file);
+        TraceOnce("file:" + file, text::Shown("Звуковой файл не проигрывается: ", "Sound file cannot be played: ") + file);
     });
     it = effects_.emplace(file, std::move(effect)).first;
   }

@@ -13,6 +13,7 @@
 #include "text/bytes.h"
 #include "text/cp1251.h"
 #include "text/line_file.h"
+#include "text/shown_text.h"
 #include "games/game_traffic.h"
 #include "chat/chat_controller.h"
 #include "archive/archive_format.h"
@@ -138,6 +139,12 @@ TEST_F(ChatTest, ModeratorRightsTurnOnTheDebugTrace) {
   EXPECT_EQ(fx.traces[1], W("Неизвестная команда: ") + "junk|x");
   chat->Dispatch(Msg("Status=Ok;Mid=404;"));
   EXPECT_EQ(fx.traces.back(), W("Неизвестная команда: ") + "x" + BB + "Status=Ok;Mid=404;" + BB);
+  // The trace speaks the interface language; what the peer sent stays as sent.
+  text::SetEnglishShown(true);
+  chat->Dispatch(W("junk|Привет"));
+  text::SetEnglishShown(false);
+  EXPECT_EQ(fx.traces[fx.traces.size() - 2], "Received: " + W("junk|Привет"));
+  EXPECT_EQ(fx.traces.back(), "Unknown command: " + W("junk|Привет"));
 }
 
 TEST_F(ChatTest, NamesMentioningMeAndMyOwnMessages) {
