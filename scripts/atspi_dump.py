@@ -69,7 +69,7 @@ def free_port():
 
 
 def login(port, name):
-    """Logs `name` in (creating the account) and answers the socket and the user number."""
+    """Logs `name` in (creating the account); answers the socket, the user number and what was read."""
     s = socket.create_connection(("127.0.0.1", port), timeout=10)
     line = ("l\xa6Num=;Name=%s;Email=a@example.org;Color_Bacg=#ffffff;Color_Text=#000000;"
             "Pass=pw;Type=7;Ver=2.8;\xa6\n" % name)
@@ -81,7 +81,23 @@ def login(port, name):
             raise RuntimeError("chatd closed the login of " + name)
         data += chunk
     number = data.split(b"NewUserNum=", 1)[1].split(b";", 1)[0].decode("cp1251")
-    return s, number
+    return s, number, data
+
+
+def wait_for_user(s, name, seen, deadline):
+    """Reads what chatd sends `s` until an online list names `name`."""
+    s.settimeout(0.5)
+    while time.time() < deadline:
+        if ("User=" + name + ",").encode("cp1251") in seen:
+            return True
+        try:
+            chunk = s.recv(65536)
+        except socket.timeout:
+            continue
+        if not chunk:
+            return False
+        seen = (seen + chunk)[-65536:]
+    return False
 
 
 def text_of(node):
@@ -141,7 +157,7 @@ def inner(args):
         if b"listening" not in server.stdout.readline():
             print("chatd did not start")
             return 1
-        reader, number = login(chat_port, "reader")
+        reader, number, _ = login(chat_port, "reader")
         reader.close()
         data = os.path.join(work, "client")
         os.makedirs(data)
@@ -158,9 +174,11 @@ def inner(args):
         if app is None:
             print("the client never appeared on the accessibility bus")
             return 1
-        # The second user speaks once the reader is in the room.
-        time.sleep(1.5)
-        writer, _ = login(chat_port, "writer")
+        # The second user speaks once the online list shows the reader in the room.
+        writer, _, seen = login(chat_port, "writer")
+        if not wait_for_user(writer, "reader", seen, time.time() + 30):
+            print("the client never logged in")
+            return 1
         writer.sendall(("x\xa6Mess=%s;\xa6\n" % args.expect).encode("cp1251"))
         found, nodes = False, []
         deadline = time.time() + 15

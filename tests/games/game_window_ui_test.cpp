@@ -342,10 +342,14 @@ TEST_F(Match, DisabledColouredButtonsLookDisabledAndAHighContrastPaletteIsFollow
   EXPECT_EQ(Child<QPushButton>(a, "Ping")->palette().color(QPalette::Button), QColor(Qt::black));
   EXPECT_EQ(Child<QPushButton>(b, "Draw")->palette().color(QPalette::Disabled, QPalette::ButtonText),
             contrast.color(QPalette::Disabled, QPalette::ButtonText));
-  // The keyboard's square shows in the palette's highlight colour.
+  // The keyboard's square shows in the palette's highlight colour once a
+  // key is used (not after a mere click).
   a.activateWindow();
   QApplication::processEvents();
-  BoardOf(a)->setFocus(Qt::TabFocusReason);
+  ASSERT_GE(a.Cursor(), 0);
+  const Point hidden = SquareCorner(a.Geometry(), true, a.Cursor());
+  EXPECT_NE(BoardOf(a)->grab().toImage().pixelColor(hidden.x + 1, hidden.y + 1), QColor(0x1A, 0xEB, 0xFF));
+  QTest::keyClick(BoardOf(a), Qt::Key_Left);
   const Point corner = SquareCorner(a.Geometry(), true, a.Cursor());
   EXPECT_EQ(BoardOf(a)->grab().toImage().pixelColor(corner.x + 1, corner.y + 1), QColor(0x1A, 0xEB, 0xFF));
   QApplication::setPalette(before);

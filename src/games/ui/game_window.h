@@ -185,6 +185,7 @@ class GameWindow : public QWidget, public GameView {
   uint64_t marks_ = 0;
   MoveMasks masks_;
   int cursor_ = -1;
+  bool cursorShown_ = false;  // the board was reached or used by the keyboard
   int lastMoveIndex_ = -1;  // the opponent's last move in the history
   QString spokenName_;      // the board's name a screen reader last heard
   // Dragging a piece.

@@ -62,7 +62,7 @@ void BoardArea::paintEvent(QPaintEvent* event) {
   if (w.slidePiece_) {
     if (const QPixmap* piece = images.Piece(w.slidePiece_)) p.drawPixmap(w.slidePoint_, *piece);
   }
-  if (hasFocus() && w.cursor_ >= 0) {
+  if (hasFocus() && w.cursor_ >= 0 && w.cursorShown_) {
     // The keyboard's square: a wide frame in the highlight colour with a
     // thin one in its text colour inside, so it shows on light and dark
     // squares and follows a high-contrast palette.
@@ -87,6 +87,8 @@ void BoardArea::keyPressEvent(QKeyEvent* event) {
 
 void BoardArea::focusInEvent(QFocusEvent* event) {
   QWidget::focusInEvent(event);
+  if (event->reason() != Qt::MouseFocusReason && event->reason() != Qt::ActiveWindowFocusReason)
+    window_.cursorShown_ = true;
   window_.BoardFocused();
 }
 
@@ -96,6 +98,8 @@ void BoardArea::focusOutEvent(QFocusEvent* event) {
 }
 
 void BoardArea::mousePressEvent(QMouseEvent* event) {
+  // The mouse plays without the keyboard's cursor until a key is used.
+  window_.cursorShown_ = false;
   if (event->button() == Qt::LeftButton) window_.BoardMouseDown(event->position().toPoint());
 }
 
@@ -255,6 +259,9 @@ void GameWindow::MoveCursor(int columns, int rows) {
 }
 
 bool GameWindow::BoardKey(int key) {
+  if (key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Up || key == Qt::Key_Down ||
+      key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter)
+    cursorShown_ = true;
   switch (key) {
     case Qt::Key_Left: MoveCursor(-1, 0); return true;
     case Qt::Key_Right: MoveCursor(1, 0); return true;
