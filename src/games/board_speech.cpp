@@ -57,6 +57,8 @@ std::string BoardSpeech(GameKind kind, bool running, Side toMove, Outcome outcom
   return std::string(Pick(GameName(kind), russian)) + ", " + Pick(state, russian);
 }
 
+std::string PieceSpeech(GameKind kind, int8_t piece, bool russian) { return Pick(PieceName(kind, piece), russian); }
+
 std::string SquareSpeech(GameKind kind, int square, int8_t piece, bool russian) {
   std::string name{char('a' + ColumnOf(square)), char('1' + RowOf(square))};
   return name + ", " + Pick(PieceName(kind, piece), russian);

@@ -15,6 +15,9 @@ namespace games {
 // players (surrender, agreed draw) "…, игра окончена" / "…, game over".
 std::string BoardSpeech(GameKind kind, bool running, Side toMove, Outcome outcome, bool russian);
 
+// "белый ферзь" / "white queen"; "пусто" / "empty" for no piece.
+std::string PieceSpeech(GameKind kind, int8_t piece, bool russian);
+
 // "e4, белая шашка" / "e4, white man"; an empty square "e4, пусто" / "e4, empty".
 std::string SquareSpeech(GameKind kind, int square, int8_t piece, bool russian);
 

@@ -264,9 +264,36 @@ TEST_F(Match, ScreenReaderReadsTheBoardAndItsSquaresInBothLanguages) {
   EXPECT_GT(targets, 0);
   QTest::keyClick(BoardOf(a), Qt::Key_Escape);
 
+  // Every button, box, field and pane of the window has a name.
+  auto everyControlNamed = [](QWidget& w) {
+    std::vector<QAccessibleInterface*> todo{QAccessible::queryAccessibleInterface(&w)};
+    int controls = 0;
+    while (!todo.empty()) {
+      QAccessibleInterface* i = todo.back();
+      todo.pop_back();
+      const QAccessible::Role r = i->role();
+      if (r == QAccessible::Button || r == QAccessible::CheckBox || r == QAccessible::EditableText ||
+          r == QAccessible::Document) {
+        ++controls;
+        EXPECT_FALSE(i->text(QAccessible::Name).isEmpty()) << (i->object() ? i->object()->objectName().toStdString() : "?");
+      }
+      if (r != QAccessible::List)
+        for (int c = 0; c < i->childCount(); ++c) todo.push_back(i->child(c));
+    }
+    return controls;
+  };
+  EXPECT_GE(everyControlNamed(a), 15);
+
   // Renamed with the language; the position after a move.
   alice.russian = true;
   a.Retitle();
+  markup::ViewGlobals::russian = true;
+  EXPECT_GE(everyControlNamed(a), 15);
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(Child<QToolButton>(a, "ToStart"))->text(QAccessible::Name),
+            QString::fromUtf8("В начало"));
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(Child<QWidget>(a, "movetbl"))->text(QAccessible::Name),
+            QString::fromUtf8("Ходы"));
+  markup::ViewGlobals::russian = false;
   EXPECT_EQ(board->text(QAccessible::Name), QString::fromUtf8("Шашки, ход белых"));
   EXPECT_EQ(c3->text(QAccessible::Name), QString::fromUtf8("c3, белая шашка"));
   Drag(a, "c3", "d4");
@@ -536,6 +563,31 @@ TEST(PromotionChooser, OnlyAChoiceEndsItAndGivesThePieceOfThatColour) {
 
 // A chooser whose game window goes away while it is open gives up with no
 // piece instead of staying on the screen for a board that is gone.
+TEST(PromotionChooser, TheKeyboardChoosesAndAScreenReaderNamesThePieces) {
+  // The queen has the keyboard first; Tab goes on to the rook, Space takes it.
+  QTimer::singleShot(20, [] {
+    QWidget* open = QApplication::activeModalWidget();
+    ASSERT_NE(open, nullptr);
+    QWidget* queen = open->findChild<QWidget*>("F4");
+    EXPECT_EQ(QApplication::focusWidget(), queen);
+    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(queen);
+    EXPECT_EQ(face->role(), QAccessible::Button);
+    EXPECT_EQ(face->text(QAccessible::Name), "white queen");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), open->findChild<QWidget*>("F1"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+  });
+  EXPECT_EQ(PromotionChooser::Choose(true, false), 2);  // white rook
+  QTimer::singleShot(20, [] {
+    QWidget* open = QApplication::activeModalWidget();
+    ASSERT_NE(open, nullptr);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(open->findChild<QWidget*>("F3"))->text(QAccessible::Name),
+              QString::fromUtf8("черный слон"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  });
+  EXPECT_EQ(PromotionChooser::Choose(false, true), 11);  // black queen
+}
+
 TEST(PromotionChooser, GivesUpWhenItsWindowIsDestroyed) {
   auto* window = new QWidget;
   QTimer::singleShot(20, window, [window] {

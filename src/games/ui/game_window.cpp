@@ -154,9 +154,11 @@ void GameWindow::BuildControls(const GameWindowLayout& layout) {
   movetbl_ = new markup::MarkupView(splitter_);
   movetbl_->setObjectName("movetbl");
   movetbl_->setMinimumHeight(40);
+  movetbl_->SetPaneName(U("Ходы"), U("Moves"));
   chat_ = new markup::MarkupView(splitter_);
   chat_->setObjectName("chat");
   chat_->setMinimumHeight(40);
+  chat_->SetPaneName(U("Чат игры"), U("Game chat"));
   chat_->SetStdPopup(true);
   chat_->OnCopy = [this](markup::MarkupDocument&, const std::string& copied) {
     if (context_.copyText) context_.copyText(copied);
@@ -217,7 +219,20 @@ void GameWindow::Retitle() {
   set(say_, "Сказать", "Say");
   set(ping_, "Пинг", "Ping");
   ping_->setToolTip(U(ru ? "Послать тестовый пакет для синхронизации" : "Send test synchronization packet"));
+  // The replay buttons show only glyphs: their names are for tooltips and
+  // screen readers.
+  static const char* const kReplayNames[5][2] = {{"В начало", "To start"},
+                                                  {"Ход назад", "Move back"},
+                                                  {"Проиграть партию", "Play the game"},
+                                                  {"Ход вперед", "Move forward"},
+                                                  {"К текущей позиции", "To the current position"}};
+  for (size_t i = 0; i < replay_.size(); ++i) {
+    replay_[i]->setToolTip(U(kReplayNames[i][ru ? 0 : 1]));
+    replay_[i]->setAccessibleName(U(kReplayNames[i][ru ? 0 : 1]));
+  }
+  enter_->setAccessibleName(U(ru ? "Сообщение сопернику" : "Message to the opponent"));
   UpdateStatus();
+  AnnounceBoard();
 }
 
 void GameWindow::UpdateStatus() {
