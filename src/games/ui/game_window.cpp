@@ -341,8 +341,14 @@ void GameWindow::PlaceBesideMain() {
   if (!screen) screen = QGuiApplication::primaryScreen();
   if (!screen || main.isEmpty()) return;
   const QSize margins = frameGeometry().size() - geometry().size();
-  const Point p = PlaceBeside(BoxOf(main), BoxOf(panes), width() + margins.width(), height() + margins.height(),
-                              BoxOf(screen->availableGeometry()));
+  const int w = width() + margins.width(), h = height() + margins.height();
+  const Box area = BoxOf(screen->availableGeometry());
+  Point p = PlaceBeside(BoxOf(main), BoxOf(panes), w, h, area);
+  // Each further game window a step down and right, so none hides another.
+  int others = 0;
+  for (QWidget* top : QApplication::topLevelWidgets())
+    others += top != this && top->isVisible() && qobject_cast<GameWindow*>(top) != nullptr;
+  p = KeepInside({p.x + 24 * others, p.y + 24 * others, w, h}, area);
   move(p.x, p.y);
 }
 
