@@ -142,7 +142,9 @@ class GameWindow : public QWidget, public GameView {
   void PutDown(int square);
   void MoveCursor(int columns, int rows);
   QPoint PieceCentre(int square) const;
-  void AnnounceBoard();
+  // Tells a screen reader the board's new name, and with `cursor` the
+  // square under the keyboard's cursor.
+  void AnnounceBoard(bool cursor = false);
   void PlayLocal(int from, int to);
 
   // Replay.

@@ -213,7 +213,7 @@ QString GameWindow::SquareName(int square) const {
   return QString::fromUtf8(SquareSpeech(kind_, square, piece, context_.russian()).c_str());
 }
 
-void GameWindow::AnnounceBoard() {
+void GameWindow::AnnounceBoard(bool cursor) {
   if (!QAccessible::isActive()) return;
   const QString name = BoardName();
   if (name != spokenName_) {
@@ -221,7 +221,9 @@ void GameWindow::AnnounceBoard() {
     QAccessibleEvent changed(board_, QAccessible::NameChanged);
     QAccessible::updateAccessibility(&changed);
   }
-  if (board_->hasFocus() && cursor_ >= 0) {
+  // The square under the cursor is spoken when the cursor moves or what is
+  // on it changes by a key, not at every repaint.
+  if (cursor && board_->hasFocus() && cursor_ >= 0) {
     QAccessibleEvent focus(board_, QAccessible::Focus);
     focus.setChild(ScreenOrder(SeenFromWhite(), cursor_));
     QAccessible::updateAccessibility(&focus);
@@ -248,14 +250,14 @@ void GameWindow::BoardFocused() {
       }
   }
   board_->update();
-  AnnounceBoard();
+  AnnounceBoard(true);
 }
 
 void GameWindow::MoveCursor(int columns, int rows) {
   cursor_ = ScreenStep(SeenFromWhite(), cursor_ < 0 ? 0 : cursor_, columns, rows);
   if (dragging_) dragPoint_ = PieceCentre(cursor_);
   board_->update();
-  AnnounceBoard();
+  AnnounceBoard(true);
 }
 
 bool GameWindow::BoardKey(int key) {
@@ -276,7 +278,7 @@ bool GameWindow::BoardKey(int key) {
       else PickUp(cursor_, PieceCentre(cursor_));
       if (self) {
         board_->update();
-        AnnounceBoard();
+        AnnounceBoard(true);
       }
       return true;
     }
