@@ -2,6 +2,7 @@
 // keys that scroll it, the find marks and the "new messages below" marker.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QImage>
@@ -220,6 +221,41 @@ TEST_F(ReadingTest, NewMessagesMarkerWhileScrolledUp) {
   // At the bottom new lines need no marker.
   view->NewString("more", 0, 0xFFFFFF);
   EXPECT_FALSE(view->NewLinesMarker()->isVisible());
+}
+
+}  // namespace
+
+namespace {
+
+// A screen reader following a busy pane: the text it reads grows with every
+// line as the line comes, and stays exactly the text of the readable lines
+// when the window of readable lines moves on.
+TEST_F(ReadingTest, AScreenReaderReadsTheNewestLinesAsTheyCome) {
+  QAccessible::setActive(true);
+  QAccessibleInterface* pane = QAccessible::queryAccessibleInterface(view);
+  ASSERT_TRUE(pane && pane->textInterface());
+  QAccessibleTextInterface* text = pane->textInterface();
+  const auto expected = [](int from, int to) {
+    QStringList lines;
+    for (int i = from; i < to; ++i) lines << QString("line %1").arg(i);
+    return lines.join('\n');
+  };
+  Fill(20);
+  EXPECT_EQ(text->text(0, text->characterCount()), expected(0, 20));
+  for (int i = 20; i < 10010; ++i) {
+    view->NewString("line " + std::to_string(i), 0, 0xFFFFFF);
+    if (i % 997 == 0 || i >= 9998) {
+      QApplication::processEvents();
+      EXPECT_TRUE(view->LastAnnouncement().endsWith(QString("\nline %1").arg(i))) << i;
+    }
+  }
+  // 10,010 lines: the readable window starts at line 5,000.
+  EXPECT_EQ(text->text(0, text->characterCount()), expected(5000, 10010));
+  view->Document().Clear();
+  view->NewString("after clear", 0, 0xFFFFFF);
+  QApplication::processEvents();
+  EXPECT_EQ(text->text(0, text->characterCount()), "after clear");
+  QAccessible::setActive(false);
 }
 
 }  // namespace

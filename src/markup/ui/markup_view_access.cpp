@@ -15,9 +15,14 @@ namespace markup {
 
 namespace {
 
-// The newest lines a screen reader gets as text; older ones stay reachable
-// by scrolling, which changes nothing here.
+// A screen reader gets the newest lines as text, at least kReadableLines of
+// them; older ones stay reachable by scrolling, which changes nothing here.
+// The first readable line moves in steps of kReadableLines, so that lines
+// arriving one by one extend the text instead of rebuilding it.
 constexpr size_t kReadableLines = 5000;
+size_t FirstReadableLine(size_t count) {
+  return count <= kReadableLines ? 0 : (count - kReadableLines) / kReadableLines * kReadableLines;
+}
 
 QString Utf(const std::string& cp1251) { return QString::fromStdString(text::Cp1251ToUtf8(cp1251)); }
 
@@ -99,19 +104,30 @@ class ViewAccessible : public QAccessibleWidget, public QAccessibleTextInterface
     return QString();
   }
 
-  // The text as of now: the newest kReadableLines lines, joined by "\n".
+  // The text as of now: the readable lines, joined by "\n".
   QString Text() const {
     MarkupDocument& doc = View()->Document();
     const size_t count = doc.LineCount();
-    if (cachedCount_ == count && cachedLast_ == (count ? doc.lines().back()->source : std::string()) &&
-        cachedFirst_ == (count ? doc.lines().front().get() : nullptr))
-      return cached_;
-    const size_t first = count > kReadableLines ? count - kReadableLines : 0;
+    if (CachedUpTo(count)) return cached_;
+    const size_t first = FirstReadableLine(count);
     cached_ = count ? Utf(TextBetween(doc, {first, 0}, {count - 1, std::string::npos})) : QString();
-    cachedCount_ = count;
-    cachedLast_ = count ? doc.lines().back()->source : std::string();
-    cachedFirst_ = count ? doc.lines().front().get() : nullptr;
+    Remember(count);
     return cached_;
+  }
+
+  // Lines [first, count) were appended and `added` is their text, each line
+  // after a "\n".  Returns where the text grew.  When the text held is that
+  // of the lines before them, it grows by `added` instead of being rebuilt,
+  // so a screen reader in a busy room costs each line only once.
+  int Appended(size_t first, const QString& added) const {
+    const size_t count = View()->Document().LineCount();
+    if (first > 0 && CachedUpTo(first) && FirstReadableLine(first) == FirstReadableLine(count)) {
+      const int at = static_cast<int>(cached_.size());
+      cached_ += cached_.isEmpty() ? added.mid(1) : added;
+      Remember(count);
+      return at;
+    }
+    return std::max(static_cast<int>(Text().size() - added.size()), 0);
   }
 
   // Offset in Text() -> a point of the document.
@@ -119,7 +135,7 @@ class ViewAccessible : public QAccessibleWidget, public QAccessibleTextInterface
     MarkupDocument& doc = View()->Document();
     const size_t count = doc.LineCount();
     if (count == 0 || offset < 0) return std::nullopt;
-    size_t line = count > kReadableLines ? count - kReadableLines : 0;
+    size_t line = FirstReadableLine(count);
     int left = offset;
     for (; line < count; ++line) {
       if (doc.lines()[line]->hidden) continue;
@@ -142,6 +158,19 @@ class ViewAccessible : public QAccessibleWidget, public QAccessibleTextInterface
   }
 
  private:
+  // Whether cached_ is the text of the document's first `count` lines.
+  bool CachedUpTo(size_t count) const {
+    const MarkupDocument& doc = View()->Document();
+    if (cachedCount_ != count || count > doc.LineCount()) return false;
+    return count == 0 || (cachedFirst_ == doc.lines().front().get() && cachedLast_ == doc.lines()[count - 1]->source);
+  }
+  void Remember(size_t count) const {
+    const MarkupDocument& doc = View()->Document();
+    cachedCount_ = count;
+    cachedFirst_ = count ? doc.lines().front().get() : nullptr;
+    cachedLast_ = count ? doc.lines()[count - 1]->source : std::string();
+  }
+
   mutable QString cached_;
   mutable size_t cachedCount_ = size_t(-1);
   mutable std::string cachedLast_;
@@ -267,6 +296,14 @@ int ViewAccessible::indexOfChild(const QAccessibleInterface* child) const {
   return -1;
 }
 
+// Whether an assistive technology is listening.  Qt makes interfaces for
+// its own focus events too, so having been asked for one proves nothing;
+// the bridge says so when it starts (and tests say so the same way).
+bool readerActive = false;
+struct ReaderObserver : QAccessible::ActivationObserver {
+  void accessibilityActiveChanged(bool active) override { readerActive = active; }
+};
+
 QAccessibleInterface* Factory(const QString& className, QObject* object) {
   if (className == QLatin1String("markup::MarkupView") && object && object->isWidgetType()) {
     auto* view = static_cast<MarkupView*>(object);
@@ -281,6 +318,9 @@ QAccessibleInterface* Factory(const QString& className, QObject* object) {
 void InstallMarkupViewAccessibility() {
   static const bool installed = [] {
     QAccessible::installFactory(Factory);
+    static ReaderObserver observer;
+    QAccessible::installActivationObserver(&observer);
+    readerActive = QAccessible::isActive();
     return true;
   }();
   (void)installed;
@@ -291,15 +331,15 @@ void MarkupView::ActivateLink(const std::string& target) {
 }
 
 void MarkupView::AnnounceLines(size_t first, size_t count) {
-  if (!readByAssistant_ || count == 0) return;
+  if (!readByAssistant_ || count == 0 || !(readerActive || QAccessible::isActive())) return;
   QString added;
   for (size_t i = first; i < first + count && i < doc_.LineCount(); ++i) {
     if (doc_.lines()[i]->hidden) continue;
     added += QLatin1Char('\n') + Utf(PlainLineText(doc_.PiecesAt(i)).text);
   }
   if (added.isEmpty()) return;
-  QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(this);
-  const int at = iface && iface->textInterface() ? iface->textInterface()->characterCount() - int(added.size()) : 0;
+  auto* iface = dynamic_cast<ViewAccessible*>(QAccessible::queryAccessibleInterface(this));
+  const int at = iface ? iface->Appended(first, added) : 0;
   lastAnnouncement_ = added;
   QAccessibleTextInsertEvent event(this, std::max(at, 0), added);
   QAccessible::updateAccessibility(&event);
