@@ -363,6 +363,8 @@ TEST_F(Match, DisabledColouredButtonsLookDisabledAndAHighContrastPaletteIsFollow
                                      std::pair{QPalette::ButtonText, QColor(Qt::yellow)},
                                      std::pair{QPalette::Highlight, QColor(0x1A, 0xEB, 0xFF)}})
     contrast.setColor(role, colour);
+  for (const auto role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
+    contrast.setColor(QPalette::Disabled, role, QColor(0x7F, 0x7F, 0x7F));
   QApplication::setPalette(contrast);
   QApplication::processEvents();
   EXPECT_EQ(Child<QCheckBox>(a, "BigSize")->palette().color(QPalette::WindowText), QColor(Qt::white));
@@ -379,6 +381,10 @@ TEST_F(Match, DisabledColouredButtonsLookDisabledAndAHighContrastPaletteIsFollow
   QTest::keyClick(BoardOf(a), Qt::Key_Left);
   const Point corner = SquareCorner(a.Geometry(), true, a.Cursor());
   EXPECT_EQ(BoardOf(a)->grab().toImage().pixelColor(corner.x + 1, corner.y + 1), QColor(0x1A, 0xEB, 0xFF));
+  if (const char* shots = getenv("CHAT_SCREENSHOT_DIR")) {
+    a.grab().save(QString("%1/checkers-high-contrast-white.png").arg(shots));
+    b.grab().save(QString("%1/checkers-high-contrast-black.png").arg(shots));
+  }
   QApplication::setPalette(before);
 }
 
