@@ -49,17 +49,31 @@ def import_pyatspi():
 def outer(args):
     """Re-runs this script on a virtual display with a session bus of its own."""
     import_pyatspi()
-    for tool in ("xvfb-run", "dbus-run-session"):
+    for tool in ("Xvfb", "dbus-run-session"):
         if not shutil.which(tool):
             skip(tool + " is missing (Debian packages xvfb, dbus-daemon)")
     if not os.path.exists("/usr/libexec/at-spi-bus-launcher"):
         skip("the accessibility bus launcher is missing (Debian package at-spi2-core)")
-    env = dict(os.environ, **{INNER: "1"})
-    env.pop("DBUS_SESSION_BUS_ADDRESS", None)
-    env.pop("AT_SPI_BUS_ADDRESS", None)
-    command = ["xvfb-run", "-a", "-s", "-screen 0 1280x1024x24", "dbus-run-session", "--",
-               sys.executable, os.path.abspath(__file__)] + sys.argv[1:]
-    sys.exit(subprocess.call(command, env=env))
+    # Xvfb picks a free display itself and tells its number.
+    read_end, write_end = os.pipe()
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+                            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(write_end)
+    with os.fdopen(read_end) as f:
+        display = f.readline().strip()
+    try:
+        if not display:
+            print("Xvfb did not start")
+            sys.exit(1)
+        env = dict(os.environ, DISPLAY=":" + display, **{INNER: "1"})
+        env.pop("DBUS_SESSION_BUS_ADDRESS", None)
+        env.pop("AT_SPI_BUS_ADDRESS", None)
+        env.pop("WAYLAND_DISPLAY", None)
+        command = ["dbus-run-session", "--", sys.executable, os.path.abspath(__file__)] + sys.argv[1:]
+        sys.exit(subprocess.call(command, env=env))
+    finally:
+        xvfb.terminate()
+        xvfb.wait()
 
 
 def free_port():
@@ -167,12 +181,16 @@ def inner(args):
                       .encode("cp1251"))
         env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_QPA_PLATFORM="xcb",
                    QT_ACCESSIBILITY="1")
-        app_process = subprocess.Popen([client, "--data-dir", data], env=env,
-                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        log_path = os.path.join(work, "client.log")
+        log = open(log_path, "wb")
+        app_process = subprocess.Popen([client, "--data-dir", data], env=env, stdout=log, stderr=subprocess.STDOUT)
         processes.append(app_process)
         app = find_app(pyatspi, app_process.pid, time.time() + 20)
         if app is None:
-            print("the client never appeared on the accessibility bus")
+            print("the client never appeared on the accessibility bus (exit status %s); its output:"
+                  % app_process.poll())
+            with open(log_path, "rb") as f:
+                print(f.read()[-3000:].decode("utf-8", "replace"))
             return 1
         # The second user speaks once the online list shows the reader in the room.
         writer, _, seen = login(chat_port, "writer")
