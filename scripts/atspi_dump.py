@@ -7,7 +7,12 @@ second user in over a plain socket who says something in the common room,
 and prints the client's accessibility tree (role, name, and the text of
 panes and fields) once that message is in it.
 
-    scripts/atspi_dump.py [--build DIR] [--expect TEXT] [--depth N] [--full]
+    scripts/atspi_dump.py [--build DIR] [--expect TEXT] [--depth N] [--full] [--game]
+
+With --game the second user then invites the client to checkers; the
+questions are answered through the bus (as a screen reader user would press
+"Yes") and the game window's tree is printed: the board by its game and
+position, its squares by coordinate and piece.
 
 Exit status: 0 when the message was found in the tree, 1 when not, 77 (a
 skip, as CTest counts it) with a message when python3-pyatspi, Xvfb or the
@@ -139,6 +144,88 @@ def walk(node, depth, limit, out):
         walk(child, depth + 1, limit, out)
 
 
+def nodes_of(node, depth=0, limit=30):
+    if node is None or depth > limit:
+        return
+    yield node
+    try:
+        count = node.childCount
+    except Exception:
+        return
+    for i in range(min(count, 200)):
+        try:
+            child = node.getChildAtIndex(i)
+        except Exception:
+            continue
+        yield from nodes_of(child, depth + 1, limit)
+
+
+def answer_yes(pyatspi, app, question, deadline):
+    """Presses "Yes" in the question box that asks `question`, as a screen reader user does."""
+    while time.time() < deadline:
+        for box in nodes_of(app, 0, 2):
+            try:
+                if box.getRoleName() not in ("alert", "dialog"):
+                    continue
+                inside = list(nodes_of(box))
+                if not any(question in (n.name or "") for n in inside):
+                    continue
+                for n in inside:
+                    if n.getRoleName() == "push button" and n.name == "Yes":
+                        n.queryAction().doAction(0)
+                        return True
+            except Exception:
+                continue
+        time.sleep(0.3)
+    return False
+
+
+def game_board(app, deadline):
+    while time.time() < deadline:
+        for node in nodes_of(app):
+            try:
+                if node.getRoleName() == "list" and node.name.startswith("Checkers"):
+                    return node
+            except Exception:
+                continue
+        time.sleep(0.3)
+    return None
+
+
+def play_invitation(pyatspi, app, writer):
+    """The writer invites the client to checkers; the client accepts and plays white."""
+    writer.sendall(b"x\xa6Cln=reader;Mess=Gm:Chk:Let us play checkers?;Mid=2;\xa6\n")
+    writer.sendall(b"x\xa6Cln=reader;Mess=Gm:Chk:Version:2.8;Mid=3;\xa6\n")
+    for question in ("writer: Let's play checkers?", "Do you want to play white pieces?"):
+        if not answer_yes(pyatspi, app, question, time.time() + 15):
+            print("never asked: " + question)
+            return False
+    board = game_board(app, time.time() + 15)
+    if board is None:
+        print("no checkers board on the bus; the windows there:")
+        for node in nodes_of(app, 0, 1):
+            print("  %s \"%s\"" % (node.getRoleName(), node.name))
+        return False
+    frame = board  # the game's top-level window
+    while frame.parent is not None and frame.parent.getRoleName() != "application":
+        frame = frame.parent
+    nodes = []
+    walk(frame, 0, 12, nodes)
+    shown_items = 0
+    for depth, role, name, text in nodes:
+        if role in ("filler", "panel") and not name and not text:
+            continue
+        if role == "list item":
+            shown_items += 1
+            if shown_items > 10:
+                continue
+        print("%s%s \"%s\"%s" % ("  " * depth, role, name, " text: " + text.replace("\n", " | ") if text else ""))
+    print("(%d squares)" % shown_items)
+    ok = board.name == "Checkers, white to move" and board.childCount == 64
+    print(("BOARD: " if ok else "BOARD WRONG: ") + board.name)
+    return ok
+
+
 def find_app(pyatspi, pid, deadline):
     while time.time() < deadline:
         desktop = pyatspi.Registry.getDesktop(0)
@@ -185,7 +272,7 @@ def inner(args):
         log = open(log_path, "wb")
         app_process = subprocess.Popen([client, "--data-dir", data], env=env, stdout=log, stderr=subprocess.STDOUT)
         processes.append(app_process)
-        app = find_app(pyatspi, app_process.pid, time.time() + 20)
+        app = find_app(pyatspi, app_process.pid, time.time() + 40)
         if app is None:
             print("the client never appeared on the accessibility bus (exit status %s); its output:"
                   % app_process.poll())
@@ -206,7 +293,6 @@ def inner(args):
             found = any(args.expect in text for _, _, _, text in nodes)
             if not found:
                 time.sleep(0.5)
-        writer.close()
         for depth, role, name, text in nodes:
             if not args.full and role in ("filler", "panel") and not name and not text:
                 continue
@@ -216,6 +302,9 @@ def inner(args):
                 line += " text: " + (shown[-160:] if len(shown) > 160 else shown)
             print(line)
         print("FOUND: " + args.expect if found else "NOT FOUND: " + args.expect)
+        if found and args.game:
+            found = play_invitation(pyatspi, app, writer)
+        writer.close()
         return 0 if found else 1
     finally:
         for p in reversed(processes):
@@ -233,6 +322,7 @@ def main():
     parser.add_argument("--expect", default="Hello from the bus")
     parser.add_argument("--depth", type=int, default=30)
     parser.add_argument("--full", action="store_true", help="also print unnamed panels and fillers")
+    parser.add_argument("--game", action="store_true", help="then accept a checkers invitation and print the game window")
     args = parser.parse_args()
     if os.environ.get(INNER) != "1":
         outer(args)

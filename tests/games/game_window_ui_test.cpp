@@ -283,6 +283,8 @@ TEST_F(Match, ScreenReaderReadsTheBoardAndItsSquaresInBothLanguages) {
     return controls;
   };
   EXPECT_GE(everyControlNamed(a), 15);
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(&a)->role(), QAccessible::Window);
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(&a)->text(QAccessible::Name), "Checkers - your move");
 
   // Renamed with the language; the position after a move.
   alice.russian = true;

@@ -1,4 +1,4 @@
-// What a screen reader sees of a game board: a list named after the game
+// What a screen reader sees of a game window and its board: a list named after the game
 // and whose move it is, with one item per square in reading order (top-left
 // first, as the player sees the board), each named by its coordinate and
 // piece.  The keyboard's square is the focused item, the piece in the hand
@@ -109,8 +109,12 @@ QAccessibleInterface* BoardAccessible::child(int index) const {
 }
 
 QAccessibleInterface* Factory(const QString& className, QObject* object) {
-  if (className == QLatin1String("games::BoardArea") && object && object->isWidgetType())
-    return new BoardAccessible(static_cast<BoardArea*>(object));
+  if (!object || !object->isWidgetType()) return nullptr;
+  if (className == QLatin1String("games::BoardArea")) return new BoardAccessible(static_cast<BoardArea*>(object));
+  // A game window is a plain widget: without this it would be read as a
+  // filler rather than a window with its title.
+  if (className == QLatin1String("games::GameWindow"))
+    return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
   return nullptr;
 }
 
