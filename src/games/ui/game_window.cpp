@@ -253,6 +253,8 @@ void GameWindow::UpdateStatus() {
 
 void GameWindow::GameChanged() {
   if (!game_) return;
+  // A new or reloaded game: the mark of the old one's last move goes.
+  if (game_->MoveCount() <= lastMoveIndex_) lastMoveIndex_ = -1;
   if (!game_->review) reviewPos_ = game_->MoveCount();
   Redraw();
 }
