@@ -1,3 +1,4 @@
+#include <chrono>
 #include "archive/archive_viewer_model.h"
 
 #include "archive/archive_texts.h"
@@ -55,6 +56,8 @@ void ArchiveViewerModel::Load() {
     return;
   }
   publicLines_.clear();
+  std::string().swap(page_);  // a page still being formatted gives way too
+  pageAt_ = 0;
   view_.ShowLines({}, false);
   view_.SetProgress(0);
   view_.SetProgressVisible(true);
@@ -91,6 +94,7 @@ void ArchiveViewerModel::ShowPage(bool fromTop) {
 }
 
 void ArchiveViewerModel::ContinueSearch() {
+  if (Formatting()) return FormatPageSlice();
   if (!Searching()) return;
   if (pages_->ContinueScan()) {
     view_.SetProgress(pages_->ScanPercent());
@@ -164,10 +168,35 @@ void ArchiveViewerModel::DownloadProgress(int64_t bytes, int64_t total) {
 void ArchiveViewerModel::DownloadActivity() { host_.DownloadActivity(); }
 
 void ArchiveViewerModel::DownloadDone(const std::string& body) {
-  const auto codes = [this](const std::string& t) { return host_.CodesToMarkup(t); };
-  for (const ViewLine& line : FormatPublicArchive(body, settings_.userName, codes)) AddPublic(line);
   host_.CountTraffic(static_cast<int64_t>(body.size()));
   download_.reset();
+  page_ = body;
+  pageAt_ = 0;
+  FormatPageSlice();
+}
+
+// A page of a few megabytes is tens of thousands of lines: they are
+// formatted a slice at a time with a return to the event loop between
+// slices, so the window (and the chat) stays responsive meanwhile.
+void ArchiveViewerModel::FormatPageSlice() {
+  constexpr auto kSlice = std::chrono::milliseconds(8);
+  const auto until = std::chrono::steady_clock::now() + kSlice;
+  const auto codes = [this](const std::string& t) { return host_.CodesToMarkup(t); };
+  for (int n = 1; pageAt_ < page_.size(); ++n) {
+    const size_t lf = page_.find('\n', pageAt_);
+    const size_t end = lf == std::string::npos ? page_.size() : lf;
+    const std::string_view line(page_.data() + pageAt_, end - pageAt_);
+    pageAt_ = end == page_.size() ? end : end + 1;
+    if (!line.empty() && line != "\r") AddPublic(FormatPublicArchiveLine(line, settings_.userName, codes));
+    if (n % 64 == 0 && std::chrono::steady_clock::now() >= until) break;
+  }
+  if (pageAt_ < page_.size()) {
+    view_.SetProgress(static_cast<int>(pageAt_ * 100 / page_.size()));
+    view_.ContinueLater();
+    return;
+  }
+  std::string().swap(page_);
+  pageAt_ = 0;
   AddPublic({text::Shown(texts::kLoaded)});
   view_.SetProgressVisible(false);
 }

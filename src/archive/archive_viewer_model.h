@@ -140,9 +140,11 @@ class ArchiveViewerModel : private TextDownloadReceiver {
   void FilterEdited();
   void Apply(const std::string& filterText);
 
-  // The private archive's search of a filtered page goes on in slices from
-  // the event loop; Stop ends it with what it found.
+  // The private archive's search of a filtered page, and the formatting of
+  // a downloaded public page, go on in slices from the event loop
+  // (ContinueSearch); Stop ends the search with what it found.
   bool Searching() const;
+  bool Formatting() const { return !page_.empty(); }
   void ContinueSearch();
   void StopSearch();
 
@@ -160,6 +162,7 @@ class ArchiveViewerModel : private TextDownloadReceiver {
   void EndSearch();
   void AddPublic(const ViewLine& line);
   void ShowPublic();
+  void FormatPageSlice();
   bool PassesFilter(const ViewLine& line) const;
 
   const int number_;
@@ -170,6 +173,8 @@ class ArchiveViewerModel : private TextDownloadReceiver {
   std::unique_ptr<ArchivePages> pages_;
   std::unique_ptr<TextDownload> download_;
   std::vector<ViewLine> publicLines_;  // everything the public pane holds
+  std::string page_;                   // a downloaded page still being formatted
+  size_t pageAt_ = 0;                  // how far
   std::string filter_;                 // folded
   bool pageFromTop_ = false;           // how the page being searched is shown
 };

@@ -194,6 +194,9 @@ void MainWindow::BuildPanes() {
       {prev_, {"Предпросмотр", "Preview"}},      {transl_, {"Транслит", "Transliteration"}},
       {towhom_, {"Кому", "Addressees"}}};
   for (const auto& [pane, name] : names) pane->SetPaneName(QString::fromUtf8(name.first), QString::fromUtf8(name.second));
+  // What the user types from the start goes into the message line, not
+  // into the first pane of the tab order (the site's logo).
+  enter_->setFocus();
   connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, &MainWindow::ClipboardChanged);
 }
 

@@ -360,6 +360,7 @@ bool MainWindow::AskForIdentity(bool registration) {
   loginDialog_->SetRegistration(registration);
   QPointer<MainWindow> self(this);
   const bool ok = loginDialog_->exec() == QDialog::Accepted;
+  if (self && ok) enter_->setFocus();
   return self && ok;
 }
 

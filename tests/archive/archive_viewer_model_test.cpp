@@ -263,6 +263,47 @@ TEST_F(Viewer, FailedPublicDownloadOffersARetryThatStartsAFreshOne) {
   EXPECT_FALSE(viewer->Downloading());
 }
 
+// A page of megabytes is formatted in slices from the event loop: the
+// window answers between them, a filter applied meanwhile holds for the
+// rest, and a reload drops what is left.
+TEST_F(Viewer, ALargePublicPageIsFormattedInSlices) {
+  auto viewer = Make(4);
+  viewer->Load();
+  std::string body;
+  constexpr int kLines = 100000;
+  for (int n = 0; n < kLines; ++n)
+    body += std::to_string(n) + W("¦1¦#ffffff¦#000000¦10:00 <b>") + (n % 2 ? "Ann" : "Bob") + ":</b> line " +
+            std::to_string(n) + "\n";
+  view_.continueRequests = 0;
+  downloads_.Receiver().DownloadDone(body);
+  ASSERT_TRUE(viewer->Formatting());
+  EXPECT_TRUE(view_.progressVisible);
+  EXPECT_EQ(view_.continueRequests, 1);
+  const size_t firstSlice = view_.pane.size();
+  EXPECT_LT(firstSlice, size_t(kLines));
+  viewer->Apply("Ann");  // only Ann's lines from here on, and those already shown
+  int slices = 1;
+  while (viewer->Formatting()) {
+    view_.continueRequests = 0;
+    viewer->ContinueSearch();
+    ++slices;
+  }
+  EXPECT_GT(slices, 1);
+  EXPECT_FALSE(view_.progressVisible);
+  ASSERT_EQ(view_.pane.size(), size_t(kLines / 2));
+  for (size_t i = 0; i < view_.pane.size(); ++i)
+    ASSERT_NE(view_.pane[i].markup.find("{line " + std::to_string(2 * i + 1) + "}"), std::string::npos) << i;
+  viewer->Apply("");
+  ASSERT_EQ(view_.pane.size(), size_t(kLines) + 2);  // "loading", every line, "loaded"
+  EXPECT_EQ(view_.pane.back().markup, W("Загрузка архива завершена"));
+
+  viewer->Load();
+  downloads_.Receiver().DownloadDone(body);
+  viewer->Load();  // reload in the middle of formatting
+  EXPECT_FALSE(viewer->Formatting());
+  EXPECT_EQ(view_.pane, std::vector<ViewLine>{ViewLine{W("Загрузка архива... Пожалуйста, подождите...")}});
+}
+
 TEST_F(Viewer, ReloadWhileDownloadingAbandonsTheOldDownload) {
   auto viewer = Make(2);
   viewer->Load();

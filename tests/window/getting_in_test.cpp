@@ -13,6 +13,7 @@
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTcpServer>
+#include <QTest>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -75,6 +76,19 @@ TEST(GettingIn, TakenLinkPortLeavesTheLoginDialogAloneAndFocused) {
   });
   w.form->show();
   ASSERT_TRUE(WaitFor([&] { return checked; }, 5000));
+}
+
+// Logged in, the user types into the message line at once.
+TEST(GettingIn, TypingAfterLoginGoesIntoTheMessageLine) {
+  chatd_test::ChatdProcess chatd(CHAT_BINARY_DIR "/bin/chatd", {}, true);
+  ASSERT_TRUE(chatd.ok());
+  WindowFixture w(IniFor("tess", Register(chatd, "tess"), chatd.chatPort()));
+  w.form->show();
+  w.form->activateWindow();
+  ASSERT_TRUE(WaitFor([&] { return w.form->Connection().Connected(); }, 10000));
+  ASSERT_TRUE(WaitFor([&] { return QApplication::focusWidget() != nullptr; }));
+  QTest::keyClicks(QApplication::focusWidget(), "hello");
+  EXPECT_EQ(Find<QLineEdit>(*w.form, "Enter")->text(), "hello");
 }
 
 // A trace window that gains lines keeps away from the keyboard: the user
