@@ -90,10 +90,15 @@ void Bot::Answer(const std::string& sender, const std::string& text, const std::
   // between two robots.
   if (mid.empty() || AccountKey(sender) == AccountKey(name_)) return;
   Room::Session* self = room_.Find(kClientId);
-  Room::Session* peer = room_.FindOnline(AccountKey(sender));
-  if (!self || !peer) return;
-  // Confirm the arrival as a client would, so the sender sees it delivered.
-  room_.Send(*peer, wire::RecordWriter().Raw("Podtv", "1").Raw("Mid", mid).Escaped("Cln", name_).Line());
+  if (!self) return;
+  // Confirm the arrival as a client would, so the sender sees it delivered
+  // (through his node when he is at another).
+  const std::string podtv = wire::RecordWriter().Raw("Podtv", "1").Raw("Mid", mid).Escaped("Cln", name_).Line();
+  if (Room::Session* peer = room_.FindOnline(AccountKey(sender))) {
+    room_.Send(*peer, podtv);
+  } else if (!room_.LineToPeer(AccountKey(sender), podtv)) {
+    return;
+  }
   // Game invitations and other machine traffic get no chatty answer.
   if (text.rfind("Gm:", 0) == 0 || text.rfind("DirectLink::", 0) == 0) return;
   std::string reply = text::W("Вы написали: \"") + text.substr(0, 200) + text::W("\". Я всего лишь робот, но мне приятно :)");

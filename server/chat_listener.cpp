@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "server/log.h"
+#include "server/proxy_header.h"
 
 namespace chatd {
 namespace {
@@ -59,16 +60,66 @@ const ChatListener::Connection* ChatListener::Find(ClientId id) const {
 }
 
 void ChatListener::Accept(qintptr descriptor) {
-  {
-    auto* socket = new QTcpSocket(this);
-    if (!socket->setSocketDescriptor(descriptor)) {
-      ::close(static_cast<int>(descriptor));
-      delete socket;
-      return;
+  auto* socket = new QTcpSocket(this);
+  if (!socket->setSocketDescriptor(descriptor)) {
+    ::close(static_cast<int>(descriptor));
+    delete socket;
+    return;
+  }
+  QString peer = socket->peerAddress().toString();
+  if (peer.startsWith("::ffff:")) peer = peer.mid(7);
+  if (!limits_.proxyProtocol) return Admit(socket, peer.toStdString());
+  // Behind a balancer every connection comes from the balancer: only the
+  // total bounds those whose header has not arrived yet.
+  if (connections_.size() + awaitingProxy_.size() >= limits_.maxConnections) {
+    Refused("address " + Printable(peer.toStdString(), 64), "connection refused: server full");
+    socket->abort();
+    socket->deleteLater();
+    return;
+  }
+  awaitingProxy_.insert(socket);
+  socket->setReadBufferSize(static_cast<qint64>(kMaxProxyHeader));
+  connect(socket, &QTcpSocket::readyRead, this, [this, socket] { OnProxyReadable(socket); });
+  connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+    if (awaitingProxy_.erase(socket)) {
+      socket->disconnect(this);
+      socket->deleteLater();
     }
-    QString peer = socket->peerAddress().toString();
-    if (peer.startsWith("::ffff:")) peer = peer.mid(7);
-    const std::string address = peer.toStdString();
+  });
+  QTimer::singleShot(limits_.proxyWithinMs, socket, [this, socket] {
+    if (!awaitingProxy_.erase(socket)) return;
+    Refused("address " + Printable(socket->peerAddress().toString().toStdString(), 64),
+            "connection dropped: no PROXY header in time");
+    socket->disconnect(this);
+    socket->abort();
+    socket->deleteLater();
+  });
+  if (socket->bytesAvailable() > 0) OnProxyReadable(socket);
+}
+
+void ChatListener::OnProxyReadable(QTcpSocket* socket) {
+  if (!awaitingProxy_.count(socket)) return;
+  // Only the header is taken; what follows it stays for the chat side.
+  const QByteArray head = socket->peek(static_cast<qint64>(kMaxProxyHeader));
+  const ProxyHeader h = ParseProxyHeader(std::string_view(head.constData(), static_cast<size_t>(head.size())));
+  if (h.state == ProxyHeader::State::kNeedMore && static_cast<size_t>(head.size()) < kMaxProxyHeader) return;
+  awaitingProxy_.erase(socket);
+  socket->disconnect(this);
+  if (h.state != ProxyHeader::State::kDone) {
+    Refused("address " + Printable(socket->peerAddress().toString().toStdString(), 64),
+            "connection dropped: bad PROXY header", std::string(head.constData(), static_cast<size_t>(head.size())));
+    socket->abort();
+    socket->deleteLater();
+    return;
+  }
+  socket->read(static_cast<qint64>(h.length));
+  QString peer = socket->peerAddress().toString();
+  if (peer.startsWith("::ffff:")) peer = peer.mid(7);
+  Admit(socket, h.address.empty() ? peer.toStdString() : h.address);
+}
+
+void ChatListener::Admit(QTcpSocket* socket, const std::string& address) {
+  {
     size_t& fromThere = perAddress_[address];
     const char* refusal = connections_.size() >= limits_.maxConnections ? "connection refused: server full"
                           : fromThere >= limits_.perAddress           ? "connection refused: too many from this address"
@@ -103,6 +154,8 @@ void ChatListener::Accept(qintptr descriptor) {
       if (c && !c->closing && !c->loggedIn && !(room_ && room_->IsLoggedIn(id)))
         Drop(id, "did not log in in time");
     });
+    // Bytes that came right behind a PROXY header are already waiting.
+    if (socket->bytesAvailable() > 0) OnReadable(id);
   }
 }
 
@@ -232,6 +285,7 @@ void ChatListener::Send(ClientId id, const std::string& line) {
 }
 
 void ChatListener::FlushDirty() {
+  if (beforeWrite_ && !dirty_.empty()) beforeWrite_();
   // Flushing may lose a connection, and the room then sends the new online
   // list to the others: the list can grow while it is walked.
   for (size_t i = 0; i < dirty_.size(); ++i) {

@@ -60,6 +60,11 @@ struct ChatLimits {
   // A connection whose queue is above this is backlogged: the room holds
   // back what may wait (the online list) until it has drained.
   size_t backlog = 256 * 1024;
+  // Every connection begins with a PROXY protocol header (v1 or v2) from a
+  // balancer, which names the client's real address; it must arrive
+  // within proxyWithinMs.
+  bool proxyProtocol = false;
+  int proxyWithinMs = 5000;
 };
 
 class ChatListener : public QObject, public RoomOutput {
@@ -69,6 +74,9 @@ class ChatListener : public QObject, public RoomOutput {
   ~ChatListener() override;
 
   void SetRoom(Room* room) { room_ = room; }
+  // Runs before the turn's output is written: whatever the room handed to
+  // other nodes is on the bus before a client is told it was accepted.
+  void SetBeforeWrite(std::function<void()> hook) { beforeWrite_ = std::move(hook); }
   bool Listen(const QHostAddress& address, quint16 port);
   quint16 Port() const { return server_.serverPort(); }
 
@@ -101,6 +109,10 @@ class ChatListener : public QObject, public RoomOutput {
   };
 
   void Accept(qintptr descriptor);
+  // Reads the PROXY header of a connection that has not been admitted yet.
+  void OnProxyReadable(QTcpSocket* socket);
+  // Admits a connection from `address` within the limits, or refuses it.
+  void Admit(QTcpSocket* socket, const std::string& address);
   void OnReadable(ClientId id);
   void OnWritten(ClientId id);
   // One turn: a batch from every connection with input, flushing the
@@ -129,10 +141,12 @@ class ChatListener : public QObject, public RoomOutput {
   QTcpServer server_;
   Acceptor acceptor_{server_, "chat port", [this](qintptr fd) { Accept(fd); }};
   Room* room_ = nullptr;
+  std::function<void()> beforeWrite_;
   std::unordered_map<ClientId, std::unique_ptr<Connection>> connections_;
   std::unordered_map<std::string, size_t> perAddress_;
   std::vector<ClientId> ready_, dirty_;
   std::unordered_set<ClientId> congested_;
+  std::unordered_set<QTcpSocket*> awaitingProxy_;
   size_t queuedTotal_ = 0;  // bytes in all connections' own queues
   size_t inputTotal_ = 0;   // bytes of all unfinished input lines
   bool inTurn_ = false, serveScheduled_ = false;

@@ -24,8 +24,10 @@
 #include "server/artwork.h"
 #include "server/chat_listener.h"
 #include "server/log.h"
+#include "server/nats_bus.h"
 #include "server/name_rules.h"
 #include "server/room.h"
+#include "server/store_pg.h"
 #include "server/store_sqlite.h"
 #include "server/web_pages.h"
 #include "server/web_server.h"
@@ -41,7 +43,8 @@ void Usage(FILE* out = stderr) {
                "             [--photos NAME:1,2]...  (photo numbers of an account)\n"
                "             [--max-connections N] [--list-interval MS] [--registrations-per-hour N]\n"
                "             [--public-rate KIB] [--public-burst KIB] [--kept-per-sender N]\n"
-               "             [--kept-kib-per-sender KIB]\n"
+               "             [--kept-kib-per-sender KIB] [--store postgresql://...]\n"
+               "             [--proxy-protocol] [--cluster nats://HOST:4222 --node N]\n"
                "       chatd [--data DIR] --add-user NAME  (reads the password from standard input)\n"
                "       chatd --help | --version\n");
 }
@@ -75,6 +78,18 @@ void Help() {
       "  --kept-per-sender N  private messages one sender may have kept for\n"
       "                    users who are offline (100)\n"
       "  --kept-kib-per-sender KIB  and their size together (1024)\n"
+      "  --store URI       keep accounts, fines, kept messages and the archive\n"
+      "                    in PostgreSQL (postgresql://user@host/db?...) instead\n"
+      "                    of DIR/chatd.sqlite: every node of one room names the\n"
+      "                    same database\n"
+      "  --cluster URL     serve one room together with other chatd nodes through\n"
+      "                    the NATS server at URL (nats://host:4222); needs\n"
+      "                    --node and a shared --store\n"
+      "  --node N          this node's number, 1 to 63, different on every node\n"
+      "  --proxy-protocol  every chat connection begins with a PROXY protocol\n"
+      "                    header (v1 or v2) from a TCP balancer; the address it\n"
+      "                    names counts for the limits per address, IP fines and\n"
+      "                    the addresses chatd tells\n"
       "  --add-user NAME   make (or give a new password to) the account NAME with\n"
       "                    the password read from standard input, and exit; the\n"
       "                    names given with --moderator can be made no other way\n"
@@ -116,9 +131,19 @@ rlim_t RaiseFileLimit() {
   return limit.rlim_cur;
 }
 
+// The store named by --store, or the SQLite file in the data folder.
+std::unique_ptr<chatd::Store> OpenStore(const std::string& uri, const std::string& data, std::string* error) {
+  if (uri.empty()) return chatd::SqliteStore::Open(data + "/chatd.sqlite", error);
+  return chatd::PgStore::Open(uri, error);
+}
+
+bool IsPostgresUri(const QString& uri) {
+  return uri.startsWith("postgresql://") || uri.startsWith("postgres://");
+}
+
 // Makes the account `name` (or gives it a new password) with the password
 // on standard input.
-int AddUser(const std::string& data, const std::string& name) {
+int AddUser(const std::string& data, const std::string& storeUri, const std::string& name) {
   if (!chatd::IsValidName(name)) {
     std::fprintf(stderr, "chatd: the name is not allowed\n");
     return 2;
@@ -132,7 +157,7 @@ int AddUser(const std::string& data, const std::string& name) {
     return 2;
   }
   std::string error;
-  auto store = chatd::SqliteStore::Open(data + "/chatd.sqlite", &error);
+  auto store = OpenStore(storeUri, data, &error);
   if (!store) {
     std::fprintf(stderr, "chatd: cannot open database: %s\n", error.c_str());
     return 1;
@@ -178,6 +203,9 @@ int main(int argc, char** argv) {
   int announcePort = -1;
   int64_t maxConnections = -1;
   std::string addUser;
+  std::string storeUri;
+  std::string clusterUrl;
+  int node = 0;
   const QStringList args = app.arguments();
   for (int i = 1; i < args.size(); ++i) {
     const QString& a = args[i];
@@ -236,6 +264,20 @@ int main(int argc, char** argv) {
     } else if (a == "--kept-kib-per-sender" && hasValue) {
       if (!ParseCount(value(), &options.maxKeptBytesPerSender)) return Usage(), 2;
       options.maxKeptBytesPerSender *= 1024;
+    } else if (a == "--cluster" && hasValue) {
+      const QString url = value();
+      if (!url.startsWith("nats://") && !url.startsWith("tls://")) return Usage(), 2;
+      clusterUrl = url.toStdString();
+    } else if (a == "--node" && hasValue) {
+      bool ok = false;
+      node = value().toInt(&ok);
+      if (!ok || node < 1 || node > chatd::kMaxNode) return Usage(), 2;
+    } else if (a == "--proxy-protocol") {
+      limits.proxyProtocol = true;
+    } else if (a == "--store" && hasValue) {
+      const QString uri = value();
+      if (!IsPostgresUri(uri)) return Usage(), 2;
+      storeUri = uri.toStdString();
     } else if (a == "--add-user" && hasValue) {
       addUser = text::Utf8ToCp1251(value().toStdString());
     } else if (a == "--log" && hasValue) {
@@ -252,6 +294,10 @@ int main(int argc, char** argv) {
       Usage();
       return 2;
     }
+  }
+  if (!clusterUrl.empty() && (node == 0 || storeUri.empty())) {
+    std::fprintf(stderr, "chatd: --cluster needs --node N and --store postgresql://...\n");
+    return 2;
   }
   if (!logFile.isEmpty() && !chatd::SetLogFile(logFile.toStdString())) {
     std::fprintf(stderr, "chatd: cannot write the log %s\n", qPrintable(logFile));
@@ -270,7 +316,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   const std::string data = QDir(dataDir).absolutePath().toStdString();
-  if (!addUser.empty()) return AddUser(data, addUser);
+  if (!addUser.empty()) return AddUser(data, storeUri, addUser);
 
   // Every connection is a descriptor: take what the hard limit allows and
   // fit the connection caps into it, a third for the web side, with room
@@ -288,7 +334,7 @@ int main(int argc, char** argv) {
   chatd::Log("open files limit " + std::to_string(files) + ": up to " + std::to_string(limits.maxConnections) +
              " chat and " + std::to_string(webConnections) + " web connections");
   std::string error;
-  auto store = chatd::SqliteStore::Open(data + "/chatd.sqlite", &error);
+  auto store = OpenStore(storeUri, data, &error);
   if (!store) {
     std::fprintf(stderr, "chatd: cannot open database: %s\n", error.c_str());
     return 1;
@@ -301,6 +347,16 @@ int main(int argc, char** argv) {
   chatd::ChatListener listener(limits);
   chatd::Room room(*store, options, listener);
   listener.SetRoom(&room);
+  std::unique_ptr<chatd::NatsBus> bus;
+  if (!clusterUrl.empty()) {
+    bus = std::make_unique<chatd::NatsBus>(room, node);
+    room.SetPeers(bus.get(), node);
+    if (!bus->Start(clusterUrl, &error)) {
+      std::fprintf(stderr, "chatd: cannot use the bus %s: %s\n", clusterUrl.c_str(), error.c_str());
+      return 1;
+    }
+    listener.SetBeforeWrite([&bus] { bus->Sync(); });
+  }
   if (!listener.Listen(address, static_cast<quint16>(port))) {
     std::fprintf(stderr, "chatd: cannot listen on %s:%d\n", qPrintable(host), port);
     return 1;
@@ -344,5 +400,9 @@ int main(int argc, char** argv) {
   std::printf("chatd listening on %s:%u http %s:%u\n", qPrintable(host), listener.Port(), qPrintable(host),
               actualHttpPort);
   std::fflush(stdout);
-  return app.exec();
+  const int status = app.exec();
+  // The bus goes first; nothing the room does while it is torn down may
+  // reach for it.
+  room.SetPeers(nullptr, node);
+  return status;
 }

@@ -106,7 +106,10 @@ void Room::Drop(ClientId id) {
   if (s->loggedIn) {
     onlineOrder_.erase(std::remove(onlineOrder_.begin(), onlineOrder_.end(), id), onlineOrder_.end());
     auto it = onlineByKey_.find(s->key);
-    if (it != onlineByKey_.end() && it->second == id) onlineByKey_.erase(it);
+    if (it != onlineByKey_.end() && it->second == id) {
+      onlineByKey_.erase(it);
+      AnnounceGone(*s);
+    }
     ListChanged();
   }
   const bool bot = s->bot;
@@ -129,7 +132,10 @@ void Room::Disconnect(ClientId id) {
   if (wasOnline) {
     onlineOrder_.erase(std::remove(onlineOrder_.begin(), onlineOrder_.end(), id), onlineOrder_.end());
     auto it = onlineByKey_.find(s->key);
-    if (it != onlineByKey_.end() && it->second == id) onlineByKey_.erase(it);
+    if (it != onlineByKey_.end() && it->second == id) {
+      onlineByKey_.erase(it);
+      AnnounceGone(*s);
+    }
   }
   if (wasOnline) Log(Printable(s->name) + " left");
   sessions_.erase(id);
@@ -295,6 +301,16 @@ void Room::HandleLogin(Session& s, const std::string& line) {
     Send(*old, "?5\n");
     Drop(old->id);
   }
+  // Login times order logins across nodes; one that follows a login known
+  // here is later than it even when the other node's clock runs ahead.
+  int64_t stamp = WallMs();
+  if (const RemoteUser* there = FindRemote(key)) {
+    if (there->bot) return Refuse(id, "the bot's name");
+    // The node that holds him closes its session when it hears of this one.
+    Log("second login of " + Printable(account->name) + " replaces the one at node " + std::to_string(there->node));
+    stamp = std::max(stamp, there->stamp + 1);
+    remote_.erase(key);
+  }
 
   if (auto given = options_.photos.find(key); given != options_.photos.end() && given->second != account->photos) {
     account->photos = given->second;
@@ -317,9 +333,11 @@ void Room::HandleLogin(Session& s, const std::string& line) {
   s.publicBudget.emplace(options_.publicBytesPerSecond, options_.publicBurstBytes);
   store_.UpdateLook(account->id, sex, back, fore);
   store_.UpdateAddress(account->id, s.address);
+  s.loginStamp = stamp;
   onlineOrder_.push_back(id);
   onlineByKey_[key] = id;
   Log(Printable(s.name) + " logged in from " + s.address + " as " + Who(s));
+  Announce(s);
 
   std::string welcome = "x\xA6NewUserNum=" + std::to_string(account->id) + ";Nastr=1;";
   if (s.moderator) welcome += "Mod=1;";
@@ -386,16 +404,36 @@ std::string Room::ModeratorEcho(const Session& s) const {
 
 const std::string& Room::OnlineListLine() {
   if (listLineVersion_ == listVersion_) return listLine_;
-  std::string body;
+  // Every node orders the whole room by login time, so every client sees
+  // the same list wherever he is connected.
+  struct Entry {
+    int64_t stamp;
+    int node;
+    std::string text;
+  };
+  auto text = [](const std::string& name, const std::string& version, char sex, bool sound, bool hasInfo) {
+    std::string t = "User=" + name + ",Ver=" + version;
+    if (sex) t += std::string(",Sex=") + sex;
+    if (sound) t += ",Sound=1";
+    t += hasInfo ? ",Inf=T;" : ",Inf=F;";
+    return t;
+  };
+  std::vector<Entry> entries;
+  entries.reserve(onlineOrder_.size() + remote_.size());
   for (ClientId id : onlineOrder_) {
     auto it = sessions_.find(id);
     if (it == sessions_.end()) continue;
     const Session& s = it->second;
-    body += "User=" + s.name + ",Ver=" + s.version;
-    if (s.sex) body += std::string(",Sex=") + s.sex;
-    if (s.sound) body += ",Sound=1";
-    body += s.hasInfo ? ",Inf=T;" : ",Inf=F;";
+    entries.push_back({s.loginStamp, node_, text(s.name, s.version, s.sex, s.sound, s.hasInfo)});
   }
+  for (const auto& [key, r] : remote_) entries.push_back({r.stamp, r.node, text(r.name, r.version, r.sex, r.sound, r.hasInfo)});
+  if (!remote_.empty()) {
+    std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+      return a.stamp != b.stamp ? a.stamp < b.stamp : a.node < b.node;
+    });
+  }
+  std::string body;
+  for (const Entry& e : entries) body += e.text;
   listLine_ = wire::BuildLine('x', body);
   listLineVersion_ = listVersion_;
   return listLine_;
@@ -474,6 +512,7 @@ std::vector<Room::OnlineUser> Room::Online() const {
     auto it = sessions_.find(id);
     if (it != sessions_.end()) out.push_back({it->second.name, it->second.address, it->second.version});
   }
+  for (const auto& [key, r] : remote_) out.push_back({r.name, r.address, r.version});
   return out;
 }
 

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "server/login_guard.h"
+#include "server/room_peers.h"
 #include "server/store.h"
 #include "server/token_bucket.h"
 #include "wire/wire.h"
@@ -98,6 +99,17 @@ class Room {
   std::string WhoisText(const std::string& query);
   int64_t Now() const;
   Store& store() { return store_; }
+
+  // Several nodes serving one room: `peers` reaches the others, `node`
+  // (1…kMaxNode) is this one's number, unique among them.
+  void SetPeers(RoomPeers* peers, int node);
+  // A payload from another node, as the transport got it.
+  void FromPeer(const std::string& payload);
+  // About once a second: tells the others this node lives, and forgets
+  // the users of nodes that have gone silent.
+  void PeerBeat();
+  // The transport is (again) connected: ask every node for its users.
+  void PeerHello();
   // Writes the public lines not yet in the store (they are written in
   // batches, one transaction each).
   void FlushArchive();
@@ -120,6 +132,7 @@ class Room {
     // The online list: the version this client has and when it got it.
     uint64_t listVersion = 0;
     int64_t listSentMs = 0;
+    int64_t loginStamp = 0;  // wall clock ms: of two logins, the newer wins
     std::optional<TokenBucket> publicBudget;
     // A login waiting out a backoff, and the lines that came after it.
     bool loginHeld = false;
@@ -127,6 +140,14 @@ class Room {
     size_t heldBytes = 0;
   };
   friend class Bot;
+  // A user logged in at another node, as that node announced him.
+  struct RemoteUser {
+    int node = 0;
+    std::string name, version, address;
+    char sex = 0;
+    bool sound = false, hasInfo = false, bot = false;
+    int64_t stamp = 0;
+  };
 
   Session* Find(ClientId id);
   Session* FindOnline(const std::string& key);
@@ -185,6 +206,24 @@ class Room {
   std::string ModeratorEcho(const Session& s) const;
   void RunDeferred();
 
+  // Other nodes (room_cluster.cpp).
+  const RemoteUser* FindRemote(const std::string& key) const;
+  std::string Presence(const Session& s) const;  // the "on" message
+  void Announce(const Session& s);
+  void AnnounceGone(const Session& s);
+  // Hands a line to the node holding `key`; false when no node does.
+  bool LineToPeer(const std::string& key, const std::string& line);
+  void PeerPublic(const PeerMessage& m);
+  void PeerPrivate(const PeerMessage& m);
+  void PeerLine(const PeerMessage& m);
+  void PeerOnline(const PeerMessage& m);
+  void PeerOffline(const PeerMessage& m);
+  void NodeSeen(int node);
+  void TellUsers(int node);  // our users' presence, to one node
+  void ForgetNode(int node);
+  int64_t WallMs() const;
+  int64_t NextLineNo();
+
   Store& store_;
   RoomOptions options_;
   RoomOutput& output_;
@@ -208,6 +247,10 @@ class Room {
   std::unique_ptr<Bot> bot_;
   std::deque<std::function<void()>> deferred_;  // work queued while a line is handled
   bool running_ = false;
+  RoomPeers* peers_ = nullptr;
+  int node_ = 0;
+  std::unordered_map<std::string, RemoteUser> remote_;  // by account key
+  std::map<int, int64_t> nodeSeenMs_;                   // other nodes: when last heard
 };
 
 }  // namespace chatd

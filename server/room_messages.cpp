@@ -69,7 +69,7 @@ void Room::HandleMessage(Session& s, const wire::Record& r) {
 }
 
 void Room::SendPublic(Session& from, const std::string& text, const std::string& mid) {
-  ++lineNo_;
+  lineNo_ = NextLineNo();
   ArchiveLine entry;
   entry.lineNo = lineNo_;
   entry.time = Now();
@@ -84,6 +84,7 @@ void Room::SendPublic(Session& from, const std::string& text, const std::string&
   for (ClientId id : onlineOrder_) {
     if (Session* s = Find(id)) Send(*s, line);
   }
+  if (peers_) peers_->ToAll(EncodePeer({"public", node_, {std::to_string(lineNo_)}, line}));
   unsavedBytes_ += entry.mess.size();
   unsavedArchive_.push_back(std::move(entry));
   while (unsavedArchive_.size() > static_cast<size_t>(std::max(options_.archiveLines, 1))) {
@@ -117,6 +118,29 @@ std::string Room::SendPrivate(Session& from, const std::vector<std::string>& to,
       ++reached;
       continue;
     }
+    if (const RemoteUser* there = FindRemote(key); there && peers_) {
+      NoteExchange(from.key, key);
+      if (there->bot) {
+        // The robot answers at its own node.
+        peers_->ToNode(there->node, EncodePeer({"private", node_, {key, from.key, from.name, mid, text}, line}));
+        ++reached;
+        continue;
+      }
+      // Through the shared store: his node takes it out at once, and should
+      // that node die first, it waits for him wherever he logs in next.
+      const Store::Kept forAddressee = store_.KeptFor(key);
+      if (forAddressee.count >= options_.maxKeptPerUser ||
+          forAddressee.bytes + static_cast<int64_t>(line.size()) > options_.maxKeptBytesPerUser) {
+        Refused(Who(from), "private message dropped: too many waiting for the addressee", name);
+        allOnline = false;
+        continue;
+      }
+      store_.KeepOffline(key, from.key, line, Now());
+      // Every node hears of it: he may have moved on from the node we know.
+      peers_->ToAll(EncodePeer({"kept", node_, {key}, {}}));
+      ++reached;
+      continue;
+    }
     allOnline = false;
     if (!store_.FindAccount(key)) {
       Refused(Who(from), "private message to an unknown name dropped", name);
@@ -135,6 +159,9 @@ std::string Room::SendPrivate(Session& from, const std::vector<std::string>& to,
       Refused(Who(from), "private message dropped: the sender has too many kept for others", name);
     } else {
       store_.KeepOffline(key, from.key, line, Now());
+      // He may have logged in at another node a moment ago, before this
+      // one heard of it: that node hands it to him.
+      if (peers_) peers_->ToAll(EncodePeer({"kept", node_, {key}, {}}));
       ++fromSender->count;
       fromSender->bytes += size;
       NoteExchange(from.key, key);
@@ -146,9 +173,14 @@ std::string Room::SendPrivate(Session& from, const std::vector<std::string>& to,
 
 void Room::HandleConfirmation(Session& s, const wire::Record& r) {
   const std::string mid = CleanMid(Field(r, "Mid"));
-  Session* sender = FindOnline(AccountKey(wire::UnescapeField(Field(r, "Cln"))));
-  if (!sender || mid.empty()) return;
-  Send(*sender, RecordWriter().Raw("Podtv", "1").Raw("Mid", mid).Escaped("Cln", s.name).Line());
+  const std::string key = AccountKey(wire::UnescapeField(Field(r, "Cln")));
+  if (mid.empty()) return;
+  const std::string line = RecordWriter().Raw("Podtv", "1").Raw("Mid", mid).Escaped("Cln", s.name).Line();
+  if (Session* sender = FindOnline(key)) {
+    Send(*sender, line);
+  } else {
+    LineToPeer(key, line);
+  }
 }
 
 // ---- positional lines ---------------------------------------------------------
@@ -162,8 +194,12 @@ void Room::HandleAddressRequest(Session& s, const std::string& line) {
   // directly).  Anyone else gets an empty address and uses the server.
   // A bot accepts no direct links, so it gets no address.
   const std::string key = AccountKey(name);
-  if (Session* t = FindOnline(key); t && !t->bot && (s.moderator || key == s.key || Exchanged(s.key, key)))
+  const bool allowed = s.moderator || key == s.key || Exchanged(s.key, key);
+  if (Session* t = FindOnline(key); t && !t->bot && allowed) {
     address = t->address;
+  } else if (const RemoteUser* there = FindRemote(key); !t && there && !there->bot && allowed) {
+    address = there->address;
+  }
   Send(s, "p|" + wire::EscapeField(name) + "|" + address + "|\n");
 }
 
@@ -172,17 +208,19 @@ void Room::HandleNotice(Session& s, const std::string& line) {
   const std::string name = wire::UnescapeField(wire::TakeField(body));
   const std::string text = CleanEscapedText(wire::TakeField(body), options_.maxMessageBytes);
   Session* t = FindOnline(AccountKey(name));
+  const std::string notice = RecordWriter()
+                                 .Raw("Mess", MessValue(s.name, text))
+                                 .Raw("Public", "0")
+                                 .Escaped("FrName", s.name)
+                                 .Raw("CBacg", s.backColor)
+                                 .Raw("CText", s.textColor)
+                                 .Line();
+  if (!text.empty() && !t && LineToPeer(AccountKey(name), notice)) return;
   if (!t || t->bot || text.empty()) {
     Refused(Who(s), "notice not delivered", name);
     return;
   }
-  Send(*t, RecordWriter()
-               .Raw("Mess", MessValue(s.name, text))
-               .Raw("Public", "0")
-               .Escaped("FrName", s.name)
-               .Raw("CBacg", s.backColor)
-               .Raw("CText", s.textColor)
-               .Line());
+  Send(*t, notice);
 }
 
 void Room::HandleRelay(Session& s, const std::string& line) {
@@ -203,6 +241,8 @@ void Room::HandleRelay(Session& s, const std::string& line) {
     Session* t = FindOnline(AccountKey(name));
     if (t && !t->bot) {
       Send(*t, out);
+    } else if (!t && LineToPeer(AccountKey(name), out)) {
+      continue;
     } else {
       Refused(Who(s), "f line for someone offline not delivered", name);
     }

@@ -56,7 +56,10 @@ void Room::HandleSettings(Session& s, const wire::Record& r) {
     s.hasInfo = hasInfo;
   }
   Send(s, ModeratorEcho(s));
-  if (listChanged) ListChanged();
+  if (listChanged) {
+    ListChanged();
+    Announce(s);
+  }
 }
 
 void Room::HandleGetIp(Session& s, const wire::Record& r) {
@@ -115,6 +118,7 @@ bool Room::ApplyFine(const std::string& moderator, const std::string& target, in
   if (periodCode == 0) {
     store_.RemoveFines(account->key);
     RefreshFines();
+    if (peers_) peers_->ToAll(EncodePeer({"fines", node_, {}, {}}));
     Log("fines of " + Printable(account->name) + " removed by " + Printable(moderator));
     return true;
   }
@@ -127,11 +131,14 @@ bool Room::ApplyFine(const std::string& moderator, const std::string& target, in
   f.type = type;
   f.checkIp = checkIp;
   Session* online = FindOnline(account->key);
-  f.address = online ? online->address : account->lastAddress;
+  const RemoteUser* there = online ? nullptr : FindRemote(account->key);
+  f.address = online ? online->address : there ? there->address : account->lastAddress;
   f.moderator = moderator;
   store_.AddFine(f);
   Log("fine type " + std::to_string(type) + " for " + Printable(account->name) + " by " + Printable(moderator));
   RefreshFines();
+  // The fine is in the shared store; the other nodes read it again now.
+  if (peers_) peers_->ToAll(EncodePeer({"fines", node_, {}, {}}));
   return true;
 }
 

@@ -2,10 +2,8 @@
 
 #include <sqlite3.h>
 
-#include <QCryptographicHash>
-#include <QRandomGenerator>
-
 #include "server/log.h"
+#include "server/password_hash.h"
 
 namespace chatd {
 namespace {
@@ -55,18 +53,6 @@ class Stmt {
  private:
   sqlite3_stmt* stmt_ = nullptr;
 };
-
-std::string HashPassword(const std::string& salt, const std::string& password) {
-  QByteArray data = QByteArray::fromStdString(salt + password);
-  for (int i = 0; i < 1000; ++i) data = QCryptographicHash::hash(data, QCryptographicHash::Sha256);
-  return data.toStdString();
-}
-
-std::string NewSalt() {
-  std::string salt(16, '\0');
-  for (auto& c : salt) c = static_cast<char>(QRandomGenerator::system()->bounded(256));
-  return salt;
-}
 
 constexpr const char* kAccountColumns =
     "id, name, key, email, sex, back_color, text_color, info, photos, created, last_address";

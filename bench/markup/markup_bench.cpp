@@ -96,10 +96,13 @@ void BM_JumpBottomToTop(benchmark::State& state) {
 }
 BENCHMARK(BM_JumpBottomToTop)->Arg(1000)->Arg(1000000)->Unit(benchmark::kMicrosecond);
 
-// Page by page from the end to the top of the whole pane, painting every page.
+// Page by page from the end to the top of the whole pane, painting every
+// page; with range(1) the lines are laid out before (as after a first pass),
+// without it every line is laid out as its page first shows.
 void BM_PageBottomToTop(benchmark::State& state) {
   auto view = MakeView();
   Fill(*view, state.range(0));
+  if (state.range(1)) view->Document().LayOutAll();
   long pages = 0;
   for (auto _ : state) {
     view->Document().SetVertScrollPos(view->VertScrollRange());
@@ -110,7 +113,19 @@ void BM_PageBottomToTop(benchmark::State& state) {
   }
   state.counters["pages"] = static_cast<double>(pages);
 }
-BENCHMARK(BM_PageBottomToTop)->Arg(1000000)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PageBottomToTop)->Args({1000000, 1})->Args({1000000, 0})->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// Filling a pane in one update: the lines are laid out as they show.
+void BM_FillInOneUpdate(benchmark::State& state) {
+  auto view = MakeView();
+  for (auto _ : state) {
+    Fill(*view, state.range(0));
+    state.PauseTiming();
+    view->Clear();
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_FillInOneUpdate)->Arg(100000)->Iterations(2)->Unit(benchmark::kMillisecond);
 
 void BM_Clear(benchmark::State& state) {
   auto view = MakeView();

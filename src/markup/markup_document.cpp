@@ -143,25 +143,28 @@ std::string MarkupDocument::GetLastStr() const {
   return lines_.empty() ? std::string() : lines_.back()->source;
 }
 
+// Both change one line: the lines above it keep their places, so only the
+// lines from it on are placed again (a kept sound cuts its line in a pane
+// of thousands).
 void MarkupDocument::DeleteStr(const std::string& text) {
   hovered_ = nullptr;
   for (size_t i = 0; i < lines_.size(); ++i) {
     if (lines_[i]->source.find(text) == std::string::npos) continue;
     lines_.erase(lines_.begin() + static_cast<long>(i));
-    break;
+    RecalculateFrom(i);
+    return;
   }
-  RecalculateFrom(0);
 }
 
 void MarkupDocument::DeleteArc(const std::string& text) {
   hovered_ = nullptr;
-  for (auto& line : lines_) {
-    const size_t at = line->source.find(text);
+  for (size_t i = 0; i < lines_.size(); ++i) {
+    const size_t at = lines_[i]->source.find(text);
     if (at == std::string::npos) continue;
-    line->Replace(line->source.substr(0, at));
-    break;
+    lines_[i]->Replace(lines_[i]->source.substr(0, at));
+    RecalculateFrom(i);
+    return;
   }
-  RecalculateFrom(0);
 }
 
 void MarkupDocument::Clear() {
@@ -227,6 +230,7 @@ WalkResult MarkupDocument::Walk(MarkupLine& line, WalkMode mode, int mouseX, int
 MarkupDocument::Placement MarkupDocument::PlaceOf(size_t index) {
   Placement placement;
   if (index >= lines_.size()) return placement;
+  LayOutOne(index);
   MarkupLine& line = *lines_[index];
   placement.pieces = PiecesOf(line);
   WalkSettings s;
@@ -255,21 +259,28 @@ size_t MarkupDocument::IndexOf(const MarkupLine* line) const {
 
 void MarkupDocument::RecalculateText(const MarkupLine* from) {
   if (!from) {
+    InvalidateLayout();
     RecalculateFrom(0);
     return;
   }
+  // A picture of this line got its size; lines below may name it too.
+  // Those are laid out at once, so the animated ones among them get their
+  // occurrences (and their own clocks) now, shown or not.
   const size_t index = IndexOf(from);
-  if (index < lines_.size()) RecalculateFrom(index);
+  if (index >= lines_.size()) return;
+  for (size_t i = index; i < lines_.size(); ++i) {
+    MarkupLine& line = *lines_[i];
+    line.layoutStamp = 0;
+    if (line.NamesUrlPictures()) LayOutLine(line);
+  }
+  RecalculateFrom(index);
 }
 
 void MarkupDocument::RecalculateFrom(size_t index) {
-  int height = index < lines_.size() && index > 0 ? lines_[index]->top : 0;
-  MarkDirty(height);
-  for (size_t i = index; i < lines_.size(); ++i) {
-    lines_[i]->top = height;
-    height = Walk(*lines_[i], WalkMode::Layout, 0, 0, nullptr).bottom;
-  }
-  contentHeight_ = height;
+  // Where the line before ends: the line at `index` may be new or gone.
+  index = std::min(index, lines_.size());
+  MarkDirty(index > 0 ? lines_[index - 1]->top + Rows(*lines_[index - 1]) : 0);
+  PlaceFrom(index);
   AnticipateScrollBar(false);
   SetVertScrollPosRange(atBottom_ ? contentHeight_ - clientHeight_ : position_, contentHeight_);
 }
@@ -278,20 +289,205 @@ void MarkupDocument::RefreshLastStr() {
   if (Updating() || lines_.empty()) return;
   MarkupLine& last = *lines_.back();
   MarkDirty(last.top);
-  contentHeight_ = Walk(last, WalkMode::Layout, 0, 0, nullptr).bottom;
+  LayOutLine(last);
+  contentHeight_ = last.top + Rows(last);
   AnticipateScrollBar(true);
   SetVertScrollPosRange(atBottom_ ? contentHeight_ - clientHeight_ : position_, contentHeight_);
 }
 
 void MarkupDocument::RecalculateTextW(int width) {
   layoutWidth_ = std::max(width, 1);
+  InvalidateLayout();
   MarkDirty(0);
   int height = 0;
   for (auto& line : lines_) {
-    line->top = height;
-    height = Walk(*line, WalkMode::Layout, 0, 0, nullptr).bottom;
+    MoveLine(*line, height - line->top);
+    LayOutLine(*line);
+    height += Rows(*line);
   }
   contentHeight_ = height;
+}
+
+void MarkupDocument::LayOutAll() {
+  LayOutRows(0, INT_MAX);
+  SetVertScrollPosRange(atBottom_ ? contentHeight_ - clientHeight_ : position_, contentHeight_);
+}
+
+// ---- Lazy layout ----
+
+// One visual line per this many characters of the line's text, at the
+// base font's average width: good enough for the scroll bar until the line
+// shows and gets its real height.
+int MarkupDocument::EstimateHeight(const MarkupLine& line) {
+  if (estimateStamp_ != layoutStamp_) {
+    FontSpec base;
+    base.size = fontSize_;
+    const FontMetrics fm = measurer_.Metrics(base);
+    estimateRow_ = std::max(fm.ascent + fm.descent, 1);
+    static constexpr std::string_view kSample = "Sample line of a chat, 0123456789";
+    estimateCharWidth_ =
+        std::max(static_cast<int>(measurer_.Width(base, kSample) * 16 / static_cast<int>(kSample.size())), 1);
+    estimateStamp_ = layoutStamp_;
+  }
+  int64_t shown = 0;
+  bool inTag = false;
+  for (const char c : line.source) {
+    if (c == '<')
+      inTag = true;
+    else if (c == '>')
+      inTag = false;
+    else if (!inTag)
+      ++shown;
+  }
+  const int64_t usable = std::max(layoutWidth_ - leftIndent_, 1) * int64_t{16};
+  const int64_t rows = 1 + shown * estimateCharWidth_ / usable;
+  return static_cast<int>(std::min<int64_t>(rows * estimateRow_, INT_MAX / 4));
+}
+
+void MarkupDocument::LayOutLine(MarkupLine& line) {
+  if (line.hidden) return;
+  line.height = Walk(line, WalkMode::Layout, 0, 0, nullptr).bottom - line.top;
+  line.layoutStamp = layoutStamp_;
+  ++linesLaidOut_;
+}
+
+// Animated pictures keep content coordinates: they move with their line.
+void MarkupDocument::MoveLine(MarkupLine& line, int delta) {
+  if (delta == 0) return;
+  line.top += delta;
+  for (auto& anim : line.anims) anim->y += delta;
+}
+
+// Tops from `index` on, from the rows of the lines above; nothing is walked.
+void MarkupDocument::PlaceFrom(size_t index) {
+  index = std::min(index, lines_.size());
+  int y = index > 0 ? lines_[index - 1]->top + Rows(*lines_[index - 1]) : 0;
+  for (size_t i = index; i < lines_.size(); ++i) {
+    MarkupLine& line = *lines_[i];
+    if (line.height < 0) line.height = EstimateHeight(line);
+    MoveLine(line, y - line.top);
+    y += Rows(line);
+  }
+  contentHeight_ = y;
+}
+
+// Lays out the stale lines that show in content rows from .. to.  Rows
+// above the first of them stay; the lines below move by what changed, and
+// lines that move into the rows are laid out too.  True when a line was.
+bool MarkupDocument::LayOutRows(int from, int to) {
+  size_t laid = 0;
+  int delta = 0;
+  size_t i = static_cast<size_t>(std::max(LineIndexAt(from), 0L));
+  for (; i < lines_.size(); ++i) {
+    MarkupLine& line = *lines_[i];
+    MoveLine(line, delta);
+    if (line.top >= to) {
+      ++i;
+      break;
+    }
+    if (!Stale(line)) continue;
+    const int before = Rows(line);
+    LayOutLine(line);
+    ++laid;
+    MarkDirty(line.top);
+    delta += Rows(line) - before;
+  }
+  if (delta != 0) {
+    // Lines ahead are laid out too, so that moving the rest is paid for.
+    for (; i < lines_.size() && laid * kMovesPerLayout < lines_.size() - i; ++i) {
+      MarkupLine& line = *lines_[i];
+      MoveLine(line, delta);
+      if (!Stale(line)) continue;
+      const int before = Rows(line);
+      LayOutLine(line);
+      ++laid;
+      delta += Rows(line) - before;
+    }
+    for (; i < lines_.size(); ++i) MoveLine(*lines_[i], delta);
+    contentHeight_ += delta;
+  }
+  return laid > 0;
+}
+
+// The client area at `position` (at the bottom when `bottom`) gets its
+// lines laid out; `position` becomes where it ends up.
+bool MarkupDocument::LayOutBand(int& position, bool bottom) {
+  bool laid = false;
+  for (;;) {
+    const int last = std::max(contentHeight_ - clientHeight_, 0);
+    const int top = bottom ? last : std::min(position, last);
+    if (!LayOutRows(top, top + clientHeight_)) {
+      position = top;
+      return laid;
+    }
+    laid = true;
+  }
+}
+
+// Lays out the stale lines in the `distance` rows above content row y,
+// whose place on the screen stays: the scroll position moves with it.
+void MarkupDocument::LayOutAbove(int y, int distance) {
+  const long holder = LineIndexAt(y);
+  if (holder <= 0) return;
+  int covered = y - lines_[static_cast<size_t>(holder)]->top;
+  int delta = 0;
+  size_t laid = 0;
+  long i = holder - 1;
+  auto layOut = [&](MarkupLine& line) {
+    if (!Stale(line)) return;
+    const int before = Rows(line);
+    LayOutLine(line);
+    ++laid;
+    delta += Rows(line) - before;
+  };
+  for (; i >= 0 && covered < distance; --i) {
+    MarkupLine& line = *lines_[static_cast<size_t>(i)];
+    layOut(line);
+    covered += Rows(line);
+  }
+  if (delta == 0) return;
+  // Lines further up are laid out too, so that moving those below is paid
+  // for (the next steps up find them ready).
+  for (; i >= 0 && laid * kMovesPerLayout < lines_.size() - static_cast<size_t>(i); --i)
+    layOut(*lines_[static_cast<size_t>(i)]);
+  PlaceFrom(static_cast<size_t>(i + 1));
+  position_ += delta;
+  if (paintedPosition_ >= 0) paintedPosition_ += delta;
+  if (dirtyFrom_ != INT_MAX) dirtyFrom_ += delta;
+}
+
+// A line read outside the client area: laid out where it is, and what shows
+// stays where it is on the screen.
+void MarkupDocument::LayOutOne(size_t index) {
+  MarkupLine& line = *lines_[index];
+  if (!Stale(line)) return;
+  const int before = Rows(line);
+  LayOutLine(line);
+  MarkDirty(line.top);
+  const int delta = Rows(line) - before;
+  if (delta == 0) return;
+  for (size_t i = index + 1; i < lines_.size(); ++i) MoveLine(*lines_[i], delta);
+  contentHeight_ += delta;
+  if (line.top < position_) {
+    position_ += delta;
+    if (paintedPosition_ >= 0) paintedPosition_ += delta;
+    if (dirtyFrom_ != INT_MAX) dirtyFrom_ += delta;
+  }
+  SetVertScrollPosRange(position_, contentHeight_);
+}
+
+void MarkupDocument::LayOutLazily(int width) {
+  layoutWidth_ = std::max(width, 1);
+  InvalidateLayout();
+  MarkDirty(0);
+  PlaceFrom(0);
+  int position = position_;
+  LayOutBand(position, atBottom_);
+}
+
+void MarkupDocument::ScrollUp(int distance) {
+  LayOutAbove(position_, distance);
+  SetVertScrollPosRange(position_ - distance, contentHeight_);
 }
 
 // Lays out at the width the client area will have once the scroll bar
@@ -302,17 +498,18 @@ void MarkupDocument::AnticipateScrollBar(bool lastLineOnly) {
   if (!attached_) return;
   const int w = ViewGlobals::scrollBarWidth;
   if (contentHeight_ > clientHeight_ && !scrollVisible_) {
-    RecalculateTextW(clientWidth_ - w);
-    if (lastLineOnly && contentHeight_ <= clientHeight_) RecalculateTextW(clientWidth_);
+    LayOutLazily(clientWidth_ - w);
+    if (lastLineOnly && contentHeight_ <= clientHeight_) LayOutLazily(clientWidth_);
   } else if (contentHeight_ <= clientHeight_ && scrollVisible_) {
-    RecalculateTextW(clientWidth_ + w);
-    if (contentHeight_ > clientHeight_) RecalculateTextW(clientWidth_);
+    LayOutLazily(clientWidth_ + w);
+    if (contentHeight_ > clientHeight_) LayOutLazily(clientWidth_);
   }
 }
 
 void MarkupDocument::Redraw() {
   if (!attached_) return;
   layoutWidth_ = std::max(clientWidth_, 1);
+  InvalidateLayout();
   ResetBitmap();
   RecalculateFrom(0);
 }
@@ -333,6 +530,7 @@ void MarkupDocument::SetFontSize(int points) {
 
 void MarkupDocument::SetLeftIndent(int indent) {
   leftIndent_ = std::max(indent, 0);
+  InvalidateLayout();
   RecalculateFrom(0);
 }
 
@@ -347,6 +545,7 @@ void MarkupDocument::SetViewColor(int32_t color) {
 void MarkupDocument::SetVertScrollPosRange(int position, int range) {
   range = std::max(range, clientHeight_);
   position = std::max(std::min(position, range - clientHeight_), 0);
+  if (LayOutBand(position, position == range - clientHeight_)) range = std::max(contentHeight_, clientHeight_);
   if (position != position_ || range != range_) {
     position_ = position;
     range_ = range;
@@ -378,9 +577,9 @@ void MarkupDocument::SetVertScroll() {
 
 void MarkupDocument::Scroll(ScrollCode code, int thumbPosition) {
   switch (code) {
-    case ScrollCode::LineUp: SetVertScrollPos(position_ - increment_); break;
+    case ScrollCode::LineUp: ScrollUp(increment_); break;
     case ScrollCode::LineDown: SetVertScrollPos(position_ + increment_); break;
-    case ScrollCode::PageUp: SetVertScrollPos(position_ - (clientHeight_ - increment_)); break;
+    case ScrollCode::PageUp: ScrollUp(clientHeight_ - increment_); break;
     case ScrollCode::PageDown: SetVertScrollPos(position_ + (clientHeight_ - increment_)); break;
     case ScrollCode::Thumb: SetVertScrollPos(thumbPosition); break;
     case ScrollCode::Top: SetVertScrollPos(0); break;
@@ -391,8 +590,9 @@ void MarkupDocument::Scroll(ScrollCode code, int thumbPosition) {
 bool MarkupDocument::MouseWheel(int delta) {
   if (!scrollVisible_) return false;
   const long moved = static_cast<long>(increment_) * delta / 30;
-  const long target = std::clamp<long>(position_ - moved, 0, std::max(range_ - clientHeight_, 0));
-  SetVertScrollPos(static_cast<int>(target));
+  if (moved > 0) LayOutAbove(position_, static_cast<int>(std::min<long>(moved, INT_MAX / 2)));
+  const long target = std::clamp<long>(position_ - moved, 0, std::max(contentHeight_ - clientHeight_, 0));
+  SetVertScrollPosRange(static_cast<int>(target), contentHeight_);
   return true;
 }
 
@@ -428,6 +628,7 @@ long MarkupDocument::LineIndexAt(int contentY) const {
 }
 
 void MarkupDocument::DrawRange(MarkupCanvas& canvas, int from, int to) {
+  LayOutRows(from, to);  // nothing to do for rows that show
   canvas.FillRect(0, from - position_, std::max(clientWidth_, 0), to - from, color_);
   for (size_t i = static_cast<size_t>(std::max(LineIndexAt(from), 0L));
        i < lines_.size() && lines_[i]->top < to; ++i)

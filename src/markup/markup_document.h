@@ -93,12 +93,21 @@ class MarkupDocument {
   bool FilterActive() const { return !filter_.empty(); }
 
   // ---- Layout ----
+  // Lines are laid out when they show (or are read by PlaceOf): a line
+  // outside the client area keeps the height of its last layout, or an
+  // estimate from its text length, until it scrolls into view.  Rows above
+  // the client area never move the picture: scrolling up by a distance lays
+  // out that distance first, and the bottom stays the bottom.
   void RefreshLastStr();
-  // From `from` (the first line when null) to the end.
+  // The lines from `from` (every line when null) are laid out again.
   void RecalculateText(const MarkupLine* from = nullptr);
   void ReSetCoordinates(const MarkupLine* line) { RecalculateText(line); }
   // Lays out every line at `width` without touching the scroll state.
   void RecalculateTextW(int width);
+  // Lays out every line now, so ContentHeight() and every top are exact.
+  void LayOutAll();
+  // Lines laid out since the document was made (for tests and benchmarks).
+  uint64_t LinesLaidOut() const { return linesLaidOut_; }
   void Redraw();
   // The size message: the widget's client area is width x height including
   // the scroll bar's column.  Until the first call nothing is drawn.
@@ -202,7 +211,29 @@ class MarkupDocument {
  private:
   const std::vector<MarkupLine::Piece>& PiecesOf(MarkupLine& line);
   WalkResult Walk(MarkupLine& line, WalkMode mode, int mouseX, int mouseY, MarkupCanvas* canvas);
+  // Tops from line `index` on follow the heights before them; the lines
+  // there are laid out as they show.
   void RecalculateFrom(size_t index);
+
+  // Lazy layout.  Tops are always the sums of the rows above them.  A layout
+  // that changes a height moves every line below; each such call lays out at
+  // least one line per kMovesPerLayout lines it moves, so paging through a
+  // fresh pane of a million lines costs its layout, not a move per page.
+  static constexpr size_t kMovesPerLayout = 256;
+  bool Stale(const MarkupLine& line) const { return !line.hidden && line.layoutStamp != layoutStamp_; }
+  static int Rows(const MarkupLine& line) { return line.hidden ? 0 : std::max(line.height, 0); }
+  int EstimateHeight(const MarkupLine& line);
+  void LayOutLine(MarkupLine& line);
+  // Everything is to be laid out again (width, font or indent changed).
+  void InvalidateLayout() { ++layoutStamp_; }
+  static void MoveLine(MarkupLine& line, int delta);
+  void PlaceFrom(size_t index);
+  bool LayOutRows(int from, int to);
+  bool LayOutBand(int& position, bool bottom);
+  void LayOutAbove(int y, int distance);
+  void LayOutOne(size_t index);
+  void LayOutLazily(int width);
+  void ScrollUp(int distance);
   void AnticipateScrollBar(bool lastLineOnly);
   void SetVertScroll();
   void MarkDirty(int fromY) { dirtyFrom_ = std::min(dirtyFrom_, fromY); }
@@ -244,6 +275,12 @@ class MarkupDocument {
   std::unordered_map<std::string, uint32_t> idPrefixes_;
   // False when `prefix` is an identifier prefix that no line has.
   bool MayBeginWith(const std::string& prefix) const;
+
+  uint32_t layoutStamp_ = 1;
+  uint32_t estimateStamp_ = 0;
+  int estimateRow_ = 1;        // rows of one visual line in the base font
+  int estimateCharWidth_ = 16; // average character width, 1/16 pixel
+  uint64_t linesLaidOut_ = 0;
 
   const MarkupLine* cachedLine_ = nullptr;
   std::string cachedSource_;

@@ -20,8 +20,12 @@ void MarkupLine::Append(const std::string& markup) {
   // Appending never changes an identifier prefix that is already complete.
   const bool hadIdPrefix = !MarkupDocument::IdPrefix(source).empty();
   source += markup;
+  layoutStamp = 0;
   if (owner && !hadIdPrefix) owner->IdPrefixChanged({}, MarkupDocument::IdPrefix(source));
   UpdateHidden();
+  // Parsed now only to register URL pictures, whose downloads start at
+  // once; a line without any is parsed when it is laid out.
+  if (!MayNameUrlPictures(source)) return;
   if (owner) owner->RememberPieces(*this, Parse());
   else Parse();
 }
@@ -35,6 +39,7 @@ void MarkupLine::Replace(const std::string& markup) {
     owner->IdPrefixChanged(before, MarkupDocument::IdPrefix(markup));
   }
   source = markup;
+  layoutStamp = 0;
   namesUrlPictures_ = false;
   std::vector<std::string> newUrls;
   PictureRegistry& registry = owner ? owner->PictureSource() : ProcessPictureRegistry();

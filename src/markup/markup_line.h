@@ -75,11 +75,19 @@ class MarkupLine {
   // Called by the picture registry when a picture this line names got its
   // real size: the owner lays out again from this line.
   void PictureReady();
+  // The markup names a URL picture (registered with the picture source).
+  bool NamesUrlPictures() const { return namesUrlPictures_; }
 
   std::string source;
   bool hidden = false;
   MarkupDocument* owner = nullptr;
   int32_t top = 0;
+  // Rows the line takes when shown.  Exact when layoutStamp equals the
+  // owner's (laid out since the last change of the line or of the layout);
+  // otherwise the height of its last layout, or an estimate, or -1 before
+  // either.  A hidden line takes no rows whatever this says.
+  int32_t height = -1;
+  uint32_t layoutStamp = 0;
   // One entry per visual (wrapped) line; always the same length.
   std::vector<int32_t> ascents;
   std::vector<int32_t> descents;

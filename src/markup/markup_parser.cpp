@@ -205,6 +205,27 @@ class Parser {
 
 }  // namespace
 
+// Mirrors Parser::Run and Tag: a tag is "<" up to the next ">"; one that
+// holds an entity may spell anything once decoded, so it counts.
+bool MayNameUrlPictures(std::string_view s) {
+  for (size_t lt = s.find('<'); lt != std::string_view::npos; lt = s.find('<', lt + 1)) {
+    const size_t gt = s.find('>', lt);
+    if (gt == std::string_view::npos) return false;
+    const std::string_view content = s.substr(lt + 1, gt - lt - 1);
+    if (content.find('&') != std::string_view::npos) return true;
+    size_t n = 0;
+    while (n < content.size() && IsLetter(content[n])) ++n;
+    const std::string name = text::Lower(content.substr(0, n));
+    if (name == "img") return true;
+    // "link='-4'…" is a program picture, "link='url'…" a URL picture.
+    if (name == "link" && n + 2 < content.size() && content[n + 1] == '\'' && !IsDigit(content[n + 2]) &&
+        content[n + 2] != '-')
+      return true;
+    lt = gt;
+  }
+  return false;
+}
+
 std::vector<MarkupLine::Piece> ParseMarkup(std::string_view source, PictureRegistry* pictures,
                                         MarkupLine* user, std::vector<std::string>* urls) {
   return Parser(pictures, user, urls).Run(source);

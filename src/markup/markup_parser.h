@@ -18,6 +18,10 @@ class PictureRegistry;
 std::vector<MarkupLine::Piece> ParseMarkup(std::string_view source, PictureRegistry* pictures,
                                         MarkupLine* user, std::vector<std::string>* urls = nullptr);
 
+// False only when parsing `markup` registers no URL picture: it has no
+// "img" tag and no "link" tag with a quoted picture.  Cheaper than parsing.
+bool MayNameUrlPictures(std::string_view markup);
+
 // Numeric entities "&#n;", "&lt;" and "&quot;"; everything else is copied.
 std::string DecodeEntities(std::string_view text);
 

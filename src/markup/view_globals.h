@@ -24,8 +24,9 @@ struct ViewGlobals {
   // Unassigned: the address of a numbered picture, nothing for the others.
   static inline std::function<std::string(int number, const std::string& address)> OnPictureText;
   // The tool tip of a picture (UTF-8), empty for none: what a delivery
-  // mark or an online-list icon means.
-  static inline std::function<std::string(int number)> OnPictureTip;
+  // mark or an online-list icon means, or where a picture link leads
+  // (`link` its target, empty when it is no link).
+  static inline std::function<std::string(int number, const std::string& link)> OnPictureTip;
   // Days a cached copy of a picture URL stays valid.
   static inline std::function<int(const std::string& url)> OnLifeTime;
   // Width of a vertical scroll bar, read once when the first view is made.

@@ -1,5 +1,6 @@
 #include "smileys/smileys_model.h"
 
+#include "smileys/smiley_list_fetch.h"
 #include "smileys/smileys_texts.h"
 #include "text/bytes.h"
 #include "text/cp1251.h"
@@ -20,6 +21,12 @@ SmileysModel::~SmileysModel() = default;
 void SmileysModel::Show() {
   view_.ShowIndex(SmileyIndexLine(host_.SmileyTable()));
   ShowGroup(0);
+  // Nothing to choose from yet: the list is fetched by itself, once per
+  // window (a list that loads empty does not ask again and again).
+  if (host_.SmileyTable().empty() && !fetchedWhenEmpty_) {
+    fetchedWhenEmpty_ = true;
+    Refresh();
+  }
 }
 
 void SmileysModel::ShowGroup(int group) { view_.ShowPictures(SmileyGroupLines(host_.SmileyTable(), group)); }
@@ -51,11 +58,9 @@ void SmileysModel::DownloadActivity() { host_.DownloadActivity(); }
 
 void SmileysModel::DownloadDone(const std::string& body) {
   host_.CountTraffic(static_cast<int64_t>(body.size()));
-  // Only a body that looks like a smiley list replaces the stored one; an
-  // error page must not wipe the table.  A list that could not be stored
-  // is reported, not shown as if it had been taken.
-  const bool stored = body.find('\xA6') != std::string::npos &&
-                      text::ReplaceFileAtomically(settings_.programDir + "csmile.dat", body);
+  // A list that could not be stored is reported, not shown as if it had
+  // been taken.
+  const bool stored = StoreSmileyList(settings_.programDir, body);
   download_.reset();
   if (!stored) {
     ShowError();

@@ -50,7 +50,8 @@ class SmileysModel : private TextDownloadReceiver {
   SmileysModel(const SmileysModel&) = delete;
   SmileysModel& operator=(const SmileysModel&) = delete;
 
-  // When the window is shown: the index, then group 0.
+  // When the window is shown: the index, then group 0; with an empty
+  // table the list is downloaded too.
   void Show();
   void ShowGroup(int group);
 
@@ -75,6 +76,7 @@ class SmileysModel : private TextDownloadReceiver {
   SmileysHost& host_;
   TextDownloader& downloader_;
   std::unique_ptr<TextDownload> download_;
+  bool fetchedWhenEmpty_ = false;
 };
 
 }  // namespace media

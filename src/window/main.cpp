@@ -91,9 +91,7 @@ int main(int argc, char** argv) {
     window::MainWindow form(settings);
     window::LoginDialog login(settings, &form);
     form.SetLoginDialog(&login);
-    // Without a window manager showMaximized() alone keeps the design size.
-    if (const QScreen* screen = form.screen()) form.setGeometry(screen->availableGeometry());
-    form.showMaximized();
+    form.ShowAtKeptPlace();
     window::CloseOnShutdownSignals(&form);
     // A second start on this folder brings this window forward.  Without
     // the lock (a read-only folder) the socket is not this client's to take.

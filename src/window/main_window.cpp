@@ -13,6 +13,8 @@
 #include <QPainter>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
+#include <QSplitter>
 #include <QUrl>
 
 #include "text/shown_text.h"
@@ -38,11 +40,22 @@
 #include "window/qt_translations.h"
 #include "window/settings_menu.h"
 #include "window/static_images.h"
+#include "window/window_places.h"
+#include "archive/archive_viewer_model.h"
+#include "text/cp1251.h"
 #include "chat/translit.h"
 
 namespace window {
 
 using markup::MarkupView;
+
+// A top-right archive shortcut names its archive; other pictures say what
+// they mean.
+std::string PictureTip(int number, const std::string& link, bool russian) {
+  if (const auto archive = number == kArchiveShortcutPicture ? media::ArchiveNumberOf(link) : std::nullopt)
+    return text::Cp1251ToUtf8(media::ArchiveWindowCaption(*archive, russian));
+  return PictureMeaning(number, russian);
+}
 
 MainWindow::MainWindow(settings::Settings& settings, QWidget* parent) : QMainWindow(parent), settings_(settings) {
   setObjectName("MainForm");
@@ -54,7 +67,9 @@ MainWindow::MainWindow(settings::Settings& settings, QWidget* parent) : QMainWin
   markup::ViewGlobals::OnPictureText = [](int number, const std::string& address) {
     return PictureAsText(number, address);
   };
-  markup::ViewGlobals::OnPictureTip = [this](int number) { return PictureMeaning(number, Russian()); };
+  markup::ViewGlobals::OnPictureTip = [this](int number, const std::string& link) {
+    return PictureTip(number, link, Russian());
+  };
   BuildPanes();
   desktop_ = new DesktopIntegration(settings_, this);
   session_ = std::make_unique<ChatSession>(
@@ -75,6 +90,8 @@ MainWindow::MainWindow(settings::Settings& settings, QWidget* parent) : QMainWin
                         }},
       [this](uint32_t bytes) { session_->AddPictureTraffic(bytes, 0, false, true); }, this);
   connect(findChild<QPushButton*>("AddSmile"), &QPushButton::clicked, this, [this] { media_->OpenSmileys(); });
+  connect(comm_, &MarkupView::LinesAppended, this,
+          [this](int first, int count) { media_->PublicLinesShown(comm_->Document(), first, count); });
   reactions_ = std::make_unique<DesktopReactions>(*this, [this](const std::string& line) { Trace(line); });
   setup_ = std::make_unique<SettingsMenu>(*chat_, media::ContactListsRef{chat_->Contacts().friends, chat_->Contacts().blackList},
                                           *this, *reactions_, [this] { chat_->SettingsApplied(EnterState().text); });
@@ -103,6 +120,18 @@ MainWindow::MainWindow(settings::Settings& settings, QWidget* parent) : QMainWin
   session_->SetAudioCapable(mediaUi_->AudioCapable());
   SwitchLanguage(settings_.RussianInterface);
   setMinimumHeight(464);
+  for (const char* name : {"MainPanel", "RightPanel"})
+    if (auto* splitter = findChild<QSplitter*>(name)) RestoreSplitter(settings_, name, *splitter);
+}
+
+void MainWindow::ShowAtKeptPlace() {
+  if (!settings_.File().ReadBool(kWindowsSection, "MainMaximized", true) && RestorePlace(settings_, "Main", *this)) {
+    show();
+    return;
+  }
+  // Without a window manager showMaximized() alone keeps the design size.
+  if (const QScreen* screen = this->screen()) setGeometry(screen->availableGeometry());
+  showMaximized();
 }
 
 MainWindow::~MainWindow() {
@@ -212,6 +241,12 @@ void MainWindow::showEvent(QShowEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+  // Everything written at close reaches the file as one replace.
+  settings::IniBatch batch(settings_.IniPath());
+  KeepPlace(settings_, "Main", *this);
+  settings_.File().WriteBool(kWindowsSection, "MainMaximized", isMaximized());
+  for (const char* name : {"MainPanel", "RightPanel"})
+    if (const auto* splitter = findChild<QSplitter*>(name)) KeepSplitter(settings_, name, *splitter);
   CloseAllPeerBoxes();
   CloseAllInfoWindows();
   media_->CloseAll();

@@ -38,11 +38,18 @@ class SettingsMenu;
 class MessageLine;
 struct LineEdit;
 
+// The tool tip of picture `number` of a pane, a link to `link` when not empty.
+inline constexpr int kArchiveShortcutPicture = -11;
+std::string PictureTip(int number, const std::string& link, bool russian);
+
 class MainWindow : public QMainWindow, private SessionView {
   Q_OBJECT
  public:
   explicit MainWindow(settings::Settings& settings, QWidget* parent = nullptr);
   ~MainWindow() override;
+  // Shows the window where it was at the last close (maximized unless it
+  // was closed in a normal state), inside the screens there are.
+  void ShowAtKeptPlace();
 
   ChatSession& Session() { return *session_; }
   MediaWindows& Media() { return *media_; }

@@ -1,10 +1,14 @@
 #include "window/media_windows.h"
 
+#include <QDateTime>
 #include <QGuiApplication>
 
 #include "archive/ui/archive_viewer.h"
 #include "http/http_text_download.h"
+#include "markup/markup_document.h"
+#include "smileys/smiley_list_fetch.h"
 #include "smileys/ui/smileys_window.h"
+#include "window/window_places.h"
 #include "settings/settings.h"
 #include "chat/chat_services.h"
 #include "chat/link_actions.h"
@@ -23,9 +27,37 @@ MediaWindows::MediaWindows(ChatServices& chat, MessageLineAccess line, std::func
       line_(std::move(line)),
       countTraffic_(std::move(countTraffic)),
       http_(std::make_unique<media::HttpTextDownloader>(context)),
-      downloader_(http_.get()) {}
+      downloader_(http_.get()) {
+  // Through downloader_ when it is called, so SetDownloader reaches it too.
+  struct Forward : media::TextDownloader {
+    media::TextDownloader** to;
+    explicit Forward(media::TextDownloader** t) : to(t) {}
+    std::unique_ptr<media::TextDownload> Start(const std::string& url, bool zip,
+                                               media::TextDownloadReceiver& receiver) override {
+      return (*to)->Start(url, zip, receiver);
+    }
+  };
+  forward_ = std::make_unique<Forward>(&downloader_);
+  listFetch_ = std::make_unique<media::SmileyListFetch>(static_cast<media::SmileysHost&>(*this), *forward_,
+                                                        [] { return QDateTime::currentSecsSinceEpoch(); });
+  // The archive and smileys windows open where the last of their kind was.
+  media::ArchiveViewer::OnPlace = [this](QWidget& w, int offset) {
+    return RestorePlace(chat_.Settings(), "Archive", w, offset);
+  };
+  media::ArchiveViewer::OnClosing = [this](const QWidget& w, int offset) {
+    KeepPlace(chat_.Settings(), "Archive", w, offset);
+  };
+  media::SmileysWindow::OnPlace = [this](QWidget& w) { return RestorePlace(chat_.Settings(), "Smileys", w); };
+  media::SmileysWindow::OnClosing = [this](const QWidget& w) { KeepPlace(chat_.Settings(), "Smileys", w); };
+}
 
-MediaWindows::~MediaWindows() { CloseAll(); }
+MediaWindows::~MediaWindows() {
+  CloseAll();
+  media::ArchiveViewer::OnPlace = nullptr;
+  media::ArchiveViewer::OnClosing = nullptr;
+  media::SmileysWindow::OnPlace = nullptr;
+  media::SmileysWindow::OnClosing = nullptr;
+}
 
 bool MediaWindows::OpenArchiveLink(const std::string& target) {
   const std::optional<int> number = media::ArchiveNumberOf(target);
@@ -46,6 +78,12 @@ void MediaWindows::OpenArchive(int number) {
 void MediaWindows::OpenSmileys() {
   const settings::Settings& s = chat_.Settings();
   media::SmileysWindow::Open({s.ProgramDir, s.ChatDir, s.ZipEnable}, s.RussianInterface, *this, *downloader_);
+}
+
+void MediaWindows::PublicLinesShown(const markup::MarkupDocument& pane, int first, int count) {
+  const settings::Settings& s = chat_.Settings();
+  for (int i = std::max(first, 0); i < first + count && size_t(i) < pane.LineCount(); ++i)
+    listFetch_->LineShown(pane.lines()[size_t(i)]->source, {s.ProgramDir, s.ChatDir, s.ZipEnable});
 }
 
 void MediaWindows::CloseAll() {

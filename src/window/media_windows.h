@@ -13,8 +13,12 @@
 
 class QObject;
 
+namespace markup {
+class MarkupDocument;
+}
 namespace media {
 class HttpTextDownloader;
+class SmileyListFetch;
 }
 
 namespace window {
@@ -45,6 +49,10 @@ class MediaWindows : private media::ArchiveViewerHost, private media::SmileysHos
   void OpenSmileys();
   // The main window closes: every viewer and the smileys window go.
   void CloseAll();
+  // Lines first .. first + count - 1 of the common pane were added: one
+  // with a smiley the table lacks fetches the list (at most hourly).
+  void PublicLinesShown(const markup::MarkupDocument& pane, int first, int count);
+  const media::SmileyListFetch& ListFetch() const { return *listFetch_; }
 
   // Where the downloads go; tests point them at a local server.
   void SetDownloader(media::TextDownloader* downloader) { downloader_ = downloader; }
@@ -66,6 +74,8 @@ class MediaWindows : private media::ArchiveViewerHost, private media::SmileysHos
   std::function<void(uint32_t bytes)> countTraffic_;
   std::unique_ptr<media::HttpTextDownloader> http_;
   media::TextDownloader* downloader_;
+  std::unique_ptr<media::TextDownloader> forward_;
+  std::unique_ptr<media::SmileyListFetch> listFetch_;
 };
 
 }  // namespace window

@@ -11,9 +11,11 @@
 
 #include <gtest/gtest.h>
 
+#include "markup/ui/find_bar.h"
 #include "markup/ui/markup_view.h"
 #include "archive/ui/archive_viewer.h"
 #include "http/http_text_download.h"
+#include "smileys/smiley_list_fetch.h"
 #include "smileys/ui/smileys_window.h"
 #include "qt_wait.h"
 #include "scripted_server.h"
@@ -142,6 +144,55 @@ TEST_F(MediaWindows, PrivateViewerPagesByCtrlKeysFromAnyControlAndFilters) {
   EXPECT_TRUE(host_.linkActions.empty());
 }
 
+// The find bar of the other windows: Ctrl+F, typing finds and scrolls the
+// match into view, Enter and Shift+Enter step, Escape gives the pane back.
+TEST_F(MediaWindows, CtrlFFindsInThePageAndStepsThroughTheMatches) {
+  WriteArchive(200);
+  media::ArchiveViewerContext c = Context();
+  c.settings.arcViewKb = 10;
+  ArchiveViewer* v = Open(0, c);
+  markup::MarkupView* ht = v->Pane();
+  ASSERT_TRUE(WaitFor([&] { return Has(ht, "line 199 "); }));
+  v->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(v));
+  ht->setFocus();
+  markup::FindBar* bar = v->Finder();
+  ASSERT_TRUE(bar->isHidden());
+  QTest::keyClick(ht, Qt::Key_F, Qt::ControlModifier);
+  ASSERT_TRUE(bar->isVisible());
+  EXPECT_EQ(bar->Pane(), ht);
+  EXPECT_TRUE(bar->Field()->hasFocus());
+
+  markup::MarkupDocument& doc = ht->Document();
+  auto matchLine = [&]() -> long {
+    return ht->CurrentMatch() ? static_cast<long>(ht->CurrentMatch()->at.line) : -1;
+  };
+  auto shown = [&](long line) {
+    const int top = doc.lines()[size_t(line)]->top;
+    return top >= doc.VertScrollPos() && top < doc.VertScrollPos() + doc.ClientHeight();
+  };
+  QTest::keyClicks(bar->Field(), "LINE 80 ");  // far above the shown end of the page
+  ASSERT_GE(matchLine(), 0);
+  EXPECT_TRUE(text::Contains(doc.lines()[size_t(matchLine())]->source, "line 80 "));
+  EXPECT_TRUE(shown(matchLine()));
+
+  bar->Field()->setText("apple");
+  const long first = matchLine();
+  ASSERT_GE(first, 0);
+  QTest::keyClick(bar->Field(), Qt::Key_Return);
+  EXPECT_EQ(matchLine(), first + 2);  // every other line is an apple
+  QTest::keyClick(bar->Field(), Qt::Key_Return, Qt::ShiftModifier);
+  EXPECT_EQ(matchLine(), first);
+  EXPECT_TRUE(shown(first));
+
+  QTest::keyClick(bar->Field(), Qt::Key_Escape);
+  EXPECT_TRUE(bar->isHidden());
+  EXPECT_TRUE(ht->FindText().empty());
+  // The paging keys still reach the window with the bar there.
+  QTest::keyClick(ht, Qt::Key_PageUp, Qt::ControlModifier);
+  EXPECT_FALSE(Has(ht, "line 199 "));
+}
+
 TEST_F(MediaWindows, OneWindowPerNumberOffsetByTenPixelsAndClosingForgetsIt) {
   WriteArchive(3);
   ArchiveViewer* first = Open(0, Context());
@@ -249,6 +300,44 @@ TEST_F(MediaWindows, SmileyRefreshFailureKeepsTheListAndClickingAgainRetries) {
   ASSERT_TRUE(WaitFor([&] { return host_.reloads == 1; }));
   std::ifstream again(dir_.File("csmile.dat"), std::ios::binary);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(again), {}), W("0¦http://h/new0.gif\n7¦http://h/new7.gif\n"));
+}
+
+// A shown line with a smiley the table lacks fetches the list, at most once
+// an hour; a line without one fetches nothing.
+TEST_F(MediaWindows, AMissingSmileyFetchesTheListAtMostHourly) {
+  testing_http::ScriptedServer server;
+  server.response = HttpOk(W("0¦http://h/0.gif\n7¦http://h/7.gif\n"));
+  int64_t now = 50000;
+  media::SmileyListFetch fetch(host_, downloader_, [&] { return now; });
+  const media::SmileysSettings settings{dir_.Path(), server.Url("/cgi-bin/chat/"), false};
+  fetch.LineShown(W("<fcol=000000><bcol=FFFFFF>12 - 12:00 <b>Ann:</b> hi <img src=http://h/0.gif>"), settings);
+  EXPECT_EQ(fetch.Started(), 0);
+  fetch.LineShown(W("<fcol=000000><bcol=FFFFFF>13 - 12:01 <b>Ann:</b> look <img src=>"), settings);
+  EXPECT_EQ(fetch.Started(), 1);
+  ASSERT_TRUE(WaitFor([&] { return host_.reloads == 1; }));
+  EXPECT_TRUE(text::Contains(server.Request(), "GET /cgi-bin/chat/straf.cgi?gol=1 "));
+  std::ifstream in(dir_.File("csmile.dat"), std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), W("0¦http://h/0.gif\n7¦http://h/7.gif\n"));
+
+  now += media::SmileyListFetch::kIntervalSeconds - 1;
+  fetch.LineShown("again <img src=>", settings);
+  EXPECT_EQ(fetch.Started(), 1);
+  now += 1;
+  server.response = HttpOk("<html>busy</html>");  // not a list: the old one stays
+  fetch.LineShown("again <img src=>", settings);
+  EXPECT_EQ(fetch.Started(), 2);
+  ASSERT_TRUE(WaitFor([&] { return !fetch.Downloading(); }));
+  EXPECT_EQ(host_.reloads, 1);
+  EXPECT_EQ(server.Requests().size(), 2u);
+}
+
+// The smileys window opened on an empty table loads the list by itself.
+TEST_F(MediaWindows, SmileysWindowOnAnEmptyTableLoadsTheList) {
+  testing_http::ScriptedServer server;
+  server.response = HttpOk(W("0¦http://h/0.gif\n"));
+  SmileysWindow::Open({dir_.Path(), server.Url("/cgi-bin/chat/"), false}, true, host_, downloader_);
+  ASSERT_TRUE(WaitFor([&] { return host_.reloads == 1; }));
+  EXPECT_TRUE(text::Contains(server.Request(), "GET /cgi-bin/chat/straf.cgi?gol=1 "));
 }
 
 }  // namespace

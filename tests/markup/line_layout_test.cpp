@@ -276,6 +276,7 @@ TEST_F(LayoutTest, ScrollBarAppearingNarrowsTheLayoutAndHidingWidensIt) {
   EXPECT_TRUE(doc.VertScrollVisible());
   EXPECT_EQ(doc.ClientWidth(), 84);
   EXPECT_EQ(doc.LayoutWidth(), 84);
+  doc.SetVertScrollPos(0);  // the first line is laid out at the new width when it shows
   EXPECT_EQ(Line(0).ascents.size(), 2u);
   EXPECT_GT(view.scrollChanges, 0);
   doc.Clear();
@@ -372,3 +373,72 @@ TEST_F(LayoutTest, ReplacingTheLastLineWithLessClearsTheBandBelow) {
 }
 
 }  // namespace
+
+// A long page laid out lazily shows, step by step, exactly what the same
+// page laid out in full shows, while walking only the lines that showed.
+TEST(LazyLayout, ShowsWhatAFullLayoutShowsAndWalksOnlyWhatShows) {
+  markup::ViewGlobals::scrollBarWidth = 16;
+  struct Pane {
+    FixedMeasurer measurer;
+    markup::NumberingPictureRegistry pictures;
+    MarkupDocument doc{measurer, &pictures};
+    RecordingView view;
+    explicit Pane(bool full) {
+      doc.AttachView(&view);
+      doc.SetViewSize(200, 150);
+      doc.BeginUpdate();
+      for (int i = 0; i < 600; ++i) {
+        std::string words = "line " + std::to_string(i);
+        for (int w = 0; w < (i * 7) % 23; ++w) words += " word" + std::to_string(w);
+        if (i % 5 == 0) words = "<b>" + words + "</b>";
+        if (i % 11 == 0) words += "<fsize=16> big";
+        doc.NewString(words, 0, 0xFFFFFF);
+      }
+      doc.EndUpdate(true);
+      if (full) doc.LayOutAll();
+      doc.Scroll(MarkupDocument::ScrollCode::Bottom);
+    }
+    std::vector<std::string> Shown() {
+      RecordingCanvas canvas;
+      doc.DrawRange(canvas, doc.VertScrollPos(), doc.VertScrollPos() + doc.ClientHeight());
+      std::vector<std::string> shown;
+      for (const auto& t : canvas.texts)
+        shown.push_back(std::to_string(t.x) + "," + std::to_string(t.top) + (t.font.bold ? " b " : " ") +
+                        std::to_string(t.font.size) + " " + t.text);
+      return shown;
+    }
+  };
+  Pane lazy(false), full(true);
+  using Code = MarkupDocument::ScrollCode;
+  auto same = [&](const char* step) {
+    const auto shown = lazy.Shown();
+    ASSERT_FALSE(shown.empty()) << step;
+    ASSERT_EQ(shown, full.Shown()) << step;
+  };
+  same("bottom");
+  for (int i = 0; i < 6; ++i) {
+    lazy.doc.Scroll(Code::PageUp), full.doc.Scroll(Code::PageUp);
+    same("page up");
+  }
+  for (int i = 0; i < 4; ++i) {
+    lazy.doc.Scroll(Code::LineUp), full.doc.Scroll(Code::LineUp);
+    same("line up");
+  }
+  lazy.doc.MouseWheel(240), full.doc.MouseWheel(240);
+  same("wheel up");
+  lazy.doc.Scroll(Code::PageDown), full.doc.Scroll(Code::PageDown);
+  same("page down");
+  lazy.doc.Scroll(Code::Top), full.doc.Scroll(Code::Top);
+  same("top");
+  for (int i = 0; i < 3; ++i) {
+    lazy.doc.Scroll(Code::PageDown), full.doc.Scroll(Code::PageDown);
+    same("page down from the top");
+  }
+  EXPECT_LT(lazy.doc.LinesLaidOut(), 200u);
+  EXPECT_EQ(lazy.doc.AtBottom(), full.doc.AtBottom());
+
+  // Laying out the rest lands on the full layout's figures.
+  lazy.doc.LayOutAll();
+  EXPECT_EQ(lazy.doc.ContentHeight(), full.doc.ContentHeight());
+  for (size_t i = 0; i < lazy.doc.LineCount(); ++i) ASSERT_EQ(lazy.doc.lines()[i]->top, full.doc.lines()[i]->top);
+}

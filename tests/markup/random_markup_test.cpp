@@ -2,6 +2,7 @@
 // and what layout computed is what painting and hit-testing use.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "fixed_metrics.h"
@@ -31,9 +32,17 @@ std::string RandomMarkup(std::mt19937& rng) {
 TEST(RandomMarkup, PiecesKeepTheLanguageLimits) {
   std::mt19937 rng(7);
   markup::NumberingPictureRegistry pictures;
+  int withUrls = 0;
   for (int round = 0; round < 3000; ++round) {
     const std::string s = RandomMarkup(rng);
-    for (const auto& p : markup::ParseMarkup(s, &pictures, nullptr)) {
+    std::vector<std::string> urls;
+    const auto pieces = markup::ParseMarkup(s, &pictures, nullptr, &urls);
+    // Lines are parsed on arrival only when they may name URL pictures.
+    if (!urls.empty()) {
+      EXPECT_TRUE(markup::MayNameUrlPictures(s)) << s;
+      ++withUrls;
+    }
+    for (const auto& p : pieces) {
       switch (p.kind) {
         case markup::PieceKind::Picture: EXPECT_NE(p.value, 0) << s; break;
         case markup::PieceKind::FontSize: EXPECT_TRUE(p.value >= 1 && p.value <= 29) << s; break;
@@ -44,6 +53,10 @@ TEST(RandomMarkup, PiecesKeepTheLanguageLimits) {
     // The shown text never holds more than the markup did.
     EXPECT_LE(markup::DelTags(s).size(), s.size());
   }
+  EXPECT_GT(withUrls, 100);
+  EXPECT_FALSE(markup::MayNameUrlPictures("<b>x</b> <link=\"--- up ---\"Page Up> <pict=-3> <link='-4'a>"));
+  EXPECT_TRUE(markup::MayNameUrlPictures("a <LINK='http://x/y.gif'7> b"));
+  EXPECT_TRUE(markup::MayNameUrlPictures("<&#105;mg src=x.gif>"));
 }
 
 TEST(RandomMarkup, LayoutPaintingAndHitsAgree) {
@@ -69,7 +82,15 @@ TEST(RandomMarkup, LayoutPaintingAndHitsAgree) {
     doc.MouseMove(x, y, &hover);
   }
 
-  // Lines follow each other without gaps; hidden ones take no height.
+  // Lines follow each other without gaps, laid out or not; hidden ones take
+  // no height.
+  int placedTop = 0;
+  for (const auto& line : doc.lines()) {
+    ASSERT_EQ(line->top, placedTop);
+    if (!line->hidden) placedTop += std::max(line->height, 0);
+  }
+  EXPECT_EQ(doc.ContentHeight(), placedTop);
+  doc.LayOutAll();
   int expectedTop = 0;
   for (const auto& line : doc.lines()) {
     ASSERT_EQ(line->top, expectedTop);

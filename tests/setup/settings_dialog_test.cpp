@@ -141,6 +141,7 @@ TEST_F(SettingsDialogTest, ControlsShowTheSettingsAndOkStoresTheEdits) {
   settings.CreateArchive = false;
   dialog->show();
   EXPECT_EQ(F<QSlider>("FSize")->value(), 14);
+  EXPECT_EQ(F<QLabel>("FSizeValue")->text(), "14");
   EXPECT_EQ(F<markup::ColorButton>("TextColor")->Color(), QColor(255, 0, 0));
   EXPECT_TRUE(F<QRadioButton>("Sex2")->isChecked());
   EXPECT_TRUE(F<QRadioButton>("IECache")->isChecked());
@@ -161,6 +162,12 @@ TEST_F(SettingsDialogTest, ControlsShowTheSettingsAndOkStoresTheEdits) {
   EXPECT_TRUE(F<QGroupBox>("ArchBox")->isEnabled());
   F<QSlider>("FSize")->setValue(20);
   EXPECT_EQ(F<QLabel>("Exam")->font().pointSize(), 20);
+  EXPECT_EQ(F<QLabel>("FSizeValue")->text(), "20");
+  // A check box's caption beside it toggles it when clicked.
+  auto* autoOff = F<QCheckBox>("AutoOffLine");
+  const bool wasOff = autoOff->isChecked();
+  QTest::mouseClick(F<QLabel>("AutoLab"), Qt::LeftButton);
+  EXPECT_NE(autoOff->isChecked(), wasOff);
   F<QRadioButton>("Sex0")->click();
   F<QSpinBox>("ArcLimit")->setValue(33);
   F<QRadioButton>("MyCache")->click();

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "markup/ui/find_bar.h"
 #include "markup/ui/markup_view.h"
 #include "text/cp1251.h"
 #include "archive/archive_texts.h"
@@ -39,7 +40,8 @@ ArchiveViewer* ArchiveViewer::Open(int number, const ArchiveViewerContext& conte
     return open;
   }
   auto* viewer = new ArchiveViewer(number, context, host, downloader);
-  viewer->move(kDesignedLeft + ArchiveWindowOffset(number), kDesignedTop + ArchiveWindowOffset(number));
+  const int offset = ArchiveWindowOffset(number);
+  if (!OnPlace || !OnPlace(*viewer, offset)) viewer->move(kDesignedLeft + offset, kDesignedTop + offset);
   viewer->show();
   return viewer;
 }
@@ -86,6 +88,9 @@ ArchiveViewer::ArchiveViewer(int number, const ArchiveViewerContext& context, Ar
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
   layout->addWidget(ht_, 1);
+  // Ctrl+F finds in the page, as in the other windows with panes.
+  findBar_ = new markup::FindBar(this, ht_);
+  layout->addWidget(findBar_);
   layout->addWidget(bottom);
   resize(600, 420);
 
@@ -116,6 +121,7 @@ ArchiveViewer::ArchiveViewer(int number, const ArchiveViewerContext& context, Ar
 }
 
 ArchiveViewer::~ArchiveViewer() {
+  if (OnClosing) OnClosing(*this, ArchiveWindowOffset(model_->Number()));
   Viewers().Remove(this);
   // The model frees the running download before the pane goes.
   model_.reset();

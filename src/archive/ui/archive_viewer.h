@@ -4,6 +4,7 @@
 // clicks, copies and the filter to it.  At most one window per archive
 // number is open; Open brings an existing one to the front.
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,6 +17,7 @@ class QProgressBar;
 class QPushButton;
 
 namespace markup {
+class FindBar;
 class MarkupView;
 }
 
@@ -38,11 +40,16 @@ class ArchiveViewer : public QWidget, private ArchiveViewerView {
   static ArchiveViewer* Find(int number);
   static std::vector<ArchiveViewer*> OpenViewers();
   static void CloseAll();
+  // Where a new window opens (true: placed; else its designed place) and
+  // where a closing one was; `offset` is its number's step (10 N pixels).
+  static inline std::function<bool(QWidget& window, int offset)> OnPlace;
+  static inline std::function<void(const QWidget& window, int offset)> OnClosing;
 
   ~ArchiveViewer() override;
 
   ArchiveViewerModel& Model() { return *model_; }
   markup::MarkupView* Pane() const { return ht_; }
+  markup::FindBar* Finder() const { return findBar_; }
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -66,6 +73,7 @@ class ArchiveViewer : public QWidget, private ArchiveViewerView {
 
   const ArchiveViewerContext context_;
   markup::MarkupView* ht_ = nullptr;
+  markup::FindBar* findBar_ = nullptr;
   QLabel* filterLab_ = nullptr;
   QLineEdit* filter_ = nullptr;
   QPushButton* apply_ = nullptr;

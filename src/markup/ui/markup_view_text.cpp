@@ -96,7 +96,7 @@ bool MarkupView::event(QEvent* event) {
     const MarkupDocument::Placement placement = doc_.PlaceOf(static_cast<size_t>(index));
     for (const PlacedBox& box : placement.boxes)
       if (box.picture && p.x() >= box.x && p.x() < box.x + box.width && y >= box.top && y < box.top + box.height)
-        tip = ViewGlobals::OnPictureTip(placement.pieces[box.piece].value);
+        tip = ViewGlobals::OnPictureTip(placement.pieces[box.piece].value, placement.pieces[box.piece].link);
   }
   if (tip.empty()) {
     QToolTip::hideText();

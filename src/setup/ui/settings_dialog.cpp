@@ -207,6 +207,7 @@ void SettingsDialog::SyncExample() {
   QFont f = exam_->font();
   f.setPointSize(editor_->fontSize);
   exam_->setFont(f);
+  fontSizeValue_->setNum(editor_->fontSize);
   // A screen reader names each colour button by the setting it holds (its
   // label, in the interface language) and tells the colour.
   for (auto [button, label] : {std::pair{textColor_, "LettCol"}, std::pair{backColor_, "BackCol"}}) {

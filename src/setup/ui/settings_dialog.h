@@ -82,6 +82,7 @@ class SettingsDialog : public QDialog {
   markup::ColorButton* backColor_ = nullptr;
   QLabel* exam_ = nullptr;
   QSlider* fontSize_ = nullptr;
+  QLabel* fontSizeValue_ = nullptr;  // the slider's value as a number
   QLineEdit* hello_ = nullptr;
   QGroupBox* sexBox_ = nullptr;
   QButtonGroup* sex_ = nullptr;

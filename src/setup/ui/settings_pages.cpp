@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -47,11 +48,33 @@ QRadioButton* Radio(const char* name, QButtonGroup* group, int tag, QWidget* par
   return radio;
 }
 
-// A check box whose caption is a label of its own beside it.
+// The caption of a check box that is a label of its own: a click on it
+// toggles the box, as a click on a check box's own text does.
+class ToggleLabel : public QLabel {
+ public:
+  ToggleLabel(QCheckBox* check, QWidget* parent) : QLabel(parent), check_(check) {
+    setBuddy(check);
+    setWordWrap(true);
+    setCursor(Qt::PointingHandCursor);
+  }
+
+ protected:
+  void mouseReleaseEvent(QMouseEvent* event) override {
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) && check_->isEnabled())
+      check_->click();
+    QLabel::mouseReleaseEvent(event);
+  }
+
+ private:
+  QCheckBox* check_;
+};
+
 QHBoxLayout* CheckWithLabel(QCheckBox* check, const char* labelName, QWidget* parent) {
   auto* row = new QHBoxLayout;
+  auto* label = new ToggleLabel(check, parent);
+  label->setObjectName(labelName);
   row->addWidget(check);
-  row->addWidget(Label(labelName, parent), 1);
+  row->addWidget(label, 1);
   return row;
 }
 
@@ -77,7 +100,12 @@ QWidget* SettingsDialog::BuildCommon() {
   fontSize_ = new QSlider(Qt::Horizontal, colorBox);
   fontSize_->setObjectName("FSize");
   fontSize_->setRange(1, 40);
-  grid->addWidget(fontSize_, 2, 1, 1, 2);
+  fontSizeValue_ = Named<QLabel>("FSizeValue", colorBox);
+  fontSizeValue_->setMinimumWidth(fontSizeValue_->fontMetrics().horizontalAdvance("40") + 4);
+  auto* sizeRow = new QHBoxLayout;
+  sizeRow->addWidget(fontSize_, 1);
+  sizeRow->addWidget(fontSizeValue_);
+  grid->addLayout(sizeRow, 2, 1, 1, 2);
   exam_ = Named<QLabel>("Exam", colorBox);
   exam_->setAutoFillBackground(true);
   exam_->setAlignment(Qt::AlignCenter);

@@ -20,7 +20,10 @@ SmileysWindow*& Instance() {
 
 SmileysWindow* SmileysWindow::Open(const SmileysSettings& settings, bool russian, SmileysHost& host,
                                    TextDownloader& downloader) {
-  if (!Instance()) Instance() = new SmileysWindow(settings, russian, host, downloader);
+  if (!Instance()) {
+    Instance() = new SmileysWindow(settings, russian, host, downloader);
+    if (OnPlace) OnPlace(*Instance());
+  }
   SmileysWindow* window = Instance();
   window->show();
   window->raise();
@@ -73,6 +76,7 @@ SmileysWindow::SmileysWindow(const SmileysSettings& settings, bool russian, Smil
 }
 
 SmileysWindow::~SmileysWindow() {
+  if (OnClosing) OnClosing(*this);
   if (Instance() == this) Instance() = nullptr;
   model_.reset();
   cindex_->Clear();

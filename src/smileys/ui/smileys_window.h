@@ -3,6 +3,7 @@
 // across the top and the pictures of the chosen group below.  A thin view
 // over SmileysModel; one window at a time, freed when closed.
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,6 +25,9 @@ class SmileysWindow : public QWidget, private SmileysView {
                              TextDownloader& downloader);
   static SmileysWindow* Current();
   static void CloseCurrent();
+  // Where a new window opens (true: placed) and where a closing one was.
+  static inline std::function<bool(QWidget& window)> OnPlace;
+  static inline std::function<void(const QWidget& window)> OnClosing;
 
   ~SmileysWindow() override;
 
