@@ -7,7 +7,8 @@ BUILD="${CHAT_BUILD_DIR:-$ROOT/build}"
 # Build: compiler, CMake, Qt and the libraries.  Tests: GoogleTest, Google
 # Benchmark, a virtual display, fonts (fonts-liberation2 gives the markup
 # views Arial's metrics), Qt's own translations, a D-Bus daemon for the
-# notification tests.  chatd links libpq and libnats for its shared store
+# notification tests, the accessibility bus and its Python client for the
+# screen-reader check.  chatd links libpq and libnats for its shared store
 # and the bus between nodes; its cluster tests run postgresql and
 # nats-server.  Packaging: cpack's shlibdeps needs dpkg-dev and
 # file; the package test runs the desktop and AppStream validators and
@@ -17,6 +18,7 @@ PACKAGES=(cmake ninja-build g++ pkg-config ccache
   libsqlite3-dev zlib1g-dev libjpeg-dev libgif-dev libpcre2-dev
   libpq-dev libnats-dev postgresql nats-server
   libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth dbus-daemon fonts-dejavu-core fonts-liberation2
+  at-spi2-core python3-pyatspi
   dpkg-dev file desktop-file-utils appstream lintian)
 # Only fuzz/run.sh needs these: clang and its libFuzzer runtime.
 FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)

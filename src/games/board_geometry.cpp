@@ -36,6 +36,34 @@ int HitTest(const BoardGeometry& g, bool fromWhite, int x, int y) {
   return square;
 }
 
+int ScreenOrder(bool fromWhite, int square) {
+  const int c = ColumnOf(square), r = RowOf(square);
+  return fromWhite ? (7 - r) * 8 + c : r * 8 + (7 - c);
+}
+
+int ScreenStep(bool fromWhite, int square, int columns, int rows) {
+  const int at = ScreenOrder(fromWhite, square);
+  const int x = std::clamp(at % 8 + columns, 0, 7), y = std::clamp(at / 8 + rows, 0, 7);
+  return ScreenOrder(fromWhite, y * 8 + x);
+}
+
+Point KeepInside(const Box& window, const Box& area) {
+  const int x = std::max(area.x, std::min(window.x, area.Right() - window.width));
+  const int y = std::max(area.y, std::min(window.y, area.Bottom() - window.height));
+  return {x, y};
+}
+
+Point PlaceBeside(const Box& mainFrame, const Box& panes, int width, int height, const Box& area) {
+  const int top = std::max(panes.y, area.y);
+  for (const int x : {mainFrame.Right(), mainFrame.x - width}) {
+    const Box beside{x, std::min(top, area.Bottom() - height), width, height};
+    if (area.Contains(beside)) return {beside.x, beside.y};
+  }
+  // Over the panes' right part: the start of each line (time, sender)
+  // stays readable on the left.
+  return KeepInside({std::max(panes.x, panes.Right() - width), panes.y, width, height}, area);
+}
+
 std::vector<BoardLabel> BoardLabels(const BoardGeometry& g, bool fromWhite) {
   std::vector<BoardLabel> labels;
   const int side = g.Side();

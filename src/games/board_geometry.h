@@ -36,6 +36,31 @@ bool SeenFromWhite(GameKind kind, bool white, bool turned);
 Point SquareCorner(const BoardGeometry& g, bool fromWhite, int square);
 Point PieceCorner(const BoardGeometry& g, bool fromWhite, int square);
 
+// Squares in reading order as the player sees the board: index 0 is the
+// top-left square, 63 the bottom-right; the mapping is its own inverse.
+int ScreenOrder(bool fromWhite, int square);
+// The square `columns` right and `rows` down of `square` on the screen,
+// stopping at the edges.
+int ScreenStep(bool fromWhite, int square, int columns, int rows);
+
+// Where a new window of `width` x `height` (its frame included) opens: right
+// of the main window's frame, else left of it, else over the right part of
+// its panes (level with their top), so it covers neither the menu bar nor
+// the online list; always inside `area`, the screen's available part.
+struct Box {
+  int x = 0, y = 0, width = 0, height = 0;
+  int Right() const { return x + width; }
+  int Bottom() const { return y + height; }
+  bool Contains(const Box& b) const {
+    return b.x >= x && b.y >= y && b.Right() <= Right() && b.Bottom() <= Bottom();
+  }
+  bool operator==(const Box&) const = default;
+};
+Point PlaceBeside(const Box& mainFrame, const Box& panes, int width, int height, const Box& area);
+// `window` moved the least so that all of it lies inside `area` (its
+// top-left corner wins when it is larger).
+Point KeepInside(const Box& window, const Box& area);
+
 // The square under (x, y), or -1: outside the 8 x 8 field, or in the margin
 // of a square around its centred piece picture.
 int HitTest(const BoardGeometry& g, bool fromWhite, int x, int y);

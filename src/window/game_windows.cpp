@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QMessageBox>
+#include <QPointer>
 
 #include "chat/chat_services.h"
 #include "chat/reaction.h"
@@ -96,6 +97,15 @@ games::GameView* GameWindows::CreateView(games::Game& game) {
   c.fontSize = [&s] { return s.FontSize; };
   c.copyText = access_.copyToMessageLine;
   c.frameDelayMs = frameDelayMs_;
+  QPointer<QWidget> main(parent_);
+  c.mainFrame = [main] { return main ? main->frameGeometry() : QRect(); };
+  c.panes = [main] {
+    QRect panes;
+    for (const char* name : {"comm", "priv"})
+      if (auto* pane = main ? main->findChild<QWidget*>(name) : nullptr; pane && pane->isVisible())
+        panes |= QRect(pane->mapToGlobal(QPoint(0, 0)), pane->size());
+    return panes;
+  };
   c.choosePromotion = [&s](bool white, QObject* owner) {
     return games::PromotionChooser::Choose(white, s.RussianInterface, owner);
   };

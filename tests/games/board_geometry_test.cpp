@@ -140,3 +140,22 @@ TEST(GameChatInput, FirstImgPairBecomesATagWithTheCaretAfterIt) {
   EXPECT_FALSE(RewriteFirstImg(open, &caret));
   EXPECT_EQ(open, "[img]a");
 }
+
+TEST(WindowPlacement, BesideTheMainWindowElseOverItsPanesAlwaysOnTheScreen) {
+  const Box screen{0, 0, 1280, 1000};
+  const Box panes{10, 60, 500, 600};
+  // Room on the right of the main window: there, level with the panes.
+  EXPECT_EQ(PlaceBeside({0, 0, 700, 800}, panes, 465, 379, screen), (Point{700, 60}));
+  // None on the right, some on the left.
+  EXPECT_EQ(PlaceBeside({600, 0, 680, 800}, {610, 60, 500, 600}, 465, 379, screen), (Point{135, 60}));
+  // None on either side: over the panes' right part, below the menu bar.
+  EXPECT_EQ(PlaceBeside({0, 0, 1280, 900}, panes, 465, 379, screen), (Point{45, 60}));
+  EXPECT_EQ(PlaceBeside({0, 0, 1280, 900}, {100, 60, 300, 600}, 465, 379, screen), (Point{100, 60}));
+  // Panes low on the screen: moved up to fit.
+  EXPECT_EQ(PlaceBeside({0, 500, 700, 500}, {10, 800, 500, 190}, 465, 379, screen), (Point{700, 621}));
+  // Keeping a window inside: moved the least; a window larger than the
+  // screen keeps its top-left corner on it.
+  EXPECT_EQ(KeepInside({1000, 900, 745, 659}, screen), (Point{535, 341}));
+  EXPECT_EQ(KeepInside({-20, 5, 100, 100}, screen), (Point{0, 5}));
+  EXPECT_EQ(KeepInside({300, 300, 745, 1200}, screen), (Point{300, 0}));
+}

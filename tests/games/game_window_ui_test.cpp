@@ -4,14 +4,18 @@
 // animation.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
+#include <QGuiApplication>
 #include <QLineEdit>
+#include <QScreen>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
 
+#include "games/board_speech.h"
 #include "games/checkers_rules.h"
 #include "games/ui/checkers_window.h"
 #include "games/reversi_rules.h"
@@ -37,6 +41,10 @@ struct WindowPlayer : Player {
     c.hilightMoves = [] { return true; };
     c.screenHeight = [this] { return screenHeight; };
     c.frameDelayMs = frameDelay;
+    if (!mainFrame.isEmpty()) {
+      c.mainFrame = [this] { return mainFrame; };
+      c.panes = [this] { return panes; };
+    }
     return GameWindow::Open(game, channel, c);
   }
   GameWindow* Window(GameKind kind = GameKind::Checkers) {
@@ -44,6 +52,7 @@ struct WindowPlayer : Player {
     return g ? static_cast<GameWindow*>(g->view) : nullptr;
   }
   bool russian = false;
+  QRect mainFrame, panes;  // the main window beside which games open
   int screenHeight = 1080;
   int frameDelay = 0;
 };
@@ -211,6 +220,195 @@ TEST_F(Match, DraggingPlaysOnlyLegalMovesAndTheOpponentSeesThem) {
   }
 }
 
+// Red pixels of a widget as drawn now (the text of a red button).
+int RedPixels(QWidget* w) {
+  const QImage image = w->grab().toImage();
+  int red = 0;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x) {
+      const QColor c = image.pixelColor(x, y);
+      red += c.red() > 180 && c.green() < 90 && c.blue() < 90;
+    }
+  return red;
+}
+
+TEST_F(Match, ScreenReaderReadsTheBoardAndItsSquaresInBothLanguages) {
+  Start();
+  GameWindow& a = *alice.Window();
+  QAccessibleInterface* board = QAccessible::queryAccessibleInterface(BoardOf(a));
+  ASSERT_NE(board, nullptr);
+  EXPECT_EQ(board->role(), QAccessible::List);
+  EXPECT_EQ(board->text(QAccessible::Name), "Checkers, white to move");
+  ASSERT_EQ(board->childCount(), 64);
+  EXPECT_EQ(board->child(0)->text(QAccessible::Name), "a8, empty");  // reading order: top-left first
+  QAccessibleInterface* c3 = board->child(ScreenOrder(true, Sq("c3")));
+  EXPECT_EQ(c3->text(QAccessible::Name), "c3, white man");
+  EXPECT_EQ(board->indexOfChild(c3), ScreenOrder(true, Sq("c3")));
+  EXPECT_EQ(c3->parent(), board);
+
+  // The keyboard's square is the focused item, the man in the hand the
+  // selected one, and his targets say so.
+  a.activateWindow();
+  QApplication::processEvents();
+  BoardOf(a)->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(BoardOf(a), Qt::Key_Space);
+  const int cursor = a.Cursor();
+  ASSERT_GE(cursor, 0);
+  QAccessibleInterface* focused = board->focusChild();
+  ASSERT_NE(focused, nullptr);
+  EXPECT_TRUE(focused->state().focused);
+  EXPECT_TRUE(focused->state().selected);
+  EXPECT_EQ(focused->text(QAccessible::Name), QString::fromStdString(SquareSpeech(GameKind::Checkers, cursor, kWhiteMan, false)));
+  int targets = 0;
+  for (int i = 0; i < 64; ++i) targets += board->child(i)->text(QAccessible::Description) == "can move here";
+  EXPECT_GT(targets, 0);
+  QTest::keyClick(BoardOf(a), Qt::Key_Escape);
+
+  // Every button, box, field and pane of the window has a name.
+  auto everyControlNamed = [](QWidget& w) {
+    std::vector<QAccessibleInterface*> todo{QAccessible::queryAccessibleInterface(&w)};
+    int controls = 0;
+    while (!todo.empty()) {
+      QAccessibleInterface* i = todo.back();
+      todo.pop_back();
+      const QAccessible::Role r = i->role();
+      if (r == QAccessible::Button || r == QAccessible::CheckBox || r == QAccessible::EditableText ||
+          r == QAccessible::Document) {
+        ++controls;
+        EXPECT_FALSE(i->text(QAccessible::Name).isEmpty()) << (i->object() ? i->object()->objectName().toStdString() : "?");
+      }
+      if (r != QAccessible::List)
+        for (int c = 0; c < i->childCount(); ++c) todo.push_back(i->child(c));
+    }
+    return controls;
+  };
+  EXPECT_GE(everyControlNamed(a), 15);
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(&a)->role(), QAccessible::Window);
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(&a)->text(QAccessible::Name), "Checkers - your move");
+
+  // Renamed with the language; the position after a move.
+  alice.russian = true;
+  a.Retitle();
+  markup::ViewGlobals::russian = true;
+  EXPECT_GE(everyControlNamed(a), 15);
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(Child<QToolButton>(a, "ToStart"))->text(QAccessible::Name),
+            QString::fromUtf8("В начало"));
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(Child<QWidget>(a, "movetbl"))->text(QAccessible::Name),
+            QString::fromUtf8("Ходы"));
+  markup::ViewGlobals::russian = false;
+  EXPECT_EQ(board->text(QAccessible::Name), QString::fromUtf8("Шашки, ход белых"));
+  EXPECT_EQ(c3->text(QAccessible::Name), QString::fromUtf8("c3, белая шашка"));
+  Drag(a, "c3", "d4");
+  ASSERT_TRUE(net.Pump());
+  EXPECT_EQ(board->text(QAccessible::Name), QString::fromUtf8("Шашки, ход черных"));
+  EXPECT_EQ(c3->text(QAccessible::Name), QString::fromUtf8("c3, пусто"));
+
+  // Chess and reversi by their names and pieces, bob white seen from below.
+  for (const GameKind kind : {GameKind::Chess, GameKind::Reversi}) {
+    alice.channel.CloseAllGames();
+    bob.channel.CloseAllGames();
+    bob.channel.OfferGame(kind, "alice");
+    ASSERT_TRUE(net.Pump());
+    alice.Answer(true);
+    alice.Answer(false);
+    ASSERT_TRUE(net.Pump());
+    GameWindow& w = *bob.Window(kind);
+    QAccessibleInterface* b = QAccessible::queryAccessibleInterface(BoardOf(w));
+    if (kind == GameKind::Chess) {
+      EXPECT_EQ(b->text(QAccessible::Name), "Chess, white to move");
+      EXPECT_EQ(b->child(ScreenOrder(true, Sq("e1")))->text(QAccessible::Name), "e1, white king");
+      EXPECT_EQ(b->child(ScreenOrder(true, Sq("d8")))->text(QAccessible::Name), "d8, black queen");
+    } else {
+      EXPECT_TRUE(b->text(QAccessible::Name).startsWith("Reversi, ")) << b->text(QAccessible::Name).toStdString();
+      EXPECT_EQ(b->child(ScreenOrder(true, Sq("d4")))->text(QAccessible::Name).left(4), "d4, ");
+      EXPECT_NE(b->child(ScreenOrder(true, Sq("d4")))->text(QAccessible::Name), "d4, empty");
+    }
+  }
+}
+
+TEST_F(Match, OpponentsLastMoveStaysFramedUntilTheNextMove) {
+  Start();
+  GameWindow& a = *alice.Window();
+  GameWindow& b = *bob.Window();
+  auto framed = [](GameWindow& w, const char* square) {
+    const Point c = SquareCorner(w.Geometry(), w.SeenFromWhite(), Sq(square));
+    return w.Bitmap().toImage().pixelColor(c.x + 1, c.y + 1) == QColor(255, 160, 0);
+  };
+  Drag(a, "c3", "d4");
+  ASSERT_TRUE(net.Pump());
+  EXPECT_TRUE(framed(b, "c3"));
+  EXPECT_TRUE(framed(b, "d4"));
+  EXPECT_FALSE(framed(b, "e3"));
+  EXPECT_FALSE(framed(a, "d4"));  // not one's own move
+  Drag(b, "f6", "e5");
+  EXPECT_FALSE(framed(b, "d4"));
+  ASSERT_TRUE(net.Pump());
+  EXPECT_TRUE(framed(a, "f6"));
+  EXPECT_TRUE(framed(a, "e5"));
+}
+
+TEST_F(Match, DisabledColouredButtonsLookDisabledAndAHighContrastPaletteIsFollowed) {
+  Start();
+  GameWindow& a = *alice.Window();
+  GameWindow& b = *bob.Window();
+  // alice may surrender, bob (whose move it is not) may not: his red button greys out.
+  ASSERT_TRUE(Child<QPushButton>(a, "Surrender")->isEnabled());
+  ASSERT_FALSE(Child<QPushButton>(b, "Surrender")->isEnabled());
+  EXPECT_GT(RedPixels(Child<QPushButton>(a, "Surrender")), 5);
+  EXPECT_EQ(RedPixels(Child<QPushButton>(b, "Surrender")), 0);
+
+  const QPalette before = QApplication::palette();
+  QPalette contrast(before);
+  for (const auto& [role, colour] : {std::pair{QPalette::Window, QColor(Qt::black)},
+                                     std::pair{QPalette::WindowText, QColor(Qt::white)},
+                                     std::pair{QPalette::Button, QColor(Qt::black)},
+                                     std::pair{QPalette::ButtonText, QColor(Qt::yellow)},
+                                     std::pair{QPalette::Highlight, QColor(0x1A, 0xEB, 0xFF)}})
+    contrast.setColor(role, colour);
+  for (const auto role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
+    contrast.setColor(QPalette::Disabled, role, QColor(0x7F, 0x7F, 0x7F));
+  QApplication::setPalette(contrast);
+  QApplication::processEvents();
+  EXPECT_EQ(Child<QCheckBox>(a, "BigSize")->palette().color(QPalette::WindowText), QColor(Qt::white));
+  EXPECT_EQ(Child<QPushButton>(a, "Ping")->palette().color(QPalette::Button), QColor(Qt::black));
+  EXPECT_EQ(Child<QPushButton>(b, "Draw")->palette().color(QPalette::Disabled, QPalette::ButtonText),
+            contrast.color(QPalette::Disabled, QPalette::ButtonText));
+  // The keyboard's square shows in the palette's highlight colour once a
+  // key is used (not after a mere click).
+  a.activateWindow();
+  QApplication::processEvents();
+  ASSERT_GE(a.Cursor(), 0);
+  const Point hidden = SquareCorner(a.Geometry(), true, a.Cursor());
+  EXPECT_NE(BoardOf(a)->grab().toImage().pixelColor(hidden.x + 1, hidden.y + 1), QColor(0x1A, 0xEB, 0xFF));
+  QTest::keyClick(BoardOf(a), Qt::Key_Left);
+  const Point corner = SquareCorner(a.Geometry(), true, a.Cursor());
+  EXPECT_EQ(BoardOf(a)->grab().toImage().pixelColor(corner.x + 1, corner.y + 1), QColor(0x1A, 0xEB, 0xFF));
+  if (const char* shots = getenv("CHAT_SCREENSHOT_DIR")) {
+    a.grab().save(QString("%1/checkers-high-contrast-white.png").arg(shots));
+    b.grab().save(QString("%1/checkers-high-contrast-black.png").arg(shots));
+  }
+  QApplication::setPalette(before);
+}
+
+TEST_F(Match, NewWindowOpensBesideTheMainWindowAndStaysOnTheScreen) {
+  const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+  alice.mainFrame = QRect(area.left(), area.top(), 300, 500);
+  alice.panes = QRect(area.left() + 4, area.top() + 40, 200, 400);
+  Start();
+  GameWindow& a = *alice.Window();
+  // bob's window, in this same program, opened first: alice's is one step
+  // down and right of the place beside her main window.
+  EXPECT_EQ(a.frameGeometry().topLeft(), QPoint(area.left() + 300 + 24, area.top() + 40 + 24));
+  // Big size near the bottom-right corner: moved back onto the screen.
+  a.move(area.right() - 100, area.bottom() - 100);
+  Child<QCheckBox>(a, "BigSize")->setEnabled(true);
+  Child<QCheckBox>(a, "BigSize")->click();
+  const QRect frame = a.frameGeometry();
+  EXPECT_LE(frame.right(), area.right());
+  EXPECT_GE(frame.left(), area.left());
+  EXPECT_TRUE(frame.bottom() <= area.bottom() || frame.top() == area.top());
+}
+
 TEST_F(Match, TurningTheBoardMirrorsWhatIsHit) {
   Start();
   GameWindow& a = *alice.Window();
@@ -375,6 +573,31 @@ TEST(PromotionChooser, OnlyAChoiceEndsItAndGivesThePieceOfThatColour) {
 
 // A chooser whose game window goes away while it is open gives up with no
 // piece instead of staying on the screen for a board that is gone.
+TEST(PromotionChooser, TheKeyboardChoosesAndAScreenReaderNamesThePieces) {
+  // The queen has the keyboard first; Tab goes on to the rook, Space takes it.
+  QTimer::singleShot(20, [] {
+    QWidget* open = QApplication::activeModalWidget();
+    ASSERT_NE(open, nullptr);
+    QWidget* queen = open->findChild<QWidget*>("F4");
+    EXPECT_EQ(QApplication::focusWidget(), queen);
+    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(queen);
+    EXPECT_EQ(face->role(), QAccessible::Button);
+    EXPECT_EQ(face->text(QAccessible::Name), "white queen");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), open->findChild<QWidget*>("F1"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+  });
+  EXPECT_EQ(PromotionChooser::Choose(true, false), 2);  // white rook
+  QTimer::singleShot(20, [] {
+    QWidget* open = QApplication::activeModalWidget();
+    ASSERT_NE(open, nullptr);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(open->findChild<QWidget*>("F3"))->text(QAccessible::Name),
+              QString::fromUtf8("черный слон"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  });
+  EXPECT_EQ(PromotionChooser::Choose(false, true), 11);  // black queen
+}
+
 TEST(PromotionChooser, GivesUpWhenItsWindowIsDestroyed) {
   auto* window = new QWidget;
   QTimer::singleShot(20, window, [window] {

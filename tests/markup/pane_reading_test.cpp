@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <cmath>
 #include <memory>
 
 #include "markup/pane_text.h"
@@ -96,6 +97,61 @@ TEST_F(ReadingTest, DragAcrossThreeLinesCopiesTheirTextWithTheSmileyCode) {
   QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
   QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
   EXPECT_EQ(QApplication::clipboard()->text(), "alpha one\nbeta :) two\ngamma three");
+}
+
+// Contrast ratio of two colours as accessibility guidelines measure it.
+double ContrastOf(const QColor& a, const QColor& b) {
+  auto lum = [](const QColor& c) {
+    auto ch = [](int v) {
+      const double x = v / 255.0;
+      return x <= 0.03928 ? x / 12.92 : std::pow((x + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * ch(c.red()) + 0.7152 * ch(c.green()) + 0.0722 * ch(c.blue());
+  };
+  const double la = lum(a), lb = lum(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+TEST_F(ReadingTest, HighContrastPaletteKeepsThePaneColoursAndShowsSelectionAndFocus) {
+  // A dark high-contrast theme: black windows, a light cyan highlight that
+  // would vanish on the pane's white.
+  const QPalette before = QApplication::palette();
+  QPalette contrast(before);
+  contrast.setColor(QPalette::Window, Qt::black);
+  contrast.setColor(QPalette::WindowText, Qt::white);
+  contrast.setColor(QPalette::Base, Qt::black);
+  contrast.setColor(QPalette::Text, Qt::white);
+  contrast.setColor(QPalette::Highlight, QColor(0x1A, 0xEB, 0xFF));
+  contrast.setColor(QPalette::HighlightedText, Qt::black);
+  QApplication::setPalette(contrast);
+  // Without a running event loop Qt passes a new palette only to new widgets.
+  window.reset();
+  SetUp();
+  ASSERT_EQ(view->palette().color(QPalette::Highlight), QColor(0x1A, 0xEB, 0xFF));
+  view->NewString("alpha one two three four", 0, 0xFFFFFF);
+  view->setFocus();
+  ASSERT_TRUE(view->hasFocus());
+  QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
+  const QImage image = view->grab().toImage();
+  const QRect cr = view->contentsRect();
+  const QColor white(Qt::white);
+  // The pane's own colour follows the palette; its line keeps the chat's white.
+  const QColor black(Qt::black);
+  EXPECT_EQ(image.pixelColor(cr.center().x(), cr.bottom() - 10), black);
+  const QPoint start = PointOf(0, 5);  // the blank after "alpha"
+  // The focus frame along the left edge, below the text, stands out.
+  double frame = 0;
+  for (int y = cr.center().y(); y < cr.center().y() + 20; ++y)
+    frame = std::max(frame, ContrastOf(image.pixelColor(cr.left(), y), black));
+  EXPECT_GE(frame, 3.0);
+  // So does the selection's fill between the words, over the line's white.
+  double selection = 0;
+  for (int y = start.y() - 3; y <= start.y() + 3; ++y)
+    selection = std::max(selection, std::min(ContrastOf(image.pixelColor(start.x(), y), white),
+                                             ContrastOf(image.pixelColor(start.x() + 1, y), white)));
+  EXPECT_GE(selection, 2.0);
+  EXPECT_LT(selection, 10.0);  // a tint, not a black bar over the text
+  QApplication::setPalette(before);
 }
 
 TEST_F(ReadingTest, TabReachesThePaneAndKeysScrollIt) {

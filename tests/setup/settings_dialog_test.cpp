@@ -2,7 +2,9 @@
 // languages at every show, controls showing the settings and forwarding the
 // user's edits, the enabling rules, OK and Cancel, and a picture of every
 // page (kept when CHAT_SCREENSHOT_DIR is set).
+#include <QAccessible>
 #include <QApplication>
+#include <QColorDialog>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QGroupBox>
@@ -102,6 +104,32 @@ TEST_F(SettingsDialogTest, CaptionsFollowTheLanguageAtEveryShow) {
   EXPECT_EQ(F<QPushButton>("SendInfo")->text(), "Send to server");
   EXPECT_EQ(F<QPushButton>("WavPlay")->text(), "Listen");
   EXPECT_EQ(F<QRadioButton>("WavSnd")->text(), "Sound file");
+}
+
+TEST_F(SettingsDialogTest, ColourButtonsAreNamedByTheirSettingForScreenReaders) {
+  settings.TextColor = "0000FF";  // red, in the Windows order
+  dialog->show();
+  auto read = [](QWidget* w, QAccessible::Text t) { return QAccessible::queryAccessibleInterface(w)->text(t); };
+  auto* text = F<markup::ColorButton>("TextColor");
+  auto* back = F<markup::ColorButton>("BackColor");
+  EXPECT_EQ(read(text, QAccessible::Name), "Цвет букв");
+  EXPECT_EQ(read(back, QAccessible::Name), "Цвет фона");
+  EXPECT_EQ(read(text, QAccessible::Description), "#FF0000");
+  EXPECT_EQ(F<QLabel>("LettCol")->buddy(), text);
+  // A colour picked in the chooser is told too.
+  QTimer::singleShot(0, [] {
+    if (auto* chooser = qobject_cast<QColorDialog*>(QApplication::activeModalWidget())) {
+      chooser->setCurrentColor(QColor(0, 0x80, 0));
+      chooser->accept();
+    }
+  });
+  back->click();
+  EXPECT_EQ(read(back, QAccessible::Description), "#008000");
+  dialog->hide();
+  settings.RussianInterface = false;
+  dialog->show();
+  EXPECT_EQ(read(text, QAccessible::Name), "Letters color");
+  EXPECT_EQ(read(back, QAccessible::Name), "Back. color");
 }
 
 TEST_F(SettingsDialogTest, ControlsShowTheSettingsAndOkStoresTheEdits) {

@@ -92,11 +92,11 @@ void Shoot(QWidget& w, const char* name) {
   if (const char* dir = getenv("CHAT_SCREENSHOT_DIR")) w.grab().save(QString("%1/%2.png").arg(dir, name));
 }
 
-// The colour of a square's background, just inside its corner where no
-// piece is drawn.
+// The colour of a square's background near its corner, where no piece is
+// drawn, inside the frame that marks the opponent's last move.
 QRgb SquareColour(GameWindow& w, int square) {
   const games::Point p = games::SquareCorner(w.Geometry(), w.SeenFromWhite(), square);
-  return w.findChild<QWidget*>("Board")->grab().toImage().pixel(p.x + 2, p.y + 2);
+  return w.findChild<QWidget*>("Board")->grab().toImage().pixel(p.x + 4, p.y + 3);
 }
 
 }  // namespace

@@ -34,11 +34,16 @@ constexpr int kSmallBoardHeight = 326;  // the paint box of the small board
 QString Q(std::string_view cp1251) { return QString::fromStdString(text::Cp1251ToUtf8(cp1251)); }
 QString U(const char* utf8) { return QString::fromUtf8(utf8); }
 
+// The text colour of an enabled button; a disabled one keeps the palette's
+// grey, so it looks disabled whatever its colour.
 void Colour(QWidget* w, QColor c) {
   QPalette p = w->palette();
-  p.setColor(QPalette::ButtonText, c);
+  p.setColor(QPalette::Active, QPalette::ButtonText, c);
+  p.setColor(QPalette::Inactive, QPalette::ButtonText, c);
   w->setPalette(p);
 }
+
+Box BoxOf(const QRect& r) { return {r.x(), r.y(), r.width(), r.height()}; }
 
 }  // namespace
 
@@ -149,9 +154,11 @@ void GameWindow::BuildControls(const GameWindowLayout& layout) {
   movetbl_ = new markup::MarkupView(splitter_);
   movetbl_->setObjectName("movetbl");
   movetbl_->setMinimumHeight(40);
+  movetbl_->SetPaneName(U("Ходы"), U("Moves"));
   chat_ = new markup::MarkupView(splitter_);
   chat_->setObjectName("chat");
   chat_->setMinimumHeight(40);
+  chat_->SetPaneName(U("Чат игры"), U("Game chat"));
   chat_->SetStdPopup(true);
   chat_->OnCopy = [this](markup::MarkupDocument&, const std::string& copied) {
     if (context_.copyText) context_.copyText(copied);
@@ -212,7 +219,20 @@ void GameWindow::Retitle() {
   set(say_, "Сказать", "Say");
   set(ping_, "Пинг", "Ping");
   ping_->setToolTip(U(ru ? "Послать тестовый пакет для синхронизации" : "Send test synchronization packet"));
+  // The replay buttons show only glyphs: their names are for tooltips and
+  // screen readers.
+  static const char* const kReplayNames[5][2] = {{"В начало", "To start"},
+                                                  {"Ход назад", "Move back"},
+                                                  {"Проиграть партию", "Play the game"},
+                                                  {"Ход вперед", "Move forward"},
+                                                  {"К текущей позиции", "To the current position"}};
+  for (size_t i = 0; i < replay_.size(); ++i) {
+    replay_[i]->setToolTip(U(kReplayNames[i][ru ? 0 : 1]));
+    replay_[i]->setAccessibleName(U(kReplayNames[i][ru ? 0 : 1]));
+  }
+  enter_->setAccessibleName(U(ru ? "Сообщение сопернику" : "Message to the opponent"));
   UpdateStatus();
+  AnnounceBoard();
 }
 
 void GameWindow::UpdateStatus() {
@@ -233,6 +253,8 @@ void GameWindow::UpdateStatus() {
 
 void GameWindow::GameChanged() {
   if (!game_) return;
+  // A new or reloaded game: the mark of the old one's last move goes.
+  if (game_->MoveCount() <= lastMoveIndex_) lastMoveIndex_ = -1;
   if (!game_->review) reviewPos_ = game_->MoveCount();
   Redraw();
 }
@@ -303,14 +325,33 @@ void GameWindow::BigSizeClick() {
     if (sizes.size() == 2 && sizes[1] > limit) splitter_->setSizes({sizes[0] + sizes[1] - limit, limit});
   }
   Relayout();
+  // All of the window, its frame included, stays on the screen.
   if (const QScreen* screen = this->screen()) {
-    const QRect area = screen->availableGeometry();
-    QPoint p = pos();
-    if (p.x() + width() > area.right() + 1) p.setX(std::max(area.left(), area.right() + 1 - width()));
-    if (p.y() + height() > area.bottom() + 1) p.setY(std::max(area.top(), area.bottom() + 1 - height()));
-    if (p != pos()) move(p);
+    const QRect frame = frameGeometry();
+    const QSize margins = frame.size() - geometry().size();
+    const Point p = KeepInside({frame.x(), frame.y(), width() + margins.width(), height() + margins.height()},
+                               BoxOf(screen->availableGeometry()));
+    if (QPoint(p.x, p.y) != frame.topLeft()) move(p.x, p.y);
   }
   Redraw();
+}
+
+void GameWindow::PlaceBesideMain() {
+  if (!context_.mainFrame || !context_.panes) return;
+  const QRect main = context_.mainFrame(), panes = context_.panes();
+  const QScreen* screen = QGuiApplication::screenAt(main.center());
+  if (!screen) screen = QGuiApplication::primaryScreen();
+  if (!screen || main.isEmpty()) return;
+  const QSize margins = frameGeometry().size() - geometry().size();
+  const int w = width() + margins.width(), h = height() + margins.height();
+  const Box area = BoxOf(screen->availableGeometry());
+  Point p = PlaceBeside(BoxOf(main), BoxOf(panes), w, h, area);
+  // Each further game window a step down and right, so none hides another.
+  int others = 0;
+  for (QWidget* top : QApplication::topLevelWidgets())
+    others += top != this && top->isVisible() && qobject_cast<GameWindow*>(top) != nullptr;
+  p = KeepInside({p.x + 24 * others, p.y + 24 * others, w, h}, area);
+  move(p.x, p.y);
 }
 
 void GameWindow::TurnBoardClick() {

@@ -8,6 +8,7 @@
 #include <QPixmap>
 #include <QPointer>
 #include <QRect>
+#include <QString>
 #include <QWidget>
 #include <array>
 #include <cstdint>
@@ -46,6 +47,10 @@ struct GameWindowContext {
   // Chess: the code of the piece a pawn of that colour becomes, or 0 when
   // no choice came (the window went away or the program quits meanwhile).
   std::function<int8_t(bool white, QObject* window)> choosePromotion;
+  // The main window's frame and its panes on the screen: a new game window
+  // opens beside them, not over the menu bar or the online list.
+  std::function<QRect()> mainFrame;
+  std::function<QRect()> panes;
   // Pause between animation frames (the reversi reveal takes 2/3 of it).
   int frameDelayMs = 30;
 };
@@ -77,6 +82,8 @@ class GameWindow : public QWidget, public GameView {
   void OpponentMoved(int index) override;
   void GameClosed() override;
 
+  // Moves the window beside the main window's panes, inside the screen.
+  void PlaceBesideMain();
   // Every caption in the current language, then the status.
   void Retitle();
   // Repaints the board (a settings change).
@@ -95,6 +102,16 @@ class GameWindow : public QWidget, public GameView {
   uint64_t Marks() const { return marks_; }
   // The position painted now (the review position while in review).
   Board ShownBoard() const;
+  // The keyboard's square on the board (-1: none yet), and the squares of
+  // the opponent's last move, marked until the next move.
+  int Cursor() const { return cursor_; }
+  // The square of the piece in the hand (dragged or picked up), or -1.
+  int PickedUp() const { return dragging_ ? dragFrom_ : -1; }
+  bool Russian() const { return context_.russian(); }
+  uint64_t LastMoveSquares() const;
+  // What a screen reader says of the board and of one square.
+  QString BoardName() const;
+  QString SquareName(int square) const;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -113,6 +130,21 @@ class GameWindow : public QWidget, public GameView {
   void BoardMouseDown(QPoint p);
   void BoardMouseMove(QPoint p);
   void BoardMouseUp(QPoint p);
+  // Arrows move the cursor, Space or Enter picks up and puts down, Escape
+  // puts the piece back: the mouse's moves through the same two steps.
+  bool BoardKey(int key);
+  void BoardFocused();
+  // Takes the piece on `square` into the hand (the drag), or plays a
+  // reversi disc there; `at` is where the piece is drawn meanwhile.
+  void PickUp(int square, QPoint at);
+  // Puts the piece in the hand on `square`: the move when the rules allow
+  // it there, else back where it came from.
+  void PutDown(int square);
+  void MoveCursor(int columns, int rows);
+  QPoint PieceCentre(int square) const;
+  // Tells a screen reader the board's new name, and with `cursor` the
+  // square under the keyboard's cursor.
+  void AnnounceBoard(bool cursor = false);
   void PlayLocal(int from, int to);
 
   // Replay.
@@ -154,6 +186,10 @@ class GameWindow : public QWidget, public GameView {
   int reviewPos_ = 0;
   uint64_t marks_ = 0;
   MoveMasks masks_;
+  int cursor_ = -1;
+  bool cursorShown_ = false;  // the board was reached or used by the keyboard
+  int lastMoveIndex_ = -1;  // the opponent's last move in the history
+  QString spokenName_;      // the board's name a screen reader last heard
   // Dragging a piece.
   bool dragging_ = false;
   int dragFrom_ = -1;

@@ -35,8 +35,10 @@ std::vector<int> Between(int from, int to) {
 }  // namespace
 
 BoardArea::BoardArea(GameWindow& window, QWidget* parent) : QWidget(parent), window_(window) {
+  InstallBoardAccessibility();
   setMouseTracking(true);
   setAttribute(Qt::WA_OpaquePaintEvent);
+  setFocusPolicy(Qt::StrongFocus);
 }
 
 void BoardArea::paintEvent(QPaintEvent* event) {
@@ -56,6 +58,18 @@ void BoardArea::paintEvent(QPaintEvent* event) {
   if (w.slidePiece_) {
     if (const QPixmap* piece = images.Piece(w.slidePiece_)) p.drawPixmap(w.slidePoint_, *piece);
   }
+  if (hasFocus() && w.cursor_ >= 0 && w.cursorShown_) {
+    // The keyboard's square: a wide frame in the highlight colour with a
+    // thin one in its text colour inside, so it shows on light and dark
+    // squares and follows a high-contrast palette.
+    const Point c = SquareCorner(w.geometry_, w.SeenFromWhite(), w.cursor_);
+    const QRect square(c.x, c.y, w.geometry_.square, w.geometry_.square);
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(palette().color(QPalette::Highlight), 3, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+    p.drawRect(square.adjusted(1, 1, -2, -2));
+    p.setPen(QPen(palette().color(QPalette::HighlightedText), 1));
+    p.drawRect(square.adjusted(3, 3, -4, -4));
+  }
   if (w.dragging_) {
     // The hot spot is the picture's centre.
     if (const QPixmap* piece = images.Piece(w.dragPiece_))
@@ -64,6 +78,8 @@ void BoardArea::paintEvent(QPaintEvent* event) {
 }
 
 void BoardArea::mousePressEvent(QMouseEvent* event) {
+  // The mouse plays without the keyboard's cursor until a key is used.
+  window_.cursorShown_ = false;
   if (event->button() == Qt::LeftButton) window_.BoardMouseDown(event->position().toPoint());
 }
 
@@ -95,6 +111,7 @@ void GameWindow::Redraw() {
   PaintBoard();
   UpdateStatus();
   board_->update();
+  AnnounceBoard();
 }
 
 void GameWindow::PaintBoard() {
@@ -138,11 +155,23 @@ void GameWindow::PaintBoard() {
     if (const QPixmap* piece = images.Piece(shown[size_t(s)]))
       p.drawPixmap(corner.x + (g.square - piece->width()) / 2, corner.y + (g.square - piece->height()) / 2, *piece);
   }
+  // The opponent's last move: a frame on the squares it left and reached.
+  const uint64_t last = LastMoveSquares();
+  if (last != 0) {
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(QColor(255, 160, 0), 2, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+    for (int s = 0; s < 64; ++s)
+      if (Has(last, s)) {
+        const Point corner = SquareCorner(g, fromWhite, s);
+        p.drawRect(QRect(corner.x + 1, corner.y + 1, g.square - 2, g.square - 2));
+      }
+  }
 }
 
-void GameWindow::BoardMouseDown(QPoint pt) {
+void GameWindow::BoardMouseDown(QPoint pt) { PickUp(HitTest(geometry_, SeenFromWhite(), pt.x(), pt.y()), pt); }
+
+void GameWindow::PickUp(int s, QPoint pt) {
   if (!game_ || game_->State() != kOwnMove || busy_ || game_->review || dragging_) return;
-  const int s = HitTest(geometry_, SeenFromWhite(), pt.x(), pt.y());
   if (s < 0) return;
   if (kind_ == GameKind::Reversi) {
     if (Has(game_->Rules().MovableSquares(), s)) PlayLocal(s, s);
@@ -174,11 +203,14 @@ void GameWindow::BoardMouseMove(QPoint pt) {
 }
 
 void GameWindow::BoardMouseUp(QPoint pt) {
+  if (dragging_) PutDown(HitTest(geometry_, SeenFromWhite(), pt.x(), pt.y()));
+}
+
+void GameWindow::PutDown(int s) {
   if (!dragging_) return;
   dragging_ = false;
   const int from = dragFrom_;
   dragFrom_ = -1;
-  const int s = HitTest(geometry_, SeenFromWhite(), pt.x(), pt.y());
   const bool accepted = Has(marks_, s);
   marks_ = 0;
   if (accepted && game_) PlayLocal(from, s);
@@ -275,6 +307,7 @@ bool GameWindow::Reveal(int square, const Board& before, const Board& after) {
 
 void GameWindow::OpponentMoved(int index) {
   if (!game_) return;
+  lastMoveIndex_ = index;
   if (game_->review) {
     // Shown when the review ends.
     Redraw();

@@ -1,5 +1,6 @@
 #include "games/ui/promotion_chooser.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFrame>
@@ -7,17 +8,25 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "games/board_speech.h"
 #include "games/ui/piece_images.h"
 
 namespace games {
 namespace {
 
-// One panel's paint box: the piece on the button face, chosen by a press.
-class PieceBox : public QWidget {
+// One panel's paint box: the piece on the button face, chosen by a press of
+// the mouse, or by Space or Enter when it has the keyboard (Tab goes from
+// box to box).  A screen reader reads it as a button named by its piece.
+class PieceBox : public QAbstractButton {
  public:
-  PieceBox(PromotionChooser& chooser, int8_t code, const QPixmap* picture, QWidget* parent)
-      : QWidget(parent), chooser_(chooser), code_(code), picture_(picture) {
+  PieceBox(PromotionChooser& chooser, int8_t code, const QPixmap* picture, bool russian, QWidget* parent)
+      : QAbstractButton(parent), chooser_(chooser), code_(code), picture_(picture) {
     setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::StrongFocus);
+    const QString name = QString::fromUtf8(PieceSpeech(GameKind::Chess, code, russian).c_str());
+    setAccessibleName(name);
+    setToolTip(name);
+    connect(this, &QAbstractButton::clicked, this, [this] { chooser_.Pick(code_); });
   }
 
  protected:
@@ -25,9 +34,17 @@ class PieceBox : public QWidget {
     QPainter p(this);
     p.fillRect(rect(), palette().button());
     if (picture_) p.drawPixmap(4, 4, *picture_);
+    if (hasFocus()) {
+      p.setPen(QPen(palette().color(QPalette::Highlight), 2));
+      p.drawRect(rect().adjusted(1, 1, -1, -1));
+    }
   }
   void mousePressEvent(QMouseEvent* event) override {
     if (event->button() == Qt::LeftButton) chooser_.Pick(code_);
+  }
+  void keyPressEvent(QKeyEvent* event) override {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) return chooser_.Pick(code_);
+    QAbstractButton::keyPressEvent(event);
   }
 
  private:
@@ -53,9 +70,10 @@ PromotionChooser::PromotionChooser(bool white, bool russian, QWidget* parent)
     panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
     panel->setLineWidth(2);
     panel->setGeometry(QRect(corners[i], QSize(70, 78)));
-    auto* box = new PieceBox(*this, code, images.Piece(code), panel);
+    auto* box = new PieceBox(*this, code, images.Piece(code), russian, panel);
     box->setObjectName(QString("F%1").arg(i + 1));
     box->setGeometry(panel->contentsRect());
+    if (i == 3) box->setFocus();  // the queen, the usual choice, has the keyboard first
   }
 }
 

@@ -12,6 +12,7 @@
 #include <QToolButton>
 #include <QToolTip>
 #include <algorithm>
+#include <cmath>
 
 #include "markup/ui/markup_view.h"
 #include "text/cp1251.h"
@@ -23,6 +24,37 @@ namespace {
 constexpr int kFindMargin = 20;  // rows kept above a match scrolled into view
 
 QString Utf(const std::string& cp1251) { return QString::fromStdString(text::Cp1251ToUtf8(cp1251)); }
+
+// Relative luminance and the contrast ratio of two colours (1 to 21), as
+// accessibility guidelines measure them.
+double Luminance(const QColor& c) {
+  auto channel = [](int v) {
+    const double x = v / 255.0;
+    return x <= 0.03928 ? x / 12.92 : std::pow((x + 0.055) / 1.055, 2.4);
+  };
+  return 0.2126 * channel(c.red()) + 0.7152 * channel(c.green()) + 0.0722 * channel(c.blue());
+}
+
+double Contrast(const QColor& a, const QColor& b) {
+  const double la = Luminance(a), lb = Luminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QColor Blend(const QColor& over, const QColor& under, double alpha) {
+  auto mix = [alpha](int a, int b) { return int(std::lround(a * alpha + b * (1 - alpha))); };
+  return QColor(mix(over.red(), under.red()), mix(over.green(), under.green()), mix(over.blue(), under.blue()));
+}
+
+// `wanted`, laid over `background` with `alpha`, made darker (on a light
+// background) or lighter (on a dark one) until the result stands out by
+// `ratio`: the palette's highlight of a high-contrast theme is often a light
+// colour that vanishes on the chat's white panes.
+QColor StandingOut(QColor wanted, const QColor& background, double alpha, double ratio) {
+  const QColor towards = Luminance(background) > 0.5 ? QColor(Qt::black) : QColor(Qt::white);
+  for (int step = 0; step < 10 && Contrast(Blend(wanted, background, alpha), background) < ratio; ++step)
+    wanted = Blend(towards, wanted, 0.2);
+  return wanted;
+}
 
 }  // namespace
 
@@ -232,8 +264,22 @@ void MarkupView::PaintTextOverlay(QPainter& painter) {
     const TextPoint from = selection ? std::min(*anchor_, *caret_) : TextPoint{};
     const TextPoint to = selection ? std::max(*anchor_, *caret_) : TextPoint{};
     const std::string folded = SearchFold(findText_);
-    QColor selectionColor = palette().color(QPalette::Highlight);
-    selectionColor.setAlpha(110);
+    constexpr int kSelectionAlpha = 110;
+    // The selection lies over the lines' own background colours: it is
+    // made to stand out from the colour painted under its first rectangle.
+    std::optional<QColor> selectionColor;
+    auto selectionOver = [&](const std::vector<TextRect>& rects) {
+      if (!selectionColor && !rects.empty()) {
+        const qreal ratio = bitmap_.devicePixelRatio();
+        const QPoint at(int(rects[0].x * ratio), int((rects[0].y - position) * ratio));
+        const QColor under = QRect(QPoint(), bitmap_.size()).contains(at)
+                                 ? bitmap_.copy(QRect(at, QSize(1, 1))).toImage().pixelColor(0, 0)
+                                 : ToQColor(doc_.Color());
+        selectionColor = StandingOut(palette().color(QPalette::Highlight), under, kSelectionAlpha / 255.0, 2.0);
+        selectionColor->setAlpha(kSelectionAlpha);
+      }
+      return selectionColor.value_or(QColor());
+    };
     const QColor matchColor(255, 220, 0, 130);
     const QColor currentColor(255, 120, 0, 170);
     auto fill = [&](const std::vector<TextRect>& rects, const QColor& color) {
@@ -257,14 +303,15 @@ void MarkupView::PaintTextOverlay(QPainter& painter) {
       if (selected) {
         const size_t a = i == from.line ? from.offset : 0;
         const size_t z = i == to.line ? to.offset : lineText.text.size();
-        fill(RangeRects(placement, lineText, doc_.Measurer(), a, z), selectionColor);
+        const std::vector<TextRect> rects = RangeRects(placement, lineText, doc_.Measurer(), a, z);
+        fill(rects, selectionOver(rects));
       }
     }
   }
   if (hasFocus()) {
     // The focus frame in the palette's highlight colour, so a high-contrast
-    // palette shows it too.
-    QPen pen(palette().color(QPalette::Highlight), 1, Qt::DotLine);
+    // palette shows it too, kept visible on the pane's own colour.
+    QPen pen(StandingOut(palette().color(QPalette::Highlight), ToQColor(doc_.Color()), 1.0, 3.0), 1, Qt::DotLine);
     painter.setPen(pen);
     painter.setClipping(false);
     painter.drawRect(QRect(cr.topLeft(), QSize(doc_.ClientWidth(), doc_.ClientHeight())).adjusted(0, 0, -1, -1));

@@ -208,6 +208,16 @@ void SettingsDialog::SyncExample() {
   f.setPointSize(editor_->fontSize);
   exam_->setFont(f);
   fontSizeValue_->setNum(editor_->fontSize);
+  // A screen reader names each colour button by the setting it holds (its
+  // label, in the interface language) and tells the colour.
+  for (auto [button, label] : {std::pair{textColor_, "LettCol"}, std::pair{backColor_, "BackCol"}}) {
+    if (const auto* caption = findChild<QLabel*>(label)) {
+      QString name = caption->text();
+      if (name.endsWith(QLatin1Char(':'))) name.chop(1);
+      button->setAccessibleName(name);
+    }
+    button->setAccessibleDescription(button->Color().name(QColor::HexRgb).toUpper());
+  }
 }
 
 void SettingsDialog::SyncTranslit() {

@@ -88,9 +88,13 @@ QWidget* SettingsDialog::BuildCommon() {
   auto* grid = new QGridLayout(colorBox);
   textColor_ = Named<markup::ColorButton>("TextColor", colorBox);
   backColor_ = Named<markup::ColorButton>("BackColor", colorBox);
-  grid->addWidget(Label("LettCol", colorBox), 0, 0);
+  QLabel* lettCol = Label("LettCol", colorBox);
+  QLabel* backCol = Label("BackCol", colorBox);
+  lettCol->setBuddy(textColor_);
+  backCol->setBuddy(backColor_);
+  grid->addWidget(lettCol, 0, 0);
   grid->addWidget(textColor_, 0, 1);
-  grid->addWidget(Label("BackCol", colorBox), 1, 0);
+  grid->addWidget(backCol, 1, 0);
   grid->addWidget(backColor_, 1, 1);
   grid->addWidget(Label("FSLab", colorBox), 2, 0);
   fontSize_ = new QSlider(Qt::Horizontal, colorBox);
