@@ -12,6 +12,7 @@
 #include "games/ui/promotion_chooser.h"
 #include "settings/settings.h"
 #include "window/qt_text.h"
+#include "window/window_places.h"
 
 namespace window {
 
@@ -89,6 +90,20 @@ void GameWindows::Attention(games::GameView* view) {
   else if (!r.wave.empty() && access_.playWave) access_.playWave(r.wave);
 }
 
+namespace {
+
+// The [Windows] key of each kind of game window.
+const char* GamePlaceKey(games::GameKind kind) {
+  switch (kind) {
+    case games::GameKind::Checkers: return "Checkers";
+    case games::GameKind::Chess: return "Chess";
+    case games::GameKind::Reversi: return "Reversi";
+  }
+  return "Game";
+}
+
+}  // namespace
+
 games::GameView* GameWindows::CreateView(games::Game& game) {
   const settings::Settings& s = chat_.Settings();
   games::GameWindowContext c;
@@ -105,6 +120,12 @@ games::GameView* GameWindows::CreateView(games::Game& game) {
       if (auto* pane = main ? main->findChild<QWidget*>(name) : nullptr; pane && pane->isVisible())
         panes |= QRect(pane->mapToGlobal(QPoint(0, 0)), pane->size());
     return panes;
+  };
+  c.restorePlace = [&s](games::GameKind kind, QWidget& w, int offset) {
+    return RestorePlace(s, GamePlaceKey(kind), w, offset, false);
+  };
+  c.keepPlace = [&chat = chat_](games::GameKind kind, const QWidget& w) {
+    KeepPlace(chat.Settings(), GamePlaceKey(kind), w);
   };
   c.choosePromotion = [&s](bool white, QObject* owner) {
     return games::PromotionChooser::Choose(white, s.RussianInterface, owner);

@@ -4,6 +4,8 @@
 // animation.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
@@ -45,6 +47,15 @@ struct WindowPlayer : Player {
       c.mainFrame = [this] { return mainFrame; };
       c.panes = [this] { return panes; };
     }
+    if (keepsPlaces) {
+      c.restorePlace = [this](GameKind kind, QWidget& w, int offset) {
+        auto it = places.find(kind);
+        if (it == places.end()) return false;
+        w.move(it->second + QPoint(offset, offset));
+        return true;
+      };
+      c.keepPlace = [this](GameKind kind, const QWidget& w) { places[kind] = w.pos(); };
+    }
     return GameWindow::Open(game, channel, c);
   }
   GameWindow* Window(GameKind kind = GameKind::Checkers) {
@@ -53,6 +64,8 @@ struct WindowPlayer : Player {
   }
   bool russian = false;
   QRect mainFrame, panes;  // the main window beside which games open
+  bool keepsPlaces = false;
+  std::map<GameKind, QPoint> places;  // where each kind of window was left
   int screenHeight = 1080;
   int frameDelay = 0;
 };
@@ -407,6 +420,30 @@ TEST_F(Match, NewWindowOpensBesideTheMainWindowAndStaysOnTheScreen) {
   EXPECT_LE(frame.right(), area.right());
   EXPECT_GE(frame.left(), area.left());
   EXPECT_TRUE(frame.bottom() <= area.bottom() || frame.top() == area.top());
+}
+
+// A game window opens where the user left the last one of its kind, and
+// beside the main window while none was left anywhere.
+TEST_F(Match, AGameWindowOpensWhereTheLastOfItsKindWasLeft) {
+  const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+  alice.mainFrame = QRect(area.left(), area.top(), 300, 500);
+  alice.panes = QRect(area.left() + 4, area.top() + 40, 200, 400);
+  alice.keepsPlaces = true;
+  Start();
+  GameWindow* first = alice.Window();
+  EXPECT_EQ(first->frameGeometry().topLeft(), QPoint(area.left() + 300 + 24, area.top() + 40 + 24));
+  const QPoint left(area.left() + 50, area.top() + 70);
+  first->move(left);
+  first->close();
+  ASSERT_EQ(alice.places.count(GameKind::Checkers), 1u);
+  EXPECT_EQ(alice.places[GameKind::Checkers], left);
+  bob.channel.CloseAllGames();
+  QApplication::processEvents();
+
+  Start();
+  // bob's window, in this same program, is open already: one step further.
+  EXPECT_EQ(alice.Window()->pos(), left + QPoint(24, 24));
+  EXPECT_EQ(alice.places.count(GameKind::Chess), 0u);
 }
 
 TEST_F(Match, TurningTheBoardMirrorsWhatIsHit) {

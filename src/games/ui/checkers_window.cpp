@@ -27,7 +27,7 @@ GameWindow* GameWindow::Open(Game& game, GameChannel& channel, GameWindowContext
     case GameKind::Chess: window = new ChessWindow(game, channel, std::move(context)); break;
     case GameKind::Reversi: window = new ReversiWindow(game, channel, std::move(context)); break;
   }
-  window->PlaceBesideMain();
+  window->PlaceAtOpening();
   window->show();
   window->Redraw();
   return window;

@@ -284,6 +284,7 @@ void GameWindow::GameClosed() {
 }
 
 void GameWindow::closeEvent(QCloseEvent* event) {
+  if (context_.keepPlace && isVisible()) context_.keepPlace(kind_, *this);
   if (game_ && !closedByGame_) {
     Game* game = game_;
     game_ = nullptr;
@@ -336,7 +337,16 @@ void GameWindow::BigSizeClick() {
   Redraw();
 }
 
-void GameWindow::PlaceBesideMain() {
+void GameWindow::PlaceAtOpening() {
+  // Each further game window a step down and right, so none hides another.
+  int others = 0;
+  for (QWidget* top : QApplication::topLevelWidgets())
+    others += top != this && top->isVisible() && qobject_cast<GameWindow*>(top) != nullptr;
+  if (context_.restorePlace && context_.restorePlace(kind_, *this, 24 * others)) return;
+  PlaceBesideMain(others);
+}
+
+void GameWindow::PlaceBesideMain(int others) {
   if (!context_.mainFrame || !context_.panes) return;
   const QRect main = context_.mainFrame(), panes = context_.panes();
   const QScreen* screen = QGuiApplication::screenAt(main.center());
@@ -346,10 +356,6 @@ void GameWindow::PlaceBesideMain() {
   const int w = width() + margins.width(), h = height() + margins.height();
   const Box area = BoxOf(screen->availableGeometry());
   Point p = PlaceBeside(BoxOf(main), BoxOf(panes), w, h, area);
-  // Each further game window a step down and right, so none hides another.
-  int others = 0;
-  for (QWidget* top : QApplication::topLevelWidgets())
-    others += top != this && top->isVisible() && qobject_cast<GameWindow*>(top) != nullptr;
   p = KeepInside({p.x + 24 * others, p.y + 24 * others, w, h}, area);
   move(p.x, p.y);
 }

@@ -51,6 +51,11 @@ struct GameWindowContext {
   // opens beside them, not over the menu bar or the online list.
   std::function<QRect()> mainFrame;
   std::function<QRect()> panes;
+  // Where the user left the last window of this kind: a new one opens there
+  // (`offset` pixels down and right, inside the screens) when a place is
+  // kept, and tells its place when it closes.
+  std::function<bool(GameKind, QWidget&, int offset)> restorePlace;
+  std::function<void(GameKind, const QWidget&)> keepPlace;
   // Pause between animation frames (the reversi reveal takes 2/3 of it).
   int frameDelayMs = 30;
 };
@@ -82,8 +87,10 @@ class GameWindow : public QWidget, public GameView {
   void OpponentMoved(int index) override;
   void GameClosed() override;
 
-  // Moves the window beside the main window's panes, inside the screen.
-  void PlaceBesideMain();
+  // Moves the window where the last one of its kind was left, or else
+  // beside the main window's panes; inside the screen either way.
+  void PlaceAtOpening();
+  void PlaceBesideMain(int others);
   // Every caption in the current language, then the status.
   void Retitle();
   // Repaints the board (a settings change).
