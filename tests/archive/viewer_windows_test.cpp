@@ -7,6 +7,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+#include <QToolButton>
 #include <fstream>
 
 #include <gtest/gtest.h>
@@ -162,6 +163,8 @@ TEST_F(MediaWindows, CtrlFFindsInThePageAndStepsThroughTheMatches) {
   ASSERT_TRUE(bar->isVisible());
   EXPECT_EQ(bar->Pane(), ht);
   EXPECT_TRUE(bar->Field()->hasFocus());
+  for (QToolButton* button : bar->findChildren<QToolButton*>())  // the field's clear button too
+    EXPECT_FALSE(button->accessibleName().isEmpty()) << button->objectName().toStdString();
 
   markup::MarkupDocument& doc = ht->Document();
   auto matchLine = [&]() -> long {

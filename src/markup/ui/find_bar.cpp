@@ -72,6 +72,11 @@ void FindBar::Retranslate() {
   next_->setAccessibleName(ru ? QString::fromUtf8("Следующее") : QString("Next"));
   close_->setToolTip(ru ? QString::fromUtf8("Закрыть (Esc)") : QString("Close (Esc)"));
   close_->setAccessibleName(ru ? QString::fromUtf8("Закрыть поиск") : QString("Close find"));
+  // The field's own clear button is a tool button Qt makes without a name.
+  for (QToolButton* clear : field_->findChildren<QToolButton*>()) {
+    clear->setAccessibleName(ru ? QString::fromUtf8("Очистить") : QString("Clear"));
+    clear->setToolTip(clear->accessibleName());
+  }
 }
 
 void FindBar::Open() {
