@@ -291,23 +291,26 @@ void MarkupDocument::RefreshLastStr() {
   MarkDirty(last.top);
   LayOutLine(last);
   contentHeight_ = last.top + Rows(last);
-  ReleaseAnimationsBehind();
+  ReleaseLayoutBehind();
   AnticipateScrollBar(true);
   SetVertScrollPosRange(atBottom_ ? contentHeight_ - clientHeight_ : position_, contentHeight_);
 }
 
-// An animated picture keeps its state (frame, timer, place) in its line.  A
-// line left far behind the newest one gives that up unless it shows: it is
-// laid out again, and its pictures animate again, when it comes into view.
-// A pane of a million lines with smileys so holds a few hundred of them.
-void MarkupDocument::ReleaseAnimationsBehind() {
+// A laid-out line keeps its rows' metrics and its animated pictures' state
+// (frame, timer, place).  A line left far behind the newest one gives them
+// up unless it shows, keeping only its height: it is laid out again, and
+// its pictures animate again, when it comes into view.  A pane of a million
+// lines so holds them for a few hundred.
+void MarkupDocument::ReleaseLayoutBehind() {
   constexpr size_t kBehind = 256;
   if (lines_.size() <= kBehind) return;
   MarkupLine& line = *lines_[lines_.size() - 1 - kBehind];
-  if (line.anims.empty()) return;
+  if (line.anims.empty() && line.ascents.empty()) return;
   const bool shows = line.top < position_ + clientHeight_ && line.top + Rows(line) > position_;
-  if (shows) return;
+  if (shows || line.hidden) return;
   std::vector<std::unique_ptr<MarkupLine::AnimData>>().swap(line.anims);
+  std::vector<int32_t>().swap(line.ascents);
+  std::vector<int32_t>().swap(line.descents);
   line.layoutStamp = 0;
 }
 

@@ -224,7 +224,7 @@ class MarkupDocument {
   static int Rows(const MarkupLine& line) { return line.hidden ? 0 : std::max(line.height, 0); }
   int EstimateHeight(const MarkupLine& line);
   void LayOutLine(MarkupLine& line);
-  void ReleaseAnimationsBehind();
+  void ReleaseLayoutBehind();
   // Everything is to be laid out again (width, font or indent changed).
   void InvalidateLayout() { ++layoutStamp_; }
   static void MoveLine(MarkupLine& line, int delta);

@@ -98,9 +98,9 @@ TEST(Animation, EachStepDrawsTheNextFrameWhereTheOccurrenceIs) {
   EXPECT_EQ(view.image.pixel(inside), qRgb(0, 0, 255));
 }
 
-// A long pane keeps the animation state of the newest lines and of what
-// shows; a line scrolled back into view animates again.
-TEST(Animation, LinesFarBehindGiveUpTheirStateUntilTheyShowAgain) {
+// A long pane keeps the layout and animation state of the newest lines and
+// of what shows; a line scrolled back into view is laid out and animates.
+TEST(Animation, LinesFarBehindGiveUpTheirLayoutUntilTheyShowAgain) {
   testing_http::ScriptedServer server;
   const std::string gif = ThreeFrameGif();
   server.response = "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(gif.size()) + "\r\n\r\n" + gif;
@@ -115,10 +115,13 @@ TEST(Animation, LinesFarBehindGiveUpTheirStateUntilTheyShowAgain) {
   for (const auto& l : lines) animated += l->anims.empty() ? 0 : 1;
   EXPECT_LE(animated, 257u);
   EXPECT_TRUE(lines.front()->anims.empty());
+  EXPECT_TRUE(lines.front()->ascents.empty());  // its rows' metrics went too, its height stays
+  EXPECT_GT(lines.front()->height, 0);
   ASSERT_NE(Record(*lines.back()), nullptr);
   EXPECT_TRUE(Record(*lines.back())->Running());
 
   pane.doc.SetVertScrollPos(0);
+  EXPECT_FALSE(lines.front()->ascents.empty());
   ASSERT_NE(Record(*lines.front()), nullptr);
   EXPECT_TRUE(Record(*lines.front())->Running());
 }
