@@ -135,7 +135,7 @@ class BenchMeasurer : public markup::TextMeasurer {
 bool AllShown(const Pictures& registry, const markup::MarkupDocument& doc, int count) {
   for (int n = 1; n <= count; ++n)
     if (registry.State(n) != markup::PictureState::Loaded) return false;
-  return doc.lines()[0]->ascents[0] == registry.Height(1);
+  return doc.lines()[0]->Ascents()[0] == registry.Height(1);
 }
 
 void PaneTwentyPictures(benchmark::State& state, bool warm) {

@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
 
   int animated = 0;
   for (const auto& line : view.Document().lines())
-    for (const auto& record : line->anims)
+    for (const auto& record : line->Anims())
       if (auto* anim = dynamic_cast<picture::PictureAnim*>(record.get())) {
         std::printf("line %d key %d frame %d of %d\n", int(&line - &view.Document().lines()[0]),
                     anim->key, anim->frame, anim->picture()->FrameCount());

@@ -29,8 +29,8 @@ class Walker {
     if (line_.hidden) return result_;
     if (mode_ == WalkMode::Layout) {
       const FontMetrics fm = s_.measurer->Metrics(font_);
-      line_.ascents.assign(1, fm.ascent);
-      line_.descents.assign(1, fm.descent);
+      line_.Ascents().assign(1, fm.ascent);
+      line_.Descents().assign(1, fm.descent);
     }
     for (const auto& piece : pieces) {
       Piece(piece);
@@ -46,11 +46,11 @@ class Walker {
 
   // Metrics of the current visual line; a line that was never laid out
   // (or not at this width) falls back to its last entry.
-  int& A() { return vi_ < line_.ascents.size() ? line_.ascents[vi_] : Fallback().first; }
-  int& D() { return vi_ < line_.descents.size() ? line_.descents[vi_] : Fallback().second; }
+  int& A() { return vi_ < line_.Ascents().size() ? line_.Ascents()[vi_] : Fallback().first; }
+  int& D() { return vi_ < line_.Descents().size() ? line_.Descents()[vi_] : Fallback().second; }
   std::pair<int, int>& Fallback() {
-    if (!line_.ascents.empty()) {
-      fallback_ = {line_.ascents.back(), line_.descents.back()};
+    if (!line_.Ascents().empty()) {
+      fallback_ = {line_.Ascents().back(), line_.Descents().back()};
     } else {
       const FontMetrics fm = s_.measurer->Metrics(font_);
       fallback_ = {fm.ascent, fm.descent};
@@ -63,8 +63,8 @@ class Walker {
     y_ += A() + D();
     if (mode_ == WalkMode::Layout) {
       const FontMetrics fm = s_.measurer->Metrics(font_);
-      line_.ascents.push_back(fm.ascent);
-      line_.descents.push_back(fm.descent);
+      line_.Ascents().push_back(fm.ascent);
+      line_.Descents().push_back(fm.descent);
     }
     ++vi_;
   }

@@ -1,6 +1,7 @@
 #include "markup/markup_document.h"
 
 #include <algorithm>
+#include <utility>
 #include <cstdio>
 
 #include "markup/markup_canvas.h"
@@ -305,12 +306,10 @@ void MarkupDocument::ReleaseLayoutBehind() {
   constexpr size_t kBehind = 256;
   if (lines_.size() <= kBehind) return;
   MarkupLine& line = *lines_[lines_.size() - 1 - kBehind];
-  if (line.anims.empty() && line.ascents.empty()) return;
+  if (!line.HasLayout()) return;
   const bool shows = line.top < position_ + clientHeight_ && line.top + Rows(line) > position_;
   if (shows || line.hidden) return;
-  std::vector<std::unique_ptr<MarkupLine::AnimData>>().swap(line.anims);
-  std::vector<int32_t>().swap(line.ascents);
-  std::vector<int32_t>().swap(line.descents);
+  line.ReleaseLayout();
   line.layoutStamp = 0;
 }
 
@@ -374,7 +373,7 @@ void MarkupDocument::LayOutLine(MarkupLine& line) {
 void MarkupDocument::MoveLine(MarkupLine& line, int delta) {
   if (delta == 0) return;
   line.top += delta;
-  for (auto& anim : line.anims) anim->y += delta;
+  for (const auto& anim : std::as_const(line).Anims()) anim->y += delta;
 }
 
 // Tops from `index` on, from the rows of the lines above; nothing is walked.
@@ -712,7 +711,7 @@ void MarkupDocument::DoLink(const std::string& target) {
 
 void MarkupDocument::UpdateAnimations() {
   for (auto& line : lines_)
-    for (auto& anim : line->anims) anim->StartOrStop(line->hidden || !ViewGlobals::animation);
+    for (const auto& anim : std::as_const(*line).Anims()) anim->StartOrStop(line->hidden || !ViewGlobals::animation);
 }
 
 bool MarkupDocument::DrawOverBitmap(const std::function<void(MarkupCanvas&)>& draw, int from,

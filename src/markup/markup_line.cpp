@@ -11,7 +11,7 @@ namespace markup {
 MarkupLine::MarkupLine(MarkupDocument* owner_, int32_t top_) : owner(owner_), top(top_) {}
 
 MarkupLine::~MarkupLine() {
-  anims.clear();
+  if (laid_) laid_->anims.clear();
   if (owner) owner->LineDestroyed(*this);
   if (namesUrlPictures_) ReleasePictures();
 }
@@ -31,7 +31,7 @@ void MarkupLine::Append(const std::string& markup) {
 }
 
 void MarkupLine::Replace(const std::string& markup) {
-  anims.clear();
+  if (laid_) laid_->anims.clear();
   std::vector<std::string> oldUrls;
   if (namesUrlPictures_) ParseMarkup(source, nullptr, nullptr, &oldUrls);
   if (owner) {
@@ -66,7 +66,8 @@ void MarkupLine::UpdateHidden() {
   const bool now = owner && owner->FilterActive() && source.find(owner->Filter()) == std::string::npos;
   if (now == hidden) return;
   hidden = now;
-  for (auto& anim : anims) anim->StartOrStop(hidden);
+  if (laid_)
+    for (auto& anim : laid_->anims) anim->StartOrStop(hidden);
 }
 
 void MarkupLine::PictureReady() {

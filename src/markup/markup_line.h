@@ -88,13 +88,36 @@ class MarkupLine {
   // either.  A hidden line takes no rows whatever this says.
   int32_t height = -1;
   uint32_t layoutStamp = 0;
-  // One entry per visual (wrapped) line; always the same length.
-  std::vector<int32_t> ascents;
-  std::vector<int32_t> descents;
-  std::vector<std::unique_ptr<AnimData>> anims;
+  // What a layout leaves in the line: one ascent and one descent per
+  // visual (wrapped) line, always the same length, and the state of its
+  // animated pictures.  Held in a block of its own, made on first use, so
+  // that a line that gave its layout up (ReleaseLayout) keeps none of it.
+  // The const forms never make the block: without one they read empty.
+  std::vector<int32_t>& Ascents() { return Laid().ascents; }
+  std::vector<int32_t>& Descents() { return Laid().descents; }
+  std::vector<std::unique_ptr<AnimData>>& Anims() { return Laid().anims; }
+  const std::vector<int32_t>& Ascents() const { return laid_ ? laid_->ascents : NoLayout().ascents; }
+  const std::vector<int32_t>& Descents() const { return laid_ ? laid_->descents : NoLayout().descents; }
+  const std::vector<std::unique_ptr<AnimData>>& Anims() const { return laid_ ? laid_->anims : NoLayout().anims; }
+  bool HasLayout() const { return laid_ != nullptr; }
+  void ReleaseLayout() { laid_.reset(); }
 
  private:
+  struct Layout {
+    std::vector<int32_t> ascents;
+    std::vector<int32_t> descents;
+    std::vector<std::unique_ptr<AnimData>> anims;
+  };
+  Layout& Laid() {
+    if (!laid_) laid_ = std::make_unique<Layout>();
+    return *laid_;
+  }
+  static const Layout& NoLayout() {
+    static const Layout empty;
+    return empty;
+  }
   void ReleasePictures();
+  std::unique_ptr<Layout> laid_;
   bool namesUrlPictures_ = false;
 };
 

@@ -13,7 +13,7 @@
 // Animated pictures (IsAnimated true) are not drawn by Draw: layout calls
 // PlaceOccurrence and painting PaintOccurrence with the picture's index among
 // the line's picture pieces, so each occurrence can keep its own frame in the
-// line's `anims` list.
+// line's `Anims()` list.
 //
 // One registry serves the whole process (ProcessPictureRegistry()); until the picture
 // loader installs itself with InstallPictureRegistry a NumberingPictureRegistry

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <utility>
 
 namespace picture {
 
@@ -99,7 +100,7 @@ void ViewClock::Tick() {
   int64_t earliest = INT64_MAX;
   for (size_t i = size_t(std::max(document_.LineIndexAt(position), 0L));
        i < lines.size() && lines[i]->top < bottom; ++i) {
-    for (auto& data : lines[i]->anims) {
+    for (const auto& data : std::as_const(*lines[i]).Anims()) {
       auto* anim = dynamic_cast<PictureAnim*>(data.get());
       if (!anim || !anim->Running()) continue;
       const int h = anim->Height();

@@ -212,8 +212,8 @@ bool Pictures::OnScreen(const Picture& picture) const {
     if (!doc || line->hidden) continue;
     const int top = doc->VertScrollPos();
     const int bottom = top + doc->ClientHeight();
-    const int height = std::accumulate(line->ascents.begin(), line->ascents.end(), 0) +
-                       std::accumulate(line->descents.begin(), line->descents.end(), 0);
+    const int height = std::accumulate(line->Ascents().begin(), line->Ascents().end(), 0) +
+                       std::accumulate(line->Descents().begin(), line->Descents().end(), 0);
     if (line->top < bottom && line->top + height > top) return true;
   }
   return false;
@@ -269,10 +269,11 @@ void Pictures::WantFrames(Picture& picture) const {
 // picture are painted again, nothing is laid out.
 void Pictures::ShowAgain(Picture& picture) {
   for (markup::MarkupLine* line : picture.namers) {
+    const markup::MarkupLine& seen = *line;
     markup::MarkupDocument* doc = line->owner;
     if (!doc || line->hidden) continue;
-    const int height = std::accumulate(line->ascents.begin(), line->ascents.end(), 0) +
-                       std::accumulate(line->descents.begin(), line->descents.end(), 0);
+    const int height = std::accumulate(seen.Ascents().begin(), seen.Ascents().end(), 0) +
+                       std::accumulate(seen.Descents().begin(), seen.Descents().end(), 0);
     const int top = std::max(line->top, doc->VertScrollPos());
     const int bottom = std::min(line->top + height, doc->VertScrollPos() + doc->ClientHeight());
     if (top >= bottom) continue;
@@ -378,7 +379,7 @@ ViewClock* Pictures::ClockFor(markup::MarkupDocument& document) {
 
 void Pictures::PlaceOccurrence(markup::MarkupLine& line, int number, int key, int x, int y,
                                int32_t background) {
-  for (auto& record : line.anims)
+  for (auto& record : line.Anims())
     if (record->key == key) {
       record->x = x;
       record->y = y;
@@ -392,13 +393,13 @@ void Pictures::PlaceOccurrence(markup::MarkupLine& line, int number, int key, in
   record->y = y;
   record->background = background;
   PictureAnim* placed = record.get();
-  line.anims.push_back(std::move(record));
+  line.Anims().push_back(std::move(record));
   placed->StartOrStop(line.hidden);
 }
 
 void Pictures::PaintOccurrence(markup::MarkupLine& line, int key, int x, int y,
                                markup::MarkupCanvas& canvas) {
-  for (auto& data : line.anims) {
+  for (auto& data : line.Anims()) {
     if (data->key != key) continue;
     auto* record = dynamic_cast<PictureAnim*>(data.get());
     if (!record) return;

@@ -48,7 +48,7 @@ void ExpectText(const RecordingCanvas& c, const std::string& text, int x, int to
 
 TEST_F(LayoutTest, WrapsAtBreakingPointsKeepingTheBreakCharacter) {
   Text("aaaa bbbb cccc dddd eeee");
-  EXPECT_EQ(Line(0).ascents.size(), 2u);
+  EXPECT_EQ(Line(0).Ascents().size(), 2u);
   EXPECT_EQ(doc.ContentHeight(), 24);
   Paint();
   ExpectText(canvas, "aaaa bbbb cccc ", 2, 0);
@@ -56,7 +56,7 @@ TEST_F(LayoutTest, WrapsAtBreakingPointsKeepingTheBreakCharacter) {
 
   Text("a,b.c-d:e;f");  // every one of these characters is a breaking point
   doc.RecalculateTextW(2 + 6 * 4);
-  EXPECT_EQ(Line(1).ascents.size(), 3u);
+  EXPECT_EQ(Line(1).Ascents().size(), 3u);
   Paint();
   ExpectText(canvas, "a,b.", 2, doc.lines()[1]->top);
 }
@@ -69,12 +69,12 @@ TEST_F(LayoutTest, AWordWiderThanTheViewOverflowsOnItsOwnLine) {
   ExpectText(canvas, word + " ", 2, 12);
   ExpectText(canvas, "z", 2, 24);
   Text(word);
-  EXPECT_EQ(Line(1).ascents.size(), 1u);  // no empty visual line before it
+  EXPECT_EQ(Line(1).Ascents().size(), 1u);  // no empty visual line before it
 }
 
 TEST_F(LayoutTest, NoBreakNeverWrapsAndIgnoresBreaks) {
   Text("<nobr>aaaa bbbb cccc dddd eeee<br>ffff</nobr><br>g");
-  EXPECT_EQ(Line(0).ascents.size(), 2u);
+  EXPECT_EQ(Line(0).Ascents().size(), 2u);
   Paint();
   ExpectText(canvas, "aaaa bbbb cccc dddd eeee", 2, 0);
   ExpectText(canvas, "ffff", 2 + 24 * 6, 0);
@@ -94,10 +94,10 @@ TEST_F(LayoutTest, XPosIsAbsoluteAndMayMoveLeft) {
 
 TEST_F(LayoutTest, FontSizeAndBoldChangeMetricsAndWidths) {
   Text("<fsize=20>aaaa bbbb cccc dddd");
-  ASSERT_EQ(Line(0).ascents.size(), 2u);
-  EXPECT_EQ(Line(0).ascents[0], 20);
-  EXPECT_EQ(Line(0).descents[0], 5);
-  EXPECT_EQ(Line(0).ascents[1], 20);  // a wrapped visual line takes the current font
+  ASSERT_EQ(Line(0).Ascents().size(), 2u);
+  EXPECT_EQ(Line(0).Ascents()[0], 20);
+  EXPECT_EQ(Line(0).Descents()[0], 5);
+  EXPECT_EQ(Line(0).Ascents()[1], 20);  // a wrapped visual line takes the current font
   EXPECT_EQ(doc.ContentHeight(), 50);
   Paint();
   ExpectText(canvas, "aaaa bbbb cccc ", 2, 0);
@@ -111,7 +111,7 @@ TEST_F(LayoutTest, FontSizeAndBoldChangeMetricsAndWidths) {
   // Each line starts with the view's font again.
   Text("<fsize=5>small");
   Text("normal");
-  EXPECT_EQ(Line(3).ascents[0], 10);
+  EXPECT_EQ(Line(3).Ascents()[0], 10);
 }
 
 TEST_F(LayoutTest, PicturesStandOnTheBaselineWithOnePixelMargins) {
@@ -131,21 +131,21 @@ TEST_F(LayoutTest, PicturesStandOnTheBaselineWithOnePixelMargins) {
 
 TEST_F(LayoutTest, PictureWrapsOnlyAwayFromTheIndentAndOutsideNoBreak) {
   Text("<xpos=85><img src=u>");
-  EXPECT_EQ(Line(0).ascents.size(), 2u);
+  EXPECT_EQ(Line(0).Ascents().size(), 2u);
   Paint();
   ASSERT_EQ(canvas.squares.size(), 1u);
   EXPECT_EQ(canvas.squares[0].x, 3);
   EXPECT_EQ(canvas.squares[0].y, 12);
 
   Text("<nobr><xpos=85><img src=u></nobr>");
-  EXPECT_EQ(Line(1).ascents.size(), 1u);
+  EXPECT_EQ(Line(1).Ascents().size(), 1u);
 
   markup::ViewGlobals::OnStaticImage = [](int, markup::MarkupCanvas*, int, int, int mode) {
     return mode == 1 ? 200 : 12;
   };
   Text("<pict=-4>x");
   // At the indent the picture is placed, overflowing; only the text wraps.
-  EXPECT_EQ(Line(2).ascents.size(), 2u);
+  EXPECT_EQ(Line(2).Ascents().size(), 2u);
   Paint();
   ExpectText(canvas, "x", 2, Line(2).top + 14);
 }
@@ -270,14 +270,14 @@ TEST_F(LayoutTest, StaysAtTheBottomUntilTheUserScrollsUp) {
 
 TEST_F(LayoutTest, ScrollBarAppearingNarrowsTheLayoutAndHidingWidensIt) {
   Text("aaaa bbbb cccc");  // 86 pixels: fits 100, not 84
-  EXPECT_EQ(Line(0).ascents.size(), 1u);
+  EXPECT_EQ(Line(0).Ascents().size(), 1u);
   EXPECT_FALSE(doc.VertScrollVisible());
   for (int i = 0; i < 12; ++i) Text("x");
   EXPECT_TRUE(doc.VertScrollVisible());
   EXPECT_EQ(doc.ClientWidth(), 84);
   EXPECT_EQ(doc.LayoutWidth(), 84);
   doc.SetVertScrollPos(0);  // the first line is laid out at the new width when it shows
-  EXPECT_EQ(Line(0).ascents.size(), 2u);
+  EXPECT_EQ(Line(0).Ascents().size(), 2u);
   EXPECT_GT(view.scrollChanges, 0);
   doc.Clear();
   EXPECT_FALSE(doc.VertScrollVisible());

@@ -58,7 +58,7 @@ class ViewTest : public ::testing::Test {
   void Fill(int lines) {
     for (int i = 0; i < lines; ++i) view->NewString("line " + std::to_string(i), 0, 0xFFFFFF);
   }
-  int LineHeight() const { return view->Document().lines()[0]->ascents[0] + view->Document().lines()[0]->descents[0]; }
+  int LineHeight() const { return view->Document().lines()[0]->Ascents()[0] + view->Document().lines()[0]->Descents()[0]; }
 
   std::unique_ptr<MarkupView> view;
 };

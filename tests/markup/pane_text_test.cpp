@@ -60,8 +60,8 @@ TEST_F(PaneTextTest, OffsetsUnderThePointAndTheirRectangles) {
   // A narrow pane wraps "ghijkl" onto a second visual line.
   doc.SetViewSize(16 + 2 + 6 * 9, 200);
   const MarkupDocument::Placement wrapped = doc.PlaceOf(0);
-  ASSERT_GE(doc.lines()[0]->ascents.size(), 2u);
-  const int secondRow = doc.lines()[0]->top + doc.lines()[0]->ascents[0] + doc.lines()[0]->descents[0] + 1;
+  ASSERT_GE(doc.lines()[0]->Ascents().size(), 2u);
+  const int secondRow = doc.lines()[0]->top + doc.lines()[0]->Ascents()[0] + doc.lines()[0]->Descents()[0] + 1;
   EXPECT_EQ(markup::OffsetAt(wrapped, t, measurer, 2 + 6 + 1, secondRow), 8u);  // "h"
   EXPECT_EQ(markup::RangeRects(wrapped, t, measurer, 4, 10).size(), 2u);        // one per visual line
 }

@@ -94,10 +94,10 @@ TEST(RandomMarkup, LayoutPaintingAndHitsAgree) {
   int expectedTop = 0;
   for (const auto& line : doc.lines()) {
     ASSERT_EQ(line->top, expectedTop);
-    ASSERT_EQ(line->ascents.size(), line->descents.size());
+    ASSERT_EQ(line->Ascents().size(), line->Descents().size());
     if (line->hidden) continue;
-    ASSERT_FALSE(line->ascents.empty());
-    for (size_t i = 0; i < line->ascents.size(); ++i) expectedTop += line->ascents[i] + line->descents[i];
+    ASSERT_FALSE(line->Ascents().empty());
+    for (size_t i = 0; i < line->Ascents().size(); ++i) expectedTop += line->Ascents()[i] + line->Descents()[i];
   }
   EXPECT_EQ(doc.ContentHeight(), expectedTop);
 

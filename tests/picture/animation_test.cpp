@@ -35,7 +35,7 @@ std::string ThreeFrameGif() {
 }
 
 PictureAnim* Record(const markup::MarkupLine& line) {
-  return line.anims.size() == 1 ? dynamic_cast<PictureAnim*>(line.anims[0].get()) : nullptr;
+  return line.Anims().size() == 1 ? dynamic_cast<PictureAnim*>(line.Anims()[0].get()) : nullptr;
 }
 
 // A bitmap the document's drawing really lands on.
@@ -112,16 +112,16 @@ TEST(Animation, LinesFarBehindGiveUpTheirLayoutUntilTheyShowAgain) {
   for (int i = 0; i < 400; ++i) pane.doc.NewString(line, 0, 0xFFFFFF);
   const auto& lines = pane.doc.lines();
   size_t animated = 0;
-  for (const auto& l : lines) animated += l->anims.empty() ? 0 : 1;
+  for (const auto& l : lines) animated += l->Anims().empty() ? 0 : 1;
   EXPECT_LE(animated, 257u);
-  EXPECT_TRUE(lines.front()->anims.empty());
-  EXPECT_TRUE(lines.front()->ascents.empty());  // its rows' metrics went too, its height stays
+  EXPECT_TRUE(lines.front()->Anims().empty());
+  EXPECT_TRUE(lines.front()->Ascents().empty());  // its rows' metrics went too, its height stays
   EXPECT_GT(lines.front()->height, 0);
   ASSERT_NE(Record(*lines.back()), nullptr);
   EXPECT_TRUE(Record(*lines.back())->Running());
 
   pane.doc.SetVertScrollPos(0);
-  EXPECT_FALSE(lines.front()->ascents.empty());
+  EXPECT_FALSE(lines.front()->Ascents().empty());
   ASSERT_NE(Record(*lines.front()), nullptr);
   EXPECT_TRUE(Record(*lines.front())->Running());
 }
@@ -224,7 +224,7 @@ TEST(Animation, AChatdSmileyPlaysOnTheViewClock) {
   for (int n = 1; n <= 10; ++n) markup += "<img src=" + base + std::to_string(n) + ".gif>";
   pane.doc.NewString(markup, 0, 0xFFFFFF);
   ASSERT_TRUE(SpinUntil([&] { return registry.Decodings() == 10; }));
-  const auto& anims = pane.doc.lines()[0]->anims;
+  const auto& anims = pane.doc.lines()[0]->Anims();
   ASSERT_FALSE(anims.empty());  // the set has animated pictures
   auto* record = dynamic_cast<PictureAnim*>(anims[0].get());
   ASSERT_TRUE(record && record->Running());

@@ -91,7 +91,7 @@ std::string PictureResponse() {
   return "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(gif.size()) + "\r\n\r\n" + gif;
 }
 
-int Bottom(const markup::MarkupLine& line) { return line.top + line.ascents[0] + line.descents[0]; }
+int Bottom(const markup::MarkupLine& line) { return line.top + line.Ascents()[0] + line.Descents()[0]; }
 
 struct TraceLog {
   TraceLog() {

@@ -28,7 +28,7 @@ std::string GifResponse(int w, int h) {
   return "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(gif.size()) + "\r\n\r\n" + gif;
 }
 
-int LineHeight(const markup::MarkupLine& line) { return line.ascents[0] + line.descents[0]; }
+int LineHeight(const markup::MarkupLine& line) { return line.Ascents()[0] + line.Descents()[0]; }
 
 }  // namespace
 
