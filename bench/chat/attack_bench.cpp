@@ -26,6 +26,7 @@
 #include "client_process.h"
 #include "gif_writer.h"
 #include "line_client.h"
+#include "process_memory.h"
 #include "private_probe.h"
 #include "text/binary_escape.h"
 
@@ -39,48 +40,11 @@ using chatd_test::PrivateTo;
 using chatd_test::RelayTo;
 using Clock = std::chrono::steady_clock;
 
-double CpuSeconds(pid_t pid) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-  std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  const size_t close = stat.rfind(')');
-  unsigned long long utime = 0, stime = 0;
-  if (close == std::string::npos ||
-      std::sscanf(stat.c_str() + close + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &utime,
-                  &stime) != 2)
-    return 0;
-  return double(utime + stime) / double(sysconf(_SC_CLK_TCK));
-}
-
-long PeakKiB(pid_t pid) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/status");
-  std::string line;
-  while (std::getline(in, line))
-    if (line.rfind("VmHWM:", 0) == 0) return std::atol(line.c_str() + 6);
-  return 0;
-}
-
 size_t FilesIn(const std::string& dir) {
   size_t n = 0;
   std::error_code ec;
   for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) ++n;
   return n;
-}
-
-// A GIF of a few bytes that declares `frames` frames on a screen of side
-// `side`, each frame one pixel: cheap to send, dear to decode whole.
-std::string GifBomb(int side, int frames) {
-  std::string g = "GIF89a";
-  for (int i = 0; i < 2; ++i) {
-    g += char(side & 0xFF);
-    g += char(side >> 8);
-  }
-  g += std::string("\x80\x00\x00", 3);
-  g += std::string("\x00\x00\x00\xFF\xFF\xFF", 6);
-  for (int i = 0; i < frames; ++i) {
-    g += std::string("\x2C\x00\x00\x00\x00\x01\x00\x01\x00\x00", 10);
-    g += std::string("\x02\x02\x44\x01\x00", 5);
-  }
-  return g + ';';
 }
 
 std::string PicturePacket(const std::string& bytes) { return "2P" + text::EscapeBinary(bytes, '2'); }
@@ -121,18 +85,18 @@ void Measure(const Attack& attack) {
     return;
   }
   const pid_t pid = room.client->pid();
-  const double cpu0 = CpuSeconds(pid);
+  const double cpu0 = chatd_test::CpuSeconds(pid);
   attack.run(room);
   const auto sent = Clock::now();
   const bool answered = Confirmed(*room.friendly, "alice", "probe", room.mid++, 120000);
   const double frozen = std::chrono::duration<double>(Clock::now() - sent).count();
   // Whatever is still queued or decoding runs out before the totals are read.
   Confirmed(*room.friendly, "alice", "settled", room.mid++, 120000);
-  const double cpu = CpuSeconds(pid) - cpu0;
+  const double cpu = chatd_test::CpuSeconds(pid) - cpu0;
   const std::string dir = room.client->dataDir();
   char frozenText[32] = "never";
   if (answered) std::snprintf(frozenText, sizeof frozenText, "%.2f", frozen);
-  std::printf("%-34s %9s %8.2f %8.1f %8.1f %8zu %8zu\n", attack.name, frozenText, cpu, PeakKiB(pid) / 1024.0,
+  std::printf("%-34s %9s %8.2f %8.1f %8.1f %8zu %8zu\n", attack.name, frozenText, cpu, chatd_test::StatusKiB("VmHWM", pid) / 1024.0,
               room.client->ResidentKiB() / 1024.0, FilesIn(dir + "/Pictures"), FilesIn(dir + "/Sounds"));
   std::fflush(stdout);
 }
@@ -147,7 +111,7 @@ int main(int argc, char** argv) {
   const std::vector<Attack> attacks = {
       {"100 GIF bombs 4096x4096x3", "",
        [](Room& r) {
-         const std::string packet = RelayTo("alice", PicturePacket(GifBomb(4096, 3)));
+         const std::string packet = RelayTo("alice", PicturePacket(testing_picture::GifBomb(4096, 3)));
          for (int i = 0; i < 100; ++i) r.mallory->Send(packet);
        }},
       {"3000 small distinct pictures", "",

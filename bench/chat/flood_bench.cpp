@@ -43,17 +43,6 @@ using Clock = std::chrono::steady_clock;
 
 double Seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
 
-double CpuMicros(pid_t pid) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-  std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  const size_t close = stat.rfind(')');
-  if (close == std::string::npos) return 0;
-  unsigned long long utime = 0, stime = 0;
-  if (std::sscanf(stat.c_str() + close + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &utime,
-                  &stime) != 2)
-    return 0;
-  return static_cast<double>(utime + stime) * 1e6 / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
 
 // A logged-in raw connection whose sends block until chatd takes them.
 class Peer {
@@ -202,7 +191,7 @@ RateResult Flood(Peer& flooder, Prober& prober, pid_t client, pid_t chatd, long*
   std::atomic<bool> stop{false};
   std::vector<double> latencies;
   Clock::time_point confirmed;
-  const double cpu0 = CpuMicros(client), chatd0 = CpuMicros(chatd);
+  const double cpu0 = 1e6 * chatd_test::CpuSeconds(client), chatd0 = 1e6 * chatd_test::CpuSeconds(chatd);
   const auto start = Clock::now();
   std::thread probe([&] { confirmed = prober.Run(stop, 100, &latencies); });
   long sent = 0;
@@ -221,8 +210,8 @@ RateResult Flood(Peer& flooder, Prober& prober, pid_t client, pid_t chatd, long*
   RateResult r;
   r.offered = rate;
   r.shown = double(total) / Seconds(start, confirmed);
-  r.cpuPerMessage = (CpuMicros(client) - cpu0) / double(total);
-  r.chatdPerMessage = (CpuMicros(chatd) - chatd0) / double(total);
+  r.cpuPerMessage = (1e6 * chatd_test::CpuSeconds(client) - cpu0) / double(total);
+  r.chatdPerMessage = (1e6 * chatd_test::CpuSeconds(chatd) - chatd0) / double(total);
   std::sort(latencies.begin(), latencies.end());
   if (!latencies.empty()) {
     r.probeMedian = latencies[latencies.size() / 2];

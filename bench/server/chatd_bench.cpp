@@ -23,6 +23,7 @@
 
 #include "chatd_process.h"
 #include "line_client.h"
+#include "process_memory.h"
 
 namespace {
 
@@ -46,24 +47,6 @@ struct Server {
 std::vector<Server>& Servers() {
   static std::vector<Server> servers;
   return servers;
-}
-
-// User plus system time of the process in microseconds.
-double CpuMicros(pid_t pid) {
-  char path[64];
-  std::snprintf(path, sizeof path, "/proc/%d/stat", static_cast<int>(pid));
-  FILE* f = std::fopen(path, "r");
-  if (!f) return 0;
-  char buf[1024];
-  const size_t n = std::fread(buf, 1, sizeof buf - 1, f);
-  std::fclose(f);
-  buf[n] = '\0';
-  // Fields after the parenthesised command name: state is field 3, utime 14, stime 15.
-  const char* p = std::strrchr(buf, ')');
-  if (!p) return 0;
-  unsigned long long utime = 0, stime = 0;
-  if (std::sscanf(p + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &utime, &stime) != 2) return 0;
-  return static_cast<double>(utime + stime) * 1e6 / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
 std::vector<std::unique_ptr<LineClient>> Clients(ChatdProcess& chatd, const std::string& prefix, int count) {
@@ -98,7 +81,7 @@ std::string Batch(const std::string& cln, int* mid) {
 }
 
 void ReportCpu(benchmark::State& state, pid_t pid, double cpuBefore, double messages) {
-  const double used = CpuMicros(pid) - cpuBefore;
+  const double used = 1e6 * chatd_test::CpuSeconds(pid) - cpuBefore;
   if (messages > 0) state.counters["chatd_us/msg"] = used / messages;
 }
 
@@ -106,7 +89,7 @@ void PublicBetweenTwo(benchmark::State& state, Server* server) {
   ChatdProcess& chatd = server->Get();
   auto clients = Clients(chatd, server->label + "pub2_", 2);
   int mid = 1;
-  const double cpu = CpuMicros(chatd.pid());
+  const double cpu = 1e6 * chatd_test::CpuSeconds(chatd.pid());
   for (auto _ : state) {
     clients[0]->Send(Batch("", &mid));
     if (!Expect(*clients[1], "benchmark message", kBatch) || !Expect(*clients[0], "Status=Ok", kBatch)) {
@@ -123,7 +106,7 @@ void PrivateBetweenTwo(benchmark::State& state, Server* server) {
   const std::string prefix = server->label + "priv2_";
   auto clients = Clients(chatd, prefix, 2);
   int mid = 1;
-  const double cpu = CpuMicros(chatd.pid());
+  const double cpu = 1e6 * chatd_test::CpuSeconds(chatd.pid());
   for (auto _ : state) {
     clients[0]->Send(Batch(prefix + "1", &mid));
     if (!Expect(*clients[1], "benchmark message", kBatch) || !Expect(*clients[0], "Status=Ok", kBatch)) {
@@ -139,7 +122,7 @@ void PublicToFifty(benchmark::State& state, Server* server) {
   ChatdProcess& chatd = server->Get();
   auto clients = Clients(chatd, server->label + "pub50_", 50);
   int mid = 1;
-  const double cpu = CpuMicros(chatd.pid());
+  const double cpu = 1e6 * chatd_test::CpuSeconds(chatd.pid());
   for (auto _ : state) {
     clients[0]->Send(Batch("", &mid));
     for (size_t i = 1; i < clients.size(); ++i) {
@@ -174,7 +157,7 @@ void AllSending(benchmark::State& state, Server* server) {
   }
   for (auto& c : clients) c->Sync();
   int mid = 1;
-  const double cpu = CpuMicros(chatd.pid());
+  const double cpu = 1e6 * chatd_test::CpuSeconds(chatd.pid());
   for (auto _ : state) {
     for (auto& c : clients) {
       std::string lines;

@@ -25,6 +25,7 @@
 
 #include "chatd_process.h"
 #include "line_client.h"
+#include "process_memory.h"
 
 namespace {
 
@@ -32,29 +33,13 @@ using chatd_test::ChatdProcess;
 using chatd_test::LineClient;
 using Clock = std::chrono::steady_clock;
 
-double CpuMicros(pid_t pid) {
-  char path[64];
-  std::snprintf(path, sizeof path, "/proc/%d/stat", static_cast<int>(pid));
-  FILE* f = std::fopen(path, "r");
-  if (!f) return 0;
-  char buf[1024];
-  const size_t n = std::fread(buf, 1, sizeof buf - 1, f);
-  std::fclose(f);
-  buf[n] = '\0';
-  const char* p = std::strrchr(buf, ')');
-  if (!p) return 0;
-  unsigned long long utime = 0, stime = 0;
-  if (std::sscanf(p + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &utime, &stime) != 2) return 0;
-  return static_cast<double>(utime + stime) * 1e6 / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
-
 // The room under test: its nodes' chat ports and process ids.
 struct Room {
   std::vector<int> ports;
   std::vector<pid_t> pids;
   double Cpu() const {
     double sum = 0;
-    for (pid_t p : pids) sum += CpuMicros(p);
+    for (pid_t p : pids) sum += 1e6 * chatd_test::CpuSeconds(p);
     return sum;
   }
 };

@@ -25,23 +25,12 @@
 
 #include "chatd_process.h"
 #include "line_client.h"
+#include "process_memory.h"
 
 namespace {
 
 using chatd_test::ChatdProcess;
 using Clock = std::chrono::steady_clock;
-
-double CpuSeconds(pid_t pid) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-  std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  const size_t close = all.rfind(')');
-  if (close == std::string::npos) return 0;
-  unsigned long long utime = 0, stime = 0;
-  if (std::sscanf(all.c_str() + close + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &utime,
-                  &stime) != 2)
-    return 0;
-  return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
 
 long PeakResidentKib(pid_t pid) {
   std::ifstream in("/proc/" + std::to_string(pid) + "/status");
@@ -87,7 +76,7 @@ void Storm(const std::string& label, const std::string& binary, int count) {
     std::printf("%-8s %5d  chatd did not start\n", label.c_str(), count);
     return;
   }
-  const double cpuBefore = CpuSeconds(chatd.pid());
+  const double cpuBefore = chatd_test::CpuSeconds(chatd.pid());
   const auto start = Clock::now();
   std::vector<Reader> readers(static_cast<size_t>(count));
   for (int i = 0; i < count; ++i) {
@@ -147,7 +136,7 @@ void Storm(const std::string& label, const std::string& binary, int count) {
       bytes += static_cast<uint64_t>(n);
     }
   }
-  const double cpu = CpuSeconds(chatd.pid()) - cpuBefore;
+  const double cpu = chatd_test::CpuSeconds(chatd.pid()) - cpuBefore;
   const long hwm = PeakResidentKib(chatd.pid());
   int dropped = 0, unfinished = 0;
   for (auto& r : readers) {

@@ -93,7 +93,7 @@ void ArchiveViewerModel::ShowPage(bool fromTop) {
   view_.ContinueLater();
 }
 
-void ArchiveViewerModel::ContinueSearch() {
+void ArchiveViewerModel::Continue() {
   if (Formatting()) return FormatPageSlice();
   if (!Searching()) return;
   if (pages_->ContinueScan()) {

@@ -31,7 +31,7 @@ class ArchiveViewerView {
   // A filtered page is being searched: the progress shows and the Apply
   // button stops the search.
   virtual void SetSearching(bool searching) = 0;
-  // Calls the model's ContinueSearch from the event loop, soon.
+  // Calls the model's Continue from the event loop, soon.
   virtual void ContinueLater() = 0;
 };
 
@@ -142,10 +142,10 @@ class ArchiveViewerModel : private TextDownloadReceiver {
 
   // The private archive's search of a filtered page, and the formatting of
   // a downloaded public page, go on in slices from the event loop
-  // (ContinueSearch); Stop ends the search with what it found.
+  // (Continue); Stop ends the search with what it found.
   bool Searching() const;
   bool Formatting() const { return !page_.empty(); }
-  void ContinueSearch();
+  void Continue();
   void StopSearch();
 
   // The private archive's pager (null for a public archive).

@@ -78,7 +78,7 @@ class Viewer : public ::testing::Test {
     while (viewer.Searching()) {
       EXPECT_GT(view_.continueRequests, 0);
       view_.continueRequests = 0;
-      viewer.ContinueSearch();
+      viewer.Continue();
       ++slices;
     }
     return slices;
@@ -169,7 +169,7 @@ TEST_F(Viewer, AFilteredSearchRunsInSlicesWithProgressCanBeStoppedAndIgnoresCase
   viewer->Apply("zebra");
   ASSERT_TRUE(viewer->Searching());
   view_.continueRequests = 0;
-  viewer->ContinueSearch();
+  viewer->Continue();
   viewer->StopSearch();
   EXPECT_FALSE(viewer->Searching());
   EXPECT_FALSE(view_.searching);
@@ -285,7 +285,7 @@ TEST_F(Viewer, ALargePublicPageIsFormattedInSlices) {
   int slices = 1;
   while (viewer->Formatting()) {
     view_.continueRequests = 0;
-    viewer->ContinueSearch();
+    viewer->Continue();
     ++slices;
   }
   EXPECT_GT(slices, 1);

@@ -77,4 +77,19 @@ TestFrame Solid(int x, int y, int w, int h, uint8_t index, int disposal) {
   return f;
 }
 
+std::string GifBomb(int side, int frames) {
+  std::string g = "GIF89a";
+  for (int i = 0; i < 2; ++i) {  // the screen's width and height
+    g += char(side & 0xFF);
+    g += char(side >> 8);
+  }
+  g += std::string("\x80\x00\x00", 3);  // a global map of two colours
+  g += std::string("\x00\x00\x00\xFF\xFF\xFF", 6);
+  for (int i = 0; i < frames; ++i) {
+    g += std::string("\x2C\x00\x00\x00\x00\x01\x00\x01\x00\x00", 10);
+    g += std::string("\x02\x02\x44\x01\x00", 5);
+  }
+  return g + ';';
+}
+
 }  // namespace testing_picture

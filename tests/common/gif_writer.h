@@ -25,5 +25,9 @@ std::string MakeGif(int width, int height, const std::vector<QRgb>& palette,
 // A frame of one color index.
 TestFrame Solid(int x, int y, int w, int h, uint8_t index, int disposal = 0);
 
+// A GIF of a few bytes that declares `frames` frames on a screen of side
+// `side`, each frame one pixel: cheap to send, dear to decode whole.
+std::string GifBomb(int side, int frames);
+
 
 }  // namespace testing_picture

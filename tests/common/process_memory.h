@@ -1,10 +1,13 @@
 #pragma once
-// Memory figures of a process from /proc/<pid>/status: "VmRSS" (resident
-// now) or "VmHWM" (the highest resident size so far), in KiB; 0 when unknown.
+// Figures of a process from /proc: memory from /proc/<pid>/status ("VmRSS",
+// resident now, or "VmHWM", the highest resident size so far, in KiB) and
+// the CPU time it used; 0 when unknown.
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 
@@ -29,6 +32,20 @@ inline long StatusKiB(const std::string& key, pid_t pid = getpid()) {
     return kib;
   }
   return 0;
+}
+
+// User plus system time of the process so far, in seconds.
+inline double CpuSeconds(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+  const std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  // Fields after the parenthesised command name: state is field 3, utime 14, stime 15.
+  const size_t close = stat.rfind(')');
+  unsigned long long utime = 0, stime = 0;
+  if (close == std::string::npos ||
+      std::sscanf(stat.c_str() + close + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &utime,
+                  &stime) != 2)
+    return 0;
+  return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
 }  // namespace chatd_test

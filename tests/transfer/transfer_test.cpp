@@ -13,6 +13,7 @@
 #include "transfer/picture_transfer.h"
 #include "transfer/recode_model.h"
 #include "transfer/transfer_host.h"
+#include "gif_writer.h"
 #include "link/link_frame.h"
 #include "qt_wait.h"
 #include "temp_dir.h"
@@ -230,24 +231,6 @@ std::pair<size_t, uint64_t> KeptPictures(const std::string& programDir) {
   return kept;
 }
 
-// A GIF of a few bytes that declares `frames` frames on a screen of side
-// `side`, each frame one pixel.
-std::string GifBomb(int side, int frames) {
-  std::string g = "GIF89a";
-  g += char(side & 0xFF);
-  g += char(side >> 8);
-  g += char(side & 0xFF);
-  g += char(side >> 8);
-  g += std::string("\x80\x00\x00", 3);  // a global map of two colours
-  g += std::string("\x00\x00\x00\xFF\xFF\xFF", 6);
-  for (int i = 0; i < frames; ++i) {
-    g += std::string("\x2C\x00\x00\x00\x00\x01\x00\x01\x00\x00", 10);
-    g += std::string("\x02\x02\x44\x01\x00", 5);
-  }
-  g += ';';
-  return g;
-}
-
 TEST(PictureReceive, APictureIsShownAndKeptUnderASafeNameInsideItsFolder) {
   namespace fs = std::filesystem;
   Host host;
@@ -329,13 +312,13 @@ TEST(PictureReceive, UnknownPacketsBadEscapesAndUnknownFormatsShowNothing) {
 }
 
 TEST(PictureReceive, PictureBombsAreRefusedUndecodedAndOneSenderCannotHoldUpAnother) {
-  const std::string bomb = GifBomb(4096, 3);
+  const std::string bomb = testing_picture::GifBomb(4096, 3);
   ASSERT_LT(bomb.size(), 200u);
   EXPECT_EQ(DeclaredDecodeWork(bomb), 3 * 4096 * 4096);
   EXPECT_GT(DeclaredDecodeWork(bomb), kMaxDecodeWork);
   EXPECT_FALSE(DecodePicture(bomb));
   // One such frame is an honest large picture, and is decoded.
-  EXPECT_LE(DeclaredDecodeWork(GifBomb(4096, 1)), kMaxDecodeWork);
+  EXPECT_LE(DeclaredDecodeWork(testing_picture::GifBomb(4096, 1)), kMaxDecodeWork);
   EXPECT_EQ(DeclaredDecodeWork(EncodeGif(Gradient(12, 9))), 12 * 9);
 
   Host host;

@@ -53,21 +53,6 @@ GameWindow* WindowOf(WindowFixture& w, const std::string& peer) {
   return g ? static_cast<GameWindow*>(g->view) : nullptr;
 }
 
-// Answers the open game question whose text holds `part`.
-bool Answer(const QString& part, bool yes) {
-  QMessageBox* found = nullptr;
-  WaitFor([&] {
-    for (QWidget* w : QApplication::topLevelWidgets())
-      if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible() && box->text().contains(part))
-        found = box;
-    return found != nullptr;
-  });
-  if (!found) return false;
-  found->button(yes ? QMessageBox::Yes : QMessageBox::No)->click();
-  QApplication::processEvents();
-  return true;
-}
-
 int Square(char column, char row) { return (row - '1') * 8 + (std::tolower(column) - 'a'); }
 
 QPoint Centre(GameWindow& w, int square) {
@@ -123,8 +108,8 @@ TEST(GamesAgainstChatd, CheckersFromInvitationToWinOnceMoreDrawRepairSurrenderAn
   // Invitation; bob, who has no window, is asked and chooses black.
   alice.form->Action("MenNewCheckers")->trigger();
   EXPECT_TRUE(PaneHas(Find<MarkupView>(*alice.form, "priv"), text::Shown(games::notes::kInviteSent[0]) + "bob"));
-  ASSERT_TRUE(Answer("alice: Let's play checkers?", true));
-  ASSERT_TRUE(Answer("Do you want to play white pieces?", false));
+  ASSERT_TRUE(AnswerBox("alice: Let's play checkers?", true));
+  ASSERT_TRUE(AnswerBox("Do you want to play white pieces?", false));
   ASSERT_TRUE(WaitFor([&] { return WindowOf(alice, "bob") && WindowOf(bob, "alice"); }));
   QPointer<GameWindow> aw = WindowOf(alice, "bob"), bw = WindowOf(bob, "alice");
   EXPECT_TRUE(GameOf(alice, "bob")->White());
@@ -172,8 +157,8 @@ TEST(GamesAgainstChatd, CheckersFromInvitationToWinOnceMoreDrawRepairSurrenderAn
 
   // "Once more?": the next game in the same windows, bob white now.
   aw->findChild<QPushButton*>("OnceMore")->click();
-  ASSERT_TRUE(Answer("alice: Once more?", true));
-  ASSERT_TRUE(Answer("Do you want to play white pieces?", true));
+  ASSERT_TRUE(AnswerBox("alice: Once more?", true));
+  ASSERT_TRUE(AnswerBox("Do you want to play white pieces?", true));
   ASSERT_TRUE(WaitFor([&] { return !GameOf(alice, "bob")->White() && GameOf(alice, "bob")->Running(); }));
   EXPECT_EQ(WindowOf(alice, "bob"), aw.data());
   EXPECT_EQ(WindowOf(bob, "alice"), bw.data());
@@ -182,8 +167,8 @@ TEST(GamesAgainstChatd, CheckersFromInvitationToWinOnceMoreDrawRepairSurrenderAn
 
   // A draw offered and declined.
   bw->findChild<QPushButton*>("Draw")->click();
-  ASSERT_TRUE(Answer("Offer draw?", true));
-  ASSERT_TRUE(Answer("bob: Offer draw", false));
+  ASSERT_TRUE(AnswerBox("Offer draw?", true));
+  ASSERT_TRUE(AnswerBox("bob: Offer draw", false));
   ASSERT_TRUE(WaitFor([&] { return PaneHas(bw->findChild<MarkupView*>("chat"), text::Shown(games::notes::kDrawDeclined)); }));
   EXPECT_TRUE(GameOf(bob, "alice")->Running());
 
@@ -212,7 +197,7 @@ TEST(GamesAgainstChatd, CheckersFromInvitationToWinOnceMoreDrawRepairSurrenderAn
 
   // bob gives up.
   bw->findChild<QPushButton*>("Surrender")->click();
-  ASSERT_TRUE(Answer("Do you really surrender?", true));
+  ASSERT_TRUE(AnswerBox("Do you really surrender?", true));
   EXPECT_EQ(GameOf(bob, "alice")->State(), games::kSurrendered);
   ASSERT_TRUE(WaitFor([&] { return GameOf(alice, "bob")->State() == games::kOpponentSurrendered; }));
   EXPECT_EQ(aw->windowTitle(), "Checkers - opponent surrended, you won");
@@ -220,8 +205,8 @@ TEST(GamesAgainstChatd, CheckersFromInvitationToWinOnceMoreDrawRepairSurrenderAn
 
   // One more game, which bob leaves by closing his window.
   bw->findChild<QPushButton*>("OnceMore")->click();
-  ASSERT_TRUE(Answer("bob: Once more?", true));
-  ASSERT_TRUE(Answer("Do you want to play white pieces?", true));
+  ASSERT_TRUE(AnswerBox("bob: Once more?", true));
+  ASSERT_TRUE(AnswerBox("Do you want to play white pieces?", true));
   ASSERT_TRUE(WaitFor([&] { return GameOf(bob, "alice")->Running() && !GameOf(bob, "alice")->White(); }));
   PlayMove(*aw, "PC3-D4");
   ASSERT_TRUE(WaitFor([&] { return GameOf(bob, "alice")->MoveCount() == 1 && !bw->Animating(); }));
@@ -256,8 +241,8 @@ struct Match {
     ASSERT_NO_FATAL_FAILURE(ShowBoth());
     const bool chess = kind == GameKind::Chess;
     alice->form->Action(chess ? "MenNewChess" : "MenNewReversi")->trigger();
-    ASSERT_TRUE(Answer(chess ? "alice: Let's play chess?" : "alice: Let's play reversi?", true));
-    ASSERT_TRUE(Answer("Do you want to play white pieces?", false));
+    ASSERT_TRUE(AnswerBox(chess ? "alice: Let's play chess?" : "alice: Let's play reversi?", true));
+    ASSERT_TRUE(AnswerBox("Do you want to play white pieces?", false));
     ASSERT_TRUE(WaitFor([&] { return AliceGame() && BobGame(); }));
     aw = static_cast<GameWindow*>(AliceGame()->view);
     bw = static_cast<GameWindow*>(BobGame()->view);
@@ -331,7 +316,7 @@ TEST(GamesAgainstChatd, ChessInterruptedByQuittingContinuesFromTheRecords) {
   ASSERT_TRUE(m.AliceGame());
   EXPECT_TRUE(PaneHas(static_cast<GameWindow*>(m.AliceGame()->view)->findChild<MarkupView*>("chat"),
                       text::Shown(games::notes::kContinueOfferSent)));
-  ASSERT_TRUE(Answer("alice: Let's continue chess game?", true));
+  ASSERT_TRUE(AnswerBox("alice: Let's continue chess game?", true));
   ASSERT_TRUE(WaitFor([&] { return m.BobGame() != nullptr; }));
   m.aw = static_cast<GameWindow*>(m.AliceGame()->view);
   m.bw = static_cast<GameWindow*>(m.BobGame()->view);

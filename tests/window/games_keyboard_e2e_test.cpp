@@ -31,20 +31,6 @@ games::Game* GameWith(WindowFixture& w, const std::string& peer) {
   return w.form->Games().Channel().Find(GameKind::Checkers, peer);
 }
 
-bool AnswerBox(const QString& part, bool yes) {
-  QMessageBox* found = nullptr;
-  WaitFor([&] {
-    for (QWidget* w : QApplication::topLevelWidgets())
-      if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible() && box->text().contains(part))
-        found = box;
-    return found != nullptr;
-  });
-  if (!found) return false;
-  found->button(yes ? QMessageBox::Yes : QMessageBox::No)->click();
-  QApplication::processEvents();
-  return true;
-}
-
 int Sq(const char* name) { return games::SquareAt(name[0] - 'a', name[1] - '1'); }
 
 // Arrow keys from the cursor to `square`, as the player sees the board.

@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <stdexcept>
 #include <QDir>
@@ -57,6 +58,22 @@ inline std::string IniFor(const std::string& name, const std::string& number, in
   if (russian) ini += "RussianInterface=1\r\n";
   if (httpPort > 0) ini += "ChatDir=http://127.0.0.1:" + std::to_string(httpPort) + "/cgi-bin/chat/\r\n";
   return ini;
+}
+
+// Answers the open question box whose text holds `part`; false when none
+// shows up.
+inline bool AnswerBox(const QString& part, bool yes) {
+  QMessageBox* found = nullptr;
+  WaitFor([&] {
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible() && box->text().contains(part))
+        found = box;
+    return found != nullptr;
+  });
+  if (!found) return false;
+  found->button(yes ? QMessageBox::Yes : QMessageBox::No)->click();
+  QApplication::processEvents();
+  return true;
 }
 
 // Makes the account `name` (password "pw") on chatd by a first login and

@@ -195,7 +195,7 @@ void ArchiveViewer::SetSearching(bool searching) {
 void ArchiveViewer::ContinueLater() {
   QPointer<ArchiveViewer> self(this);
   QMetaObject::invokeMethod(
-      this, [self] { if (self) self->model_->ContinueSearch(); }, Qt::QueuedConnection);
+      this, [self] { if (self) self->model_->Continue(); }, Qt::QueuedConnection);
 }
 
 }  // namespace media
