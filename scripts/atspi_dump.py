@@ -59,9 +59,11 @@ def outer(args):
             skip(tool + " is missing (Debian packages xvfb, dbus-daemon)")
     if not os.path.exists("/usr/libexec/at-spi-bus-launcher"):
         skip("the accessibility bus launcher is missing (Debian package at-spi2-core)")
-    # Xvfb picks a free display itself and tells its number.
+    # Xvfb picks a free display itself and tells its number.  Without
+    # -noreset the server resets when its last client leaves (the bus
+    # launcher's short connection), and a client connecting then is refused.
     read_end, write_end = os.pipe()
-    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-noreset"],
                             pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     os.close(write_end)
     with os.fdopen(read_end) as f:

@@ -7,7 +7,7 @@ BIN=${1:-$(dirname "$0")/../build/bin/chat-browser}
 DIR=$(mktemp -d)
 export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$DIR/runtime}
 mkdir -p -m 700 "$XDG_RUNTIME_DIR"
-Xvfb :57 -screen 0 1024x768x24 >/dev/null 2>&1 & XVFB=$!
+Xvfb :57 -screen 0 1024x768x24 -noreset >/dev/null 2>&1 & XVFB=$!
 sleep 1
 QT_QPA_PLATFORM=offscreen "$BIN" --data-dir "$DIR" >/dev/null 2>&1 & FIRST=$!
 sleep 2
