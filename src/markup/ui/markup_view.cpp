@@ -45,10 +45,19 @@ namespace {
 // A busy pane changes its range with every line while the thumb stays
 // where it is (at the bottom, at its smallest length).  The bar looks the
 // same, so it is painted again only when the thumb or the ends changed,
-// judged once per turn of the event loop, after all of the turn's changes.
+// judged once per turn of the event loop, after all of the turn's changes,
+// or with the view's next frame when one is coming (a pane that keeps
+// only its last lines moves its thumb by a pixel back and forth).
 class SteadyScrollBar : public QScrollBar {
  public:
-  explicit SteadyScrollBar(QWidget* parent) : QScrollBar(Qt::Vertical, parent) {}
+  SteadyScrollBar(QWidget* parent, const bool& framePending)
+      : QScrollBar(Qt::Vertical, parent), framePending_(framePending) {}
+
+  void CheckLook() {
+    if (!checkPending_) return;
+    checkPending_ = false;
+    if (Look() != painted_) update();
+  }
 
  protected:
   void sliderChange(SliderChange change) override {
@@ -58,8 +67,7 @@ class SteadyScrollBar : public QScrollBar {
     QMetaObject::invokeMethod(
         this,
         [this] {
-          checkPending_ = false;
-          if (Look() != painted_) update();
+          if (!framePending_) CheckLook();
         },
         Qt::QueuedConnection);
   }
@@ -81,6 +89,7 @@ class SteadyScrollBar : public QScrollBar {
             value() == minimum(), value() == maximum()};
   }
 
+  const bool& framePending_;
   Looks painted_;
   bool checkPending_ = false;
 };
@@ -115,7 +124,7 @@ MarkupView::MarkupView(QWidget* parent)
   doc_.SetFontSize(font().pointSize() > 0 ? font().pointSize() : 10);
   doc_.SetViewColor(ToWindowsColor(palette().color(QPalette::Base)));
 
-  bar_ = new SteadyScrollBar(this);
+  bar_ = new SteadyScrollBar(this, paintPending_);
   bar_->hide();
   connect(bar_, &QScrollBar::actionTriggered, this, &MarkupView::ScrollBarAction);
   connect(bar_, &QScrollBar::valueChanged, this, [this](int value) {
@@ -241,8 +250,14 @@ void MarkupView::DrawRange(int from, int to) {
 
 void MarkupView::DrawOnBitmap(const std::function<void(MarkupCanvas&)>& draw, int top,
                              int bottom) {
-  FlushPaint();
   if (bitmap_.isNull()) return;
+  // While a frame is pending the bitmap lags behind the document: the band
+  // joins that frame (drawn from the document as it is then) rather than
+  // forcing the frame early, which every tick of an animated picture would.
+  if (paintPending_) {
+    RepaintBand(top + doc_.VertScrollPos(), bottom + doc_.VertScrollPos());
+    return;
+  }
   QPainter painter(&bitmap_);
   painter.setClipRect(QRect(0, top, doc_.ClientWidth(), bottom - top));
   QtCanvas canvas(painter, measurer_);
@@ -298,6 +313,7 @@ void MarkupView::SchedulePaint() {
 void MarkupView::FlushPaint() {
   if (!paintPending_) return;
   paintPending_ = false;
+  static_cast<SteadyScrollBar*>(bar_)->CheckLook();
   lastFlush_.start();
   const int scroll = pendingScroll_;
   int from = pendingFrom_, to = pendingTo_;
@@ -329,7 +345,10 @@ void MarkupView::FlushPaint() {
 void MarkupView::paintEvent(QPaintEvent* event) {
   // Moved to a screen of another pixel ratio: draw the bitmap anew for it.
   if (!bitmap_.isNull() && bitmap_.devicePixelRatio() != devicePixelRatioF()) PaintAll();
-  FlushPaint();
+  // A paint asked for by the last frame finds the next one pending when
+  // lines came meanwhile: that one waits for its time, or every frame
+  // would bring the next at once and the pacing would be lost.
+  if (!lastFlush_.isValid() || lastFlush_.elapsed() >= frameMs_) FlushPaint();
   QFrame::paintEvent(event);
   QPainter painter(this);
   const QRect cr = contentsRect();

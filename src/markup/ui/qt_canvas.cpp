@@ -5,6 +5,7 @@
 #include <QPen>
 #include <QString>
 #include <array>
+#include <cmath>
 
 #include "text/cp1251.h"
 
@@ -44,18 +45,34 @@ QtTextMeasurer::Entry& QtTextMeasurer::Find(const FontSpec& style) {
   font.setBold(style.bold);
   font.setItalic(style.italic);
   font.setUnderline(style.underline);
+  // Plain runs of Latin and Cyrillic need no shaping: measuring and drawing
+  // skip it, and widths add up (text is measured a word at a time).
+  font.setKerning(false);
+  font.setStyleStrategy(QFont::StyleStrategy(font.styleStrategy() | QFont::PreferNoShaping));
   if (entries_.size() >= 32) entries_.erase(entries_.begin());
-  entries_.push_back(Entry{style, font, QFontMetrics(font), {}});
+  const QFontMetrics metrics(font);
+  entries_.push_back(Entry{style, font, metrics, {metrics.ascent(), metrics.descent()}, {}, false, {}});
   return entries_.back();
 }
 
-FontMetrics QtTextMeasurer::Metrics(const FontSpec& font) {
-  const QFontMetrics& m = Find(font).metrics;
-  return {m.ascent(), m.descent()};
+FontMetrics QtTextMeasurer::Metrics(const FontSpec& font) { return Find(font).ascentDescent; }
+
+// Only printable characters the font itself has go by the table: a control
+// character, a mark that combines with the one before, or a character
+// drawn from a fallback font is measured through the engine with its
+// neighbours.
+void QtTextMeasurer::LearnAdvances(Entry& e) {
+  const QFontMetricsF metrics(e.font);
+  for (int b = 0; b < 256; ++b) {
+    const QString one = ToQString(std::string_view(reinterpret_cast<const char*>(&b), 1));
+    const QChar c = one.at(0);
+    const bool plain = c.isPrint() && c.category() != QChar::Mark_NonSpacing && metrics.inFont(c);
+    e.advances[static_cast<size_t>(b)] = plain ? static_cast<int32_t>(std::lround(metrics.horizontalAdvance(c) * 64)) : -1;
+  }
+  e.advancesKnown = true;
 }
 
-int QtTextMeasurer::Width(const FontSpec& font, std::string_view text) {
-  Entry& e = Find(font);
+int QtTextMeasurer::MeasuredWidth(Entry& e, std::string_view text) {
   constexpr size_t kCachedLength = 32;
   if (text.size() > kCachedLength) return e.metrics.horizontalAdvance(ToQString(text));
   std::string key(text);
@@ -65,6 +82,18 @@ int QtTextMeasurer::Width(const FontSpec& font, std::string_view text) {
   const int width = e.metrics.horizontalAdvance(ToQString(text));
   e.widths.emplace(std::move(key), width);
   return width;
+}
+
+int QtTextMeasurer::Width(const FontSpec& font, std::string_view text) {
+  Entry& e = Find(font);
+  if (!e.advancesKnown) LearnAdvances(e);
+  int64_t sum = 0;
+  for (const char c : text) {
+    const int32_t advance = e.advances[static_cast<unsigned char>(c)];
+    if (advance < 0) return MeasuredWidth(e, text);
+    sum += advance;
+  }
+  return static_cast<int>((sum + 32) / 64);
 }
 
 const QFont& QtTextMeasurer::FontFor(const FontSpec& font) { return Find(font).font; }

@@ -3,6 +3,8 @@
 // measuring, QPainter for drawing, Windows-1251 bytes shown as QString.
 #include <QFont>
 #include <QFontMetrics>
+#include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -33,11 +35,18 @@ class QtTextMeasurer : public TextMeasurer {
     FontSpec style;
     QFont font;
     QFontMetrics metrics;
-    // Chat text repeats its words; measuring through the font engine is
-    // the costly part of layout and painting.
+    FontMetrics ascentDescent;
+    // Text is drawn without kerning or ligatures, so a run of characters
+    // the font has is as wide as their advances added up (1/64 pixel; -1:
+    // a byte measured through the font engine).
+    std::array<int32_t, 256> advances{};
+    bool advancesKnown = false;
+    // What the table cannot measure: words repeat in chat text.
     std::unordered_map<std::string, int> widths;
   };
   Entry& Find(const FontSpec& font);
+  static void LearnAdvances(Entry& e);
+  static int MeasuredWidth(Entry& e, std::string_view text);
   QFont base_;
   std::vector<Entry> entries_;  // a handful of styles per view
 };
