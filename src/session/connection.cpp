@@ -162,12 +162,13 @@ void ServerConnection::ReadSocket() {
   QTcpSocket* socket = socket_;
   if (!socket) return;
   bool read = false;
+  readChunk_.resize(static_cast<size_t>(kSocketWindow));
   while (socket->bytesAvailable() > 0 && (!receive_.HasLine() || receive_.Size() < kReadAhead)) {
-    const QByteArray data = socket->read(kSocketWindow);
-    if (data.isEmpty()) break;
+    const qint64 got = socket->read(readChunk_.data(), kSocketWindow);
+    if (got <= 0) break;
     read = true;
-    receivedBytes_ += static_cast<uint32_t>(data.size());
-    if (!receive_.Append(std::string_view(data.constData(), data.size()))) {
+    receivedBytes_ += static_cast<uint32_t>(got);
+    if (!receive_.Append(std::string_view(readChunk_.data(), static_cast<size_t>(got)))) {
       OnError();  // a line without end past the bound
       TellFailureReason(host_.RussianTexts() ? text::W("слишком длинная строка от сервера")
                                              : std::string("a line from the server too long"));
@@ -328,7 +329,11 @@ void ServerConnection::AppendFailureMarks() {
   discoveryCountdown_ = (discoveryCountdown_ + 1) % 20;
 }
 
+// The window is told only when a lamp comes on: a flood reads many times
+// while the lamp is lit, and redrawing it for each read costs the window a
+// repaint every time.
 void ServerConnection::LightLamps(bool send, bool receive) {
+  const bool comesOn = (send && !sendLamp_) || (receive && !receiveLamp_);
   if (send) {
     sendLamp_ = true;
     sendLampTimer_.start();
@@ -337,7 +342,7 @@ void ServerConnection::LightLamps(bool send, bool receive) {
     receiveLamp_ = true;
     receiveLampTimer_.start();
   }
-  host_.LampsChanged();
+  if (comesOn) host_.LampsChanged();
 }
 
 void ServerConnection::AddTraffic(uint32_t in, uint32_t out, bool send, bool receive) {

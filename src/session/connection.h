@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "session/line_queue.h"
 #include "wire/wire.h"
@@ -134,6 +135,7 @@ class ServerConnection : public QObject {
   QPointer<QTcpSocket> socket_;
   std::string outgoing_;
   LineQueue receive_;
+  std::vector<char> readChunk_;  // what one read of the socket brings
   // Bumped whenever the socket goes, so a dispatch under way notices that
   // the lines after the current one belonged to the old connection.
   uint64_t socketGeneration_ = 0;

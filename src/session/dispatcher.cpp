@@ -71,7 +71,7 @@ void Dispatcher::Forget(const std::string& key) {
 bool Dispatcher::SeenInComm(const std::string& identity) const { return commIdentities_.count(identity) > 0; }
 
 void Dispatcher::Remember(const std::string& shownKey, const std::string& identity) {
-  commKeys_[shownKey].emplace_back(firstSerial_ + recent_.size(), identity);
+  commKeys_[shownKey].items.emplace_back(firstSerial_ + recent_.size(), identity);
   ++commIdentities_[identity];
   recent_.push_back({shownKey});
   if (recent_.size() <= kRemembered) return;

@@ -2,10 +2,12 @@
 // Dispatch: every line from the server, in arrival order.  Chat messages
 // are written into the common and private panes here; every other kind of
 // line goes to the part that owns it through DispatcherHost.
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "games/game_kind.h"
 #include "wire/wire.h"
@@ -106,7 +108,22 @@ class Dispatcher {
   void Forget(const std::string& key);
   std::deque<Remembered> recent_;  // oldest first
   uint64_t firstSerial_ = 0;       // serial number of recent_.front()
-  std::unordered_map<std::string, std::deque<std::pair<uint64_t, std::string>>> commKeys_;
+  // The identities behind one key, oldest first.  Most keys have one; a
+  // busy second gives one key thousands.  A deque would take half a
+  // kilobyte for every key; this takes what it holds and drops its front
+  // at amortized constant cost.
+  struct Identities {
+    std::vector<std::pair<uint64_t, std::string>> items;
+    size_t head = 0;
+    const std::pair<uint64_t, std::string>& front() const { return items[head]; }
+    bool empty() const { return head == items.size(); }
+    void pop_front() {
+      if (++head * 2 < items.size()) return;
+      items.erase(items.begin(), items.begin() + static_cast<std::ptrdiff_t>(head));
+      head = 0;
+    }
+  };
+  std::unordered_map<std::string, Identities> commKeys_;
   std::unordered_map<std::string, int> commIdentities_;
   size_t olderShown_ = 0;  // public lines in the pane older than the remembered ones
 };

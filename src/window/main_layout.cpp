@@ -147,6 +147,7 @@ void MainWindow::BuildPanes() {
   ledBox_->setObjectName("LedBox");
   ledBox_->setGeometry(0, 0, 13, 22);
   ledBox_->installEventFilter(this);
+  ledPanel_->installEventFilter(this);
   auto* messLab = new QLabel(bottom);
   messLab->setObjectName("MessLab");
   enter_ = new QLineEdit(bottom);

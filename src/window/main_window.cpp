@@ -262,6 +262,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     PaintLeds();
     return true;
   }
+  // The traffic in the tip is counted up to the moment it shows.
+  if (watched == ledPanel_ && event->type() == QEvent::ToolTip) ledPanel_->setToolTip(LampsToolTip());
   return QMainWindow::eventFilter(watched, event);
 }
 
