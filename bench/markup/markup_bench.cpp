@@ -8,6 +8,7 @@
 #include <string>
 
 #include "markup/markup_document.h"
+#include "markup/markup_parser.h"
 #include "markup/pane_text.h"
 #include "markup/ui/qt_canvas.h"
 #include "markup/ui/markup_view.h"
@@ -39,6 +40,13 @@ std::unique_ptr<MarkupView> MakeView() {
   QApplication::processEvents();
   return view;
 }
+
+// Reading one such line into its pieces, as its layout does.
+void BM_ParseChatLine(benchmark::State& state) {
+  const std::string line = ChatLine(4242);
+  for (auto _ : state) benchmark::DoNotOptimize(markup::ParseMarkup(line, nullptr, nullptr, nullptr));
+}
+BENCHMARK(BM_ParseChatLine);
 
 // Appends to a pane of state.range(0) lines; the small pane is refilled
 // every 100 appends so it stays small.

@@ -1,5 +1,6 @@
 #include "markup/markup_parser.h"
 
+#include <algorithm>
 #include <array>
 
 #include "markup/picture_registry.h"
@@ -86,6 +87,10 @@ class Parser {
       : pictures_(pictures), user_(user), urls_(urls) {}
 
   std::vector<Piece> Run(std::string_view s) {
+    // About a piece per tag and one for the text after it; a line of
+    // thousands of tags grows the vector as it goes.
+    const auto tags = static_cast<size_t>(std::count(s.begin(), s.end(), '<'));
+    pieces_.reserve(std::min<size_t>(2 * tags + 2, 256));
     size_t i = 0;
     while (i < s.size()) {
       size_t lt = s.find('<', i);
@@ -124,50 +129,51 @@ class Parser {
     if (!content.empty() && content[0] == '/') n = 1;
     while (n < content.size() && IsLetter(content[n])) ++n;
     if (n < content.size() && content[n] != ' ' && content[n] != '=') return;
-    const std::string name = text::Lower(std::string_view(content).substr(0, n));
+    const std::string_view name = std::string_view(content).substr(0, n);
+    const auto is = [name](std::string_view wanted) { return text::EqualsIgnoreCase(name, wanted); };
     const std::string a =
         DecodeEntities(n < content.size() ? std::string_view(content).substr(n + 1) : std::string_view());
 
-    if (name == "fcol") {
+    if (is("fcol")) {
       pieces_.push_back(Make(PieceKind::FontColor, ParseColor(a), a));
-    } else if (name == "bcol") {
+    } else if (is("bcol")) {
       pieces_.push_back(Make(PieceKind::BackColor, ParseColor(a), a));
-    } else if (name == "b") {
+    } else if (is("b")) {
       pieces_.push_back(Make(PieceKind::BoldOn, 0, a));
-    } else if (name == "/b") {
+    } else if (is("/b")) {
       pieces_.push_back(Make(PieceKind::BoldOff, 0, a));
-    } else if (name == "i") {
+    } else if (is("i")) {
       pieces_.push_back(Make(PieceKind::ItalicOn, 0, a));
-    } else if (name == "/i") {
+    } else if (is("/i")) {
       pieces_.push_back(Make(PieceKind::ItalicOff, 0, a));
-    } else if (name == "a") {
+    } else if (is("a")) {
       pieces_.push_back(Make(PieceKind::PushColor, 0, a));
       pieces_.push_back(Make(PieceKind::FontColor, kLinkColor, a));
       link_ = AttributeValue(a, "href");
-    } else if (name == "/a") {
+    } else if (is("/a")) {
       link_.clear();
       pieces_.push_back(Make(PieceKind::PopColor, 0, a));
-    } else if (name == "br" || name == "nl") {
+    } else if (is("br") || is("nl")) {
       pieces_.push_back(Make(PieceKind::Break, 0, a));
-    } else if (name == "nobr") {
+    } else if (is("nobr")) {
       pieces_.push_back(Make(PieceKind::NoBreakOn, 0, a));
-    } else if (name == "/nobr") {
+    } else if (is("/nobr")) {
       pieces_.push_back(Make(PieceKind::NoBreakOff, 0, a));
-    } else if (name == "fsize") {
+    } else if (is("fsize")) {
       auto v = text::ParseInt(a);
       if (v && *v >= 1 && *v <= 29) pieces_.push_back(Make(PieceKind::FontSize, *v, a));
-    } else if (name == "xpos") {
+    } else if (is("xpos")) {
       auto v = text::ParseInt(a);
       if (v && *v >= -99 && *v <= 999) pieces_.push_back(Make(PieceKind::XPos, *v, a));
-    } else if (name == "img") {
+    } else if (is("img")) {
       std::string url = AttributeValue(a, "src");
       if (!url.empty()) pieces_.push_back(Make(PieceKind::Picture, RegisterUrl(url), url, link_));
-    } else if (name == "pict") {
+    } else if (is("pict")) {
       auto v = text::ParseInt(a);
       if (v && *v < 0) pieces_.push_back(Make(PieceKind::Picture, *v, a, link_));
-    } else if (name == "id") {
+    } else if (is("id")) {
       pieces_.push_back(Make(PieceKind::Id, 0, a));
-    } else if (name == "link") {
+    } else if (is("link")) {
       LinkTag(a);
     } else {
       EmitText("<" + a + ">");
@@ -215,10 +221,10 @@ bool MayNameUrlPictures(std::string_view s) {
     if (content.find('&') != std::string_view::npos) return true;
     size_t n = 0;
     while (n < content.size() && IsLetter(content[n])) ++n;
-    const std::string name = text::Lower(content.substr(0, n));
-    if (name == "img") return true;
+    const std::string_view name = content.substr(0, n);
+    if (text::EqualsIgnoreCase(name, "img")) return true;
     // "link='-4'…" is a program picture, "link='url'…" a URL picture.
-    if (name == "link" && n + 2 < content.size() && content[n + 1] == '\'' && !IsDigit(content[n + 2]) &&
+    if (text::EqualsIgnoreCase(name, "link") && n + 2 < content.size() && content[n + 1] == '\'' && !IsDigit(content[n + 2]) &&
         content[n + 2] != '-')
       return true;
     lt = gt;
@@ -232,6 +238,7 @@ std::vector<MarkupLine::Piece> ParseMarkup(std::string_view source, PictureRegis
 }
 
 std::string DecodeEntities(std::string_view s) {
+  if (s.find('&') == std::string_view::npos) return std::string(s);
   std::string out;
   out.reserve(s.size());
   size_t i = 0;
@@ -284,7 +291,8 @@ std::string DecodeEntities(std::string_view s) {
 
 int32_t ParseColor(std::string_view raw) {
   if (raw.size() < 6) return 0;
-  const std::string s = text::Lower(raw.substr(0, 6));
+  char s[6];
+  for (size_t k = 0; k < 6; ++k) s[k] = text::LowerByte(raw[k]);
   int32_t color = 0;
   for (int pair = 0; pair < 3; ++pair) {
     const int p = text::LenientHexDigit(s[2 * pair]) * 16 + text::LenientHexDigit(s[2 * pair + 1]);

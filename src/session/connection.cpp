@@ -59,6 +59,8 @@ ServerConnection::ServerConnection(ConnectionHost& host, QObject* parent) : QObj
   timer_.setSingleShot(false);
   connect(&timer_, &QTimer::timeout, this, &ServerConnection::OnTimer);
   for (QTimer* lamp : {&sendLampTimer_, &receiveLampTimer_}) lamp->setInterval(300);
+  gatherTimer_.setSingleShot(true);
+  connect(&gatherTimer_, &QTimer::timeout, this, &ServerConnection::DispatchPending);
   connect(&sendLampTimer_, &QTimer::timeout, this, [this] {
     sendLampTimer_.stop();
     sendLamp_ = false;
@@ -176,17 +178,22 @@ void ServerConnection::ReadSocket() {
     }
   }
   if (read) LightLamps(false, true);
-  if (receive_.HasLine()) ScheduleDispatch();
+  if (receive_.HasLine()) ScheduleDispatch(true);
 }
 
-void ServerConnection::ScheduleDispatch() {
+void ServerConnection::ScheduleDispatch(bool gather) {
   if (dispatchScheduled_) return;
   dispatchScheduled_ = true;
-  QMetaObject::invokeMethod(this, &ServerConnection::DispatchPending, Qt::QueuedConnection);
+  if (gather && lastDispatch_.isValid() && lastDispatch_.elapsed() < kGatherMs)
+    gatherTimer_.start(kGatherMs);
+  else
+    QMetaObject::invokeMethod(this, &ServerConnection::DispatchPending, Qt::QueuedConnection);
 }
 
 void ServerConnection::DispatchPending() {
+  if (!dispatchScheduled_) return;  // the gathering timer and a queued call both came
   dispatchScheduled_ = false;
+  gatherTimer_.stop();
   QPointer<ServerConnection> self(this);
   const uint64_t generation = socketGeneration_;
   QElapsedTimer slice;
@@ -197,9 +204,10 @@ void ServerConnection::DispatchPending() {
     if (!self || generation != socketGeneration_) return;
     if (slice.elapsed() >= kDispatchSliceMs) break;
   }
-  // Room again for what the socket still holds.
+  lastDispatch_.start();
+  // Room again for what the socket still holds; a backlog goes on at once.
   ReadSocket();
-  if (receive_.HasLine()) ScheduleDispatch();
+  if (receive_.HasLine()) ScheduleDispatch(false);
 }
 
 void ServerConnection::SendLine(const std::string& line) {

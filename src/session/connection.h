@@ -2,6 +2,7 @@
 // The one TCP connection to the chat server: opening it, its events, the
 // outgoing queue, reconnection after every loss, traffic counters and lamps,
 // and the progress marks written into the common pane.
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
@@ -115,12 +116,16 @@ class ServerConnection : public QObject {
   // A burst is dispatched in slices of about this long, each followed by a
   // return to the event loop (painting, input, timers, replies).
   static constexpr int kDispatchSliceMs = 8;
+  // Lines read within this long after a dispatch wait for it to pass, so a
+  // busy room is dispatched a few dozen lines per turn instead of one read
+  // at a time; a quiet room's lines go at once.
+  static constexpr int kGatherMs = 2;
 
  private:
   void OnConnected();
   void OnReadyRead();
   void ReadSocket();
-  void ScheduleDispatch();
+  void ScheduleDispatch(bool gather);
   void DispatchPending();
   void OnBytesWritten();
   void OnError();
@@ -140,6 +145,8 @@ class ServerConnection : public QObject {
   // the lines after the current one belonged to the old connection.
   uint64_t socketGeneration_ = 0;
   bool dispatchScheduled_ = false;
+  QTimer gatherTimer_;
+  QElapsedTimer lastDispatch_;
   QTimer timer_;
   QTimer sendLampTimer_;
   QTimer receiveLampTimer_;

@@ -7,7 +7,6 @@
 #include "settings/settings.h"
 #include "text/bytes.h"
 #include "text/cp1251.h"
-#include "text/perl_regex.h"
 #include "text/shown_text.h"
 
 namespace session {
@@ -16,10 +15,12 @@ namespace {
 
 constexpr const char* kBlackOnWhite = "<fcol=000000><bcol=FFFFFF>";
 
-// Removes the sender's bold name and its blank from the front of the text.
+// Removes the sender's bold name and its blank ("<b>name</b> ", the name
+// without "<") from the front of the text.
 void DropBoldName(std::string& text) {
-  static const text::PerlRegex boldName("^<b>[^<]*</b> ");
-  text = boldName.ReplaceFirst(text, "");
+  if (text.compare(0, 3, "<b>") != 0) return;
+  const size_t close = text.find('<', 3);
+  if (close != std::string::npos && text.compare(close, 5, "</b> ") == 0) text.erase(0, close + 5);
 }
 
 }  // namespace

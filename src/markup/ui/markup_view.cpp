@@ -64,6 +64,7 @@ class SteadyScrollBar : public QScrollBar {
     if (change == SliderOrientationChange) return QScrollBar::sliderChange(change);
     if (checkPending_) return;
     checkPending_ = true;
+    if (framePending_) return;
     QMetaObject::invokeMethod(
         this,
         [this] {
@@ -352,8 +353,11 @@ void MarkupView::paintEvent(QPaintEvent* event) {
   QFrame::paintEvent(event);
   QPainter painter(this);
   const QRect cr = contentsRect();
-  painter.setClipRect(QRect(cr.topLeft(), QSize(doc_.ClientWidth(), doc_.ClientHeight())));
-  painter.fillRect(cr, ToQColor(doc_.Color()));
+  const QRect client(cr.topLeft(), QSize(doc_.ClientWidth(), doc_.ClientHeight()));
+  painter.setClipRect(client);
+  // The bitmap covers the client area unless it is still to be made for a
+  // new size; filling under it would cost a second pass over every pixel.
+  if (bitmap_.deviceIndependentSize().toSize() != client.size()) painter.fillRect(cr, ToQColor(doc_.Color()));
   painter.drawPixmap(cr.topLeft(), bitmap_);
   PaintTextOverlay(painter);
 }
