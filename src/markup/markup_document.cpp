@@ -290,9 +290,25 @@ void MarkupDocument::RefreshLastStr() {
   if (Updating() || lines_.empty()) return;
   MarkupLine& last = *lines_.back();
   MarkDirty(last.top);
+  if (view_ && attached_ && atBottom_ && scrollVisible_ && view_->DefersTail()) {
+    last.height = EstimateHeight(last);
+    last.layoutStamp = 0;
+    contentHeight_ = last.top + Rows(last);
+    tailPending_ = true;
+    ReleaseLayoutBehind();
+    return;
+  }
+  tailPending_ = false;
   LayOutLine(last);
   contentHeight_ = last.top + Rows(last);
   ReleaseLayoutBehind();
+  AnticipateScrollBar(true);
+  SetVertScrollPosRange(atBottom_ ? contentHeight_ - clientHeight_ : position_, contentHeight_);
+}
+
+void MarkupDocument::Settle() {
+  if (!tailPending_) return;
+  tailPending_ = false;
   AnticipateScrollBar(true);
   SetVertScrollPosRange(atBottom_ ? contentHeight_ - clientHeight_ : position_, contentHeight_);
 }

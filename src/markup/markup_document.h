@@ -47,6 +47,9 @@ class DocumentView {
                             int /*bottom*/) {}
   // A line was added at the end (its text may still grow this turn).
   virtual void LineAppended() {}
+  // True while a frame is coming that will scroll by at least the client
+  // height: lines appended until then wait for it to be laid out (Settle).
+  virtual bool DefersTail() const { return false; }
 };
 
 class MarkupDocument {
@@ -99,6 +102,13 @@ class MarkupDocument {
   // the client area never move the picture: scrolling up by a distance lays
   // out that distance first, and the bottom stays the bottom.
   void RefreshLastStr();
+  // Lines appended at the bottom while the view's next frame is coming and
+  // will scroll by a whole client height (a flood) get an estimated height
+  // only, and the scroll state stays the last frame's: most of them scroll
+  // by unseen.  Settle lays out what shows and brings the scroll state up
+  // to date; the view calls it before it draws and before any input.
+  void Settle();
+  bool Settled() const { return !tailPending_; }
   // The lines from `from` (every line when null) are laid out again.
   void RecalculateText(const MarkupLine* from = nullptr);
   void ReSetCoordinates(const MarkupLine* line) { RecalculateText(line); }
@@ -282,6 +292,7 @@ class MarkupDocument {
   int estimateRow_ = 1;        // rows of one visual line in the base font
   int estimateCharWidth_ = 16; // average character width, 1/16 pixel
   uint64_t linesLaidOut_ = 0;
+  bool tailPending_ = false;  // appended lines wait for Settle
 
   const MarkupLine* cachedLine_ = nullptr;
   std::string cachedSource_;

@@ -69,19 +69,20 @@ void Dispatcher::Forget(const std::string& key) {
   if (it->second.empty()) commKeys_.erase(it);
 }
 
-bool Dispatcher::SeenInComm(const std::string& identity) const { return commIdentities_.count(identity) > 0; }
-
-void Dispatcher::Remember(const std::string& shownKey, const std::string& identity) {
+bool Dispatcher::Remember(const std::string& shownKey, const std::string& identity) {
+  const auto [seen, added] = commIdentities_.try_emplace(identity, 0);
+  if (!added) return false;
+  ++seen->second;
   commKeys_[shownKey].items.emplace_back(firstSerial_ + recent_.size(), identity);
-  ++commIdentities_[identity];
   recent_.push_back({shownKey});
-  if (recent_.size() <= kRemembered) return;
+  if (recent_.size() <= kRemembered) return true;
   if (!recent_.front().gone) {
     Forget(recent_.front().key);
     ++olderShown_;
   }
   recent_.pop_front();
   ++firstSerial_;
+  return true;
 }
 
 void Dispatcher::Dispatch(const std::string& line) {
@@ -242,8 +243,7 @@ void Dispatcher::ChatMessage(const wire::Record& record) {
   // number; a line without one can only be told by its tag and lead.
   const std::string commKey = m.tag + " - " + m.lead;
   const std::string identity = m.lineField.empty() ? commKey : "#" + m.lineField + " " + m.lead;
-  if (!(m.isPublic && SeenInComm(identity))) {
-    if (m.isPublic) Remember(commKey, identity);
+  if (!m.isPublic || Remember(commKey, identity)) {
     ShowChatMessage(record, m, commKey, blackListed);
     if (blackListed) return;  // a black-listed line is shown, never reacted to
   }

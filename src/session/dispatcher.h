@@ -86,8 +86,8 @@ class Dispatcher {
   bool RouteToFeature(const Incoming& m);
   void ShowChatMessage(const wire::Record& record, const Incoming& m, const std::string& commKey, bool blackListed);
   void TraceUnknown(const std::string& line);
-  bool SeenInComm(const std::string& identity) const;
-  void Remember(const std::string& shownKey, const std::string& identity);
+  // False when the identity is already remembered (the line is a repeat).
+  bool Remember(const std::string& shownKey, const std::string& identity);
 
   settings::Settings& settings_;
   DispatcherHost& host_;

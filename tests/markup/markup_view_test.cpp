@@ -289,6 +289,50 @@ TEST_F(ViewTest, ABurstPaintedOnceAtTheEndOfTheTurnLooksLikeLineByLinePainting) 
   same("burst while scrolled up");
 }
 
+// A flood: the lines that arrive while a frame that scrolls by a whole
+// pane is coming are laid out only where they show when it comes, with the
+// real frame timer, and the picture is the one line-by-line painting gives.
+TEST_F(ViewTest, AFloodIsLaidOutOnlyWhereItShowsAndLooksAsLineByLine) {
+  MarkupView single;
+  for (MarkupView* v : {&single, view.get()}) {
+    v->resize(300, 200);
+    v->show();
+  }
+  QApplication::processEvents();
+  auto append = [](MarkupView& v, int from, int count) {
+    for (int i = from; i < from + count; ++i) {
+      v.NewString("<b>" + std::to_string(i) + "</b> a line of the room " + std::string(i % 7 * 6, 'w'), 0,
+                  i % 3 ? 0xFFFFFF : 0xCCFFCC);
+      v.AddString(" and <i>some</i> text after it");
+    }
+  };
+  int next = 0;
+  for (int round = 0; round < 3; ++round) {
+    for (int i = 0; i < 300; ++i) {
+      append(single, next + i, 1);
+      single.FlushPaint();
+    }
+    const uint64_t laidBefore = view->Document().LinesLaidOut();
+    append(*view, next, 300);
+    next += 300;
+    if (round > 0) {
+      // The frame before scrolled by the whole pane: this one is paced and
+      // the lines wait for it.
+      EXPECT_FALSE(view->Document().Settled());
+      ASSERT_TRUE(QTest::qWaitFor([&] { return view->Document().Settled(); }, 5000));
+      EXPECT_LT(view->Document().LinesLaidOut() - laidBefore, 60u);
+    }
+    EXPECT_TRUE(view->Document().AtBottom());
+    EXPECT_EQ(view->Bitmap().toImage(), single.Bitmap().toImage()) << "round " << round;
+  }
+  // Scrolling up through lines that were never laid out keeps the picture
+  // still and lays them out as they come into view.
+  const QImage bottom = view->Bitmap().toImage();
+  QTest::keyClick(view.get(), Qt::Key_PageUp);
+  QTest::keyClick(view.get(), Qt::Key_PageDown);
+  EXPECT_EQ(view->Bitmap().toImage(), bottom);
+}
+
 // Fills a view with representative lines and writes it as a PNG for a
 // person to look at; the checks below make sure the main features drew.
 TEST_F(ViewTest, RepresentativePaneRendersToPng) {

@@ -313,6 +313,9 @@ void MarkupView::SchedulePaint() {
 
 void MarkupView::FlushPaint() {
   if (!paintPending_) return;
+  // Lines that waited for this frame are laid out where they show; what
+  // that moves joins the frame (the frame is still pending meanwhile).
+  doc_.Settle();
   paintPending_ = false;
   static_cast<SteadyScrollBar*>(bar_)->CheckLook();
   lastFlush_.start();
@@ -322,7 +325,11 @@ void MarkupView::FlushPaint() {
   pendingFrom_ = pendingTo_ = 0;
   if (bitmap_.isNull()) return;
   const int top = doc_.VertScrollPos(), height = doc_.ClientHeight();
-  frameMs_ = std::abs(scroll) >= height && height > 0 ? kFloodFrameMs : kFrameMs;
+  // A frame that moves the picture by a whole pane or more (a flood, or
+  // a jump) is followed by a slower one: lines that scroll by faster than
+  // that are not read, and are laid out only where they show.
+  frameMs_ = std::abs(top - flushedTop_) >= height && height > 0 ? kFloodFrameMs : kFrameMs;
+  flushedTop_ = top;
   if (scroll != 0) {
     // scroll() moves device pixels; a fractional ratio cannot move whole
     // rows, so such a bitmap is drawn again whole instead.

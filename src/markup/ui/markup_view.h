@@ -169,6 +169,7 @@ class MarkupView : public QFrame, private DocumentView {
   void ScrollBarAction(int action);
   // markup_view_text.cpp
   void LineAppended() override;
+  bool DefersTail() const override { return paintPending_ && frameMs_ == kFloodFrameMs; }
   std::optional<TextPoint> PointAt(const QPoint& windowPos);
   void DragTo(const QPoint& windowPos);
   bool ValidPoint(const std::optional<TextPoint>& p) const;
@@ -199,6 +200,7 @@ class MarkupView : public QFrame, private DocumentView {
   // line by line), every frame draws the whole pane: fewer such frames.
   static constexpr int kFloodFrameMs = 40;
   int frameMs_ = kFrameMs;
+  int flushedTop_ = 0;  // scroll position of the last frame
   QElapsedTimer lastFlush_;
   bool paintPending_ = false;
   int pendingScroll_ = 0;

@@ -33,7 +33,12 @@ class ViewAccessible : public QAccessibleWidget, public QAccessibleTextInterface
   explicit ViewAccessible(MarkupView* view) : QAccessibleWidget(view, QAccessible::Document) {}
   ~ViewAccessible() override { DropLinks(); }
 
-  MarkupView* View() const { return static_cast<MarkupView*>(widget()); }
+  // A screen reader reads the lines as they are, laid out.
+  MarkupView* View() const {
+    auto* view = static_cast<MarkupView*>(widget());
+    view->Document().Settle();
+    return view;
+  }
 
   void* interface_cast(QAccessible::InterfaceType type) override {
     if (type == QAccessible::TextInterface) return static_cast<QAccessibleTextInterface*>(this);

@@ -86,6 +86,16 @@ void MarkupView::DragTo(const QPoint& windowPos) {
 
 // A picture's meaning as its tool tip.
 bool MarkupView::event(QEvent* event) {
+  // Input acts on the lines as they are now, not as the last frame left them.
+  switch (event->type()) {
+    case QEvent::MouseButtonPress: case QEvent::MouseButtonRelease: case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove: case QEvent::Wheel: case QEvent::KeyPress: case QEvent::ShortcutOverride:
+    case QEvent::ToolTip: case QEvent::ContextMenu: case QEvent::FocusIn:
+      doc_.Settle();
+      break;
+    default:
+      break;
+  }
   if (event->type() != QEvent::ToolTip || !ViewGlobals::OnPictureTip) return QFrame::event(event);
   auto* help = static_cast<QHelpEvent*>(event);
   const QPoint p = help->pos() - contentsRect().topLeft();
