@@ -351,12 +351,16 @@ void MarkupView::FlushPaint() {
 }
 
 void MarkupView::paintEvent(QPaintEvent* event) {
-  // Moved to a screen of another pixel ratio: draw the bitmap anew for it.
-  if (!bitmap_.isNull() && bitmap_.devicePixelRatio() != devicePixelRatioF()) PaintAll();
-  // A paint asked for by the last frame finds the next one pending when
-  // lines came meanwhile: that one waits for its time, or every frame
-  // would bring the next at once and the pacing would be lost.
-  if (!lastFlush_.isValid() || lastFlush_.elapsed() >= frameMs_) FlushPaint();
+  // Moved to a screen of another pixel ratio: draw the bitmap anew for it,
+  // now.  Otherwise a paint asked for by the last frame that finds the next
+  // one pending (lines came meanwhile) lets it wait for its time, or every
+  // frame would bring the next at once and the pacing would be lost.
+  if (!bitmap_.isNull() && bitmap_.devicePixelRatio() != devicePixelRatioF()) {
+    PaintAll();
+    FlushPaint();
+  } else if (!lastFlush_.isValid() || lastFlush_.elapsed() >= frameMs_) {
+    FlushPaint();
+  }
   QFrame::paintEvent(event);
   QPainter painter(this);
   const QRect cr = contentsRect();
