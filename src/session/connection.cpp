@@ -59,6 +59,7 @@ ServerConnection::ServerConnection(ConnectionHost& host, QObject* parent) : QObj
   timer_.setSingleShot(false);
   connect(&timer_, &QTimer::timeout, this, &ServerConnection::OnTimer);
   for (QTimer* lamp : {&sendLampTimer_, &receiveLampTimer_}) lamp->setInterval(300);
+  readChunk_.resize(static_cast<size_t>(kSocketWindow));
   gatherTimer_.setSingleShot(true);
   connect(&gatherTimer_, &QTimer::timeout, this, &ServerConnection::DispatchPending);
   connect(&sendLampTimer_, &QTimer::timeout, this, [this] {
@@ -164,7 +165,6 @@ void ServerConnection::ReadSocket() {
   QTcpSocket* socket = socket_;
   if (!socket) return;
   bool read = false;
-  readChunk_.resize(static_cast<size_t>(kSocketWindow));
   while (socket->bytesAvailable() > 0 && (!receive_.HasLine() || receive_.Size() < kReadAhead)) {
     const qint64 got = socket->read(readChunk_.data(), kSocketWindow);
     if (got <= 0) break;
@@ -191,9 +191,7 @@ void ServerConnection::ScheduleDispatch(bool gather) {
 }
 
 void ServerConnection::DispatchPending() {
-  if (!dispatchScheduled_) return;  // the gathering timer and a queued call both came
   dispatchScheduled_ = false;
-  gatherTimer_.stop();
   QPointer<ServerConnection> self(this);
   const uint64_t generation = socketGeneration_;
   QElapsedTimer slice;

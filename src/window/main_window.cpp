@@ -274,7 +274,6 @@ void MainWindow::PaintLeds() {
   const qreal ratio = ledBox_->devicePixelRatioF();
   p.drawImage(1, 3, resources::LedFor(connection.SendLamp() ? 1 : 0, ratio));
   p.drawImage(1, 12, resources::LedFor(connection.ReceiveLamp() ? 3 : 2, ratio));
-  ledPanel_->setToolTip(LampsToolTip());
 }
 
 // The lamps' tool tip: which server, in which state, and the traffic.
